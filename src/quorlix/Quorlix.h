@@ -1,0 +1,21 @@
+#pragma once
+// Every public header of the library.
+
+#include "quorlix/core/Array.h"
+#include "quorlix/core/Assert.h"
+#include "quorlix/core/CriticalSection.h"
+#include "quorlix/core/DebugLog.h"
+#include "quorlix/core/Hash.h"
+#include "quorlix/core/Memory.h"
+#include "quorlix/core/Obj.h"
+#include "quorlix/core/Semaphore.h"
+#include "quorlix/core/String.h"
+#include "quorlix/core/StringHashArray.h"
+#include "quorlix/core/Version.h"
+#include "quorlix/core/WeakObjTarget.h"
+#include "quorlix/platform/Atomic.h"
+#include "quorlix/platform/Console.h"
+#include "quorlix/platform/DynamicLibrary.h"
+#include "quorlix/platform/Memory.h"
+#include "quorlix/platform/OutOfMemory.h"
+#include "quorlix/platform/Threading.h"

@@ -1,0 +1,9 @@
+#include "quorlix/core/WeakObjTarget.h"
+
+namespace Quorlix {
+
+WeakObjTarget* WeakObjTarget::Create(ScriptObject* target) {
+    return NewObject<WeakObjTarget>(target);
+}
+
+} // namespace Quorlix
