@@ -80,10 +80,7 @@ public:
         if (Size() >= Capacity() || !IsPrivate())
             Grow(GrownCapacity(Size()));
         T* slot = m_Data + pos;
-        const int tail = Size() - pos;
-        if (tail > 0)
-            std::memmove(static_cast<void*>(slot + 1), static_cast<void*>(slot),
-                         sizeof(T) * static_cast<size_t>(tail));
+        Relocate(slot + 1, slot, Size() - pos);
         new (slot) T(static_cast<T&&>(copy));
         ++HeaderOf(m_Data)->m_Count;
     }
@@ -93,10 +90,7 @@ public:
         QUORLIX_ASSERT(pos >= 0 && pos < Size(), "Array::Remove: position out of range");
         MakePrivate();
         m_Data[pos].~T();
-        const int tail = Size() - pos - 1;
-        if (tail > 0)
-            std::memmove(static_cast<void*>(m_Data + pos), static_cast<void*>(m_Data + pos + 1),
-                         sizeof(T) * static_cast<size_t>(tail));
+        Relocate(m_Data + pos, m_Data + pos + 1, Size() - pos - 1);
         --HeaderOf(m_Data)->m_Count;
     }
 
@@ -107,8 +101,7 @@ public:
         const int last = Size() - 1;
         m_Data[pos].~T();
         if (pos != last)
-            std::memcpy(static_cast<void*>(m_Data + pos), static_cast<void*>(m_Data + last),
-                        sizeof(T));
+            Relocate(m_Data + pos, m_Data + last, 1);
         --HeaderOf(m_Data)->m_Count;
     }
 
@@ -150,6 +143,27 @@ public:
     }
 
 private:
+    // Moves `n` elements from `src` to `dst` (the ranges may overlap); the source slots are
+    // left destroyed and the destination slots must be free.
+    static void Relocate(T* dst, T* src, int n) {
+        if (n <= 0 || dst == src)
+            return;
+        if constexpr (IsBytewiseRelocatable<T>::value) {
+            std::memmove(static_cast<void*>(dst), static_cast<void*>(src),
+                         sizeof(T) * static_cast<size_t>(n));
+        } else if (dst < src) {
+            for (int i = 0; i < n; ++i) {
+                new (dst + i) T(static_cast<T&&>(src[i]));
+                src[i].~T();
+            }
+        } else {
+            for (int i = n; i-- > 0;) {
+                new (dst + i) T(static_cast<T&&>(src[i]));
+                src[i].~T();
+            }
+        }
+    }
+
     // Moves the elements into a new private block of `capacity` slots.
     void Grow(int capacity) {
         const int count = Size();
@@ -169,10 +183,7 @@ private:
         T* fresh =
             static_cast<T*>(Memory::UninitializedNewArrayRef1(capacity, count, TypeOf<T>()));
         if (IsPrivate()) {
-            for (int i = 0; i < count; ++i) {
-                new (fresh + i) T(static_cast<T&&>(m_Data[i]));
-                m_Data[i].~T();
-            }
+            Relocate(fresh, m_Data, count);
             HeaderOf(m_Data)->m_Count = 0;
         } else {
             for (int i = 0; i < count; ++i)
