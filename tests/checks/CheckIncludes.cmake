@@ -1,0 +1,79 @@
+# Keeps operating-system and window-system headers inside the platform layer.
+#
+#   cmake -DROOT=<folder holding quorlix/> -P CheckIncludes.cmake
+#
+# Every file under quorlix/ may include only the standard C and C++ headers below and the
+# library's own headers ("quorlix/..."). The sources of quorlix/platform/ are exempt; its public
+# headers are not, since whatever they include reaches the rest of the library.
+cmake_minimum_required(VERSION 3.25)
+
+get_filename_component(ROOT "${ROOT}" ABSOLUTE)
+
+if(NOT ROOT OR NOT IS_DIRECTORY "${ROOT}/quorlix")
+    message(FATAL_ERROR "CheckIncludes: ROOT must name the folder that holds quorlix/")
+endif()
+
+set(standard_headers
+    # C++ library
+    algorithm any array atomic barrier bit bitset charconv chrono compare complex concepts
+    condition_variable coroutine deque exception execution filesystem format forward_list
+    fstream functional future initializer_list iomanip ios iosfwd iostream istream iterator
+    latch limits list locale map memory memory_resource mutex new numbers numeric optional
+    ostream queue random ranges ratio regex scoped_allocator semaphore set shared_mutex
+    source_location span sstream stack stdexcept stop_token streambuf string string_view
+    syncstream system_error thread tuple type_traits typeindex typeinfo unordered_map
+    unordered_set utility valarray variant vector version
+    # C library through C++ (csignal is left out: signal handling is the platform layer's)
+    cassert cctype cerrno cfenv cfloat cinttypes climits clocale cmath csetjmp cstdarg cstddef
+    cstdint cstdio cstdlib cstring ctime cuchar cwchar cwctype
+    # C library (signal.h is left out for the same reason)
+    assert.h ctype.h errno.h fenv.h float.h inttypes.h limits.h locale.h math.h setjmp.h
+    stdarg.h stdbool.h stddef.h stdint.h stdio.h stdlib.h string.h time.h uchar.h wchar.h
+    wctype.h)
+
+file(GLOB_RECURSE files RELATIVE "${ROOT}" "${ROOT}/quorlix/*")
+list(SORT files)
+set(problems 0)
+set(offenders "")
+foreach(file IN LISTS files)
+    if(NOT file MATCHES "\\.(h|hh|hpp|inl|c|cc|cpp|cxx)$")
+        continue()
+    endif()
+    if(file MATCHES "^quorlix/platform/" AND NOT file MATCHES "\\.(h|hh|hpp|inl)$")
+        continue()
+    endif()
+    file(STRINGS "${ROOT}/${file}" lines)
+    set(number 0)
+    foreach(line IN LISTS lines)
+        math(EXPR number "${number} + 1")
+        set(target "")
+        if(line MATCHES "^[ \t]*#[ \t]*include(_next)?[ \t]*([<\"][^>\"]*[>\"])")
+            set(target "${CMAKE_MATCH_2}")
+        elseif(line MATCHES "__has_include[ \t]*\\([ \t]*([<\"][^>\"]*[>\"])")
+            set(target "${CMAKE_MATCH_1}")
+        elseif(line MATCHES "^[ \t]*#[ \t]*include")
+            set(target "(computed include)")
+        else()
+            continue()
+        endif()
+        string(REGEX REPLACE "^[<\"](.*)[>\"]$" "\\1" name "${target}")
+        if(name MATCHES "^quorlix/" AND EXISTS "${ROOT}/${name}")
+            continue()
+        endif()
+        if(target MATCHES "^<" AND name IN_LIST standard_headers)
+            continue()
+        endif()
+        message("${file}:${number}: ${target} is not an allowed header (standard C or C++, "
+                "or quorlix/...); system headers belong in the sources of quorlix/platform/")
+        math(EXPR problems "${problems} + 1")
+        list(APPEND offenders "${file}")
+    endforeach()
+endforeach()
+
+list(REMOVE_DUPLICATES offenders)
+list(LENGTH offenders offender_count)
+list(LENGTH files file_count)
+if(problems GREATER 0)
+    message(FATAL_ERROR "CheckIncludes: ${problems} forbidden includes in ${offender_count} files")
+endif()
+message("CheckIncludes: ${file_count} files under quorlix/, no forbidden include")
