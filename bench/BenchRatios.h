@@ -1,0 +1,114 @@
+#pragma once
+// Runs the registered benchmarks and then prints each measurement beside the baseline that was
+// measured in the same run, as a ratio, and whether a stated goal was met. Benchmarks are not
+// tests: a missed goal is reported, never turned into a failing exit code.
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace QuorlixBench {
+
+struct Measurement {
+    double m_Nanoseconds = 0;    // real time per iteration
+    double m_BytesPerSecond = 0; // 0 when the benchmark reports no bytes
+};
+
+using Measurements = std::map<std::string, Measurement>;
+
+/// A subject and the baseline it is compared with, by time per iteration or by throughput.
+struct Comparison {
+    std::string m_Subject;
+    std::string m_Baseline;
+    bool m_Throughput = false;
+};
+
+/// A goal on one benchmark: nanoseconds at most, or bytes per second at least.
+struct Goal {
+    std::string m_Benchmark;
+    std::string m_Text;
+    double m_MaxNanoseconds = 0;
+    double m_MinBytesPerSecond = 0;
+};
+
+/// The console output of Google Benchmark, keeping the best time and throughput of each run.
+class CollectingReporter : public benchmark::ConsoleReporter {
+public:
+    void ReportRuns(const std::vector<Run>& runs) override {
+        for (const Run& run : runs) {
+            if (run.error_occurred || run.run_type != Run::RT_Iteration)
+                continue;
+            const double ns =
+                run.GetAdjustedRealTime() * 1e9 / benchmark::GetTimeUnitMultiplier(run.time_unit);
+            double bytes = 0;
+            if (auto it = run.counters.find("bytes_per_second"); it != run.counters.end())
+                bytes = it->second.value;
+            auto [entry, fresh] = m_Results.try_emplace(run.benchmark_name());
+            Measurement& best = entry->second;
+            if (fresh || ns < best.m_Nanoseconds)
+                best.m_Nanoseconds = ns;
+            if (bytes > best.m_BytesPerSecond)
+                best.m_BytesPerSecond = bytes;
+        }
+        ConsoleReporter::ReportRuns(runs);
+    }
+
+    const Measurements& Results() const { return m_Results; }
+
+private:
+    Measurements m_Results;
+};
+
+inline void PrintSummary(const Measurements& results, const std::vector<Comparison>& comparisons,
+                         const std::vector<Goal>& goals) {
+    std::printf("\nRatios to the baselines of this run\n");
+    for (const Comparison& c : comparisons) {
+        auto subject = results.find(c.m_Subject);
+        auto baseline = results.find(c.m_Baseline);
+        if (subject == results.end() || baseline == results.end())
+            continue; // filtered out on the command line
+        const Measurement& s = subject->second;
+        const Measurement& b = baseline->second;
+        if (c.m_Throughput && b.m_BytesPerSecond > 0) {
+            std::printf("  %-44s %7.2f GB/s = %6.3fx %s (%.2f GB/s)\n", c.m_Subject.c_str(),
+                        s.m_BytesPerSecond / 1e9, s.m_BytesPerSecond / b.m_BytesPerSecond,
+                        c.m_Baseline.c_str(), b.m_BytesPerSecond / 1e9);
+        } else if (b.m_Nanoseconds > 0) {
+            std::printf("  %-44s %8.2f ns = %6.2fx %s (%.2f ns)\n", c.m_Subject.c_str(),
+                        s.m_Nanoseconds, s.m_Nanoseconds / b.m_Nanoseconds, c.m_Baseline.c_str(),
+                        b.m_Nanoseconds);
+        }
+    }
+    if (goals.empty())
+        return;
+    std::printf("Goals\n");
+    for (const Goal& g : goals) {
+        auto found = results.find(g.m_Benchmark);
+        if (found == results.end())
+            continue;
+        const Measurement& m = found->second;
+        const bool met = g.m_MinBytesPerSecond > 0 ? m.m_BytesPerSecond >= g.m_MinBytesPerSecond
+                                                   : m.m_Nanoseconds <= g.m_MaxNanoseconds;
+        std::printf("  %-44s %-28s %s\n", g.m_Benchmark.c_str(), g.m_Text.c_str(),
+                    met ? "met" : "NOT MET");
+    }
+}
+
+/// The main of a benchmark program.
+inline int RunAndCompare(int argc, char** argv, const std::vector<Comparison>& comparisons,
+                         const std::vector<Goal>& goals = {}) {
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    CollectingReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    benchmark::Shutdown();
+    PrintSummary(reporter.Results(), comparisons, goals);
+    return 0;
+}
+
+} // namespace QuorlixBench

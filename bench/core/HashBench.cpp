@@ -1,0 +1,176 @@
+// FastStringHash32 throughput beside memcpy of the same bytes, and name lookup in a
+// StringHashArray of 10,000 names beside std::unordered_map.
+
+#include "BenchRatios.h"
+#include "quorlix/core/Hash.h"
+#include "quorlix/core/String.h"
+#include "quorlix/core/StringHashArray.h"
+
+#include <algorithm>
+#include <cstring>
+#include <random>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+using namespace Quorlix;
+
+namespace {
+
+std::vector<unsigned char> RandomBytes(size_t n) {
+    std::mt19937 random(12345);
+    std::vector<unsigned char> bytes(n);
+    for (unsigned char& b : bytes)
+        b = static_cast<unsigned char>(random());
+    return bytes;
+}
+
+void BM_FastStringHash32_Hash(benchmark::State& state) {
+    const auto n = static_cast<size_t>(state.range(0));
+    const std::vector<unsigned char> bytes = RandomBytes(n);
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(bytes.data());
+        benchmark::DoNotOptimize(FastStringHash32(bytes.data(), static_cast<unsigned>(n), 0));
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * n));
+}
+BENCHMARK(BM_FastStringHash32_Hash)->Arg(16)->Arg(64)->Arg(4096);
+
+void BM_Memcpy_Copy(benchmark::State& state) {
+    const auto n = static_cast<size_t>(state.range(0));
+    const std::vector<unsigned char> bytes = RandomBytes(n);
+    std::vector<unsigned char> target(n);
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(bytes.data());
+        std::memcpy(target.data(), bytes.data(), n);
+        benchmark::ClobberMemory();
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * n));
+}
+BENCHMARK(BM_Memcpy_Copy)->Arg(16)->Arg(64)->Arg(4096);
+
+// 10,000 names shaped like the object paths of a scene, and as many names that are absent.
+constexpr int k_Names = 10000;
+constexpr int k_Log2Buckets = 12;
+
+std::string NameOf(int i, bool present) {
+    return "scene/node" + std::to_string(i) + (present ? "/mesh" : "/light");
+}
+
+struct Fixture {
+    Fixture() : table(k_Log2Buckets) {
+        for (int i = 0; i < k_Names; ++i) {
+            table.Insert(String(NameOf(i, true).c_str()), nullptr);
+            map.emplace(NameOf(i, true), nullptr);
+        }
+        // Lookup keys are other buffers with the same text, visited in a shuffled order so
+        // that consecutive lookups do not walk the buckets in sequence.
+        std::vector<int> order(k_Names);
+        for (int i = 0; i < k_Names; ++i)
+            order[static_cast<size_t>(i)] = i;
+        std::shuffle(order.begin(), order.end(), std::mt19937(7));
+        for (int i : order) {
+            hits.emplace_back(NameOf(i, true).c_str());
+            misses.emplace_back(NameOf(i, false).c_str());
+            stdHits.push_back(NameOf(i, true));
+            stdMisses.push_back(NameOf(i, false));
+        }
+    }
+
+    StringHashArray table;
+    std::unordered_map<std::string, void*> map;
+    std::vector<String> hits, misses;
+    std::vector<std::string> stdHits, stdMisses;
+};
+
+Fixture& Names() {
+    static Fixture s_Fixture;
+    return s_Fixture;
+}
+
+// Keys keep their hash in their buffer after the first lookup, as names held by the script
+// layer do; the Uncached variant forgets it before every lookup and so pays for hashing too.
+template <bool Hit, bool ForgetHash>
+void FindInTable(benchmark::State& state) {
+    Fixture& f = Names();
+    const std::vector<String>& keys = Hit ? f.hits : f.misses;
+    size_t i = 0;
+    int found = 0;
+    for (auto _ : state) {
+        const String& key = keys[i];
+        if (ForgetHash)
+            HeaderOf(key.GetCPtr())->m_Hash = 0;
+        void* value = nullptr;
+        found += f.table.Find(key, value) >= 0;
+        benchmark::DoNotOptimize(value);
+        if (++i == keys.size())
+            i = 0;
+    }
+    if (found != (Hit ? static_cast<int>(state.iterations()) : 0))
+        state.SkipWithError("lookup gave a wrong answer");
+}
+
+void BM_StringHashArray_FindHit(benchmark::State& state) {
+    FindInTable<true, false>(state);
+}
+void BM_StringHashArray_FindMiss(benchmark::State& state) {
+    FindInTable<false, false>(state);
+}
+void BM_StringHashArray_FindHitUncached(benchmark::State& state) {
+    FindInTable<true, true>(state);
+}
+void BM_StringHashArray_FindMissUncached(benchmark::State& state) {
+    FindInTable<false, true>(state);
+}
+BENCHMARK(BM_StringHashArray_FindHit);
+BENCHMARK(BM_StringHashArray_FindMiss);
+BENCHMARK(BM_StringHashArray_FindHitUncached);
+BENCHMARK(BM_StringHashArray_FindMissUncached);
+
+template <bool Hit>
+void FindInMap(benchmark::State& state) {
+    Fixture& f = Names();
+    const std::vector<std::string>& keys = Hit ? f.stdHits : f.stdMisses;
+    size_t i = 0;
+    int found = 0;
+    for (auto _ : state) {
+        auto it = f.map.find(keys[i]);
+        found += it != f.map.end();
+        benchmark::DoNotOptimize(it);
+        if (++i == keys.size())
+            i = 0;
+    }
+    if (found != (Hit ? static_cast<int>(state.iterations()) : 0))
+        state.SkipWithError("lookup gave a wrong answer");
+}
+
+void BM_StdUnorderedMap_FindHit(benchmark::State& state) {
+    FindInMap<true>(state);
+}
+void BM_StdUnorderedMap_FindMiss(benchmark::State& state) {
+    FindInMap<false>(state);
+}
+BENCHMARK(BM_StdUnorderedMap_FindHit);
+BENCHMARK(BM_StdUnorderedMap_FindMiss);
+
+} // namespace
+
+int main(int argc, char** argv) {
+    using QuorlixBench::Comparison;
+    return QuorlixBench::RunAndCompare(
+        argc, argv,
+        {
+            Comparison{"BM_FastStringHash32_Hash/16", "BM_Memcpy_Copy/16", true},
+            Comparison{"BM_FastStringHash32_Hash/64", "BM_Memcpy_Copy/64", true},
+            Comparison{"BM_FastStringHash32_Hash/4096", "BM_Memcpy_Copy/4096", true},
+            Comparison{"BM_StringHashArray_FindHit", "BM_StdUnorderedMap_FindHit"},
+            Comparison{"BM_StringHashArray_FindMiss", "BM_StdUnorderedMap_FindMiss"},
+            Comparison{"BM_StringHashArray_FindHitUncached", "BM_StdUnorderedMap_FindHit"},
+            Comparison{"BM_StringHashArray_FindMissUncached", "BM_StdUnorderedMap_FindMiss"},
+        },
+        {
+            {"BM_FastStringHash32_Hash/4096", "at least 1.6 GB/s", 0, 1.6e9},
+            {"BM_StringHashArray_FindHit", "below 50 ns per lookup", 50, 0},
+            {"BM_StringHashArray_FindMiss", "below 50 ns per lookup", 50, 0},
+        });
+}
