@@ -166,7 +166,9 @@ uint64_t ArrayBytes(int capacity, int count, const TypeInfo& ti) {
 }
 
 void* NewArrayBlock(int capacity, int count, const TypeInfo& ti) {
-    BlockHeader* header = AllocateBlock(ArrayBytes(capacity, count, ti));
+    const uint64_t bytes = ArrayBytes(capacity, count, ti);
+    QUORLIX_ASSERT(count <= capacity, "Memory::UninitializedNewArrayRef1: count above capacity");
+    BlockHeader* header = AllocateBlock(bytes);
     header->m_ClassRow = nullptr;
     header->m_Hash = 0;
     header->m_RefCount = 1;
@@ -242,10 +244,13 @@ void* Memory::NewObjectBlock(size_t size, int count, const TypeInfo& ti, int ext
     if (count < 0 || extra < 0 || ti.m_Size < 0)
         Platform::ReportOutOfMemory();
     const uint64_t elementBytes = static_cast<uint64_t>(ti.m_Size) * static_cast<uint64_t>(count);
-    // The compiler asks for elementBytes; a larger request would place the object in front
-    // of the payload, over the header.
-    QUORLIX_ASSERT(size <= elementBytes + static_cast<uint64_t>(extra),
-                   "Memory::NewObjectBlock: object larger than its type record");
+    if (elementBytes > k_MaxPayloadBytes)
+        Platform::ReportOutOfMemory();
+    // The object must fill the elements exactly: a larger request (an array cookie) would
+    // place it over the header, a smaller one would leave elements that are destroyed
+    // without ever having been constructed.
+    QUORLIX_ASSERT(size == elementBytes,
+                   "Memory::NewObjectBlock: object size differs from its elements");
     BlockHeader* header = AllocateBlock(elementBytes + static_cast<uint64_t>(extra));
     header->m_ClassRow = ti.m_ClassTable;
     header->m_Hash = 0;
@@ -253,7 +258,7 @@ void* Memory::NewObjectBlock(size_t size, int count, const TypeInfo& ti, int ext
     header->m_TypeInfo = &ti;
     header->m_Capacity = count;
     header->m_Count = count;
-    return reinterpret_cast<char*>(header + 1) + elementBytes - size;
+    return header + 1;
 }
 
 void Memory::FreeBlock(const void* payload) noexcept {

@@ -127,8 +127,6 @@ String::String(const char* bytes, int n)
     : m_Chars(bytes != nullptr && n > 0 ? Concatenate(bytes, n, nullptr, 0)
                                         : SharedEmptyBuffer()) {}
 
-String::String(const String& other) noexcept : m_Chars(Share(other.Ref())) {}
-
 String::String(String&& other) noexcept : m_Chars(other.m_Chars) {
     other.m_Chars = SharedEmptyBuffer();
 }
@@ -162,8 +160,6 @@ String::String(const char* left, const StringRef& right) {
 
 String::String(const char* left, const char* right)
     : m_Chars(Concatenate(left, TextLength(left), right, TextLength(right))) {}
-
-String::~String() { BlockRelease(m_Chars); }
 
 String operator+(const char* left, const StringRef& right) { return String(left, right); }
 
@@ -290,15 +286,8 @@ void String::Remove(int pos) {
     ResetHash();
 }
 
-void String::Add(char ch) {
+void String::AddGrowing(char ch) {
     const int count = BlockCount(m_Chars);
-    if (count < Capacity() - 1 && BlockRefCount(m_Chars) == 1) {
-        m_Chars[count - 1] = ch;
-        m_Chars[count] = '\0';
-        HeaderOf(m_Chars)->m_Count = count + 1;
-        ResetHash();
-        return;
-    }
     // Geometric growth by one half keeps appending one character at a time linear.
     const int capacity = GrownCapacity(count);
     auto* fresh = static_cast<char*>(Memory::UninitializedNewStringRef1(

@@ -59,7 +59,7 @@ public:
     String(const char* text);
     /// Copies exactly `n` bytes, then appends a NUL (n <= 0 gives the empty string).
     String(const char* bytes, int n);
-    String(const String& other) noexcept;
+    String(const String& other) noexcept : m_Chars(other.m_Chars) { BlockAddRef(m_Chars); }
     /// Takes the buffer over; `other` becomes empty.
     String(String&& other) noexcept;
     String(const StringRef& other) noexcept;
@@ -69,7 +69,7 @@ public:
     String(const StringRef& left, const char* right);
     String(const char* left, const StringRef& right);
     String(const char* left, const char* right);
-    ~String();
+    ~String() { BlockRelease(m_Chars); }
 
     char operator[](int i) const noexcept { return m_Chars[i]; }
     int Size() const noexcept { return BlockCount(m_Chars) - 1; }
@@ -99,7 +99,19 @@ public:
     void Replace(int pos, char ch);
     void Swap(int i, int j);
     void Remove(int pos);
-    void Add(char ch);
+    void Add(char ch) {
+        // Fast path inline: appending one character at a time is a common loop.
+        BlockHeader* header = HeaderOf(m_Chars);
+        const int count = header->m_Count;
+        if (count < header->m_Capacity - 1 && BlockRefCount(m_Chars) == 1) {
+            m_Chars[count - 1] = ch;
+            m_Chars[count] = '\0';
+            header->m_Count = count + 1;
+            header->m_Hash = 0;
+            return;
+        }
+        AddGrowing(ch);
+    }
     String& operator+=(char ch) {
         Add(ch);
         return *this;
@@ -129,6 +141,7 @@ public:
     unsigned Hash32() const noexcept { return Ref().Hash32(); }
 
 private:
+    void AddGrowing(char ch);
     void Reallocate(int capacity);
     void MakePrivate();
     void ResetHash() noexcept { HeaderOf(m_Chars)->m_Hash = 0; }

@@ -70,8 +70,9 @@ void WaitCountingSemaphore(CountingSemaphore* semaphore) {
 }
 
 bool TimedWaitCountingSemaphore(CountingSemaphore* semaphore, int32_t milliseconds) {
+    // The deadline is on the monotonic clock, so setting the wall clock cannot stretch it.
     timespec deadline{};
-    clock_gettime(CLOCK_REALTIME, &deadline);
+    clock_gettime(CLOCK_MONOTONIC, &deadline);
     if (milliseconds < 0)
         milliseconds = 0;
     deadline.tv_sec += milliseconds / 1000;
@@ -81,7 +82,7 @@ bool TimedWaitCountingSemaphore(CountingSemaphore* semaphore, int32_t millisecon
         deadline.tv_nsec -= 1000000000L;
     }
     for (;;) {
-        if (sem_timedwait(&semaphore->m_Semaphore, &deadline) == 0)
+        if (sem_clockwait(&semaphore->m_Semaphore, CLOCK_MONOTONIC, &deadline) == 0)
             return true;
         if (errno != EINTR)
             return false;
