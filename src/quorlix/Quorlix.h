@@ -6,6 +6,7 @@
 #include "quorlix/core/CriticalSection.h"
 #include "quorlix/core/DebugLog.h"
 #include "quorlix/core/Hash.h"
+#include "quorlix/core/Library.h"
 #include "quorlix/core/Memory.h"
 #include "quorlix/core/Obj.h"
 #include "quorlix/core/Semaphore.h"
