@@ -1,3 +1,4 @@
+#include "quorlix/core/CriticalSection.h"
 #include "quorlix/core/Semaphore.h"
 
 #include <gtest/gtest.h>
@@ -8,7 +9,7 @@
 
 using namespace Quorlix;
 
-TEST(Semaphore, LockWaitsForAnUnlockOnAnotherThread) {
+TEST(Semaphore, LockWaitsForUnlocksAndCountsUnits) {
     Semaphore semaphore(0);
     EXPECT_FALSE(semaphore.TryLock(20));
     std::atomic<bool> locked{false};
@@ -18,23 +19,29 @@ TEST(Semaphore, LockWaitsForAnUnlockOnAnotherThread) {
     });
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
     EXPECT_FALSE(locked);
-    semaphore.Unlock();
+    semaphore.Unlock(2);
     waiter.join();
     EXPECT_TRUE(locked);
+    EXPECT_TRUE(semaphore.TryLock(0)); // the second unit
+    EXPECT_FALSE(semaphore.TryLock(0));
 }
 
-TEST(Semaphore, UnlockReleasesTheGivenNumberOfUnits) {
-    Semaphore semaphore(0);
-    semaphore.Unlock(3);
-    semaphore.Unlock(-2);
-    for (int i = 0; i < 3; ++i)
-        EXPECT_TRUE(semaphore.TryLock(0)) << i;
-    EXPECT_FALSE(semaphore.TryLock(0));
-    // Not re-entrant: a guard on the default single unit leaves nothing for the same thread.
-    Semaphore single;
+TEST(CriticalSection, OwnerMayEnterAgainOthersMayNot) {
+    auto enteredElsewhere = [](CriticalSection& section) {
+        bool entered = false;
+        std::thread([&] {
+            if ((entered = section.TryEnter()))
+                section.Leave();
+        }).join();
+        return entered;
+    };
+    CriticalSection section;
+    section.Enter();
     {
-        SemaphoreLock lock(single);
-        EXPECT_FALSE(single.TryLock(0));
+        CriticalSectionLock again(section);
+        EXPECT_FALSE(enteredElsewhere(section));
     }
-    EXPECT_TRUE(single.TryLock(0));
+    EXPECT_FALSE(enteredElsewhere(section)); // still held once
+    section.Leave();
+    EXPECT_TRUE(enteredElsewhere(section));
 }
