@@ -10,7 +10,7 @@ JOBS        ?= $(shell nproc)
 
 DEPS := cmake ninja-build ccache g++ make pkg-config \
         libgtest-dev libgmock-dev libbenchmark-dev \
-        clang libclang-rt-14-dev
+        clang libclang-rt-14-dev locales
 
 CMAKE_COMMON := -G Ninja -DCMAKE_EXPORT_COMPILE_COMMANDS=ON
 
@@ -29,6 +29,12 @@ deps:
 	  $$sudo apt-get update -q && \
 	  DEBIAN_FRONTEND=noninteractive $$sudo apt-get install -y -q --no-install-recommends $$missing; \
 	fi
+	@# The stream tests write and scan numbers under a decimal-comma locale.
+	@locale -a 2>/dev/null | grep -qix 'de_DE.utf-\?8' || { \
+	  echo "make deps: generating the de_DE.UTF-8 locale"; \
+	  sudo=""; [ "$$(id -u)" = 0 ] || sudo=sudo; \
+	  $$sudo localedef -i de_DE -f UTF-8 de_DE.UTF-8; \
+	}
 
 $(BUILD)/build.ninja:
 	cmake -S . -B $(BUILD) $(CMAKE_COMMON) -DCMAKE_BUILD_TYPE=Release

@@ -20,6 +20,7 @@
 #include "quorlix/platform/Memory.h"
 #include "quorlix/platform/OutOfMemory.h"
 #include "quorlix/platform/Threading.h"
+#include "quorlix/stream/Stream.h"
 #include "quorlix/stream/StreamPipe.h"
 #include "quorlix/stream/StreamPipeMemory.h"
 #include "quorlix/stream/StreamPipeNull.h"
