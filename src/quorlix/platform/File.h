@@ -1,0 +1,67 @@
+#pragma once
+// Files as the operating system sees them, behind an opaque handle: open with the dispositions of
+// the library's open-mode word, single reads and writes, the file pointer, file times as 100-ns
+// counts since 1601, the standard handles and the break signal of the console names.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace Quorlix::Platform {
+
+/// An open file. Invalid is the only value that names no file.
+enum class FileHandle : int { Invalid = -1 };
+
+enum : unsigned { FileAccessRead = 1, FileAccessWrite = 2 };
+
+enum class FileDisposition {
+    OpenExisting,     // fails when missing
+    CreateNew,        // fails when it exists
+    TruncateExisting, // fails when missing; needs write access
+    CreateAlways,     // creates or truncates
+    OpenAlways,       // opens or creates, content kept
+};
+
+/// Opens `path` (close-on-exec, with a sequential-read hint). Access without the read or write
+/// bit opens for reading: the file can then be queried but never written. Directories are not
+/// files and fail.
+/// When the exact path does not exist, each component is matched against its directory ignoring
+/// ASCII letter case ("." and ".." only ever match themselves, so the match stays where the caller
+/// pointed) and the match is opened. `storedName`, when given, then receives the name stored on
+/// disc of the last component whose case differed; it is emptied when the exact path was opened.
+FileHandle OpenFile(const char* path, unsigned access, FileDisposition disposition,
+                    std::string* storedName = nullptr);
+void CloseFile(FileHandle file) noexcept;
+
+/// One read of up to `bytes` bytes (interrupted calls are repeated): bytes read, 0 at the end,
+/// -1 on failure.
+int64_t ReadFile(FileHandle file, void* buffer, size_t bytes) noexcept;
+/// One write (interrupted calls are repeated): bytes written, which may be fewer than asked, or
+/// -1 on failure.
+int64_t WriteFile(FileHandle file, const void* data, size_t bytes) noexcept;
+/// Moves the file pointer; origin 1 from the start, 0 from the current position, -1 from the
+/// end. The new position, or -1 (other origins, negative results, files without a position).
+int64_t SeekFile(FileHandle file, int64_t offset, int origin) noexcept;
+/// Ends the file at the current position.
+bool TruncateFileAtPosition(FileHandle file) noexcept;
+
+/// Creation (birth time where the file system records it, else the last status change), last
+/// access and last write time. False, with zeros, on failure.
+bool GetFileTimes(FileHandle file, uint64_t& created, uint64_t& accessed,
+                  uint64_t& written) noexcept;
+/// Sets the non-zero access and write times. A creation time cannot be set on Linux: the call
+/// is true only when every non-zero time asked for is in effect afterwards, so a creation time
+/// that differs from the file's own makes it false (the other two are set all the same).
+bool SetFileTimes(FileHandle file, uint64_t created, uint64_t accessed, uint64_t written) noexcept;
+
+/// The process's standard output and error, or Invalid when the descriptor is closed.
+FileHandle StandardOutputFile() noexcept;
+FileHandle StandardErrorFile() noexcept;
+bool IsTerminal(FileHandle file) noexcept;
+
+/// Installs, once per process, the handler of the break signal (SIGINT). It calls `onBreak`,
+/// which must be async-signal-safe, and then passes the signal on to the action that was there
+/// before (the default action ends the process). Later calls do nothing.
+void InstallBreakHandler(void (*onBreak)() noexcept);
+
+} // namespace Quorlix::Platform
