@@ -3,6 +3,8 @@
 
 #include "quorlix/stream/Stream.h"
 #include "StreamTestPipes.h"
+#include "quorlix/stream/StreamPipeFile.h"
+#include "quorlix/stream/StreamPipeFileCache.h"
 #include "quorlix/stream/StreamPipeMemory.h"
 #include "quorlix/stream/StreamPipeNull.h"
 
@@ -16,6 +18,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <limits>
 #include <random>
 #include <string>
@@ -84,6 +87,38 @@ TEST(Stream, HoldsOneReferenceAndAlwaysAPipe) {
     Stream last(StreamPipeMemory::Create());
     last.SetStreamPipe(b);
     EXPECT_EQ(BlockRefCount(b.Get()), 2);
+}
+
+// The path constructor picks the buffered pipe unless asked for the plain one.
+TEST(Stream, OpensFilesBufferedOrPlain) {
+    namespace fs = std::filesystem;
+    const fs::path path =
+        fs::temp_directory_path() / ("quorlix-stream-" + std::to_string(std::random_device()()));
+    {
+        Stream out(path.c_str(), IOWrite | 12); // create always
+        EXPECT_NE(dynamic_cast<StreamPipeFileCache*>(out.GetStreamPipe()), nullptr);
+        out << -12 << ' ' << 2.5f;
+    } // the last reference flushes the buffer
+    {
+        Stream plain(path.c_str(), IORead | IOUnbuffered);
+        EXPECT_EQ(dynamic_cast<StreamPipeFileCache*>(plain.GetStreamPipe()), nullptr);
+        EXPECT_NE(dynamic_cast<StreamPipeFile*>(plain.GetStreamPipe()), nullptr);
+        EXPECT_EQ(plain.Read(), '-');
+        int value = 0;
+        EXPECT_EQ(plain.s(value), Stream::ScanError); // a plain file cannot look ahead
+    }
+    Stream in(path.c_str(), IOReadDefault);
+    int value = 0;
+    float real = 0;
+    EXPECT_EQ(in.s(value), Stream::ScanOk);
+    EXPECT_EQ(in.sWS(), Stream::ScanOk);
+    EXPECT_EQ(in.s(real), Stream::ScanOk);
+    EXPECT_EQ(value, -12);
+    EXPECT_EQ(real, 2.5f);
+    fs::remove(path);
+
+    Stream missing((path / "missing").c_str(), IOReadDefault);
+    EXPECT_EQ(missing.Read(), -1);
 }
 
 TEST(Stream, ForwardsRawOperationsToThePipe) {

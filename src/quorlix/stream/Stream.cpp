@@ -1,5 +1,7 @@
 #include "quorlix/stream/Stream.h"
 
+#include "quorlix/stream/StreamPipeFile.h"
+#include "quorlix/stream/StreamPipeFileCache.h"
 #include "quorlix/stream/StreamPipeNull.h"
 
 #include <cfloat>
@@ -266,6 +268,11 @@ int ReadFully(StreamPipe& pipe, char* buffer, int n) {
 
 Stream::Stream(StreamPipe* pipe)
     : m_Pipe(pipe != nullptr ? pipe : StreamPipeNull::GetSingleton()) {}
+
+Stream::Stream(const char* path, unsigned mode)
+    : m_Pipe((mode & IOUnbuffered) != 0
+                 ? static_cast<StreamPipe*>(StreamPipeFile::Create(path, mode))
+                 : StreamPipeFileCache::Create(path, mode)) {}
 
 void Stream::SetStreamPipe(StreamPipe* pipe) {
     m_Pipe = pipe != nullptr ? pipe : StreamPipeNull::GetSingleton();
