@@ -7,6 +7,7 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <mutex>
 #include <string_view>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -318,10 +319,14 @@ void BreakHandler(int signal, siginfo_t* info, void* context) {
 } // namespace
 
 void InstallBreakHandler(void (*onBreak)() noexcept) {
-    static std::atomic<bool> s_Installed{false};
-    if (s_Installed.exchange(true))
-        return;
+    static std::mutex s_Lock;
+    std::lock_guard<std::mutex> lock(s_Lock);
     G_OnBreak.store(onBreak, std::memory_order_release);
+    // Installed again when someone replaced it meanwhile; that action is then passed on to.
+    struct sigaction current {};
+    ::sigaction(SIGINT, nullptr, &current);
+    if ((current.sa_flags & SA_SIGINFO) != 0 && current.sa_sigaction == &BreakHandler)
+        return;
     struct sigaction action {};
     action.sa_sigaction = &BreakHandler;
     action.sa_flags = SA_SIGINFO | SA_RESTART;

@@ -59,9 +59,9 @@ FileHandle StandardOutputFile() noexcept;
 FileHandle StandardErrorFile() noexcept;
 bool IsTerminal(FileHandle file) noexcept;
 
-/// Installs, once per process, the handler of the break signal (SIGINT). It calls `onBreak`,
-/// which must be async-signal-safe, and then passes the signal on to the action that was there
-/// before (the default action ends the process). Later calls do nothing.
+/// Installs the handler of the break signal (SIGINT) unless it is installed already. It calls
+/// `onBreak`, which must be async-signal-safe, and then passes the signal on to the action that
+/// was there before (the default action ends the process).
 void InstallBreakHandler(void (*onBreak)() noexcept);
 
 } // namespace Quorlix::Platform

@@ -3,6 +3,7 @@
 #include <climits>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <dlfcn.h>
 #include <link.h>
 #include <string>
@@ -92,8 +93,9 @@ bool Matches(std::string_view wanted, const std::string& path) {
     if (wanted.find('/') != std::string_view::npos) {
         if (wanted == path)
             return true;
-        char resolved[PATH_MAX];
-        return ::realpath(path.c_str(), resolved) != nullptr && wanted == resolved;
+        char left[PATH_MAX], right[PATH_MAX];
+        return ::realpath(std::string(wanted).c_str(), left) != nullptr &&
+               ::realpath(path.c_str(), right) != nullptr && std::strcmp(left, right) == 0;
     }
     return EqualIgnoringCase(Stem(wanted), Stem(FileNameOf(path)));
 }
