@@ -36,7 +36,8 @@ TEST(StreamPipeFileCache, ReportsWritesAFullDiscRefuses) {
         Obj<StreamPipeFileCache> pipe = StreamPipeFileCache::Create("/dev/full", 2);
         const std::string bytes = Pattern();
         EXPECT_EQ(pipe->Write(bytes.data(), 100), 100); // buffered
-        EXPECT_EQ(pipe->Write(bytes.data(), 8192), 0);  // the buffer cannot go down
+        EXPECT_EQ(pipe->Write(bytes.data(), 8100), 0);  // the filled-up buffer cannot go down
+        EXPECT_EQ(pipe->Write(bytes.data(), 8192), 0);  // nor with large data
         EXPECT_EQ(pipe->Write(bytes.data(), 20000), 0);
         pipe->Flush();
         EXPECT_EQ(pipe->GetPendingOutput(), 100); // kept for another attempt
@@ -60,20 +61,23 @@ TEST(StreamPipeFileCache, ReportsWritesAFullDiscRefuses) {
 TEST(StreamPipeFileCache, CountsOnlyTheCallersBytesThatReachedTheFile) {
     // The file size limit makes the file take part of a write and refuse the rest.
     TempDir dir;
-    const auto limited = [&](rlim_t limit, int accepted, int pending) {
+    const auto limited = [&](rlim_t limit, int second, int accepted, int pending) {
         std::signal(SIGXFSZ, SIG_IGN);
         const rlimit size{limit, limit};
         ::setrlimit(RLIMIT_FSIZE, &size);
         Obj<StreamPipeFileCache> pipe = StreamPipeFileCache::Create((dir / "f").c_str(), 14);
         const std::string bytes = Pattern();
-        const int total = pipe->Write(bytes.data(), 100) + pipe->Write(bytes.data() + 100, 8192);
+        const int total = pipe->Write(bytes.data(), 100) + pipe->Write(bytes.data() + 100, second);
         const bool prefix = ReadFileBytes(dir / "f") == bytes.substr(0, limit);
         std::_Exit(prefix && total == accepted && pipe->GetPendingOutput() == pending ? 0 : 1);
     };
-    // 100 earlier bytes and 4900 of the caller's went down.
-    EXPECT_EXIT(limited(5000, 5000, 0), testing::ExitedWithCode(0), "");
+    // 100 earlier bytes and 4900 of the caller's went down, whether the caller's bytes filled
+    // the buffer up or went down beside it.
+    EXPECT_EXIT(limited(5000, 8100, 5000, 0), testing::ExitedWithCode(0), "");
+    EXPECT_EXIT(limited(5000, 8192, 5000, 0), testing::ExitedWithCode(0), "");
     // Only 50 of the earlier bytes went down: the other 50 stay, the caller's are refused.
-    EXPECT_EXIT(limited(50, 100, 50), testing::ExitedWithCode(0), "");
+    EXPECT_EXIT(limited(50, 8100, 100, 50), testing::ExitedWithCode(0), "");
+    EXPECT_EXIT(limited(50, 8192, 100, 50), testing::ExitedWithCode(0), "");
 }
 
 TEST(StreamPipeFileCache, TruncatesAtTheLogicalPositionAfterReadAhead) {

@@ -10,6 +10,7 @@
 #include <mutex>
 #include <string_view>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
 #include <vector>
 
@@ -212,6 +213,31 @@ int64_t WriteFile(FileHandle file, const void* data, size_t bytes) noexcept {
         return -1;
     for (;;) {
         const ssize_t count = ::write(Descriptor(file), data, bytes);
+        if (count >= 0 || errno != EINTR)
+            return count;
+    }
+}
+
+int64_t ReadFileScatter(FileHandle file, void* first, size_t firstBytes, void* second,
+                        size_t secondBytes) noexcept {
+    if (file == FileHandle::Invalid)
+        return -1;
+    const iovec parts[2] = {{first, firstBytes}, {second, secondBytes}};
+    for (;;) {
+        const ssize_t count = ::readv(Descriptor(file), parts, 2);
+        if (count >= 0 || errno != EINTR)
+            return count;
+    }
+}
+
+int64_t WriteFileGather(FileHandle file, const void* first, size_t firstBytes, const void* second,
+                        size_t secondBytes) noexcept {
+    if (file == FileHandle::Invalid)
+        return -1;
+    const iovec parts[2] = {{const_cast<void*>(first), firstBytes},
+                            {const_cast<void*>(second), secondBytes}};
+    for (;;) {
+        const ssize_t count = ::writev(Descriptor(file), parts, 2);
         if (count >= 0 || errno != EINTR)
             return count;
     }

@@ -39,6 +39,12 @@ int64_t ReadFile(FileHandle file, void* buffer, size_t bytes) noexcept;
 /// One write (interrupted calls are repeated): bytes written, which may be fewer than asked, or
 /// -1 on failure.
 int64_t WriteFile(FileHandle file, const void* data, size_t bytes) noexcept;
+/// ReadFile into two buffers in turn, in one call: `first` is filled before `second`.
+int64_t ReadFileScatter(FileHandle file, void* first, size_t firstBytes, void* second,
+                        size_t secondBytes) noexcept;
+/// WriteFile from two buffers in turn, in one call.
+int64_t WriteFileGather(FileHandle file, const void* first, size_t firstBytes, const void* second,
+                        size_t secondBytes) noexcept;
 /// Moves the file pointer; origin 1 from the start, 0 from the current position, -1 from the
 /// end. The new position, or -1 (other origins, negative results, files without a position).
 int64_t SeekFile(FileHandle file, int64_t offset, int origin) noexcept;

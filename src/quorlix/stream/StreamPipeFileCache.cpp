@@ -24,6 +24,24 @@ int WriteAll(Platform::FileHandle file, const unsigned char* data, int n) {
     return done;
 }
 
+// The same for `first` followed by `second`, gathered into as few calls as the file allows.
+int64_t WriteAll(Platform::FileHandle file, const unsigned char* first, int firstBytes,
+                 const unsigned char* second, int secondBytes) {
+    int64_t done = 0;
+    while (done < firstBytes) {
+        const int64_t count =
+            Platform::WriteFileGather(file, first + done, static_cast<size_t>(firstBytes - done),
+                                      second, static_cast<size_t>(secondBytes));
+        if (count <= 0)
+            return done;
+        done += count;
+    }
+    return firstBytes +
+           WriteAll(file, second + (done - firstBytes),
+                    secondBytes - static_cast<int>(done - firstBytes)) +
+           (done - firstBytes);
+}
+
 } // namespace
 
 StreamPipeFileCache* StreamPipeFileCache::Create(const char* path, unsigned mode) {
@@ -88,25 +106,34 @@ int StreamPipeFileCache::Write(const void* data, int n) {
         m_WriteFill += n;
         return n;
     }
-    // Fill the buffer up and write it whole.
     const int earlier = m_WriteFill;
-    std::memcpy(m_WriteBuffer + m_WriteFill, bytes, static_cast<size_t>(room));
-    m_WriteFill = m_WriteSize;
-    const int done = WriteAll(m_File, m_WriteBuffer, m_WriteSize);
-    if (done < m_WriteSize) {
-        // Keep what earlier calls were told was accepted; take back the caller's unwritten bytes.
-        const int earlierLeft = done < earlier ? earlier - done : 0;
-        std::memmove(m_WriteBuffer, m_WriteBuffer + done, static_cast<size_t>(earlierLeft));
-        m_WriteFill = earlierLeft;
-        return done > earlier ? done - earlier : 0;
+    int64_t done;
+    if (n < m_WriteSize) {
+        // Fill the buffer up, write it whole and keep the rest.
+        std::memcpy(m_WriteBuffer + m_WriteFill, bytes, static_cast<size_t>(room));
+        done = WriteAll(m_File, m_WriteBuffer, m_WriteSize);
+        if (done == m_WriteSize) {
+            std::memcpy(m_WriteBuffer, bytes + room, static_cast<size_t>(n - room));
+            m_WriteFill = n - room;
+            return n;
+        }
+    } else {
+        // Large data bypasses the buffer: the pending bytes and the caller's go down together.
+        done = WriteAll(m_File, m_WriteBuffer, m_WriteFill, bytes, n);
+        if (done == int64_t{earlier} + n) {
+            m_WriteFill = 0;
+            return n;
+        }
+    }
+    // The file took only part. Keep what earlier calls were told was accepted; the caller's
+    // bytes that did not go down are refused, not kept.
+    if (done < earlier) {
+        std::memmove(m_WriteBuffer, m_WriteBuffer + done, static_cast<size_t>(earlier - done));
+        m_WriteFill = earlier - static_cast<int>(done);
+        return 0;
     }
     m_WriteFill = 0;
-    const int rest = n - room;
-    if (rest >= m_WriteSize)
-        return room + WriteAll(m_File, bytes + room, rest);
-    std::memcpy(m_WriteBuffer, bytes + room, static_cast<size_t>(rest));
-    m_WriteFill = rest;
-    return n;
+    return static_cast<int>(done - earlier);
 }
 
 void StreamPipeFileCache::Flush() {
@@ -146,11 +173,17 @@ int StreamPipeFileCache::Read(void* buffer, int n) {
     if (rest == 0)
         return delivered;
     if (rest < m_ReadSize) {
-        const int filled = Refill();
-        const int take = rest < filled ? rest : filled;
-        std::memcpy(out + delivered, m_ReadBuffer, static_cast<size_t>(take));
-        m_ReadPosition = take;
-        return delivered + take;
+        // One read serves the rest and refills the buffer with what follows.
+        m_ReadPosition = m_ReadFill = 0;
+        const int64_t count =
+            Platform::ReadFileScatter(m_File, out + delivered, static_cast<size_t>(rest),
+                                      m_ReadBuffer, static_cast<size_t>(m_ReadSize));
+        if (count <= 0)
+            return delivered;
+        if (count <= rest)
+            return delivered + static_cast<int>(count);
+        m_ReadFill = static_cast<int>(count) - rest;
+        return delivered + rest;
     }
     const int64_t count = Platform::ReadFile(m_File, out + delivered, static_cast<size_t>(rest));
     return count > 0 ? delivered + static_cast<int>(count) : delivered;

@@ -21,18 +21,19 @@ public:
     /// Pushes pending output down (bytes the file refuses are reported as a warning and lost).
     ~StreamPipeFileCache() override;
 
-    /// Delivers from the buffer, refills it once for a rest below 8192 bytes, and reads a larger
-    /// rest straight into `buffer`.
+    /// Delivers from the buffer; a rest below 8192 bytes comes with one read that also refills
+    /// the buffer, a larger rest is read straight into `buffer`.
     int Read(void* buffer, int n) override;
     int Read() override;
     int Peek() override;
     /// -1 at the end; -2 for offsets of 8192 or more that the buffer cannot hold.
     int PeekAt(int offset) override;
     int Skip(int n) override;
-    /// The number of the caller's bytes that reached the file or stay in the buffer. When the
-    /// buffer must go down and the file takes only part of it (a full disc), the count stops at
-    /// the last byte written, and the caller's bytes behind it are not kept: a short count always
-    /// means the rest was refused. A pipe without a file accepts nothing.
+    /// The number of the caller's bytes that reached the file or stay in the buffer. Data of
+    /// 8192 bytes or more goes down at once with what is pending. When the buffer must go down
+    /// and the file takes only part of it (a full disc), the count stops at the last byte
+    /// written, and the caller's bytes behind it are not kept: a short count always means the
+    /// rest was refused. A pipe without a file accepts nothing.
     int Write(const void* data, int n) override;
     /// Writes the buffer down; what the file refuses stays buffered for the next attempt.
     void Flush() override;
