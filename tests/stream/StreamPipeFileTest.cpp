@@ -167,10 +167,18 @@ TEST(StreamPipeFile, ClosedStandardHandlesGiveLogFiles) {
         testing::ExitedWithCode(0), "");
 }
 
+struct sigaction G_Found;
+
+// A handler that passes the signal on to the one it found, and then ends the process.
+void ChainingHandler(int signal, siginfo_t* info, void* context) {
+    G_Found.sa_sigaction(signal, info, context);
+    std::_Exit(5);
+}
+
 TEST(StreamPipeFile, BreakSignalIsReportedThenPassedOn) {
     EXPECT_EXIT(
         {
-            StreamPipeFile::Create("2>console", 20);
+            Obj<StreamPipeFile>(StreamPipeFile::Create("2>console", 20));
             std::raise(SIGINT);
         },
         testing::KilledBySignal(SIGINT), "\\[BREAK SIGNAL\\]\n");
@@ -178,10 +186,22 @@ TEST(StreamPipeFile, BreakSignalIsReportedThenPassedOn) {
     EXPECT_EXIT(
         {
             std::signal(SIGINT, [](int) { std::_Exit(G_SIGABORT == 1 ? 3 : 4); });
-            StreamPipeFile::Create("1>console", 20);
+            Obj<StreamPipeFile>(StreamPipeFile::Create("1>console", 20));
             std::raise(SIGINT);
         },
         testing::ExitedWithCode(3), "\\[BREAK SIGNAL\\]\n");
+    // One that passes it back: reported once, no endless loop.
+    EXPECT_EXIT(
+        {
+            Obj<StreamPipeFile>(StreamPipeFile::Create("1>console", 20));
+            struct sigaction chaining {};
+            chaining.sa_sigaction = &ChainingHandler;
+            chaining.sa_flags = SA_SIGINFO;
+            ::sigaction(SIGINT, &chaining, &G_Found);
+            Obj<StreamPipeFile>(StreamPipeFile::Create("1>console", 20));
+            std::raise(SIGINT);
+        },
+        testing::ExitedWithCode(5), "^\\[BREAK SIGNAL\\]\n$");
 }
 
 TEST(StreamPipeFile, ColoursAndClearingReachTerminalsOnly) {

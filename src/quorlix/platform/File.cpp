@@ -325,7 +325,13 @@ namespace {
 std::atomic<void (*)() noexcept> G_OnBreak{nullptr};
 struct sigaction G_PreviousBreakAction;
 
+volatile sig_atomic_t G_InBreakHandler = 0;
+
 void BreakHandler(int signal, siginfo_t* info, void* context) {
+    // A handler installed after this one may pass the signal back here: report it only once.
+    if (G_InBreakHandler != 0)
+        return;
+    G_InBreakHandler = 1;
     const int savedErrno = errno;
     if (auto onBreak = G_OnBreak.load(std::memory_order_acquire))
         onBreak();
@@ -340,6 +346,7 @@ void BreakHandler(int signal, siginfo_t* info, void* context) {
         previous.sa_handler(signal);
     }
     errno = savedErrno;
+    G_InBreakHandler = 0;
 }
 
 } // namespace
