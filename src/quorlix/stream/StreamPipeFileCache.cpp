@@ -36,10 +36,8 @@ int64_t WriteAll(Platform::FileHandle file, const unsigned char* first, int firs
             return done;
         done += count;
     }
-    return firstBytes +
-           WriteAll(file, second + (done - firstBytes),
-                    secondBytes - static_cast<int>(done - firstBytes)) +
-           (done - firstBytes);
+    const int written = static_cast<int>(done - firstBytes); // of `second`
+    return done + WriteAll(file, second + written, secondBytes - written);
 }
 
 } // namespace
