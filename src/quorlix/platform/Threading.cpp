@@ -97,6 +97,29 @@ bool PostCountingSemaphore(CountingSemaphore* semaphore, int32_t units) {
     return true;
 }
 
-uint32_t CurrentThreadId() { return static_cast<uint32_t>(syscall(SYS_gettid)); }
+namespace {
+
+// The id is asked of the kernel once per thread: trace points and log prefixes read it often.
+thread_local uint32_t t_ThreadId = 0;
+
+// A forked child's thread inherits the parent's cached id; forget it there.
+void ForgetThreadIdInChild() { t_ThreadId = 0; }
+[[maybe_unused]] const int G_AtForkRegistered = pthread_atfork(nullptr, nullptr, &ForgetThreadIdInChild);
+
+} // namespace
+
+uint32_t CurrentThreadId() {
+    if (t_ThreadId == 0)
+        t_ThreadId = static_cast<uint32_t>(syscall(SYS_gettid));
+    return t_ThreadId;
+}
+
+void SleepMilliseconds(int32_t milliseconds) {
+    if (milliseconds <= 0)
+        return;
+    timespec delay{milliseconds / 1000, static_cast<long>(milliseconds % 1000) * 1000000L};
+    while (nanosleep(&delay, &delay) != 0 && errno == EINTR) {
+    }
+}
 
 } // namespace Quorlix::Platform

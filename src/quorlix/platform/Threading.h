@@ -31,7 +31,10 @@ bool TimedWaitCountingSemaphore(CountingSemaphore* semaphore, int32_t millisecon
 /// would pass k_SemaphoreMaximum.
 bool PostCountingSemaphore(CountingSemaphore* semaphore, int32_t units);
 
-/// The kernel's id of the calling thread.
+/// The kernel's id of the calling thread (cached per thread; no system call after the first).
 uint32_t CurrentThreadId();
+
+/// Suspends the calling thread for at least `milliseconds` (nothing for 0 or less).
+void SleepMilliseconds(int32_t milliseconds);
 
 } // namespace Quorlix::Platform
