@@ -9,7 +9,7 @@ FUZZ_SECONDS ?= 60
 JOBS        ?= $(shell nproc)
 
 DEPS := cmake ninja-build ccache g++ make pkg-config \
-        libgtest-dev libgmock-dev libbenchmark-dev \
+        libgtest-dev libgmock-dev libbenchmark-dev libsdl2-dev \
         clang libclang-rt-14-dev locales
 
 CMAKE_COMMON := -G Ninja -DCMAKE_EXPORT_COMPILE_COMMANDS=ON

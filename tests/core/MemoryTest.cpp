@@ -1,7 +1,7 @@
 #include "quorlix/core/Memory.h"
 #include "quorlix/core/Array.h"
-#include "quorlix/core/DebugLog.h"
 #include "quorlix/core/String.h"
+#include "support/LogCapture.h"
 
 #include <gtest/gtest.h>
 
@@ -13,8 +13,6 @@
 using namespace Quorlix;
 
 namespace {
-
-std::vector<std::string> G_Lines; // debug lines received while the test's sink is installed
 
 // Each test registers records of its own types, so no other record shares their names.
 struct SharedNumberProbe {};
@@ -45,12 +43,11 @@ std::vector<const TypeInfo*> LinkedBefore(const TypeInfo* end) {
 } // namespace
 
 TEST(Memory, EmptyRequestsShareStaticBlocksThatSurviveTheirRelease) {
-    const DebugLineSink previous =
-        SetDebugLineSink([](const char* text) { G_Lines.emplace_back(text); });
+    QuorlixTest::LogCapture capture;
     void* empty = Memory::UninitializedNewArrayRef1(0, 0, TypeOf<int>());
     EXPECT_EQ(empty, G_NullArray.Payload());
     Memory::UninitializedDeleteArray(empty);
-    EXPECT_EQ(G_Lines, std::vector<std::string>{"NullArray::Delete: return."});
+    EXPECT_EQ(capture.Messages(), std::vector<std::string>{"[Debug]NullArray::Delete: return."});
     EXPECT_EQ(BlockRefCount(empty), k_StaticBlockRefCount);
     for (int capacity : {0, 1, 2}) {
         void* text = Memory::UninitializedNewStringRef1(capacity, 1, TypeOf<char>());
@@ -62,13 +59,14 @@ TEST(Memory, EmptyRequestsShareStaticBlocksThatSurviveTheirRelease) {
     for (StaticBlock* block : {&G_NullArray, &G_NullString}) {
         const int32_t saved = BlockRefCount(block->Payload());
         Platform::AtomicStore(block->m_Header.m_RefCount, 1);
-        G_Lines.clear();
+        const size_t before = capture.Messages().size();
         BlockRelease(block->Payload());
-        EXPECT_EQ(G_Lines, std::vector<std::string>{"NilBlockDestruct: return."});
+        const std::vector<std::string> messages = capture.Messages();
+        ASSERT_EQ(messages.size(), before + 1);
+        EXPECT_EQ(messages.back(), "[Debug]NilBlockDestruct: return.");
         EXPECT_EQ(BlockRefCount(block->Payload()), k_StaticBlockRefCount);
         Platform::AtomicStore(block->m_Header.m_RefCount, saved);
     }
-    SetDebugLineSink(previous);
 }
 
 TEST(Memory, BlocksAreAlignedAndKeepTheirExtraBytes) {

@@ -1,7 +1,8 @@
 #pragma once
-// Helpers of the pipe tests: the test pattern, a temporary folder, warning capture.
+// Helpers of the pipe tests: the test pattern, a temporary folder; warnings are captured with
+// LogCapture.
 
-#include "quorlix/core/DebugLog.h"
+#include "support/LogCapture.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -61,26 +62,5 @@ inline std::string ReadFileBytes(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
-
-/// Collects the debug lines (the pipes' warnings) written while it lives.
-class LineCapture {
-public:
-    LineCapture() {
-        m_Previous = Quorlix::SetDebugLineSink(&Collect);
-        Lines().clear();
-    }
-    ~LineCapture() { Quorlix::SetDebugLineSink(m_Previous); }
-    LineCapture(const LineCapture&) = delete;
-    LineCapture& operator=(const LineCapture&) = delete;
-
-    static std::vector<std::string>& Lines() {
-        static std::vector<std::string> s_Lines;
-        return s_Lines;
-    }
-
-private:
-    static void Collect(const char* text) { Lines().emplace_back(text); }
-    Quorlix::DebugLineSink m_Previous;
-};
 
 } // namespace QuorlixTest

@@ -31,7 +31,7 @@ TEST(StreamPipeFileCache, LooksAheadAtMostOneBuffer) {
 }
 
 TEST(StreamPipeFileCache, ReportsWritesAFullDiscRefuses) {
-    LineCapture capture;
+    LogCapture capture;
     {
         Obj<StreamPipeFileCache> pipe = StreamPipeFileCache::Create("/dev/full", 2);
         const std::string bytes = Pattern();
@@ -44,14 +44,15 @@ TEST(StreamPipeFileCache, ReportsWritesAFullDiscRefuses) {
         // Moving would let the pending bytes land at the new place.
         EXPECT_EQ(pipe->Seek(0, SeekBegin), -1);
         EXPECT_FALSE(pipe->Truncate());
-        EXPECT_TRUE(capture.Lines().empty());
+        EXPECT_TRUE(capture.Messages().empty());
         EXPECT_EQ(
             Obj<StreamPipeFile>(StreamPipeFile::Create("/dev/full", 2))->Write(bytes.data(), 10),
             0);
     }
-    EXPECT_EQ(capture.Lines(),
-              std::vector<std::string>{
-                  "StreamPipeFileCache::~StreamPipeFileCache: 100 bytes could not be written."});
+    EXPECT_EQ(
+        capture.Messages(),
+        std::vector<std::string>{
+            "[Warn ]StreamPipeFileCache::~StreamPipeFileCache: 100 bytes could not be written."});
     // A pipe without a file takes nothing, not even into its buffer.
     EXPECT_EQ(Obj<StreamPipeFileCache>(StreamPipeFileCache::Create("/nonexistent/f", 14))
                   ->Write("abc", 3),

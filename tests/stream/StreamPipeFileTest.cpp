@@ -76,31 +76,32 @@ TEST(StreamPipeFile, OpensWithEveryDisposition) {
 TEST(StreamPipeFile, BackslashIsWarnedAboutAndTakenForSlash) {
     TempDir dir;
     WriteFileBytes(dir / "sub/file.txt", "text");
-    LineCapture capture;
+    LogCapture capture;
     const std::string path = dir.Path() + "/sub\\file.txt";
     EXPECT_EQ(ReadAllFrom(*Obj<StreamPipeFile>(StreamPipeFile::Create(path.c_str(), 1))), "text");
-    ASSERT_EQ(capture.Lines().size(), 1u);
-    EXPECT_EQ(capture.Lines()[0], "StreamPipeFile::StreamPipeFile: path \"" + dir.Path() +
-                                      "/sub\\\\file.txt\" contains incorrect '\\' character.");
+    ASSERT_EQ(capture.Messages().size(), 1u);
+    EXPECT_EQ(capture.Messages()[0], "[Warn ]StreamPipeFile::StreamPipeFile: path \"" + dir.Path() +
+                                         "/sub\\\\file.txt\" contains incorrect '\\' character.");
     // The path is quoted with escapes.
     Obj<StreamPipeFile>(StreamPipeFile::Create("a\\\xE9\"\n", 1))->IsOpen();
-    ASSERT_EQ(capture.Lines().size(), 2u);
-    EXPECT_EQ(capture.Lines()[1], "StreamPipeFile::StreamPipeFile: path \"a\\\\\\xE9\\\"\\n\" "
-                                  "contains incorrect '\\' character.");
+    ASSERT_EQ(capture.Messages().size(), 2u);
+    EXPECT_EQ(capture.Messages()[1],
+              "[Warn ]StreamPipeFile::StreamPipeFile: path \"a\\\\\\xE9\\\"\\n\" "
+              "contains incorrect '\\' character.");
 }
 
 TEST(StreamPipeFile, CaseMismatchOpensAndWarnsForTheLastDifferingComponent) {
     TempDir dir;
     WriteFileBytes(dir / "Data/Sub/File.txt", "found");
     const auto warning = [&](const std::string& path, const char* disc) {
-        return "StreamPipeFile: file case mismatch:\n file: \"" + path + "\"\n disc: \"" + disc +
-               "\".";
+        return "[Warn ]StreamPipeFile: file case mismatch:\n file: \"" + path + "\"\n disc: \"" +
+               disc + "\".";
     };
     const auto open = [&](const std::string& path, unsigned mode) {
-        LineCapture capture;
+        LogCapture capture;
         Obj<StreamPipeFile> pipe = StreamPipeFile::Create(path.c_str(), mode);
         const std::string text = ReadAllFrom(*pipe);
-        return std::make_pair(text, capture.Lines());
+        return std::make_pair(text, capture.Messages());
     };
     using Lines = std::vector<std::string>;
     EXPECT_EQ(open(dir / "Data/Sub/File.txt", 1), std::make_pair(std::string("found"), Lines{}));

@@ -1,7 +1,7 @@
 #include "quorlix/core/Memory.h"
 
 #include "quorlix/core/Assert.h"
-#include "quorlix/core/DebugLog.h"
+#include "quorlix/core/LogStream.h"
 #include "quorlix/platform/Memory.h"
 #include "quorlix/platform/OutOfMemory.h"
 
@@ -22,8 +22,16 @@ constinit StaticBlock G_NullArray{
 constinit StaticBlock G_NullString{
     {nullptr, 0, k_StaticBlockRefCount, &G_StaticBlockTypeInfo, 1, 1}, {}};
 
+namespace {
+void WriteDebugMessage(const char* text) {
+    Xerr.pLockDebug() << text;
+    Xerr.pLF();
+    Xerr.pUnlockMessage();
+}
+} // namespace
+
 void NilBlockDestruct(const void* payload) {
-    WriteDebugLine("NilBlockDestruct: return.");
+    WriteDebugMessage("NilBlockDestruct: return.");
     Platform::AtomicStore(HeaderOf(payload)->m_RefCount, k_StaticBlockRefCount);
 }
 
@@ -225,7 +233,7 @@ void* Memory::UninitializedNewStringRef1(int capacity, int count, const TypeInfo
 
 void Memory::UninitializedDeleteArray(void* payload) {
     if (payload == G_NullArray.Payload()) {
-        WriteDebugLine("NullArray::Delete: return.");
+        WriteDebugMessage("NullArray::Delete: return.");
         Platform::AtomicStore(G_NullArray.m_Header.m_RefCount, k_StaticBlockRefCount);
         return;
     }

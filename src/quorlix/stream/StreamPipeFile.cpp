@@ -1,7 +1,9 @@
 #include "quorlix/stream/StreamPipeFile.h"
 
+#include "quorlix/core/Library.h"
+#include "quorlix/core/LogStream.h"
+#include "quorlix/platform/Console.h"
 #include "quorlix/platform/File.h"
-#include "quorlix/stream/internal/PipeLog.h"
 
 #include <cstdio>
 #include <cstring>
@@ -28,6 +30,15 @@ Platform::FileDisposition DispositionOf(unsigned mode) {
     }
 }
 
+// The break signal's report. It runs inside the signal handler, where the log streams' locks and
+// the console ring's allocations are out of bounds; so it writes straight to standard error,
+// which is the console whose pipe installed the handler.
+void ReportBreakSignal() noexcept {
+    static const char k_Line[] = "[BREAK SIGNAL]\n";
+    Platform::WriteStandardError(k_Line, sizeof k_Line - 1);
+    G_SIGABORT = 1;
+}
+
 } // namespace
 
 StreamPipeFile* StreamPipeFile::Create(const char* path, unsigned mode) {
@@ -39,15 +50,16 @@ StreamPipeFile::StreamPipeFile(const char* path, unsigned mode)
     if (path == nullptr)
         return;
     if (std::strchr(path, '\\') != nullptr) {
-        Detail::LogPipeWarning(String("StreamPipeFile::StreamPipeFile: path ") +
-                               Detail::QuoteC(path, -1, '"') +
-                               " contains incorrect '\\' character.");
+        Xerr.pLockWarn() << "StreamPipeFile::StreamPipeFile: path ";
+        Xerr.pQuotedC(path, -1, '"') << " contains incorrect '\\' character.";
+        Xerr.pLF();
+        Xerr.pUnlockMessage();
     }
     const bool console = std::strcmp(path, "1>console") == 0 || std::strcmp(path, "2>console") == 0;
     if (console || std::strcmp(path, "1>") == 0 || std::strcmp(path, "2>") == 0) {
         const bool output = path[0] == '1';
         if (console)
-            Platform::InstallBreakHandler(&Detail::LogBreakSignal);
+            Platform::InstallBreakHandler(&ReportBreakSignal);
         m_File = output ? Platform::StandardOutputFile() : Platform::StandardErrorFile();
         if (m_File != Platform::FileHandle::Invalid) {
             m_Kind = output ? KindStandardOutput : KindStandardError;
@@ -68,8 +80,10 @@ StreamPipeFile::StreamPipeFile(const char* path, unsigned mode)
         m_File = Platform::OpenFile(osPath.c_str(), mode & (IORead | IOWrite), DispositionOf(mode),
                                     &stored);
         if (m_File != Platform::FileHandle::Invalid && !stored.empty()) {
-            Detail::LogPipeWarning(String("StreamPipeFile: file case mismatch:\n file: \"") + path +
-                                   "\"\n disc: \"" + stored.c_str() + "\".");
+            Xerr.pLockWarn() << "StreamPipeFile: file case mismatch:\n file: \"" << path
+                             << "\"\n disc: \"" << stored.c_str() << "\".";
+            Xerr.pLF();
+            Xerr.pUnlockMessage();
         }
     }
     m_Terminal = Platform::IsTerminal(m_File);

@@ -1,12 +1,11 @@
 #include "quorlix/stream/StreamPipeFileCache.h"
 
+#include "quorlix/core/LogStream.h"
 #include "quorlix/platform/File.h"
 #include "quorlix/platform/Memory.h"
 #include "quorlix/platform/OutOfMemory.h"
-#include "quorlix/stream/internal/PipeLog.h"
 
 #include <cstring>
-#include <string>
 
 namespace Quorlix {
 
@@ -58,9 +57,10 @@ StreamPipeFileCache::StreamPipeFileCache(const char* path, unsigned mode)
 
 StreamPipeFileCache::~StreamPipeFileCache() {
     if (!PushDown()) {
-        Detail::LogPipeWarning(String("StreamPipeFileCache::~StreamPipeFileCache: ") +
-                               std::to_string(m_WriteFill).c_str() +
-                               " bytes could not be written.");
+        Xerr.pLockWarn() << "StreamPipeFileCache::~StreamPipeFileCache: " << m_WriteFill
+                         << " bytes could not be written.";
+        Xerr.pLF();
+        Xerr.pUnlockMessage();
     }
     Platform::FreePages(m_WriteBuffer, 2 * k_BufferSize);
 }

@@ -1,0 +1,60 @@
+#pragma once
+// Result codes. An EResult is a 32-bit code whose two top bits give its class: 00 success,
+// 01 info, 10 error, 11 warning; failures (errors and warnings) are negative. Result is the
+// lighter result of the storage, archive and script layers: null for success, else the address
+// of a constant message text.
+
+#include <cstdint>
+
+namespace Quorlix {
+
+enum EResult : int32_t {
+    SOK = 0,
+    IPerformance = 0x40000001,
+    IUnsupported = 0x40000002,
+    EUnknown = static_cast<int32_t>(0x80000000u),
+    EUnimplemented = static_cast<int32_t>(0x80000001u),
+    EOutOfMemory = static_cast<int32_t>(0x80000002u),
+    EInvalidArgument = static_cast<int32_t>(0x80000003u),
+    EAbort = static_cast<int32_t>(0x80000007u),
+    EFail = static_cast<int32_t>(0x80000008u),
+    EAccessDenied = static_cast<int32_t>(0x80000009u),
+    ENotFound = static_cast<int32_t>(0x8000000Au),
+    ENotOpen = static_cast<int32_t>(0x8000000Bu),
+    ENotActive = static_cast<int32_t>(0x8000000Cu),
+    EAmbiguous = static_cast<int32_t>(0x8000000Du),
+    EOverflow = static_cast<int32_t>(0x8000000Eu),
+    EUnderflow = static_cast<int32_t>(0x8000000Fu),
+    EInvalidRefCount = static_cast<int32_t>(0x80000010u),
+    EResourceBusy = static_cast<int32_t>(0x80000011u),
+    ETimeOut = static_cast<int32_t>(0x80000012u),
+};
+
+/// True for errors and warnings (the top bit set).
+constexpr bool Failed(EResult code) noexcept {
+    return code < 0;
+}
+constexpr bool Succeeded(EResult code) noexcept {
+    return code >= 0;
+}
+
+/// The code's name as the log shows it ("EFail"); "E???" for every code without one.
+const char* GetResultName(EResult code) noexcept;
+/// The label of the code's class: "Success", "Info", "Error" or "Warning".
+const char* GetResultClassLabel(EResult code) noexcept;
+/// The colour number the log writes the class label in: 12, 10, 11 or 9.
+int GetResultClassColor(EResult code) noexcept;
+
+/// Null for success, else a constant message text that names the failure.
+using Result = const char*;
+
+/// The Result for `text`: the text itself. `text` must outlive every use of the result.
+inline Result RegisterResult(const char* text) noexcept {
+    return text;
+}
+/// The message text of `result`; "OK" for success.
+inline const char* GetResultString(Result result) noexcept {
+    return result != nullptr ? result : "OK";
+}
+
+} // namespace Quorlix
