@@ -2,6 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <mutex>
+#include <thread>
+
 #include <csignal>
 #include <cstdint>
 #include <cstdio>
@@ -192,4 +197,35 @@ TEST(CrashSignals, ProtectedReadsStopAtTheFirstUnreadablePage) {
     EXPECT_EQ(ReadMemoryProtected(reinterpret_cast<const void*>(uintptr_t{8}), buffer, 8), 0u);
     EXPECT_EQ(ReadMemoryProtected(pages, nullptr, 8), 0u);
     ::munmap(pages, 2 * page);
+}
+
+TEST(CrashSignals, TimeLimitAbandonsAnActionThatWaitsForever) {
+    int calls = 0;
+    EXPECT_TRUE(RunWithTimeLimit([](void* count) { ++*static_cast<int*>(count); }, &calls, 1000));
+    EXPECT_EQ(calls, 1);
+    EXPECT_FALSE(RunWithTimeLimit(nullptr, nullptr, 10));
+
+    // A lock that another thread holds until we are done: the wait is abandoned.
+    std::mutex lock;
+    std::atomic<bool> held{false}, release{false};
+    std::thread holder([&] {
+        std::lock_guard<std::mutex> guard(lock);
+        held = true;
+        while (!release)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    });
+    while (!held)
+        std::this_thread::yield();
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(
+        RunWithTimeLimit([](void* mutex) { static_cast<std::mutex*>(mutex)->lock(); }, &lock, 200));
+    const auto waited = std::chrono::steady_clock::now() - start;
+    EXPECT_GE(waited, std::chrono::milliseconds(150));
+    EXPECT_LT(waited, std::chrono::seconds(5));
+    release = true;
+    holder.join();
+    // The timer's signal has its earlier action back.
+    struct sigaction after {};
+    ::sigaction(SIGRTMAX - 1, nullptr, &after);
+    EXPECT_EQ(after.sa_handler, SIG_DFL);
 }

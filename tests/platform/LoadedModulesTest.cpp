@@ -27,6 +27,12 @@ TEST(LoadedModules, NamesTheModuleOfAnAddress) {
 
     int onTheStack = 0;
     EXPECT_FALSE(ModuleOfAddress(&onTheStack, path, sizeof path));
+    EXPECT_EQ(ModuleBaseOfAddress(&onTheStack), nullptr);
+    EXPECT_EQ(ModuleBaseOfAddress(nullptr), nullptr);
+    // The library's code and data share one load address.
+    const void* base = ModuleBaseOfAddress(reinterpret_cast<const void*>(&OwnVersionRecord));
+    EXPECT_NE(base, nullptr);
+    EXPECT_EQ(ModuleBaseOfAddress(&OwnVersionRecord()), base);
     EXPECT_STREQ(path, "");
     EXPECT_FALSE(ModuleOfAddress(nullptr, path, sizeof path));
     EXPECT_FALSE(ModuleOfAddress(&onTheStack, nullptr, 10));

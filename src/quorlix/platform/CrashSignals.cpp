@@ -2,9 +2,12 @@
 
 #include <atomic>
 #include <cerrno>
+#include <csetjmp>
 #include <csignal>
+#include <ctime>
 #include <fcntl.h>
 #include <sys/mman.h>
+#include <sys/syscall.h>
 #include <sys/uio.h>
 #include <ucontext.h>
 #include <unistd.h>
@@ -114,7 +117,61 @@ size_t ReadThroughPipe(const void* address, void* buffer, size_t bytes) noexcept
     return copied;
 }
 
+// The time limit's signal is a real-time one queued to the calling thread alone. Plain globals,
+// not thread-locals (whose first use may allocate): only the one reporting thread uses them.
+sigjmp_buf G_TimeLimitJump;
+volatile sig_atomic_t G_TimeLimitArmed = 0;
+
+void TimeLimitHandler(int, siginfo_t*, void*) {
+    if (G_TimeLimitArmed != 0) {
+        G_TimeLimitArmed = 0;
+        ::siglongjmp(G_TimeLimitJump, 1);
+    }
+}
+
 } // namespace
+
+bool RunWithTimeLimit(void (*action)(void* context), void* context, int32_t milliseconds) noexcept {
+    if (action == nullptr)
+        return false;
+    const int signal = SIGRTMAX - 1;
+    struct sigaction handler {
+    }, previous{};
+    handler.sa_sigaction = &TimeLimitHandler;
+    handler.sa_flags = SA_SIGINFO | SA_ONSTACK;
+    sigemptyset(&handler.sa_mask);
+    if (::sigaction(signal, &handler, &previous) != 0)
+        return false;
+    sigevent event{};
+    event.sigev_notify = SIGEV_THREAD_ID;
+    event.sigev_signo = signal;
+    event._sigev_un._tid = static_cast<pid_t>(::syscall(SYS_gettid));
+    timer_t timer{};
+    bool finished = false;
+    if (::timer_create(CLOCK_MONOTONIC, &event, &timer) == 0) {
+        itimerspec limit{};
+        limit.it_value.tv_sec = milliseconds / 1000;
+        limit.it_value.tv_nsec = static_cast<long>(milliseconds % 1000) * 1000000L;
+        if (milliseconds <= 0)
+            limit.it_value.tv_nsec = 1;
+        sigset_t unblock;
+        sigemptyset(&unblock);
+        sigaddset(&unblock, signal);
+        sigset_t before;
+        ::pthread_sigmask(SIG_UNBLOCK, &unblock, &before);
+        if (sigsetjmp(G_TimeLimitJump, 1) == 0) {
+            G_TimeLimitArmed = 1;
+            ::timer_settime(timer, 0, &limit, nullptr);
+            action(context);
+            G_TimeLimitArmed = 0;
+            finished = true;
+        }
+        ::timer_delete(timer);
+        ::pthread_sigmask(SIG_SETMASK, &before, nullptr);
+    }
+    ::sigaction(signal, &previous, nullptr);
+    return finished;
+}
 
 uint32_t CrashCodeOfSignal(int signal) noexcept {
     switch (signal) {

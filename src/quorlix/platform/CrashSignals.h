@@ -52,6 +52,12 @@ void InstallCrashHandler(CrashCallback callback);
 void RemoveCrashHandler();
 bool IsCrashHandlerInstalled() noexcept;
 
+/// For crash reports only: runs `action(context)` on the calling thread and abandons it when it
+/// has not returned after `milliseconds`, by jumping out of it (a thread-directed timer signal),
+/// so that a lock held by a thread that will never release it cannot hang the report. What the
+/// abandoned action held stays held. True when the action returned in time.
+bool RunWithTimeLimit(void (*action)(void* context), void* context, int32_t milliseconds) noexcept;
+
 /// Copies up to `bytes` bytes from `address` of this process into `buffer` without ever
 /// faulting: the bytes copied, which stop short at the first unreadable page; 0 when nothing is
 /// readable. Async-signal-safe.

@@ -1,6 +1,7 @@
 #include "quorlix/platform/LoadedModules.h"
 
 #include <cstring>
+#include <dlfcn.h>
 #include <link.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -90,6 +91,13 @@ bool ModuleOfAddress(const void* address, char* path, size_t capacity) noexcept 
     Search search{reinterpret_cast<uintptr_t>(address), path, capacity, false};
     ::dl_iterate_phdr(&FindContainingModule, &search);
     return search.m_Found;
+}
+
+const void* ModuleBaseOfAddress(const void* address) noexcept {
+    Dl_info info{};
+    if (address == nullptr || ::dladdr(address, &info) == 0)
+        return nullptr;
+    return info.dli_fbase;
 }
 
 bool IsGraphicsDriverModule(const char* path) noexcept {

@@ -21,6 +21,10 @@ void ForEachLoadedModule(ModuleVisitor visitor, void* context);
 /// address.
 bool ModuleOfAddress(const void* address, char* path, size_t capacity) noexcept;
 
+/// The load address of the module that holds `address` (its handle in the library's terms);
+/// null when no module holds it.
+const void* ModuleBaseOfAddress(const void* address) noexcept;
+
 /// Whether the file name of `path` names an OpenGL or EGL library or a graphics driver that
 /// serves one: a name containing "libGL" (libGL, libGLX, libGLdispatch, libGLESv2), "libEGL",
 /// "libOpenGL", "nvidia", "mesa", "gallium", "radeon", "amdgpu", "iris", "i965", "crocus",
