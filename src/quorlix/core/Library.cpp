@@ -1,8 +1,327 @@
 #include "quorlix/core/Library.h"
 
+#include "quorlix/core/CriticalSection.h"
+#include "quorlix/core/LogConsole.h"
+#include "quorlix/core/LogMsg.h"
+#include "quorlix/core/LogStream.h"
+#include "quorlix/core/Version.h"
+#include "quorlix/core/internal/FixedText.h"
+#include "quorlix/core/internal/LifecycleSteps.h"
+#include "quorlix/core/internal/SiblingSearch.h"
+#include "quorlix/platform/CrashSignals.h"
+#include "quorlix/platform/DynamicLibrary.h"
+#include "quorlix/platform/File.h"
+#include "quorlix/platform/LoadedModules.h"
+#include "quorlix/platform/Process.h"
+#include "quorlix/platform/Threading.h"
+#include "quorlix/platform/VersionRecord.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
 namespace Quorlix {
+
+// The thread recorder's report and globals (defined with the recorder). Weak, so that the
+// lifecycle also links into builds without it.
+__attribute__((weak)) void CheckTrace(const char* caller);
+__attribute__((weak)) const void* GetTraceGlobal1_();
+__attribute__((weak)) const void* GetTraceGlobal2_();
 
 int G_SIGCRASH = 0;
 int G_SIGABORT = 0;
+
+namespace {
+
+using Internal::FixedText;
+using Internal::NotifyLifecycleStep;
+
+constexpr size_t k_ModulePathBytes = 1024;
+
+CriticalSection G_LibraryLock;
+int G_InitializeCount = 0; // changed only under G_LibraryLock
+bool G_UnloadRegistered = false;
+void* G_Module = nullptr;
+char G_ModulePath[k_ModulePathBytes] = {};
+
+// What the load notification does: no lock, no class system, only the module's identity.
+__attribute__((constructor)) void OnLibraryLoad() {
+    G_SIGABORT = 0;
+    if (G_Module != nullptr)
+        return;
+    G_Module = const_cast<void*>(Platform::ModuleBaseOfAddress(&G_ModulePath));
+    const std::string path = Platform::LibraryPath();
+    std::strncpy(G_ModulePath, path.c_str(), k_ModulePathBytes - 1);
+}
+
+void ErrorLine(const char* text) {
+    Xerr.pLockError() << text;
+    Xerr.pLF();
+    Xerr.pUnlockMessage();
+}
+
+void DebugLine(const char* text) {
+    Xerr.pLockDebug() << text;
+    Xerr.pLF();
+    Xerr.pUnlockMessage();
+}
+
+// Runs at exit before the static destructors (it is registered after they are): first what the
+// unload notification reports, then the log streams' end.
+void UnloadRoutine() {
+    Xerr.pLock() << "[DETACH 0x";
+    Xerr.pMemPtr(G_Module) << "/0x";
+    Xerr.pMemPtr(G_Module) << "]";
+    Xerr.pLF();
+    Xerr.pUnlock();
+    if (DLLGetInitializeCount() != 0)
+        ErrorLine("[DLLInitializeCount!=0]");
+    if (G_SIGCRASH != 0)
+        ErrorLine("[SIGCRASH]");
+    if (G_SIGABORT == 0 && G_SIGCRASH == 0 && CheckTrace != nullptr)
+        CheckTrace("DLL_PROCESS_DETACH");
+    Xerr.pLock() << "[OnExit]";
+    Xerr.pLF();
+    Xerr.pUnlock();
+    DLLExitLogStreams();
+}
+
+// "DLL: \"path\": a.b.c.d e.f.g.h dateMS/dateLS." without the line feed.
+template <size_t N>
+bool FormatVersionLine(const char* path, FixedText<N>& line) {
+    Platform::VersionRecord record{};
+    if (!Platform::ReadVersionRecord(path, record))
+        return false;
+    auto version = [&line](uint32_t high, uint32_t low) {
+        line.AddDecimal(high >> 16).Add('.').AddDecimal(high & 0xFFFF).Add('.');
+        line.AddDecimal(low >> 16).Add('.').AddDecimal(low & 0xFFFF);
+    };
+    line.Add("DLL: ").AddQuotedC(path, std::strlen(path)).Add(": ");
+    version(record.m_FileVersionMS, record.m_FileVersionLS);
+    line.Add(' ');
+    version(record.m_ProductVersionMS, record.m_ProductVersionLS);
+    line.Add(' ').AddDecimal(record.m_FileDateMS).Add('/').AddDecimal(record.m_FileDateLS);
+    line.Add('.');
+    return true;
+}
+
+// The crash report goes through Xerr when its lock can be had within a short time; otherwise
+// (a thread holds it and will never let go) straight to standard error, without prefixes.
+constexpr int32_t k_CrashLockMilliseconds = 500;
+constexpr size_t k_CrashLineBytes = 4200;
+
+struct CrashSink {
+    bool m_Locked;
+
+    void Write(const char* text, size_t length, bool errorLevel) {
+        if (m_Locked) {
+            Stream& out = errorLevel ? Xerr.pLockError() : Xerr;
+            out.Write(text, static_cast<int>(length));
+            out.pLF();
+            if (errorLevel)
+                Xerr.pUnlockMessage();
+            return;
+        }
+        const Platform::FileHandle standardError = Platform::StandardErrorFile();
+        Platform::WriteFile(standardError, text, length);
+        Platform::WriteFile(standardError, "\n", 1);
+    }
+    template <size_t N>
+    void Error(const FixedText<N>& line) {
+        Write(line.Text(), line.Length(), true);
+    }
+    void VersionOf(const char* path) {
+        FixedText<k_CrashLineBytes> line;
+        if (FormatVersionLine(path, line))
+            Write(line.Text(), line.Length(), false);
+    }
+};
+
+bool VisitGraphicsDriver(const char* path, const void*, void* context) {
+    if (Platform::IsGraphicsDriverModule(path))
+        static_cast<CrashSink*>(context)->VersionOf(path);
+    return true;
+}
+
+void TraceGlobalLine(CrashSink& sink, const char* label, const void* global) {
+    if (global == nullptr)
+        return;
+    char text[64];
+    const size_t read = Platform::ReadMemoryProtected(global, text, sizeof text);
+    FixedText<256> line;
+    line.Add(label);
+    if (read == 0) {
+        line.Add(" unreadable.");
+    } else {
+        const void* end = std::memchr(text, '\0', read);
+        const size_t length = end != nullptr ? static_cast<const char*>(end) - text : read;
+        line.Add(": ").AddQuotedC(text, length);
+    }
+    sink.Error(line);
+}
+
+void ReportCrash(const Platform::CrashInfo& crash) noexcept {
+    G_SIGCRASH = 1;
+    CrashSink sink{
+        Platform::RunWithTimeLimit([](void*) { Xerr.pLock(); }, nullptr, k_CrashLockMilliseconds)};
+    FixedText<k_CrashLineBytes> line;
+    line.Add("CrashHandler: ThreadId=0x").AddHex(Platform::CurrentThreadId());
+    sink.Error(line);
+    line.Clear();
+    line.Add("CrashHandler: Address=0x").AddHex(reinterpret_cast<uintptr_t>(crash.m_Address));
+    line.Add(" ExceptionCode=0x").AddHex(crash.m_Code);
+    sink.Error(line);
+
+    char module[4096];
+    if (Platform::ModuleOfAddress(crash.m_Address, module, sizeof module)) {
+        line.Clear();
+        line.Add("CrashModule: ").AddQuotedC(module, std::strlen(module));
+        sink.Error(line);
+        sink.VersionOf(module);
+        Platform::ForEachLoadedModule(&VisitGraphicsDriver, &sink);
+    }
+    // The trace report takes Xerr's lock itself: only when we could take it.
+    if (sink.m_Locked && CheckTrace != nullptr)
+        CheckTrace("CrashHandler");
+    if (GetTraceGlobal1_ != nullptr)
+        TraceGlobalLine(sink, "TraceGlobal1", GetTraceGlobal1_());
+    if (GetTraceGlobal2_ != nullptr)
+        TraceGlobalLine(sink, "TraceGlobal2", GetTraceGlobal2_());
+    line.Clear();
+    line.Add("CrashHandler: returning");
+    sink.Error(line);
+    if (sink.m_Locked) {
+        Xerr.pFlush();
+        Xerr.pUnlock();
+    }
+}
+
+// The console-forcing notice of a re-entry from the load or unload notification.
+void ShowConsoles() {
+    InitLogStreams(true, true, nullptr, nullptr, 0, 0, false, false);
+}
+void RestoreConsoles() {
+    InitLogStreams(false, false, nullptr, nullptr, 0, 0, false, false);
+}
+
+} // namespace
+
+void DLLInitialize(int attach) {
+    CriticalSectionLock lock(G_LibraryLock);
+    if (++G_InitializeCount == 1) {
+        Xerr.pLockDebug() << "DLLInitialize() ver=F" << k_VersionTag << "x ...";
+        Xerr.pLF();
+        Xerr.pUnlockMessage();
+        Platform::InstallCrashHandler(&ReportCrash);
+        if (!G_UnloadRegistered)
+            G_UnloadRegistered = std::atexit(&UnloadRoutine) == 0;
+        (void)DLLDetectVersionMismatch(); // reports only
+        NotifyLifecycleStep("CreateMasterCVTBL");
+        CreateMasterCVTBL();
+        NotifyLifecycleStep("InitializeSystemClasses");
+        InitializeSystemClasses();
+        NotifyLifecycleStep("InitializeSceneClasses");
+        InitializeSceneClasses();
+        NotifyLifecycleStep("CreateMasterCVTBLHash");
+        CreateMasterCVTBLHash();
+        DebugLine("DLLInitialize() ok.");
+    } else if (attach != 0) {
+        ShowConsoles();
+        ErrorLine("DLLInitialize: dll process attach was called but library was already "
+                  "initialized.");
+        for (int i = 0; i < 80; ++i) {
+            Platform::SleepMilliseconds(25);
+            Xerr << ".";
+            Xerr.Flush();
+        }
+        Xerr << "\n";
+        RestoreConsoles();
+    }
+}
+
+void DLLDeInitialize(int detach) {
+    CriticalSectionLock lock(G_LibraryLock);
+    const int before = G_InitializeCount;
+    // An unmatched call must not drive the count below zero: the next DLLInitialize would not
+    // be the first one, and the class tables would never be built again.
+    if (G_InitializeCount > 0)
+        --G_InitializeCount;
+    if (before != 1) {
+        NotifyLifecycleStep("ExitStorage(0)");
+        ExitStorage(0);
+        if (detach != 0) {
+            ShowConsoles();
+            ErrorLine("DLLInitialize: dll process detach was called but not all threads did "
+                      "exit before.");
+            Platform::SleepMilliseconds(3000);
+            RestoreConsoles();
+        }
+        return;
+    }
+    DebugLine("DLLDeInitialize() ...");
+    NotifyLifecycleStep("ExitStorage(1)");
+    ExitStorage(1);
+    NotifyLifecycleStep("UnInitializeSceneClasses");
+    UnInitializeSceneClasses();
+    NotifyLifecycleStep("DeleteMasterCVTBL");
+    DeleteMasterCVTBL();
+    SetLogConsole(nullptr);
+    Platform::RemoveCrashHandler();
+    DebugLine("DLLDeInitialize() ok.");
+}
+
+int DLLGetInitializeCount() {
+    CriticalSectionLock lock(G_LibraryLock);
+    return G_InitializeCount;
+}
+
+void* DLLGetModule() {
+    return G_Module;
+}
+
+const char* DLLGetModulePath() {
+    return G_ModulePath;
+}
+
+int DLLGetCrashStatus() {
+    return G_SIGCRASH;
+}
+
+int DLLDetectVersionMismatch() {
+    return DetectVersionMismatchOfPath(G_ModulePath);
+}
+
+int DetectVersionMismatchOfPath(const char* path) {
+    if (path != nullptr && std::strstr(path, k_VersionTag) != nullptr)
+        return 0;
+    return LogMsg(EFail, "DetectVersionMismatch", nullptr, ErrActionDefault,
+                  "The internal library version (010219) differs from the library DLL name.");
+}
+
+int DLLDetectAmbiguousLibraries(bool report) {
+    const std::string searchPath = Platform::GetEnvironmentVariable("LD_LIBRARY_PATH");
+    const Internal::SiblingSearch search = Internal::SearchSiblingLibraries(searchPath.c_str());
+    if (!report || search.m_Ambiguous == 0)
+        return static_cast<int>(search.m_Found);
+    std::string text = "Multiple dynamic link library (.DLL) files with the same name but "
+                       "different filetime exist.\n  Please uninstall or delete the unwanted "
+                       "duplicates, then restart this application.";
+    for (int i = 0; i < Internal::k_SiblingCount; ++i)
+        if ((search.m_Ambiguous & (1u << i)) != 0)
+            text.append("\n  - \"").append(Internal::k_SiblingLibraries[i]).append("\"");
+    (void)LogMsg(EAmbiguous, "DetectAmbiguousLibraries", nullptr, ErrActionDefault, text.c_str());
+    return static_cast<int>(search.m_Found);
+}
+
+bool DumpDLLVersionStructure(Stream& out, const char* path) {
+    FixedText<k_CrashLineBytes> line;
+    if (path == nullptr || !FormatVersionLine(path, line))
+        return false;
+    out.pLock();
+    out.Write(line.Text(), static_cast<int>(line.Length()));
+    out.pLF();
+    out.pUnlock();
+    return true;
+}
 
 } // namespace Quorlix

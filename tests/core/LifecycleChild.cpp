@@ -1,0 +1,64 @@
+// A program the lifecycle tests run as a child process, so that crashes and the library's
+// unload routine happen in a process of their own.
+//
+// usage: LifecycleChild MODE ERRLOG
+//   crash   initialise, log to ERRLOG, trace a little, set the trace globals, fault
+//   exit    initialise, log to ERRLOG, trace a little, exit without de-initialising
+//   break   the same as exit, with the break flag set
+
+#include "quorlix/core/Library.h"
+#include "quorlix/core/LogStream.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+
+namespace Quorlix {
+// The thread recorder, when the library has it.
+__attribute__((weak)) void NewTrace(const char* name);
+__attribute__((weak)) void TraceTop_(const char* text);
+__attribute__((weak)) void TracePos_(const char* text);
+__attribute__((weak)) void TraceGlobal1_(const void* text);
+__attribute__((weak)) void TraceGlobal2_(const void* text);
+} // namespace Quorlix
+
+using namespace Quorlix;
+
+namespace {
+
+void Trace() {
+    if (NewTrace == nullptr)
+        return;
+    NewTrace("LifecycleChild");
+    TraceTop_("LoadScene");
+    TracePos_("ParseNodes");
+}
+
+// An address in the first page, which is never mapped; volatile so that the store is made.
+volatile int* volatile G_Nowhere = reinterpret_cast<int*>(uintptr_t{8});
+
+__attribute__((noinline)) void Fault() {
+    *G_Nowhere = 1;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 3)
+        return 2;
+    DLLInitialize(0);
+    InitLogStreams(false, false, argv[2], nullptr, -1, 0, false, false);
+    Trace();
+    if (std::strcmp(argv[1], "crash") == 0) {
+        static const char level[] = "level \"one\"";
+        if (TraceGlobal1_ != nullptr) {
+            TraceGlobal1_(level);
+            TraceGlobal2_(reinterpret_cast<const void*>(uintptr_t{16}));
+        }
+        Fault();
+        return 3;
+    }
+    if (std::strcmp(argv[1], "break") == 0)
+        G_SIGABORT = 1;
+    return 0;
+}
