@@ -1,10 +1,12 @@
 // The log fan-out pipe: console and file slots, and the tail cut of log files.
 
 #include "quorlix/stream/StreamPipeLog.h"
+#include "quorlix/core/LogStream.h"
 #include "quorlix/stream/StreamPipeFile.h"
 #include "quorlix/stream/StreamPipeMemory.h"
 #include "stream/PipeTestSupport.h"
 #include "support/FaultPipe.h"
+#include "support/LogCapture.h"
 
 #include <gtest/gtest.h>
 
@@ -89,6 +91,28 @@ TEST(StreamPipeLog, ReplacingASlotWhileLockedMovesTheLock) {
         log->Unlock();
     });
     EXPECT_EQ(other.wait_for(std::chrono::seconds(10)), std::future_status::ready);
+}
+
+TEST(StreamPipeLog, LockedOutputKeepsItsOrderAcrossColoursAndLargeWrites) {
+    TempDir dir;
+    Obj<StreamPipeLog> log = StreamPipeLog::Create();
+    // A console that shows colours in line, and a plain file that has none.
+    LogStream console(nullptr);
+    LogCapture capture(console, 0, true);
+    log->SetStreamPipe(console.GetStreamPipe(), StreamPipeLog::SlotConsole);
+    log->SetStreamPipe(StreamPipeFile::Create((dir / "log").c_str(), 14), StreamPipeLog::SlotFile);
+    const std::string large(5000, 'L');
+    log->Lock();
+    log->Write("a", 1);
+    log->Color(9, 0);
+    log->Write("b", 1);
+    log->Write(large.data(), static_cast<int>(large.size()));
+    log->Write("c", 1);
+    EXPECT_EQ(log->Seek(0, SeekCurrent), 5003); // what was written counts, collected or not
+    log->Write("d", 1);
+    log->Unlock();
+    EXPECT_EQ(capture.Text(), "a{9/0}b" + large + "cd");
+    EXPECT_EQ(ReadFileBytes(dir / "log"), "ab" + large + "cd");
 }
 
 // The cut as it should come out: the marker, then the bytes after the first line feed at or

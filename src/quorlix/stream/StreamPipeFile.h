@@ -58,6 +58,8 @@ public:
     /// Whether a file or standard handle is open behind the pipe.
     bool IsOpen() const noexcept;
     int GetKind() const noexcept { return m_Kind; }
+    /// Whether the pipe writes to a terminal, the only place its colours and clearing reach.
+    bool IsTerminal() const noexcept { return m_Terminal; }
 
 protected:
     Platform::FileHandle m_File;

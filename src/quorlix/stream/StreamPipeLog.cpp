@@ -1,5 +1,7 @@
 #include "quorlix/stream/StreamPipeLog.h"
 
+#include "quorlix/stream/StreamPipeFile.h"
+
 #include <cstring>
 #include <vector>
 
@@ -44,12 +46,15 @@ void StreamPipeLog::SetStreamPipe(StreamPipe* pipe, int slot) {
     if (slot != SlotFile && slot != SlotConsole)
         return;
     CriticalSectionLock lock(m_Section);
-    Obj<StreamPipe> old = m_Pipes[slot];
+    PushDown(slot);
+    Obj<StreamPipe> old = m_Slots[slot].m_Pipe;
     // Lock depth moves to the new sub-pipe, so the matching Unlock calls release what they hold.
     for (int i = 0; i < m_LockDepth; ++i)
         if (pipe != nullptr)
             pipe->Lock();
-    m_Pipes[slot] = pipe;
+    m_Slots[slot].m_Pipe = pipe;
+    const auto* file = dynamic_cast<const StreamPipeFile*>(pipe);
+    m_Slots[slot].m_Colorless = file != nullptr && !file->IsTerminal();
     for (int i = 0; i < m_LockDepth; ++i)
         if (old)
             old->Unlock();
@@ -59,14 +64,15 @@ StreamPipe* StreamPipeLog::GetStreamPipe(int slot) {
     if (slot != SlotFile && slot != SlotConsole)
         return nullptr;
     CriticalSectionLock lock(m_Section);
-    return m_Pipes[slot].Get();
+    return m_Slots[slot].m_Pipe.Get();
 }
 
 int64_t StreamPipeLog::TruncateTail(int64_t maxSize, int slot, const char* marker) {
     if (slot != SlotFile && slot != SlotConsole)
         return 0;
     CriticalSectionLock lock(m_Section);
-    StreamPipe* pipe = m_Pipes[slot].Get();
+    PushDown(slot);
+    StreamPipe* pipe = m_Slots[slot].m_Pipe.Get();
     if (pipe == nullptr)
         return 0;
     const int64_t size = pipe->Seek(0, SeekEnd);
@@ -144,121 +150,167 @@ int64_t StreamPipeLog::TruncateTail(int64_t maxSize, int slot, const char* marke
     return end;
 }
 
+StreamPipeLog::~StreamPipeLog() {
+    PushDownAll();
+}
+
+void StreamPipeLog::PushDown(int slot) {
+    SlotState& target = m_Slots[slot];
+    if (target.m_Fill > 0 && target.m_Pipe)
+        WriteFully(*target.m_Pipe, target.m_Buffer, target.m_Fill);
+    target.m_Fill = 0;
+}
+
+void StreamPipeLog::PushDownAll() {
+    PushDown(SlotConsole);
+    PushDown(SlotFile);
+}
+
 void StreamPipeLog::Lock() {
     m_Section.Enter();
     ++m_LockDepth;
-    if (m_Pipes[SlotConsole])
-        m_Pipes[SlotConsole]->Lock();
-    if (m_Pipes[SlotFile])
-        m_Pipes[SlotFile]->Lock();
+    if (m_Slots[SlotConsole].m_Pipe)
+        m_Slots[SlotConsole].m_Pipe->Lock();
+    if (m_Slots[SlotFile].m_Pipe)
+        m_Slots[SlotFile].m_Pipe->Lock();
 }
 
 void StreamPipeLog::Unlock() {
-    if (m_Pipes[SlotConsole])
-        m_Pipes[SlotConsole]->Unlock();
-    if (m_Pipes[SlotFile])
-        m_Pipes[SlotFile]->Unlock();
+    if (m_LockDepth == 1)
+        PushDownAll();
+    if (m_Slots[SlotConsole].m_Pipe)
+        m_Slots[SlotConsole].m_Pipe->Unlock();
+    if (m_Slots[SlotFile].m_Pipe)
+        m_Slots[SlotFile].m_Pipe->Unlock();
     --m_LockDepth;
     m_Section.Leave();
 }
 
 int StreamPipeLog::Read(void* buffer, int n) {
     CriticalSectionLock lock(m_Section);
-    return m_Pipes[SlotFile] ? m_Pipes[SlotFile]->Read(buffer, n) : 0;
+    PushDownAll();
+    return m_Slots[SlotFile].m_Pipe ? m_Slots[SlotFile].m_Pipe->Read(buffer, n) : 0;
 }
 
 int StreamPipeLog::Read() {
     CriticalSectionLock lock(m_Section);
-    return m_Pipes[SlotFile] ? m_Pipes[SlotFile]->Read() : -1;
+    PushDownAll();
+    return m_Slots[SlotFile].m_Pipe ? m_Slots[SlotFile].m_Pipe->Read() : -1;
 }
 
 int StreamPipeLog::Peek() {
     CriticalSectionLock lock(m_Section);
-    return m_Pipes[SlotFile] ? m_Pipes[SlotFile]->Peek() : -1;
+    PushDownAll();
+    return m_Slots[SlotFile].m_Pipe ? m_Slots[SlotFile].m_Pipe->Peek() : -1;
 }
 
 int StreamPipeLog::PeekAt(int offset) {
     CriticalSectionLock lock(m_Section);
-    return m_Pipes[SlotFile] ? m_Pipes[SlotFile]->PeekAt(offset) : -2;
+    PushDownAll();
+    return m_Slots[SlotFile].m_Pipe ? m_Slots[SlotFile].m_Pipe->PeekAt(offset) : -2;
 }
 
 int StreamPipeLog::Skip(int n) {
     CriticalSectionLock lock(m_Section);
-    return m_Pipes[SlotFile] ? m_Pipes[SlotFile]->Skip(n) : 0;
+    PushDownAll();
+    return m_Slots[SlotFile].m_Pipe ? m_Slots[SlotFile].m_Pipe->Skip(n) : 0;
 }
 
 int StreamPipeLog::Write(const void* data, int n) {
     CriticalSectionLock lock(m_Section);
+    const bool collect = m_LockDepth > 0 && data != nullptr && n > 0 && n < k_BufferSize;
     int result = 0;
-    for (int slot : {SlotConsole, SlotFile})
-        if (m_Pipes[slot])
-            result = m_Pipes[slot]->Write(data, n);
+    for (int slot : {SlotConsole, SlotFile}) {
+        SlotState& target = m_Slots[slot];
+        if (!target.m_Pipe)
+            continue;
+        if (!collect || target.m_Fill + n > k_BufferSize)
+            PushDown(slot);
+        if (collect) {
+            std::memcpy(target.m_Buffer + target.m_Fill, data, static_cast<size_t>(n));
+            target.m_Fill += n;
+            result = n;
+        } else {
+            result = target.m_Pipe->Write(data, n);
+        }
+    }
     return result;
 }
 
 bool StreamPipeLog::Truncate() {
     CriticalSectionLock lock(m_Section);
+    PushDownAll();
     bool result = false;
     for (int slot : {SlotConsole, SlotFile})
-        if (m_Pipes[slot])
-            result = m_Pipes[slot]->Truncate();
+        if (m_Slots[slot].m_Pipe)
+            result = m_Slots[slot].m_Pipe->Truncate();
     return result;
 }
 
 void StreamPipeLog::Flush() {
     CriticalSectionLock lock(m_Section);
+    PushDownAll();
     for (int slot : {SlotConsole, SlotFile})
-        if (m_Pipes[slot])
-            m_Pipes[slot]->Flush();
+        if (m_Slots[slot].m_Pipe)
+            m_Slots[slot].m_Pipe->Flush();
 }
 
 int64_t StreamPipeLog::Seek(int64_t offset, int origin) {
     CriticalSectionLock lock(m_Section);
+    PushDownAll();
     int64_t result = 0;
     for (int slot : {SlotConsole, SlotFile})
-        if (m_Pipes[slot])
-            result = m_Pipes[slot]->Seek(offset, origin);
+        if (m_Slots[slot].m_Pipe)
+            result = m_Slots[slot].m_Pipe->Seek(offset, origin);
     return result;
 }
 
 int64_t StreamPipeLog::SeekCompressed(int64_t offset, int origin) {
     CriticalSectionLock lock(m_Section);
+    PushDownAll();
     int64_t result = 0;
     for (int slot : {SlotConsole, SlotFile})
-        if (m_Pipes[slot])
-            result = m_Pipes[slot]->SeekCompressed(offset, origin);
+        if (m_Slots[slot].m_Pipe)
+            result = m_Slots[slot].m_Pipe->SeekCompressed(offset, origin);
     return result;
 }
 
 void StreamPipeLog::GetFileTime(uint64_t& created, uint64_t& accessed, uint64_t& written) {
     CriticalSectionLock lock(m_Section);
+    PushDownAll();
     created = accessed = written = 0;
     for (int slot : {SlotConsole, SlotFile})
-        if (m_Pipes[slot])
-            m_Pipes[slot]->GetFileTime(created, accessed, written);
+        if (m_Slots[slot].m_Pipe)
+            m_Slots[slot].m_Pipe->GetFileTime(created, accessed, written);
 }
 
 bool StreamPipeLog::SetFileTime(uint64_t created, uint64_t accessed, uint64_t written) {
     CriticalSectionLock lock(m_Section);
+    PushDownAll();
     bool result = false;
     for (int slot : {SlotConsole, SlotFile})
-        if (m_Pipes[slot])
-            result = m_Pipes[slot]->SetFileTime(created, accessed, written);
+        if (m_Slots[slot].m_Pipe)
+            result = m_Slots[slot].m_Pipe->SetFileTime(created, accessed, written);
     return result;
 }
 
 void StreamPipeLog::Color(int foreground, int background) {
     CriticalSectionLock lock(m_Section);
-    for (int slot : {SlotConsole, SlotFile})
-        if (m_Pipes[slot])
-            m_Pipes[slot]->Color(foreground, background);
+    for (int slot : {SlotConsole, SlotFile}) {
+        SlotState& target = m_Slots[slot];
+        if (!target.m_Pipe || target.m_Colorless)
+            continue;
+        PushDown(slot);
+        target.m_Pipe->Color(foreground, background);
+    }
 }
 
 void StreamPipeLog::Clear() {
     CriticalSectionLock lock(m_Section);
+    PushDownAll();
     for (int slot : {SlotConsole, SlotFile})
-        if (m_Pipes[slot])
-            m_Pipes[slot]->Clear();
+        if (m_Slots[slot].m_Pipe)
+            m_Slots[slot].m_Pipe->Clear();
 }
 
 } // namespace Quorlix

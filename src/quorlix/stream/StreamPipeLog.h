@@ -3,6 +3,11 @@
 // file (slot 0), input comes from the file. Either slot may be empty. Every operation holds the
 // pipe's lock, and Lock/Unlock also hold both sub-pipes, so a whole message written between
 // them reaches each sub-pipe without another thread's output inside it.
+//
+// While locked, writes collect in a small buffer per slot and go down with the next flush,
+// colour change or other operation, and at the last Unlock: a message costs one write per
+// sub-pipe instead of one per insertion. File pipes that are not terminals ignore colours, so
+// their colour calls are left out and do not split the message.
 
 #include "quorlix/core/CriticalSection.h"
 #include "quorlix/core/Obj.h"
@@ -39,7 +44,7 @@ public:
     int PeekAt(int offset) override;
     int Skip(int n) override;
     // Output: the console, then the file; the result of the last call made (0 or false when
-    // both slots are empty).
+    // both slots are empty). A write collected while locked counts as accepted.
     int Write(const void* data, int n) override;
     bool Truncate() override;
     void Flush() override;
@@ -51,10 +56,24 @@ public:
     void Clear() override;
 
     StreamPipeLog() = default;
+    ~StreamPipeLog() override;
 
 private:
+    static constexpr int k_BufferSize = 4096;
+
+    struct SlotState {
+        Obj<StreamPipe> m_Pipe;
+        bool m_Colorless = false; // a file pipe that is not a terminal: Color does nothing
+        int m_Fill = 0;
+        char m_Buffer[k_BufferSize];
+    };
+
+    /// Writes what slot `slot` collected to its sub-pipe.
+    void PushDown(int slot);
+    void PushDownAll();
+
     CriticalSection m_Section;
-    Obj<StreamPipe> m_Pipes[2];
+    SlotState m_Slots[2];
     int m_LockDepth = 0; // Lock calls not yet unlocked; changed only under m_Section
 };
 
