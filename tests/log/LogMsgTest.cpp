@@ -182,11 +182,4 @@ TEST_F(LogMsgDialogs, AnotherThreadsDialogLeavesTheGuardOfThisThread) {
     EXPECT_EQ(G_Shown[1].m_Text, "Location:\nOther::Thread");
 }
 
-TEST(LogMsg, LanguageIsStoredOnly) {
-    EXPECT_EQ(GetLogMsgLanguage(), LogMsgLanguageNeutral);
-    SetLogMsgLanguage(LogMsgLanguageEnglish);
-    EXPECT_EQ(GetLogMsgLanguage(), LogMsgLanguageEnglish);
-    SetLogMsgLanguage(LogMsgLanguageNeutral);
-}
-
 } // namespace
