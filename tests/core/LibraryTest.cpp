@@ -12,9 +12,11 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <spawn.h>
@@ -62,8 +64,9 @@ std::string ReadFile(const fs::path& path) {
     return text.str();
 }
 
-// Runs the lifecycle child; its wait status, or -1 when it had to be killed after 30 s.
-int RunChild(const char* mode, const fs::path& log) {
+// Runs the lifecycle child with its standard error in `errors`; its wait status, or -1 when it
+// had to be killed after 30 s.
+int RunChild(const char* mode, const fs::path& log, const fs::path& errors = "/dev/null") {
     std::vector<std::string> environment;
     for (char** entry = environ; *entry != nullptr; ++entry)
         if (std::strncmp(*entry, "ASAN_OPTIONS=", 13) != 0)
@@ -78,8 +81,15 @@ int RunChild(const char* mode, const fs::path& log) {
     envp.push_back(nullptr);
     std::string program = QUORLIX_LIFECYCLE_CHILD, modeText = mode, logText = log.string();
     char* argv[] = {program.data(), modeText.data(), logText.data(), nullptr};
+    posix_spawn_file_actions_t actions;
+    ::posix_spawn_file_actions_init(&actions);
+    ::posix_spawn_file_actions_addopen(&actions, 2, errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                       0644);
     pid_t child = 0;
-    if (::posix_spawn(&child, program.c_str(), nullptr, nullptr, argv, envp.data()) != 0)
+    const int spawned =
+        ::posix_spawn(&child, program.c_str(), &actions, nullptr, argv, envp.data());
+    ::posix_spawn_file_actions_destroy(&actions);
+    if (spawned != 0)
         return -2;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
     int status = 0;
@@ -157,6 +167,44 @@ TEST(Library, AttachWhileInitialisedWarnsPausesAndStillCounts) {
     const size_t at = text.find(line);
     ASSERT_NE(at, std::string::npos) << text;
     EXPECT_EQ(text.substr(at + line.size(), 81), std::string(80, '.') + "\n");
+    DLLDeInitialize(0);
+    DLLDeInitialize(0);
+    EXPECT_EQ(DLLGetInitializeCount(), 0);
+}
+
+TEST(Library, DetachWhileOthersRemainWarnsAndPauses) {
+    LogCapture log;
+    DLLInitialize(0);
+    DLLInitialize(0);
+    const auto start = std::chrono::steady_clock::now();
+    DLLDeInitialize(1);
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(3000));
+    EXPECT_EQ(DLLGetInitializeCount(), 1);
+    EXPECT_NE(log.Text().find("[Error]DLLInitialize: dll process detach was called but not all "
+                              "threads did exit before.\n"),
+              std::string::npos)
+        << log.Text();
+    DLLDeInitialize(0);
+    EXPECT_EQ(DLLGetInitializeCount(), 0);
+}
+
+TEST(Library, ASecondThreadWaitsUntilTheClassesAreRegistered) {
+    static std::atomic<bool> registering{false};
+    static std::atomic<int> stepsDone{0};
+    Internal::SetLifecycleObserver([](const char* step) {
+        if (std::string(step) == "InitializeSystemClasses") {
+            registering = true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        }
+        ++stepsDone;
+    });
+    std::thread first([] { DLLInitialize(0); });
+    while (!registering)
+        std::this_thread::yield();
+    DLLInitialize(0);
+    EXPECT_EQ(stepsDone, 4); // every registration step of the first call is over
+    first.join();
+    Internal::SetLifecycleObserver(nullptr);
     DLLDeInitialize(0);
     DLLDeInitialize(0);
     EXPECT_EQ(DLLGetInitializeCount(), 0);
@@ -286,6 +334,22 @@ TEST(LibraryProcess, CrashReportReachesTheErrorLogAndTheProcessEndsByTheSignal) 
     }
     // The unload routine never ran: the process ended in the signal.
     EXPECT_EQ(text.find("[OnExit]"), std::string::npos);
+    fs::remove_all(folder);
+}
+
+TEST(LibraryProcess, CrashReportGoesToStandardErrorWhenTheLogStaysLocked) {
+    const fs::path folder = TempFolder("quorlix_library_stuck");
+    const auto start = std::chrono::steady_clock::now();
+    const int status = RunChild("stuck", folder / "err.log", folder / "stderr.txt");
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
+    ASSERT_TRUE(WIFSIGNALED(status)) << status;
+    EXPECT_EQ(WTERMSIG(status), SIGSEGV);
+    const std::string text = ReadFile(folder / "stderr.txt");
+    EXPECT_EQ(text.find("CrashHandler: ThreadId=0x"), 0u) << text;
+    EXPECT_NE(text.find("\nCrashHandler: Address=0x"), std::string::npos);
+    EXPECT_NE(text.find(" ExceptionCode=0xC0000005\nCrashModule: \""), std::string::npos);
+    EXPECT_NE(text.find("\nCrashHandler: returning\n"), std::string::npos);
+    EXPECT_EQ(ReadFile(folder / "err.log").find("CrashHandler"), std::string::npos);
     fs::remove_all(folder);
 }
 

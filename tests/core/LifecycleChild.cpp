@@ -3,15 +3,18 @@
 //
 // usage: LifecycleChild MODE ERRLOG
 //   crash   initialise, log to ERRLOG, trace a little, set the trace globals, fault
+//   stuck   the same, while another thread holds the error log's lock for ever
 //   exit    initialise, log to ERRLOG, trace a little, exit without de-initialising
 //   break   the same as exit, with the break flag set
 
 #include "quorlix/core/Library.h"
 #include "quorlix/core/LogStream.h"
 
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <thread>
 
 namespace Quorlix {
 // The thread recorder, when the library has it.
@@ -37,7 +40,7 @@ void Trace() {
 // An address in the first page, which is never mapped; volatile so that the store is made.
 volatile int* volatile G_Nowhere = reinterpret_cast<int*>(uintptr_t{8});
 
-__attribute__((noinline)) void Fault() {
+__attribute__((noipa)) void Fault() {
     *G_Nowhere = 1;
 }
 
@@ -49,6 +52,16 @@ int main(int argc, char** argv) {
     DLLInitialize(0);
     InitLogStreams(false, false, argv[2], nullptr, -1, 0, false, false);
     Trace();
+    if (std::strcmp(argv[1], "stuck") == 0) {
+        std::thread([] {
+            Xerr.pLock();
+            while (true)
+                std::this_thread::sleep_for(std::chrono::seconds(1));
+        }).detach();
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        Fault();
+        return 3;
+    }
     if (std::strcmp(argv[1], "crash") == 0) {
         static const char level[] = "level \"one\"";
         if (TraceGlobal1_ != nullptr) {
