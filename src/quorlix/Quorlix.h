@@ -17,6 +17,7 @@
 #include "quorlix/core/Semaphore.h"
 #include "quorlix/core/String.h"
 #include "quorlix/core/StringHashArray.h"
+#include "quorlix/core/Trace.h"
 #include "quorlix/core/Version.h"
 #include "quorlix/core/WeakObjTarget.h"
 #include "quorlix/platform/Atomic.h"
