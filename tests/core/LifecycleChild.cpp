@@ -9,6 +9,7 @@
 
 #include "quorlix/core/Library.h"
 #include "quorlix/core/LogStream.h"
+#include "quorlix/core/Trace.h"
 
 #include <chrono>
 #include <cstdint>
@@ -16,22 +17,11 @@
 #include <cstring>
 #include <thread>
 
-namespace Quorlix {
-// The thread recorder, when the library has it.
-__attribute__((weak)) void NewTrace(const char* name);
-__attribute__((weak)) void TraceTop_(const char* text);
-__attribute__((weak)) void TracePos_(const char* text);
-__attribute__((weak)) void TraceGlobal1_(const void* text);
-__attribute__((weak)) void TraceGlobal2_(const void* text);
-} // namespace Quorlix
-
 using namespace Quorlix;
 
 namespace {
 
 void Trace() {
-    if (NewTrace == nullptr)
-        return;
     NewTrace("LifecycleChild");
     TraceTop_("LoadScene");
     TracePos_("ParseNodes");
@@ -64,10 +54,8 @@ int main(int argc, char** argv) {
     }
     if (std::strcmp(argv[1], "crash") == 0) {
         static const char level[] = "level \"one\"";
-        if (TraceGlobal1_ != nullptr) {
-            TraceGlobal1_(level);
-            TraceGlobal2_(reinterpret_cast<const void*>(uintptr_t{16}));
-        }
+        TraceGlobal1_(level);
+        TraceGlobal2_(reinterpret_cast<const void*>(uintptr_t{16}));
         Fault();
         return 3;
     }

@@ -4,6 +4,7 @@
 #include "quorlix/core/LogConsole.h"
 #include "quorlix/core/LogMsg.h"
 #include "quorlix/core/LogStream.h"
+#include "quorlix/core/Trace.h"
 #include "quorlix/core/Version.h"
 #include "quorlix/core/internal/FixedText.h"
 #include "quorlix/core/internal/LifecycleSteps.h"
@@ -21,12 +22,6 @@
 #include <string>
 
 namespace Quorlix {
-
-// The thread recorder's report and globals (defined with the recorder). Weak, so that the
-// lifecycle also links into builds without it.
-__attribute__((weak)) void CheckTrace(const char* caller);
-__attribute__((weak)) const void* GetTraceGlobal1_();
-__attribute__((weak)) const void* GetTraceGlobal2_();
 
 int G_SIGCRASH = 0;
 int G_SIGABORT = 0;
@@ -78,7 +73,7 @@ void UnloadRoutine() {
         ErrorLine("[DLLInitializeCount!=0]");
     if (G_SIGCRASH != 0)
         ErrorLine("[SIGCRASH]");
-    if (G_SIGABORT == 0 && G_SIGCRASH == 0 && CheckTrace != nullptr)
+    if (G_SIGABORT == 0 && G_SIGCRASH == 0)
         CheckTrace("DLL_PROCESS_DETACH");
     Xerr.pLock() << "[OnExit]";
     Xerr.pLF();
@@ -181,12 +176,10 @@ void ReportCrash(const Platform::CrashInfo& crash) noexcept {
         Platform::ForEachLoadedModule(&VisitGraphicsDriver, &sink);
     }
     // The trace report takes Xerr's lock itself: only when we could take it.
-    if (sink.m_Locked && CheckTrace != nullptr)
+    if (sink.m_Locked)
         CheckTrace("CrashHandler");
-    if (GetTraceGlobal1_ != nullptr)
-        TraceGlobalLine(sink, "TraceGlobal1", GetTraceGlobal1_());
-    if (GetTraceGlobal2_ != nullptr)
-        TraceGlobalLine(sink, "TraceGlobal2", GetTraceGlobal2_());
+    TraceGlobalLine(sink, "TraceGlobal1", GetTraceGlobal1_());
+    TraceGlobalLine(sink, "TraceGlobal2", GetTraceGlobal2_());
     line.Clear();
     line.Add("CrashHandler: returning");
     sink.Error(line);
