@@ -150,36 +150,27 @@ TEST(Library, UnmatchedDeInitializeKeepsTheCountAtZero) {
     EXPECT_EQ(DLLGetInitializeCount(), 0);
 }
 
-TEST(Library, AttachWhileInitialisedWarnsPausesAndStillCounts) {
+TEST(Library, AttachOrDetachWhileOthersRemainWarnsAndPauses) {
     LogCapture log;
     DLLInitialize(0);
-    const auto start = std::chrono::steady_clock::now();
+    auto start = std::chrono::steady_clock::now();
     DLLInitialize(1);
     EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(2000));
     EXPECT_EQ(DLLGetInitializeCount(), 2);
-    const std::string text = log.Text();
+    std::string text = log.Text();
     const std::string line = "[Error]DLLInitialize: dll process attach was called but library "
                              "was already initialized.\n";
     const size_t at = text.find(line);
     ASSERT_NE(at, std::string::npos) << text;
     EXPECT_EQ(text.substr(at + line.size(), 81), std::string(80, '.') + "\n");
-    DLLDeInitialize(0);
-    DLLDeInitialize(0);
-    EXPECT_EQ(DLLGetInitializeCount(), 0);
-}
 
-TEST(Library, DetachWhileOthersRemainWarnsAndPauses) {
-    LogCapture log;
-    DLLInitialize(0);
-    DLLInitialize(0);
-    const auto start = std::chrono::steady_clock::now();
+    start = std::chrono::steady_clock::now();
     DLLDeInitialize(1);
     EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(3000));
     EXPECT_EQ(DLLGetInitializeCount(), 1);
     EXPECT_NE(log.Text().find("[Error]DLLInitialize: dll process detach was called but not all "
                               "threads did exit before.\n"),
-              std::string::npos)
-        << log.Text();
+              std::string::npos);
     DLLDeInitialize(0);
     EXPECT_EQ(DLLGetInitializeCount(), 0);
 }
@@ -242,12 +233,6 @@ TEST(Library, ReportsSiblingLibrariesWithDifferentTimes) {
     const std::string saved = before != nullptr ? before : "";
     LogCapture log;
     {
-        const std::string same = (root / "a").string() + ":" + (root / "a").string() + "/";
-        ::setenv("LD_LIBRARY_PATH", same.c_str(), 1);
-        EXPECT_EQ(DLLDetectAmbiguousLibraries(true), 1);
-        EXPECT_TRUE(log.Text().empty());
-    }
-    {
         const std::string two = (root / "a").string() + ":" + (root / "b").string();
         ::setenv("LD_LIBRARY_PATH", two.c_str(), 1);
         EXPECT_EQ(static_cast<uint32_t>(DLLDetectAmbiguousLibraries(false)), 0x80000001u);
@@ -262,10 +247,10 @@ TEST(Library, ReportsSiblingLibrariesWithDifferentTimes) {
                   std::string::npos)
             << text;
     }
-    ::unsetenv("LD_LIBRARY_PATH");
-    EXPECT_EQ(DLLDetectAmbiguousLibraries(true), 0);
     if (before != nullptr)
         ::setenv("LD_LIBRARY_PATH", saved.c_str(), 1);
+    else
+        ::unsetenv("LD_LIBRARY_PATH");
     fs::current_path(previous);
     fs::remove_all(root);
 }

@@ -84,16 +84,6 @@ void PreviousHandler(int) {
 
 } // namespace
 
-TEST(CrashSignals, MapsSignalsToWindowsStyleCodes) {
-    EXPECT_EQ(CrashCodeOfSignal(SIGSEGV), 0xC0000005u);
-    EXPECT_EQ(CrashCodeOfSignal(SIGILL), 0xC000001Du);
-    EXPECT_EQ(CrashCodeOfSignal(SIGFPE), 0xC0000094u);
-    EXPECT_EQ(CrashCodeOfSignal(SIGBUS), 0xC0000006u);
-    EXPECT_EQ(CrashCodeOfSignal(SIGTRAP), 0x80000003u);
-    EXPECT_EQ(CrashCodeOfSignal(SIGABRT), 0x40000015u);
-    EXPECT_EQ(CrashCodeOfSignal(SIGINT), 0u);
-}
-
 TEST(CrashSignalsDeathTest, ReportsOnceAndEndsByTheSignal) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     EXPECT_EXIT(
@@ -123,18 +113,6 @@ TEST(CrashSignalsDeathTest, ReportsOnceAndEndsByTheSignal) {
             std::abort();
         },
         testing::KilledBySignal(SIGABRT), "^report signal=6 code=40000015");
-    EXPECT_EXIT(
-        {
-            Install(&ReportCrash);
-            std::raise(SIGTRAP);
-        },
-        testing::KilledBySignal(SIGTRAP), "code=80000003");
-    EXPECT_EXIT(
-        {
-            Install(&ReportCrash);
-            std::raise(SIGBUS);
-        },
-        testing::KilledBySignal(SIGBUS), "code=C0000006");
 }
 
 TEST(CrashSignalsDeathTest, SurvivesStackOverflowAndFaultsInTheReport) {
