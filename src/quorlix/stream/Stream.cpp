@@ -252,18 +252,6 @@ Stream::ScanResult SkipSpace(StreamPipe& pipe, bool anyWhiteSpace) {
     return skipped ? Stream::ScanOk : Stream::ScanNoMatch;
 }
 
-// Reads exactly `n` bytes, tolerating pipes that deliver them in pieces; the count delivered.
-int ReadFully(StreamPipe& pipe, char* buffer, int n) {
-    int got = 0;
-    while (got < n) {
-        const int piece = pipe.Read(buffer + got, n - got);
-        if (piece <= 0)
-            break;
-        got += piece;
-    }
-    return got;
-}
-
 } // namespace
 
 Stream::Stream(StreamPipe* pipe)

@@ -74,4 +74,11 @@ public:
     virtual ~StreamPipe() = default;
 };
 
+/// Reads `n` bytes from a pipe that may deliver them in pieces; the count delivered (less only
+/// at the end of the data or on an error).
+int ReadFully(StreamPipe& pipe, void* buffer, int n);
+/// Writes `n` bytes to a pipe that may take them in pieces; the count written (less only when
+/// the pipe refuses more).
+int64_t WriteFully(StreamPipe& pipe, const void* data, int64_t n);
+
 } // namespace Quorlix

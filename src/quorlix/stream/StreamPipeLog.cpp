@@ -11,31 +11,6 @@ namespace {
 
 constexpr int k_BlockSize = 65536;
 
-// Reads up to `n` bytes from pipes that deliver them in pieces; the count delivered.
-int ReadFully(StreamPipe& pipe, char* buffer, int n) {
-    int got = 0;
-    while (got < n) {
-        const int piece = pipe.Read(buffer + got, n - got);
-        if (piece <= 0)
-            break;
-        got += piece;
-    }
-    return got;
-}
-
-// Writes all `n` bytes unless the pipe refuses; the count written.
-int64_t WriteFully(StreamPipe& pipe, const char* data, int64_t n) {
-    int64_t done = 0;
-    while (done < n) {
-        const int64_t rest = n - done;
-        const int piece = pipe.Write(data + done, rest > k_BlockSize ? k_BlockSize : int(rest));
-        if (piece <= 0)
-            break;
-        done += piece;
-    }
-    return done;
-}
-
 } // namespace
 
 StreamPipeLog* StreamPipeLog::Create() {
