@@ -1,6 +1,6 @@
 #pragma once
-// Helpers of the pipe tests: the test pattern, a temporary folder; warnings are captured with
-// LogCapture.
+// Helpers of the pipe tests: the test pattern, a temporary folder, whole-file reads and writes;
+// warnings are captured with LogCapture.
 
 #include "support/LogCapture.h"
 
@@ -9,32 +9,24 @@
 #include <fstream>
 #include <string>
 #include <unistd.h>
-#include <vector>
 
 namespace QuorlixTest {
 
-/// Byte `i` of tests/data/stream/Pattern.bin, which the test program also carries as its
-/// resource PATTERN: 20000 bytes, every value, 0xFF first.
-inline int PatternByte(size_t i) {
-    return static_cast<int>((255 - i * 13) & 255);
-}
-
+/// tests/data/stream/Pattern.bin, which the test program also carries as its resource PATTERN:
+/// 20000 bytes, every value, 0xFF first.
 inline std::string Pattern() {
     std::string bytes(20000, '\0');
     for (size_t i = 0; i < bytes.size(); ++i)
-        bytes[i] = static_cast<char>(PatternByte(i));
+        bytes[i] = static_cast<char>((255 - i * 13) & 255);
     return bytes;
 }
 
-/// A fresh folder under $TMPDIR (or /tmp), removed with everything in it.
+/// A fresh folder in the temporary directory, removed with everything in it.
 class TempDir {
 public:
-    TempDir() {
-        const char* base = std::getenv("TMPDIR");
-        std::string pattern =
-            std::string(base != nullptr && *base ? base : "/tmp") + "/pipesXXXXXX";
-        if (::mkdtemp(pattern.data()) != nullptr)
-            m_Path = pattern;
+    TempDir() : m_Path(std::filesystem::temp_directory_path() / "pipesXXXXXX") {
+        if (::mkdtemp(m_Path.data()) == nullptr)
+            m_Path.clear();
     }
     ~TempDir() {
         std::error_code ignored;

@@ -1,5 +1,6 @@
-// The unbuffered file pipe on its own: opening, warnings, standard handles, colours, the break
-// signal. What every pipe shares is in StreamPipeConformanceTest.cpp.
+// The file pipes on their own: opening, warnings, colours, the break signal; the buffered pipe's
+// look-ahead and the writes a file refuses. What every pipe shares is in
+// StreamPipeConformanceTest.cpp.
 
 #include "quorlix/stream/StreamPipeFile.h"
 #include "quorlix/core/Library.h"
@@ -13,7 +14,8 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <poll.h>
-#include <sys/stat.h>
+#include <sys/resource.h>
+#include <tuple>
 #include <unistd.h>
 
 using namespace Quorlix;
@@ -21,151 +23,73 @@ using namespace QuorlixTest;
 
 namespace {
 
-std::string ReadAllFrom(StreamPipe& pipe) {
+std::string ReadAllFrom(const std::string& path, unsigned mode = IOReadDefault) {
+    Obj<StreamPipeFile> pipe = StreamPipeFile::Create(path.c_str(), mode);
     std::string text;
-    for (int byte; (byte = pipe.Read()) >= 0;)
+    for (int byte; (byte = pipe->Read()) >= 0;)
         text += static_cast<char>(byte);
     return text;
 }
 
-TEST(StreamPipeFile, MissingFileReadsAsEmptyAndTakesNothing) {
-    TempDir dir;
-    Obj<StreamPipeFile> pipe = StreamPipeFile::Create((dir / "missing").c_str(), IOReadDefault);
-    EXPECT_FALSE(pipe->IsOpen());
-    char buffer[4];
-    EXPECT_EQ(pipe->Read(), -1);
-    EXPECT_EQ(pipe->Read(buffer, 4), 0);
-    EXPECT_EQ(pipe->Seek(0, SeekBegin), -1);
-    EXPECT_EQ(pipe->Write("abc", 3), 0);
-    EXPECT_FALSE(pipe->Truncate());
-    uint64_t created = 1, accessed = 1, written = 1;
-    pipe->GetFileTime(created, accessed, written);
-    EXPECT_EQ(created + accessed + written, 0u);
-    EXPECT_FALSE(Obj<StreamPipeFile>(StreamPipeFile::Create(nullptr, IOReadDefault))->IsOpen());
-    EXPECT_FALSE(
-        Obj<StreamPipeFile>(StreamPipeFile::Create(dir.Path().c_str(), IOReadDefault))->IsOpen());
-}
-
-TEST(StreamPipeFile, OpensWithEveryDisposition) {
+TEST(StreamPipeFile, OpensByDispositionAndMissingFilesReadAsEmpty) {
     TempDir dir;
     const std::string path = dir / "f";
-    const auto open = [&](unsigned mode) {
-        return Obj<StreamPipeFile>(StreamPipeFile::Create(path.c_str(), mode));
+    Obj<StreamPipeFile> missing = StreamPipeFile::Create(path.c_str(), 1);
+    EXPECT_EQ(missing->Read(), -1);
+    EXPECT_EQ(missing->Seek(0, SeekBegin), -1);
+    // Whether the file is there first, the mode, then whether it opens and what it holds after.
+    const std::tuple<bool, unsigned, bool, const char*> cases[] = {
+        {false, 3 | 0, false, nullptr}, // open existing
+        {false, 3 | 8, false, nullptr}, // truncate existing
+        {true, 1 | 8, false, "old"},    // ... needs write access
+        {true, 3 | 24, true, ""},       // ... with it
+        {true, 3 | 4, false, "old"},    // create new
+        {true, 3 | 20, true, "old"},    // open always keeps the content
+        {false, 2 | 20, true, ""},      // ... and creates
+        {true, 2 | 28, true, ""},       // create always truncates
     };
-    EXPECT_FALSE(open(3 | 0)->IsOpen()); // open existing
-    EXPECT_FALSE(open(3 | 8)->IsOpen()); // truncate existing
-    EXPECT_TRUE(open(3 | 4)->IsOpen());  // create new
-    EXPECT_FALSE(open(3 | 4)->IsOpen()); // ... but not twice
-    WriteFileBytes(path, "content");
-    EXPECT_EQ(ReadAllFrom(*open(1 | 16)), "content");
-    EXPECT_EQ(ReadAllFrom(*open(3 | 20)), "content"); // open always keeps the content
-    EXPECT_FALSE(open(1 | 8)->IsOpen());              // truncating needs write access
-    EXPECT_EQ(ReadFileBytes(path), "content");
-    EXPECT_TRUE(open(3 | 24)->IsOpen());
-    EXPECT_EQ(ReadFileBytes(path), "");
-    WriteFileBytes(path, "content");
-    EXPECT_TRUE(open(2 | 28)->IsOpen()); // create always truncates
-    EXPECT_EQ(ReadFileBytes(path), "");
-    std::filesystem::remove(path);
-    EXPECT_TRUE(open(2 | 20)->IsOpen()); // open always creates
-    EXPECT_TRUE(std::filesystem::exists(path));
-    Obj<StreamPipeFile> readOnly = open(IOReadDefault);
-    EXPECT_EQ(readOnly->Write("x", 1), 0);
+    for (const auto& [there, mode, opens, after] : cases) {
+        std::filesystem::remove(path);
+        if (there)
+            WriteFileBytes(path, "old");
+        EXPECT_EQ(Obj<StreamPipeFile>(StreamPipeFile::Create(path.c_str(), mode))->IsOpen(), opens)
+            << mode;
+        EXPECT_EQ(ReadAllFrom(path), after == nullptr ? "" : after) << mode;
+        EXPECT_EQ(std::filesystem::exists(path), after != nullptr) << mode;
+    }
 }
 
-TEST(StreamPipeFile, BackslashIsWarnedAboutAndTakenForSlash) {
-    TempDir dir;
-    WriteFileBytes(dir / "sub/file.txt", "text");
-    LogCapture capture;
-    const std::string path = dir.Path() + "/sub\\file.txt";
-    EXPECT_EQ(ReadAllFrom(*Obj<StreamPipeFile>(StreamPipeFile::Create(path.c_str(), 1))), "text");
-    ASSERT_EQ(capture.Messages().size(), 1u);
-    EXPECT_EQ(capture.Messages()[0], "[Warn ]StreamPipeFile::StreamPipeFile: path \"" + dir.Path() +
-                                         "/sub\\\\file.txt\" contains incorrect '\\' character.");
-    // The path is quoted with escapes.
-    Obj<StreamPipeFile>(StreamPipeFile::Create("a\\\xE9\"\n", 1))->IsOpen();
-    ASSERT_EQ(capture.Messages().size(), 2u);
-    EXPECT_EQ(capture.Messages()[1],
-              "[Warn ]StreamPipeFile::StreamPipeFile: path \"a\\\\\\xE9\\\"\\n\" "
-              "contains incorrect '\\' character.");
-}
-
-TEST(StreamPipeFile, CaseMismatchOpensAndWarnsForTheLastDifferingComponent) {
+TEST(StreamPipeFile, WarnsAboutBackslashesAndCaseMismatches) {
     TempDir dir;
     WriteFileBytes(dir / "Data/Sub/File.txt", "found");
-    const auto warning = [&](const std::string& path, const char* disc) {
-        return "[Warn ]StreamPipeFile: file case mismatch:\n file: \"" + path + "\"\n disc: \"" +
-               disc + "\".";
+    LogCapture capture;
+    std::vector<std::string> warnings = {
+        "[Warn ]StreamPipeFile::StreamPipeFile: path \"" + dir.Path() +
+            "/Data\\\\Sub/File.txt\" contains incorrect '\\' character.",
+        // The path is quoted with escapes.
+        "[Warn ]StreamPipeFile::StreamPipeFile: path \"a\\\\\\xE9\\\"\\n\" contains incorrect '\\' "
+        "character."};
+    EXPECT_EQ(ReadAllFrom(dir.Path() + "/Data\\Sub/File.txt"), "found");
+    ReadAllFrom("a\\\xE9\"\n");
+    // A case mismatch opens the file and names the last component that differs.
+    const auto open = [&](const std::string& name, const char* disc, unsigned mode = 1) {
+        if (disc != nullptr)
+            warnings.push_back("[Warn ]StreamPipeFile: file case mismatch:\n file: \"" +
+                               (dir / name) + "\"\n disc: \"" + disc + "\".");
+        return ReadAllFrom(dir / name, mode);
     };
-    const auto open = [&](const std::string& path, unsigned mode) {
-        LogCapture capture;
-        Obj<StreamPipeFile> pipe = StreamPipeFile::Create(path.c_str(), mode);
-        const std::string text = ReadAllFrom(*pipe);
-        return std::make_pair(text, capture.Messages());
-    };
-    using Lines = std::vector<std::string>;
-    EXPECT_EQ(open(dir / "Data/Sub/File.txt", 1), std::make_pair(std::string("found"), Lines{}));
-    std::string path = dir / "data/SUB/File.txt";
-    EXPECT_EQ(open(path, 1), std::make_pair(std::string("found"), Lines{warning(path, "Sub")}));
-    path = dir / "DATA/sub/file.TXT";
-    EXPECT_EQ(open(path, 1),
-              std::make_pair(std::string("found"), Lines{warning(path, "File.txt")}));
-    path = dir / "data/./Sub/../Sub/File.txt";
-    EXPECT_EQ(open(path, 1), std::make_pair(std::string("found"), Lines{warning(path, "Data")}));
-    EXPECT_EQ(open(dir / "data/Sub/Missing.txt", 1), std::make_pair(std::string(), Lines{}));
+    EXPECT_EQ(open("Data/Sub/File.txt", nullptr), "found");
+    EXPECT_EQ(open("data/SUB/File.txt", "Sub"), "found");
+    EXPECT_EQ(open("DATA/sub/file.TXT", "File.txt"), "found");
+    EXPECT_EQ(open("data/./Sub/../Sub/File.txt", "Data"), "found");
+    EXPECT_EQ(open("data/Sub/Missing.txt", nullptr), "");
     // Creating inside a folder of other case creates there.
-    path = dir / "DATA/Sub/new.txt";
-    EXPECT_EQ(open(path, 14).second, Lines{warning(path, "Data")});
+    open("DATA/Sub/new.txt", "Data", 14);
     EXPECT_TRUE(std::filesystem::exists(dir / "Data/Sub/new.txt"));
     // Of several candidates the byte-wise smallest name wins, whatever the folder's order.
     WriteFileBytes(dir / "Data/Sub/FILE.txt", "upper");
-    path = dir / "Data/Sub/file.txt";
-    EXPECT_EQ(open(path, 1),
-              std::make_pair(std::string("upper"), Lines{warning(path, "FILE.txt")}));
-}
-
-TEST(StreamPipeFile, ReadGivesWhatOneSystemReadGives) {
-    TempDir dir;
-    ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0600), 0);
-    // Read and write access: opening a FIFO so does not wait for a partner.
-    Obj<StreamPipeFile> pipe = StreamPipeFile::Create((dir / "fifo").c_str(), 3);
-    ASSERT_EQ(pipe->Write("12345", 5), 5);
-    char buffer[100];
-    EXPECT_EQ(pipe->Read(buffer, 100), 5);
-    EXPECT_EQ(pipe->Seek(0, SeekBegin), -1);
-}
-
-TEST(StreamPipeFile, StandardNamesUseTheStandardHandlesAndLeaveThemOpen) {
-    for (const char* name : {"1>", "2>", "1>console", "2>console"}) {
-        const int kind =
-            name[0] == '1' ? StreamPipeFile::KindStandardOutput : StreamPipeFile::KindStandardError;
-        EXPECT_EQ(Obj<StreamPipeFile>(StreamPipeFile::Create(name, 20))->GetKind(), kind) << name;
-    }
-    EXPECT_EQ(Obj<StreamPipeFile>(StreamPipeFile::Create("1>x", 1))->GetKind(),
-              StreamPipeFile::KindFile);
-    EXPECT_NE(::fcntl(1, F_GETFD), -1);
-    EXPECT_NE(::fcntl(2, F_GETFD), -1);
-}
-
-TEST(StreamPipeFile, ClosedStandardHandlesGiveLogFiles) {
-    TempDir dir;
-    EXPECT_EXIT(
-        {
-            if (::chdir(dir.Path().c_str()) != 0)
-                std::_Exit(2);
-            ::close(1);
-            ::close(2);
-            WriteFileBytes("Xerr.log", "old");
-            Obj<StreamPipeFile>(StreamPipeFile::Create("1>", 20))->Write("out", 3);
-            Obj<StreamPipeFile>(StreamPipeFile::Create("2>console", 20))->Write("err", 3);
-            // Xout.log is only ever created new.
-            const bool again = Obj<StreamPipeFile>(StreamPipeFile::Create("1>", 20))->IsOpen();
-            std::_Exit(ReadFileBytes("Xout.log") == "out" && ReadFileBytes("Xerr.log") == "err" &&
-                               !again
-                           ? 0
-                           : 1);
-        },
-        testing::ExitedWithCode(0), "");
+    EXPECT_EQ(open("Data/Sub/file.txt", "FILE.txt"), "upper");
+    EXPECT_EQ(capture.Messages(), warnings);
 }
 
 struct sigaction G_Found;
@@ -203,57 +127,98 @@ TEST(StreamPipeFile, BreakSignalIsReportedThenPassedOn) {
             std::raise(SIGINT);
         },
         testing::ExitedWithCode(5), "^\\[BREAK SIGNAL\\]\n$");
+    // The standard handles stay open when their pipes go.
+    EXPECT_NE(::fcntl(1, F_GETFD), -1);
+    EXPECT_NE(::fcntl(2, F_GETFD), -1);
 }
 
 TEST(StreamPipeFile, ColoursAndClearingReachTerminalsOnly) {
     const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
-    ASSERT_GE(master, 0);
-    ASSERT_EQ(::grantpt(master), 0);
-    ASSERT_EQ(::unlockpt(master), 0);
+    ASSERT_TRUE(master >= 0 && ::grantpt(master) == 0 && ::unlockpt(master) == 0);
     const std::string terminal = ::ptsname(master);
     // What reached the terminal; the kernel passes it on asynchronously.
     const auto screen = [&] {
         std::string text;
         pollfd ready{master, POLLIN, 0};
-        while (::poll(&ready, 1, text.empty() ? 2000 : 50) == 1) {
-            char buffer[256];
-            const ssize_t n = ::read(master, buffer, sizeof buffer);
-            if (n <= 0)
-                break;
+        char buffer[256];
+        for (ssize_t n; ::poll(&ready, 1, text.empty() ? 2000 : 50) == 1 &&
+                        (n = ::read(master, buffer, sizeof buffer)) > 0;)
             text.append(buffer, static_cast<size_t>(n));
-        }
         return text;
     };
-    {
-        Obj<StreamPipeFile> pipe = StreamPipeFile::Create(terminal.c_str(), 2);
-        pipe->Color(12, 0);
-        EXPECT_EQ(screen(), "\x1b[0;94;49m");
-        pipe->Color(15, 4);
-        EXPECT_EQ(screen(), "\x1b[0;97;44m");
-        pipe->Color(1, 10);
-        EXPECT_EQ(screen(), "\x1b[0;31;102m");
-        pipe->Color(7, 0);
-        EXPECT_EQ(screen(), "\x1b[0m");
-        pipe->Clear();
-        EXPECT_EQ(screen(), "\x1b[2J\x1b[H");
-    }
-    {
-        // The buffered pipe keeps the sequence in line with its text.
-        Obj<StreamPipeFileCache> pipe = StreamPipeFileCache::Create(terminal.c_str(), 2);
-        pipe->Write("ab", 2);
-        pipe->Color(9, 0);
-        pipe->Write("c", 1);
-        pipe->Flush();
-        EXPECT_EQ(screen(), "ab\x1b[0;91;49mc");
-    }
-    ::close(master);
     TempDir dir;
-    {
-        Obj<StreamPipeFile> file = StreamPipeFile::Create((dir / "plain").c_str(), 14);
-        file->Color(12, 0);
-        file->Clear();
+    for (const std::string& path : {terminal, dir / "plain"}) {
+        Obj<StreamPipeFile> pipe = StreamPipeFile::Create(path.c_str(), 14);
+        pipe->Color(1, 10);
+        pipe->Color(7, 0);
+        pipe->Clear();
     }
+    EXPECT_EQ(screen(), "\x1b[0;31;102m\x1b[0m\x1b[2J\x1b[H");
     EXPECT_EQ(ReadFileBytes(dir / "plain"), "");
+    // The buffered pipe keeps the sequence in line with its text.
+    Obj<StreamPipeFileCache> cached = StreamPipeFileCache::Create(terminal.c_str(), 2);
+    cached->Write("ab", 2);
+    cached->Color(15, 4);
+    cached->Write("c", 1);
+    cached->Flush();
+    EXPECT_EQ(screen(), "ab\x1b[0;97;44mc");
+    ::close(master);
+}
+
+TEST(StreamPipeFileCache, LooksAheadOneBufferAndTruncatesWhereTheReaderIs) {
+    TempDir dir;
+    WriteFileBytes(dir / "f", Pattern());
+    Obj<StreamPipeFileCache> pipe = StreamPipeFileCache::Create((dir / "f").c_str(), 3);
+    EXPECT_EQ(pipe->PeekAt(9000), -2);
+    EXPECT_EQ(pipe->Seek(0, SeekEnd), 20000);
+    EXPECT_EQ(pipe->PeekAt(0), -1);
+    EXPECT_EQ(pipe->Seek(0, SeekBegin), 0);
+    char ten[10];
+    ASSERT_EQ(pipe->Read(ten, 10), 10); // reads ahead a whole buffer
+    EXPECT_TRUE(pipe->Truncate());
+    EXPECT_EQ(ReadFileBytes(dir / "f"), Pattern().substr(0, 10));
+}
+
+TEST(StreamPipeFileCache, ReportsWritesTheFileRefuses) {
+    LogCapture capture;
+    const std::string bytes = Pattern();
+    {
+        Obj<StreamPipeFileCache> pipe = StreamPipeFileCache::Create("/dev/full", 2);
+        EXPECT_EQ(pipe->Write(bytes.data(), 100), 100); // buffered
+        EXPECT_EQ(pipe->Write(bytes.data(), 8100), 0);  // the filled-up buffer cannot go down
+        EXPECT_EQ(pipe->Write(bytes.data(), 8192), 0);  // nor with large data
+        pipe->Flush();
+        EXPECT_EQ(pipe->GetPendingOutput(), 100); // kept for another attempt
+        // Moving would let the pending bytes land at the new place.
+        EXPECT_EQ(pipe->Seek(0, SeekBegin), -1);
+        EXPECT_FALSE(pipe->Truncate());
+        EXPECT_TRUE(capture.Messages().empty());
+        EXPECT_EQ(
+            Obj<StreamPipeFile>(StreamPipeFile::Create("/dev/full", 2))->Write(bytes.data(), 10),
+            0);
+    }
+    EXPECT_EQ(
+        capture.Messages(),
+        std::vector<std::string>{
+            "[Warn ]StreamPipeFileCache::~StreamPipeFileCache: 100 bytes could not be written."});
+
+    // The file size limit makes the file take part of a write and refuse the rest: only the
+    // caller's bytes that reached the file count.
+    TempDir dir;
+    const auto limited = [&](rlim_t limit, int second, int accepted, int pending) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit size{limit, limit};
+        ::setrlimit(RLIMIT_FSIZE, &size);
+        Obj<StreamPipeFileCache> pipe = StreamPipeFileCache::Create((dir / "f").c_str(), 14);
+        const int total = pipe->Write(bytes.data(), 100) + pipe->Write(bytes.data() + 100, second);
+        const bool prefix = ReadFileBytes(dir / "f") == bytes.substr(0, limit);
+        std::_Exit(prefix && total == accepted && pipe->GetPendingOutput() == pending ? 0 : 1);
+    };
+    // 100 earlier bytes and 4900 of the caller's went down, the caller's filling the buffer up.
+    EXPECT_EXIT(limited(5000, 8100, 5000, 0), testing::ExitedWithCode(0), "");
+    // Only 50 of the earlier bytes went down: the other 50 stay, the caller's going down beside
+    // them are refused.
+    EXPECT_EXIT(limited(50, 8192, 100, 50), testing::ExitedWithCode(0), "");
 }
 
 } // namespace

@@ -47,7 +47,11 @@ int FaultPipe::Read() {
 }
 
 int FaultPipe::PeekAt(int offset) {
-    if (Fires(m_Reads) || (m_Cut >= 0 && offset >= 0 && m_Position + offset >= m_Cut))
+    if (Fires(m_Reads))
+        return -1;
+    if (m_LookAhead >= 0 && offset >= m_LookAhead)
+        return -2;
+    if (m_Cut >= 0 && offset >= 0 && m_Position + offset >= m_Cut)
         return -1;
     const int byte = m_Inner->PeekAt(offset);
     return byte < 0 ? byte : Flip(m_Position + offset, static_cast<unsigned char>(byte));

@@ -20,6 +20,8 @@ public:
     void Trickle(int bytes) { m_Trickle = bytes; }
     /// The data ends at byte `offset` of the inner pipe: reads, skips and peeks stop there.
     void CutAt(int64_t offset) { m_Cut = offset; }
+    /// PeekAt sees only `bytes` ahead and gives -2 from there on, as a small buffer does.
+    void LookAhead(int bytes) { m_LookAhead = bytes; }
     /// After `calls` more successful calls, reads (Read, Read(buffer), Skip, Peek, PeekAt) fail
     /// once or from then on, answering as at the end of the data.
     void FailReads(Fault fault, int calls = 0) { Arm(m_Reads, fault, calls); }
@@ -71,6 +73,7 @@ private:
     Quorlix::Obj<Quorlix::StreamPipe> m_Inner;
     int m_Trickle = 0;
     int64_t m_Cut = -1;
+    int m_LookAhead = -1;
     Trigger m_Reads, m_Writes, m_Seeks;
     int64_t m_FlipOffset = -1;
     unsigned char m_FlipMask = 0;
