@@ -13,53 +13,38 @@
 
 #include <chrono>
 #include <cstdint>
-#include <cstdio>
-#include <cstring>
+#include <string>
 #include <thread>
 
 using namespace Quorlix;
 
-namespace {
-
-void Trace() {
-    NewTrace("LifecycleChild");
-    TraceTop_("LoadScene");
-    TracePos_("ParseNodes");
-}
-
 // An address in the first page, which is never mapped; volatile so that the store is made.
 volatile int* volatile G_Nowhere = reinterpret_cast<int*>(uintptr_t{8});
-
-__attribute__((noipa)) void Fault() {
-    *G_Nowhere = 1;
-}
-
-} // namespace
 
 int main(int argc, char** argv) {
     if (argc != 3)
         return 2;
+    const std::string mode = argv[1];
     DLLInitialize(0);
     InitLogStreams(false, false, argv[2], nullptr, -1, 0, false, false);
-    Trace();
-    if (std::strcmp(argv[1], "stuck") == 0) {
+    NewTrace("LifecycleChild");
+    TraceTop_("LoadScene");
+    TracePos_("ParseNodes");
+    if (mode == "stuck") {
         std::thread([] {
             Xerr.pLock();
             while (true)
                 std::this_thread::sleep_for(std::chrono::seconds(1));
         }).detach();
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        Fault();
-        return 3;
-    }
-    if (std::strcmp(argv[1], "crash") == 0) {
+    } else if (mode == "crash") {
         static const char level[] = "level \"one\"";
         TraceGlobal1_(level);
         TraceGlobal2_(reinterpret_cast<const void*>(uintptr_t{16}));
-        Fault();
-        return 3;
+    } else {
+        G_SIGABORT = mode == "break" ? 1 : 0;
+        return 0;
     }
-    if (std::strcmp(argv[1], "break") == 0)
-        G_SIGABORT = 1;
-    return 0;
+    *G_Nowhere = 1;
+    return 3;
 }
