@@ -14,3 +14,13 @@ uint32_t UtcMillisecondsOfDay() noexcept {
 }
 
 } // namespace Quorlix::Platform
+
+namespace Quorlix::Platform {
+
+int64_t PerformanceCounter() noexcept {
+    timespec now{};
+    ::clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<int64_t>(now.tv_sec) * k_PerformanceFrequency + now.tv_nsec;
+}
+
+} // namespace Quorlix::Platform

@@ -1,5 +1,6 @@
 #pragma once
-// Wall-clock time of day, for log line prefixes.
+// Clocks: the wall-clock time of day for log line prefixes, and the monotonic performance
+// counter behind Timer.
 
 #include <cstdint>
 
@@ -7,5 +8,12 @@ namespace Quorlix::Platform {
 
 /// Milliseconds since midnight UTC (0 to 86,399,999).
 uint32_t UtcMillisecondsOfDay() noexcept;
+
+/// Ticks of the performance counter per second: nanoseconds, so always 1e9.
+constexpr int64_t k_PerformanceFrequency = 1000000000;
+
+/// The performance counter: nanoseconds of a monotonic clock that is unaffected by changes of
+/// the time of day. Counts from an arbitrary fixed point (boot), so it stays far from overflow.
+int64_t PerformanceCounter() noexcept;
 
 } // namespace Quorlix::Platform
