@@ -11,6 +11,7 @@
 #include "quorlix/core/LogMessageBox.h"
 #include "quorlix/core/LogMsg.h"
 #include "quorlix/core/LogStream.h"
+#include "quorlix/core/MD5.h"
 #include "quorlix/core/Memory.h"
 #include "quorlix/core/Obj.h"
 #include "quorlix/core/RandomGenerator.h"
