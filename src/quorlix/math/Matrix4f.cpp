@@ -7,8 +7,9 @@
 
 namespace Quorlix {
 
-const Matrix4f Matrix4f::Identity(1.0f, 0.0f, 0.0f, 0.0f, 0.0f, 1.0f, 0.0f, 0.0f, 0.0f, 0.0f, 1.0f,
-                                  0.0f, 0.0f, 0.0f, 0.0f, 1.0f);
+// Constant-initialised: static initialisers elsewhere may already make identities.
+constinit const Matrix4f Matrix4f::Identity(1.0f, 0.0f, 0.0f, 0.0f, 0.0f, 1.0f, 0.0f, 0.0f, 0.0f,
+                                            0.0f, 1.0f, 0.0f, 0.0f, 0.0f, 0.0f, 1.0f);
 
 void Matrix4fC::Get(float* m) const {
     std::memcpy(m, m_M, sizeof m_M);
@@ -224,8 +225,10 @@ bool Matrix4fC::AssignInvertAffine(const Matrix4fC& m) {
     const float terms[6] = {a[0] * a[5] * a[10], a[4] * a[9] * a[2],   a[8] * a[1] * a[6],
                             -a[8] * a[5] * a[2], -a[4] * a[1] * a[10], -a[0] * a[9] * a[6]};
     float pos = 0.0f, neg = 0.0f;
-    for (float term : terms)
-        (term >= 0.0f ? pos : neg) += term;
+    for (float term : terms) {
+        pos += term > 0.0f ? term : 0.0f;
+        neg += term < 0.0f ? term : 0.0f;
+    }
     const float det = pos + neg;
     if (det == 0.0f || std::fabs(det / (pos - neg)) < k_MathEpsilon)
         return false;
@@ -244,17 +247,20 @@ bool Matrix4fC::AssignInvertAffine(const Matrix4fC& m) {
         t[12 + c] = -(a[12] * t[c] + a[13] * t[4 + c] + a[14] * t[8 + c]);
     t[3] = t[7] = t[11] = 0.0f;
     t[15] = 1.0f;
-    Set(t);
+    std::memcpy(m_M, t, sizeof t);
     return true;
 }
 
 void Matrix4fC::AssignMul(const Matrix4fC& a, const Matrix4fC& b) {
+    // Row by row as sums of scaled rows of b, into a copy: a or b may be this.
     float t[16];
-    for (int r = 0; r < 4; ++r)
+    for (int r = 0; r < 4; ++r) {
+        const float* row = a.m_M + 4 * r;
         for (int c = 0; c < 4; ++c)
-            t[4 * r + c] = a.m_M[4 * r] * b.m_M[c] + a.m_M[4 * r + 1] * b.m_M[4 + c] +
-                           a.m_M[4 * r + 2] * b.m_M[8 + c] + a.m_M[4 * r + 3] * b.m_M[12 + c];
-    Set(t);
+            t[4 * r + c] = row[0] * b.m_M[c] + row[1] * b.m_M[4 + c] + row[2] * b.m_M[8 + c] +
+                           row[3] * b.m_M[12 + c];
+    }
+    std::memcpy(m_M, t, sizeof t);
 }
 
 void Matrix4fC::AssignMulAffine(const Matrix4fC& a, const Matrix4fC& b) {

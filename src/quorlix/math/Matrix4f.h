@@ -66,6 +66,10 @@ public:
 
 protected:
     Matrix4fC() = default;
+    constexpr Matrix4fC(float m00, float m01, float m02, float m03, float m10, float m11, float m12,
+                        float m13, float m20, float m21, float m22, float m23, float m30, float m31,
+                        float m32, float m33)
+        : m_M{m00, m01, m02, m03, m10, m11, m12, m13, m20, m21, m22, m23, m30, m31, m32, m33} {}
 
     // clang-format off
     void SetM00(float v) { m_M[0] = v; }  void SetM01(float v) { m_M[1] = v; }
@@ -178,11 +182,11 @@ public:
 
     /// Uninitialised, as sixteen plain floats.
     Matrix4f() = default;
-    Matrix4f(float m00, float m01, float m02, float m03, float m10, float m11, float m12, float m13,
-             float m20, float m21, float m22, float m23, float m30, float m31, float m32,
-             float m33) {
-        Set(m00, m01, m02, m03, m10, m11, m12, m13, m20, m21, m22, m23, m30, m31, m32, m33);
-    }
+    constexpr Matrix4f(float m00, float m01, float m02, float m03, float m10, float m11, float m12,
+                       float m13, float m20, float m21, float m22, float m23, float m30, float m31,
+                       float m32, float m33)
+        : Matrix4fC(m00, m01, m02, m03, m10, m11, m12, m13, m20, m21, m22, m23, m30, m31, m32,
+                    m33) {}
 
     using Matrix4fC::AccessM0Vector2, Matrix4fC::AccessM1Vector2, Matrix4fC::AccessM2Vector2,
         Matrix4fC::AccessM3Vector2, Matrix4fC::AccessM0Vector3, Matrix4fC::AccessM1Vector3,

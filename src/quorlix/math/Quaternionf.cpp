@@ -4,7 +4,7 @@
 
 namespace Quorlix {
 
-const Quaternionf Quaternionf::Identity(0.0f, 0.0f, 0.0f, 1.0f);
+constinit const Quaternionf Quaternionf::Identity(0.0f, 0.0f, 0.0f, 1.0f);
 
 bool Quaternionf::IsIdentity() const {
     return m_C[0] == 0.0f && m_C[1] == 0.0f && m_C[2] == 0.0f && m_C[3] == 1.0f;

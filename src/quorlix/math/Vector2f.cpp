@@ -2,7 +2,7 @@
 
 namespace Quorlix {
 
-const Vector2f Vector2f::Zero(0.0f, 0.0f);
+constinit const Vector2f Vector2f::Zero(0.0f, 0.0f);
 
 float Vector2fC::Dot(const Vector2fC& v) const {
     float sum = 0.0f;

@@ -7,7 +7,7 @@
 
 namespace Quorlix {
 
-const Vector3f Vector3f::Zero(0.0f, 0.0f, 0.0f);
+constinit const Vector3f Vector3f::Zero(0.0f, 0.0f, 0.0f);
 
 float Vector3fC::DistanceSquared(const Vector3fC& v) const {
     float sum = 0.0f;

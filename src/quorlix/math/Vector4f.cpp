@@ -2,7 +2,7 @@
 
 namespace Quorlix {
 
-const Vector4f Vector4f::Zero(0.0f, 0.0f, 0.0f, 0.0f);
+constinit const Vector4f Vector4f::Zero(0.0f, 0.0f, 0.0f, 0.0f);
 
 float Vector4fC::Dot(const Vector4fC& v) const {
     float sum = 0.0f;
