@@ -31,35 +31,31 @@ private:
     std::mt19937 m_Engine{20261206u};
 };
 
+inline ::testing::AssertionResult Differ(const float* a, const float* b, int n) {
+    auto failure = ::testing::AssertionFailure();
+    for (int i = 0; i < 2 * n; ++i)
+        failure << (i < n ? a[i] : b[i - n]) << (i == n - 1 ? " vs " : " ");
+    return failure;
+}
+
 inline ::testing::AssertionResult Near(const Quorlix::Vector3fC& a, const Quorlix::Vector3fC& b,
                                        float eps) {
-    if (a.EqualEpsilon(b, eps))
-        return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure()
-           << "(" << a.GetX() << "," << a.GetY() << "," << a.GetZ() << ") vs (" << b.GetX() << ","
-           << b.GetY() << "," << b.GetZ() << ")";
+    const float fa[3] = {a.GetX(), a.GetY(), a.GetZ()}, fb[3] = {b.GetX(), b.GetY(), b.GetZ()};
+    return a.EqualEpsilon(b, eps) ? ::testing::AssertionSuccess() : Differ(fa, fb, 3);
 }
 
 inline ::testing::AssertionResult Near(const Quorlix::Matrix4fC& a, const Quorlix::Matrix4fC& b,
                                        float eps) {
-    if (a.EqualEpsilon(b, eps))
-        return ::testing::AssertionSuccess();
-    auto failure = ::testing::AssertionFailure();
-    for (int i = 0; i < 16; ++i)
-        failure << a.GetData()[i] << (i == 15 ? " vs " : ",");
-    for (int i = 0; i < 16; ++i)
-        failure << b.GetData()[i] << (i == 15 ? "" : ",");
-    return failure;
+    return a.EqualEpsilon(b, eps) ? ::testing::AssertionSuccess()
+                                  : Differ(a.GetData(), b.GetData(), 16);
 }
 
 /// q and -q are the same rotation.
 inline ::testing::AssertionResult SameRotation(const Quorlix::Quaternionf& a,
                                                const Quorlix::Quaternionf& b, float eps) {
-    if (std::fabs(std::fabs(a.Dot(b)) - 1.0f) <= eps)
-        return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure()
-           << "(" << a[0] << "," << a[1] << "," << a[2] << "," << a[3] << ") vs (" << b[0] << ","
-           << b[1] << "," << b[2] << "," << b[3] << ")";
+    const float fa[4] = {a[0], a[1], a[2], a[3]}, fb[4] = {b[0], b[1], b[2], b[3]};
+    return std::fabs(std::fabs(a.Dot(b)) - 1.0f) <= eps ? ::testing::AssertionSuccess()
+                                                        : Differ(fa, fb, 4);
 }
 
 } // namespace QuorlixTest

@@ -1,5 +1,7 @@
 #include "MathTestSupport.h"
 
+#include <utility>
+
 using namespace Quorlix;
 using QuorlixTest::MathRandom;
 using QuorlixTest::Near;
@@ -67,21 +69,21 @@ TEST(Quaternionf, AxisAngleBothWays) {
 }
 
 TEST(Quaternionf, AxisRotationsMatchMatrices) {
-    for (float angle : {0.3f, -1.2f, 2.9f}) {
-        Quaternionf q;
-        Matrix4f m;
-        q.MakeRotationX(angle);
-        m.MakeRotationX(angle);
-        EXPECT_TRUE(Near(RotationOf(q), m, 1e-6f));
-        q.MakeRotationY(angle);
-        m.MakeRotationY(angle);
-        EXPECT_TRUE(Near(RotationOf(q), m, 1e-6f));
-        q.MakeRotationZ(angle);
-        m.MakeRotationZ(angle);
-        q.ToRotationMatrix(m);
-        Matrix4f expected;
-        expected.MakeRotationZ(angle);
-        EXPECT_TRUE(Near(m, expected, 1e-6f));
+    using Make = void (Quaternionf::*)(float);
+    using MakeMatrix = void (Matrix4f::*)(float);
+    const std::pair<Make, MakeMatrix> axes[3] = {
+        {&Quaternionf::MakeRotationX, &Matrix4f::MakeRotationX},
+        {&Quaternionf::MakeRotationY, &Matrix4f::MakeRotationY},
+        {&Quaternionf::MakeRotationZ, &Matrix4f::MakeRotationZ}};
+    for (const auto& [make, makeMatrix] : axes) {
+        for (float angle : {0.3f, -1.2f, 2.9f}) {
+            Quaternionf q;
+            (q.*make)(angle);
+            Matrix4f expected, m;
+            (expected.*makeMatrix)(angle);
+            q.ToRotationMatrix(m);
+            EXPECT_TRUE(Near(m, expected, 1e-6f));
+        }
     }
     // MakeRotation normalises its input.
     EXPECT_TRUE(Near(RotationOf(Quaternionf(0, 0, 0, 5)), Matrix4f::Identity, 0));
@@ -159,9 +161,6 @@ TEST(Quaternionf, AimTurnsAOntoBAndCTowardD) {
         pc.AssignAddScaled(turned, b, -turned.Dot(b));
         pd.AssignAddScaled(d, b, -d.Dot(b));
         EXPECT_NEAR(pc.CosAngle(pd), 1.0f, 1e-3f);
-        Matrix4f inverse;
-        inverse.AssignInvertOrthoN(m);
-        EXPECT_TRUE(Near(inverse * m, Matrix4f::Identity, 1e-5f));
     }
     // The twist is exactly opposite: a half turn about b.
     Matrix4f m;

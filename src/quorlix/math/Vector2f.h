@@ -54,6 +54,15 @@ protected:
     void AssignNegate(const Vector2fC& a);
     void NegateX() { m_C[0] = -m_C[0]; }
     void NegateY() { m_C[1] = -m_C[1]; }
+    // this := a with one component negated.
+    void AssignNegateX(const Vector2fC& a) {
+        *this = a;
+        m_C[0] = -m_C[0];
+    }
+    void AssignNegateY(const Vector2fC& a) {
+        *this = a;
+        m_C[1] = -m_C[1];
+    }
     void ComponentAbsolute() { AssignComponentAbsolute(*this); }
     void AssignComponentAbsolute(const Vector2fC& a);
 
@@ -104,11 +113,11 @@ public:
     using Vector2fC::AccessX, Vector2fC::AccessY;
     using Vector2fC::SetX, Vector2fC::SetY, Vector2fC::SetXY, Vector2fC::SetXYNormalize;
     using Vector2fC::SwapXY, Vector2fC::AssignSwapXY, Vector2fC::Negate, Vector2fC::AssignNegate,
-        Vector2fC::NegateX, Vector2fC::NegateY, Vector2fC::ComponentAbsolute,
-        Vector2fC::AssignComponentAbsolute, Vector2fC::Add, Vector2fC::AssignAdd, Vector2fC::Sub,
-        Vector2fC::AssignSub, Vector2fC::ComponentMul, Vector2fC::AssignComponentMul,
-        Vector2fC::ComponentDiv, Vector2fC::AssignComponentDiv, Vector2fC::Scale,
-        Vector2fC::AssignScale, Vector2fC::AddScaled, Vector2fC::AssignAddScaled,
+        Vector2fC::NegateX, Vector2fC::NegateY, Vector2fC::AssignNegateX, Vector2fC::AssignNegateY,
+        Vector2fC::ComponentAbsolute, Vector2fC::AssignComponentAbsolute, Vector2fC::Add,
+        Vector2fC::AssignAdd, Vector2fC::Sub, Vector2fC::AssignSub, Vector2fC::ComponentMul,
+        Vector2fC::AssignComponentMul, Vector2fC::ComponentDiv, Vector2fC::AssignComponentDiv,
+        Vector2fC::Scale, Vector2fC::AssignScale, Vector2fC::AddScaled, Vector2fC::AssignAddScaled,
         Vector2fC::Interpolate, Vector2fC::AssignInterpolate, Vector2fC::Clamp,
         Vector2fC::AssignClamp, Vector2fC::ClampMin, Vector2fC::AssignClampMin, Vector2fC::ClampMax,
         Vector2fC::AssignClampMax, Vector2fC::Normalize, Vector2fC::AssignNormalize,

@@ -80,6 +80,19 @@ protected:
     void NegateX() { m_C[0] = -m_C[0]; }
     void NegateY() { m_C[1] = -m_C[1]; }
     void NegateZ() { m_C[2] = -m_C[2]; }
+    // this := a with one component negated.
+    void AssignNegateX(const Vector3fC& a) {
+        *this = a;
+        m_C[0] = -m_C[0];
+    }
+    void AssignNegateY(const Vector3fC& a) {
+        *this = a;
+        m_C[1] = -m_C[1];
+    }
+    void AssignNegateZ(const Vector3fC& a) {
+        *this = a;
+        m_C[2] = -m_C[2];
+    }
     void ComponentAbsolute() { AssignComponentAbsolute(*this); }
     void AssignComponentAbsolute(const Vector3fC& a) {
         SetXYZ(std::fabs(a.m_C[0]), std::fabs(a.m_C[1]), std::fabs(a.m_C[2]));
@@ -174,7 +187,8 @@ public:
     using Vector3fC::Cross, Vector3fC::AssignCross, Vector3fC::CrossNormalize,
         Vector3fC::AssignCrossNormalize;
     using Vector3fC::Negate, Vector3fC::AssignNegate, Vector3fC::NegateX, Vector3fC::NegateY,
-        Vector3fC::NegateZ, Vector3fC::ComponentAbsolute, Vector3fC::AssignComponentAbsolute;
+        Vector3fC::NegateZ, Vector3fC::AssignNegateX, Vector3fC::AssignNegateY,
+        Vector3fC::AssignNegateZ, Vector3fC::ComponentAbsolute, Vector3fC::AssignComponentAbsolute;
     using Vector3fC::Normalize, Vector3fC::AssignNormalize, Vector3fC::Reflect,
         Vector3fC::AssignReflect;
     using Vector3fC::RotateBy, Vector3fC::AssignRotateBy, Vector3fC::AssignTriangleNormal,

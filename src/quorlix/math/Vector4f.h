@@ -74,6 +74,23 @@ protected:
     void NegateY() { m_C[1] = -m_C[1]; }
     void NegateZ() { m_C[2] = -m_C[2]; }
     void NegateW() { m_C[3] = -m_C[3]; }
+    // this := a with one component negated.
+    void AssignNegateX(const Vector4fC& a) {
+        *this = a;
+        m_C[0] = -m_C[0];
+    }
+    void AssignNegateY(const Vector4fC& a) {
+        *this = a;
+        m_C[1] = -m_C[1];
+    }
+    void AssignNegateZ(const Vector4fC& a) {
+        *this = a;
+        m_C[2] = -m_C[2];
+    }
+    void AssignNegateW(const Vector4fC& a) {
+        *this = a;
+        m_C[3] = -m_C[3];
+    }
     void ComponentAbsolute() { AssignComponentAbsolute(*this); }
     void AssignComponentAbsolute(const Vector4fC& a);
 
@@ -128,7 +145,8 @@ public:
         Vector4fC::SwapYZ, Vector4fC::AssignSwapYZ, Vector4fC::SwapXYZToYZX,
         Vector4fC::AssignSwapXYZToYZX, Vector4fC::SwapXYZToZXY, Vector4fC::AssignSwapXYZToZXY,
         Vector4fC::Negate, Vector4fC::AssignNegate, Vector4fC::NegateX, Vector4fC::NegateY,
-        Vector4fC::NegateZ, Vector4fC::NegateW, Vector4fC::ComponentAbsolute,
+        Vector4fC::NegateZ, Vector4fC::NegateW, Vector4fC::AssignNegateX, Vector4fC::AssignNegateY,
+        Vector4fC::AssignNegateZ, Vector4fC::AssignNegateW, Vector4fC::ComponentAbsolute,
         Vector4fC::AssignComponentAbsolute, Vector4fC::Add, Vector4fC::AssignAdd, Vector4fC::Sub,
         Vector4fC::AssignSub, Vector4fC::ComponentMul, Vector4fC::AssignComponentMul,
         Vector4fC::ComponentDiv, Vector4fC::AssignComponentDiv, Vector4fC::Scale,
