@@ -1,0 +1,106 @@
+#include "quorlix/core/internal/RegistryValue.h"
+
+#include "quorlix/core/Hash.h"
+
+#include <cstring>
+
+namespace Quorlix {
+
+namespace {
+
+constexpr unsigned char k_Magic[4] = {'Q', 'X', 'R', 'V'};
+
+void Put32(unsigned char* p, uint32_t v) {
+    for (int i = 0; i < 4; ++i)
+        p[i] = static_cast<unsigned char>(v >> (8 * i));
+}
+
+uint32_t Get32(const unsigned char* p) {
+    return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
+}
+
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    return -1;
+}
+
+uint32_t Checksum(uint32_t type, const void* data, size_t size) {
+    return FastStringHash32(static_cast<const unsigned char*>(data), static_cast<unsigned>(size),
+                            type);
+}
+
+} // namespace
+
+bool EncodeRegistryName(const char* name, std::string& encoded) {
+    static const char k_Hex[] = "0123456789ABCDEF";
+    encoded.clear();
+    for (size_t i = 0; name[i] != '\0'; ++i) {
+        const auto c = static_cast<unsigned char>(name[i]);
+        if (c == '%' || c == '/' || c == '=' || c == '~' || c < 0x20 || c == 0x7F ||
+            (i == 0 && c == '.')) {
+            encoded += '%';
+            encoded += k_Hex[c >> 4];
+            encoded += k_Hex[c & 15];
+        } else {
+            encoded += static_cast<char>(c);
+        }
+        if (encoded.size() > k_RegistryMaxEncodedName)
+            return false;
+    }
+    return true;
+}
+
+std::string DecodeRegistryName(const char* encoded) {
+    std::string name;
+    for (size_t i = 0; encoded[i] != '\0'; ++i) {
+        if (encoded[i] == '%' && HexDigit(encoded[i + 1]) >= 0 && HexDigit(encoded[i + 2]) >= 0) {
+            name += static_cast<char>(HexDigit(encoded[i + 1]) * 16 + HexDigit(encoded[i + 2]));
+            i += 2;
+        } else {
+            name += encoded[i];
+        }
+    }
+    return name;
+}
+
+bool EncodeRegistryValue(RegistryValueType type, const void* data, size_t size,
+                         std::vector<unsigned char>& file) {
+    if (size > k_RegistryMaxValueBytes)
+        return false;
+    file.resize(k_RegistryValueHeaderBytes + size);
+    std::memcpy(file.data(), k_Magic, 4);
+    Put32(file.data() + 4, static_cast<uint32_t>(type));
+    Put32(file.data() + 8, static_cast<uint32_t>(size));
+    Put32(file.data() + 12, Checksum(static_cast<uint32_t>(type), data, size));
+    if (size > 0)
+        std::memcpy(file.data() + k_RegistryValueHeaderBytes, data, size);
+    return true;
+}
+
+bool DecodeRegistryValue(const unsigned char* file, size_t fileSize, RegistryValueType& type,
+                         const unsigned char*& data, size_t& size) {
+    if (fileSize < k_RegistryValueHeaderBytes || std::memcmp(file, k_Magic, 4) != 0)
+        return false;
+    const uint32_t typeWord = Get32(file + 4);
+    const uint32_t sizeWord = Get32(file + 8);
+    if (sizeWord > k_RegistryMaxValueBytes || sizeWord != fileSize - k_RegistryValueHeaderBytes)
+        return false;
+    if (typeWord != static_cast<uint32_t>(RegistryValueType::String) &&
+        typeWord != static_cast<uint32_t>(RegistryValueType::Binary) &&
+        !(typeWord == static_cast<uint32_t>(RegistryValueType::U32) && sizeWord == 4))
+        return false;
+    const unsigned char* payload = file + k_RegistryValueHeaderBytes;
+    if (Get32(file + 12) != Checksum(typeWord, payload, sizeWord))
+        return false;
+    type = static_cast<RegistryValueType>(typeWord);
+    data = payload;
+    size = sizeWord;
+    return true;
+}
+
+} // namespace Quorlix
