@@ -59,74 +59,61 @@ protected:
 
 TEST_F(RegistryTest, KeysHoldTypedValues) {
     Registry registry;
-    EXPECT_EQ(registry.GetPredefinedKey(), Registry::CurrentUser);
     EXPECT_FALSE(registry.SetValueData("x", "no key open"));
-    EXPECT_EQ(registry.GetLastWriteTime(), 0u);
     EXPECT_FALSE(registry.OpenKey("Software\\Quorlix")); // not there yet
     ASSERT_TRUE(registry.CreateKey("Software\\Quorlix\\Engine\\OpenGL"));
     EXPECT_TRUE(fs::is_directory(Key("Software/Quorlix/Engine/OpenGL")));
 
-    EXPECT_TRUE(registry.SetValueData("Renderer", "fast path"));
-    EXPECT_TRUE(registry.SetValueDataU32("Depth", 0x80000018u));
     const unsigned char blob[5] = {0, 1, 2, 0xFF, 0};
-    EXPECT_TRUE(registry.SetValueDataBinary("Blob", blob, 5));
-    EXPECT_TRUE(registry.SetValueData("", "default value"));
+    EXPECT_TRUE(registry.SetValueData("Renderer", "fast path") &&
+                registry.SetValueDataU32("Depth", 0x80000018u) &&
+                registry.SetValueDataBinary("Blob", blob, 5) &&
+                registry.SetValueData("", "default value"));
     EXPECT_EQ(registry.GetValueData("Renderer"), "fast path");
     EXPECT_EQ(registry.GetValueData(""), "default value");
     EXPECT_EQ(registry.GetValueDataU32("Depth"), 0x80000018u);
     EXPECT_EQ(registry.GetValueDataU32("Missing"), 0xFFFFFFFFu);
     EXPECT_EQ(registry.GetValueDataU32("Renderer"), 0xFFFFFFFFu); // not four bytes
-    EXPECT_EQ(registry.GetValueData("Missing"), "");
-    EXPECT_EQ(registry.GetValueData("Blob"), ""); // the bytes up to the first NUL
+    EXPECT_EQ(registry.GetValueData("Blob"), "");                 // the bytes up to a NUL
 
     unsigned char out[8] = {};
     int size = 4;
     EXPECT_FALSE(registry.GetValueDataBinary("Blob", out, size)); // too small: the size needed
-    EXPECT_EQ(size, 5);
-    EXPECT_EQ(out[1], 0);
-    size = -1;
-    EXPECT_TRUE(registry.GetValueDataBinary("Blob", nullptr, size));
-    EXPECT_EQ(size, 5);
-    size = 8;
-    EXPECT_TRUE(registry.GetValueDataBinary("Blob", out, size));
-    EXPECT_EQ(size, 5);
+    EXPECT_EQ(size + out[1], 5);
+    EXPECT_TRUE(registry.GetValueDataBinary("Blob", nullptr, size = -1) && size == 5);
+    EXPECT_TRUE(registry.GetValueDataBinary("Blob", out, size = 8) && size == 5);
     EXPECT_EQ(std::string(reinterpret_cast<char*>(out), 5), std::string("\0\1\2\xFF\0", 5));
-    EXPECT_FALSE(registry.GetValueDataBinary("Missing", out, size));
     EXPECT_FALSE(registry.SetValueDataBinary("Huge", blob, (1 << 20) + 1));
     EXPECT_FALSE(registry.SetValueDataBinary("Negative", blob, -1));
 
-    // A write of another type replaces the value; a deleted value is missing.
+    // Another type replaces a value; a deleted value is missing.
     EXPECT_TRUE(registry.SetValueDataU32("Renderer", 7));
     EXPECT_EQ(registry.GetValueDataU32("Renderer"), 7u);
     EXPECT_TRUE(registry.DeleteValue("Renderer"));
     EXPECT_FALSE(registry.DeleteValue("Renderer"));
-    EXPECT_EQ(registry.GetValueDataU32("Renderer"), 0xFFFFFFFFu);
 
     // A failed open keeps the open key; a successful one replaces it.
-    const uint64_t written = registry.GetLastWriteTime();
-    EXPECT_GT(written, 116444736000000000u); // after 1970
+    EXPECT_GT(registry.GetLastWriteTime(), 116444736000000000u); // after 1970
     EXPECT_FALSE(registry.OpenKey("Software\\Nowhere"));
     EXPECT_EQ(registry.GetValueDataU32("Depth"), 0x80000018u);
     EXPECT_TRUE(registry.Flush());
     ASSERT_TRUE(registry.OpenKey("\\Software\\\\Quorlix\\")); // empty parts are skipped
     EXPECT_EQ(registry.GetValueDataU32("Depth"), 0xFFFFFFFFu);
-    EXPECT_TRUE(registry.OpenKey("Software\\Quorlix\\Engine\\OpenGL"));
-    EXPECT_EQ(registry.GetValueDataU32("Depth"), 0x80000018u);
 
     // Other roots are other trees; a read-only registry changes nothing.
-    Registry machine(Registry::LocalMachine);
-    EXPECT_FALSE(machine.OpenKey("Software\\Quorlix\\Engine\\OpenGL"));
+    EXPECT_FALSE(Registry(Registry::LocalMachine).OpenKey("Software"));
     Registry reader(Registry::CurrentUser, Registry::AccessRead);
     ASSERT_TRUE(reader.OpenKey("Software\\Quorlix\\Engine\\OpenGL"));
-    EXPECT_EQ(reader.GetValueData(""), "default value");
-    EXPECT_FALSE(reader.SetValueData("", "changed"));
-    EXPECT_FALSE(reader.DeleteValue(""));
-    EXPECT_FALSE(reader.CreateKey("Software\\Other"));
-    EXPECT_FALSE(reader.DeleteKey("Software"));
+    EXPECT_FALSE(reader.SetValueData("", "changed") || reader.DeleteValue("") ||
+                 reader.CreateKey("Software\\Other") || reader.DeleteKey("Software"));
     EXPECT_EQ(reader.GetValueData(""), "default value");
 }
 
 TEST_F(RegistryTest, EnumeratesAndDeletesSubkeys) {
+    const auto openFiles = [] {
+        return std::distance(fs::directory_iterator("/proc/self/fd"), fs::directory_iterator());
+    };
+    const auto filesBefore = openFiles();
     Registry registry;
     Array<String> names;
     names.Add(String("stale"));
@@ -142,7 +129,7 @@ TEST_F(RegistryTest, EnumeratesAndDeletesSubkeys) {
     EXPECT_EQ(Names(names), (std::vector<std::string>{"A", "B", "a/b"}));
     EXPECT_TRUE(registry.EnumerateKey("Software\\B", names)); // a key without subkeys
     EXPECT_TRUE(names.IsEmpty());
-    EXPECT_TRUE(registry.IsOpen()); // the caller's key stays open, and no other is left open
+    EXPECT_EQ(openFiles(), filesBefore + 1); // the caller's key stays open, no other is left
     EXPECT_TRUE(registry.SetValueData("StillOpen", "yes"));
     EXPECT_TRUE(fs::exists(Key("Software/B/=StillOpen")));
 
@@ -205,55 +192,34 @@ TEST_F(RegistryTest, HostileNamesStayInsideTheStore) {
 }
 
 TEST_F(RegistryTest, DamagedValuesReadAsMissingAndStayAsTheyAre) {
+    // The fuzz corpus covers each kind of damage; here: reads never touch the file.
     Registry registry;
-    ASSERT_TRUE(registry.CreateKey("Damage"));
-    ASSERT_TRUE(registry.SetValueDataU32("Number", 42));
+    ASSERT_TRUE(registry.CreateKey("Damage") && registry.SetValueDataU32("Number", 42));
     const fs::path file = Key("Damage/=Number");
     const std::string good = ReadFile(file);
-    ASSERT_EQ(good.size(), 20u);
-    ASSERT_EQ(good.substr(0, 4), "QXRV");
-
-    const auto damaged = [&](const std::string& bytes) {
+    std::string flipped = good;
+    flipped[17] ^= 0x10;
+    for (const std::string& bytes : {std::string(), good.substr(0, 19), good + "x", flipped}) {
         std::ofstream(file, std::ios::binary | std::ios::trunc) << bytes;
         int size = 16;
         unsigned char out[16];
-        const bool missing = registry.GetValueDataU32("Number") == 0xFFFFFFFFu &&
-                             registry.GetValueData("Number") == "" &&
-                             !registry.GetValueDataBinary("Number", out, size);
-        return missing && ReadFile(file) == bytes; // a read never rewrites the file
-    };
-    EXPECT_TRUE(damaged(""));
-    EXPECT_TRUE(damaged(good.substr(0, 19)));      // cut short
-    EXPECT_TRUE(damaged(good + "x"));              // longer than its size
-    EXPECT_TRUE(damaged("QXRW" + good.substr(4))); // magic
-    std::string flipped = good;
-    flipped[17] ^= 0x10;
-    EXPECT_TRUE(damaged(flipped)); // checksum
-    std::string type = good;
-    type[4] = 9;
-    EXPECT_TRUE(damaged(type)); // unknown type
-    std::string huge = good;
-    huge[11] = '\x7F';
-    EXPECT_TRUE(damaged(huge)); // size far past the limit
-
-    // A folder or a file past the limit where a value should be.
+        EXPECT_EQ(registry.GetValueDataU32("Number"), 0xFFFFFFFFu);
+        EXPECT_EQ(registry.GetValueData("Number"), "");
+        EXPECT_FALSE(registry.GetValueDataBinary("Number", out, size));
+        EXPECT_EQ(ReadFile(file), bytes);
+    }
+    fs::resize_file(file, 64 << 20); // past the limit: missing, and never read into memory
+    EXPECT_EQ(registry.GetValueDataU32("Number"), 0xFFFFFFFFu);
+    EXPECT_TRUE(registry.SetValueDataU32("Number", 5)); // only a write replaces the damage
+    EXPECT_EQ(registry.GetValueDataU32("Number"), 5u);
     fs::remove(file);
-    fs::create_directory(file);
+    fs::create_directory(file); // a folder where a value should be
     EXPECT_EQ(registry.GetValueDataU32("Number"), 0xFFFFFFFFu);
     EXPECT_FALSE(registry.SetValueDataU32("Number", 1));
-    fs::remove(file);
-    std::ofstream(file, std::ios::binary) << good;
-    fs::resize_file(file, 64 << 20); // read as missing without reading it
-    EXPECT_EQ(registry.GetValueDataU32("Number"), 0xFFFFFFFFu);
-    EXPECT_TRUE(registry.SetValueDataU32("Number", 5)); // a write replaces the damage
-    EXPECT_EQ(registry.GetValueDataU32("Number"), 5u);
 }
 
 TEST_F(RegistryTest, ProcessesWritingAtOnceLoseNothingAndNeverShowHalfAValue) {
-    {
-        Registry registry;
-        ASSERT_TRUE(registry.CreateKey("Shared"));
-    }
+    ASSERT_TRUE(Registry().CreateKey("Shared"));
     constexpr int k_Writes = 150;
     constexpr int k_Bytes = 64 << 10; // many pages, so a torn write would show
     // Each writer fills the shared value with one byte repeated: any mix is half a value.
@@ -269,47 +235,35 @@ TEST_F(RegistryTest, ProcessesWritingAtOnceLoseNothingAndNeverShowHalfAValue) {
         }
         return ok;
     };
-    const pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0)
-        ::_exit(write('c') ? 0 : 1);
-    const pid_t other = ::fork();
-    if (other == 0)
-        ::_exit(write('p') ? 0 : 1);
+    for (char fill : {'c', 'p'})
+        if (::fork() == 0)
+            ::_exit(write(fill) ? 0 : 1);
 
     Registry reader;
     ASSERT_TRUE(reader.OpenKey("Shared"));
     std::vector<char> buffer(k_Bytes);
-    int torn = 0, seen = 0;
-    int childStatus = -1, otherStatus = -1;
-    for (bool running = true; running;) {
-        running = false;
-        for (auto [pid, status] : {std::pair{child, &childStatus}, std::pair{other, &otherStatus}})
-            if (*status == -1 && ::waitpid(pid, status, WNOHANG) == 0) {
-                *status = -1;
-                running = true;
-            }
+    int exited = 0, failed = 0, torn = 0, seen = 0;
+    while (exited < 2) {
+        int status = 0;
+        if (::waitpid(-1, &status, WNOHANG) > 0) {
+            ++exited;
+            failed += !WIFEXITED(status) || WEXITSTATUS(status) != 0;
+        }
         int size = k_Bytes;
         if (!reader.GetValueDataBinary("Same", buffer.data(), size)) {
             torn += seen > 0; // once written, a value is never missing while being replaced
             continue;
         }
         ++seen;
-        if (size != k_Bytes || std::count(buffer.begin(), buffer.end(), buffer[0]) != k_Bytes ||
-            (buffer[0] != 'c' && buffer[0] != 'p'))
-            ++torn;
+        torn += size != k_Bytes || std::count(buffer.begin(), buffer.end(), buffer[0]) != k_Bytes;
     }
-    EXPECT_TRUE(WIFEXITED(childStatus) && WEXITSTATUS(childStatus) == 0);
-    EXPECT_TRUE(WIFEXITED(otherStatus) && WEXITSTATUS(otherStatus) == 0);
-    EXPECT_GT(seen, 0);
+    EXPECT_EQ(failed, 0);
     EXPECT_EQ(torn, 0) << "of " << seen << " reads";
 
     for (char fill : {'c', 'p'})
         for (int i = 0; i < k_Writes; ++i)
             ASSERT_EQ(reader.GetValueDataU32((std::string(1, fill) + std::to_string(i)).c_str()),
                       static_cast<uint32_t>(i));
-    int size = k_Bytes;
-    EXPECT_TRUE(reader.GetValueDataBinary("Same", buffer.data(), size));
     // No temporary file is left behind: the key holds exactly the values written.
     EXPECT_EQ(std::distance(fs::directory_iterator(Key("Shared")), fs::directory_iterator()),
               2 * k_Writes + 1);
@@ -317,21 +271,13 @@ TEST_F(RegistryTest, ProcessesWritingAtOnceLoseNothingAndNeverShowHalfAValue) {
 
 TEST_F(RegistryTest, StoreFolderFollowsTheEnvironment) {
     const std::string home = Platform::GetEnvironmentVariable("HOME");
-    const std::string xdg = Platform::GetEnvironmentVariable("XDG_CONFIG_HOME");
-    const bool hadXdg = Platform::HasEnvironmentVariable("XDG_CONFIG_HOME");
-    EXPECT_EQ(Platform::SettingsStorePath(), m_Store.string());
     ::unsetenv("QUORLIX_SETTINGS_DIR");
     ::setenv("XDG_CONFIG_HOME", "/config", 1);
     EXPECT_EQ(Platform::SettingsStorePath(), "/config/quorlix/registry");
-    ::setenv("XDG_CONFIG_HOME", "relative", 1);
+    ::setenv("XDG_CONFIG_HOME", "relative", 1); // ignored
     ::setenv("HOME", "/home/someone", 1);
     EXPECT_EQ(Platform::SettingsStorePath(), "/home/someone/.config/quorlix/registry");
     ::unsetenv("HOME");
-    ::unsetenv("XDG_CONFIG_HOME");
-    EXPECT_EQ(Platform::SettingsStorePath(), "");
-    Registry registry;
-    EXPECT_FALSE(registry.CreateKey("Nowhere")); // no store: nothing is written anywhere
+    EXPECT_FALSE(Registry().CreateKey("Nowhere")); // no store: nothing is written anywhere
     ::setenv("HOME", home.c_str(), 1);
-    if (hadXdg)
-        ::setenv("XDG_CONFIG_HOME", xdg.c_str(), 1);
 }
