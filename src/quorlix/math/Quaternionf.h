@@ -12,11 +12,11 @@ class Matrix4f;
 
 class Quaternionf {
 public:
-    /// How AssignSlerp picks between q and -q for the end point.
+    /// Whether AssignSlerp starts from a or from -a (the same rotation), which picks the arc.
     enum SlerpDirection : int {
-        SlerpPlain = 0,    // as given
-        SlerpShortest = 1, // the shorter arc
-        SlerpLongest = 2,  // the longer arc
+        SlerpPlain = 0,    // from a as given
+        SlerpShortest = 1, // from -a when a . b < 0
+        SlerpLongest = 2,  // from -a when a . b > 0
     };
 
     static const Quaternionf Identity;
@@ -78,7 +78,9 @@ public:
     /// The inverse of Log.
     void Exp();
 
-    /// Spherical interpolation from a (t = 0) to b (t = 1); not renormalised.
+    /// Spherical interpolation from a (t = 0) to b (t = 1) by the weights of the angle between
+    /// a and b; not renormalised, so a flipped start gives a non-unit result between the ends
+    /// (Matrix4f::MakeRotation normalises). Angles below 2^-24 give a.
     void AssignSlerp(const Quaternionf& a, const Quaternionf& b, float t, SlerpDirection dir);
     /// As a plain AssignSlerp that makes `spins` extra whole turns on the way.
     void AssignSlerpExtraSpins(const Quaternionf& a, const Quaternionf& b, float t, int spins);

@@ -160,8 +160,9 @@ protected:
     void AssignRotateBy(const Vector3fC& a, const Quaternionf& q);
     /// The unit normal of the triangle by Newell's method (no guard against a degenerate one).
     void AssignTriangleNormal(const Vector3fC& a, const Vector3fC& b, const Vector3fC& c);
-    /// Newell's normal of `count` points read every `strideBytes` bytes from `points`, scaled to
-    /// unit length. Fewer than one point gives the zero vector and reads nothing.
+    /// Newell's normal of `count` points, each three floats x, y, z at the start of a record of
+    /// `strideBytes` bytes from `points`, scaled to unit length (NaN for a degenerate polygon).
+    /// Fewer than one point gives the zero vector and reads nothing.
     void AssignPolygonNormal(const void* points, int count, int strideBytes);
 
     float m_C[3];
