@@ -107,6 +107,9 @@ TEST_F(RegistryTest, KeysHoldTypedValues) {
     EXPECT_FALSE(reader.SetValueData("", "changed") || reader.DeleteValue("") ||
                  reader.CreateKey("Software\\Other") || reader.DeleteKey("Software"));
     EXPECT_EQ(reader.GetValueData(""), "default value");
+    EXPECT_FALSE(Registry(Registry::CurrentUser, Registry::AccessAll & ~Registry::AccessDelete)
+                     .DeleteKey("Software"));
+    EXPECT_TRUE(fs::exists(Key("Software")));
 }
 
 TEST_F(RegistryTest, EnumeratesAndDeletesSubkeys) {

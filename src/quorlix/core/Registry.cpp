@@ -103,7 +103,7 @@ void Registry::CloseKey() noexcept {
 }
 
 bool Registry::DeleteKey(const char* path) {
-    if (path == nullptr || (m_Access & AccessSetValue) == 0)
+    if (path == nullptr || (m_Access & AccessDelete) == 0)
         return false;
     std::vector<std::string> parts = SplitPath(path);
     std::string last;

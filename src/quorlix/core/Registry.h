@@ -28,6 +28,7 @@ public:
         AccessSetValue = 0x0002,
         AccessCreateSubKey = 0x0004,
         AccessEnumerateSubKeys = 0x0008,
+        AccessDelete = 0x10000,
         AccessRead = 0x20019,
         AccessWrite = 0x20006,
         AccessAll = 0xF003F,
@@ -49,7 +50,7 @@ public:
     bool IsOpen() const noexcept { return m_Key != Platform::SettingsDirectory::Invalid; }
 
     /// Deletes `path` (below the open key, or below the root when none is open) with its values
-    /// and subkeys. False when it does not exist, for "" and without AccessSetValue.
+    /// and subkeys. False when it does not exist, for "" and without AccessDelete.
     bool DeleteKey(const char* path);
     /// Deletes a value of the open key.
     bool DeleteValue(const char* name);
