@@ -218,7 +218,7 @@ TEST(Matrix4f, DecomposeAffineGivesEulerAnglesBack) {
             const Matrix4f m = Scaling(scale) * Rotation(angles, order) * Translation(translation);
             Vector3f s, h, e, t;
             EXPECT_EQ(m.DecomposeAffine(s, h, e, t, order), 1u);
-            EXPECT_TRUE(Near(e, angles, 2e-3f)) << order;
+            EXPECT_TRUE(Near(e, angles, 2e-4f)) << order;
             EXPECT_TRUE(Near(s, scale, 1e-4f));
             EXPECT_TRUE(Near(h, Vector3f::Zero, 1e-4f));
             EXPECT_TRUE(t == translation);
