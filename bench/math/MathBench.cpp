@@ -1,11 +1,14 @@
 // Matrix4f::Mul, AssignInvertAffine and MulVector3Matrix4x3 per call, each beside a plain loop
 // over float arrays compiled here, so the figures read as the cost of the library call over
-// the arithmetic itself.
+// the arithmetic itself. CullFrustumf::FastCull per sphere of a random set around the frustum,
+// beside the bare six plane tests.
 
 #include "BenchRatios.h"
+#include "quorlix/math/CullFrustumf.h"
 #include "quorlix/math/Matrix4f.h"
 
 #include <random>
+#include <vector>
 
 using namespace Quorlix;
 
@@ -106,15 +109,74 @@ void BM_PlainLoop_Point(benchmark::State& state) {
 }
 BENCHMARK(BM_PlainLoop_Point);
 
+// Spheres from well inside to well outside a 60-degree frustum, so every branch of the cull is
+// taken; a power of two in number for the cheap wrap of the index.
+constexpr unsigned k_SphereCount = 4096;
+
+std::vector<Spheref> RandomSpheres() {
+    std::mt19937 random(5);
+    std::uniform_real_distribution<float> side(-60.0f, 60.0f), depth(-110.0f, 10.0f),
+        radius(0.1f, 8.0f);
+    std::vector<Spheref> spheres;
+    for (unsigned i = 0; i < k_SphereCount; ++i)
+        spheres.emplace_back(Vector3f(side(random), side(random), depth(random)), radius(random));
+    return spheres;
+}
+
+CullFrustumf SixtyDegrees() {
+    CullFrustumf f;
+    f.MakePerspective(-0.77f, 0.77f, -0.58f, 0.58f, 1.0f, 100.0f);
+    return f;
+}
+
+void BM_CullFrustumf_FastCull(benchmark::State& state) {
+    const std::vector<Spheref> spheres = RandomSpheres();
+    const CullFrustumf f = SixtyDegrees();
+    unsigned i = 0, outside = 0;
+    for (auto _ : state)
+        outside += f.FastCull(spheres[i++ & (k_SphereCount - 1)]) != 0;
+    benchmark::DoNotOptimize(outside);
+}
+BENCHMARK(BM_CullFrustumf_FastCull);
+
+// Only the sphere against each of the six planes: the test every cull starts with.
+void BM_PlainLoop_SixPlanes(benchmark::State& state) {
+    const std::vector<Spheref> spheres = RandomSpheres();
+    const CullFrustumf f = SixtyDegrees();
+    float planes[6][4];
+    for (int p = 0; p < 6; ++p) {
+        const Planef& plane = f.GetPlane(p);
+        planes[p][0] = plane.GetA(), planes[p][1] = plane.GetB();
+        planes[p][2] = plane.GetC(), planes[p][3] = plane.GetD();
+    }
+    unsigned i = 0, outside = 0;
+    for (auto _ : state) {
+        const Spheref& s = spheres[i++ & (k_SphereCount - 1)];
+        const Vector3f& c = s.GetCentre();
+        bool out = false;
+        for (int p = 0; p < 6 && !out; ++p)
+            out = planes[p][0] * c[0] + planes[p][1] * c[1] + planes[p][2] * c[2] + planes[p][3] >=
+                  s.GetRadius();
+        outside += out;
+    }
+    benchmark::DoNotOptimize(outside);
+}
+BENCHMARK(BM_PlainLoop_SixPlanes);
+
 } // namespace
 
 int main(int argc, char** argv) {
     using QuorlixBench::Comparison;
+    using QuorlixBench::Goal;
     return QuorlixBench::RunAndCompare(
         argc, argv,
         {
             Comparison{"BM_Matrix4f_Mul", "BM_PlainLoop_Mul"},
             Comparison{"BM_Matrix4f_AssignInvertAffine", "BM_PlainLoop_InvertAffine"},
             Comparison{"BM_MulVector3Matrix4x3_Point", "BM_PlainLoop_Point"},
+            Comparison{"BM_CullFrustumf_FastCull", "BM_PlainLoop_SixPlanes"},
+        },
+        {
+            Goal{"BM_CullFrustumf_FastCull", "below 10 ns per sphere", 10.0},
         });
 }

@@ -2,6 +2,7 @@
 
 #include "quorlix/math/Matrix4f.h"
 #include "quorlix/math/Quaternionf.h"
+#include "quorlix/math/Spheref.h"
 
 namespace Quorlix {
 
@@ -41,6 +42,11 @@ Stream& operator<<(Stream& stream, const Quaternionf& q) {
 
 Stream& operator<<(Stream& stream, const Matrix4fC& m) {
     return WriteList(stream, m.GetData(), 16);
+}
+
+Stream& operator<<(Stream& stream, const Spheref& s) {
+    stream << '(' << s.GetCentre() << ',' << s.GetRadius();
+    return stream << ')';
 }
 
 } // namespace Quorlix

@@ -11,6 +11,7 @@ class Vector3fC;
 class Vector4fC;
 class Quaternionf;
 class Matrix4fC;
+class Spheref;
 
 Stream& operator<<(Stream& stream, const Vector2fC& v);
 Stream& operator<<(Stream& stream, const Vector3fC& v);
@@ -18,5 +19,7 @@ Stream& operator<<(Stream& stream, const Vector4fC& v);
 Stream& operator<<(Stream& stream, const Quaternionf& q);
 /// All sixteen elements, row by row.
 Stream& operator<<(Stream& stream, const Matrix4fC& m);
+/// "((" centre x "," y "," z ")," radius ")".
+Stream& operator<<(Stream& stream, const Spheref& s);
 
 } // namespace Quorlix

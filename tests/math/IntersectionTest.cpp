@@ -1,0 +1,135 @@
+#include "MathTestSupport.h"
+
+#include "quorlix/math/Intersection.h"
+
+using namespace Quorlix;
+using QuorlixTest::MathRandom;
+using QuorlixTest::Near;
+
+namespace {
+
+// Counter-clockwise seen from +z: its normal (0, 0, 1) faces a ray coming down from above.
+const Vector3f A(0, 0, 0), B(1, 0, 0), C(0, 1, 0);
+const Vector3f Down(0, 0, -1);
+
+struct Hit {
+    int hit;
+    float t, u, v;
+};
+
+Hit TwoSided(const Vector3f& origin, const Vector3f& dir, const Vector3f& a, const Vector3f& b,
+             const Vector3f& c) {
+    Hit h{};
+    h.hit = IntersectRayTriangle(origin, dir, a, b, c, h.t, h.u, h.v);
+    return h;
+}
+
+Hit OneSided(const Vector3f& origin, const Vector3f& dir, const Vector3f& a, const Vector3f& b,
+             const Vector3f& c) {
+    Hit h{};
+    h.hit = IntersectRayTriangleCCW(origin, dir, a, b, c, h.t, h.u, h.v);
+    return h;
+}
+
+} // namespace
+
+TEST(Intersection, CentroidHitsFrontAndOnlyTwoSidedHitsBack) {
+    const Vector3f origin(1.0f / 3, 1.0f / 3, 2);
+    for (const Hit& h : {TwoSided(origin, Down, A, B, C), OneSided(origin, Down, A, B, C)}) {
+        EXPECT_EQ(h.hit, 1);
+        EXPECT_NEAR(h.u, 1.0f / 3, 1e-6f);
+        EXPECT_NEAR(h.v, 1.0f / 3, 1e-6f);
+        EXPECT_NEAR(h.t, 2, 1e-6f);
+    }
+    const Hit back = TwoSided(origin, Down, A, C, B);
+    EXPECT_EQ(back.hit, 1);
+    EXPECT_NEAR(back.u, 1.0f / 3, 1e-6f);
+    EXPECT_EQ(OneSided(origin, Down, A, C, B).hit, 0);
+    // From below the same triangle is clockwise.
+    EXPECT_EQ(OneSided(Vector3f(0.25f, 0.25f, -2), -Down, A, B, C).hit, 0);
+    EXPECT_EQ(OneSided(Vector3f(0.25f, 0.25f, -2), -Down, A, C, B).hit, 1);
+    // Behind the origin: t is negative and still a hit.
+    const Hit behind = TwoSided(Vector3f(0.25f, 0.25f, -1), Down, A, B, C);
+    EXPECT_EQ(behind.hit, 1);
+    EXPECT_EQ(behind.t, -1.0f);
+    EXPECT_EQ(OneSided(Vector3f(0.25f, 0.25f, -1), Down, A, B, C).t, -1.0f);
+}
+
+TEST(Intersection, EdgesVerticesAndMisses) {
+    struct Case {
+        Vector3f origin;
+        int hit;
+        float u, v;
+    };
+    const Case cases[] = {
+        {Vector3f(0, 0, 1), 1, 0, 0},             // vertex a
+        {Vector3f(1, 0, 1), 1, 1, 0},             // vertex b
+        {Vector3f(0, 1, 1), 1, 0, 1},             // vertex c
+        {Vector3f(0.5f, 0, 1), 1, 0.5f, 0},       // edge ab
+        {Vector3f(0, 0.5f, 1), 1, 0, 0.5f},       // edge ac
+        {Vector3f(0.5f, 0.5f, 1), 1, 0.5f, 0.5f}, // edge bc, u + v = 1
+        {Vector3f(0.5f, -1e-3f, 1), 0, 0, 0},     // just past ab
+        {Vector3f(-1e-3f, 0.5f, 1), 0, 0, 0},     // just past ac
+        {Vector3f(0.5f, 0.501f, 1), 0, 0, 0},     // just past bc
+        {Vector3f(1.5f, 0, 1), 0, 0, 0},          // u > 1
+        {Vector3f(5, 5, 1), 0, 0, 0},
+    };
+    for (const Case& c : cases) {
+        for (const Hit& h :
+             {TwoSided(c.origin, Down, A, B, C), OneSided(c.origin, Down, A, B, C)}) {
+            EXPECT_EQ(h.hit, c.hit) << c.origin[0] << " " << c.origin[1];
+            if (c.hit) {
+                EXPECT_EQ(h.u, c.u);
+                EXPECT_EQ(h.v, c.v);
+                EXPECT_EQ(h.t, 1.0f);
+            }
+        }
+    }
+}
+
+TEST(Intersection, ParallelRaysAndDegenerateTrianglesNeverHit) {
+    for (const Vector3f& dir : {Vector3f(1, 0, 0), Vector3f(1, 1, 0), Vector3f(0, -1, 0)}) {
+        for (float z : {0.0f, 1.0f}) {
+            const Vector3f origin(-1, 0.2f, z); // in the triangle's plane, and above it
+            EXPECT_EQ(TwoSided(origin, dir, A, B, C).hit, 0);
+            EXPECT_EQ(OneSided(origin, dir, A, B, C).hit, 0);
+            EXPECT_EQ(TwoSided(origin, dir, A, C, B).hit, 0);
+        }
+    }
+    const Vector3f origin(0.5f, 0, 1);
+    EXPECT_EQ(TwoSided(origin, Down, A, B, Vector3f(2, 0, 0)).hit, 0);
+    EXPECT_EQ(OneSided(origin, Down, A, A, B).hit, 0);
+}
+
+TEST(Intersection, HitPointMatchesBarycentrics) {
+    MathRandom random;
+    int hits = 0;
+    for (int i = 0; i < 500; ++i) {
+        const Vector3f a = random.Vector(5), b = random.Vector(5), c = random.Vector(5);
+        const Vector3f origin = random.Vector(20);
+        // Aim at a point of the triangle's plane, inside for most rays.
+        const float w1 = random.Uniform(-0.2f, 1), w2 = random.Uniform(-0.2f, 1);
+        const Vector3f target = a + (b - a) * w1 * 0.5f + (c - a) * w2 * 0.5f;
+        const Vector3f toward = target - origin;
+        // Grazing rays lose the hit point to rounding; they are covered by the parallel case.
+        Vector3f normal = b - a;
+        normal.Cross(c - a);
+        if (std::fabs(normal.CosAngle(toward)) < 0.05f)
+            continue;
+        for (int sided = 0; sided < 2; ++sided) {
+            const Hit h =
+                sided ? OneSided(origin, toward, a, b, c) : TwoSided(origin, toward, a, b, c);
+            if (!h.hit)
+                continue;
+            ++hits;
+            EXPECT_GE(h.u, 0.0f);
+            EXPECT_GE(h.v, 0.0f);
+            EXPECT_LE(h.u + h.v, 1.0f);
+            const Vector3f onRay = origin + toward * h.t;
+            const Vector3f onTriangle = a * (1 - h.u - h.v) + b * h.u + c * h.v;
+            EXPECT_TRUE(Near(onRay, onTriangle, 2e-3f));
+            EXPECT_NEAR(h.t, 1.0f, 1e-3f);
+        }
+    }
+    EXPECT_GT(hits, 400);
+}
