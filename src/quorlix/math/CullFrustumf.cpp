@@ -50,22 +50,8 @@ void CullFrustumf::MakePerspective(float left, float right, float bottom, float 
     m_Planes[5].Set(0.0f, 0.0f, -1.0f, -far);
 }
 
-int CullFrustumf::FastCull(const Spheref& s) const {
-    const Vector3f& centre = s.GetCentre();
-    const float x = centre[0], y = centre[1], z = centre[2], r = s.GetRadius();
-    if (r < 0.0f)
-        return k_CullEmpty;
-    if (z + m_Near >= r)
-        return k_CullNear;
-    if (-(z + m_Far) >= r)
-        return k_CullFar;
-    float distance[4];
-    for (int i = 0; i < 4; ++i) {
-        distance[i] = m_Planes[i].Evaluate(centre);
-        if (distance[i] >= r)
-            return 1 << i;
-    }
-
+int CullFrustumf::CullCrossing(const Vector3f& centre, float r, const float* distance) const {
+    const float x = centre[0], y = centre[1], z = centre[2];
     // The sphere crosses a face plane without lying beyond any: find the region of the centre
     // outside the frustum, to measure its distance to the nearest edge or corner.
     int code = 0;

@@ -32,7 +32,30 @@ public:
     /// outside a side plane, 1 when it misses the frustum next to an edge or a corner. Never
     /// rejects a sphere that reaches into the frustum; near the ends of an edge it may keep one
     /// that does not. Logs a warning for a region code the frustum's shape should not produce.
-    [[nodiscard]] int FastCull(const Spheref& s) const;
+    [[nodiscard]] int FastCull(const Spheref& s) const {
+        const Vector3f& centre = s.GetCentre();
+        const float z = centre.GetZ(), r = s.GetRadius();
+        if (r < 0.0f)
+            return k_CullEmpty;
+        // Inline, and all six plane tests before one branch on their outcome: spheres come in
+        // no particular order, and a branch per plane is mispredicted more often than the
+        // arithmetic costs. Near comes before far before left, right, bottom and top.
+        float distance[4];
+        for (int i = 0; i < 4; ++i)
+            distance[i] = m_Planes[i].Evaluate(centre);
+        const int beyond = int(distance[0] >= r) | int(distance[1] >= r) << 1 |
+                           int(distance[2] >= r) << 2 | int(distance[3] >= r) << 3 |
+                           int(z + m_Near >= r) << 4 | int(-(z + m_Far) >= r) << 5;
+        if (beyond == 0) {
+            // A centre inside the frustum is the common case of a sphere that crosses a plane.
+            const bool inside = (distance[0] < 0.0f) & (distance[1] < 0.0f) & (distance[2] < 0.0f) &
+                                (distance[3] < 0.0f) & (z + m_Near < 0.0f) & (z + m_Far > 0.0f);
+            return inside ? k_CullVisible : CullCrossing(centre, r, distance);
+        }
+        if (beyond & (k_CullNear | k_CullFar))
+            return beyond & k_CullNear ? k_CullNear : k_CullFar;
+        return beyond & -beyond;
+    }
 
     /// Plane i: 0 left, 1 right, 2 bottom, 3 top, 4 near, 5 far.
     const Planef& GetPlane(int i) const { return m_Planes[i]; }
@@ -50,6 +73,10 @@ public:
     float GetFarNearRatio() const { return m_Ratio; }
 
 private:
+    /// FastCull of a sphere that crosses a face plane without lying beyond any; `distance`
+    /// holds the signed distances of the centre to the four side planes.
+    int CullCrossing(const Vector3f& centre, float r, const float* distance) const;
+
     Planef m_Planes[6]{};
     float m_Near = 0.0f, m_Far = 0.0f;
     float m_NearLeft = 0.0f, m_NearRight = 0.0f, m_NearBottom = 0.0f, m_NearTop = 0.0f;
