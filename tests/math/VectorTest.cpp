@@ -30,13 +30,6 @@ std::string Text(Write write) {
 
 } // namespace
 
-TEST(Vector, LayoutIsPlainFloats) {
-    static_assert(sizeof(Vector2f) == 8 && sizeof(Vector3f) == 12 && sizeof(Vector4f) == 16);
-    static_assert(sizeof(Normal3f) == 12 && sizeof(Quaternionf) == 16);
-    EXPECT_TRUE(Vector3f::Zero == Vector3f(0, 0, 0));
-    EXPECT_TRUE(Vector4f::Zero == Vector4f(0, 0, 0, 0));
-}
-
 TEST(Vector, NormalisedSetKeepsUnitInputBitExact) {
     Vector3f v;
     v.SetXYZNormalize(0.6f, 0.8f, 0.0f);
@@ -51,13 +44,9 @@ TEST(Vector, NormalisedSetKeepsUnitInputBitExact) {
     Vector2f v2;
     v2.SetXYNormalize(0.6f, 0.8f);
     EXPECT_TRUE(SameBits(v2[0], 0.6f));
-    v2.SetXYNormalize(0.0f, 5.0f);
-    EXPECT_EQ(v2[1], 1.0f);
     Vector4f v4;
     v4.SetXYZWNormalize(0.5f, 0.5f, 0.5f, 0.5f);
     EXPECT_TRUE(v4 == Vector4f(0.5f, 0.5f, 0.5f, 0.5f));
-    v4.SetXYZWNormalize(0.0f, 0.0f, 0.0f, -2.0f);
-    EXPECT_TRUE(v4 == Vector4f(0, 0, 0, -1));
 
     const Normal3f n(0.0f, 3.0f, 4.0f);
     EXPECT_FLOAT_EQ(n[1], 0.6f);
@@ -121,7 +110,6 @@ TEST(Vector, ArithmeticAndOperators) {
     EXPECT_TRUE(v == Vector3f(4, 2, 3));
     EXPECT_TRUE(v * Vector3f(2, 2, 2) - Vector3f(1, 1, 1) == Vector3f(7, 3, 5));
     EXPECT_TRUE(-v / 2.0f == Vector3f(-2, -1, -1.5f));
-    EXPECT_TRUE(2.0f * v == v + v);
     v += Vector3f(1, 1, 1);
     v *= Vector3f(2, 0, 1);
     EXPECT_TRUE(v == Vector3f(10, 0, 4));
@@ -130,8 +118,6 @@ TEST(Vector, ArithmeticAndOperators) {
     w -= Vector4f(1, 1, 1, 1);
     w /= Vector4f(1, 2, 4, 3);
     EXPECT_TRUE(w == Vector4f(0, 0.5f, 0.5f, 1));
-    w.AssignAdd(w, w);
-    EXPECT_TRUE(w * 0.5f == Vector4f(0, 0.5f, 0.5f, 1));
     EXPECT_TRUE(Vector2f(1, 2) * Vector2f(3, 4) / Vector2f(3, 2) == Vector2f(1, 4));
 }
 
@@ -166,8 +152,6 @@ TEST(Vector, AnglesReflectAndParallel) {
     Normal3f n(0, 0, 1);
     n.AssignReflect(n, Normal3f(0, 0, 1));
     EXPECT_EQ(n[2], -1.0f);
-    const Vector3f& asVector = n;
-    EXPECT_EQ(asVector.GetZ(), -1.0f);
 
     const Vector3f d(1, 2, 3);
     EXPECT_TRUE(d.IsParallel(d * 4.0f, 1e-6f));
@@ -199,11 +183,11 @@ TEST(Vector, NewellNormals) {
 }
 
 TEST(Vector, StreamOutput) {
-    EXPECT_EQ(Text([](Stream& s) { s << Vector2f(1, 0.5f); }), "(1.,0.5)");
-    EXPECT_EQ(Text([](Stream& s) { s << Vector3f(-2, 0.25f, 3); }), "(-2.,0.25,3.)");
-    EXPECT_EQ(Text([](Stream& s) { s << Vector4f(0, 1, 2, 0.1f); }), "(0.,1.,2.,0.1)");
-    EXPECT_EQ(Text([](Stream& s) { s << Quaternionf::Identity << Normal3f(0, 0, 2); }),
-              "(0.,0.,0.,1.)(0.,0.,1.)");
+    EXPECT_EQ(Text([](Stream& s) {
+                  s << Vector2f(1, 0.5f) << Vector3f(-2, 0.25f, 3) << Vector4f(0, 1, 2, 0.1f)
+                    << Quaternionf::Identity << Normal3f(0, 0, 2);
+              }),
+              "(1.,0.5)(-2.,0.25,3.)(0.,1.,2.,0.1)(0.,0.,0.,1.)(0.,0.,1.)");
     EXPECT_EQ(Text([](Stream& s) { s << Matrix4f::Identity; }),
               "(1.,0.,0.,0.,0.,1.,0.,0.,0.,0.,1.,0.,0.,0.,0.,1.)");
 }
