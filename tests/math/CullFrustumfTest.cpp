@@ -52,25 +52,23 @@ TEST(CullFrustumf, MakePerspectiveStoresExtentsAndOutwardPlanes) {
     EXPECT_TRUE(f.GetPlane(4) == Planef(0, 0, 1, 0.5f));
     EXPECT_TRUE(f.GetPlane(5) == Planef(0, 0, -1, -50));
 
-    // The near corners lie on their side planes; a point inside is behind every plane and a
-    // point past each face in front of it.
+    // Each side plane runs through the eye and its near edge; a point inside is behind every
+    // plane and a point past each face in front of it.
+    const Vector3f nearEdges[4] = {
+        {-2, 0, -0.5f}, {1, 0, -0.5f}, {0, -0.5f, -0.5f}, {0, 1.5f, -0.5f}};
     const Vector3f inside(-0.25f, 0.5f, -10);
-    const Vector3f outside[6] = {Vector3f(-50, 0.5f, -10),      Vector3f(25, 0.5f, -10),
-                                 Vector3f(-0.25f, -20, -10),    Vector3f(-0.25f, 40, -10),
-                                 Vector3f(-0.25f, 0.5f, -0.1f), Vector3f(-0.25f, 0.5f, -60)};
+    const Vector3f outside[6] = {{-50, 0.5f, -10},  {25, 0.5f, -10},       {-0.25f, -20, -10},
+                                 {-0.25f, 40, -10}, {-0.25f, 0.5f, -0.1f}, {-0.25f, 0.5f, -60}};
     for (int i = 0; i < 6; ++i) {
         const Planef& p = f.GetPlane(i);
         if (i < 4) {
             EXPECT_NEAR(p.GetA() * p.GetA() + p.GetB() * p.GetB() + p.GetC() * p.GetC(), 1, 1e-6f);
             EXPECT_EQ(p.GetD(), 0.0f);
+            EXPECT_NEAR(p.Evaluate(nearEdges[i]), 0, 1e-6f) << i;
         }
         EXPECT_LT(p.Evaluate(inside), 0.0f) << i;
         EXPECT_GT(p.Evaluate(outside[i]), 0.0f) << i;
     }
-    const Vector3f nearCorners[4] = {
-        {-2, 0, -0.5f}, {1, 0, -0.5f}, {0, -0.5f, -0.5f}, {0, 1.5f, -0.5f}};
-    for (int i = 0; i < 4; ++i)
-        EXPECT_NEAR(f.GetPlane(i).Evaluate(nearCorners[i]), 0, 1e-6f) << i;
 }
 
 TEST(CullFrustumf, FastCullFacesAndEmpty) {
@@ -82,31 +80,23 @@ TEST(CullFrustumf, FastCullFacesAndEmpty) {
         float radius;
         int code;
     };
+    // clang-format off
     const Case cases[] = {
-        {{0, 0, -50}, 0.1f, 0},
-        {{0, 0, -50}, 1e6f, 0}, // around the whole frustum
-        {{0, 0, 1000}, 1, 16},
-        {{0, 0, -0.5f}, 0.5f, 16}, // touching near from before
-        {{0, 0, -0.5f}, 0.6f, 0},
-        {{0, 0, -102}, 2, 32},
-        {{0, 0, -102}, 2.1f, 0},
-        {{-12, 0, -10}, 1, 1},
-        {{12, 0, -10}, 1, 2},
-        {{0, -12, -10}, 1, 4},
-        {{0, 12, -10}, 1, 8},
+        {{0, 0, -50}, 0.1f, 0}, {{0, 0, -50}, 1e6f, 0}, // the second around the whole frustum
+        {{0, 0, 1000}, 1, 16}, {{0, 0, -0.5f}, 0.5f, 16}, {{0, 0, -0.5f}, 0.6f, 0}, // near face
+        {{0, 0, -102}, 2, 32}, {{0, 0, -102}, 2.1f, 0},
+        {{-12, 0, -10}, 1, 1}, {{12, 0, -10}, 1, 2}, {{0, -12, -10}, 1, 4}, {{0, 12, -10}, 1, 8},
         // Across a side plane, away from any edge: the sphere reaches into the frustum.
-        {{-12, 0, -10}, 1.5f, 0},
-        {{0, 12, -10}, 1.5f, 0},
+        {{-12, 0, -10}, 1.5f, 0}, {{0, 12, -10}, 1.5f, 0},
         // Centre before the near face, inside its rectangle; and beyond the far face.
-        {{0.5f, -0.5f, -0.9f}, 0.2f, 0},
-        {{50, 50, -100.5f}, 1, 0},
+        {{0.5f, -0.5f, -0.9f}, 0.2f, 0}, {{50, 50, -100.5f}, 1, 0},
         // Beyond the left and bottom planes, 0.9 from the left face and 1.04 from the edge.
         {{-11.2728f, -10, -10}, 1, 0},
         // Before the near face, just below it: the near-bottom edge is 0.3994 away.
         {{-0.97f, -1.3962f, -0.95f}, 0.4f, 0},
         // The near-left edge with the margin between plane and edge distance.
-        {{-1.3f, 0, -0.6f}, 0.497f, 1},
-        {{-1.3f, 0, -0.6f}, 0.501f, 0}};
+        {{-1.3f, 0, -0.6f}, 0.497f, 1}, {{-1.3f, 0, -0.6f}, 0.501f, 0}};
+    // clang-format on
     for (const Case& c : cases)
         EXPECT_EQ(Cull(f, c.centre, c.radius), c.code)
             << c.centre[0] << " " << c.centre[1] << " " << c.centre[2] << " r " << c.radius;

@@ -12,22 +12,18 @@ namespace {
 const Vector3f A(0, 0, 0), B(1, 0, 0), C(0, 1, 0);
 const Vector3f Down(0, 0, -1);
 
+constexpr bool TwoSided = false, OneSided = true;
+
 struct Hit {
     int hit;
     float t, u, v;
 };
 
-Hit TwoSided(const Vector3f& origin, const Vector3f& dir, const Vector3f& a, const Vector3f& b,
-             const Vector3f& c) {
+Hit Cast(bool ccwOnly, const Vector3f& origin, const Vector3f& dir, const Vector3f& a,
+         const Vector3f& b, const Vector3f& c) {
     Hit h{};
-    h.hit = IntersectRayTriangle(origin, dir, a, b, c, h.t, h.u, h.v);
-    return h;
-}
-
-Hit OneSided(const Vector3f& origin, const Vector3f& dir, const Vector3f& a, const Vector3f& b,
-             const Vector3f& c) {
-    Hit h{};
-    h.hit = IntersectRayTriangleCCW(origin, dir, a, b, c, h.t, h.u, h.v);
+    h.hit = ccwOnly ? IntersectRayTriangleCCW(origin, dir, a, b, c, h.t, h.u, h.v)
+                    : IntersectRayTriangle(origin, dir, a, b, c, h.t, h.u, h.v);
     return h;
 }
 
@@ -35,20 +31,21 @@ Hit OneSided(const Vector3f& origin, const Vector3f& dir, const Vector3f& a, con
 
 TEST(Intersection, CentroidHitsFrontAndOnlyTwoSidedHitsBack) {
     const Vector3f origin(1.0f / 3, 1.0f / 3, 2);
-    for (const Hit& h : {TwoSided(origin, Down, A, B, C), OneSided(origin, Down, A, B, C)}) {
+    for (const Hit& h :
+         {Cast(TwoSided, origin, Down, A, B, C), Cast(OneSided, origin, Down, A, B, C)}) {
         EXPECT_EQ(h.hit, 1);
         EXPECT_NEAR(h.u, 1.0f / 3, 1e-6f);
         EXPECT_NEAR(h.v, 1.0f / 3, 1e-6f);
         EXPECT_NEAR(h.t, 2, 1e-6f);
     }
-    EXPECT_EQ(TwoSided(origin, Down, A, C, B).hit, 1);
-    EXPECT_EQ(OneSided(origin, Down, A, C, B).hit, 0);
+    EXPECT_EQ(Cast(TwoSided, origin, Down, A, C, B).hit, 1);
+    EXPECT_EQ(Cast(OneSided, origin, Down, A, C, B).hit, 0);
     // From below the same triangle is clockwise.
-    EXPECT_EQ(OneSided(Vector3f(0.25f, 0.25f, -2), -Down, A, B, C).hit, 0);
-    EXPECT_EQ(OneSided(Vector3f(0.25f, 0.25f, -2), -Down, A, C, B).hit, 1);
+    EXPECT_EQ(Cast(OneSided, Vector3f(0.25f, 0.25f, -2), -Down, A, B, C).hit, 0);
+    EXPECT_EQ(Cast(OneSided, Vector3f(0.25f, 0.25f, -2), -Down, A, C, B).hit, 1);
     // Behind the origin: t is negative and still a hit.
-    for (const Hit& h : {TwoSided(Vector3f(0.25f, 0.25f, -1), Down, A, B, C),
-                         OneSided(Vector3f(0.25f, 0.25f, -1), Down, A, B, C)})
+    for (const Hit& h : {Cast(TwoSided, Vector3f(0.25f, 0.25f, -1), Down, A, B, C),
+                         Cast(OneSided, Vector3f(0.25f, 0.25f, -1), Down, A, B, C)})
         EXPECT_TRUE(h.hit == 1 && h.t == -1.0f);
 }
 
@@ -73,7 +70,7 @@ TEST(Intersection, EdgesVerticesAndMisses) {
     };
     for (const Case& c : cases) {
         for (const Hit& h :
-             {TwoSided(c.origin, Down, A, B, C), OneSided(c.origin, Down, A, B, C)}) {
+             {Cast(TwoSided, c.origin, Down, A, B, C), Cast(OneSided, c.origin, Down, A, B, C)}) {
             EXPECT_EQ(h.hit, c.hit) << c.origin[0] << " " << c.origin[1];
             if (c.hit) {
                 EXPECT_EQ(h.u, c.u);
@@ -88,14 +85,14 @@ TEST(Intersection, ParallelRaysAndDegenerateTrianglesNeverHit) {
     for (const Vector3f& dir : {Vector3f(1, 0, 0), Vector3f(1, 1, 0), Vector3f(0, -1, 0)}) {
         for (float z : {0.0f, 1.0f}) {
             const Vector3f origin(-1, 0.2f, z); // in the triangle's plane, and above it
-            EXPECT_EQ(TwoSided(origin, dir, A, B, C).hit, 0);
-            EXPECT_EQ(OneSided(origin, dir, A, B, C).hit, 0);
-            EXPECT_EQ(TwoSided(origin, dir, A, C, B).hit, 0);
+            EXPECT_EQ(Cast(TwoSided, origin, dir, A, B, C).hit, 0);
+            EXPECT_EQ(Cast(OneSided, origin, dir, A, B, C).hit, 0);
+            EXPECT_EQ(Cast(TwoSided, origin, dir, A, C, B).hit, 0);
         }
     }
     const Vector3f origin(0.5f, 0, 1);
-    EXPECT_EQ(TwoSided(origin, Down, A, B, Vector3f(2, 0, 0)).hit, 0);
-    EXPECT_EQ(OneSided(origin, Down, A, A, B).hit, 0);
+    EXPECT_EQ(Cast(TwoSided, origin, Down, A, B, Vector3f(2, 0, 0)).hit, 0);
+    EXPECT_EQ(Cast(OneSided, origin, Down, A, A, B).hit, 0);
 }
 
 TEST(Intersection, HitPointMatchesBarycentrics) {
@@ -113,9 +110,8 @@ TEST(Intersection, HitPointMatchesBarycentrics) {
         normal.Cross(c - a);
         if (std::fabs(normal.CosAngle(toward)) < 0.05f)
             continue;
-        for (int sided = 0; sided < 2; ++sided) {
-            const Hit h =
-                sided ? OneSided(origin, toward, a, b, c) : TwoSided(origin, toward, a, b, c);
+        for (bool ccwOnly : {TwoSided, OneSided}) {
+            const Hit h = Cast(ccwOnly, origin, toward, a, b, c);
             if (!h.hit)
                 continue;
             ++hits;
