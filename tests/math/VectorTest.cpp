@@ -1,6 +1,7 @@
 #include "MathTestSupport.h"
 
 #include "quorlix/math/Normal3f.h"
+#include "quorlix/math/Spheref.h"
 #include "quorlix/math/StreamOutput.h"
 #include "quorlix/math/Vector2f.h"
 #include "quorlix/math/Vector4f.h"
@@ -180,9 +181,10 @@ TEST(Vector, NewellNormals) {
 TEST(Vector, StreamOutput) {
     EXPECT_EQ(Text([](Stream& s) {
                   s << Vector2f(1, 0.5f) << Vector3f(-2, 0.25f, 3) << Vector4f(0, 1, 2, 0.1f)
-                    << Quaternionf::Identity << Normal3f(0, 0, 2);
+                    << Quaternionf::Identity << Normal3f(0, 0, 2)
+                    << Spheref(Vector3f(1, -2, 0.5f), 0.25f);
               }),
-              "(1.,0.5)(-2.,0.25,3.)(0.,1.,2.,0.1)(0.,0.,0.,1.)(0.,0.,1.)");
+              "(1.,0.5)(-2.,0.25,3.)(0.,1.,2.,0.1)(0.,0.,0.,1.)(0.,0.,1.)((1.,-2.,0.5),0.25)");
     EXPECT_EQ(Text([](Stream& s) { s << Matrix4f::Identity; }),
               "(1.,0.,0.,0.,0.,1.,0.,0.,0.,0.,1.,0.,0.,0.,0.,1.)");
 }
