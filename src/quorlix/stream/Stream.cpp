@@ -1,5 +1,6 @@
 #include "quorlix/stream/Stream.h"
 
+#include "quorlix/core/internal/HexDigit.h"
 #include "quorlix/stream/StreamPipeFile.h"
 #include "quorlix/stream/StreamPipeFileCache.h"
 #include "quorlix/stream/StreamPipeNull.h"
@@ -23,16 +24,6 @@ constexpr int k_MaxNumberToken = 255;
 
 bool IsDigit(int c) noexcept {
     return c >= '0' && c <= '9';
-}
-
-int HexValue(int c) noexcept {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
 }
 
 // Texts longer than a pipe count are written in pieces.
@@ -570,8 +561,8 @@ Stream::ScanResult Stream::sStringQuotedC(String& out, char quote) {
                 c = 9;
                 break;
             case 'x': {
-                const int high = HexValue(pipe.Read());
-                const int low = HexValue(pipe.Read());
+                const int high = Internal::HexDigitValue(pipe.Read());
+                const int low = Internal::HexDigitValue(pipe.Read());
                 if (high < 0 || low < 0)
                     return ScanNoMatch;
                 c = high << 4 | low;

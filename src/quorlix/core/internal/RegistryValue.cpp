@@ -1,6 +1,7 @@
 #include "quorlix/core/internal/RegistryValue.h"
 
 #include "quorlix/core/Hash.h"
+#include "quorlix/core/internal/HexDigit.h"
 
 #include <cstring>
 
@@ -17,16 +18,6 @@ void Put32(unsigned char* p, uint32_t v) {
 
 uint32_t Get32(const unsigned char* p) {
     return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
-}
-
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
 }
 
 uint32_t Checksum(uint32_t type, const void* data, size_t size) {
@@ -58,8 +49,10 @@ bool EncodeRegistryName(const char* name, std::string& encoded) {
 std::string DecodeRegistryName(const char* encoded) {
     std::string name;
     for (size_t i = 0; encoded[i] != '\0'; ++i) {
-        if (encoded[i] == '%' && HexDigit(encoded[i + 1]) >= 0 && HexDigit(encoded[i + 2]) >= 0) {
-            name += static_cast<char>(HexDigit(encoded[i + 1]) * 16 + HexDigit(encoded[i + 2]));
+        if (encoded[i] == '%' && Internal::HexDigitValue(encoded[i + 1]) >= 0 &&
+            Internal::HexDigitValue(encoded[i + 2]) >= 0) {
+            name += static_cast<char>(Internal::HexDigitValue(encoded[i + 1]) * 16 +
+                                      Internal::HexDigitValue(encoded[i + 2]));
             i += 2;
         } else {
             name += encoded[i];
