@@ -8,10 +8,20 @@
 #include <cstdio>
 #include <functional>
 #include <map>
+#include <random>
 #include <string>
 #include <vector>
 
 namespace QuorlixBench {
+
+/// `n` pseudo-random bytes, the same for a given seed in every run.
+inline std::vector<unsigned char> RandomBytes(size_t n, unsigned seed) {
+    std::mt19937 random(seed);
+    std::vector<unsigned char> bytes(n);
+    for (unsigned char& b : bytes)
+        b = static_cast<unsigned char>(random());
+    return bytes;
+}
 
 struct Measurement {
     double m_Nanoseconds = 0;    // real time per iteration

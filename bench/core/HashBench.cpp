@@ -17,17 +17,9 @@ using namespace Quorlix;
 
 namespace {
 
-std::vector<unsigned char> RandomBytes(size_t n) {
-    std::mt19937 random(12345);
-    std::vector<unsigned char> bytes(n);
-    for (unsigned char& b : bytes)
-        b = static_cast<unsigned char>(random());
-    return bytes;
-}
-
 void BM_FastStringHash32_Hash(benchmark::State& state) {
     const auto n = static_cast<size_t>(state.range(0));
-    const std::vector<unsigned char> bytes = RandomBytes(n);
+    const std::vector<unsigned char> bytes = QuorlixBench::RandomBytes(n, 12345);
     for (auto _ : state) {
         benchmark::DoNotOptimize(bytes.data());
         benchmark::DoNotOptimize(FastStringHash32(bytes.data(), static_cast<unsigned>(n), 0));
@@ -38,7 +30,7 @@ BENCHMARK(BM_FastStringHash32_Hash)->Arg(16)->Arg(64)->Arg(4096);
 
 void BM_Memcpy_Copy(benchmark::State& state) {
     const auto n = static_cast<size_t>(state.range(0));
-    const std::vector<unsigned char> bytes = RandomBytes(n);
+    const std::vector<unsigned char> bytes = QuorlixBench::RandomBytes(n, 12345);
     std::vector<unsigned char> target(n);
     for (auto _ : state) {
         benchmark::DoNotOptimize(bytes.data());
@@ -73,7 +65,7 @@ uint32_t Lookup2Reference(const unsigned char* k, uint32_t length, uint32_t c) {
 
 void BM_Lookup2Reference_Hash(benchmark::State& state) {
     const auto n = static_cast<size_t>(state.range(0));
-    const std::vector<unsigned char> bytes = RandomBytes(n);
+    const std::vector<unsigned char> bytes = QuorlixBench::RandomBytes(n, 12345);
     if (Lookup2Reference(bytes.data(), static_cast<uint32_t>(n), 0) !=
         FastStringHash32(bytes.data(), static_cast<unsigned>(n), 0))
         state.SkipWithError("reference hash differs");

@@ -14,14 +14,6 @@ using namespace Quorlix;
 
 namespace {
 
-std::vector<unsigned char> RandomBytes(size_t n) {
-    std::mt19937 random(1321);
-    std::vector<unsigned char> bytes(n);
-    for (unsigned char& b : bytes)
-        b = static_cast<unsigned char>(random());
-    return bytes;
-}
-
 // 0: the whole buffer in one call, else the piece size.
 size_t Piece(const benchmark::State& state, size_t n) {
     return state.range(1) == 0 ? n : static_cast<size_t>(state.range(1));
@@ -30,7 +22,7 @@ size_t Piece(const benchmark::State& state, size_t n) {
 void BM_MD5Generator_Digest(benchmark::State& state) {
     const auto n = static_cast<size_t>(state.range(0));
     const size_t piece = Piece(state, n);
-    const std::vector<unsigned char> bytes = RandomBytes(n);
+    const std::vector<unsigned char> bytes = QuorlixBench::RandomBytes(n, 1321);
     MD5Generator generator;
     MD5 digest;
     for (auto _ : state) {
@@ -46,7 +38,7 @@ BENCHMARK(BM_MD5Generator_Digest)->Args({64, 0})->Args({1 << 20, 0})->Args({1 <<
 void BM_OpenSSL_MD5(benchmark::State& state) {
     const auto n = static_cast<size_t>(state.range(0));
     const size_t piece = Piece(state, n);
-    const std::vector<unsigned char> bytes = RandomBytes(n);
+    const std::vector<unsigned char> bytes = QuorlixBench::RandomBytes(n, 1321);
     EVP_MD_CTX* context = EVP_MD_CTX_new();
     const EVP_MD* md5 = EVP_md5();
     unsigned char digest[EVP_MAX_MD_SIZE];
