@@ -119,6 +119,11 @@ inline void BlockRelease(const void* payload) noexcept {
         header->m_TypeInfo->m_Destroy(payload);
 }
 
+/// Drops one reference without ever destroying: for a sole owner that passes a fresh object on.
+inline void BlockDropToZero(const void* payload) noexcept {
+    Platform::AtomicDecrement(HeaderOf(payload)->m_RefCount);
+}
+
 inline int32_t BlockRefCount(const void* payload) noexcept {
     return Platform::AtomicLoad(HeaderOf(payload)->m_RefCount);
 }

@@ -53,6 +53,16 @@ public:
         m_Ptr = nullptr;
         return object;
     }
+    /// Hands the object over as Create functions do: this handle's reference is dropped without
+    /// destroying the object, so the receiver's first handle takes it. Only for objects no
+    /// other handle holds.
+    T* Handover() noexcept {
+        T* object = m_Ptr;
+        m_Ptr = nullptr;
+        if (object != nullptr)
+            BlockDropToZero(object);
+        return object;
+    }
 
 private:
     static void AddRef(T* object) noexcept {

@@ -1,10 +1,12 @@
 #include "quorlix/platform/File.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <climits>
 #include <csignal>
 #include <cstring>
+#include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
 #include <mutex>
@@ -365,6 +367,86 @@ void InstallBreakHandler(void (*onBreak)() noexcept) {
     action.sa_flags = SA_SIGINFO | SA_RESTART;
     sigemptyset(&action.sa_mask);
     ::sigaction(SIGINT, &action, &G_PreviousBreakAction);
+}
+
+uint64_t CurrentFileTime() noexcept {
+    timespec now{};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    return ToFileTime(now.tv_sec, now.tv_nsec);
+}
+
+bool SyncFile(FileHandle file) noexcept {
+    return ::fsync(Descriptor(file)) == 0;
+}
+
+bool DeleteFile(const char* path) noexcept {
+    return ::unlink(path) == 0;
+}
+
+bool ReplaceFile(const char* from, const char* to) noexcept {
+    if (::rename(from, to) != 0)
+        return false;
+    std::string directory(to);
+    size_t slash = directory.rfind('/');
+    directory = slash == std::string::npos ? std::string(".") : directory.substr(0, slash + 1);
+    int fd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
+    return true;
+}
+
+FileHandle CreateTemporaryFile(const char* directory, const char* prefix, std::string& path) {
+    std::string folder = directory != nullptr ? directory : "";
+    if (folder.empty()) {
+        const char* tmp = ::getenv("TMPDIR");
+        folder = tmp != nullptr && *tmp != 0 ? tmp : "/tmp";
+    }
+    if (folder.back() != '/')
+        folder += '/';
+    std::string name = folder + (prefix != nullptr ? prefix : "") + "XXXXXX";
+    int fd = ::mkostemp(name.data(), O_CLOEXEC);
+    if (fd < 0) {
+        path.clear();
+        return FileHandle::Invalid;
+    }
+    path = name;
+    return static_cast<FileHandle>(fd);
+}
+
+bool GetPathInfo(const char* path, PathInfo& info) noexcept {
+    info = PathInfo();
+    struct stat status{};
+    if (::stat(path, &status) != 0)
+        return false;
+    info.m_Exists = true;
+    info.m_Directory = S_ISDIR(status.st_mode);
+    info.m_Size = status.st_size;
+    info.m_Written = ToFileTime(status.st_mtim.tv_sec, status.st_mtim.tv_nsec);
+    return true;
+}
+
+bool ListDirectory(const char* path, std::vector<std::string>& names) {
+    names.clear();
+    DIR* directory = ::opendir(path);
+    if (directory == nullptr)
+        return false;
+    while (dirent* entry = ::readdir(directory)) {
+        std::string_view name(entry->d_name);
+        if (name != "." && name != "..")
+            names.emplace_back(name);
+    }
+    ::closedir(directory);
+    std::sort(names.begin(), names.end());
+    return true;
+}
+
+bool MakeDirectory(const char* path) noexcept {
+    if (::mkdir(path, 0777) == 0)
+        return true;
+    struct stat status{};
+    return errno == EEXIST && ::stat(path, &status) == 0 && S_ISDIR(status.st_mode);
 }
 
 } // namespace Quorlix::Platform

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace Quorlix::Platform {
 
@@ -69,5 +70,32 @@ bool IsTerminal(FileHandle file) noexcept;
 /// `onBreak`, which must be async-signal-safe, and then passes the signal on to the action that
 /// was there before (the default action ends the process).
 void InstallBreakHandler(void (*onBreak)() noexcept);
+
+/// The current wall-clock time as a 100-ns count since 1601.
+uint64_t CurrentFileTime() noexcept;
+/// Forces the file's data to the disc.
+bool SyncFile(FileHandle file) noexcept;
+/// Removes a file (not a directory).
+bool DeleteFile(const char* path) noexcept;
+/// Renames `from` over `to` in one step (both in one file system), then syncs the directory of
+/// `to` so that the new name survives a crash. On failure `to` is unchanged.
+bool ReplaceFile(const char* from, const char* to) noexcept;
+/// Creates a new, empty file with a unique name that starts with `prefix`, opened for reading
+/// and writing, in `directory` (empty: $TMPDIR, else /tmp). `path` receives its name.
+FileHandle CreateTemporaryFile(const char* directory, const char* prefix, std::string& path);
+/// What a path names: nothing, a directory or something else (a file), its size and the last
+/// write time.
+struct PathInfo {
+    bool m_Exists = false;
+    bool m_Directory = false;
+    int64_t m_Size = 0;
+    uint64_t m_Written = 0;
+};
+/// False, with an empty record, when the path cannot be queried. Links are followed.
+bool GetPathInfo(const char* path, PathInfo& info) noexcept;
+/// The names in a directory, without "." and "..", sorted bytewise. False when it cannot be read.
+bool ListDirectory(const char* path, std::vector<std::string>& names);
+/// Creates one directory; true also when it exists already.
+bool MakeDirectory(const char* path) noexcept;
 
 } // namespace Quorlix::Platform
