@@ -52,6 +52,7 @@
 #include "quorlix/platform/Threading.h"
 #include "quorlix/platform/Time.h"
 #include "quorlix/platform/VersionRecord.h"
+#include "quorlix/stream/Archive.h"
 #include "quorlix/stream/Stream.h"
 #include "quorlix/stream/StreamPipe.h"
 #include "quorlix/stream/StreamPipeFile.h"
