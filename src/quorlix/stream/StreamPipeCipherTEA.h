@@ -1,0 +1,79 @@
+#pragma once
+// The Tiny Encryption Algorithm over a pipe, in electronic-codebook mode: every
+// 8-byte block is enciphered on its own with the same 128-bit key. What is
+// written is enciphered, what is read is deciphered. The pipe has no lock of
+// its own: Lock/Unlock take the inner pipe's.
+
+#include "quorlix/core/Obj.h"
+#include "quorlix/stream/StreamPipe.h"
+
+#include <cstdint>
+
+namespace Quorlix {
+
+/// One 64-bit block as two 32-bit words (little-endian in a byte stream), 32
+/// cycles, delta 0x9E3779B9. `in` and `out` may be the same block.
+void EncipherTEA32(const unsigned in[2], unsigned out[2], const unsigned key[4]);
+void DecipherTEA32(const unsigned in[2], unsigned out[2], const unsigned key[4]);
+
+class StreamPipeCipherTEA final : public StreamPipe {
+public:
+    static constexpr int k_BufferSize = 8192;
+
+    /// Holds a reference to `inner` and a copy of the key.
+    static StreamPipeCipherTEA* Create(StreamPipe* inner, const unsigned key[4]);
+    StreamPipeCipherTEA(StreamPipe* inner, const unsigned key[4]);
+    /// Writes the pending blocks, the last one padded with zero bytes, so a
+    /// written stream is always whole blocks. Bytes the inner pipe refuses are
+    /// reported as a warning and lost.
+    ~StreamPipeCipherTEA() override;
+
+    void Lock() override { m_Inner->Lock(); }
+    void Unlock() override { m_Inner->Unlock(); }
+    /// Reads whole blocks below, however the inner pipe delivers them; only a
+    /// damaged stream ends in a partial block, which is passed on undeciphered.
+    int Read(void* buffer, int n) override;
+    int Read() override;
+    int Peek() override;
+    /// -1 at the end; -2 for bytes the 8192-byte buffer cannot reach.
+    int PeekAt(int offset) override;
+    int Skip(int n) override;
+    /// The bytes taken; less than `n` only when the inner pipe refuses what is
+    /// pending.
+    int Write(const void* data, int n) override;
+    /// Enciphers and writes the whole blocks written so far; 0 to 7 bytes wait
+    /// for more (the inner pipe's own Flush is not called).
+    void Flush() override;
+    /// Only offset 0: flushes whole blocks, drops the read-ahead and seeks the
+    /// inner pipe to 0 from `origin`. Seek(0, SeekCurrent) keeps the read-ahead
+    /// and gives the logical position. Other offsets are refused with a warning:
+    /// -1.
+    int64_t Seek(int64_t offset, int origin) override;
+    int64_t SeekCompressed(int64_t offset, int origin) override { return Seek(offset, origin); }
+    void GetFileTime(uint64_t& created, uint64_t& accessed, uint64_t& written) override {
+        m_Inner->GetFileTime(created, accessed, written);
+    }
+    bool SetFileTime(uint64_t created, uint64_t accessed, uint64_t written) override {
+        return m_Inner->SetFileTime(created, accessed, written);
+    }
+
+private:
+    /// Reads up to `size` bytes (a multiple of 8) into `data` until they end on a
+    /// block border or the inner pipe ends, and deciphers the whole blocks when
+    /// asked. The bytes read.
+    int ReadBlocks(unsigned char* data, int size, bool decipher);
+    /// Refills the empty read buffer; the bytes now available.
+    int Refill();
+
+    Obj<StreamPipe> m_Inner;
+    unsigned m_Key[4];
+    unsigned char* m_WriteBuffer = nullptr;
+    int m_WriteFill = 0;
+    int m_WriteSealed = 0; // bytes at the front already enciphered that the inner pipe refused
+    unsigned char* m_ReadBuffer = nullptr;
+    int m_ReadPosition = 0;
+    int m_ReadFill = 0;
+    bool m_ReadEnded = false; // the inner pipe ended in the middle of a block
+};
+
+} // namespace Quorlix
