@@ -154,6 +154,7 @@ struct ArchiveState {
     unsigned m_CryptParameter = 0;
     std::string m_Key;
     uint64_t m_WriteTime = 0;
+    bool m_Changed = false; // Close writes only a new archive or a changed one
     // From the file that was opened (reading, or update of an existing archive).
     bool m_HasOldFile = false;
     uint64_t m_ArchiveTime = 0;
@@ -674,6 +675,7 @@ Result Archive::OpenNew(const StringRef& archivePath) {
     m_State->m_Root = DirEntry();
     m_State->m_Root.m_Added = true;
     m_State->m_HasOldFile = false;
+    m_State->m_Changed = true;
     m_State->m_Path = ToStd(archivePath);
     m_State->m_Open = OpenState::Update;
     return nullptr;
@@ -697,6 +699,7 @@ Result Archive::OpenUpdate(const StringRef& archivePath) {
     if (Result result = OpenExisting(archivePath))
         return result;
     m_State->m_Open = OpenState::Update;
+    m_State->m_Changed = false;
     return nullptr;
 }
 
@@ -884,6 +887,7 @@ Result Archive::MakeDir(const StringRef& path) {
             made->m_Name = std::string(name);
             made->m_Hash = NameHash(name);
             made->m_Added = true;
+            m_State->m_Changed = true;
             child = made.get();
             dir->m_Dirs.push_back(std::move(made));
         }
@@ -1020,6 +1024,7 @@ Result Archive::AddFile(const StringRef& path, const StringRef& sourceFile,
     entry.m_StoredLength = (entry.m_Flags & FlagCipherTEA) != 0 ? RoundUp(entry.m_SourceLength, 8)
                                                                 : entry.m_SourceLength;
     dir->m_Files.push_back(std::move(entry));
+    m_State->m_Changed = true;
     return nullptr;
 }
 
@@ -1208,7 +1213,7 @@ Result WriteArchive(ArchiveState& state) {
 Result Archive::Close() {
     ArchiveState& state = *m_State;
     Result result = nullptr;
-    if (state.m_Open == OpenState::Update)
+    if (state.m_Open == OpenState::Update && state.m_Changed)
         result = WriteArchive(state);
     DeleteTemporaries(state.m_Root);
     state.m_Root = DirEntry();

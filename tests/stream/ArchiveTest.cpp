@@ -1,0 +1,578 @@
+// Archive files: the byte layout against a checked-in archive, round trips in every storage
+// mode, updates, and damaged or hostile archives.
+
+#include "quorlix/stream/Archive.h"
+#include "quorlix/core/MD5.h"
+#include "quorlix/stream/StreamPipeFileCache.h"
+#include "stream/PipeTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <csignal>
+#include <functional>
+#include <cstring>
+#include <random>
+#include <sys/resource.h>
+#include <thread>
+
+using namespace Quorlix;
+using namespace QuorlixTest;
+
+namespace {
+
+constexpr const char* k_Key = "0123456789abcdefFEDCBA9876543210";
+constexpr uint64_t k_FixedTime = 0x01D9000000000000ull;
+
+struct Member {
+    std::string m_Path;
+    std::string m_Bytes;
+    bool m_Compress = false;
+    bool m_Encipher = false;
+};
+
+// Writes the members' sources below `dir` and packs them into `archivePath`.
+Result Pack(const TempDir& dir, const std::string& archivePath, const std::vector<Member>& members,
+            bool update = false) {
+    Obj<Archive> archive = Archive::Create();
+    Result opened = update ? archive->OpenUpdate(String(archivePath.c_str()))
+                           : archive->OpenNew(String(archivePath.c_str()));
+    if (opened != nullptr)
+        return opened;
+    archive->SetWriteTime(k_FixedTime);
+    int n = 0;
+    for (const Member& m : members) {
+        const std::string source = dir / ("src/" + std::to_string(n++));
+        WriteFileBytes(source, m.m_Bytes);
+        String folder, name;
+        archive->SplitPathName(String(m.m_Path.c_str()), folder, name);
+        EXPECT_EQ(archive->MakeDir(folder), nullptr);
+        archive->SetStoreMode(m.m_Compress ? Archive::StoreModeCompress : Archive::StoreModeStore, 0);
+        archive->SetCryptMode(m.m_Encipher ? Archive::CryptModeTEA : Archive::CryptModeNone, 0,
+                              String(m.m_Encipher ? k_Key : ""));
+        if (Result result = archive->AddFile(String(m.m_Path.c_str()), String(source.c_str()),
+                                             String(), nullptr))
+            return result;
+    }
+    archive->SetCryptMode(Archive::CryptModeTEA, 0, String(k_Key)); // the key readers get
+    return archive->Close();
+}
+
+std::string ReadPipe(StreamPipe* raw) {
+    Obj<StreamPipe> pipe = raw;
+    std::string bytes;
+    char buffer[5000];
+    for (int n; pipe && (n = pipe->Read(buffer, sizeof buffer)) > 0;)
+        bytes.append(buffer, static_cast<size_t>(n));
+    return bytes;
+}
+
+std::string ReadMember(Archive& archive, const std::string& path, Result* outcome = nullptr) {
+    Result result = nullptr;
+    std::string bytes = ReadPipe(archive.OpenStream(String(path.c_str()), IOReadDefault, result));
+    if (outcome != nullptr)
+        *outcome = result;
+    return bytes;
+}
+
+Obj<Archive> OpenForReading(const std::string& path, Result* outcome = nullptr) {
+    Obj<Archive> archive = Archive::Create();
+    Result result = archive->OpenExisting(String(path.c_str()));
+    archive->SetCryptMode(Archive::CryptModeTEA, 0, String(k_Key));
+    if (outcome != nullptr)
+        *outcome = result;
+    return archive;
+}
+
+// What a reader sees of a stored file: enciphered members that were not compressed come back
+// padded with zeros to a multiple of 8.
+bool Matches(const std::string& read, const Member& m) {
+    if (read.size() < m.m_Bytes.size() || read.compare(0, m.m_Bytes.size(), m.m_Bytes) != 0)
+        return false;
+    const std::string rest = read.substr(m.m_Bytes.size());
+    return rest.empty() ||
+           (m.m_Encipher && read.size() % 8 == 0 && rest.size() < 8 && rest == std::string(rest.size(), '\0'));
+}
+
+std::string Compressible(size_t n) {
+    std::string text;
+    while (text.size() < n)
+        text += "the quick brown fox " + std::to_string(text.size() % 97) + "\n";
+    text.resize(n);
+    return text;
+}
+
+uint32_t U32(const std::string& bytes, size_t at) {
+    uint32_t v;
+    std::memcpy(&v, bytes.data() + at, 4);
+    return v;
+}
+
+uint64_t U64(const std::string& bytes, size_t at) {
+    uint64_t v;
+    std::memcpy(&v, bytes.data() + at, 8);
+    return v;
+}
+
+void Put32(std::string& bytes, size_t at, uint32_t v) {
+    std::memcpy(bytes.data() + at, &v, 4);
+}
+
+void Put64(std::string& bytes, size_t at, uint64_t v) {
+    std::memcpy(bytes.data() + at, &v, 8);
+}
+
+const std::vector<Member> k_GoldenTree = {
+    {"empty.txt", ""},
+    {"docs/33.bin", std::string(33, 'x')},
+    {"docs/deep/64.bin", Pattern().substr(0, 64)},
+    {"docs/packed.txt", Compressible(1000), true},
+    {"secret.bin", "thirteen byte", false, true},
+};
+
+TEST(Archive, ValidatesPathsKeysAndSplits) {
+    Obj<Archive> archive = Archive::Create();
+    const std::pair<const char*, Result> paths[] = {
+        {"a/b.txt", nullptr},
+        {"a\\b", RArchiveIllegalPathSeparator},
+        {"a/b:c", RArchiveIllegalPathCharacter},
+        {"x?y", RArchiveIllegalPathCharacter},
+        {"a//b", RArchiveIllegalPathEmpty},
+        {"/etc/passwd", RArchiveIllegalPathEmpty},
+        {"a/./b", RArchiveIllegalPathDot},
+        {"a/b.", RArchiveIllegalPathDot},
+        {"..", RArchiveIllegalPathDot},
+        {"../x", RArchiveIllegalPathDot},
+        {".hidden/x.y", nullptr},
+    };
+    for (const auto& [path, result] : paths)
+        EXPECT_EQ(archive->ValidateFileName(String(path)), result) << path;
+    EXPECT_EQ(archive->ValidateFileName(String("a\0b", 3)), RArchiveIllegalPathCharacter);
+
+    const std::tuple<int, const char*, Result> keys[] = {
+        {0, "", nullptr},
+        {0, "00", RArchiveInvalidKey},
+        {1, k_Key, nullptr},
+        {1, "0123456789abcdef0123456789abcde", RArchiveInvalidKey},
+        {1, "0123456789abcdef0123456789abcdef0", RArchiveInvalidKey},
+        {1, "0123456789abcdef0123456789abcdeg", RArchiveInvalidKey},
+    };
+    for (const auto& [mode, key, result] : keys)
+        EXPECT_EQ(archive->SetCryptMode(Archive::CryptMode(mode), 0, String(key)), result) << key;
+    unsigned words[4];
+    ASSERT_TRUE(ParseArchiveKey(String(k_Key), words));
+    EXPECT_EQ(words[0], 0x01234567u);
+    EXPECT_EQ(words[3], 0x76543210u);
+
+    String dir, name;
+    archive->SplitPathName(String("a/b/c.txt"), dir, name);
+    EXPECT_EQ(dir, "a/b");
+    EXPECT_EQ(name, "c.txt");
+    archive->SplitPathName(String("top"), dir, name);
+    EXPECT_EQ(dir, "");
+    EXPECT_EQ(name, "top");
+}
+
+// The layout is fixed byte for byte by a checked-in archive; its digests are checked with the
+// md5sum program and its member padding and offsets by hand.
+TEST(Archive, WritesTheCheckedInLayout) {
+    TempDir dir;
+    const std::string path = dir / "golden.kxp";
+    ASSERT_EQ(Pack(dir, path, k_GoldenTree), nullptr);
+    const std::string bytes = ReadFileBytes(path);
+    const std::string golden = ReadFileBytes(QUORLIX_TEST_DATA "/stream/Golden.kxp");
+    if (std::getenv("QUORLIX_UPDATE_GOLDEN") != nullptr)
+        WriteFileBytes(QUORLIX_TEST_DATA "/stream/Golden.kxp", bytes);
+    EXPECT_TRUE(bytes == golden) << "archive layout changed";
+
+    ASSERT_EQ(bytes.substr(0, 4), std::string("KXP\2", 4));
+    EXPECT_EQ(U64(bytes, 8), bytes.size() - 32);
+    EXPECT_EQ(U64(bytes, 16), k_FixedTime);
+    const uint64_t indexLength = U64(bytes, 40);
+    EXPECT_EQ(bytes.substr(64, 16), bytes.substr(80, 16));
+    const size_t data = 96 + indexLength;
+    EXPECT_EQ(bytes.substr(data + 4, 4), "DATA");
+    // The digests, by an outside program.
+    auto md5sum = [&](const std::string& input) {
+        WriteFileBytes(dir / "digest.in", input);
+        const std::string out = dir / "digest.out";
+        EXPECT_EQ(std::system(("md5sum " + dir / "digest.in" + " > " + out).c_str()), 0);
+        return ReadFileBytes(out).substr(0, 32);
+    };
+    auto hex = [](const std::string& raw) {
+        std::string text;
+        char two[3];
+        for (unsigned char c : raw) {
+            std::snprintf(two, sizeof two, "%02x", c);
+            text += two;
+        }
+        return text;
+    };
+    EXPECT_EQ(hex(bytes.substr(64, 16)),
+              md5sum(bytes.substr(32, 32) + bytes.substr(96, indexLength)));
+    // FILE chunks: 64-byte heads, bytes padded to 32 (33 -> 31 zeros, 64 -> none), digests.
+    std::vector<uint64_t> lengths;
+    for (size_t at = data + 32; at < bytes.size();) {
+        ASSERT_EQ(bytes.substr(at + 4, 4), "FILE");
+        const uint64_t length = U64(bytes, at + 8);
+        lengths.push_back(length);
+        EXPECT_EQ(hex(bytes.substr(at + 48, 16)),
+                  md5sum(bytes.substr(at, 32) + bytes.substr(at + 64, length)));
+        const uint64_t padded = (length + 31) / 32 * 32;
+        EXPECT_EQ(bytes.substr(at + 64 + length, padded - length), std::string(padded - length, '\0'));
+        at += 64 + padded;
+    }
+    // Pre-order: root files, docs files, docs/deep files.
+    ASSERT_EQ(lengths.size(), 5u);
+    EXPECT_EQ(lengths[0], 0u);
+    EXPECT_EQ(lengths[1], 16u); // 13 enciphered bytes, a whole number of blocks
+    EXPECT_EQ(lengths[2], 33u);
+    EXPECT_LT(lengths[3], 1000u);
+    EXPECT_EQ(lengths[4], 64u);
+    EXPECT_EQ(Archive::TestExisting(String(path.c_str()), 0), nullptr);
+}
+
+TEST(Archive, ReadsListsAndDatesWhatItWrote) {
+    TempDir dir;
+    const std::string path = dir / "a.kxp";
+    ASSERT_EQ(Pack(dir, path, k_GoldenTree), nullptr);
+    Obj<Archive> archive = OpenForReading(path);
+    for (const Member& m : k_GoldenTree)
+        EXPECT_TRUE(Matches(ReadMember(*archive, m.m_Path), m)) << m.m_Path;
+
+    Array<String> all;
+    ASSERT_EQ(archive->ListFiles(all, String(""), Archive::ListRecursive), nullptr);
+    std::vector<std::string> names;
+    for (const String& s : all)
+        names.emplace_back(s.GetCPtr());
+    EXPECT_EQ(names, (std::vector<std::string>{"docs/", "docs/deep/", "docs/deep/64.bin",
+                                               "docs/33.bin", "docs/packed.txt", "empty.txt",
+                                               "secret.bin"}));
+    Array<String> docs;
+    ASSERT_EQ(archive->ListFiles(docs, String("docs"), 0), nullptr);
+    EXPECT_EQ(docs.Size(), 3);
+    EXPECT_EQ(archive->ListFiles(docs, String("nope"), 0), RArchiveFileNotFound);
+
+    int64_t first = 1, second = 1;
+    EXPECT_EQ(archive->GetFileTime(String("docs/33.bin"), first, second), nullptr);
+    EXPECT_EQ(first, int64_t(k_FixedTime));
+    EXPECT_EQ(archive->GetFileTime(String("docs/deep/"), first, second), nullptr);
+    EXPECT_EQ(second, int64_t(k_FixedTime));
+    EXPECT_EQ(archive->GetFileTime(String("docs/none/"), first, second), RArchiveFileNotFound);
+    EXPECT_EQ(first, 0);
+
+    Result result = nullptr;
+    EXPECT_EQ(archive->OpenStream(String(""), IOReadDefault, result), nullptr);
+    EXPECT_EQ(result, RArchiveFileNotFound);
+    EXPECT_EQ(archive->OpenStream(String("docs"), IOReadDefault, result), nullptr);
+    EXPECT_EQ(result, RArchiveFileNotFound);
+    {
+        LogCapture log;
+        EXPECT_EQ(ReadMember(*archive, "docs/33.bin", &result), std::string(33, 'x'));
+        EXPECT_EQ(ReadPipe(archive->OpenStream(String("empty.txt"), 3, result)), "");
+        ASSERT_EQ(log.Messages().size(), 1u);
+        EXPECT_EQ(log.Messages()[0], "[Warn ]Archive::OpenStream(): stream io mode other than "
+                                     "IOReadDefault is not supported.");
+    }
+    // The chunk pipe carries the record's times; a seek to 0 of an enciphered member works.
+    Obj<StreamPipe> pipe = archive->OpenStream(String("secret.bin"), IOReadDefault, result);
+    uint64_t created, accessed, written;
+    pipe->GetFileTime(created, accessed, written);
+    EXPECT_EQ(written, k_FixedTime);
+    pipe->Skip(5);
+    EXPECT_EQ(pipe->Seek(0, SeekBegin), 0);
+    EXPECT_EQ(pipe->Read(), 't');
+
+    // Without the key, enciphered members are refused and the others still read.
+    Obj<Archive> keyless = Archive::Create();
+    ASSERT_EQ(keyless->OpenExisting(String(path.c_str())), nullptr);
+    ReadMember(*keyless, "secret.bin", &result);
+    EXPECT_EQ(result, RArchiveInvalidKey);
+    EXPECT_EQ(ReadMember(*keyless, "docs/packed.txt"), Compressible(1000));
+    keyless->Close();
+    ReadMember(*keyless, "docs/33.bin", &result);
+    EXPECT_EQ(result, RArchiveNotOpen);
+    // Streams outlive their archive.
+    Obj<StreamPipe> kept = archive->OpenStream(String("docs/packed.txt"), IOReadDefault, result);
+    archive = nullptr;
+    EXPECT_EQ(ReadPipe(kept.Handover()), Compressible(1000));
+}
+
+TEST(Archive, RoundTripsRandomTreesInEveryMode) {
+    std::mt19937 random(7);
+    TempDir dir;
+    std::vector<Member> members;
+    for (int i = 0; i < 24; ++i) {
+        Member m;
+        m.m_Path = "d" + std::to_string(random() % 4) + "/s" + std::to_string(random() % 3) +
+                   "/f" + std::to_string(i);
+        const size_t sizes[] = {0, 1, 7, 8, 31, 32, 33, 4096, 70000, 1 << 20};
+        const size_t size = sizes[random() % 10];
+        m.m_Bytes = random() % 2 ? Compressible(size) : Pattern().substr(0, size % 20000);
+        m.m_Compress = random() % 2;
+        m.m_Encipher = random() % 2;
+        members.push_back(m);
+    }
+    const std::string path = dir / "r.kxp";
+    {
+        LogCapture quiet(Xerr);
+        ASSERT_EQ(Pack(dir, path, members), nullptr);
+    }
+    EXPECT_EQ(Archive::TestExisting(String(path.c_str()), 0), nullptr);
+    Obj<Archive> archive = OpenForReading(path);
+    for (const Member& m : members)
+        EXPECT_TRUE(Matches(ReadMember(*archive, m.m_Path), m)) << m.m_Path;
+
+    // Several threads read different members of one archive at once.
+    std::vector<std::thread> threads;
+    std::atomic<int> wrong{0};
+    for (int t = 0; t < 4; ++t)
+        threads.emplace_back([&, t] {
+            for (int round = 0; round < 3; ++round)
+                for (size_t i = t; i < members.size(); i += 4)
+                    if (!Matches(ReadMember(*archive, members[i].m_Path), members[i]))
+                        ++wrong;
+        });
+    for (std::thread& thread : threads)
+        thread.join();
+    EXPECT_EQ(wrong, 0);
+}
+
+TEST(Archive, UpdateKeepsOldMembersByteForByte) {
+    TempDir dir;
+    const std::string path = dir / "u.kxp";
+    ASSERT_EQ(Pack(dir, path, k_GoldenTree), nullptr);
+    const std::string before = ReadFileBytes(path);
+    const uint64_t oldData = 96 + U64(before, 40) + 32;
+    const std::vector<Member> added = {{"docs/new.txt", "new file"}, {"z/late.bin", Compressible(500), true}};
+    ASSERT_EQ(Pack(dir, path, added, true), nullptr);
+    const std::string after = ReadFileBytes(path);
+    const uint64_t newData = 96 + U64(after, 40) + 32;
+    EXPECT_EQ(Archive::TestExisting(String(path.c_str()), 0), nullptr);
+    // Each old chunk appears unchanged in the new DATA body.
+    for (size_t at = oldData; at < before.size();) {
+        const uint64_t size = 64 + (U64(before, at + 8) + 31) / 32 * 32;
+        EXPECT_NE(after.find(before.substr(at, size), newData), std::string::npos);
+        at += size;
+    }
+    Obj<Archive> archive = OpenForReading(path);
+    for (const Member& m : k_GoldenTree)
+        EXPECT_TRUE(Matches(ReadMember(*archive, m.m_Path), m)) << m.m_Path;
+    for (const Member& m : added)
+        EXPECT_EQ(ReadMember(*archive, m.m_Path), m.m_Bytes) << m.m_Path;
+
+    // Adding a name twice, into a missing folder, or to a closed archive is refused.
+    Obj<Archive> again = Archive::Create();
+    ASSERT_EQ(again->OpenUpdate(String(path.c_str())), nullptr);
+    EXPECT_EQ(again->AddFile(String("docs/new.txt"), String(path.c_str()), String(), nullptr),
+              RArchiveFileExists);
+    EXPECT_EQ(again->AddFile(String("nope/x"), String(path.c_str()), String(), nullptr),
+              RArchiveFileNotFound);
+    EXPECT_EQ(again->AddFile(String("docs/"), String(path.c_str()), String(), nullptr),
+              RArchiveIllegalPathEmpty);
+    again->Close();
+    EXPECT_EQ(again->AddFile(String("x"), String(path.c_str()), String(), nullptr), RArchiveNotOpen);
+    EXPECT_EQ(ReadFileBytes(path), after);
+}
+
+// A source that changes size between AddFile and Close is written with its recorded length, and
+// Close says so; a write that fails leaves the old archive as it was.
+TEST(Archive, CloseReportsChangedSourcesAndKeepsTheOldArchiveOnFailure) {
+    TempDir dir;
+    const std::string path = dir / "c.kxp";
+    const std::string source = dir / "grows.txt";
+    WriteFileBytes(source, "12345");
+    {
+        Obj<Archive> archive = Archive::Create();
+        ASSERT_EQ(archive->OpenNew(String(path.c_str())), nullptr);
+        ASSERT_EQ(archive->AddFile(String("g"), String(source.c_str()), String(), nullptr), nullptr);
+        ASSERT_EQ(archive->AddFile(String("h"), String(source.c_str()), String(), nullptr), nullptr);
+        WriteFileBytes(source, "123456789");
+        LogCapture log;
+        EXPECT_EQ(archive->Close(), RArchiveFatal);
+        EXPECT_NE(log.Text().find("file size changed during archive update?"), std::string::npos);
+    }
+    EXPECT_EQ(Archive::TestExisting(String(path.c_str()), 0), nullptr);
+    EXPECT_EQ(ReadMember(*OpenForReading(path), "g"), "12345");
+
+    const std::string before = ReadFileBytes(path);
+    WriteFileBytes(source, std::string(300000, 'b'));
+    Obj<Archive> archive = Archive::Create();
+    ASSERT_EQ(archive->OpenUpdate(String(path.c_str())), nullptr);
+    ASSERT_EQ(archive->AddFile(String("big"), String(source.c_str()), String(), nullptr), nullptr);
+    // Files may not grow past 100 KB while the archive is written.
+    struct rlimit old {};
+    ::getrlimit(RLIMIT_FSIZE, &old);
+    struct rlimit small = old;
+    small.rlim_cur = 100000;
+    auto previous = std::signal(SIGXFSZ, SIG_IGN);
+    ::setrlimit(RLIMIT_FSIZE, &small);
+    Result result;
+    {
+        LogCapture log;
+        result = archive->Close();
+    }
+    ::setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, previous);
+    EXPECT_EQ(result, RArchiveFatal);
+    EXPECT_EQ(ReadFileBytes(path), before);
+    int entries = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.Path()))
+        entries += entry.path().filename().string().rfind("~$", 0) == 0;
+    EXPECT_EQ(entries, 0) << "temporary file left behind";
+}
+
+// Damaged archives: every cut and every patched field gives a result and a log line, never a
+// crash; members the damage does not reach still read.
+TEST(Archive, AnswersTruncationAtEveryChunkBoundary) {
+    TempDir dir;
+    const std::string path = dir / "t.kxp";
+    ASSERT_EQ(Pack(dir, path, k_GoldenTree), nullptr);
+    const std::string bytes = ReadFileBytes(path);
+    const std::string cut = dir / "cut.kxp";
+    LogCapture log;
+    for (size_t size = 0; size < bytes.size(); size += (size % 32 == 0 ? 1 : 31)) {
+        WriteFileBytes(cut, bytes.substr(0, size));
+        Result result = nullptr;
+        OpenForReading(cut, &result);
+        EXPECT_NE(result, nullptr) << size;
+        EXPECT_NE(Archive::TestExisting(String(cut.c_str()), 0), nullptr) << size;
+    }
+    WriteFileBytes(cut, bytes.substr(0, bytes.size() - 1));
+    Result result = nullptr;
+    OpenForReading(cut, &result);
+    EXPECT_EQ(result, RArchiveCorrupted);
+    EXPECT_NE(log.Text().find("damaged archive: archive file size invalid (" +
+                              std::to_string(bytes.size() - 1) + " instead of " +
+                              std::to_string(bytes.size()) + ")."),
+              std::string::npos);
+}
+
+TEST(Archive, AnswersDamagedIndexAndMembers) {
+    TempDir dir;
+    const std::string path = dir / "p.kxp";
+    ASSERT_EQ(Pack(dir, path, k_GoldenTree), nullptr);
+    const std::string bytes = ReadFileBytes(path);
+    const size_t root = 96 + 32; // the root SDIR head
+    const uint32_t rootFiles = U32(bytes, root + 36);
+    const uint32_t rootPool = U32(bytes, root + 40);
+    const size_t data = 96 + U64(bytes, 40);
+    const size_t firstChunk = data + 32;
+    const std::string damaged = dir / "d.kxp";
+    struct Case {
+        const char* m_What;
+        std::function<void(std::string&)> m_Patch;
+        Result m_Open;
+        const char* m_Log;
+    };
+    const Case cases[] = {
+        {"index length past the file", [&](std::string& b) { Put64(b, 40, 1ull << 40); },
+         RArchiveCorrupted, "INDX invalid."},
+        {"file count past the index", [&](std::string& b) { Put32(b, root + 36, 0x10000000); },
+         RArchiveCorrupted, "SDIR invalid file stat."},
+        {"subdirectory count past the index", [&](std::string& b) { Put32(b, root + 32, 0xFFFFFFFF); },
+         RArchiveCorrupted, "SDIR invalid sdir nameoffs."},
+        {"pool past the index", [&](std::string& b) { Put32(b, root + 40, 0x7FFFFFFF); },
+         RArchiveCorrupted, "SDIR invalid name."},
+        {"name offset outside the pool", [&](std::string& b) { Put32(b, root + 64, rootPool); },
+         RArchiveCorrupted, "SDIR invalid name."},
+        {"name without its NUL",
+         [&](std::string& b) {
+             const size_t pool = root + 64 + 68 * rootFiles + 12 * U32(b, root + 32);
+             std::memset(b.data() + pool, 'n', rootPool);
+         },
+         RArchiveCorrupted, "SDIR invalid name."},
+        {"SDIR magic", [&](std::string& b) { b[root + 4] = 'X'; }, RArchiveInvalidChunkID,
+         "SDIR invalid."},
+        {"DATA magic", [&](std::string& b) { b[data + 5] = 'X'; }, RArchiveInvalidChunkID,
+         "DATA invalid."},
+    };
+    LogCapture log;
+    for (const Case& c : cases) {
+        std::string patched = bytes;
+        c.m_Patch(patched);
+        WriteFileBytes(damaged, patched);
+        Result result = nullptr;
+        OpenForReading(damaged, &result);
+        EXPECT_EQ(result, c.m_Open) << c.m_What;
+        EXPECT_NE(log.Text().find(std::string("damaged archive: ") + c.m_Log), std::string::npos)
+            << c.m_What;
+        EXPECT_NE(Archive::TestExisting(String(damaged.c_str()), 0), nullptr) << c.m_What;
+    }
+
+    // Member damage leaves the index intact: the member fails, the others read.
+    std::string patched = bytes;
+    Put64(patched, firstChunk + 8, 99); // FILE head length differs from its record
+    WriteFileBytes(damaged, patched);
+    Result result = nullptr;
+    Obj<Archive> archive = OpenForReading(damaged, &result);
+    ASSERT_EQ(result, nullptr);
+    ReadMember(*archive, "empty.txt", &result);
+    EXPECT_EQ(result, RArchiveCorrupted);
+    EXPECT_NE(log.Text().find("damaged archive: FILE size different from SDIR size."),
+              std::string::npos);
+    EXPECT_EQ(ReadMember(*archive, "docs/33.bin"), std::string(33, 'x'));
+    EXPECT_NE(Archive::TestExisting(String(damaged.c_str()), 0), nullptr);
+
+    // Unknown storage codes and a chunk offset beyond the DATA body are damage too.
+    patched = bytes;
+    Put32(patched, firstChunk + 28, 2);
+    WriteFileBytes(damaged, patched);
+    ReadMember(*OpenForReading(damaged), "empty.txt", &result);
+    EXPECT_EQ(result, RArchiveCorrupted);
+    patched = bytes;
+    Put64(patched, root + 64 + 56, 1ull << 50);
+    WriteFileBytes(damaged, patched);
+    ReadMember(*OpenForReading(damaged), "empty.txt", &result);
+    EXPECT_EQ(result, RArchiveCorrupted);
+
+    // One digest field right and the other wrong still fails verification.
+    patched = bytes;
+    patched[80] ^= 1;
+    WriteFileBytes(damaged, patched);
+    EXPECT_EQ(Archive::TestExisting(String(damaged.c_str()), 0), RArchiveCorrupted);
+    EXPECT_NE(log.Text().find("damaged archive: INDX data invalid, MD5 mismatch."),
+              std::string::npos);
+    patched = bytes;
+    patched[bytes.size() - 40] ^= 1; // inside the last member's bytes
+    WriteFileBytes(damaged, patched);
+    EXPECT_EQ(Archive::TestExisting(String(damaged.c_str()), 0), RArchiveCorrupted);
+    EXPECT_NE(log.Text().find("damaged archive: FILE data invalid, MD5 mismatch, file #4"),
+              std::string::npos);
+    EXPECT_NE(log.Text().find("Archive::TestExisting: returns ArchiveCorrupted for"),
+              std::string::npos);
+}
+
+// A chain of 1100 nested directories: refused as damage, without exhausting the stack.
+TEST(Archive, RefusesDirectoryNestingBeyondLimit) {
+    TempDir dir;
+    std::string index;
+    auto sdir = [](uint32_t dirs, const std::string& name) {
+        std::string chunk(64, '\0');
+        chunk.replace(0, 8, std::string("KXP\2SDIR", 8));
+        Put32(chunk, 32, dirs);
+        Put32(chunk, 40, static_cast<uint32_t>(name.size() + 1));
+        std::string body(12 * dirs, '\0');
+        body += name + '\0';
+        body.resize((body.size() + 31) / 32 * 32, '\0'); // the chunk: a multiple of 32 bytes
+        return chunk + body;
+    };
+    for (int depth = 0; depth < 1100; ++depth)
+        index += sdir(1, "d");
+    index += sdir(0, "d");
+    index = std::string("KXP\2TREE", 8) + std::string(24, '\0') + index;
+    std::string file = std::string("KXP\2ARCH", 8) + std::string(24, '\0');
+    std::string indx = std::string("KXP\2INDX", 8) + std::string(56, '\0');
+    Put64(indx, 8, index.size());
+    file += indx + index + std::string("KXP\2DATA", 8) + std::string(24, '\0');
+    Put64(file, 8, file.size() - 32);
+    const std::string path = dir / "deep.kxp";
+    WriteFileBytes(path, file);
+    LogCapture log;
+    Result result = nullptr;
+    OpenForReading(path, &result);
+    EXPECT_EQ(result, RArchiveCorrupted);
+    EXPECT_NE(log.Text().find("damaged archive: SDIR nesting too deep."), std::string::npos);
+}
+
+} // namespace
