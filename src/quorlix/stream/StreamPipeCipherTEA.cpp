@@ -14,6 +14,10 @@ namespace {
 constexpr uint32_t k_Delta = 0x9E3779B9u;
 constexpr uint32_t k_DecipherSum = 0xC6EF3720u; // k_Delta * 32
 constexpr int k_Block = 8;
+// The read buffer has one block more than it fills on a refill: PeekAt tops up with whole
+// blocks behind unread bytes of any count, and still reaches offset 8191.
+constexpr int k_ReadCapacity = StreamPipeCipherTEA::k_BufferSize + k_Block;
+constexpr size_t k_PagesSize = StreamPipeCipherTEA::k_BufferSize + k_ReadCapacity;
 
 // Four 32-bit lanes. ECB blocks are independent, so the bulk path runs eight
 // blocks at once in two vectors of four: the 32 dependent cycles of one block
@@ -125,7 +129,7 @@ StreamPipeCipherTEA* StreamPipeCipherTEA::Create(StreamPipe* inner, const unsign
 
 StreamPipeCipherTEA::StreamPipeCipherTEA(StreamPipe* inner, const unsigned key[4])
     : m_Inner(inner), m_Key{key[0], key[1], key[2], key[3]} {
-    auto* pages = static_cast<unsigned char*>(Platform::AllocatePages(2 * k_BufferSize));
+    auto* pages = static_cast<unsigned char*>(Platform::AllocatePages(k_PagesSize));
     if (pages == nullptr)
         Platform::ReportOutOfMemory();
     m_WriteBuffer = pages;
@@ -146,7 +150,7 @@ StreamPipeCipherTEA::~StreamPipeCipherTEA() {
         Xerr.pLF();
         Xerr.pUnlockMessage();
     }
-    Platform::FreePages(m_WriteBuffer, 2 * k_BufferSize);
+    Platform::FreePages(m_WriteBuffer, k_PagesSize);
 }
 
 void StreamPipeCipherTEA::Flush() {
@@ -261,7 +265,7 @@ int StreamPipeCipherTEA::PeekAt(int offset) {
     m_ReadFill = unread;
     bool ended = m_ReadEnded;
     while (!ended && m_ReadFill <= offset) {
-        const int room = (k_BufferSize - m_ReadFill) & ~(k_Block - 1);
+        const int room = (k_ReadCapacity - m_ReadFill) & ~(k_Block - 1);
         if (room == 0)
             break;
         const int got = ReadBlocks(m_ReadBuffer + m_ReadFill, room, true);
