@@ -53,6 +53,7 @@
 #include "quorlix/platform/Time.h"
 #include "quorlix/platform/VersionRecord.h"
 #include "quorlix/stream/Archive.h"
+#include "quorlix/stream/Storage.h"
 #include "quorlix/stream/Stream.h"
 #include "quorlix/stream/StreamPipe.h"
 #include "quorlix/stream/StreamPipeChunk.h"
