@@ -108,7 +108,7 @@ TEST(StreamPipeChunk, CountsPastTwoGigabytesAndRefusesNegativeCounts) {
 
 // ---- TEA --------------------------------------------------------------------------------------
 
-// The algorithm as published, written out once more as the reference for the bulk code.
+// The algorithm as published, one block at a time: the reference for the pipe's bulk code.
 void ReferenceBlocks(std::string& bytes, const unsigned k[4], bool encipher) {
     for (size_t at = 0; at + 8 <= bytes.size(); at += 8) {
         uint32_t v[2];
@@ -131,7 +131,7 @@ void ReferenceBlocks(std::string& bytes, const unsigned k[4], bool encipher) {
 
 const unsigned k_Key[4] = {0x01234567u, 0x89ABCDEFu, 0xFEDCBA98u, 0x76543210u};
 
-TEST(TEA, MatchesThePublishedVectorAndTheReference) {
+TEST(TEA, MatchesThePublishedVectorAndDeciphersBack) {
     const unsigned zero[4] = {0, 0, 0, 0};
     unsigned block[2] = {0, 0};
     EncipherTEA32(block, block, zero);
@@ -139,16 +139,6 @@ TEST(TEA, MatchesThePublishedVectorAndTheReference) {
     EXPECT_EQ(block[1], 0x94BAA940u);
     DecipherTEA32(block, block, zero);
     EXPECT_EQ(block[0] | block[1], 0u);
-    for (const unsigned* key : {zero, k_Key}) {
-        std::string bytes = Pattern().substr(0, 64), expected = bytes;
-        ReferenceBlocks(expected, key, true);
-        for (size_t at = 0; at < bytes.size(); at += 8) {
-            unsigned in[2], out[2];
-            std::memcpy(in, bytes.data() + at, 8);
-            EncipherTEA32(in, out, key);
-            EXPECT_EQ(std::memcmp(out, expected.data() + at, 8), 0) << at;
-        }
-    }
 }
 
 TEST(StreamPipeCipherTEA, PadsTheLastBlockWithZeros) {
@@ -349,6 +339,11 @@ TEST(StreamPipeCompressZ, PeeksSkipsAndRestartsFromTheBeginningOnly) {
     EXPECT_EQ(pipe->SeekCompressed(0, SeekEnd), static_cast<int64_t>(gzip.size()));
     EXPECT_EQ(pipe->Read(), -1);
     EXPECT_EQ(pipe->Write("x", 1), 0);
+    // A missing inner pipe reads as empty in every filter.
+    for (StreamPipe* empty : {static_cast<StreamPipe*>(StreamPipeCompressZ::Create(nullptr)),
+                              static_cast<StreamPipe*>(StreamPipeCipherTEA::Create(nullptr, k_Key)),
+                              static_cast<StreamPipe*>(StreamPipeChunk::Create(nullptr, 0, 9))})
+        EXPECT_EQ(Obj<StreamPipe>(empty)->Read(), -1);
     const std::string warning = ": random seek within compressed file not supported.";
     EXPECT_EQ(capture.Messages(),
               (std::vector<std::string>{"[Warn ]StreamPipeCompressZ::Seek" + warning,

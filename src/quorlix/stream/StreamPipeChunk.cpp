@@ -1,5 +1,7 @@
 #include "quorlix/stream/StreamPipeChunk.h"
 
+#include "quorlix/stream/StreamPipeNull.h"
+
 namespace Quorlix {
 
 StreamPipeChunk* StreamPipeChunk::Create(StreamPipe* inner, int64_t start, int64_t length) {
@@ -7,7 +9,8 @@ StreamPipeChunk* StreamPipeChunk::Create(StreamPipe* inner, int64_t start, int64
 }
 
 StreamPipeChunk::StreamPipeChunk(StreamPipe* inner, int64_t start, int64_t length)
-    : m_Inner(inner), m_Start(start > 0 ? start : 0), m_Length(length > 0 ? length : 0) {
+    : m_Inner(inner != nullptr ? inner : StreamPipeNull::GetSingleton()),
+      m_Start(start > 0 ? start : 0), m_Length(length > 0 ? length : 0) {
     // start + length must stay a valid inner position.
     if (m_Length > INT64_MAX - m_Start)
         m_Length = INT64_MAX - m_Start;

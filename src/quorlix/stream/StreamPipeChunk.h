@@ -14,8 +14,8 @@ namespace Quorlix {
 
 class StreamPipeChunk final : public StreamPipe {
 public:
-    /// The bytes [start, start + length) of `inner`, which the chunk holds a
-    /// reference to. A negative start or length counts as 0, and the range is cut
+    /// The bytes [start, start + length) of `inner`, which the chunk holds a reference to (a
+    /// null pipe reads as empty). A negative start or length counts as 0, and the range is cut
     /// where 64 bits end.
     static StreamPipeChunk* Create(StreamPipe* inner, int64_t start, int64_t length);
     StreamPipeChunk(StreamPipe* inner, int64_t start, int64_t length);

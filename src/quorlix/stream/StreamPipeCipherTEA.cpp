@@ -1,5 +1,7 @@
 #include "quorlix/stream/StreamPipeCipherTEA.h"
 
+#include "quorlix/stream/StreamPipeNull.h"
+
 #include "quorlix/core/LogStream.h"
 #include "quorlix/platform/Memory.h"
 #include "quorlix/platform/OutOfMemory.h"
@@ -128,7 +130,8 @@ StreamPipeCipherTEA* StreamPipeCipherTEA::Create(StreamPipe* inner, const unsign
 }
 
 StreamPipeCipherTEA::StreamPipeCipherTEA(StreamPipe* inner, const unsigned key[4])
-    : m_Inner(inner), m_Key{key[0], key[1], key[2], key[3]} {
+    : m_Inner(inner != nullptr ? inner : StreamPipeNull::GetSingleton()), m_Key{key[0], key[1],
+                                                                                key[2], key[3]} {
     auto* pages = static_cast<unsigned char*>(Platform::AllocatePages(k_PagesSize));
     if (pages == nullptr)
         Platform::ReportOutOfMemory();

@@ -20,7 +20,7 @@ class StreamPipeCipherTEA final : public StreamPipe {
 public:
     static constexpr int k_BufferSize = 8192;
 
-    /// Holds a reference to `inner` and a copy of the key.
+    /// Holds a reference to `inner` (null reads as empty) and a copy of the key.
     static StreamPipeCipherTEA* Create(StreamPipe* inner, const unsigned key[4]);
     StreamPipeCipherTEA(StreamPipe* inner, const unsigned key[4]);
     /// Writes the pending blocks, the last one padded with zero bytes, so a

@@ -1,5 +1,7 @@
 #include "quorlix/stream/StreamPipeCompressZ.h"
 
+#include "quorlix/stream/StreamPipeNull.h"
+
 #include "quorlix/core/LogStream.h"
 #include "quorlix/platform/Memory.h"
 #include "quorlix/platform/OutOfMemory.h"
@@ -33,7 +35,8 @@ StreamPipeCompressZ* StreamPipeCompressZ::Create(StreamPipe* inner) {
     return NewObject<StreamPipeCompressZ>(inner);
 }
 
-StreamPipeCompressZ::StreamPipeCompressZ(StreamPipe* inner) : m_Inner(inner) {
+StreamPipeCompressZ::StreamPipeCompressZ(StreamPipe* inner)
+    : m_Inner(inner != nullptr ? inner : StreamPipeNull::GetSingleton()) {
     auto* pages = static_cast<unsigned char*>(Platform::AllocatePages(k_BufferSize + k_InputSize));
     m_Stream = static_cast<z_stream*>(Platform::HeapAllocate(sizeof(z_stream)));
     if (pages == nullptr || m_Stream == nullptr)

@@ -21,7 +21,7 @@ public:
     static constexpr int k_BufferSize = 8192;
     static constexpr int k_InputSize = 16384;
 
-    /// Holds a reference to `inner` and reads the first member's header from it.
+    /// Holds a reference to `inner` (null reads as empty) and reads the first member's header.
     static StreamPipeCompressZ* Create(StreamPipe* inner);
     explicit StreamPipeCompressZ(StreamPipe* inner);
     ~StreamPipeCompressZ() override;
