@@ -1,9 +1,13 @@
 // quorlix: the command-line program of the engine runtime.
 
+#include "KxpCommand.h"
+#include "ToolLog.h"
 #include "quorlix/Quorlix.h"
 
+#include <CLI/CLI.hpp>
+
 #include <cstdio>
-#include <cstring>
+#include <functional>
 
 using namespace Quorlix;
 
@@ -39,17 +43,37 @@ int Demo() {
     return 0;
 }
 
-void Usage() {
-    std::fputs("usage: quorlix --version | demo\n", stderr);
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc == 2 && (std::strcmp(argv[1], "--version") == 0 || std::strcmp(argv[1], "version") == 0))
+    CLI::App app("quorlix: the command-line program of the Quorlix engine runtime", "quorlix");
+    std::function<int()> action;
+    bool version = false;
+    bool verbose = false;
+    app.add_flag("--version", version, "Print the program and library versions");
+    app.add_flag("-v,--verbose", verbose, "Show every line the library logs");
+    app.add_subcommand("version", "Print the program and library versions")->callback([&] {
+        version = true;
+    });
+    app.add_subcommand("demo", "A short tour of the string layer")->callback([&] {
+        action = Demo;
+    });
+    QuorlixTool::AddKxpCommand(app, action);
+    app.require_subcommand(0, 1);
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& error) {
+        // Help is an answer, anything else is wrong use.
+        return app.exit(error) == 0 ? 0 : 2;
+    }
+    if (version)
         return PrintVersion();
-    if (argc == 2 && std::strcmp(argv[1], "demo") == 0)
-        return Demo();
-    Usage();
-    return 2;
+    if (!action) {
+        std::fputs(app.help().c_str(), stderr);
+        return 2;
+    }
+    QuorlixTool::RouteLibraryLog(verbose);
+    const int status = action();
+    QuorlixTool::UnrouteLibraryLog();
+    return status;
 }

@@ -1,0 +1,89 @@
+#include "ToolLog.h"
+
+#include "ProgressBar.h"
+#include "quorlix/core/CriticalSection.h"
+#include "quorlix/core/LogStream.h"
+
+#include <cstring>
+#include <string>
+
+using namespace Quorlix;
+
+namespace QuorlixTool {
+
+namespace {
+
+// Receives the log's text with its "[Warn ]" tags and passes whole lines on. A line without a
+// tag continues the message before it and shares its fate.
+class ErrorLinePipe final : public StreamPipe {
+public:
+    explicit ErrorLinePipe(bool verbose) : m_Verbose(verbose) {}
+
+    void Lock() override { m_Section.Enter(); }
+    void Unlock() override { m_Section.Leave(); }
+    int Read(void*, int) override { return 0; }
+    int Read() override { return -1; }
+    int Peek() override { return -1; }
+    int PeekAt(int) override { return -1; }
+    int Skip(int) override { return 0; }
+    int Write(const void* data, int n) override {
+        CriticalSectionLock lock(m_Section);
+        const char* text = static_cast<const char*>(data);
+        for (int i = 0; i < n; ++i) {
+            if (text[i] != '\n') {
+                m_Line += text[i];
+                continue;
+            }
+            EmitLine();
+        }
+        return n;
+    }
+    void Flush() override {}
+    int64_t Seek(int64_t, int) override { return -1; }
+    int64_t SeekCompressed(int64_t, int) override { return -1; }
+    void GetFileTime(uint64_t& created, uint64_t& accessed, uint64_t& written) override {
+        created = accessed = written = 0;
+    }
+    bool SetFileTime(uint64_t, uint64_t, uint64_t) override { return false; }
+
+private:
+    void EmitLine() {
+        static const struct {
+            const char* m_Tag;
+            const char* m_Word;
+            bool m_Always;
+        } k_Levels[] = {{"[Debug]", "debug: ", false}, {"[Info ]", "", false},
+                        {"[Note ]", "note: ", false},  {"[Warn ]", "warning: ", true},
+                        {"[Error]", "error: ", true},  {"[Fatal]", "error: ", true}};
+        std::string line = m_Line;
+        m_Line.clear();
+        for (const auto& level : k_Levels) {
+            if (line.compare(0, 7, level.m_Tag) == 0) {
+                m_Showing = level.m_Always || m_Verbose;
+                line = level.m_Word + line.substr(7);
+                break;
+            }
+        }
+        if (m_Showing)
+            ProgressBar::PrintLine(line);
+    }
+
+    CriticalSection m_Section;
+    bool m_Verbose;
+    bool m_Showing = false;
+    std::string m_Line;
+};
+
+} // namespace
+
+void RouteLibraryLog(bool verbose) {
+    LogStream::SetLogFormat(LogStream::FormatBrackets | LogStream::FormatLevel |
+                            LogStream::FormatWholeLevel);
+    Xerr.SetStreamPipe(NewObject<ErrorLinePipe>(verbose));
+}
+
+void UnrouteLibraryLog() {
+    Xerr.SetStreamPipe(nullptr);
+}
+
+} // namespace QuorlixTool
