@@ -292,6 +292,12 @@ TEST(Archive, ReadsListsAndDatesWhatItWrote) {
     keyless->Close();
     ReadMember(*keyless, "docs/33.bin", &result);
     EXPECT_EQ(result, RArchiveNotOpen);
+    // A default key reaches archives opened after it is set.
+    EXPECT_EQ(Archive::SetDefaultKey(String("xyz")), RArchiveInvalidKey);
+    EXPECT_EQ(Archive::SetDefaultKey(String(k_Key)), nullptr);
+    ASSERT_EQ(keyless->OpenExisting(String(path.c_str())), nullptr);
+    EXPECT_EQ(Archive::SetDefaultKey(String("")), nullptr);
+    EXPECT_EQ(ReadMember(*keyless, "secret.bin"), std::string("thirteen byte\0\0\0", 16));
     // Streams outlive their archive.
     Obj<StreamPipe> kept = archive->OpenStream(String("docs/packed.txt"), IOReadDefault, result);
     archive = nullptr;

@@ -1,5 +1,6 @@
 #include "quorlix/stream/Archive.h"
 
+#include "quorlix/core/CriticalSection.h"
 #include "quorlix/core/Hash.h"
 #include "quorlix/core/LogStream.h"
 #include "quorlix/core/MD5.h"
@@ -140,6 +141,16 @@ struct DirEntry {
 };
 
 enum class OpenState { Closed, Reading, Update };
+
+CriticalSection& DefaultKeySection() {
+    static CriticalSection s_Section;
+    return s_Section;
+}
+
+std::string& DefaultKey() {
+    static std::string s_Key;
+    return s_Key;
+}
 
 } // namespace
 
@@ -692,6 +703,22 @@ Result Archive::OpenExisting(const StringRef& archivePath) {
     }
     m_State->m_HasOldFile = true;
     m_State->m_Open = OpenState::Reading;
+    DefaultKeySection().Enter();
+    if (!DefaultKey().empty()) {
+        m_State->m_CryptMode = CryptModeTEA;
+        m_State->m_Key = DefaultKey();
+    }
+    DefaultKeySection().Leave();
+    return nullptr;
+}
+
+Result Archive::SetDefaultKey(const StringRef& key) {
+    unsigned words[4];
+    if (key.Size() != 0 && !ParseArchiveKey(key, words))
+        return RArchiveInvalidKey;
+    DefaultKeySection().Enter();
+    DefaultKey() = ToStd(key);
+    DefaultKeySection().Leave();
     return nullptr;
 }
 

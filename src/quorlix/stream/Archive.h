@@ -119,6 +119,11 @@ public:
     /// information level when it is a failure. `flags` is reserved (0).
     static Result TestExisting(const StringRef& archivePath, unsigned flags);
 
+    /// The key that archives opened afterwards start with (crypt mode TEA), so that enciphered
+    /// members read through the storage layer; empty clears it. RArchiveInvalidKey, with the
+    /// old key kept, for a key that is neither empty nor 32 hexadecimal digits. Thread-safe.
+    static Result SetDefaultKey(const StringRef& key);
+
     /// Opens an existing archive for update: Close writes it anew from its members (copied
     /// byte for byte) and the files added since.
     Result OpenUpdate(const StringRef& archivePath);
