@@ -532,6 +532,16 @@ TEST(Archive, AnswersDamagedIndexAndMembers) {
     ReadMember(*OpenForReading(damaged), "empty.txt", &result);
     EXPECT_EQ(result, RArchiveCorrupted);
 
+    // An enciphered member cut to 13 bytes: one whole block deciphers, the rest passes as it is.
+    patched = bytes;
+    Put64(patched, root + 64 + 64 + 48, 13);
+    Put64(patched, firstChunk + 64 + 8, 13);
+    WriteFileBytes(damaged, patched);
+    const std::string cutMember = ReadMember(*OpenForReading(damaged), "secret.bin", &result);
+    EXPECT_EQ(result, nullptr);
+    EXPECT_EQ(cutMember.substr(0, 8), "thirteen");
+    EXPECT_EQ(cutMember.size(), 13u);
+
     // One digest field right and the other wrong still fails verification.
     patched = bytes;
     patched[80] ^= 1;
