@@ -138,7 +138,7 @@ TEST(KxpTool, RefusesMemberNamesThatLeaveTheFolderAndExtractsTheRest) {
     EXPECT_TRUE(Contains(extract.m_Err, "kxp extract: refused \"sub/q\\x1B[2J\": control "))
         << extract.m_Err;
     EXPECT_TRUE(Contains(extract.m_Err, "the folder \"sub\" lists a member with a name that "
-                                        "cannot be extracted (ArchiveIllegalPathDot)"))
+                                        "cannot be used (ArchiveIllegalPathDot)"))
         << extract.m_Err;
     EXPECT_EQ(ReadFileBytes(folder / "out/inner/a.txt"), "payload");
     EXPECT_EQ(ReadFileBytes(folder / "out/inner/sub/b.txt"), "payload");

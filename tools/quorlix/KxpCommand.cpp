@@ -283,28 +283,73 @@ int RunAdd(const Options& options) {
 
 // ---- list, verify -----------------------------------------------------------------------------
 
+// The members of `folder` ("" for the root), folders ending in '/', in the archive's order;
+// with `recursive` each folder is followed by its own members. The walk lists one folder at a
+// time, so a folder whose listing stops at a bad name leaves the others listed; it needs no
+// recursion however deep the archive nests. The number of folders that stopped early.
+int ListMembers(Archive& archive, const std::string& folder, bool recursive, const char* command,
+                std::vector<std::string>& members) {
+    struct Level {
+        std::vector<std::string> m_Names;
+        size_t m_Next = 0;
+    };
+    std::vector<Level> levels;
+    int failed = 0;
+    const auto enter = [&](const std::string& name) {
+        Array<String> names;
+        const Result result = archive.ListFiles(names, ToString(name), 0);
+        Level level;
+        for (const String& entry : names)
+            level.m_Names.push_back(ToStd(entry));
+        levels.push_back(static_cast<Level&&>(level));
+        if (result == RArchiveFileNotFound && name == folder) {
+            Report(command, "no folder " + Quoted(folder) + " in the archive");
+            ++failed;
+        } else if (result != nullptr) {
+            Report(command, "the folder " + Quoted(name.empty() ? "/" : name) +
+                                " lists a member with a name that cannot be used (" + result +
+                                "); the members it lists after that are skipped");
+            ++failed;
+        }
+    };
+    enter(folder);
+    while (!levels.empty()) {
+        Level& top = levels.back();
+        if (top.m_Next == top.m_Names.size()) {
+            levels.pop_back();
+            continue;
+        }
+        const std::string name = top.m_Names[top.m_Next++];
+        members.push_back(name);
+        if (recursive && !name.empty() && name.back() == '/')
+            enter(name.substr(0, name.size() - 1));
+    }
+    return failed;
+}
+
 int RunList(const Options& options) {
     const char* command = "list";
     Obj<Archive> archive = OpenForReading(options, command);
     if (!archive)
         return 1;
-    Array<String> names;
-    const Result listed =
-        archive->ListFiles(names, ToString(options.m_Folder),
-                           options.m_Recursive ? unsigned{Archive::ListRecursive} : 0u);
+    std::vector<std::string> names;
+    const int failed = ListMembers(*archive, options.m_Folder, options.m_Recursive, command, names);
     std::printf("%12s %12s %-5s %-19s  %s\n", "size", "stored", "flags", "time (UTC)", "name");
-    for (const String& entry : names) {
-        const std::string name = ToStd(entry);
-        if (!name.empty() && name.back() == '/') {
+    for (const std::string& name : names) {
+        const String entry = ToString(name);
+        // Names come from the archive: quoted when they hold control bytes.
+        const std::string quoted = Quoted(name);
+        const std::string shown = quoted.size() == name.size() + 2 ? name : quoted;
+        if (name.back() == '/') {
             int64_t first = 0, second = 0;
             archive->GetFileTime(entry, first, second);
             std::printf("%12s %12s %-5s %-19s  %s\n", "-", "-", "dir", FormatTime(second).c_str(),
-                        name.c_str());
+                        shown.c_str());
             continue;
         }
         Archive::FileInfo info;
         if (Result result = archive->GetFileInfo(entry, info)) {
-            Report(command, Quoted(name) + ": " + result);
+            Report(command, quoted + ": " + result);
             continue;
         }
         const bool compressed = (info.m_Flags & Archive::FlagCompressionMask) != 0;
@@ -319,13 +364,9 @@ int RunList(const Options& options) {
         const std::string flags = std::string(compressed ? "z" : "-") + (enciphered ? "t" : "-");
         std::printf("%12s %12llu %-5s %-19s  %s\n", size.c_str(),
                     static_cast<unsigned long long>(info.m_StoredLength), flags.c_str(),
-                    FormatTime(info.m_Second).c_str(), name.c_str());
+                    FormatTime(info.m_Second).c_str(), shown.c_str());
     }
-    if (listed != nullptr) {
-        Report(command, "the listing stopped early: " + std::string(listed));
-        return 1;
-    }
-    return 0;
+    return failed > 0 ? 1 : 0;
 }
 
 int RunVerify(const Options& options) {
@@ -343,34 +384,6 @@ int RunVerify(const Options& options) {
 }
 
 // ---- extract, cat -----------------------------------------------------------------------------
-
-// Every member below the root, folders ending in '/'. Listing goes folder by folder, so that a
-// folder whose listing stops at a bad name still leaves the others to extract.
-int ListAll(Archive& archive, std::vector<std::string>& members) {
-    int failed = 0;
-    std::vector<std::string> folders = {""};
-    while (!folders.empty()) {
-        const std::string folder = folders.back();
-        folders.pop_back();
-        Array<String> names;
-        const Result result = archive.ListFiles(names, ToString(folder), 0);
-        for (const String& entry : names) {
-            std::string name = ToStd(entry);
-            members.push_back(name);
-            if (!name.empty() && name.back() == '/') {
-                name.pop_back();
-                folders.push_back(name);
-            }
-        }
-        if (result != nullptr) {
-            Report("extract", "the folder " + Quoted(folder.empty() ? "/" : folder) +
-                                  " lists a member with a name that cannot be extracted (" +
-                                  result + "); the members it lists after that are skipped");
-            ++failed;
-        }
-    }
-    return failed;
-}
 
 int RunExtract(const Options& options) {
     const char* command = "extract";
@@ -390,7 +403,7 @@ int RunExtract(const Options& options) {
         return 1;
     }
     std::vector<std::string> members;
-    int failed = ListAll(*archive, members);
+    int failed = ListMembers(*archive, "", true, command, members);
     ProgressBar bar("extract", members.size());
     uint64_t done = 0;
     for (std::string name : members) {
