@@ -201,8 +201,10 @@ int RunCreate(const Options& options) {
             ++refused;
         }
     }
-    if (refused > 0 || !ApplyWriteTime(*archive, command))
+    if (refused > 0)
         return 1;
+    if (!ApplyWriteTime(*archive, command))
+        return 2;
     if (Result result = archive->OpenNew(ToString(options.m_Archive))) {
         Report(command, "cannot create " + Quoted(options.m_Archive) + ": " + result);
         return 1;
@@ -258,7 +260,7 @@ int RunAdd(const Options& options) {
         return 1;
     }
     if (!ApplyWriteTime(*archive, command))
-        return 1;
+        return 2;
     if (Result result = archive->OpenUpdate(ToString(options.m_Archive))) {
         Report(command, "cannot open " + Quoted(options.m_Archive) + ": " + result);
         return 1;
@@ -525,7 +527,8 @@ void AddKxpCommand(CLI::App& app, std::function<int()>& action) {
     extract->add_option("DIR", options->m_Folder, "Folder to unpack into")->required();
     keyOption(extract, "Key of enciphered members");
     extract->footer("Members whose names would leave DIR are refused and named; the others are "
-                    "extracted. Unpack into a new folder: links already in DIR are followed.");
+                    "extracted. The digests are checked first: a damaged archive is not unpacked. "
+                    "Unpack into a new folder: links already in DIR are followed.");
     run(extract, RunExtract);
 
     CLI::App* cat = kxp->add_subcommand("cat", "Write one member to standard output");
