@@ -351,6 +351,27 @@ TEST(StreamPipeCompressZ, PeeksSkipsAndRestartsFromTheBeginningOnly) {
                                         "[Warn ]StreamPipeCompressZ::SeekCompressed" + warning}));
 }
 
+TEST(FilterPipes, StackAsArchiveMembersDo) {
+    // gzip data enciphered (and so padded to whole blocks) inside a larger file: chunk, then
+    // cipher, then decoder give back exactly the text.
+    const std::string text = Pattern(), gzip = GzipProgram(text);
+    Obj<StreamPipeMemory> file = Memory("head");
+    file->Seek(0, SeekEnd);
+    {
+        Obj<StreamPipeCipherTEA> cipher = StreamPipeCipherTEA::Create(file, k_Key);
+        cipher->Write(gzip.data(), static_cast<int>(gzip.size()));
+    }
+    const int64_t stored = file->GetSize() - 4;
+    ASSERT_EQ(stored % 8, 0);
+    file->Write("tail", 4);
+    Obj<StreamPipeChunk> chunk = StreamPipeChunk::Create(file, 4, stored);
+    ASSERT_EQ(chunk->Seek(0, SeekBegin), 0);
+    Obj<StreamPipeCompressZ> pipe =
+        StreamPipeCompressZ::Create(StreamPipeCipherTEA::Create(chunk, k_Key));
+    EXPECT_TRUE(ReadAll(*pipe, 1000) == text);
+    EXPECT_FALSE(pipe->IsDamaged());
+}
+
 TEST(StreamPipeCompressZ, StreamsAGigabyteOfZerosAsItIsRead) {
     // One gigabyte of zeros deflates to about a megabyte; reading a megabyte of it must not
     // inflate more than a sliver of the input.
