@@ -3,8 +3,9 @@
 #   cmake -DROOT=<folder holding quorlix/> -P CheckIncludes.cmake
 #
 # Every file under quorlix/ may include only the standard C and C++ headers below and the
-# library's own headers ("quorlix/..."). The sources of quorlix/platform/ are exempt; its public
-# headers are not, since whatever they include reaches the rest of the library.
+# library's own headers ("quorlix/..."); sources (not headers) may also include the portable
+# libraries the library links privately (zlib). The sources of quorlix/platform/ are exempt; its
+# public headers are not, since whatever they include reaches the rest of the library.
 cmake_minimum_required(VERSION 3.25)
 
 get_filename_component(ROOT "${ROOT}" ABSOLUTE)
@@ -30,6 +31,9 @@ set(standard_headers
     assert.h ctype.h errno.h fenv.h float.h inttypes.h limits.h locale.h math.h setjmp.h
     stdarg.h stdbool.h stddef.h stdint.h stdio.h stdlib.h string.h time.h uchar.h wchar.h
     wctype.h)
+
+# Portable third-party libraries linked privately: allowed in sources, never in public headers.
+set(private_library_headers zlib.h)
 
 file(GLOB_RECURSE files RELATIVE "${ROOT}" "${ROOT}/quorlix/*")
 list(SORT files)
@@ -61,6 +65,10 @@ foreach(file IN LISTS files)
             continue()
         endif()
         if(target MATCHES "^<" AND name IN_LIST standard_headers)
+            continue()
+        endif()
+        if(target MATCHES "^<" AND name IN_LIST private_library_headers
+           AND NOT file MATCHES "\\.(h|hh|hpp|inl)$")
             continue()
         endif()
         message("${file}:${number}: ${target} is not an allowed header (standard C or C++, "

@@ -84,16 +84,6 @@ Obj<Archive> OpenForReading(const std::string& path, Result* outcome = nullptr) 
     return archive;
 }
 
-// What a reader sees of a stored file: enciphered members that were not compressed come back
-// padded with zeros to a multiple of 8.
-bool Matches(const std::string& read, const Member& m) {
-    if (read.size() < m.m_Bytes.size() || read.compare(0, m.m_Bytes.size(), m.m_Bytes) != 0)
-        return false;
-    const std::string rest = read.substr(m.m_Bytes.size());
-    return rest.empty() ||
-           (m.m_Encipher && read.size() % 8 == 0 && rest.size() < 8 && rest == std::string(rest.size(), '\0'));
-}
-
 std::string Compressible(size_t n) {
     std::string text;
     while (text.size() < n)
@@ -238,7 +228,7 @@ TEST(Archive, ReadsListsAndDatesWhatItWrote) {
     ASSERT_EQ(Pack(dir, path, k_GoldenTree), nullptr);
     Obj<Archive> archive = OpenForReading(path);
     for (const Member& m : k_GoldenTree)
-        EXPECT_TRUE(Matches(ReadMember(*archive, m.m_Path), m)) << m.m_Path;
+        EXPECT_EQ(ReadMember(*archive, m.m_Path), m.m_Bytes) << m.m_Path;
 
     Array<String> all;
     ASSERT_EQ(archive->ListFiles(all, String(""), Archive::ListRecursive), nullptr);
@@ -297,7 +287,20 @@ TEST(Archive, ReadsListsAndDatesWhatItWrote) {
     EXPECT_EQ(Archive::SetDefaultKey(String(k_Key)), nullptr);
     ASSERT_EQ(keyless->OpenExisting(String(path.c_str())), nullptr);
     EXPECT_EQ(Archive::SetDefaultKey(String("")), nullptr);
-    EXPECT_EQ(ReadMember(*keyless, "secret.bin"), std::string("thirteen byte\0\0\0", 16));
+    EXPECT_EQ(ReadMember(*keyless, "secret.bin"), "thirteen byte");
+    // A wrong key: compressed members are caught by their missing gzip magic.
+    const std::vector<Member> packedSecret = {{"p.txt", Compressible(400), true, true}};
+    const std::string other = dir / "k.kxp";
+    ASSERT_EQ(Pack(dir, other, packedSecret), nullptr);
+    Obj<Archive> wrongKey = Archive::Create();
+    ASSERT_EQ(wrongKey->OpenExisting(String(other.c_str())), nullptr);
+    wrongKey->SetCryptMode(Archive::CryptModeTEA, 0, String("ffffffffffffffffffffffffffffffff"));
+    {
+        LogCapture log;
+        EXPECT_EQ(ReadMember(*wrongKey, "p.txt", &result), "");
+        EXPECT_EQ(result, RArchiveInvalidKey);
+    }
+    EXPECT_EQ(ReadMember(*OpenForReading(other), "p.txt"), Compressible(400));
     // Streams outlive their archive.
     Obj<StreamPipe> kept = archive->OpenStream(String("docs/packed.txt"), IOReadDefault, result);
     archive = nullptr;
@@ -327,7 +330,7 @@ TEST(Archive, RoundTripsRandomTreesInEveryMode) {
     EXPECT_EQ(Archive::TestExisting(String(path.c_str()), 0), nullptr);
     Obj<Archive> archive = OpenForReading(path);
     for (const Member& m : members)
-        EXPECT_TRUE(Matches(ReadMember(*archive, m.m_Path), m)) << m.m_Path;
+        EXPECT_EQ(ReadMember(*archive, m.m_Path), m.m_Bytes) << m.m_Path;
 
     // Several threads read different members of one archive at once.
     std::vector<std::thread> threads;
@@ -336,7 +339,7 @@ TEST(Archive, RoundTripsRandomTreesInEveryMode) {
         threads.emplace_back([&, t] {
             for (int round = 0; round < 3; ++round)
                 for (size_t i = t; i < members.size(); i += 4)
-                    if (!Matches(ReadMember(*archive, members[i].m_Path), members[i]))
+                    if (ReadMember(*archive, members[i].m_Path) != members[i].m_Bytes)
                         ++wrong;
         });
     for (std::thread& thread : threads)
@@ -363,9 +366,14 @@ TEST(Archive, UpdateKeepsOldMembersByteForByte) {
     }
     Obj<Archive> archive = OpenForReading(path);
     for (const Member& m : k_GoldenTree)
-        EXPECT_TRUE(Matches(ReadMember(*archive, m.m_Path), m)) << m.m_Path;
+        EXPECT_EQ(ReadMember(*archive, m.m_Path), m.m_Bytes) << m.m_Path;
     for (const Member& m : added)
         EXPECT_EQ(ReadMember(*archive, m.m_Path), m.m_Bytes) << m.m_Path;
+
+    // The rewritten archive keeps the old file's permissions.
+    std::filesystem::permissions(path, std::filesystem::perms(0640));
+    ASSERT_EQ(Pack(dir, path, {{"more.txt", "x"}}, true), nullptr);
+    EXPECT_EQ(std::filesystem::status(path).permissions(), std::filesystem::perms(0640));
 
     // Adding a name twice, into a missing folder, or to a closed archive is refused.
     Obj<Archive> again = Archive::Create();
@@ -376,9 +384,10 @@ TEST(Archive, UpdateKeepsOldMembersByteForByte) {
               RArchiveFileNotFound);
     EXPECT_EQ(again->AddFile(String("docs/"), String(path.c_str()), String(), nullptr),
               RArchiveIllegalPathEmpty);
+    const std::string unchanged = ReadFileBytes(path);
     again->Close();
+    EXPECT_EQ(ReadFileBytes(path), unchanged);
     EXPECT_EQ(again->AddFile(String("x"), String(path.c_str()), String(), nullptr), RArchiveNotOpen);
-    EXPECT_EQ(ReadFileBytes(path), after);
 }
 
 // A source that changes size between AddFile and Close is written with its recorded length, and
@@ -541,6 +550,12 @@ TEST(Archive, AnswersDamagedIndexAndMembers) {
     EXPECT_EQ(result, nullptr);
     EXPECT_EQ(cutMember.substr(0, 8), "thirteen");
     EXPECT_EQ(cutMember.size(), 13u);
+    // Archives that do not record the length before enciphering read whole blocks.
+    patched = bytes;
+    Put64(patched, firstChunk + 64 + 16, 0);
+    WriteFileBytes(damaged, patched);
+    EXPECT_EQ(ReadMember(*OpenForReading(damaged), "secret.bin"),
+              std::string("thirteen byte\0\0\0", 16));
 
     // One digest field right and the other wrong still fails verification.
     patched = bytes;
@@ -556,6 +571,28 @@ TEST(Archive, AnswersDamagedIndexAndMembers) {
     EXPECT_NE(log.Text().find("damaged archive: FILE data invalid, MD5 mismatch, file #4"),
               std::string::npos);
     EXPECT_NE(log.Text().find("Archive::TestExisting: returns ArchiveCorrupted for"),
+              std::string::npos);
+}
+
+TEST(Archive, ListingStopsAtOrSkipsHostileNames) {
+    TempDir dir;
+    const std::string path = dir / "h.kxp";
+    ASSERT_EQ(Pack(dir, path, k_GoldenTree), nullptr);
+    std::string bytes = ReadFileBytes(path);
+    bytes[bytes.find("empty.txt") + 3] = ':'; // "emp:y.txt"
+    WriteFileBytes(path, bytes);
+    Obj<Archive> archive = OpenForReading(path);
+    LogCapture log;
+    Array<String> names;
+    EXPECT_EQ(archive->ListFiles(names, String(""), Archive::ListRecursive),
+              RArchiveIllegalPathCharacter);
+    EXPECT_EQ(names.Size(), 5); // the folders and their files come first
+    Array<String> rest;
+    EXPECT_EQ(archive->ListFiles(rest, String(""), Archive::ListRecursive | Archive::ListSkipInvalid),
+              RArchiveIllegalPathCharacter);
+    EXPECT_EQ(rest.Size(), 6);
+    EXPECT_EQ(rest[5], "secret.bin");
+    EXPECT_NE(log.Text().find("Archive: security file path error. Skipped \"emp:y.txt\"."),
               std::string::npos);
 }
 

@@ -286,9 +286,9 @@ int RunAdd(const Options& options) {
 // ---- list, verify -----------------------------------------------------------------------------
 
 // The members of `folder` ("" for the root), folders ending in '/', in the archive's order;
-// with `recursive` each folder is followed by its own members. The walk lists one folder at a
-// time, so a folder whose listing stops at a bad name leaves the others listed; it needs no
-// recursion however deep the archive nests. The number of folders that stopped early.
+// with `recursive` each folder is followed by its own members. Members whose names cannot be
+// used are left out (the library names each on standard error); the walk needs no recursion
+// however deep the archive nests. The number of folders that had such names.
 int ListMembers(Archive& archive, const std::string& folder, bool recursive, const char* command,
                 std::vector<std::string>& members) {
     struct Level {
@@ -299,7 +299,7 @@ int ListMembers(Archive& archive, const std::string& folder, bool recursive, con
     int failed = 0;
     const auto enter = [&](const std::string& name) {
         Array<String> names;
-        const Result result = archive.ListFiles(names, ToString(name), 0);
+        const Result result = archive.ListFiles(names, ToString(name), Archive::ListSkipInvalid);
         Level level;
         for (const String& entry : names)
             level.m_Names.push_back(ToStd(entry));
@@ -309,8 +309,8 @@ int ListMembers(Archive& archive, const std::string& folder, bool recursive, con
             ++failed;
         } else if (result != nullptr) {
             Report(command, "the folder " + Quoted(name.empty() ? "/" : name) +
-                                " lists a member with a name that cannot be used (" + result +
-                                "); the members it lists after that are skipped");
+                                " holds members with names that cannot be used (" + result +
+                                "); they are skipped");
             ++failed;
         }
     };
@@ -357,7 +357,7 @@ int RunList(const Options& options) {
         const bool compressed = (info.m_Flags & Archive::FlagCompressionMask) != 0;
         const bool enciphered = (info.m_Flags & Archive::FlagCipherMask) != 0;
         // A compressed member's own size is known only by decoding it.
-        std::string size = std::to_string(info.m_StoredLength);
+        std::string size = std::to_string(info.m_PlainLength);
         if (compressed) {
             Result result = nullptr;
             Obj<StreamPipe> pipe = archive->OpenStream(entry, IOReadDefault, result);

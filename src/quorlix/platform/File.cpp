@@ -5,6 +5,8 @@
 #include <cerrno>
 #include <climits>
 #include <csignal>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <dirent.h>
@@ -373,6 +375,26 @@ uint64_t CurrentFileTime() noexcept {
     timespec now{};
     ::clock_gettime(CLOCK_REALTIME, &now);
     return ToFileTime(now.tv_sec, now.tv_nsec);
+}
+
+bool SetPermissionsLike(FileHandle file, const char* likePath) noexcept {
+    struct stat like{};
+    mode_t mode;
+    if (likePath != nullptr && ::stat(likePath, &like) == 0) {
+        mode = like.st_mode & 07777;
+    } else {
+        // The umask can only be read by setting it; /proc shows it without that race.
+        mode_t mask = 022;
+        if (FILE* status = std::fopen("/proc/self/status", "re")) {
+            char line[128];
+            while (std::fgets(line, sizeof line, status) != nullptr)
+                if (std::strncmp(line, "Umask:", 6) == 0)
+                    mask = static_cast<mode_t>(std::strtoul(line + 6, nullptr, 8));
+            std::fclose(status);
+        }
+        mode = 0666 & ~mask;
+    }
+    return ::fchmod(Descriptor(file), mode) == 0;
 }
 
 bool SyncFile(FileHandle file) noexcept {

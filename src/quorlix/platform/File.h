@@ -73,6 +73,10 @@ void InstallBreakHandler(void (*onBreak)() noexcept);
 
 /// The current wall-clock time as a 100-ns count since 1601.
 uint64_t CurrentFileTime() noexcept;
+/// Gives a new file the permissions of the file at `likePath`, or when there is none, those a
+/// newly created file gets (0666 less the process's umask). For files made by
+/// CreateTemporaryFile, which starts them private, that are then renamed into place.
+bool SetPermissionsLike(FileHandle file, const char* likePath) noexcept;
 /// Forces the file's data to the disc.
 bool SyncFile(FileHandle file) noexcept;
 /// Removes a file (not a directory).

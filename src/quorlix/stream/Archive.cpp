@@ -450,6 +450,7 @@ public:
 
     // Syncs the new file and puts it in place of the archive.
     bool Commit(const std::string& archivePath) {
+        Platform::SetPermissionsLike(m_File, archivePath.c_str());
         if (!m_Good || !Platform::SyncFile(m_File))
             return false;
         Platform::CloseFile(m_File);
@@ -793,10 +794,33 @@ StreamPipe* Archive::OpenStream(const StringRef& path, unsigned ioMode, Result& 
     Obj<StreamPipe> pipe =
         StreamPipeChunk::Create(file, head + k_LongHead, static_cast<int64_t>(entry->m_StoredLength));
     pipe->SetFileTime(entry->m_Second, entry->m_First, entry->m_Second);
-    if (cipher == 1)
+    if (cipher == 1) {
         pipe = StreamPipeCipherTEA::Create(pipe, key);
-    if (compression == 1)
-        pipe = StreamPipeCompressZ::Create(pipe);
+        // Cut the block padding off when the head records the length before enciphering.
+        const uint64_t plain = GetU64(fileHead + 16);
+        if (plain != 0 && plain < entry->m_StoredLength && entry->m_StoredLength - plain < 8) {
+            pipe = StreamPipeChunk::Create(pipe, 0, static_cast<int64_t>(plain));
+            pipe->SetFileTime(entry->m_Second, entry->m_First, entry->m_Second);
+        }
+    }
+    if (compression == 1) {
+        Obj<StreamPipeCompressZ> decoder = StreamPipeCompressZ::Create(pipe);
+        // A compressed member always starts with the gzip magic: without it the member is
+        // damaged or, when enciphered, was deciphered with the wrong key.
+        if (decoder->IsTransparent() || decoder->IsDamaged()) {
+            if (cipher == 1) {
+                result = RArchiveInvalidKey;
+                Xerr.pLockWarn() << "Archive::OpenStream: ";
+                Xerr.pQuotedC(path, '"') << " does not decipher to compressed data: wrong key?";
+                Xerr.pLF();
+                Xerr.pUnlockMessage();
+            } else {
+                LogDamage("FILE compressed data invalid.");
+            }
+            return nullptr;
+        }
+        pipe = decoder.Get();
+    }
     result = nullptr;
     return pipe.Handover();
 }
@@ -811,8 +835,10 @@ Result Archive::GetFileInfo(const StringRef& path, FileInfo& info) const {
     info.m_StoredLength = entry->m_StoredLength;
     info.m_First = static_cast<int64_t>(entry->m_First);
     info.m_Second = static_cast<int64_t>(entry->m_Second);
+    info.m_PlainLength = entry->m_StoredLength;
     if (entry->m_Added) {
         info.m_Flags = entry->m_Flags;
+        info.m_PlainLength = entry->m_SourceLength;
         return nullptr;
     }
     Obj<StreamPipe> file = StreamPipeFileCache::Create(m_State->m_Path.c_str(), IOReadDefault);
@@ -823,6 +849,11 @@ Result Archive::GetFileInfo(const StringRef& path, FileInfo& info) const {
         ReadFully(*file, fileHead, k_LongHead) != k_LongHead || !HasMagic(fileHead, "FILE"))
         return RArchiveCorrupted;
     info.m_Flags = GetU32(fileHead + 28);
+    const uint64_t plain = GetU64(fileHead + 16);
+    info.m_PlainLength = (info.m_Flags & FlagCipherMask) != 0 && plain != 0 &&
+                                 plain < info.m_StoredLength && info.m_StoredLength - plain < 8
+                             ? plain
+                             : info.m_StoredLength;
     return nullptr;
 }
 
@@ -861,27 +892,44 @@ Result ListEntries(Archive& archive, const DirEntry& dir, const std::string& pre
             result = RArchiveIllegalPathEmpty;
         if (result != nullptr) {
             Xerr.pLockError() << "Archive: security file path error.";
+            if ((flags & Archive::ListSkipInvalid) != 0) {
+                Xerr << " Skipped ";
+                Xerr.pQuotedC(path.c_str(), static_cast<int>(path.size()), '"') << ".";
+            }
             Xerr.pLF();
             Xerr.pUnlockMessage();
         }
         return result;
     };
+    const bool skip = (flags & Archive::ListSkipInvalid) != 0;
+    Result skipped = nullptr;
     for (const auto& child : dir.m_Dirs) {
         const std::string path = prefix + child->m_Name;
-        if (Result result = check(path))
-            return result;
+        if (Result result = check(path)) {
+            if (!skip)
+                return result;
+            skipped = skipped != nullptr ? skipped : result;
+            continue;
+        }
         out.Add(String((path + "/").c_str()));
         if ((flags & Archive::ListRecursive) != 0)
-            if (Result result = ListEntries(archive, *child, path + "/", out, flags))
-                return result;
+            if (Result result = ListEntries(archive, *child, path + "/", out, flags)) {
+                if (!skip)
+                    return result;
+                skipped = skipped != nullptr ? skipped : result;
+            }
     }
     for (const FileEntry& file : dir.m_Files) {
         const std::string path = prefix + file.m_Name;
-        if (Result result = check(path))
-            return result;
+        if (Result result = check(path)) {
+            if (!skip)
+                return result;
+            skipped = skipped != nullptr ? skipped : result;
+            continue;
+        }
         out.Add(String(path.c_str()));
     }
-    return nullptr;
+    return skipped;
 }
 
 } // namespace
@@ -1090,6 +1138,8 @@ bool WriteNewChunk(ArchiveWriter& out, const FileEntry& file, const unsigned key
     unsigned char head[k_LongHead] = {};
     PutMagic(head, "FILE");
     PutU64(head + 8, file.m_StoredLength);
+    if ((file.m_Flags & Archive::FlagCipherTEA) != 0)
+        PutU64(head + 16, file.m_SourceLength);
     PutU32(head + 28, file.m_Flags);
     const uint64_t headPosition = out.Position();
     if (!out.Write(head, k_LongHead))

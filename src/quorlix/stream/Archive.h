@@ -10,6 +10,9 @@
 // letters) in a 32- or 64-byte head; all integers little-endian:
 //   ARCH head | INDX head | INDX body: TREE head, SDIR chunks in depth-first pre-order |
 //   DATA head | DATA body: FILE chunks (64-byte head, stored bytes, zero padding to 32).
+// Enciphered members are a whole number of 8-byte blocks; their length before enciphering is
+// kept in bytes 16-23 of the FILE head (0 in archives that do not record it, whose members then
+// read with up to 7 zero bytes appended).
 //
 // Paths inside an archive use '/' as separator, have no leading separator and are
 // case-sensitive byte strings.
@@ -64,8 +67,10 @@ public:
         CryptModeNone = 0,
         CryptModeTEA = 1, // TEA, electronic codebook, with the archive's key
     };
-    /// ListFiles flags.
-    enum : unsigned { ListRecursive = 0x1 };
+    /// ListFiles flags. ListSkipInvalid goes on past names that fail ValidateFileName (each is
+    /// logged with its name and left out) instead of ending the listing at the first; the
+    /// result is then the first such failure.
+    enum : unsigned { ListRecursive = 0x1, ListSkipInvalid = 0x2 };
     /// FILE head flag bits.
     enum : unsigned {
         FlagCompressionMask = 0x07,
@@ -135,6 +140,8 @@ public:
     /// What the index and the FILE head say about a stored file.
     struct FileInfo {
         uint64_t m_StoredLength = 0; // bytes after the FILE head, without padding
+        uint64_t m_PlainLength = 0;  // bytes before enciphering (the stored length when not
+                                     // enciphered or not recorded)
         unsigned m_Flags = 0;        // FILE head storage flags
         int64_t m_First = 0;         // the record's two times
         int64_t m_Second = 0;

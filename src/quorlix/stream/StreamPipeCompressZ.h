@@ -53,6 +53,8 @@ public:
         return m_Inner->SetFileTime(created, accessed, written);
     }
 
+    /// Whether the data did not begin with the gzip magic and passes through as it is.
+    bool IsTransparent() const noexcept { return m_Transparent; }
     /// Whether decoding stopped at corrupt or truncated data rather than at the
     /// end.
     bool IsDamaged() const noexcept { return m_Status == StatusDamaged; }
