@@ -484,11 +484,6 @@ void LogWriteFailure(const std::string& path, const char* what) {
     Xerr.pUnlockMessage();
 }
 
-struct Layout {
-    Bytes m_Index;         // TREE head and SDIR chunks
-    uint64_t m_DataLength = 0;
-};
-
 // Gives every file its chunk offset, in the order the chunks are written: pre-order over the
 // directories, files in record order.
 void AssignOffsets(DirEntry& dir, uint64_t& offset) {
