@@ -95,9 +95,14 @@ TEST(Library, InitialisesOnFirstCallAndDeInitialisesOnLast) {
     all.insert(all.end(), {"ExitStorage(0)", "ExitStorage(1)", "UnInitializeSceneClasses",
                            "DeleteMasterCVTBL"});
     EXPECT_EQ(G_Steps, all);
+    // The class tables are built and deleted in between, without leaked blocks.
     EXPECT_EQ(log.Messages(), (std::vector<std::string>{"[Debug]DLLInitialize() ver=F010219x ...",
+                                                        "[Debug]CreateMasterCVTBLHash() start.",
+                                                        "[Debug]CreateMasterCVTBLHash() complete.",
                                                         "[Debug]DLLInitialize() ok.",
                                                         "[Debug]DLLDeInitialize() ...",
+                                                        "[Debug]DeleteMasterCVTBL() start.",
+                                                        "[Debug]DeleteMasterCVTBL() end.",
                                                         "[Debug]DLLDeInitialize() ok."}));
     // An unmatched call keeps the count at zero: the next initialisation is a first one again.
     DLLDeInitialize(0);

@@ -19,9 +19,10 @@ public:
     void SetTarget(ScriptObject* target) noexcept { m_Target = target; }
 
 private:
-    explicit WeakObjTarget(ScriptObject* target) noexcept : m_Target(target) {}
+    constexpr explicit WeakObjTarget(ScriptObject* target) noexcept : m_Target(target) {}
     template <class T, class... Args>
     friend T* NewObject(Args&&... args);
+    friend struct NilWeakObjTargetBlock; // the static target of the nil object
 
     ScriptObject* m_Target;
 };

@@ -1,0 +1,149 @@
+#pragma once
+// The class tables. Each class slot owns two member tables (MVTBL): the Is table, whose entries
+// hold the real accessors of every member, and the No table, whose entries hold the invalid-call
+// stubs; and one dispatch row of 512 table pointers that says, for every class d, which of d's
+// two tables applies to objects of this class (Is when the class is d or derives from it).
+// Member access is row[m & 0xFFF][m >> 24]: two loads and an indirect call, no type test.
+//
+// Tables are built single-threaded (library start-up, or the thread that runs scripts); only
+// AllocateClassID and AllocateMemberID take the master lock. Member access never locks.
+
+#include "quorlix/script/ScriptTypes.h"
+
+namespace Quorlix {
+
+class ScriptStream;
+class VPUAsmWriter;
+class TypeInfo;
+
+// Accessor thunks. Every form of a slot shares one signature, so that the stubs of a deleted
+// class answer any member: `index` is ignored by scalar and array members; `out`/`value` point
+// at a T (scalar and index forms) or an Array<Element> (array form).
+using GetAccessor = void (*)(const ScriptObject* self, const ClassType_MemberID* m, int index,
+                             void* out);
+using SetAccessor = void (*)(ScriptObject* self, const ClassType_MemberID* m, int index,
+                             const void* value);
+using SizeAccessor = int (*)(const ScriptObject* self, const ClassType_MemberID* m);
+using CompareAccessor = bool (*)(const ScriptObject* self, const ClassType_MemberID* m,
+                                 const ScriptObject* other);
+using WriteAccessor = void (*)(const ScriptObject* self, const ClassType_MemberID* m,
+                               ScriptStream& stream);
+using WriteASMAccessor = void (*)(const ScriptObject* self, const ClassType_MemberID* m,
+                                  VPUAsmWriter& writer);
+using CreateFunction = ScriptObject* (*)();
+
+/// One member entry. A table pointer points at entry 0 (never a member); member k is entry k.
+/// The entry after the last one in use has a null name.
+struct MVTBL {
+    GetAccessor m_Get;
+    SetAccessor m_Set;
+    SizeAccessor m_Size;          // index members; null for scalar and array members (Is table)
+    uint32_t m_OffsetOrValue;     // byte offset in the object, or an enumerator's value
+    int32_t m_Present;            // the registration's integer in the Is table, 0 in the No table
+    uint32_t m_Flags;             // MemberFlag bits
+    CompareAccessor m_Compare;
+    WriteAccessor m_Write;        // filled by the script writers; null until then
+    const ClassType_TypeID* m_Type; // value type; the element type of index members
+    const char* m_Name;
+    WriteASMAccessor m_WriteASM;  // filled by the compiled-script writer; null until then
+};
+
+struct MemberHash;
+
+/// The header in front of entry 0 of a table.
+struct MVTBLHeader {
+    MemberHash* m_Hash;           // name index of the class and its ancestors, or null
+    int32_t m_InstanceSize;       // bytes of a script-class instance; 0 for built-in classes
+    const uint8_t* m_Defaults;    // script classes: the defaults buffer
+    uint32_t m_Reserved[5];
+    const char* m_Name;
+    int32_t m_IsTable;            // 1 in the Is table, 0 in the No table
+    T_Kind m_Kind;
+    const ClassType_TypeID* m_ClassID;
+    const ClassType_TypeID* m_BaseID;          // 0 when the base is ScriptObject
+    const ClassType_TypeID* m_NativeAncestor;  // script classes: Object, or 0
+    CreateFunction m_Create;      // built-in classes that can be instantiated
+    int32_t m_Count;              // entries in use including entry 0
+};
+static_assert(sizeof(MVTBLHeader) % alignof(MVTBL) == 0);
+
+inline MVTBLHeader* TableHeader(MVTBL* table) noexcept {
+    return reinterpret_cast<MVTBLHeader*>(table) - 1;
+}
+inline const MVTBLHeader* TableHeader(const MVTBL* table) noexcept {
+    return reinterpret_cast<const MVTBLHeader*>(table) - 1;
+}
+
+/// A dispatch row: 512 table pointers.
+using CVTBL = MVTBL*;
+
+/// The master arrays, indexed by class index; null before CreateMasterCVTBL. An Is slot holding
+/// k_ReservedMVTBL is reserved by AllocateClassID and not yet created: it has no tables.
+extern MVTBL** m_MasterIsMVTBL;
+extern MVTBL** m_MasterNoMVTBL;
+extern MVTBL*** m_MasterIsCVTBL;
+extern const int m_MasterMVTBLSize;
+extern const int m_MasterMVTBLBuiltinSize;
+/// Live blocks of the master structures (arrays, tables, rows) and of the member hashes.
+extern int G_MasterAlloc;
+extern int G_MasterAllocHash;
+
+/// Never dereferenced.
+inline MVTBL* const k_ReservedMVTBL = reinterpret_cast<MVTBL*>(~uintptr_t{0});
+
+/// The Is table of class index `c`, or null for an empty, reserved or out-of-range slot.
+MVTBL* IsTableOf(int c) noexcept;
+/// The dispatch row of class index `c`, or null like IsTableOf.
+MVTBL* const* ClassRowOf(int c) noexcept;
+
+/// Allocates the three master arrays (all slots empty).
+void CreateMasterCVTBL();
+/// Deletes every class and the master arrays; reports leaked blocks at fatal level.
+void DeleteMasterCVTBL();
+/// Builds the member hash of every created class.
+void CreateMasterCVTBLHash();
+/// Registers the value types and the system classes: ScriptObject, ScriptClass, Nil, Enum,
+/// MemberID, the value classes, Euler.RotationOrderEnum, the engine classes and Object.
+void InitializeSystemClasses();
+/// Registers "ScriptNamespace" (-4034) and "ScriptEngine" (-4033), base ScriptObject. The engine
+/// module defines it with its type records and create functions; until then a weak stand-in
+/// registers both without them. Called by InitializeSystemClasses.
+void InitializeEngineClasses();
+
+/// Registers class `id` (its tables and row) derived from `base` (null or ScriptObject for a
+/// root class); the base must exist. `scope` is accepted and not stored. With a type record,
+/// native allocations of that type carry the new row. Logs a fatal limit message and does
+/// nothing for indexes of 512 or more.
+void CreateClass(const ClassType_TypeID* id, const ClassType_TypeID* base, const char* scope,
+                 const char* name, const TypeInfo* typeInfo, CreateFunction create, T_Kind kind);
+/// Fills member entry `m` in both tables, growing them as needed; an entry that already has a
+/// name is reported and overwritten. False when the class has no tables or the index is out of
+/// range.
+bool CreateMemberGeneric(const ClassType_MemberID* m, const char* name, GetAccessor get,
+                         GetAccessor getInvalid, SetAccessor set, SetAccessor setInvalid,
+                         SizeAccessor size, SizeAccessor sizeInvalid, CompareAccessor compare,
+                         CompareAccessor compareInvalid, WriteAccessor write,
+                         WriteAccessor writeInvalid, WriteASMAccessor writeASM,
+                         WriteASMAccessor writeASMInvalid, int present, unsigned flags,
+                         const ClassType_TypeID* type);
+/// Fills an enumerator entry; an entry that already has a name is reported and left alone.
+bool CreateEnumMemberGeneric(const ClassType_Enum* m, const char* name, unsigned value,
+                             int present, unsigned flags);
+/// Reserves a free slot of 256..511 and returns its bare index; null when all are taken.
+/// Thread-safe.
+const ClassType_TypeID* AllocateClassID();
+/// The identifier of the next member of `c`: (count << 24) | index. Does not raise the count.
+/// Null when the class has no tables or already has 255 members. Thread-safe.
+const ClassType_MemberID* AllocateMemberID(const ClassType_TypeID* c);
+/// Deletes a class's hash, tables and row (or frees a reserved slot). Other rows' columns that
+/// named the deleted tables are pointed at a permanent table of invalid-call stubs.
+void DeleteClass(const ClassType_TypeID* c);
+/// Builds the member hash of `c` over the class and its ancestors; false when the class has no
+/// tables or already has one.
+bool CreateCVTBLHash(const ClassType_TypeID* c);
+void DeleteCVTBLHash(const ClassType_TypeID* c);
+/// The member named `name` of `c` or an ancestor (the class's own first); null when not found,
+/// for class 0, an empty slot or a class whose hash is not built.
+const ClassType_MemberID* FindClassMember(const ClassType_TypeID* c, const char* name);
+
+} // namespace Quorlix

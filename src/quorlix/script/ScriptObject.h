@@ -1,0 +1,176 @@
+#pragma once
+// ScriptObject: the base of every object that scripts create, name and link. It has no type
+// field: its class is the dispatch row in its block header, and every member is read and
+// written through that row with a member identifier. Accessing a member the object's class does
+// not have runs a stub that logs the misuse and answers a neutral value.
+//
+// Reference counts are atomic, so handles may be copied and dropped on any thread; member
+// access takes no lock and must not race with writers of the same object.
+
+#include "quorlix/core/WeakObjTarget.h"
+#include "quorlix/script/ClassTable.h"
+
+#include <type_traits>
+
+namespace Quorlix {
+
+class ScriptObject;
+
+/// The nil object (class Nil): stands for "no object" everywhere, never null, never freed.
+/// Its reference count starts at 0x40000000 and is revived should it ever reach zero.
+extern ScriptObject& G_NilObject;
+/// The weak target of the nil object; its cell always holds the nil object.
+extern WeakObjTarget& G_NilWeakObjTarget;
+
+/// The empty value of a script value type: what accessors of missing members answer.
+template <class V>
+inline V ScriptNeutralValue() noexcept {
+    if constexpr (std::is_same_v<V, ScriptObject*>)
+        return &G_NilObject;
+    else if constexpr (std::is_pointer_v<V>)
+        return nullptr;
+    else if constexpr (std::is_same_v<V, Vector2f>)
+        return Vector2f::Zero;
+    else if constexpr (std::is_same_v<V, Vector3f>)
+        return Vector3f::Zero;
+    else if constexpr (std::is_same_v<V, Vector4f>)
+        return Vector4f::Zero;
+    else if constexpr (std::is_same_v<V, Matrix4f>)
+        return Matrix4f::Identity;
+    else if constexpr (std::is_same_v<V, Quaternionf>)
+        return Quaternionf::Identity;
+    else if constexpr (std::is_same_v<V, Spheref>)
+        return Spheref::Empty;
+    else
+        return V{};
+}
+
+class ScriptObject {
+public:
+    /// A new instance of any class (count 0; the first handle takes it): built-in classes
+    /// through their create function, script classes with their members set to the defaults.
+    /// The nil object when the class has no tables or cannot be instantiated.
+    static ScriptObject* Create(const ClassType_TypeID* type);
+
+    ScriptObject() noexcept;
+    /// Points the weak target at the nil object and, for script-class instances, releases the
+    /// members of the class and its script-class ancestors.
+    virtual ~ScriptObject();
+    ScriptObject(const ScriptObject&) = delete;
+    ScriptObject& operator=(const ScriptObject&) = delete;
+
+    /// Notification after a member changed; the base does nothing.
+    virtual void Update(const ClassType_MemberID* m);
+
+    /// The object's weak target, made on first request. The nil object answers
+    /// G_NilWeakObjTarget. Not thread-safe for the first request on one object.
+    const WeakObjTarget* GetWeakObjTarget();
+
+    /// The dispatch row from the block header (null for an object outside the class tables).
+    MVTBL* const* GetClassRow() const noexcept { return HeaderOf(this)->m_ClassRow; }
+    /// The object's own class table (row entry 0), or null.
+    const MVTBL* GetClassTable() const noexcept;
+    /// The object's class identifier and name (null when it has no row).
+    const ClassType_TypeID* GetObjectClassID() const noexcept;
+    const char* GetObjectClassName() const noexcept;
+    /// Whether the object's class is `type` or derives from it (false for unknown classes).
+    bool IsA(const ClassType_TypeID* type) const noexcept;
+    bool IsNil() const noexcept { return this == &G_NilObject; }
+
+    /// The entry of member `m` in this object's row: real accessors when the object's class is
+    /// or derives from the member's class, invalid-call stubs otherwise.
+    const MVTBL& Entry(const ClassType_MemberID* m) const noexcept {
+        const uint32_t v = IDValue(m);
+        return GetClassRow()[v & 0xFFF][v >> 24];
+    }
+
+    // Scalar members. A getter of an object reference returns it without taking a count.
+    template <class V>
+    V Get(const ClassMemberOf<V, false>* m) const {
+        V out = ScriptNeutralValue<V>();
+        Entry(m).m_Get(this, m, 0, &out);
+        return out;
+    }
+    /// Out-parameter form: no temporary for strings and matrices.
+    template <class V>
+    void Get(const ClassMemberOf<V, false>* m, V& out) const {
+        Entry(m).m_Get(this, m, 0, &out);
+    }
+    template <class V>
+    void Set(const ClassMemberOf<V, false>* m, const std::type_identity_t<V>& value) {
+        Entry(m).m_Set(this, m, 0, &value);
+    }
+
+    // Index members: element access; Set grows the array to i + 1 elements when shorter.
+    template <class V>
+    V Get(const ClassMemberOf<V, true>* m, int i) const {
+        V out = ScriptNeutralValue<V>();
+        Entry(m).m_Get(this, m, i, &out);
+        return out;
+    }
+    template <class V>
+    void Set(const ClassMemberOf<V, true>* m, int i, const std::type_identity_t<V>& value) {
+        Entry(m).m_Set(this, m, i, &value);
+    }
+    template <class V>
+    int Size(const ClassMemberOf<V, true>* m) const {
+        return Entry(m).m_Size(this, m);
+    }
+    /// The whole index member as an array (objects each take a count): `out` is reset, then
+    /// filled element by element through the row.
+    template <class V>
+    void Get(const ClassMemberOf<V, true>* m,
+             Array<typename ScriptValueTraits<V>::Element>& out) const {
+        out.Clear();
+        const int n = Size(m);
+        if (n <= 0)
+            return;
+        out.Resize(n);
+        for (int i = 0; i < n; ++i)
+            out[i] = Get(m, i);
+    }
+
+    // Array members (flag 0x800): the whole array through the entry's get and set slots.
+    template <class E>
+    void GetArray(const ClassMember* m, Array<E>& out) const {
+        Entry(m).m_Get(this, m, 0, &out);
+    }
+    template <class E>
+    void SetArray(const ClassMember* m, const Array<E>& value) {
+        Entry(m).m_Set(this, m, 0, &value);
+    }
+
+    /// Equality of member `m` between this object and `other` (false for a missing member).
+    bool Compare(const ClassType_MemberID* m, const ScriptObject* other) const {
+        return Entry(m).m_Compare(this, m, other);
+    }
+
+    /// Resets `out`, then lists this object and every object reachable through owned object
+    /// links (flags 0x0200 without 0x0002), each once, depth first; each takes a count. The nil
+    /// object is never listed.
+    void Traverse(Array<Obj<ScriptObject>>& out) const;
+
+    /// Logs "ScriptObject::ExpectFailed: cannot cast "A" to "B"." at error level.
+    void ExpectFailed(const ClassType_TypeID* expected) const;
+    /// Logs `what`, ": ", the identifier, a blank, "Class.member", " called on " and this
+    /// object's class name, at error level.
+    void InvalidCall(const ClassType_MemberID* m, const char* what) const;
+
+protected:
+    struct NilTag {};
+    /// The static nil object.
+    constexpr ScriptObject(NilTag, WeakObjTarget* target) noexcept : m_WeakTarget(target) {}
+
+private:
+    friend struct NilObjectBlock;
+    WeakObjTarget* m_WeakTarget;
+};
+
+/// The nil object cast to a class derived from ScriptObject, for lookups that answer "none"
+/// with it. Only its ScriptObject part may be used.
+template <class T>
+inline T* NilObjectAs() noexcept {
+    return reinterpret_cast<T*>(&G_NilObject);
+}
+
+} // namespace Quorlix
