@@ -6,6 +6,8 @@
 #include "quorlix/script/ScriptClass.h"
 #include "quorlix/script/internal/MemberAccessors.h"
 
+#include <type_traits>
+
 namespace Quorlix {
 
 namespace {
@@ -18,7 +20,9 @@ class BoxedValue final : public ScriptObject {
 public:
     static ScriptObject* Create() { return NewObject<BoxedValue>(); }
 
-    V m_Value = ScriptNeutralValue<V>();
+    // A new box holds the empty value; a sphere's is radius -1e-16 (bits 0xA4E69595), not the
+    // -1e16 of Spheref::Empty that missing members answer.
+    V m_Value = std::is_same_v<V, Spheref> ? V() : ScriptNeutralValue<V>();
 };
 
 template <class V>

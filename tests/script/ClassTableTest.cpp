@@ -1,0 +1,257 @@
+// Class tables and script classes: slots and limits, table growth, layouts along a base chain,
+// lookups and their warnings, deleted classes, binding text, and the tables' lifecycle.
+
+#include "ScriptTestSupport.h"
+#include "quorlix/script/Korvel.h"
+#include "quorlix/script/Object.h"
+#include "quorlix/stream/Stream.h"
+#include "quorlix/stream/StreamPipeMemory.h"
+#include "support/LogCapture.h"
+
+#include <vector>
+
+using namespace Quorlix;
+using QuorlixTest::DefineClass;
+using QuorlixTest::LogCapture;
+
+// Binding text written with the "Korvel::" prefix, pasted here: it must compile in host code.
+namespace eDoor
+{
+    Korvel::I32 _Init( Korvel::ScriptEngine* );
+    Korvel::T_TypeID ID = nullptr;
+    Korvel::M_I32 Count;
+    Korvel::M_Index_Vector3f Path;
+    Korvel::T_Enum Open;
+}
+Korvel::ScriptMemberDef G_DoorDefs[] = {
+      Korvel::eI32::ID, Korvel::MemberDefault, (Korvel::M_Unknown*)&eDoor::Count, "Count",
+      Korvel::eVector3f::ID, Korvel::MemberIsIndex, (Korvel::M_Unknown*)&eDoor::Path, "Path",
+      Korvel::eEnum::ID, Korvel::MemberIsSomeEnum, (Korvel::M_Unknown*)&eDoor::Open, "Open",
+};
+
+namespace {
+
+class ScriptClassTable : public QuorlixTest::ScriptTest {};
+
+const MVTBL& EntryOf(const ClassType_MemberID* m) {
+    return IsTableOf(ClassIndexOf(m))[MemberIndexOf(m)];
+}
+
+TEST_F(ScriptClassTable, SlotsRunOutAfter256AndReservedSlotsComeBack) {
+    std::vector<Obj<ScriptClass>> classes;
+    for (int i = 0; i < 256; ++i) {
+        classes.emplace_back(ScriptClass::Create());
+        ASSERT_NE(static_cast<ScriptObject*>(classes.back().Get()), &G_NilObject) << i;
+    }
+    {
+        LogCapture log;
+        Obj<ScriptClass> none = ScriptClass::Create();
+        EXPECT_EQ(static_cast<ScriptObject*>(none.Get()), &G_NilObject);
+        EXPECT_EQ(log.Messages(),
+                  std::vector<std::string>{
+                      "[Error]ScriptClass::Create:\n"
+                      "  a new class could not be generated because there are no IDs left.\n"
+                      "  either too many applications are running simultaneously on the same "
+                      "process,\n"
+                      "  or there are simply too many classes active.\n"
+                      "  if there is no other solution, try increasing the generic class limit."});
+    }
+    // A class dropped before it was defined gives its reserved slot back.
+    const ClassType_TypeID* reserved = classes[17]->GetClassID();
+    classes[17] = nullptr;
+    Obj<ScriptClass> again = ScriptClass::Create();
+    EXPECT_EQ(again->GetClassID(), reserved);
+    EXPECT_EQ(TypeIDToString(reserved), nullptr) << "a reserved slot has no tables";
+    EXPECT_EQ(FindClassMember(reserved, "Name"), nullptr);
+}
+
+TEST_F(ScriptClassTable, MembersContinueTheBaseLayoutWithAlignedOffsets) {
+    const int32_t seven = 7;
+    const String text("s");
+    const int64_t nine = 9;
+    auto base = DefineClass("Base", BuiltinTypeID(k_ClassObject),
+                            {{"A", k_ClassI32, 0, &seven}, {"S", k_ClassString, 0, &text}});
+    auto derived = DefineClass("Derived", base->GetClassID(),
+                               {{"B", k_ClassBool, 0, nullptr},
+                                {"C", k_ClassI64, 0, &nine},
+                                {"P", k_ClassVector3f, MemberIsIndex}});
+    const auto* a = derived->FindMember_I32("A");
+    const auto* s = derived->FindMember_String("S");
+    const auto* b = derived->FindMember_Bool("B");
+    const auto* c = derived->FindMember_I64("C");
+    const auto* p = derived->FindMember_Index_Vector3f("P");
+    ASSERT_TRUE(a && s && b && c && p);
+    EXPECT_EQ(EntryOf(a).m_OffsetOrValue, sizeof(Object));
+    EXPECT_EQ(EntryOf(s).m_OffsetOrValue, sizeof(Object) + 8) << "strings align to 8";
+    EXPECT_EQ(EntryOf(b).m_OffsetOrValue, sizeof(Object) + 16);
+    EXPECT_EQ(EntryOf(c).m_OffsetOrValue, sizeof(Object) + 24);
+    EXPECT_EQ(EntryOf(p).m_OffsetOrValue, sizeof(Object) + 32);
+    EXPECT_EQ(TableHeader(IsTableOf(ClassIndexOf(derived->GetClassID())))->m_InstanceSize,
+              int(sizeof(Object) + 40));
+
+    // Both classes' defaults reach a new instance; Object's own member works on it too.
+    Obj<ScriptObject> door = ScriptObject::Create(derived->GetClassID());
+    EXPECT_EQ(door->Get(a), 7);
+    EXPECT_EQ(door->Get(s), "s");
+    EXPECT_EQ(door->Get(c), 9);
+    EXPECT_FALSE(door->Get(b));
+    EXPECT_EQ(door->Size(p), 0);
+    door->Set(p, 2, Vector3f(1, 2, 3));
+    EXPECT_EQ(door->Size(p), 3);
+    EXPECT_EQ(door->Get(p, 0), Vector3f::Zero);
+    EXPECT_EQ(door->Get(p, 2), Vector3f(1, 2, 3));
+    door->Set(Object::NameMember(), String("door"));
+    EXPECT_EQ(static_cast<Object*>(door.Get())->GetName(), "door");
+    EXPECT_TRUE(door->IsA(BuiltinTypeID(k_ClassObject)));
+    EXPECT_TRUE(door->IsA(base->GetClassID()));
+
+    LogCapture log;
+    EXPECT_EQ(derived->DefMemberVar("A", BuiltinTypeID(k_ClassF32), 0, nullptr), nullptr);
+    EXPECT_EQ(derived->DefMemberVar("Q", BuiltinTypeID(k_ClassObject), 0, nullptr), nullptr);
+    EXPECT_EQ(derived->DefMemberVar("R", BuiltinTypeID(7), MemberIsIndex, nullptr), nullptr);
+    EXPECT_EQ(log.Messages(),
+              (std::vector<std::string>{
+                  "[Error]ScriptClass::DefMemberVar: redefinition of \"A\" is not allowed.",
+                  "[Error]ScriptClass::DefMemberVar: failed to define \"Q\".",
+                  "[Error]ScriptClass::DefMemberVar: failed to define index \"R\"."}));
+}
+
+TEST_F(ScriptClassTable, OnlyScriptLayoutsMayBeBases) {
+    LogCapture log;
+    for (int base : {k_ClassScriptClass, k_ClassBool, k_ClassScriptEngine}) {
+        Obj<ScriptClass> cls = ScriptClass::Create();
+        EXPECT_EQ(cls->DefClassObject("Bad", BuiltinTypeID(base)), nullptr);
+        EXPECT_EQ(TypeIDToString(cls->GetClassID()), nullptr);
+    }
+    EXPECT_EQ(log.Messages(),
+              std::vector<std::string>(3, "[Error]ScriptClass::DefClassObject: base of \"Bad\" "
+                                          "must be ScriptObject, Object or a script class."));
+}
+
+TEST_F(ScriptClassTable, TablesGrowAndKeepEarlierIdentifiersUntilTheyAreFull) {
+    Obj<ScriptClass> cls = ScriptClass::Create();
+    cls->DefClassObject("Wide", nullptr);
+    std::vector<const ClassType_MemberID*> ids;
+    for (int i = 0; i < 255; ++i) {
+        const int32_t value = i;
+        const std::string name = "M" + std::to_string(i);
+        ids.push_back(cls->DefMemberVar(name.c_str(), BuiltinTypeID(k_ClassI32), 0, &value));
+        ASSERT_NE(ids.back(), nullptr);
+        EXPECT_EQ(TableHeader(IsTableOf(ClassIndexOf(cls->GetClassID())))->m_Count, i + 2);
+    }
+    {
+        LogCapture log;
+        EXPECT_EQ(cls->DefMemberVar("Over", BuiltinTypeID(k_ClassI32), 0, nullptr), nullptr);
+        EXPECT_EQ(cls->DefMemberEnum("Over", 1, 0), nullptr);
+        EXPECT_EQ(log.Messages(),
+                  (std::vector<std::string>{
+                      "[FATAL]ScriptClass::DefMemberVar: memberid exceeds defined limit.",
+                      "[FATAL]ScriptClass::DefMemberEnum: memberid exceeds defined limit."}));
+    }
+    EXPECT_EQ(FindClassMember(cls->GetClassID(), "M0"), nullptr) << "no hash before EndClass";
+    cls->EndClass();
+    Obj<ScriptObject> object = ScriptObject::Create(cls->GetClassID());
+    for (int i : {0, 1, 100, 254}) {
+        const auto* m = static_cast<const ClassMember_I32*>(ids[size_t(i)]);
+        EXPECT_EQ(object->Get(m), i);
+        EXPECT_EQ(FindClassMember(cls->GetClassID(), ("M" + std::to_string(i)).c_str()),
+                  MemberIDOf(i + 1, ClassIndexOf(cls->GetClassID())));
+    }
+    EXPECT_EQ(FindClassMember(MakeTypeID(0), "M0"), nullptr);
+    EXPECT_EQ(FindClassMember(MakeTypeID(511), "M0"), nullptr);
+}
+
+TEST_F(ScriptClassTable, LookupsCheckTypesAndWarn) {
+    auto cls = DefineClass("Lamp", nullptr,
+                           {{"On", k_ClassBool}, {"Path", k_ClassVector3f, MemberIsIndex}});
+    const ClassType_Enum* mode = nullptr;
+    {
+        Obj<ScriptClass> modes = ScriptClass::Create();
+        modes->DefClassEnum("Mode", nullptr);
+        EXPECT_NE(modes->DefMemberEnum("Dim", 3, 0), nullptr);
+        modes->EndClass();
+        mode = modes->Find_Enum("Dim");
+        EXPECT_EQ(IsTableOf(ClassIndexOf(mode))[MemberIndexOf(mode)].m_OffsetOrValue, 3u);
+    }
+    EXPECT_NE(mode, nullptr);
+    EXPECT_NE(cls->FindMember("On", nullptr), nullptr);
+    EXPECT_NE(cls->FindMember("On", BuiltinTypeID(k_ClassBool)), nullptr);
+    EXPECT_NE(cls->FindMember_Index_Vector3f("Path"), nullptr);
+    LogCapture log;
+    EXPECT_EQ(cls->FindMember("On", BuiltinTypeID(k_ClassI32)), nullptr);
+    EXPECT_EQ(cls->FindMember_I32("On"), nullptr);
+    EXPECT_EQ(cls->FindMember_Index_I32("Path"), nullptr);
+    EXPECT_EQ(cls->FindMember_F32("Off"), nullptr);
+    EXPECT_EQ(cls->FindMember_Index_F32("Off"), nullptr);
+    EXPECT_EQ(cls->Find_Enum("On"), nullptr);
+    EXPECT_EQ(log.Messages(),
+              (std::vector<std::string>{
+                  "[Warn ]ScriptClass::FindMember: type mismatch for \"On\".",
+                  "[Warn ]ScriptClass::FindMember_I32: type mismatch for \"On\".",
+                  "[Warn ]ScriptClass::FindMember_Index_I32: type mismatch for \"Path\".",
+                  "[Warn ]ScriptClass::FindMember_*: undefined member \"Off\".",
+                  "[Warn ]ScriptClass::FindMember_Index*: \"Off\".",
+                  "[Warn ]ScriptClass::Find_Enum: type mismatch for \"On\"."}));
+}
+
+TEST_F(ScriptClassTable, DeletedClassesLeaveStubsInTheRowsThatNamedThem) {
+    auto base = DefineClass("Shelf", nullptr, {{"Count", k_ClassI32}});
+    auto derived = DefineClass("Bookshelf", base->GetClassID(), {{"Books", k_ClassI32}});
+    const auto* count = base->FindMember_I32("Count");
+    Obj<ScriptObject> shelf = ScriptObject::Create(derived->GetClassID());
+    shelf->Set(count, 5);
+    const std::string id = QuorlixTest::Hex(count);
+    base->UndefClass();
+    EXPECT_EQ(base->GetClassID(), nullptr);
+    LogCapture log;
+    EXPECT_EQ(shelf->Get(count), 0);
+    shelf->Set(count, 6);
+    EXPECT_EQ(derived->FindMember_I32("Count"), nullptr);
+    EXPECT_EQ(log.Messages(),
+              (std::vector<std::string>{
+                  "[Error]iInvalidGet: " + id + " (deleted).(deleted) called on Bookshelf",
+                  "[Error]iInvalidSet: " + id + " (deleted).(deleted) called on Bookshelf",
+                  "[Warn ]ScriptClass::FindMember_*: undefined member \"Count\"."}));
+}
+
+TEST_F(ScriptClassTable, WriteCAPIWritesBindingDeclarations) {
+    auto door = DefineClass("Door", nullptr,
+                            {{"Count", k_ClassI32}, {"Path", k_ClassVector3f, MemberIsIndex}});
+    door->DefMemberEnum("Open", 1, 0);
+    auto written = [&](int mode, const char* prefix, int members) {
+        Obj<StreamPipeMemory> pipe = StreamPipeMemory::Create();
+        Stream stream(pipe);
+        EXPECT_EQ(door->WriteCAPI(stream, mode, prefix), members);
+        return std::string(reinterpret_cast<const char*>(pipe->GetData()),
+                           size_t(pipe->GetSize()));
+    };
+    EXPECT_EQ(written(0, "", 3), "namespace eDoor\n{\n"
+                                 "    Korvel::I32 _Init( Korvel::ScriptEngine* );\n"
+                                 "    T_TypeID ID;\n    M_I32 Count;\n"
+                                 "    M_Index_Vector3f Path;\n    T_Enum Open;\n}\n");
+    EXPECT_EQ(written(1, "Korvel::", 3),
+              "    Korvel::T_TypeID ID;\n    Korvel::M_I32 Count;\n"
+              "    Korvel::M_Index_Vector3f Path;\n    Korvel::T_Enum Open;\n");
+    EXPECT_EQ(written(2, "", 3),
+              "      eI32::ID, MemberDefault, (M_Unknown*)&Count, \"Count\",\n"
+              "      eVector3f::ID, MemberIsIndex, (M_Unknown*)&Path, \"Path\",\n"
+              "      eEnum::ID, MemberIsSomeEnum, (M_Unknown*)&Open, \"Open\",\n");
+    door->UndefClass();
+    EXPECT_EQ(written(0, "", -1), "");
+}
+
+TEST_F(ScriptClassTable, LastDeInitializeFreesEveryTable) {
+    // The fixture holds one initialisation; drop it and take it again.
+    DLLDeInitialize(0);
+    EXPECT_EQ(m_MasterIsMVTBL, nullptr);
+    EXPECT_EQ(G_MasterAlloc, 0);
+    EXPECT_EQ(G_MasterAllocHash, 0);
+    EXPECT_EQ(FindBuiltinClassID("Object"), nullptr);
+    DLLInitialize(0);
+    EXPECT_GT(G_MasterAlloc, 3);
+    EXPECT_GT(G_MasterAllocHash, 0);
+    EXPECT_EQ(FindBuiltinClassID("Object"), BuiltinTypeID(k_ClassObject));
+    EXPECT_EQ(FindClassMember(BuiltinTypeID(k_ClassObject), "Name"), Object::NameMember());
+}
+
+} // namespace

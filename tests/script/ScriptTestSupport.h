@@ -1,0 +1,53 @@
+#pragma once
+// Helpers of the object-model tests: the class tables of an initialised library, classes
+// defined from member lists, and identifiers as the log prints them.
+
+#include "quorlix/core/Library.h"
+#include "quorlix/script/ScriptClass.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <initializer_list>
+#include <string>
+
+namespace QuorlixTest {
+
+/// Fixture whose suite runs with the library initialised (the class tables exist).
+class ScriptTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { Quorlix::DLLInitialize(0); }
+    static void TearDownTestSuite() { Quorlix::DLLDeInitialize(0); }
+};
+
+struct MemberSpec {
+    const char* m_Name;
+    int m_Type; // built-in class index
+    unsigned m_Flags = 0;
+    const void* m_Default = nullptr;
+};
+
+/// A script class named `name` on `base` with `members`, ended (its hash built).
+inline Quorlix::Obj<Quorlix::ScriptClass>
+DefineClass(const char* name, const Quorlix::ClassType_TypeID* base,
+            std::initializer_list<MemberSpec> members) {
+    using namespace Quorlix;
+    Obj<ScriptClass> cls = ScriptClass::Create();
+    EXPECT_NE(cls->DefClassObject(name, base), nullptr) << name;
+    for (const MemberSpec& m : members)
+        EXPECT_NE(cls->DefMemberVar(m.m_Name, BuiltinTypeID(m.m_Type), m.m_Flags, m.m_Default),
+                  nullptr)
+            << m.m_Name;
+    cls->EndClass();
+    return cls;
+}
+
+/// An identifier the way the log's pointer notation prints it.
+inline std::string Hex(const void* id) {
+    char text[32];
+    std::snprintf(text, sizeof(text), "%llX",
+                  static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(id)));
+    return text;
+}
+
+} // namespace QuorlixTest
