@@ -1,0 +1,538 @@
+#include "quorlix/script/ScriptNamespace.h"
+
+#include "quorlix/core/Hash.h"
+#include "quorlix/core/LogStream.h"
+#include "quorlix/script/Object.h"
+#include "quorlix/script/ScriptClass.h"
+#include "quorlix/stream/Stream.h"
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace Quorlix {
+
+template <>
+struct IsBytewiseRelocatable<ScriptNamespace::Record> : std::true_type {};
+
+namespace {
+
+int Length(const char* text) noexcept {
+    return text != nullptr ? static_cast<int>(std::strlen(text)) : 0;
+}
+
+bool SameName(const StringRef& name, const char* bytes, int length) noexcept {
+    return name.Size() == length && std::memcmp(name.GetCPtr(), bytes, length) == 0;
+}
+
+ScriptObject* NilObject() noexcept {
+    return &G_NilObject;
+}
+
+} // namespace
+
+ScriptNamespace* ScriptNamespace::Nil() noexcept {
+    return NilObjectAs<ScriptNamespace>();
+}
+
+ScriptNamespace* ScriptNamespace::Create(ScriptNamespace* parent, const char* name) {
+    return NewObject<ScriptNamespace>(IsNil(parent) ? nullptr : parent, name);
+}
+
+ScriptNamespace::ScriptNamespace(ScriptNamespace* parent, const char* name)
+    : m_Name(name != nullptr ? name : ""), m_Parent(parent), m_Buckets(NewTable()) {
+    if (m_Parent != nullptr)
+        m_Parent->m_Children.Add(Obj<ScriptNamespace>(this));
+}
+
+ScriptNamespace::~ScriptNamespace() {
+    // Children die here too unless someone else holds them. Releasing a child directly would
+    // destroy its subtree recursively, one stack frame per level; instead each child that is
+    // about to die hands its own children to this loop first.
+    Array<Obj<ScriptNamespace>> pending;
+    pending.Swap(m_Children);
+    std::vector<Obj<ScriptNamespace>> stack(pending.begin(), pending.end());
+    pending.Clear();
+    while (!stack.empty()) {
+        Obj<ScriptNamespace> child = static_cast<Obj<ScriptNamespace>&&>(stack.back());
+        stack.pop_back();
+        child->m_Parent = nullptr;
+        if (BlockRefCount(child.Get()) == 1) {
+            for (const Obj<ScriptNamespace>& grandchild : child->m_Children)
+                stack.push_back(grandchild);
+            child->m_Children.Clear();
+        }
+    }
+}
+
+Array<ScriptNamespace::Bucket> ScriptNamespace::NewTable() {
+    Array<Bucket> table;
+    table.Resize(k_InitialBuckets);
+    return table;
+}
+
+ScriptNamespace* ScriptNamespace::GetParentNamespace() const noexcept {
+    return m_Parent != nullptr ? m_Parent : Nil();
+}
+
+template <class Visit>
+void ScriptNamespace::Walk(bool recurse, Visit visit) const {
+    // Depth first, children from the last: the order of a recursive walk, without recursion.
+    // `path` holds the namespaces from below this one down to the visited one, so that names
+    // of paths are put together only where something is written.
+    struct Item {
+        const ScriptNamespace* m_Namespace;
+        size_t m_Depth;
+    };
+    std::vector<Item> stack{{this, 0}};
+    std::vector<const ScriptNamespace*> path;
+    while (!stack.empty()) {
+        const Item item = stack.back();
+        stack.pop_back();
+        path.resize(item.m_Depth);
+        if (item.m_Depth > 0)
+            path.back() = item.m_Namespace;
+        visit(*item.m_Namespace, path);
+        if (!recurse)
+            break;
+        for (const Obj<ScriptNamespace>& child : item.m_Namespace->m_Children)
+            stack.push_back({child.Get(), item.m_Depth + 1});
+    }
+}
+
+// Object table -----------------------------------------------------------------------------
+
+int ScriptNamespace::BucketOf(unsigned key) const noexcept {
+    // The bucket count is always a power of two, so the mask is the key modulo the count.
+    return static_cast<int>(key & static_cast<unsigned>(m_Buckets.Size() - 1));
+}
+
+const ScriptNamespace::Record* ScriptNamespace::FindNamed(unsigned key, const char* name,
+                                                          int length) const {
+    const Bucket& bucket = m_Buckets.Data()[BucketOf(key)];
+    const Record* records = bucket.Data();
+    for (int i = bucket.Size(); i-- > 0;) {
+        const Record& record = records[i];
+        if (record.m_Key == key && SameName(record.m_Name, name, length))
+            return &record;
+    }
+    return nullptr;
+}
+
+ScriptObject* ScriptNamespace::FindObjectInChain(unsigned key, const char* name, int length) const {
+    if (length == 0)
+        return NilObject();
+    for (const ScriptNamespace* ns = this; ns != nullptr; ns = ns->m_Parent) {
+        if (const Record* record = ns->FindNamed(key, name, length))
+            return record->m_Object.Get();
+    }
+    return NilObject();
+}
+
+void ScriptNamespace::Insert(unsigned key, int32_t id, const StringRef& name,
+                             ScriptObject* object) {
+    const Bucket& found = m_Buckets.Data()[BucketOf(key)];
+    for (int i = found.Size(); i-- > 0;) {
+        const Record& record = found.Data()[i];
+        if (record.m_Key == key && record.m_Id == id && record.m_Name == name) {
+            m_Buckets[BucketOf(key)][i].m_Object = object;
+            return;
+        }
+    }
+    if (found.Size() >= k_BucketLoad && m_Buckets.Size() < k_MaxBuckets)
+        DoubleTable();
+    m_Buckets[BucketOf(key)].Add(Record{key, id, String(name), Obj<ScriptObject>(object)});
+}
+
+void ScriptNamespace::DoubleTable() {
+    Array<Bucket> old;
+    old.Swap(m_Buckets);
+    m_Buckets.Resize(old.Size() * 2);
+    // Each new bucket is sized exactly before it is filled, so none keeps spare room.
+    std::vector<int> sizes(static_cast<size_t>(m_Buckets.Size()), 0);
+    for (const Bucket& bucket : old)
+        for (const Record& record : bucket)
+            ++sizes[static_cast<size_t>(BucketOf(record.m_Key))];
+    for (int b = 0; b < m_Buckets.Size(); ++b)
+        m_Buckets[b].Reserve(sizes[static_cast<size_t>(b)]);
+    // Buckets and records from the last to the first: the order lookups and lists then see.
+    for (int b = old.Size(); b-- > 0;) {
+        const Bucket& bucket = old.Data()[b];
+        for (int i = bucket.Size(); i-- > 0;)
+            m_Buckets[BucketOf(bucket.Data()[i].m_Key)].Add(bucket.Data()[i]);
+    }
+}
+
+void ScriptNamespace::NoteFirstObject(ScriptObject* object) {
+    if (!m_FirstObject)
+        m_FirstObject = object;
+}
+
+void ScriptNamespace::DefObject(ScriptObject* object, const StringRef& name) {
+    if (object == nullptr)
+        return;
+    NoteFirstObject(object);
+    if (name.Size() == 0) {
+        for (const Obj<ScriptObject>& known : m_Anonymous) {
+            if (known.Get() == object)
+                return;
+        }
+        m_Anonymous.Add(Obj<ScriptObject>(object));
+        return;
+    }
+    Insert(name.Hash32(), -1, name, object);
+}
+
+void ScriptNamespace::DefObjectID(ScriptObject* object, unsigned id) {
+    if (object == nullptr)
+        return;
+    NoteFirstObject(object);
+    if (id == 0) {
+        m_Anonymous.Add(Obj<ScriptObject>(object));
+        return;
+    }
+    Insert(AddressHash32(id), static_cast<int32_t>(id), String(), object);
+}
+
+ScriptObject* ScriptNamespace::FindObject(const StringRef& name) const {
+    return FindObjectInChain(name.Hash32(), name.GetCPtr(), name.Size());
+}
+
+ScriptObject* ScriptNamespace::FindObjectID(unsigned id) const {
+    const unsigned key = AddressHash32(id);
+    const Bucket& bucket = m_Buckets.Data()[BucketOf(key)];
+    // Numbered records have an empty name; id 0xFFFFFFFF must not match a named record's -1.
+    for (int i = bucket.Size(); i-- > 0;) {
+        const Record& record = bucket.Data()[i];
+        if (record.m_Key == key && record.m_Id == static_cast<int32_t>(id) &&
+            record.m_Name.Size() == 0)
+            return record.m_Object.Get();
+    }
+    return NilObject();
+}
+
+void ScriptNamespace::ClearObjects() {
+    m_Buckets = NewTable();
+    m_Anonymous.Clear();
+    m_FirstObject = nullptr;
+}
+
+EResult ScriptNamespace::ClearObject(const StringRef& name) {
+    if (name.Size() == 0)
+        return SOK;
+    const unsigned key = name.Hash32();
+    Bucket& bucket = m_Buckets[BucketOf(key)];
+    for (int i = bucket.Size(); i-- > 0;) {
+        const Record& record = bucket.Data()[i];
+        if (record.m_Key == key && record.m_Name == name) {
+            bucket.RemoveSwapLast(i);
+            break;
+        }
+    }
+    return SOK;
+}
+
+bool ScriptNamespace::ClearOwnReferences(ScriptObject* object) {
+    bool removed = false;
+    for (int b = m_Buckets.Size(); b-- > 0;) {
+        if (m_Buckets.Data()[b].IsEmpty())
+            continue;
+        Bucket& bucket = m_Buckets[b];
+        for (int i = bucket.Size(); i-- > 0;) {
+            if (bucket.Data()[i].m_Object.Get() == object) {
+                bucket.RemoveSwapLast(i);
+                removed = true;
+            }
+        }
+    }
+    for (int i = m_Anonymous.Size(); i-- > 0;) {
+        if (m_Anonymous.Data()[i].Get() == object) {
+            m_Anonymous.Remove(i);
+            removed = true;
+        }
+    }
+    if (m_FirstObject.Get() == object && object != nullptr) {
+        m_FirstObject = nullptr;
+        removed = true;
+    }
+    return removed;
+}
+
+EResult ScriptNamespace::ClearObjectReferences(ScriptObject* object, int flags) {
+    bool removed = false;
+    Walk((flags & 1) != 0,
+         [&](const ScriptNamespace& ns, const std::vector<const ScriptNamespace*>&) {
+             removed |= const_cast<ScriptNamespace&>(ns).ClearOwnReferences(object);
+         });
+    return removed ? SOK : ENotFound;
+}
+
+ScriptObject* ScriptNamespace::GetFirstObject() const noexcept {
+    return m_FirstObject ? m_FirstObject.Get() : NilObject();
+}
+
+void ScriptNamespace::SetFirstObject(ScriptObject* object) {
+    m_FirstObject = object;
+}
+
+// Children ---------------------------------------------------------------------------------
+
+const ScriptNamespace* ScriptNamespace::FindChild(const char* name, int length) const {
+    const Obj<ScriptNamespace>* children = m_Children.Data();
+    for (int i = m_Children.Size(); i-- > 0;) {
+        if (SameName(children[i]->m_Name, name, length))
+            return children[i].Get();
+    }
+    return nullptr;
+}
+
+ScriptNamespace* ScriptNamespace::FindNamespaceBytes(const char* name, int length,
+                                                     int searchParents) const {
+    for (const ScriptNamespace* ns = this; ns != nullptr;
+         ns = searchParents != 0 ? ns->m_Parent : nullptr) {
+        if (const ScriptNamespace* child = ns->FindChild(name, length))
+            return const_cast<ScriptNamespace*>(child);
+    }
+    return Nil();
+}
+
+ScriptNamespace* ScriptNamespace::FindNamespace(const char* name, int searchParents) const {
+    if (name == nullptr)
+        name = "";
+    return FindNamespaceBytes(name, Length(name), searchParents);
+}
+
+ScriptNamespace* ScriptNamespace::CreateNamespace(const char* name, int searchParents) {
+    ScriptNamespace* found = FindNamespace(name, searchParents);
+    return IsNil(found) ? Create(this, name) : found;
+}
+
+void ScriptNamespace::DetachChildren() {
+    for (const Obj<ScriptNamespace>& child : m_Children)
+        child->m_Parent = nullptr;
+}
+
+EResult ScriptNamespace::RemoveNamespace(const char* name) {
+    if (name == nullptr)
+        name = "";
+    for (int i = m_Children.Size(); i-- > 0;) {
+        if (m_Children.Data()[i]->m_Name == name) {
+            // A holder that keeps the child alive must not reach this namespace through it
+            // once this one is gone.
+            m_Children.Data()[i]->m_Parent = nullptr;
+            m_Children.Remove(i);
+            return SOK;
+        }
+    }
+    return ENotFound;
+}
+
+void ScriptNamespace::ClearNamespaces() {
+    DetachChildren();
+    // Each child's destructor takes its subtree apart without recursion.
+    m_Children.Clear();
+    ClearObjects();
+}
+
+void ScriptNamespace::GetNamespaceList(Array<Obj<ScriptNamespace>>& out) const {
+    out = m_Children;
+}
+
+// Classes ----------------------------------------------------------------------------------
+
+void ScriptNamespace::AddClass(ScriptClass* scriptClass) {
+    if (scriptClass != nullptr)
+        m_Classes.Add(Obj<ScriptClass>(scriptClass));
+}
+
+ScriptClass* ScriptNamespace::FindClass(const char* name) const {
+    if (name == nullptr)
+        name = "";
+    for (const ScriptNamespace* ns = this; ns != nullptr; ns = ns->m_Parent) {
+        const Obj<ScriptClass>* classes = ns->m_Classes.Data();
+        for (int i = ns->m_Classes.Size(); i-- > 0;) {
+            const char* className = classes[i]->GetClassNameCPtr();
+            if (className != nullptr && std::strcmp(className, name) == 0)
+                return classes[i].Get();
+        }
+    }
+    return NilObjectAs<ScriptClass>();
+}
+
+void ScriptNamespace::GetClassList(Array<Obj<ScriptClass>>& out) const {
+    out = m_Classes;
+}
+
+void ScriptNamespace::ImportClassList(const Array<Obj<ScriptClass>>& list) {
+    m_Classes = list;
+}
+
+// Lists --------------------------------------------------------------------------------------
+
+void ScriptNamespace::AppendOwnObjects(Array<Obj<ScriptObject>>& out) const {
+    for (int b = m_Buckets.Size(); b-- > 0;) {
+        const Bucket& bucket = m_Buckets.Data()[b];
+        for (int i = bucket.Size(); i-- > 0;)
+            out.Add(bucket.Data()[i].m_Object);
+    }
+    for (int i = m_Anonymous.Size(); i-- > 0;)
+        out.Add(m_Anonymous.Data()[i]);
+}
+
+void ScriptNamespace::GetObjectList(Array<Obj<ScriptObject>>& out, int flags) const {
+    Walk((flags & 1) != 0,
+         [&](const ScriptNamespace& ns, const std::vector<const ScriptNamespace*>&) {
+             ns.AppendOwnObjects(out);
+         });
+}
+
+void ScriptNamespace::PrintObjectNames(Stream& stream, const StringRef& prefix) const {
+    using Path = std::vector<const ScriptNamespace*>;
+    const auto writePrefix = [&](const Path& path) {
+        stream << prefix;
+        for (const ScriptNamespace* ns : path)
+            stream << ns->m_Name.Ref() << ":";
+    };
+    Walk(true, [&](const ScriptNamespace& ns, const Path& path) {
+        if (!path.empty()) {
+            stream << "namespace ";
+            writePrefix(path);
+            (stream << ";").pLF();
+        }
+        for (int b = ns.m_Buckets.Size(); b-- > 0;) {
+            const Bucket& bucket = ns.m_Buckets.Data()[b];
+            for (int i = bucket.Size(); i-- > 0;) {
+                writePrefix(path);
+                (stream << bucket.Data()[i].m_Name.Ref() << ";").pLF();
+            }
+        }
+        for (int i = ns.m_Classes.Size(); i-- > 0;) {
+            const char* className = ns.m_Classes.Data()[i]->GetClassNameCPtr();
+            (stream << "class " << (className != nullptr ? className : "") << ";").pLF();
+        }
+    });
+}
+
+void ScriptNamespace::ListObjects(Array<String>* names, Array<Obj<ScriptObject>>* objects,
+                                  int flags, const ClassType_TypeID* type,
+                                  const StringRef& prefix) const {
+    using Path = std::vector<const ScriptNamespace*>;
+    String top(prefix);
+    if (top.Size() == 0 && m_Name.Size() != 0)
+        top = m_Name + ":";
+    Walk((flags & 1) != 0, [&](const ScriptNamespace& ns, const Path& path) {
+        String base;
+        bool haveBase = false;
+        for (int b = ns.m_Buckets.Size(); b-- > 0;) {
+            const Bucket& bucket = ns.m_Buckets.Data()[b];
+            for (int i = bucket.Size(); i-- > 0;) {
+                const Record& record = bucket.Data()[i];
+                if (record.m_Name.Size() == 0 || (type != nullptr && !record.m_Object->IsA(type)))
+                    continue;
+                if (names != nullptr) {
+                    if (!haveBase) {
+                        std::string text(top.GetCPtr(), static_cast<size_t>(top.Size()));
+                        for (const ScriptNamespace* step : path)
+                            text.append(step->m_Name.GetCPtr(), step->m_Name.Size()) += ':';
+                        base = String(text.data(), static_cast<int>(text.size()));
+                        haveBase = true;
+                    }
+                    names->Add(String(base.Ref(), record.m_Name.Ref()));
+                }
+                if (objects != nullptr)
+                    objects->Add(record.m_Object);
+            }
+        }
+    });
+}
+
+// Merging ----------------------------------------------------------------------------------
+
+void ScriptNamespace::AddObjectList(const Array<Obj<ScriptObject>>& list) {
+    for (const Obj<ScriptObject>& object : list) {
+        if (!object->IsA(BuiltinTypeID(k_ClassObject)))
+            continue;
+        const String name(static_cast<const Object*>(object.Get())->GetName());
+        if (name.Size() == 0)
+            continue;
+        const int colon = name.RSearch(':');
+        if (colon < 0) {
+            DefObject(object, name);
+            continue;
+        }
+        String rest;
+        rest.AssignSlice(name, colon + 1, name.Size() - colon - 1);
+        ScriptNamespace* target = this;
+        if (!SameName(m_Name, name.GetCPtr(), colon)) {
+            // Every segment of the path becomes a namespace of its own, so that the path
+            // resolves to the object again; empty segments stay where they are.
+            for (int start = 0; start < colon;) {
+                int end = start;
+                while (end < colon && name[end] != ':')
+                    ++end;
+                if (end > start) {
+                    const String segment(name.GetCPtr() + start, end - start);
+                    ScriptNamespace* child =
+                        target->FindNamespaceBytes(segment.GetCPtr(), segment.Size(), 0);
+                    target = IsNil(child) ? Create(target, segment.GetCPtr()) : child;
+                }
+                start = end + 1;
+            }
+        }
+        target->DefObject(object, rest);
+    }
+}
+
+void ScriptNamespace::ImportObjectTreeNames(ScriptObject* root) {
+    if (root == nullptr)
+        return;
+    Array<Obj<ScriptObject>> tree;
+    root->Traverse(tree);
+    AddObjectList(tree);
+}
+
+EResult ScriptNamespace::MergeNamespace(const ScriptNamespace* other) {
+    if (IsNil(other)) {
+        Xerr.pLockError() << "ScriptNamespace::MergeNamespace: no namespace to merge.";
+        Xerr.pLF();
+        Xerr.pUnlockMessage();
+        return EInvalidArgument;
+    }
+    for (const ScriptNamespace* ns = this; ns != nullptr; ns = ns->m_Parent) {
+        if (ns == other) {
+            Xerr.pLockError() << "ScriptNamespace::MergeNamespace: \"" << other->m_Name.Ref()
+                              << "\" cannot be merged into itself or into a namespace inside it.";
+            Xerr.pLF();
+            Xerr.pUnlockMessage();
+            return EInvalidArgument;
+        }
+    }
+    // Pairs still to merge, the next on top. A target is looked up (or created) only when its
+    // pair comes up, as a recursive merge would. Nothing is removed while merging, so plain
+    // pointers stay valid.
+    struct Pair {
+        ScriptNamespace* m_TargetParent; // null: the target is this namespace
+        const ScriptNamespace* m_Source;
+    };
+    std::vector<Pair> stack{{nullptr, other}};
+    while (!stack.empty()) {
+        const Pair pair = stack.back();
+        stack.pop_back();
+        ScriptNamespace* target = this;
+        if (pair.m_TargetParent != nullptr) {
+            const StringRef& name = pair.m_Source->m_Name;
+            ScriptNamespace* child =
+                pair.m_TargetParent->FindNamespaceBytes(name.GetCPtr(), name.Size(), 0);
+            target = IsNil(child) ? Create(pair.m_TargetParent, name.GetCPtr()) : child;
+        }
+        Array<Obj<ScriptObject>> objects;
+        pair.m_Source->GetObjectList(objects, 0);
+        target->AddObjectList(objects);
+        const Array<Obj<ScriptNamespace>> children = pair.m_Source->m_Children;
+        for (int i = children.Size(); i-- > 0;)
+            stack.push_back({target, children.Data()[i].Get()});
+    }
+    return SOK;
+}
+
+} // namespace Quorlix

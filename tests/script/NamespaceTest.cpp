@@ -1,0 +1,336 @@
+// The engine's namespaces: paths, the object table and its growth, entering and leaving,
+// clearing, naming objects by their Name, listing, merging and the lifetime of parents.
+
+#include "quorlix/script/Object.h"
+#include "quorlix/script/ScriptClass.h"
+#include "quorlix/script/ScriptEngine.h"
+#include "quorlix/stream/StreamPipeMemory.h"
+#include "script/ScriptTestSupport.h"
+#include "support/LogCapture.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cmath>
+#include <initializer_list>
+#include <set>
+#include <string>
+#include <vector>
+
+using namespace Quorlix;
+using QuorlixTest::LogCapture;
+
+namespace {
+
+// The class tables must exist for Object names and class checks.
+using Namespaces = QuorlixTest::ScriptTest;
+
+Obj<Object> Named(const char* name) {
+    Obj<Object> object = Object::Create();
+    object->SetName(name);
+    return object;
+}
+
+ScriptObject* Nil() {
+    return &G_NilObject;
+}
+
+std::set<std::string> Strings(const Array<String>& names) {
+    std::set<std::string> out;
+    for (const String& name : names)
+        out.emplace(name.GetCPtr());
+    return out;
+}
+
+struct Bar final : ProgressBar {
+    explicit Bar(std::atomic<int>* gone) : m_Gone(gone) {}
+    ~Bar() override { ++*m_Gone; }
+    void SetProgress(float) override {}
+    std::atomic<int>* m_Gone;
+};
+
+std::string Printed(const ScriptNamespace& ns) {
+    Obj<StreamPipeMemory> pipe = StreamPipeMemory::Create();
+    Stream stream(pipe);
+    ns.PrintObjectNames(stream, String());
+    return std::string(reinterpret_cast<const char*>(pipe->GetData()), size_t(pipe->GetSize()));
+}
+
+} // namespace
+
+TEST_F(Namespaces, PathsResolveThroughParents) {
+    Obj<ScriptEngine> engine = ScriptEngine::Create();
+    ScriptNamespace* root = engine->GetRootNamespace();
+    ScriptNamespace* a = root->CreateNamespace("a", 0);
+    ScriptNamespace* b = a->CreateNamespace("b", 0);
+    Obj<Object> x = Named(""), top = Named("");
+    b->DefObject(x, String("x"));
+    root->DefObject(top, String("top"));
+    const struct {
+        ScriptNamespace* m_From;
+        const char* m_Path;
+        ScriptObject* m_Expected;
+    } cases[] = {
+        {root, "a:b:x", x}, {a, "a:b:x", x},      {b, "a:b:x", x},        {b, "top", top},
+        {a, "b:top", top},  {root, "x", Nil()},   {root, "a:c:x", Nil()}, {root, "a:b:", Nil()},
+        {root, "", Nil()},  {root, "q:x", Nil()},
+    };
+    for (const auto& c : cases) {
+        ASSERT_EQ(engine->LeaveNamespace(c.m_From), SOK);
+        EXPECT_EQ(engine->FindObjectC(c.m_Path), c.m_Expected) << c.m_Path;
+        EXPECT_EQ(engine->FindObject(String(c.m_Path)), c.m_Expected) << c.m_Path;
+    }
+    EXPECT_EQ(engine->FindObjectC(nullptr), Nil());
+    EXPECT_EQ(b->FindNamespace("a", 1), a);
+    EXPECT_EQ(b->FindNamespace("a", 0), ScriptNamespace::Nil());
+    EXPECT_EQ(root->GetParentNamespace(), ScriptNamespace::Nil());
+}
+
+TEST_F(Namespaces, ObjectTableReplacesNamesAndGrowsItsBuckets) {
+    Obj<ScriptNamespace> ns = ScriptNamespace::Create(nullptr, "");
+    Obj<Object> first = Named(""), second = Named(""), anonymous = Named(""), numbered = Named("");
+    ns->DefObject(first, String("door"));
+    ns->DefObject(second, String("door"));
+    ns->DefObject(anonymous, String());
+    ns->DefObject(anonymous, String());
+    ns->DefObjectID(numbered, 7);
+    ns->DefObjectID(second, 0xFFFFFFFFu); // the id a named record carries as its marker
+    EXPECT_EQ(ns->FindObject(String("door")), second.Get());
+    EXPECT_EQ(ns->FindObjectID(7), numbered.Get());
+    EXPECT_EQ(ns->FindObjectID(0xFFFFFFFFu), second.Get());
+    EXPECT_EQ(ns->FindObjectID(8), Nil());
+    EXPECT_EQ(ns->GetFirstObject(), first.Get());
+    Array<Obj<ScriptObject>> all;
+    ns->GetObjectList(all, 0);
+    EXPECT_EQ(all.Size(), 4); // door once, the anonymous object once, 7, 0xFFFFFFFF
+    all.Clear();
+    EXPECT_EQ(BlockRefCount(first.Get()), 2); // this handle and the first-object slot
+
+    // Five names in one bucket of four: the fifth doubles the table first.
+    ns->ClearObjects();
+    EXPECT_EQ(ns->GetFirstObject(), Nil());
+    std::vector<String> sameBucket;
+    for (int i = 0; sameBucket.size() < 5; ++i) {
+        String name(("n" + std::to_string(i)).c_str());
+        if (name.Hash32() % 4 == 0)
+            sameBucket.push_back(name);
+    }
+    for (size_t i = 0; i < sameBucket.size(); ++i) {
+        EXPECT_EQ(ns->GetObjectBucketCount(), 4) << i;
+        ns->DefObject(first, sameBucket[i]);
+    }
+    EXPECT_EQ(ns->GetObjectBucketCount(), 8);
+
+    // Many names: the table stops doubling at 4096 buckets and still finds every name.
+    std::vector<String> names;
+    for (int i = 0; i < 30000; ++i)
+        names.emplace_back(("object" + std::to_string(i)).c_str());
+    for (const String& name : names)
+        ns->DefObject(first, name);
+    EXPECT_EQ(ns->GetObjectBucketCount(), ScriptNamespace::k_MaxBuckets);
+    int found = 0;
+    for (const String& name : names)
+        found += ns->FindObject(name) == first.Get();
+    EXPECT_EQ(found, 30000);
+}
+
+TEST_F(Namespaces, EnterLeaveAndRemove) {
+    Obj<ScriptEngine> engine = ScriptEngine::Create();
+    ScriptNamespace* root = engine->GetRootNamespace();
+    Obj<ScriptNamespace> previous;
+    EXPECT_EQ(engine->EnterNamespace("x", previous, 0), ENotFound);
+    EXPECT_EQ(engine->GetCurrentNamespace(), root);
+    EXPECT_EQ(previous.Get(), root);
+    ASSERT_EQ(engine->EnterNamespace("x", previous, 1), SOK);
+    ScriptNamespace* x = engine->GetCurrentNamespace();
+    EXPECT_EQ(std::string(x->GetNamespaceName().GetCPtr()), "x");
+    EXPECT_EQ(x->GetParentNamespace(), root);
+    ASSERT_EQ(engine->EnterNamespace("y", previous, 1), SOK);
+    EXPECT_EQ(previous.Get(), x);
+    EXPECT_EQ(engine->LeaveNamespace(previous), SOK);
+    EXPECT_EQ(engine->GetCurrentNamespace(), x);
+    {
+        LogCapture log;
+        EXPECT_EQ(engine->LeaveNamespace(nullptr), EInvalidArgument);
+        EXPECT_EQ(engine->LeaveNamespace(ScriptNamespace::Nil()), EInvalidArgument);
+        EXPECT_EQ(log.Messages().size(), 2u);
+        EXPECT_EQ(engine->GetCurrentNamespace(), x);
+    }
+    EXPECT_EQ(engine->RootNamespace(), SOK);
+    EXPECT_EQ(engine->EnterNamespace("x", previous, 0), SOK); // found now, without creating
+    EXPECT_EQ(engine->GetCurrentNamespace(), x);
+    engine->RootNamespace();
+    EXPECT_EQ(engine->RemoveNamespace("x"), SOK);
+    EXPECT_EQ(engine->RemoveNamespace("x"), ENotFound);
+    EXPECT_EQ(engine->FindNamespace("x"), ScriptNamespace::Nil());
+}
+
+TEST_F(Namespaces, ClearingObjectsAndReferences) {
+    Obj<ScriptEngine> engine = ScriptEngine::Create();
+    ScriptNamespace* root = engine->GetRootNamespace();
+    ScriptNamespace* child = root->CreateNamespace("child", 0);
+    Obj<Object> door = Named("");
+    root->DefObject(door, String("door"));
+    child->DefObject(door, String("door"));
+    child->DefObject(door, String());
+    EXPECT_EQ(engine->ClearObject(String("unknown")), SOK);
+    EXPECT_EQ(child->ClearObject(String("door")), SOK);
+    EXPECT_EQ(child->FindObject(String("door")), door.Get()); // the root's still answers
+    EXPECT_EQ(engine->ClearObjectReferences(door, 1), SOK);
+    EXPECT_EQ(BlockRefCount(door.Get()), 1);
+    EXPECT_EQ(child->FindObject(String("door")), Nil());
+    EXPECT_EQ(engine->ClearObjectReferences(door, 1), ENotFound);
+}
+
+TEST_F(Namespaces, ObjectsAreNamedByTheirNameAndListed) {
+    Obj<ScriptEngine> engine = ScriptEngine::Create();
+    ScriptNamespace* root = engine->GetRootNamespace();
+    Obj<Object> door = Named("lib:door"), gate = Named("gate"), bell = Named("a:b:bell"),
+                nameless = Named(""), own = Named("lib:own");
+    Obj<ScriptNamespace> notAnObject = ScriptNamespace::Create(nullptr, "lib:skip");
+    Array<Obj<ScriptObject>> list;
+    for (ScriptObject* object :
+         std::initializer_list<ScriptObject*>{door, gate, bell, nameless, notAnObject})
+        list.Add(Obj<ScriptObject>(object));
+    root->AddObjectList(list);
+    ScriptNamespace* lib = engine->FindNamespace("lib");
+    ASSERT_NE(lib, ScriptNamespace::Nil());
+    EXPECT_EQ(engine->FindObjectC("lib:door"), door.Get());
+    EXPECT_EQ(lib->FindObject(String("door")), door.Get());
+    EXPECT_EQ(engine->FindObjectC("a:b:bell"), bell.Get());
+    EXPECT_EQ(engine->FindObjectC("gate"), gate.Get());
+    EXPECT_EQ(engine->FindObjectC("lib:skip"), Nil());
+    // A name whose namespace part is the namespace's own name is defined there.
+    list.Clear();
+    list.Add(Obj<ScriptObject>(own.Get()));
+    lib->AddObjectList(list);
+    EXPECT_EQ(lib->FindObject(String("own")), own.Get());
+    EXPECT_EQ(lib->FindNamespace("lib", 0), ScriptNamespace::Nil());
+
+    Array<String> names;
+    Array<Obj<ScriptObject>> objects;
+    engine->ListObjects(&names, &objects, 0, nullptr);
+    EXPECT_EQ(Strings(names), std::set<std::string>{"gate"});
+    names.Clear();
+    engine->ListObjects(&names, nullptr, 1, BuiltinTypeID(k_ClassObject));
+    EXPECT_EQ(Strings(names), (std::set<std::string>{"gate", "lib:door", "lib:own", "a:b:bell"}));
+    for (const String& name : names) // every listed path finds its object again
+        EXPECT_NE(engine->FindObject(name), Nil()) << name.GetCPtr();
+    names.Clear();
+    engine->ListObjects(&names, nullptr, 1, BuiltinTypeID(k_ClassScriptEngine));
+    EXPECT_TRUE(names.IsEmpty());
+    Obj<ScriptNamespace> previous;
+    ASSERT_EQ(engine->EnterNamespace("lib", previous, 0), SOK);
+    engine->ListObjects(&names, nullptr, 0, nullptr);
+    EXPECT_EQ(Strings(names), (std::set<std::string>{"lib:door", "lib:own"}));
+}
+
+TEST_F(Namespaces, MergeCopiesTreesAndRefusesItsOwnAncestors) {
+    Obj<ScriptEngine> engine = ScriptEngine::Create();
+    ScriptNamespace* root = engine->GetRootNamespace();
+    ScriptNamespace* a = root->CreateNamespace("a", 0);
+    ScriptNamespace* b = a->CreateNamespace("b", 0);
+    {
+        LogCapture log;
+        EXPECT_EQ(a->MergeNamespace(a), EInvalidArgument);
+        EXPECT_EQ(b->MergeNamespace(a), EInvalidArgument);
+        EXPECT_EQ(b->MergeNamespace(root), EInvalidArgument);
+        EXPECT_EQ(engine->MergeNamespace(nullptr), EInvalidArgument);
+        ASSERT_EQ(log.Messages().size(), 4u);
+        EXPECT_EQ(log.Messages()[0], "[Error]ScriptNamespace::MergeNamespace: \"a\" cannot be "
+                                     "merged into itself or into a namespace inside it.");
+    }
+    Obj<ScriptNamespace> source = ScriptNamespace::Create(nullptr, "");
+    Obj<Object> door = Named("door"), bell = Named("bell");
+    source->DefObject(door, String("door"));
+    source->CreateNamespace("b", 0)->DefObject(bell, String("bell"));
+    EXPECT_EQ(a->MergeNamespace(source), SOK);
+    EXPECT_EQ(a->FindObject(String("door")), door.Get());
+    EXPECT_EQ(b->FindObject(String("bell")), bell.Get()); // merged into the existing child
+    EXPECT_EQ(root->MergeNamespace(a), SOK);              // a descendant into its ancestor is fine
+    EXPECT_EQ(root->FindNamespace("b", 0)->FindObject(String("bell")), bell.Get());
+}
+
+TEST_F(Namespaces, PrintsNamesClassesAndChildren) {
+    Obj<ScriptNamespace> root = ScriptNamespace::Create(nullptr, "");
+    Obj<Object> object = Named("");
+    root->DefObject(object, String("door"));
+    root->CreateNamespace("lib", 0)->DefObject(object, String("bell"));
+    Obj<ScriptClass> door = ScriptClass::Create();
+    ASSERT_FALSE(door->IsNil());
+    door->DefClassObject("Door", nullptr);
+    root->AddClass(door);
+    EXPECT_EQ(Printed(*root), "door;\nclass Door;\nnamespace lib:;\nlib:bell;\n");
+    EXPECT_EQ(root->FindNamespace("lib", 0)->FindClass("Door"), door.Get());
+    EXPECT_EQ(root->FindClass("Window"), NilObjectAs<ScriptClass>());
+}
+
+TEST_F(Namespaces, ChildrenForgetParentsThatAreGone) {
+    Obj<ScriptNamespace> removed, orphan;
+    Obj<Object> object = Named("");
+    {
+        Obj<ScriptEngine> engine = ScriptEngine::Create();
+        ScriptNamespace* root = engine->GetRootNamespace();
+        root->DefObject(object, String("top"));
+        removed = root->CreateNamespace("removed", 0);
+        orphan = root->CreateNamespace("kept", 0);
+        EXPECT_EQ(root->RemoveNamespace("removed"), SOK);
+        EXPECT_EQ(removed->GetParentNamespace(), ScriptNamespace::Nil());
+        EXPECT_EQ(orphan->FindObject(String("top")), object.Get());
+    }
+    EXPECT_EQ(orphan->GetParentNamespace(), ScriptNamespace::Nil());
+    EXPECT_EQ(orphan->FindObject(String("top")), Nil());
+    EXPECT_EQ(orphan->FindNamespace("removed", 1), ScriptNamespace::Nil());
+}
+
+TEST_F(Namespaces, DeepChainsNeedNoRecursion) {
+    constexpr int k_Depth = 100000;
+    Obj<ScriptNamespace> root = ScriptNamespace::Create(nullptr, "");
+    Obj<Object> top = Named(""), bottom = Named("");
+    root->DefObject(top, String("top"));
+    ScriptNamespace* deepest = root;
+    for (int i = 0; i < k_Depth; ++i)
+        deepest = deepest->CreateNamespace("n", 0);
+    deepest->DefObject(bottom, String("bottom"));
+    EXPECT_EQ(deepest->FindObject(String("top")), top.Get());
+    EXPECT_EQ(deepest->FindNamespace("missing", 1), ScriptNamespace::Nil());
+    EXPECT_EQ(deepest->FindClass("Missing"), NilObjectAs<ScriptClass>());
+    Array<Obj<ScriptObject>> all;
+    root->GetObjectList(all, 1);
+    EXPECT_EQ(all.Size(), 2);
+    all.Clear();
+    Array<String> names;
+    root->ListObjects(&names, nullptr, 1, nullptr, String());
+    ASSERT_EQ(names.Size(), 2);
+    Obj<ScriptNamespace> copy = ScriptNamespace::Create(nullptr, "");
+    EXPECT_EQ(copy->MergeNamespace(root), SOK);
+    EXPECT_EQ(root->ClearObjectReferences(bottom, 1), SOK);
+    root = nullptr; // tears the chain down
+    copy = nullptr;
+    EXPECT_EQ(BlockRefCount(bottom.Get()), 1);
+}
+
+TEST_F(Namespaces, EngineHoldsOneProgressBarAndIsRegistered) {
+    std::atomic<int> gone{0};
+    Obj<ScriptEngine> engine = ScriptEngine::Create();
+    engine->SetProgressBar(NewObject<Bar>(&gone));
+    engine->SetProgressBar(engine->GetProgressBar()); // the same bar again is kept
+    EXPECT_EQ(gone, 0);
+    engine->SetProgressBar(NewObject<Bar>(&gone));
+    EXPECT_EQ(gone, 1);
+    engine->SetProgressBar(nullptr);
+    EXPECT_EQ(gone, 2);
+    const struct {
+        double m_Done, m_Total;
+        float m_Fraction;
+    } fractions[] = {{5, 10, 0.5f}, {15, 10, 1}, {-1, 10, 0}, {3, 0, 0}, {NAN, 10, 0}, {1, NAN, 0}};
+    for (const auto& f : fractions)
+        EXPECT_EQ(ProgressBar::Fraction(f.m_Done, f.m_Total), f.m_Fraction) << f.m_Done;
+
+    EXPECT_STREQ(TypeIDToString(BuiltinTypeID(k_ClassScriptNamespace)), "ScriptNamespace");
+    EXPECT_STREQ(TypeIDToString(BuiltinTypeID(k_ClassScriptEngine)), "ScriptEngine");
+    EXPECT_TRUE(engine->IsA(BuiltinTypeID(k_ClassScriptEngine)));
+    EXPECT_TRUE(engine->GetRootNamespace()->IsA(BuiltinTypeID(k_ClassScriptNamespace)));
+    Obj<ScriptObject> made = ScriptObject::Create(BuiltinTypeID(k_ClassScriptEngine));
+    EXPECT_TRUE(made->IsA(BuiltinTypeID(k_ClassScriptEngine)));
+}
