@@ -393,8 +393,12 @@ Result ReadArchive(const std::string& path, ArchiveState& state) {
 // --- writing ---------------------------------------------------------------------------------
 
 // A new archive file, written in order, with the digest of a chunk patched in afterwards.
+// A new archive file, written in order through a 1 MiB buffer (large writes also leave the page
+// cache holding the file in large pieces, which later reads profit from), with the digest of a
+// chunk patched in afterwards.
 class ArchiveWriter {
 public:
+    ArchiveWriter() : m_Buffer(k_WriteBuffer) {}
     ~ArchiveWriter() {
         if (m_File != Platform::FileHandle::Invalid)
             Platform::CloseFile(m_File);
@@ -415,14 +419,13 @@ public:
     bool Write(const void* data, size_t n) {
         const auto* bytes = static_cast<const unsigned char*>(data);
         while (n > 0 && m_Good) {
-            const int64_t done = Platform::WriteFile(m_File, bytes, n);
-            if (done <= 0) {
-                m_Good = false;
-                break;
-            }
-            bytes += done;
-            n -= static_cast<size_t>(done);
-            m_Position += static_cast<uint64_t>(done);
+            const size_t part = std::min(n, m_Buffer.size() - m_Fill);
+            std::memcpy(m_Buffer.data() + m_Fill, bytes, part);
+            m_Fill += part;
+            bytes += part;
+            n -= part;
+            if (m_Fill == m_Buffer.size())
+                FlushBuffer();
         }
         return m_Good;
     }
@@ -437,19 +440,25 @@ public:
         return m_Good;
     }
 
-    // Rewrites `n` bytes at `position` and comes back to the end.
+    // Rewrites `n` bytes at `position`: in the buffer while they are still there, else in the
+    // file, coming back to its end.
     bool Patch(uint64_t position, const void* data, size_t n) {
-        const uint64_t end = m_Position;
-        if (!m_Good || Platform::SeekFile(m_File, static_cast<int64_t>(position), SeekBegin) < 0)
-            return m_Good = false;
-        m_Position = position;
-        Write(data, n);
-        m_Position = end;
-        return m_Good && Platform::SeekFile(m_File, static_cast<int64_t>(end), SeekBegin) >= 0;
+        if (!m_Good)
+            return false;
+        if (position >= m_Written) {
+            std::memcpy(m_Buffer.data() + (position - m_Written), data, n);
+            return true;
+        }
+        if (Platform::SeekFile(m_File, static_cast<int64_t>(position), SeekBegin) < 0 ||
+            !WriteAll(data, n) ||
+            Platform::SeekFile(m_File, static_cast<int64_t>(m_Written), SeekBegin) < 0)
+            m_Good = false;
+        return m_Good;
     }
 
     // Syncs the new file and puts it in place of the archive.
     bool Commit(const std::string& archivePath) {
+        FlushBuffer();
         Platform::SetPermissionsLike(m_File, archivePath.c_str());
         if (!m_Good || !Platform::SyncFile(m_File))
             return false;
@@ -461,13 +470,36 @@ public:
         return true;
     }
 
-    uint64_t Position() const { return m_Position; }
+    uint64_t Position() const { return m_Written + m_Fill; }
     bool Good() const { return m_Good; }
 
 private:
+    static constexpr size_t k_WriteBuffer = 1 << 20;
+
+    bool WriteAll(const void* data, size_t n) {
+        const auto* bytes = static_cast<const unsigned char*>(data);
+        while (n > 0) {
+            const int64_t done = Platform::WriteFile(m_File, bytes, n);
+            if (done <= 0)
+                return false;
+            bytes += done;
+            n -= static_cast<size_t>(done);
+        }
+        return true;
+    }
+
+    void FlushBuffer() {
+        if (m_Good && m_Fill > 0 && !WriteAll(m_Buffer.data(), m_Fill))
+            m_Good = false;
+        m_Written += m_Fill;
+        m_Fill = 0;
+    }
+
     Platform::FileHandle m_File = Platform::FileHandle::Invalid;
     std::string m_Path;
-    uint64_t m_Position = 0;
+    Bytes m_Buffer;
+    size_t m_Fill = 0;
+    uint64_t m_Written = 0; // bytes that reached the file
     bool m_Good = true;
 };
 
@@ -1268,7 +1300,7 @@ Result WriteArchive(ArchiveState& state) {
                          out.Good() && WriteChunks(out, old, state, state.m_Root, key, buffer, exact);
     if (old != Platform::FileHandle::Invalid)
         Platform::CloseFile(old);
-    if (!written || out.Position() != total) {
+    if (!written || out.Position() != total || !out.Good()) {
         LogWriteFailure(state.m_Path, "could not write");
         return RArchiveFatal;
     }
