@@ -4,6 +4,7 @@
 #include "ScriptTestSupport.h"
 #include "quorlix/script/Korvel.h"
 #include "quorlix/script/Object.h"
+#include "quorlix/script/ScriptEngine.h"
 #include "quorlix/stream/Stream.h"
 #include "quorlix/stream/StreamPipeMemory.h"
 #include "support/LogCapture.h"
@@ -238,6 +239,29 @@ TEST_F(ScriptClassTable, WriteCAPIWritesBindingDeclarations) {
               "      eEnum::ID, MemberIsSomeEnum, (M_Unknown*)&Open, \"Open\",\n");
     door->UndefClass();
     EXPECT_EQ(written(0, "", -1), "");
+}
+
+TEST_F(ScriptClassTable, CreateClassCompleteBindsHostRecordsThroughTheEngine) {
+    Obj<ScriptEngine> engine = ScriptEngine::Create();
+    auto door = DefineClass("Door", nullptr, {{"Count", k_ClassI32}});
+    const ClassType_Enum* open = door->DefMemberEnum("Open", 1, 0);
+    door->EndClass();
+    engine->GetCurrentNamespace()->AddClass(door);
+    Korvel::T_TypeID id = nullptr;
+    Korvel::M_I32 count = nullptr;
+    Korvel::T_Enum bound = nullptr;
+    Korvel::ScriptMemberDef defs[] = {
+        {Korvel::eI32::ID, Korvel::MemberDefault, (Korvel::M_Unknown*)&count, "Count"},
+        {Korvel::eEnum::ID, Korvel::MemberIsSomeEnum, (Korvel::M_Unknown*)&bound, "Open"},
+    };
+    EXPECT_EQ(ScriptClass::CreateClassComplete(engine, &id, "Door", 2, defs), 1);
+    EXPECT_EQ(id, door->GetClassID());
+    EXPECT_EQ(count, door->FindMember_I32("Count"));
+    EXPECT_EQ(ClassIndexOf(bound), ClassIndexOf(open));
+    EXPECT_EQ(MemberIndexOf(bound), MemberIndexOf(open));
+    id = nullptr;
+    EXPECT_EQ(ScriptClass::CreateClassComplete(engine, &id, "Window", 2, defs), 0);
+    EXPECT_EQ(id, nullptr);
 }
 
 TEST_F(ScriptClassTable, LastDeInitializeFreesEveryTable) {

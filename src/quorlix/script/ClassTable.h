@@ -19,13 +19,17 @@ class TypeInfo;
 // Accessor thunks. Every form of a slot shares one signature, so that the stubs of a deleted
 // class answer any member: `index` is ignored by scalar and array members; `out`/`value` point
 // at a T (scalar and index forms) or an Array<Element> (array form).
+// The entry the call came through is passed along, so that generic accessors find the offset
+// without a second lookup through the row.
+struct MVTBL;
 using GetAccessor = void (*)(const ScriptObject* self, const ClassType_MemberID* m, int index,
-                             void* out);
+                             void* out, const MVTBL& entry);
 using SetAccessor = void (*)(ScriptObject* self, const ClassType_MemberID* m, int index,
-                             const void* value);
-using SizeAccessor = int (*)(const ScriptObject* self, const ClassType_MemberID* m);
+                             const void* value, const MVTBL& entry);
+using SizeAccessor = int (*)(const ScriptObject* self, const ClassType_MemberID* m,
+                             const MVTBL& entry);
 using CompareAccessor = bool (*)(const ScriptObject* self, const ClassType_MemberID* m,
-                                 const ScriptObject* other);
+                                 const ScriptObject* other, const MVTBL& entry);
 using WriteAccessor = void (*)(const ScriptObject* self, const ClassType_MemberID* m,
                                ScriptStream& stream);
 using WriteASMAccessor = void (*)(const ScriptObject* self, const ClassType_MemberID* m,
@@ -46,6 +50,21 @@ struct MVTBL {
     const ClassType_TypeID* m_Type; // value type; the element type of index members
     const char* m_Name;
     WriteASMAccessor m_WriteASM;  // filled by the compiled-script writer; null until then
+
+    // Calls through the slots, passing this entry along.
+    void Get(const ScriptObject* self, const ClassType_MemberID* m, int index, void* out) const {
+        m_Get(self, m, index, out, *this);
+    }
+    void Set(ScriptObject* self, const ClassType_MemberID* m, int index, const void* value) const {
+        m_Set(self, m, index, value, *this);
+    }
+    int Size(const ScriptObject* self, const ClassType_MemberID* m) const {
+        return m_Size(self, m, *this);
+    }
+    bool Compare(const ScriptObject* self, const ClassType_MemberID* m,
+                 const ScriptObject* other) const {
+        return m_Compare(self, m, other, *this);
+    }
 };
 
 struct MemberHash;

@@ -26,9 +26,9 @@ constexpr bool k_IsIdentifier =
 
 // The member's storage inside the object, at the entry's offset.
 template <class T>
-T& Slot(const ScriptObject* self, const ClassType_MemberID* m) {
+T& Slot(const ScriptObject* self, const MVTBL& entry) {
     auto* base = reinterpret_cast<char*>(const_cast<ScriptObject*>(self));
-    return *reinterpret_cast<T*>(base + self->Entry(m).m_OffsetOrValue);
+    return *reinterpret_cast<T*>(base + entry.m_OffsetOrValue);
 }
 
 template <class V>
@@ -74,41 +74,45 @@ bool Equal(const V& a, const V& b) {
 // --- Generic accessors: the value lives inside the object ------------------------------------
 
 template <class V>
-void ScalarGet(const ScriptObject* self, const ClassType_MemberID* m, int, void* out) {
-    *static_cast<V*>(out) = Load<V>(Slot<StorageOf<V>>(self, m));
+void ScalarGet(const ScriptObject* self, const ClassType_MemberID*, int, void* out,
+               const MVTBL& entry) {
+    *static_cast<V*>(out) = Load<V>(Slot<StorageOf<V>>(self, entry));
 }
 
 template <class V>
-void ScalarSet(ScriptObject* self, const ClassType_MemberID* m, int, const void* value) {
-    Store<V>(Slot<StorageOf<V>>(self, m), *static_cast<const V*>(value));
+void ScalarSet(ScriptObject* self, const ClassType_MemberID*, int, const void* value,
+               const MVTBL& entry) {
+    Store<V>(Slot<StorageOf<V>>(self, entry), *static_cast<const V*>(value));
 }
 
 template <class V>
 bool ScalarCompare(const ScriptObject* self, const ClassType_MemberID* m,
-                   const ScriptObject* other) {
+                   const ScriptObject* other, const MVTBL& entry) {
     if (other == nullptr)
         return false;
     V mine = ScriptNeutralValue<V>();
     V theirs = ScriptNeutralValue<V>();
-    self->Entry(m).m_Get(self, m, 0, &mine);
-    other->Entry(m).m_Get(other, m, 0, &theirs);
+    entry.Get(self, m, 0, &mine);
+    other->Entry(m).Get(other, m, 0, &theirs);
     return Equal(mine, theirs);
 }
 
 template <class V>
-void IndexGet(const ScriptObject* self, const ClassType_MemberID* m, int i, void* out) {
-    const Array<ElementOf<V>>& array = Slot<Array<ElementOf<V>>>(self, m);
+void IndexGet(const ScriptObject* self, const ClassType_MemberID*, int i, void* out,
+              const MVTBL& entry) {
+    const Array<ElementOf<V>>& array = Slot<Array<ElementOf<V>>>(self, entry);
     *static_cast<V*>(out) =
         i >= 0 && i < array.Size() ? LoadElement<V>(array[i]) : ScriptNeutralValue<V>();
 }
 
 template <class V>
-void IndexSet(ScriptObject* self, const ClassType_MemberID* m, int i, const void* value) {
+void IndexSet(ScriptObject* self, const ClassType_MemberID*, int i, const void* value,
+              const MVTBL& entry) {
     if (i < 0 || i >= k_MaxIndexElements) {
         LogScriptError("ScriptObject::Set: index ", i, " out of range.");
         return;
     }
-    Array<ElementOf<V>>& array = Slot<Array<ElementOf<V>>>(self, m);
+    Array<ElementOf<V>>& array = Slot<Array<ElementOf<V>>>(self, entry);
     const V& v = *static_cast<const V*>(value);
     if constexpr (std::is_same_v<V, ScriptObject*>) {
         Obj<ScriptObject> object(v != nullptr ? v : &G_NilObject);
@@ -128,25 +132,24 @@ void IndexSet(ScriptObject* self, const ClassType_MemberID* m, int i, const void
 }
 
 template <class V>
-int IndexSize(const ScriptObject* self, const ClassType_MemberID* m) {
-    return Slot<Array<ElementOf<V>>>(self, m).Size();
+int IndexSize(const ScriptObject* self, const ClassType_MemberID*, const MVTBL& entry) {
+    return Slot<Array<ElementOf<V>>>(self, entry).Size();
 }
 
 template <class V>
 bool IndexCompare(const ScriptObject* self, const ClassType_MemberID* m,
-                  const ScriptObject* other) {
+                  const ScriptObject* other, const MVTBL& mine) {
     if (other == nullptr)
         return false;
-    const MVTBL& mine = self->Entry(m);
     const MVTBL& theirs = other->Entry(m);
-    const int n = mine.m_Size(self, m);
-    if (theirs.m_Size == nullptr || theirs.m_Size(other, m) != n)
+    const int n = mine.Size(self, m);
+    if (theirs.m_Size == nullptr || theirs.Size(other, m) != n)
         return false;
     for (int i = 0; i < n; ++i) {
         V a = ScriptNeutralValue<V>();
         V b = ScriptNeutralValue<V>();
-        mine.m_Get(self, m, i, &a);
-        theirs.m_Get(other, m, i, &b);
+        mine.Get(self, m, i, &a);
+        theirs.Get(other, m, i, &b);
         if (!Equal(a, b))
             return false;
     }
@@ -166,43 +169,43 @@ template <class V>
 struct Invalid {
     static constexpr const char* k_Type = ScriptValueTraits<V>::k_Name;
 
-    static void Get(const ScriptObject* self, const ClassType_MemberID* m, int, void* out) {
+    static void Get(const ScriptObject* self, const ClassType_MemberID* m, int, void* out, const MVTBL&) {
         ReportInvalid(self, m, "Get", k_Type, "");
         *static_cast<V*>(out) = ScriptNeutralValue<V>();
     }
-    static void GetIndex(const ScriptObject* self, const ClassType_MemberID* m, int, void* out) {
+    static void GetIndex(const ScriptObject* self, const ClassType_MemberID* m, int, void* out, const MVTBL&) {
         ReportInvalid(self, m, "Get_Index", k_Type, "");
         *static_cast<V*>(out) = ScriptNeutralValue<V>();
     }
-    static void GetArray(const ScriptObject* self, const ClassType_MemberID* m, int, void* out) {
+    static void GetArray(const ScriptObject* self, const ClassType_MemberID* m, int, void* out, const MVTBL&) {
         ReportInvalid(self, m, "Get_Array", k_Type, "");
         static_cast<Array<ElementOf<V>>*>(out)->Clear();
     }
-    static void Set(ScriptObject* self, const ClassType_MemberID* m, int, const void*) {
+    static void Set(ScriptObject* self, const ClassType_MemberID* m, int, const void*, const MVTBL&) {
         ReportInvalid(self, m, "Set", k_Type, "");
     }
-    static void SetIndex(ScriptObject* self, const ClassType_MemberID* m, int, const void*) {
+    static void SetIndex(ScriptObject* self, const ClassType_MemberID* m, int, const void*, const MVTBL&) {
         ReportInvalid(self, m, "Set_Index", k_Type, "");
     }
-    static void SetArray(ScriptObject* self, const ClassType_MemberID* m, int, const void*) {
+    static void SetArray(ScriptObject* self, const ClassType_MemberID* m, int, const void*, const MVTBL&) {
         ReportInvalid(self, m, "Set_Array", k_Type, "");
     }
-    static int Size(const ScriptObject* self, const ClassType_MemberID* m) {
+    static int Size(const ScriptObject* self, const ClassType_MemberID* m, const MVTBL&) {
         ReportInvalid(self, m, "Size", k_Type, "");
         return 0;
     }
     static bool Compare(const ScriptObject* self, const ClassType_MemberID* m,
-                        const ScriptObject*) {
+                        const ScriptObject*, const MVTBL&) {
         ReportInvalid(self, m, "Compare", k_Type, "");
         return false;
     }
     static bool CompareIndex(const ScriptObject* self, const ClassType_MemberID* m,
-                             const ScriptObject*) {
+                             const ScriptObject*, const MVTBL&) {
         ReportInvalid(self, m, "Compare_Index", k_Type, ": ");
         return false;
     }
     static bool CompareArray(const ScriptObject* self, const ClassType_MemberID* m,
-                             const ScriptObject*) {
+                             const ScriptObject*, const MVTBL&) {
         ReportInvalid(self, m, "Compare_Array", k_Type, ": ");
         return false;
     }
@@ -274,17 +277,18 @@ bool InvalidStubs(int typeClass, MemberForm form, InvalidAccessors& out) {
     });
 }
 
-void DeadGet(const ScriptObject* self, const ClassType_MemberID* m, int, void*) {
+void DeadGet(const ScriptObject* self, const ClassType_MemberID* m, int, void*, const MVTBL&) {
     self->InvalidCall(m, "iInvalidGet");
 }
-void DeadSet(ScriptObject* self, const ClassType_MemberID* m, int, const void*) {
+void DeadSet(ScriptObject* self, const ClassType_MemberID* m, int, const void*, const MVTBL&) {
     self->InvalidCall(m, "iInvalidSet");
 }
-int DeadSize(const ScriptObject* self, const ClassType_MemberID* m) {
+int DeadSize(const ScriptObject* self, const ClassType_MemberID* m, const MVTBL&) {
     self->InvalidCall(m, "iInvalidSize");
     return 0;
 }
-bool DeadCompare(const ScriptObject* self, const ClassType_MemberID* m, const ScriptObject*) {
+bool DeadCompare(const ScriptObject* self, const ClassType_MemberID* m, const ScriptObject*,
+                 const MVTBL&) {
     self->InvalidCall(m, "iInvalidCompare");
     return false;
 }

@@ -208,18 +208,18 @@ void ScriptObject::Traverse(Array<Obj<ScriptObject>>& out) const {
                 const MVTBL& access = object->Entry(m);
                 if ((flags & MemberObjectSingle) != 0) {
                     ScriptObject* child = &G_NilObject;
-                    access.m_Get(object, m, 0, &child);
+                    access.Get(object, m, 0, &child);
                     children.push_back(child);
                 } else if ((flags & MemberObjectIndex) != 0) {
-                    const int n = access.m_Size != nullptr ? access.m_Size(object, m) : 0;
+                    const int n = access.m_Size != nullptr ? access.Size(object, m) : 0;
                     for (int i = 0; i < n; ++i) {
                         ScriptObject* child = &G_NilObject;
-                        access.m_Get(object, m, i, &child);
+                        access.Get(object, m, i, &child);
                         children.push_back(child);
                     }
                 } else if ((flags & MemberIsArray) != 0) {
                     Array<Obj<ScriptObject>> elements;
-                    access.m_Get(object, m, 0, &elements);
+                    access.Get(object, m, 0, &elements);
                     for (const Obj<ScriptObject>& child : elements)
                         children.push_back(child.Get());
                 }

@@ -88,33 +88,33 @@ public:
     template <class V>
     V Get(const ClassMemberOf<V, false>* m) const {
         V out = ScriptNeutralValue<V>();
-        Entry(m).m_Get(this, m, 0, &out);
+        Entry(m).Get(this, m, 0, &out);
         return out;
     }
     /// Out-parameter form: no temporary for strings and matrices.
     template <class V>
     void Get(const ClassMemberOf<V, false>* m, V& out) const {
-        Entry(m).m_Get(this, m, 0, &out);
+        Entry(m).Get(this, m, 0, &out);
     }
     template <class V>
     void Set(const ClassMemberOf<V, false>* m, const std::type_identity_t<V>& value) {
-        Entry(m).m_Set(this, m, 0, &value);
+        Entry(m).Set(this, m, 0, &value);
     }
 
     // Index members: element access; Set grows the array to i + 1 elements when shorter.
     template <class V>
     V Get(const ClassMemberOf<V, true>* m, int i) const {
         V out = ScriptNeutralValue<V>();
-        Entry(m).m_Get(this, m, i, &out);
+        Entry(m).Get(this, m, i, &out);
         return out;
     }
     template <class V>
     void Set(const ClassMemberOf<V, true>* m, int i, const std::type_identity_t<V>& value) {
-        Entry(m).m_Set(this, m, i, &value);
+        Entry(m).Set(this, m, i, &value);
     }
     template <class V>
     int Size(const ClassMemberOf<V, true>* m) const {
-        return Entry(m).m_Size(this, m);
+        return Entry(m).Size(this, m);
     }
     /// The whole index member as an array (objects each take a count): `out` is reset, then
     /// filled element by element through the row.
@@ -133,16 +133,16 @@ public:
     // Array members (flag 0x800): the whole array through the entry's get and set slots.
     template <class E>
     void GetArray(const ClassMember* m, Array<E>& out) const {
-        Entry(m).m_Get(this, m, 0, &out);
+        Entry(m).Get(this, m, 0, &out);
     }
     template <class E>
     void SetArray(const ClassMember* m, const Array<E>& value) {
-        Entry(m).m_Set(this, m, 0, &value);
+        Entry(m).Set(this, m, 0, &value);
     }
 
     /// Equality of member `m` between this object and `other` (false for a missing member).
     bool Compare(const ClassType_MemberID* m, const ScriptObject* other) const {
-        return Entry(m).m_Compare(this, m, other);
+        return Entry(m).Compare(this, m, other);
     }
 
     /// Resets `out`, then lists this object and every object reachable through owned object

@@ -43,20 +43,22 @@ void RegisterValueClass() {
                                     BoxedValueOffset<V>());
 }
 
-void ObjectNameGet(const ScriptObject* self, const ClassType_MemberID*, int, void* out) {
+void ObjectNameGet(const ScriptObject* self, const ClassType_MemberID*, int, void* out,
+                   const MVTBL&) {
     *static_cast<String*>(out) = static_cast<const Object*>(self)->GetName();
 }
 
-void ObjectNameSet(ScriptObject* self, const ClassType_MemberID*, int, const void* value) {
+void ObjectNameSet(ScriptObject* self, const ClassType_MemberID*, int, const void* value,
+                   const MVTBL&) {
     static_cast<Object*>(self)->SetName(*static_cast<const String*>(value));
 }
 
 bool ObjectNameCompare(const ScriptObject* self, const ClassType_MemberID* m,
-                       const ScriptObject* other) {
+                       const ScriptObject* other, const MVTBL&) {
     if (other == nullptr)
         return false;
     String theirs;
-    other->Entry(m).m_Get(other, m, 0, &theirs);
+    other->Entry(m).Get(other, m, 0, &theirs);
     return static_cast<const Object*>(self)->GetName() == theirs.Ref();
 }
 

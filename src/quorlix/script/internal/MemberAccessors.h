@@ -31,10 +31,11 @@ bool InvalidStubs(int typeClass, MemberForm form, InvalidAccessors& out);
 
 /// The stubs of the permanent table that stands in for deleted classes: type-agnostic, they log
 /// and leave the caller's neutral value alone.
-void DeadGet(const ScriptObject*, const ClassType_MemberID*, int, void*);
-void DeadSet(ScriptObject*, const ClassType_MemberID*, int, const void*);
-int DeadSize(const ScriptObject*, const ClassType_MemberID*);
-bool DeadCompare(const ScriptObject*, const ClassType_MemberID*, const ScriptObject*);
+void DeadGet(const ScriptObject*, const ClassType_MemberID*, int, void*, const MVTBL&);
+void DeadSet(ScriptObject*, const ClassType_MemberID*, int, const void*, const MVTBL&);
+int DeadSize(const ScriptObject*, const ClassType_MemberID*, const MVTBL&);
+bool DeadCompare(const ScriptObject*, const ClassType_MemberID*, const ScriptObject*,
+                 const MVTBL&);
 void DeadWrite(const ScriptObject*, const ClassType_MemberID*, ScriptStream&);
 void DeadWriteASM(const ScriptObject*, const ClassType_MemberID*, VPUAsmWriter&);
 
