@@ -201,8 +201,8 @@ BENCHMARK(BM_ScriptObject_Create);
 // Lookup of each member name in turn (hits), as the parser binds names.
 void BM_FindClassMember_Hit(benchmark::State& state) {
     const ClassType_TypeID* type = Door().m_Class->GetClassID();
-    const char* names[] = {"Count", "Position", "Label", "Link", "A",
-                           "B",     "C",        "D",     "Matrix", "Path", "Name"};
+    const char* names[] = {"Count", "Position", "Label",  "Link", "A",   "B",
+                           "C",     "D",        "Matrix", "Path", "Name"};
     size_t i = 0;
     for (auto _ : state) {
         benchmark::DoNotOptimize(FindClassMember(type, names[i]));

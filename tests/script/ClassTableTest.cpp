@@ -16,6 +16,7 @@ using QuorlixTest::DefineClass;
 using QuorlixTest::LogCapture;
 
 // Binding text written with the "Korvel::" prefix, pasted here: it must compile in host code.
+// clang-format off
 namespace eDoor
 {
     Korvel::I32 _Init( Korvel::ScriptEngine* );
@@ -29,6 +30,7 @@ Korvel::ScriptMemberDef G_DoorDefs[] = {
       Korvel::eVector3f::ID, Korvel::MemberIsIndex, (Korvel::M_Unknown*)&eDoor::Path, "Path",
       Korvel::eEnum::ID, Korvel::MemberIsSomeEnum, (Korvel::M_Unknown*)&eDoor::Open, "Open",
 };
+// clang-format on
 
 namespace {
 
@@ -162,6 +164,32 @@ TEST_F(ScriptClassTable, TablesGrowAndKeepEarlierIdentifiersUntilTheyAreFull) {
     EXPECT_EQ(FindClassMember(MakeTypeID(511), "M0"), nullptr);
 }
 
+TEST_F(ScriptClassTable, EntriesPastTheCountGrowBothTablesAndNamesStay) {
+    Obj<ScriptClass> cls = ScriptClass::Create();
+    cls->DefClassObject("Gap", nullptr);
+    cls->DefMemberVar("First", BuiltinTypeID(k_ClassI32), 0, nullptr);
+    const int c = ClassIndexOf(cls->GetClassID());
+    EXPECT_EQ(TableHeader(IsTableOf(c))->m_Count, 2);
+    // Entry 3 while the tables hold count 2: both grow to count 4, entry 2 stays empty.
+    const auto* third = MakeMemberID<ClassType_Enum>(3u << 24 | unsigned(c));
+    EXPECT_TRUE(CreateEnumMemberGeneric(third, "Third", 30, 1, MemberIsSomeEnum));
+    EXPECT_EQ(TableHeader(IsTableOf(c))->m_Count, 4);
+    EXPECT_EQ(TableHeader(m_MasterNoMVTBL[c])->m_Count, 4);
+    EXPECT_EQ(IsTableOf(c)[2].m_Name, nullptr);
+    EXPECT_EQ(IsTableOf(c)[4].m_Name, nullptr) << "room for the terminating entry";
+    LogCapture log;
+    // An enumerator keeps its entry; a member overwrites it.
+    EXPECT_FALSE(CreateEnumMemberGeneric(third, "Other", 31, 1, MemberIsSomeEnum));
+    EXPECT_EQ(IsTableOf(c)[3].m_OffsetOrValue, 30u);
+    EXPECT_TRUE(CreateMemberGeneric(third, "Over", nullptr, nullptr, nullptr, nullptr, nullptr,
+                                    nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                    nullptr, 1, 0, BuiltinTypeID(k_ClassI32)));
+    EXPECT_STREQ(IsTableOf(c)[3].m_Name, "Over");
+    EXPECT_EQ(log.Messages(),
+              (std::vector<std::string>{"[Error]CreateEnumMember: Other already exists on Gap.",
+                                        "[Error]CreateMember: Over already exists on Gap."}));
+}
+
 TEST_F(ScriptClassTable, LookupsCheckTypesAndWarn) {
     auto cls = DefineClass("Lamp", nullptr,
                            {{"On", k_ClassBool}, {"Path", k_ClassVector3f, MemberIsIndex}});
@@ -223,8 +251,7 @@ TEST_F(ScriptClassTable, WriteCAPIWritesBindingDeclarations) {
         Obj<StreamPipeMemory> pipe = StreamPipeMemory::Create();
         Stream stream(pipe);
         EXPECT_EQ(door->WriteCAPI(stream, mode, prefix), members);
-        return std::string(reinterpret_cast<const char*>(pipe->GetData()),
-                           size_t(pipe->GetSize()));
+        return std::string(reinterpret_cast<const char*>(pipe->GetData()), size_t(pipe->GetSize()));
     };
     EXPECT_EQ(written(0, "", 3), "namespace eDoor\n{\n"
                                  "    Korvel::I32 _Init( Korvel::ScriptEngine* );\n"

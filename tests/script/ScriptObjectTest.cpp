@@ -40,13 +40,12 @@ TEST_F(ScriptObjects, MembersOfUnrelatedClassesAnswerThroughLoggingStubs) {
     const std::string tail = " called on B";
     const std::string c = ": " + QuorlixTest::Hex(count) + " A.Count" + tail;
     const std::string k = ": " + QuorlixTest::Hex(kids) + " A.Kids" + tail;
-    EXPECT_EQ(log.Messages(), (std::vector<std::string>{
-                                  "[Error]iInvalidGet_I32" + c,
-                                  "[Error]iInvalidSet_Index_ScriptObject" + k,
-                                  "[Error]iInvalidGet_Index_ScriptObject" + k,
-                                  "[Error]iInvalidSize_ScriptObject" + k,
-                                  "[Error]iInvalidCompare_Index_Bool: : " +
-                                      QuorlixTest::Hex(tag) + " A.Tag" + tail}));
+    EXPECT_EQ(
+        log.Messages(),
+        (std::vector<std::string>{
+            "[Error]iInvalidGet_I32" + c, "[Error]iInvalidSet_Index_ScriptObject" + k,
+            "[Error]iInvalidGet_Index_ScriptObject" + k, "[Error]iInvalidSize_ScriptObject" + k,
+            "[Error]iInvalidCompare_Index_Bool: : " + QuorlixTest::Hex(tag) + " A.Tag" + tail}));
     objectB->ExpectFailed(a->GetClassID());
     EXPECT_EQ(log.Messages().back(),
               "[Error]ScriptObject::ExpectFailed: cannot cast \"B\" to \"A\".");
@@ -75,7 +74,7 @@ TEST_F(ScriptObjects, TraverseListsOwnedObjectsOnceInDepthFirstOrder) {
     n[0]->Set(kids, 1, n[2].Get());
     n[0]->Set(kids, 3, n[5].Get()); // index 2 stays nil
     n[1]->Set(child, n[3].Get());
-    n[3]->Set(child, n[0].Get()); // a cycle back to the root
+    n[3]->Set(child, n[0].Get());  // a cycle back to the root
     n[2]->Set(parent, n[4].Get()); // a back link: not followed
     n[2]->Set(other, n[4].Get());
     Array<Obj<ScriptObject>> out;
@@ -119,6 +118,15 @@ TEST_F(ScriptObjects, WeakTargetsSeeTheNilObjectAfterDeath) {
     EXPECT_EQ(held->GetTarget(), &G_NilObject);
     EXPECT_EQ(G_NilObject.GetWeakObjTarget(), &G_NilWeakObjTarget);
     EXPECT_EQ(G_NilWeakObjTarget.GetTarget(), &G_NilObject);
+    // The sentinels revive rather than die when their count would reach zero.
+    for (const void* sentinel : {static_cast<const void*>(&G_NilObject),
+                                 static_cast<const void*>(&G_NilWeakObjTarget)}) {
+        const int32_t count = BlockRefCount(sentinel);
+        HeaderOf(sentinel)->m_RefCount = 1;
+        BlockRelease(sentinel);
+        EXPECT_EQ(BlockRefCount(sentinel), 0x40000000);
+        HeaderOf(sentinel)->m_RefCount = count;
+    }
 }
 
 TEST_F(ScriptObjects, AMillionObjectsLeaveEveryCountWhereItStarted) {

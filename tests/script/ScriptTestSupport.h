@@ -28,9 +28,9 @@ struct MemberSpec {
 };
 
 /// A script class named `name` on `base` with `members`, ended (its hash built).
-inline Quorlix::Obj<Quorlix::ScriptClass>
-DefineClass(const char* name, const Quorlix::ClassType_TypeID* base,
-            std::initializer_list<MemberSpec> members) {
+inline Quorlix::Obj<Quorlix::ScriptClass> DefineClass(const char* name,
+                                                      const Quorlix::ClassType_TypeID* base,
+                                                      std::initializer_list<MemberSpec> members) {
     using namespace Quorlix;
     Obj<ScriptClass> cls = ScriptClass::Create();
     EXPECT_NE(cls->DefClassObject(name, base), nullptr) << name;

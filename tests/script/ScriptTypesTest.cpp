@@ -31,13 +31,20 @@ TEST_F(ScriptTypes, BuiltinClassesHaveTheirNamesAndKinds) {
         int m_Index;
         T_Kind m_Kind;
     } cases[] = {
-        {"ScriptObject", 2, Kind_Object},  {"ScriptClass", 3, Kind_Object},
-        {"Nil", 4, Kind_Object},           {"Enum", 5, Kind_Enum},
-        {"MemberID", 6, Kind_MemberID},    {"Bool", 8, Kind_Value},
-        {"String", 9, Kind_Value},         {"I32", 10, Kind_Value},
-        {"F64", 15, Kind_Value},           {"Matrix4f", 22, Kind_Value},
-        {"Spheref", 34, Kind_Value},       {"Euler.RotationOrderEnum", 56, Kind_Enum},
-        {"ScriptNamespace", 62, Kind_Object}, {"ScriptEngine", 63, Kind_Object},
+        {"ScriptObject", 2, Kind_Object},
+        {"ScriptClass", 3, Kind_Object},
+        {"Nil", 4, Kind_Object},
+        {"Enum", 5, Kind_Enum},
+        {"MemberID", 6, Kind_MemberID},
+        {"Bool", 8, Kind_Value},
+        {"String", 9, Kind_Value},
+        {"I32", 10, Kind_Value},
+        {"F64", 15, Kind_Value},
+        {"Matrix4f", 22, Kind_Value},
+        {"Spheref", 34, Kind_Value},
+        {"Euler.RotationOrderEnum", 56, Kind_Enum},
+        {"ScriptNamespace", 62, Kind_Object},
+        {"ScriptEngine", 63, Kind_Object},
         {"Object", 64, Kind_Object},
     };
     for (const auto& c : cases) {
@@ -70,15 +77,24 @@ TEST_F(ScriptTypes, MemberStorageUsesEightByteHandles) {
         int m_Size;
         int m_Align;
     } cases[] = {
-        {0x400, k_ClassBool, 8, 8},   {0x400, k_ClassMatrix4f, 8, 8},
-        {0, k_ClassScriptObject, 8, 8}, {0, k_ClassNil, 8, 8},
-        {0, k_ClassString, 8, 8},     {0, k_ClassEnum, 4, 4},
-        {0, k_ClassMemberID, 4, 4},   {0, k_ClassBool, 4, 4},
-        {0, k_ClassI32, 4, 4},        {0, k_ClassU64, 8, 8},
-        {0, k_ClassVector2f, 8, 8},   {0, k_ClassVector3f, 12, 4},
-        {0, k_ClassQuaternionf, 16, 4}, {0, k_ClassMatrix4f, 64, 4},
-        {0, 17, 16, 4},               {0, 23, 128, 4},
-        {0, 25, 24, 4},               {0, 30, 0, 4},
+        {0x400, k_ClassBool, 8, 8},
+        {0x400, k_ClassMatrix4f, 8, 8},
+        {0, k_ClassScriptObject, 8, 8},
+        {0, k_ClassNil, 8, 8},
+        {0, k_ClassString, 8, 8},
+        {0, k_ClassEnum, 4, 4},
+        {0, k_ClassMemberID, 4, 4},
+        {0, k_ClassBool, 4, 4},
+        {0, k_ClassI32, 4, 4},
+        {0, k_ClassU64, 8, 8},
+        {0, k_ClassVector2f, 8, 8},
+        {0, k_ClassVector3f, 12, 4},
+        {0, k_ClassQuaternionf, 16, 4},
+        {0, k_ClassMatrix4f, 64, 4},
+        {0, 17, 16, 4},
+        {0, 23, 128, 4},
+        {0, 25, 24, 4},
+        {0, 30, 0, 4},
         {0, 37, 0, 4},
     };
     for (const auto& c : cases) {

@@ -99,7 +99,9 @@ MVTBL* DeadTable() {
     return block.m_Entries;
 }
 
-bool ValidIndex(int c) { return c > 0 && c < k_MasterMVTBLSize; }
+bool ValidIndex(int c) {
+    return c > 0 && c < k_MasterMVTBLSize;
+}
 
 bool HasTables(int c) {
     return m_MasterIsMVTBL != nullptr && ValidIndex(c) && m_MasterIsMVTBL[c] != nullptr &&
@@ -154,9 +156,13 @@ bool PrepareEntry(const ClassType_MemberID* m, int& c, int& k) {
 
 } // namespace
 
-MVTBL* IsTableOf(int c) noexcept { return HasTables(c) ? m_MasterIsMVTBL[c] : nullptr; }
+MVTBL* IsTableOf(int c) noexcept {
+    return HasTables(c) ? m_MasterIsMVTBL[c] : nullptr;
+}
 
-MVTBL* const* ClassRowOf(int c) noexcept { return HasTables(c) ? m_MasterIsCVTBL[c] : nullptr; }
+MVTBL* const* ClassRowOf(int c) noexcept {
+    return HasTables(c) ? m_MasterIsCVTBL[c] : nullptr;
+}
 
 void CreateMasterCVTBL() {
     if (m_MasterIsMVTBL != nullptr)
@@ -243,13 +249,13 @@ bool CreateMemberGeneric(const ClassType_MemberID* m, const char* name, GetAcces
                        TableHeader(m_MasterIsMVTBL[c])->m_Name, ".");
     }
     is = MVTBL{get, set, size, 0, present, flags, compare, write, type, name, writeASM};
-    no = MVTBL{getInvalid, setInvalid, sizeInvalid, 0, 0, flags, compareInvalid, writeInvalid,
-               type, name, writeASMInvalid};
+    no = MVTBL{getInvalid, setInvalid, sizeInvalid,    0, 0, flags, compareInvalid, writeInvalid,
+               type,       name,       writeASMInvalid};
     return true;
 }
 
-bool CreateEnumMemberGeneric(const ClassType_Enum* m, const char* name, unsigned value,
-                             int present, unsigned flags) {
+bool CreateEnumMemberGeneric(const ClassType_Enum* m, const char* name, unsigned value, int present,
+                             unsigned flags) {
     int c = 0;
     int k = 0;
     if (!PrepareEntry(m, c, k))
@@ -262,10 +268,10 @@ bool CreateEnumMemberGeneric(const ClassType_Enum* m, const char* name, unsigned
         return false;
     }
     const ClassType_TypeID* enumType = BuiltinTypeID(k_ClassEnum);
-    is = MVTBL{nullptr, nullptr, nullptr, value, present, flags, nullptr, nullptr,
-               enumType, name, nullptr};
-    no = MVTBL{nullptr, nullptr, nullptr, value, 0, flags, nullptr, nullptr, enumType, name,
-               nullptr};
+    is = MVTBL{nullptr, nullptr, nullptr,  value, present, flags,
+               nullptr, nullptr, enumType, name,  nullptr};
+    no = MVTBL{nullptr, nullptr, nullptr,  value, 0,      flags,
+               nullptr, nullptr, enumType, name,  nullptr};
     return true;
 }
 

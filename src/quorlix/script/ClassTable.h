@@ -41,15 +41,15 @@ using CreateFunction = ScriptObject* (*)();
 struct MVTBL {
     GetAccessor m_Get;
     SetAccessor m_Set;
-    SizeAccessor m_Size;          // index members; null for scalar and array members (Is table)
-    uint32_t m_OffsetOrValue;     // byte offset in the object, or an enumerator's value
-    int32_t m_Present;            // the registration's integer in the Is table, 0 in the No table
-    uint32_t m_Flags;             // MemberFlag bits
+    SizeAccessor m_Size;      // index members; null for scalar and array members (Is table)
+    uint32_t m_OffsetOrValue; // byte offset in the object, or an enumerator's value
+    int32_t m_Present;        // the registration's integer in the Is table, 0 in the No table
+    uint32_t m_Flags;         // MemberFlag bits
     CompareAccessor m_Compare;
-    WriteAccessor m_Write;        // filled by the script writers; null until then
+    WriteAccessor m_Write;          // filled by the script writers; null until then
     const ClassType_TypeID* m_Type; // value type; the element type of index members
     const char* m_Name;
-    WriteASMAccessor m_WriteASM;  // filled by the compiled-script writer; null until then
+    WriteASMAccessor m_WriteASM; // filled by the compiled-script writer; null until then
 
     // Calls through the slots, passing this entry along.
     void Get(const ScriptObject* self, const ClassType_MemberID* m, int index, void* out) const {
@@ -71,18 +71,18 @@ struct MemberHash;
 
 /// The header in front of entry 0 of a table.
 struct MVTBLHeader {
-    MemberHash* m_Hash;           // name index of the class and its ancestors, or null
-    int32_t m_InstanceSize;       // bytes of a script-class instance; 0 for built-in classes
-    const uint8_t* m_Defaults;    // script classes: the defaults buffer
+    MemberHash* m_Hash;        // name index of the class and its ancestors, or null
+    int32_t m_InstanceSize;    // bytes of a script-class instance; 0 for built-in classes
+    const uint8_t* m_Defaults; // script classes: the defaults buffer
     uint32_t m_Reserved[5];
     const char* m_Name;
-    int32_t m_IsTable;            // 1 in the Is table, 0 in the No table
+    int32_t m_IsTable; // 1 in the Is table, 0 in the No table
     T_Kind m_Kind;
     const ClassType_TypeID* m_ClassID;
-    const ClassType_TypeID* m_BaseID;          // 0 when the base is ScriptObject
-    const ClassType_TypeID* m_NativeAncestor;  // script classes: Object, or 0
-    CreateFunction m_Create;      // built-in classes that can be instantiated
-    int32_t m_Count;              // entries in use including entry 0
+    const ClassType_TypeID* m_BaseID;         // 0 when the base is ScriptObject
+    const ClassType_TypeID* m_NativeAncestor; // script classes: Object, or 0
+    CreateFunction m_Create;                  // built-in classes that can be instantiated
+    int32_t m_Count;                          // entries in use including entry 0
 };
 static_assert(sizeof(MVTBLHeader) % alignof(MVTBL) == 0);
 
@@ -146,8 +146,8 @@ bool CreateMemberGeneric(const ClassType_MemberID* m, const char* name, GetAcces
                          WriteASMAccessor writeASMInvalid, int present, unsigned flags,
                          const ClassType_TypeID* type);
 /// Fills an enumerator entry; an entry that already has a name is reported and left alone.
-bool CreateEnumMemberGeneric(const ClassType_Enum* m, const char* name, unsigned value,
-                             int present, unsigned flags);
+bool CreateEnumMemberGeneric(const ClassType_Enum* m, const char* name, unsigned value, int present,
+                             unsigned flags);
 /// Reserves a free slot of 256..511 and returns its bare index; null when all are taken.
 /// Thread-safe.
 const ClassType_TypeID* AllocateClassID();

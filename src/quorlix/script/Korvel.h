@@ -63,9 +63,9 @@ using M_Spheref = const ClassMember_Spheref*;
 using M_Index_Spheref = const ClassMember_Index_Spheref*;
 
 // The identifiers of the built-in value types, as "e<Type>::ID".
-#define QUORLIX_BINDING_TYPE(Name, Class)                                                      \
-    namespace e##Name {                                                                        \
-    inline const T_TypeID ID = BuiltinTypeID(Class);                                           \
+#define QUORLIX_BINDING_TYPE(Name, Class)                                                          \
+    namespace e##Name {                                                                            \
+        inline const T_TypeID ID = BuiltinTypeID(Class);                                           \
     }
 QUORLIX_BINDING_TYPE(ScriptObject, k_ClassScriptObject)
 QUORLIX_BINDING_TYPE(Enum, k_ClassEnum)

@@ -86,8 +86,8 @@ void ScalarSet(ScriptObject* self, const ClassType_MemberID*, int, const void* v
 }
 
 template <class V>
-bool ScalarCompare(const ScriptObject* self, const ClassType_MemberID* m,
-                   const ScriptObject* other, const MVTBL& entry) {
+bool ScalarCompare(const ScriptObject* self, const ClassType_MemberID* m, const ScriptObject* other,
+                   const MVTBL& entry) {
     if (other == nullptr)
         return false;
     V mine = ScriptNeutralValue<V>();
@@ -137,8 +137,8 @@ int IndexSize(const ScriptObject* self, const ClassType_MemberID*, const MVTBL& 
 }
 
 template <class V>
-bool IndexCompare(const ScriptObject* self, const ClassType_MemberID* m,
-                  const ScriptObject* other, const MVTBL& mine) {
+bool IndexCompare(const ScriptObject* self, const ClassType_MemberID* m, const ScriptObject* other,
+                  const MVTBL& mine) {
     if (other == nullptr)
         return false;
     const MVTBL& theirs = other->Entry(m);
@@ -169,33 +169,39 @@ template <class V>
 struct Invalid {
     static constexpr const char* k_Type = ScriptValueTraits<V>::k_Name;
 
-    static void Get(const ScriptObject* self, const ClassType_MemberID* m, int, void* out, const MVTBL&) {
+    static void Get(const ScriptObject* self, const ClassType_MemberID* m, int, void* out,
+                    const MVTBL&) {
         ReportInvalid(self, m, "Get", k_Type, "");
         *static_cast<V*>(out) = ScriptNeutralValue<V>();
     }
-    static void GetIndex(const ScriptObject* self, const ClassType_MemberID* m, int, void* out, const MVTBL&) {
+    static void GetIndex(const ScriptObject* self, const ClassType_MemberID* m, int, void* out,
+                         const MVTBL&) {
         ReportInvalid(self, m, "Get_Index", k_Type, "");
         *static_cast<V*>(out) = ScriptNeutralValue<V>();
     }
-    static void GetArray(const ScriptObject* self, const ClassType_MemberID* m, int, void* out, const MVTBL&) {
+    static void GetArray(const ScriptObject* self, const ClassType_MemberID* m, int, void* out,
+                         const MVTBL&) {
         ReportInvalid(self, m, "Get_Array", k_Type, "");
         static_cast<Array<ElementOf<V>>*>(out)->Clear();
     }
-    static void Set(ScriptObject* self, const ClassType_MemberID* m, int, const void*, const MVTBL&) {
+    static void Set(ScriptObject* self, const ClassType_MemberID* m, int, const void*,
+                    const MVTBL&) {
         ReportInvalid(self, m, "Set", k_Type, "");
     }
-    static void SetIndex(ScriptObject* self, const ClassType_MemberID* m, int, const void*, const MVTBL&) {
+    static void SetIndex(ScriptObject* self, const ClassType_MemberID* m, int, const void*,
+                         const MVTBL&) {
         ReportInvalid(self, m, "Set_Index", k_Type, "");
     }
-    static void SetArray(ScriptObject* self, const ClassType_MemberID* m, int, const void*, const MVTBL&) {
+    static void SetArray(ScriptObject* self, const ClassType_MemberID* m, int, const void*,
+                         const MVTBL&) {
         ReportInvalid(self, m, "Set_Array", k_Type, "");
     }
     static int Size(const ScriptObject* self, const ClassType_MemberID* m, const MVTBL&) {
         ReportInvalid(self, m, "Size", k_Type, "");
         return 0;
     }
-    static bool Compare(const ScriptObject* self, const ClassType_MemberID* m,
-                        const ScriptObject*, const MVTBL&) {
+    static bool Compare(const ScriptObject* self, const ClassType_MemberID* m, const ScriptObject*,
+                        const MVTBL&) {
         ReportInvalid(self, m, "Compare", k_Type, "");
         return false;
     }
@@ -212,12 +218,10 @@ struct Invalid {
     static void Write(const ScriptObject* self, const ClassType_MemberID* m, ScriptStream&) {
         ReportInvalid(self, m, "Write", k_Type, "");
     }
-    static void WriteIndex(const ScriptObject* self, const ClassType_MemberID* m,
-                           ScriptStream&) {
+    static void WriteIndex(const ScriptObject* self, const ClassType_MemberID* m, ScriptStream&) {
         ReportInvalid(self, m, "Write_Index", k_Type, "");
     }
-    static void WriteArray(const ScriptObject* self, const ClassType_MemberID* m,
-                           ScriptStream&) {
+    static void WriteArray(const ScriptObject* self, const ClassType_MemberID* m, ScriptStream&) {
         ReportInvalid(self, m, "Write_Array", k_Type, "");
     }
 };
@@ -226,24 +230,59 @@ struct Invalid {
 template <class F>
 bool WithValueType(int c, F&& f) {
     switch (c) {
-    case k_ClassScriptObject: f.template operator()<ScriptObject*>(); return true;
-    case k_ClassEnum: f.template operator()<const ClassType_Enum*>(); return true;
-    case k_ClassMemberID: f.template operator()<const ClassType_MemberID*>(); return true;
-    case k_ClassBool: f.template operator()<bool>(); return true;
-    case k_ClassString: f.template operator()<String>(); return true;
-    case k_ClassI32: f.template operator()<int32_t>(); return true;
-    case k_ClassI64: f.template operator()<int64_t>(); return true;
-    case k_ClassU32: f.template operator()<uint32_t>(); return true;
-    case k_ClassU64: f.template operator()<uint64_t>(); return true;
-    case k_ClassF32: f.template operator()<float>(); return true;
-    case k_ClassF64: f.template operator()<double>(); return true;
-    case k_ClassVector2f: f.template operator()<Vector2f>(); return true;
-    case k_ClassVector3f: f.template operator()<Vector3f>(); return true;
-    case k_ClassVector4f: f.template operator()<Vector4f>(); return true;
-    case k_ClassMatrix4f: f.template operator()<Matrix4f>(); return true;
-    case k_ClassQuaternionf: f.template operator()<Quaternionf>(); return true;
-    case k_ClassSpheref: f.template operator()<Spheref>(); return true;
-    default: return false;
+    case k_ClassScriptObject:
+        f.template operator()<ScriptObject*>();
+        return true;
+    case k_ClassEnum:
+        f.template operator()<const ClassType_Enum*>();
+        return true;
+    case k_ClassMemberID:
+        f.template operator()<const ClassType_MemberID*>();
+        return true;
+    case k_ClassBool:
+        f.template operator()<bool>();
+        return true;
+    case k_ClassString:
+        f.template operator()<String>();
+        return true;
+    case k_ClassI32:
+        f.template operator()<int32_t>();
+        return true;
+    case k_ClassI64:
+        f.template operator()<int64_t>();
+        return true;
+    case k_ClassU32:
+        f.template operator()<uint32_t>();
+        return true;
+    case k_ClassU64:
+        f.template operator()<uint64_t>();
+        return true;
+    case k_ClassF32:
+        f.template operator()<float>();
+        return true;
+    case k_ClassF64:
+        f.template operator()<double>();
+        return true;
+    case k_ClassVector2f:
+        f.template operator()<Vector2f>();
+        return true;
+    case k_ClassVector3f:
+        f.template operator()<Vector3f>();
+        return true;
+    case k_ClassVector4f:
+        f.template operator()<Vector4f>();
+        return true;
+    case k_ClassMatrix4f:
+        f.template operator()<Matrix4f>();
+        return true;
+    case k_ClassQuaternionf:
+        f.template operator()<Quaternionf>();
+        return true;
+    case k_ClassSpheref:
+        f.template operator()<Spheref>();
+        return true;
+    default:
+        return false;
     }
 }
 
@@ -305,8 +344,7 @@ bool RegisterGenericMember(const ClassType_MemberID* m, const char* name,
     MemberAccessors real;
     InvalidAccessors invalid;
     if (!GenericAccessors(ClassIndexOf(type), index, real) ||
-        !InvalidStubs(ClassIndexOf(type), index ? MemberForm::Index : MemberForm::Scalar,
-                      invalid))
+        !InvalidStubs(ClassIndexOf(type), index ? MemberForm::Index : MemberForm::Scalar, invalid))
         return false;
     if (!CreateMemberGeneric(m, name, real.m_Get, invalid.m_Get, real.m_Set, invalid.m_Set,
                              real.m_Size, invalid.m_Size, real.m_Compare, invalid.m_Compare,

@@ -2,7 +2,9 @@
 
 namespace Quorlix {
 
-Object* Object::Create() { return NewObject<Object>(); }
+Object* Object::Create() {
+    return NewObject<Object>();
+}
 
 Object::~Object() = default;
 

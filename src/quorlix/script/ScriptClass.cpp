@@ -80,8 +80,7 @@ const ClassType_TypeID* ScriptClass::DefClass(const char* name, const ClassType_
         return nullptr;
     }
     m_Names.Add(String(name));
-    CreateClass(m_ClassID, base, "", m_Names[m_Names.Size() - 1].GetCPtr(), nullptr, nullptr,
-                kind);
+    CreateClass(m_ClassID, base, "", m_Names[m_Names.Size() - 1].GetCPtr(), nullptr, nullptr, kind);
     if (IsTableOf(c) == nullptr)
         return nullptr;
     if (kind == Kind_Object) {
@@ -100,13 +99,11 @@ const ClassType_TypeID* ScriptClass::DefClassObject(const char* name,
     return DefClass(name, base, Kind_Object);
 }
 
-const ClassType_TypeID* ScriptClass::DefClassEnum(const char* name,
-                                                  const ClassType_TypeID* base) {
+const ClassType_TypeID* ScriptClass::DefClassEnum(const char* name, const ClassType_TypeID* base) {
     return DefClass(name, base, Kind_Enum);
 }
 
-const ClassType_MemberID* ScriptClass::DefMemberVar(const char* name,
-                                                    const ClassType_TypeID* type,
+const ClassType_MemberID* ScriptClass::DefMemberVar(const char* name, const ClassType_TypeID* type,
                                                     unsigned flags, const void* defaultValue) {
     if (IsNil() || m_ClassID == nullptr || name == nullptr)
         return nullptr;
@@ -150,8 +147,7 @@ const ClassType_MemberID* ScriptClass::DefMemberVar(const char* name,
     const int offset = (TableHeader(own)->m_InstanceSize + align - 1) & -align;
     m_Names.Add(String(name));
     const char* storedName = m_Names[m_Names.Size() - 1].GetCPtr();
-    if (!Internal::RegisterGenericMember(m, storedName, type, flags,
-                                         static_cast<uint32_t>(offset)))
+    if (!Internal::RegisterGenericMember(m, storedName, type, flags, static_cast<uint32_t>(offset)))
         return nullptr;
     own = IsTableOf(c); // the tables moved when they grew
 
@@ -160,8 +156,8 @@ const ClassType_MemberID* ScriptClass::DefMemberVar(const char* name,
     uint8_t* slot = &m_Defaults[offset];
     const int typeClass = ClassIndexOf(type);
     if (!index && typeClass == k_ClassString) {
-        new (slot) String(defaultValue != nullptr ? *static_cast<const String*>(defaultValue)
-                                                  : String());
+        new (slot)
+            String(defaultValue != nullptr ? *static_cast<const String*>(defaultValue) : String());
     } else if (!index && defaultValue != nullptr && typeClass != k_ClassScriptObject) {
         if (typeClass == k_ClassEnum || typeClass == k_ClassMemberID) {
             const uint32_t value = IDValue(*static_cast<const void* const*>(defaultValue));
@@ -175,7 +171,8 @@ const ClassType_MemberID* ScriptClass::DefMemberVar(const char* name,
 }
 
 const ClassType_Enum* ScriptClass::DefMemberEnum(const char* name, int value, unsigned flags) {
-    if (IsNil() || m_ClassID == nullptr || name == nullptr || IsTableOf(ClassIndexOf(m_ClassID)) == nullptr)
+    if (IsNil() || m_ClassID == nullptr || name == nullptr ||
+        IsTableOf(ClassIndexOf(m_ClassID)) == nullptr)
         return nullptr;
     const ClassType_MemberID* m = AllocateMemberID(m_ClassID);
     if (m == nullptr) {
@@ -203,7 +200,8 @@ void ScriptClass::ReleaseDefaults() {
     if (own != nullptr && TableHeader(own)->m_InstanceSize != 0) {
         for (int k = 1; k < TableHeader(own)->m_Count; ++k) {
             const MVTBL& entry = own[k];
-            if (entry.m_Name != nullptr && (entry.m_Flags & (MemberIsIndex | MemberIsSomeEnum)) == 0 &&
+            if (entry.m_Name != nullptr &&
+                (entry.m_Flags & (MemberIsIndex | MemberIsSomeEnum)) == 0 &&
                 ClassIndexOf(entry.m_Type) == k_ClassString)
                 reinterpret_cast<String*>(&m_Defaults[static_cast<int>(entry.m_OffsetOrValue)])
                     ->~String();
@@ -282,8 +280,8 @@ const ClassType_Enum* ScriptClass::Find_Enum(const char* name) const {
 }
 
 int ScriptClass::WriteCAPI(Stream& stream, int mode, const char* prefix) const {
-    const MVTBL* own = IsNil() || m_ClassID == nullptr ? nullptr
-                                                       : IsTableOf(ClassIndexOf(m_ClassID));
+    const MVTBL* own =
+        IsNil() || m_ClassID == nullptr ? nullptr : IsTableOf(ClassIndexOf(m_ClassID));
     if (own == nullptr)
         return -1;
     if (prefix == nullptr)
@@ -309,16 +307,17 @@ int ScriptClass::WriteCAPI(Stream& stream, int mode, const char* prefix) const {
         const bool isIndex = (entry.m_Flags & MemberIsIndex) != 0;
         const bool isEnum = (entry.m_Flags & MemberIsSomeEnum) != 0;
         if (mode != 2) {
-            stream << "    " << prefix << (isIndex ? "M_Index_" : isEnum ? "T_" : "M_")
+            stream << "    " << prefix
+                   << (isIndex  ? "M_Index_"
+                       : isEnum ? "T_"
+                                : "M_")
                    << typeName << " " << entry.m_Name << ";";
         } else if (isIndex) {
-            stream << "      e" << typeName << "::ID, MemberIsIndex, (M_Unknown*)&"
-                   << entry.m_Name;
+            stream << "      e" << typeName << "::ID, MemberIsIndex, (M_Unknown*)&" << entry.m_Name;
         } else if (isEnum) {
             stream << "      eEnum::ID, MemberIsSomeEnum, (M_Unknown*)&" << entry.m_Name;
         } else {
-            stream << "      e" << typeName << "::ID, MemberDefault, (M_Unknown*)&"
-                   << entry.m_Name;
+            stream << "      e" << typeName << "::ID, MemberDefault, (M_Unknown*)&" << entry.m_Name;
         }
         if (mode == 2)
             stream << ", \"" << entry.m_Name << "\",";

@@ -65,12 +65,12 @@ public:
     }
 
     // FindMember_<T> and FindMember_Index_<T> for each value type.
-#define QUORLIX_FIND_MEMBER(Name, V)                                                           \
-    const ClassMember_##Name* FindMember_##Name(const char* name) const {                      \
-        return FindMemberOf<V, false>(name);                                                   \
-    }                                                                                          \
-    const ClassMember_Index_##Name* FindMember_Index_##Name(const char* name) const {          \
-        return FindMemberOf<V, true>(name);                                                    \
+#define QUORLIX_FIND_MEMBER(Name, V)                                                               \
+    const ClassMember_##Name* FindMember_##Name(const char* name) const {                          \
+        return FindMemberOf<V, false>(name);                                                       \
+    }                                                                                              \
+    const ClassMember_Index_##Name* FindMember_Index_##Name(const char* name) const {              \
+        return FindMemberOf<V, true>(name);                                                        \
     }
     QUORLIX_FIND_MEMBER(ScriptObject, ScriptObject*)
     QUORLIX_FIND_MEMBER(Enum, const ClassType_Enum*)
@@ -104,8 +104,7 @@ public:
     explicit ScriptClass(const ClassType_TypeID* id) noexcept : m_ClassID(id) {}
 
 private:
-    const ClassType_TypeID* DefClass(const char* name, const ClassType_TypeID* base,
-                                     T_Kind kind);
+    const ClassType_TypeID* DefClass(const char* name, const ClassType_TypeID* base, T_Kind kind);
     const ClassMember* FindTyped(const char* name, int typeClass, const char* typeName,
                                  bool index) const;
     void ReleaseDefaults();

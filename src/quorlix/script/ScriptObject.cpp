@@ -17,17 +17,26 @@ void ReviveStaticObject(const void* payload) {
     HeaderOf(payload)->m_RefCount = k_StaticBlockRefCount;
 }
 
-constinit TypeInfo G_NilObjectTypeInfo{&ReviveStaticObject, static_cast<int>(sizeof(ScriptObject)),
-                                       &typeid(ScriptObject), nullptr, 0, nullptr, nullptr};
-constinit TypeInfo G_NilWeakTypeInfo{&ReviveStaticObject, static_cast<int>(sizeof(WeakObjTarget)),
-                                     &typeid(WeakObjTarget), nullptr, 0, nullptr, nullptr};
+constinit TypeInfo G_NilObjectTypeInfo{&ReviveStaticObject,
+                                       static_cast<int>(sizeof(ScriptObject)),
+                                       &typeid(ScriptObject),
+                                       nullptr,
+                                       0,
+                                       nullptr,
+                                       nullptr};
+constinit TypeInfo G_NilWeakTypeInfo{&ReviveStaticObject,
+                                     static_cast<int>(sizeof(WeakObjTarget)),
+                                     &typeid(WeakObjTarget),
+                                     nullptr,
+                                     0,
+                                     nullptr,
+                                     nullptr};
 
 constexpr BlockHeader StaticHeader(const TypeInfo* ti) {
     return BlockHeader{nullptr, 0, k_StaticBlockRefCount, ti, 1, 1};
 }
 
 } // namespace
-
 
 // Static counted blocks: constant-initialised, so that they exist before any other static
 // initialiser runs, and never destroyed.
@@ -37,8 +46,7 @@ struct alignas(16) NilObjectBlock {
         ScriptObject m_Object;
     };
     constexpr NilObjectBlock(WeakObjTarget* target) noexcept
-        : m_Header(StaticHeader(&G_NilObjectTypeInfo)),
-          m_Object(ScriptObject::NilTag{}, target) {}
+        : m_Header(StaticHeader(&G_NilObjectTypeInfo)), m_Object(ScriptObject::NilTag{}, target) {}
     ~NilObjectBlock() {}
 };
 

@@ -15,8 +15,8 @@ namespace {
 // and strings are 8-byte handles here; Enum and MemberID keep their 32-bit identifier. The
 // size-only slots (17, 19, 21, 23-25, 27-33, 35-37) have no class.
 constexpr int k_VarSize[38] = {
-    -1, -1, 8,  8,  8,  4,  4,  -1, 4,  8,  4,  8,  4,  8,  4,  8,  8,  16, 12,
-    24, 16, 32, 64, 128, 12, 24, 16, 32, 0, 0,  0,  0,  0,  0,  16, 32, 0,  0,
+    -1, -1, 8,  8,  8,   4,  4,  -1, 4,  8, 4, 8, 4, 8, 4, 8,  8,  16, 12,
+    24, 16, 32, 64, 128, 12, 24, 16, 32, 0, 0, 0, 0, 0, 0, 16, 32, 0,  0,
 };
 
 const MVTBLHeader* ClassHeader(const ClassType_TypeID* type) {

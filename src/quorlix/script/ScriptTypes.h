@@ -99,7 +99,9 @@ inline uint32_t IDValue(const void* id) noexcept {
     return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(id));
 }
 /// Class index of a class or member identifier (0..4095; valid classes are below 512).
-inline int ClassIndexOf(const void* id) noexcept { return static_cast<int>(IDValue(id) & 0xFFF); }
+inline int ClassIndexOf(const void* id) noexcept {
+    return static_cast<int>(IDValue(id) & 0xFFF);
+}
 /// Member index of a member identifier (0..255).
 inline int MemberIndexOf(const ClassType_MemberID* m) noexcept {
     return static_cast<int>(IDValue(m) >> 24 & 0xFF);
@@ -135,13 +137,13 @@ inline bool SameClass(const void* a, const void* b) noexcept {
 template <class V>
 struct ScriptValueTraits;
 
-#define QUORLIX_SCRIPT_VALUE(V, Class, Name, StorageType, ElementType)                         \
-    template <>                                                                                \
-    struct ScriptValueTraits<V> {                                                              \
-        static constexpr int k_Class = Class;                                                  \
-        static constexpr const char* k_Name = Name;                                            \
-        using Storage = StorageType;                                                           \
-        using Element = ElementType;                                                           \
+#define QUORLIX_SCRIPT_VALUE(V, Class, Name, StorageType, ElementType)                             \
+    template <>                                                                                    \
+    struct ScriptValueTraits<V> {                                                                  \
+        static constexpr int k_Class = Class;                                                      \
+        static constexpr const char* k_Name = Name;                                                \
+        using Storage = StorageType;                                                               \
+        using Element = ElementType;                                                               \
     };
 QUORLIX_SCRIPT_VALUE(ScriptObject*, k_ClassScriptObject, "ScriptObject", ScriptObject*,
                      Obj<ScriptObject>)
@@ -220,8 +222,7 @@ int ScriptVarSize(unsigned flags, const ClassType_TypeID* type);
 int ScriptVarAlignment(unsigned flags, const ClassType_TypeID* type);
 /// Initialises one member's zero-filled storage at `dest` from the default at `source`
 /// (ignored for index and object members, which start empty and as the nil object).
-void DefaultConstruct(unsigned flags, void* dest, const void* source,
-                      const ClassType_TypeID* type);
+void DefaultConstruct(unsigned flags, void* dest, const void* source, const ClassType_TypeID* type);
 /// Releases one member's storage, leaving the empty array, the nil object or the empty string.
 void DefaultDestruct(unsigned flags, const ClassType_TypeID* type, void* dest);
 

@@ -62,15 +62,17 @@ bool ObjectNameCompare(const ScriptObject* self, const ClassType_MemberID* m,
     return static_cast<const Object*>(self)->GetName() == theirs.Ref();
 }
 
-ScriptObject* CreateScriptObject() { return NewObject<ScriptObject>(); }
+ScriptObject* CreateScriptObject() {
+    return NewObject<ScriptObject>();
+}
 
 } // namespace
 
 __attribute__((weak)) void InitializeEngineClasses() {
     CreateClass(BuiltinTypeID(k_ClassScriptNamespace), nullptr, "", "ScriptNamespace", nullptr,
                 nullptr, Kind_Object);
-    CreateClass(BuiltinTypeID(k_ClassScriptEngine), nullptr, "", "ScriptEngine", nullptr,
-                nullptr, Kind_Object);
+    CreateClass(BuiltinTypeID(k_ClassScriptEngine), nullptr, "", "ScriptEngine", nullptr, nullptr,
+                Kind_Object);
 }
 
 void InitializeSystemClasses() {
@@ -101,22 +103,23 @@ void InitializeSystemClasses() {
                 "Euler.RotationOrderEnum", nullptr, nullptr, Kind_Enum);
     static const char* const k_Orders[] = {"XYZ", "YZX", "ZXY", "XZY", "YXZ", "ZYX"};
     for (unsigned i = 0; i < 6; ++i) {
-        CreateEnumMemberGeneric(MemberIDOf<ClassType_Enum>(static_cast<int>(i) + 1,
-                                                           k_ClassRotationOrderEnum),
-                                k_Orders[i], i, 1, MemberIsSomeEnum);
+        CreateEnumMemberGeneric(
+            MemberIDOf<ClassType_Enum>(static_cast<int>(i) + 1, k_ClassRotationOrderEnum),
+            k_Orders[i], i, 1, MemberIsSomeEnum);
     }
 
     InitializeEngineClasses();
 
     const ClassType_TypeID* object = BuiltinTypeID(k_ClassObject);
-    CreateClass(object, nullptr, "", "Object", &TypeOf<Object>(),
-                []() -> ScriptObject* { return Object::Create(); }, Kind_Object);
+    CreateClass(
+        object, nullptr, "", "Object", &TypeOf<Object>(),
+        []() -> ScriptObject* { return Object::Create(); }, Kind_Object);
     Internal::InvalidAccessors invalid;
     Internal::InvalidStubs(k_ClassString, Internal::MemberForm::Scalar, invalid);
-    CreateMemberGeneric(Object::NameMember(), "Name", &ObjectNameGet, invalid.m_Get,
-                        &ObjectNameSet, invalid.m_Set, nullptr, invalid.m_Size,
-                        &ObjectNameCompare, invalid.m_Compare, nullptr, invalid.m_Write,
-                        nullptr, nullptr, 1, MemberDefault, BuiltinTypeID(k_ClassString));
+    CreateMemberGeneric(Object::NameMember(), "Name", &ObjectNameGet, invalid.m_Get, &ObjectNameSet,
+                        invalid.m_Set, nullptr, invalid.m_Size, &ObjectNameCompare,
+                        invalid.m_Compare, nullptr, invalid.m_Write, nullptr, nullptr, 1,
+                        MemberDefault, BuiltinTypeID(k_ClassString));
 }
 
 } // namespace Quorlix

@@ -34,8 +34,7 @@ bool InvalidStubs(int typeClass, MemberForm form, InvalidAccessors& out);
 void DeadGet(const ScriptObject*, const ClassType_MemberID*, int, void*, const MVTBL&);
 void DeadSet(ScriptObject*, const ClassType_MemberID*, int, const void*, const MVTBL&);
 int DeadSize(const ScriptObject*, const ClassType_MemberID*, const MVTBL&);
-bool DeadCompare(const ScriptObject*, const ClassType_MemberID*, const ScriptObject*,
-                 const MVTBL&);
+bool DeadCompare(const ScriptObject*, const ClassType_MemberID*, const ScriptObject*, const MVTBL&);
 void DeadWrite(const ScriptObject*, const ClassType_MemberID*, ScriptStream&);
 void DeadWriteASM(const ScriptObject*, const ClassType_MemberID*, VPUAsmWriter&);
 
