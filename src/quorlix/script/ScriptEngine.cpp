@@ -125,7 +125,7 @@ ScriptObject* ScriptEngine::FindObjectC(const char* path) const {
 
 ScriptObject* ScriptEngine::FindObject(const StringRef& path) const {
     // A plain name takes the hash cached in its buffer.
-    if (path.RSearch(':') < 0)
+    if (std::memchr(path.GetCPtr(), ':', static_cast<size_t>(path.Size())) == nullptr)
         return m_Current->FindObject(path);
     return FindPath(path.GetCPtr(), path.Size());
 }
