@@ -223,6 +223,25 @@ TEST_F(ScriptClassTable, LookupsCheckTypesAndWarn) {
                   "[Warn ]ScriptClass::Find_Enum: type mismatch for \"On\"."}));
 }
 
+TEST_F(ScriptClassTable, InstancesKeepTheirClassAliveAfterItsLastHandle) {
+    const String text("kept");
+    Obj<ScriptObject> object;
+    const ClassType_TypeID* id = nullptr;
+    const ClassMember_String* label = nullptr;
+    {
+        auto base = DefineClass("Base", nullptr, {{"Label", k_ClassString, 0, &text}});
+        auto cls = DefineClass("Fleeting", base->GetClassID(), {});
+        id = cls->GetClassID();
+        label = cls->FindMember_String("Label");
+        object = ScriptObject::Create(id);
+    }
+    EXPECT_STREQ(object->GetObjectClassName(), "Fleeting");
+    EXPECT_EQ(object->Get(label), "kept");
+    object = nullptr;
+    EXPECT_EQ(TypeIDToString(id), nullptr) << "the class went with its last instance";
+    EXPECT_EQ(TypeIDToString(MakeTypeID(ClassIndexOf(label))), nullptr);
+}
+
 TEST_F(ScriptClassTable, DeletedClassesLeaveStubsInTheRowsThatNamedThem) {
     auto base = DefineClass("Shelf", nullptr, {{"Count", k_ClassI32}});
     auto derived = DefineClass("Bookshelf", base->GetClassID(), {{"Books", k_ClassI32}});

@@ -74,7 +74,8 @@ struct MVTBLHeader {
     MemberHash* m_Hash;        // name index of the class and its ancestors, or null
     int32_t m_InstanceSize;    // bytes of a script-class instance; 0 for built-in classes
     const uint8_t* m_Defaults; // script classes: the defaults buffer
-    uint32_t m_Reserved[5];
+    ScriptObject* m_Owner;     // script classes: the ScriptClass object, which instances count
+    uint32_t m_Reserved[3];
     const char* m_Name;
     int32_t m_IsTable; // 1 in the Is table, 0 in the No table
     T_Kind m_Kind;

@@ -83,6 +83,11 @@ const ClassType_TypeID* ScriptClass::DefClass(const char* name, const ClassType_
     CreateClass(m_ClassID, base, "", m_Names[m_Names.Size() - 1].GetCPtr(), nullptr, nullptr, kind);
     if (IsTableOf(c) == nullptr)
         return nullptr;
+    for (MVTBL* table : {m_MasterIsMVTBL[c], m_MasterNoMVTBL[c]})
+        TableHeader(table)->m_Owner = this;
+    // A script-class base must outlive this class: instances hold its members too.
+    if (baseTable != nullptr && TableHeader(baseTable)->m_Owner != nullptr)
+        m_Base = static_cast<ScriptClass*>(TableHeader(baseTable)->m_Owner);
     if (kind == Kind_Object) {
         if (baseSize != 0)
             SetLayout(c, baseSize, TableHeader(baseTable)->m_NativeAncestor, nullptr);
@@ -217,6 +222,7 @@ void ScriptClass::UndefClass() {
     DeleteClass(m_ClassID);
     m_ClassID = nullptr;
     m_Names.Clear();
+    m_Base = nullptr;
 }
 
 const char* ScriptClass::GetClassNameCPtr() const noexcept {

@@ -45,7 +45,9 @@ public:
     const ClassType_Enum* DefMemberEnum(const char* name, int value, unsigned flags);
     /// Builds the member hash: the class's members can be looked up by name from now on.
     void EndClass();
-    /// Deletes the class from the tables; the id becomes 0.
+    /// Deletes the class from the tables; the id becomes 0. Instances of a class hold a count on
+    /// its ScriptClass, so dropping the last handle never deletes a class whose instances live;
+    /// calling UndefClass while they do leaves them unusable.
     void UndefClass();
 
     const ClassType_TypeID* GetClassID() const noexcept { return m_ClassID; }
@@ -112,6 +114,7 @@ private:
     const ClassType_TypeID* m_ClassID; // null once undefined
     Array<String> m_Names;             // keeps alive the names the tables point at
     Array<uint8_t> m_Defaults;         // each member's default at its offset
+    Obj<ScriptClass> m_Base;           // a script-class base, kept while this class lives
 };
 
 } // namespace Quorlix

@@ -110,6 +110,10 @@ ScriptObject::~ScriptObject() {
     ForEachInstanceMember(row[0], [&](const MVTBL& entry, const MVTBLHeader*) {
         DefaultDestruct(entry.m_Flags, entry.m_Type, base + entry.m_OffsetOrValue);
     });
+    // Last: the class may go with this count, and its tables with it.
+    const MVTBLHeader* header = row[0] != nullptr ? TableHeader(row[0]) : nullptr;
+    if (header != nullptr && header->m_InstanceSize != 0 && header->m_Owner != nullptr)
+        BlockRelease(header->m_Owner);
 }
 
 void ScriptObject::Update(const ClassType_MemberID*) {}
@@ -141,6 +145,8 @@ ScriptObject* ScriptObject::Create(const ClassType_TypeID* type) {
         std::memset(reinterpret_cast<char*>(object) + baseSize, 0, static_cast<size_t>(extra));
     }
     HeaderOf(object)->m_ClassRow = m_MasterIsCVTBL[c];
+    if (header->m_Owner != nullptr)
+        BlockAddRef(header->m_Owner);
     auto* base = reinterpret_cast<char*>(object);
     ForEachInstanceMember(table, [&](const MVTBL& entry, const MVTBLHeader* owner) {
         DefaultConstruct(entry.m_Flags, base + entry.m_OffsetOrValue,
