@@ -70,6 +70,7 @@
 #include "quorlix/stream/StreamPipeCompressZ.h"
 #include "quorlix/stream/StreamPipeFile.h"
 #include "quorlix/stream/StreamPipeFileCache.h"
+#include "quorlix/stream/StreamPipeFilter.h"
 #include "quorlix/stream/StreamPipeLog.h"
 #include "quorlix/stream/StreamPipeMemory.h"
 #include "quorlix/stream/StreamPipeNull.h"

@@ -6,13 +6,13 @@
 // of its own: Lock/Unlock take the inner pipe's.
 
 #include "quorlix/core/Obj.h"
-#include "quorlix/stream/StreamPipe.h"
+#include "quorlix/stream/StreamPipeFilter.h"
 
 #include <cstdint>
 
 namespace Quorlix {
 
-class StreamPipeChunk final : public StreamPipe {
+class StreamPipeChunk final : public StreamPipeFilter {
 public:
     /// The bytes [start, start + length) of `inner`, which the chunk holds a reference to (a
     /// null pipe reads as empty). A negative start or length counts as 0, and the range is cut
@@ -20,8 +20,6 @@ public:
     static StreamPipeChunk* Create(StreamPipe* inner, int64_t start, int64_t length);
     StreamPipeChunk(StreamPipe* inner, int64_t start, int64_t length);
 
-    void Lock() override { m_Inner->Lock(); }
-    void Unlock() override { m_Inner->Unlock(); }
     /// Reads, skips and peeks end at the end of the range whatever follows in the
     /// inner pipe.
     int Read(void* buffer, int n) override;
@@ -29,13 +27,9 @@ public:
     int Peek() override;
     int PeekAt(int offset) override;
     int Skip(int n) override;
-    /// Read-only: 0.
-    int Write(const void*, int) override { return 0; }
-    void Flush() override { m_Inner->Flush(); }
     /// Targets outside the range are clamped to its start or end. -1, with the
     /// position kept, when the inner pipe cannot seek there.
     int64_t Seek(int64_t offset, int origin) override;
-    int64_t SeekCompressed(int64_t offset, int origin) override { return Seek(offset, origin); }
     /// Creation and access 0; the last-write time is the chunk's own (set by
     /// SetFileTime).
     void GetFileTime(uint64_t& created, uint64_t& accessed, uint64_t& written) override;
@@ -50,7 +44,6 @@ private:
     /// How many of `n` bytes are left before the end of the range (0 for n <= 0).
     int Allowed(int64_t n) const noexcept;
 
-    Obj<StreamPipe> m_Inner;
     int64_t m_Start;
     int64_t m_Length;
     int64_t m_Position = 0;

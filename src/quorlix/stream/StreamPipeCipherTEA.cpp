@@ -1,6 +1,5 @@
 #include "quorlix/stream/StreamPipeCipherTEA.h"
 
-#include "quorlix/stream/StreamPipeNull.h"
 
 #include "quorlix/core/LogStream.h"
 #include "quorlix/platform/Memory.h"
@@ -139,7 +138,7 @@ StreamPipeCipherTEA* StreamPipeCipherTEA::Create(StreamPipe* inner, const unsign
 }
 
 StreamPipeCipherTEA::StreamPipeCipherTEA(StreamPipe* inner, const unsigned key[4])
-    : m_Inner(inner != nullptr ? inner : StreamPipeNull::GetSingleton()), m_Key{key[0], key[1],
+    : StreamPipeFilter(inner), m_Key{key[0], key[1],
                                                                                 key[2], key[3]} {
     auto* pages = static_cast<unsigned char*>(Platform::AllocatePages(k_PagesSize));
     if (pages == nullptr)

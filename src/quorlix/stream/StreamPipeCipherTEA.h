@@ -5,7 +5,7 @@
 // its own: Lock/Unlock take the inner pipe's.
 
 #include "quorlix/core/Obj.h"
-#include "quorlix/stream/StreamPipe.h"
+#include "quorlix/stream/StreamPipeFilter.h"
 
 #include <cstdint>
 
@@ -16,7 +16,7 @@ namespace Quorlix {
 void EncipherTEA32(const unsigned in[2], unsigned out[2], const unsigned key[4]);
 void DecipherTEA32(const unsigned in[2], unsigned out[2], const unsigned key[4]);
 
-class StreamPipeCipherTEA final : public StreamPipe {
+class StreamPipeCipherTEA final : public StreamPipeFilter {
 public:
     static constexpr int k_BufferSize = 8192;
 
@@ -28,8 +28,6 @@ public:
     /// reported as a warning and lost.
     ~StreamPipeCipherTEA() override;
 
-    void Lock() override { m_Inner->Lock(); }
-    void Unlock() override { m_Inner->Unlock(); }
     /// Reads whole blocks below, however the inner pipe delivers them; only a
     /// damaged stream ends in a partial block, which is passed on undeciphered.
     int Read(void* buffer, int n) override;
@@ -49,13 +47,6 @@ public:
     /// and gives the logical position. Other offsets are refused with a warning:
     /// -1.
     int64_t Seek(int64_t offset, int origin) override;
-    int64_t SeekCompressed(int64_t offset, int origin) override { return Seek(offset, origin); }
-    void GetFileTime(uint64_t& created, uint64_t& accessed, uint64_t& written) override {
-        m_Inner->GetFileTime(created, accessed, written);
-    }
-    bool SetFileTime(uint64_t created, uint64_t accessed, uint64_t written) override {
-        return m_Inner->SetFileTime(created, accessed, written);
-    }
 
 private:
     /// Reads up to `size` bytes (a multiple of 8) into `data` until they end on a
@@ -65,7 +56,6 @@ private:
     /// Refills the empty read buffer; the bytes now available.
     int Refill();
 
-    Obj<StreamPipe> m_Inner;
     unsigned m_Key[4];
     unsigned char* m_WriteBuffer = nullptr;
     int m_WriteFill = 0;

@@ -1,6 +1,5 @@
 #include "quorlix/stream/StreamPipeCompressZ.h"
 
-#include "quorlix/stream/StreamPipeNull.h"
 
 #include "quorlix/core/LogStream.h"
 #include "quorlix/platform/Memory.h"
@@ -36,7 +35,7 @@ StreamPipeCompressZ* StreamPipeCompressZ::Create(StreamPipe* inner) {
 }
 
 StreamPipeCompressZ::StreamPipeCompressZ(StreamPipe* inner)
-    : m_Inner(inner != nullptr ? inner : StreamPipeNull::GetSingleton()) {
+    : StreamPipeFilter(inner) {
     auto* pages = static_cast<unsigned char*>(Platform::AllocatePages(k_BufferSize + k_InputSize));
     m_Stream = static_cast<z_stream*>(Platform::HeapAllocate(sizeof(z_stream)));
     if (pages == nullptr || m_Stream == nullptr)

@@ -8,7 +8,7 @@
 // its own: Lock/Unlock take the inner pipe's.
 
 #include "quorlix/core/Obj.h"
-#include "quorlix/stream/StreamPipe.h"
+#include "quorlix/stream/StreamPipeFilter.h"
 
 #include <cstdint>
 
@@ -16,7 +16,7 @@ struct z_stream_s;
 
 namespace Quorlix {
 
-class StreamPipeCompressZ final : public StreamPipe {
+class StreamPipeCompressZ final : public StreamPipeFilter {
 public:
     static constexpr int k_BufferSize = 8192;
     static constexpr int k_InputSize = 16384;
@@ -26,8 +26,6 @@ public:
     explicit StreamPipeCompressZ(StreamPipe* inner);
     ~StreamPipeCompressZ() override;
 
-    void Lock() override { m_Inner->Lock(); }
-    void Unlock() override { m_Inner->Unlock(); }
     /// Requests of 8192 bytes or more are decoded straight into `buffer`.
     int Read(void* buffer, int n) override;
     int Read() override;
@@ -35,9 +33,6 @@ public:
     /// -1 at the end; -2 for offsets of 8192 or more that the buffer cannot hold.
     int PeekAt(int offset) override;
     int Skip(int n) override;
-    /// Read-only: 0.
-    int Write(const void*, int) override { return 0; }
-    void Flush() override { m_Inner->Flush(); }
     /// Only Seek(0, SeekBegin), which seeks the inner pipe to 0 and decodes anew
     /// from there; the inner pipe's result. Anything else is refused with a
     /// warning: -1.
@@ -46,12 +41,6 @@ public:
     /// SeekEnd moves the inner pipe to its end and ends the data, SeekCurrent
     /// gives the inner pipe's position.
     int64_t SeekCompressed(int64_t offset, int origin) override;
-    void GetFileTime(uint64_t& created, uint64_t& accessed, uint64_t& written) override {
-        m_Inner->GetFileTime(created, accessed, written);
-    }
-    bool SetFileTime(uint64_t created, uint64_t accessed, uint64_t written) override {
-        return m_Inner->SetFileTime(created, accessed, written);
-    }
 
     /// Whether the data did not begin with the gzip magic and passes through as it is.
     bool IsTransparent() const noexcept { return m_Transparent; }
@@ -82,7 +71,6 @@ private:
     bool SkipInput(int64_t count);
     int RefillOutput();
 
-    Obj<StreamPipe> m_Inner;
     unsigned char* m_Output = nullptr;
     int m_OutputPosition = 0;
     int m_OutputFill = 0;
