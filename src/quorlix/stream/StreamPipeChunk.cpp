@@ -1,6 +1,5 @@
 #include "quorlix/stream/StreamPipeChunk.h"
 
-
 namespace Quorlix {
 
 StreamPipeChunk* StreamPipeChunk::Create(StreamPipe* inner, int64_t start, int64_t length) {

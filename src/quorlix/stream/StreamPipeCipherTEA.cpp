@@ -1,6 +1,5 @@
 #include "quorlix/stream/StreamPipeCipherTEA.h"
 
-
 #include "quorlix/core/LogStream.h"
 #include "quorlix/platform/Memory.h"
 #include "quorlix/platform/OutOfMemory.h"

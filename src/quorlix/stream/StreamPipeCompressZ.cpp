@@ -1,6 +1,5 @@
 #include "quorlix/stream/StreamPipeCompressZ.h"
 
-
 #include "quorlix/core/LogStream.h"
 #include "quorlix/platform/Memory.h"
 #include "quorlix/platform/OutOfMemory.h"
