@@ -180,6 +180,11 @@ TEST_F(Namespaces, ClearingObjectsAndReferences) {
     EXPECT_EQ(BlockRefCount(door.Get()), 1);
     EXPECT_EQ(child->FindObject(String("door")), Nil());
     EXPECT_EQ(engine->ClearObjectReferences(door, 1), ENotFound);
+    root->DefObject(door, String("door"));
+    engine->ClearNamespaces();
+    EXPECT_EQ(engine->FindNamespace("child"), ScriptNamespace::Nil());
+    EXPECT_EQ(engine->FindObjectC("door"), Nil());
+    EXPECT_EQ(BlockRefCount(door.Get()), 1);
 }
 
 TEST_F(Namespaces, ObjectsAreNamedByTheirNameAndListed) {
@@ -206,6 +211,20 @@ TEST_F(Namespaces, ObjectsAreNamedByTheirNameAndListed) {
     lib->AddObjectList(list);
     EXPECT_EQ(lib->FindObject(String("own")), own.Get());
     EXPECT_EQ(lib->FindNamespace("lib", 0), ScriptNamespace::Nil());
+
+    // Names of a whole object tree, reached through its object links.
+    Obj<ScriptClass> node = QuorlixTest::DefineClass(
+        "Node", BuiltinTypeID(k_ClassObject),
+        {{"Child", k_ClassScriptObject, MemberObjectLink | MemberObjectSingle}});
+    Obj<ScriptObject> tree = ScriptObject::Create(node->GetClassID());
+    Obj<ScriptObject> leaf = ScriptObject::Create(node->GetClassID());
+    static_cast<Object*>(tree.Get())->SetName("tree:top");
+    static_cast<Object*>(leaf.Get())->SetName("tree:leaf");
+    tree->Set(node->FindMember_ScriptObject("Child"), leaf.Get());
+    engine->ImportObjectTreeNames(tree);
+    EXPECT_EQ(engine->FindObjectC("tree:leaf"), leaf.Get());
+    EXPECT_EQ(engine->FindObjectC("tree:top"), tree.Get());
+    root->RemoveNamespace("tree");
 
     Array<String> names;
     Array<Obj<ScriptObject>> objects;
