@@ -12,9 +12,6 @@
 
 namespace Quorlix {
 
-template <>
-struct IsBytewiseRelocatable<ScriptNamespace::Record> : std::true_type {};
-
 namespace {
 
 int Length(const char* text) noexcept {
@@ -49,10 +46,8 @@ ScriptNamespace::~ScriptNamespace() {
     // Children die here too unless someone else holds them. Releasing a child directly would
     // destroy its subtree recursively, one stack frame per level; instead each child that is
     // about to die hands its own children to this loop first.
-    Array<Obj<ScriptNamespace>> pending;
-    pending.Swap(m_Children);
-    std::vector<Obj<ScriptNamespace>> stack(pending.begin(), pending.end());
-    pending.Clear();
+    std::vector<Obj<ScriptNamespace>> stack(m_Children.begin(), m_Children.end());
+    m_Children.Clear();
     while (!stack.empty()) {
         Obj<ScriptNamespace> child = static_cast<Obj<ScriptNamespace>&&>(stack.back());
         stack.pop_back();

@@ -141,7 +141,6 @@ private:
         Obj<ScriptObject> m_Object;
     };
     using Bucket = Array<Record>;
-    friend struct IsBytewiseRelocatable<Record>;
 
     ScriptNamespace(ScriptNamespace* parent, const char* name);
     template <class T, class... Args>
@@ -172,5 +171,9 @@ private:
     Array<Obj<ScriptObject>> m_Anonymous;
     Obj<ScriptObject> m_FirstObject;
 };
+
+// Records hold only handles, so buckets grow by moving their bytes.
+template <>
+struct IsBytewiseRelocatable<ScriptNamespace::Record> : std::true_type {};
 
 } // namespace Quorlix
