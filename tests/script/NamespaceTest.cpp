@@ -279,6 +279,12 @@ TEST_F(Namespaces, PrintsNamesClassesAndChildren) {
     ASSERT_FALSE(door->IsNil());
     door->DefClassObject("Door", nullptr);
     root->AddClass(door);
+    // Class lists from callers may hold null and the nil object; both are passed over.
+    Array<Obj<ScriptClass>> classes;
+    root->GetClassList(classes);
+    classes.Add(Obj<ScriptClass>(NilObjectAs<ScriptClass>()));
+    classes.Add(Obj<ScriptClass>());
+    root->ImportClassList(classes);
     EXPECT_EQ(Printed(*root), "door;\nclass Door;\nnamespace lib:;\nlib:bell;\n");
     EXPECT_EQ(root->FindNamespace("lib", 0)->FindClass("Door"), door.Get());
     EXPECT_EQ(root->FindClass("Window"), NilObjectAs<ScriptClass>());

@@ -26,6 +26,14 @@ ScriptObject* NilObject() noexcept {
     return &G_NilObject;
 }
 
+// The name of a class of a class list, which a caller may have filled with null or the nil
+// object (ImportClassList); null for those and for classes not defined yet.
+const char* ClassName(const ScriptClass* scriptClass) noexcept {
+    if (scriptClass == nullptr || scriptClass->IsNil())
+        return nullptr;
+    return scriptClass->GetClassNameCPtr();
+}
+
 } // namespace
 
 ScriptNamespace* ScriptNamespace::Nil() noexcept {
@@ -338,7 +346,7 @@ void ScriptNamespace::GetNamespaceList(Array<Obj<ScriptNamespace>>& out) const {
 // Classes ----------------------------------------------------------------------------------
 
 void ScriptNamespace::AddClass(ScriptClass* scriptClass) {
-    if (scriptClass != nullptr)
+    if (scriptClass != nullptr && !scriptClass->IsNil())
         m_Classes.Add(Obj<ScriptClass>(scriptClass));
 }
 
@@ -348,7 +356,7 @@ ScriptClass* ScriptNamespace::FindClass(const char* name) const {
     for (const ScriptNamespace* ns = this; ns != nullptr; ns = ns->m_Parent) {
         const Obj<ScriptClass>* classes = ns->m_Classes.Data();
         for (int i = ns->m_Classes.Size(); i-- > 0;) {
-            const char* className = classes[i]->GetClassNameCPtr();
+            const char* className = ClassName(classes[i]);
             if (className != nullptr && std::strcmp(className, name) == 0)
                 return classes[i].Get();
         }
@@ -404,8 +412,8 @@ void ScriptNamespace::PrintObjectNames(Stream& stream, const StringRef& prefix) 
             }
         }
         for (int i = ns.m_Classes.Size(); i-- > 0;) {
-            const char* className = ns.m_Classes.Data()[i]->GetClassNameCPtr();
-            (stream << "class " << (className != nullptr ? className : "") << ";").pLF();
+            if (const char* className = ClassName(ns.m_Classes.Data()[i]))
+                (stream << "class " << className << ";").pLF();
         }
     });
 }
@@ -447,7 +455,7 @@ void ScriptNamespace::ListObjects(Array<String>* names, Array<Obj<ScriptObject>>
 
 void ScriptNamespace::AddObjectList(const Array<Obj<ScriptObject>>& list) {
     for (const Obj<ScriptObject>& object : list) {
-        if (!object->IsA(BuiltinTypeID(k_ClassObject)))
+        if (!object || !object->IsA(BuiltinTypeID(k_ClassObject)))
             continue;
         const String name(static_cast<const Object*>(object.Get())->GetName());
         if (name.Size() == 0)

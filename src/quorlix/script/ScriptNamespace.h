@@ -84,7 +84,7 @@ public:
 
     /// The last class of that name here, else in the nearest parent; nil when none.
     virtual ScriptClass* FindClass(const char* name) const;
-    /// Appends a class (counted). Null is ignored.
+    /// Appends a class (counted). Null and the nil object are ignored.
     virtual void AddClass(ScriptClass* scriptClass);
 
     /// Appends (counted) every object of the table, buckets and records from the last, then
