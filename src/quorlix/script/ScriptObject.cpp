@@ -45,6 +45,10 @@ struct alignas(16) NilObjectBlock {
     union {
         ScriptObject m_Object;
     };
+    // Lookups hand the nil object out as any derived class; fields read through such a
+    // pointer land here and read as zero (a null class id, an empty count) instead of
+    // reaching whatever static data follows.
+    uint64_t m_ZeroTail[32] = {};
     constexpr NilObjectBlock(WeakObjTarget* target) noexcept
         : m_Header(StaticHeader(&G_NilObjectTypeInfo)), m_Object(ScriptObject::NilTag{}, target) {}
     ~NilObjectBlock() {}

@@ -167,7 +167,9 @@ private:
 };
 
 /// The nil object cast to a class derived from ScriptObject, for lookups that answer "none"
-/// with it. Only its ScriptObject part may be used.
+/// with it. Only its ScriptObject part may be used; the 256 bytes behind it read as zero, so a
+/// stray field read (ScriptClass::GetClassID) gives null rather than foreign data. Check with
+/// IsNil() before using it as a T.
 template <class T>
 inline T* NilObjectAs() noexcept {
     return reinterpret_cast<T*>(&G_NilObject);
