@@ -23,6 +23,24 @@ inline std::vector<unsigned char> RandomBytes(size_t n, unsigned seed) {
     return bytes;
 }
 
+/// The std::unordered_map baseline of the name-table benchmarks: one lookup per iteration, the
+/// keys taken in turn; an error when a key that should be found is not, or the other way round.
+template <class Map>
+void FindInStdMap(benchmark::State& state, const Map& map, const std::vector<std::string>& keys,
+                  bool hit) {
+    size_t i = 0;
+    int64_t found = 0;
+    for (auto _ : state) {
+        auto it = map.find(keys[i]);
+        found += it != map.end();
+        benchmark::DoNotOptimize(it);
+        if (++i == keys.size())
+            i = 0;
+    }
+    if (found != (hit ? static_cast<int64_t>(state.iterations()) : 0))
+        state.SkipWithError("lookup gave a wrong answer");
+}
+
 struct Measurement {
     double m_Nanoseconds = 0;    // real time per iteration
     double m_BytesPerSecond = 0; // 0 when the benchmark reports no bytes

@@ -155,28 +155,11 @@ BENCHMARK(BM_StringHashArray_FindMiss);
 BENCHMARK(BM_StringHashArray_FindHitUncached);
 BENCHMARK(BM_StringHashArray_FindMissUncached);
 
-template <bool Hit>
-void FindInMap(benchmark::State& state) {
-    Fixture& f = Names();
-    const std::vector<std::string>& keys = Hit ? f.stdHits : f.stdMisses;
-    size_t i = 0;
-    int found = 0;
-    for (auto _ : state) {
-        auto it = f.map.find(keys[i]);
-        found += it != f.map.end();
-        benchmark::DoNotOptimize(it);
-        if (++i == keys.size())
-            i = 0;
-    }
-    if (found != (Hit ? static_cast<int>(state.iterations()) : 0))
-        state.SkipWithError("lookup gave a wrong answer");
-}
-
 void BM_StdUnorderedMap_FindHit(benchmark::State& state) {
-    FindInMap<true>(state);
+    QuorlixBench::FindInStdMap(state, Names().map, Names().stdHits, true);
 }
 void BM_StdUnorderedMap_FindMiss(benchmark::State& state) {
-    FindInMap<false>(state);
+    QuorlixBench::FindInStdMap(state, Names().map, Names().stdMisses, false);
 }
 BENCHMARK(BM_StdUnorderedMap_FindHit);
 BENCHMARK(BM_StdUnorderedMap_FindMiss);
