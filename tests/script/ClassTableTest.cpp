@@ -190,6 +190,21 @@ TEST_F(ScriptClassTable, EntriesPastTheCountGrowBothTablesAndNamesStay) {
                                         "[Error]CreateMember: Over already exists on Gap."}));
 }
 
+TEST_F(ScriptClassTable, IndexesPastTheTablesAreRefusedAtFatalLevel) {
+    LogCapture log;
+    CreateClass(MakeTypeID(600), nullptr, "", "Far", nullptr, nullptr, Kind_Object);
+    CreateClass(MakeTypeID(300), MakeTypeID(4000), "", "FarBase", nullptr, nullptr, Kind_Object);
+    EXPECT_FALSE(CreateMemberGeneric(MakeMemberID(1u << 24 | 600u), "M", nullptr, nullptr,
+                                     nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                     nullptr, nullptr, nullptr, nullptr, 1, 0, nullptr));
+    EXPECT_EQ(log.Messages(),
+              (std::vector<std::string>{
+                  "[FATAL]CreateClass: classid or baseid exceeds defined limit.",
+                  "[FATAL]CreateClass: classid or baseid exceeds defined limit.",
+                  "[FATAL]CreateMember: classid exceeds defined limit."}));
+    EXPECT_EQ(TypeIDToString(MakeTypeID(300)), nullptr);
+}
+
 TEST_F(ScriptClassTable, LookupsCheckTypesAndWarn) {
     auto cls = DefineClass("Lamp", nullptr,
                            {{"On", k_ClassBool}, {"Path", k_ClassVector3f, MemberIsIndex}});
