@@ -182,8 +182,8 @@ TEST_F(ScriptClassTable, EntriesPastTheCountGrowBothTablesAndNamesStay) {
     EXPECT_FALSE(CreateEnumMemberGeneric(third, "Other", 31, 1, MemberIsSomeEnum));
     EXPECT_EQ(IsTableOf(c)[3].m_OffsetOrValue, 30u);
     EXPECT_TRUE(CreateMemberGeneric(third, "Over", nullptr, nullptr, nullptr, nullptr, nullptr,
-                                    nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-                                    nullptr, 1, 0, BuiltinTypeID(k_ClassI32)));
+                                    nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                    1, 0, BuiltinTypeID(k_ClassI32)));
     EXPECT_STREQ(IsTableOf(c)[3].m_Name, "Over");
     EXPECT_EQ(log.Messages(),
               (std::vector<std::string>{"[Error]CreateEnumMember: Other already exists on Gap.",
@@ -194,14 +194,13 @@ TEST_F(ScriptClassTable, IndexesPastTheTablesAreRefusedAtFatalLevel) {
     LogCapture log;
     CreateClass(MakeTypeID(600), nullptr, "", "Far", nullptr, nullptr, Kind_Object);
     CreateClass(MakeTypeID(300), MakeTypeID(4000), "", "FarBase", nullptr, nullptr, Kind_Object);
-    EXPECT_FALSE(CreateMemberGeneric(MakeMemberID(1u << 24 | 600u), "M", nullptr, nullptr,
-                                     nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-                                     nullptr, nullptr, nullptr, nullptr, 1, 0, nullptr));
-    EXPECT_EQ(log.Messages(),
-              (std::vector<std::string>{
-                  "[FATAL]CreateClass: classid or baseid exceeds defined limit.",
-                  "[FATAL]CreateClass: classid or baseid exceeds defined limit.",
-                  "[FATAL]CreateMember: classid exceeds defined limit."}));
+    EXPECT_FALSE(CreateMemberGeneric(MakeMemberID(1u << 24 | 600u), "M", nullptr, nullptr, nullptr,
+                                     nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                     nullptr, nullptr, 1, 0, nullptr));
+    EXPECT_EQ(log.Messages(), (std::vector<std::string>{
+                                  "[FATAL]CreateClass: classid or baseid exceeds defined limit.",
+                                  "[FATAL]CreateClass: classid or baseid exceeds defined limit.",
+                                  "[FATAL]CreateMember: classid exceeds defined limit."}));
     EXPECT_EQ(TypeIDToString(MakeTypeID(300)), nullptr);
 }
 
