@@ -22,6 +22,19 @@ const MVTBL* MemberEntry(const ClassType_MemberID* m) {
     return table != nullptr && k > 0 && k < TableHeader(table)->m_Count ? &table[k] : nullptr;
 }
 
+// Member `name` of class `c` or an ancestor, with its entry; warns `undefined` + the name in
+// quotes when there is none.
+const ClassType_MemberID* LookupMember(const ClassType_TypeID* c, const char* name,
+                                       const char* undefined, const MVTBL*& entry) {
+    const ClassType_MemberID* m = FindClassMember(c, name);
+    entry = m != nullptr ? MemberEntry(m) : nullptr;
+    if (entry == nullptr)
+        LogScriptWarn(undefined, name, "\".");
+    return entry != nullptr ? m : nullptr;
+}
+
+constexpr const char* k_Undefined = "ScriptClass::FindMember_*: undefined member \"";
+
 // Both tables of a class get the same layout words.
 void SetLayout(int c, int32_t instanceSize, const ClassType_TypeID* nativeAncestor,
                const uint8_t* defaults) {
@@ -235,12 +248,10 @@ const char* ScriptClass::GetClassNameCPtr() const noexcept {
 const ClassMember* ScriptClass::FindMember(const char* name, const ClassType_TypeID* type) const {
     if (IsNil() || m_ClassID == nullptr)
         return nullptr;
-    const ClassType_MemberID* m = FindClassMember(m_ClassID, name);
-    const MVTBL* entry = m != nullptr ? MemberEntry(m) : nullptr;
-    if (entry == nullptr) {
-        LogScriptWarn("ScriptClass::FindMember_*: undefined member \"", name, "\".");
+    const MVTBL* entry = nullptr;
+    const ClassType_MemberID* m = LookupMember(m_ClassID, name, k_Undefined, entry);
+    if (m == nullptr)
         return nullptr;
-    }
     if (type != nullptr && !SameClass(type, entry->m_Type)) {
         LogScriptWarn("ScriptClass::FindMember: type mismatch for \"", name, "\".");
         return nullptr;
@@ -252,15 +263,11 @@ const ClassMember* ScriptClass::FindTyped(const char* name, int typeClass, const
                                           bool index) const {
     if (IsNil() || m_ClassID == nullptr)
         return nullptr;
-    const ClassType_MemberID* m = FindClassMember(m_ClassID, name);
-    const MVTBL* entry = m != nullptr ? MemberEntry(m) : nullptr;
-    if (entry == nullptr) {
-        if (index)
-            LogScriptWarn("ScriptClass::FindMember_Index*: \"", name, "\".");
-        else
-            LogScriptWarn("ScriptClass::FindMember_*: undefined member \"", name, "\".");
+    const MVTBL* entry = nullptr;
+    const ClassType_MemberID* m = LookupMember(
+        m_ClassID, name, index ? "ScriptClass::FindMember_Index*: \"" : k_Undefined, entry);
+    if (m == nullptr)
         return nullptr;
-    }
     if (ClassIndexOf(entry->m_Type) != typeClass) {
         LogScriptWarn(index ? "ScriptClass::FindMember_Index_" : "ScriptClass::FindMember_",
                       typeName, ": type mismatch for \"", name, "\".");
@@ -272,12 +279,10 @@ const ClassMember* ScriptClass::FindTyped(const char* name, int typeClass, const
 const ClassType_Enum* ScriptClass::Find_Enum(const char* name) const {
     if (IsNil() || m_ClassID == nullptr)
         return nullptr;
-    const ClassType_MemberID* m = FindClassMember(m_ClassID, name);
-    const MVTBL* entry = m != nullptr ? MemberEntry(m) : nullptr;
-    if (entry == nullptr) {
-        LogScriptWarn("ScriptClass::FindMember_*: undefined member \"", name, "\".");
+    const MVTBL* entry = nullptr;
+    const ClassType_MemberID* m = LookupMember(m_ClassID, name, k_Undefined, entry);
+    if (m == nullptr)
         return nullptr;
-    }
     if ((entry->m_Flags & MemberIsSomeEnum) == 0) {
         LogScriptWarn("ScriptClass::Find_Enum: type mismatch for \"", name, "\".");
         return nullptr;
