@@ -358,3 +358,27 @@ bool RegisterGenericMember(const ClassType_MemberID* m, const char* name,
 }
 
 } // namespace Quorlix::Internal
+
+namespace Quorlix::Detail {
+
+template <class V>
+const GetAccessor GenericScalar<V>::s_Get = &Internal::ScalarGet<V>;
+template <class V>
+const SetAccessor GenericScalar<V>::s_Set = &Internal::ScalarSet<V>;
+
+template struct GenericScalar<bool>;
+template struct GenericScalar<int32_t>;
+template struct GenericScalar<int64_t>;
+template struct GenericScalar<uint32_t>;
+template struct GenericScalar<uint64_t>;
+template struct GenericScalar<float>;
+template struct GenericScalar<double>;
+template struct GenericScalar<Vector2f>;
+template struct GenericScalar<Vector3f>;
+template struct GenericScalar<Vector4f>;
+template struct GenericScalar<Matrix4f>;
+template struct GenericScalar<Quaternionf>;
+template struct GenericScalar<Spheref>;
+template struct GenericScalar<ScriptObject*>;
+
+} // namespace Quorlix::Detail

@@ -45,6 +45,48 @@ inline V ScriptNeutralValue() noexcept {
         return V{};
 }
 
+namespace Detail {
+
+/// The value types that script-class members store as themselves and copy bytewise.
+template <class V>
+inline constexpr bool k_InlineValue =
+    std::is_same_v<V, bool> || std::is_same_v<V, int32_t> || std::is_same_v<V, int64_t> ||
+    std::is_same_v<V, uint32_t> || std::is_same_v<V, uint64_t> || std::is_same_v<V, float> ||
+    std::is_same_v<V, double> || std::is_same_v<V, Vector2f> || std::is_same_v<V, Vector3f> ||
+    std::is_same_v<V, Vector4f> || std::is_same_v<V, Matrix4f> || std::is_same_v<V, Quaternionf> ||
+    std::is_same_v<V, Spheref>;
+
+/// Object references are read in line too (a getter takes no count); writes count, so they call.
+template <class V>
+inline constexpr bool k_InlineGet = k_InlineValue<V> || std::is_same_v<V, ScriptObject*>;
+
+/// The generic scalar accessors of the in-line value types. An entry that holds them keeps the
+/// value in the object at its offset, so member access reads and writes it there without the
+/// call; every other entry (native accessors, invalid-call stubs) is called as usual.
+template <class V>
+struct GenericScalar {
+    static const GetAccessor s_Get;
+    static const SetAccessor s_Set;
+};
+#define QUORLIX_GENERIC_SCALAR(V) extern template struct GenericScalar<V>;
+QUORLIX_GENERIC_SCALAR(bool)
+QUORLIX_GENERIC_SCALAR(int32_t)
+QUORLIX_GENERIC_SCALAR(int64_t)
+QUORLIX_GENERIC_SCALAR(uint32_t)
+QUORLIX_GENERIC_SCALAR(uint64_t)
+QUORLIX_GENERIC_SCALAR(float)
+QUORLIX_GENERIC_SCALAR(double)
+QUORLIX_GENERIC_SCALAR(Vector2f)
+QUORLIX_GENERIC_SCALAR(Vector3f)
+QUORLIX_GENERIC_SCALAR(Vector4f)
+QUORLIX_GENERIC_SCALAR(Matrix4f)
+QUORLIX_GENERIC_SCALAR(Quaternionf)
+QUORLIX_GENERIC_SCALAR(Spheref)
+QUORLIX_GENERIC_SCALAR(ScriptObject*)
+#undef QUORLIX_GENERIC_SCALAR
+
+} // namespace Detail
+
 class ScriptObject {
 public:
     /// A new instance of any class (count 0; the first handle takes it): built-in classes
@@ -87,18 +129,37 @@ public:
     // Scalar members. A getter of an object reference returns it without taking a count.
     template <class V>
     V Get(const ClassMemberOf<V, false>* m) const {
+        const MVTBL& entry = Entry(m);
+        if constexpr (Detail::k_InlineGet<V>) {
+            if (entry.m_Get == Detail::GenericScalar<V>::s_Get)
+                return InlineValue<V>(entry);
+        }
         V out = ScriptNeutralValue<V>();
-        Entry(m).Get(this, m, 0, &out);
+        entry.Get(this, m, 0, &out);
         return out;
     }
     /// Out-parameter form: no temporary for strings and matrices.
     template <class V>
     void Get(const ClassMemberOf<V, false>* m, V& out) const {
-        Entry(m).Get(this, m, 0, &out);
+        const MVTBL& entry = Entry(m);
+        if constexpr (Detail::k_InlineGet<V>) {
+            if (entry.m_Get == Detail::GenericScalar<V>::s_Get) {
+                out = InlineValue<V>(entry);
+                return;
+            }
+        }
+        entry.Get(this, m, 0, &out);
     }
     template <class V>
     void Set(const ClassMemberOf<V, false>* m, const std::type_identity_t<V>& value) {
-        Entry(m).Set(this, m, 0, &value);
+        const MVTBL& entry = Entry(m);
+        if constexpr (Detail::k_InlineValue<V>) {
+            if (entry.m_Set == Detail::GenericScalar<V>::s_Set) {
+                const_cast<V&>(InlineValue<V>(entry)) = value;
+                return;
+            }
+        }
+        entry.Set(this, m, 0, &value);
     }
 
     // Index members: element access; Set grows the array to i + 1 elements when shorter.
@@ -162,6 +223,13 @@ protected:
     constexpr ScriptObject(NilTag, WeakObjTarget* target) noexcept : m_WeakTarget(target) {}
 
 private:
+    // The value of a member kept in line by the generic accessors, at the entry's offset.
+    template <class V>
+    const V& InlineValue(const MVTBL& entry) const noexcept {
+        return *reinterpret_cast<const V*>(reinterpret_cast<const char*>(this) +
+                                           entry.m_OffsetOrValue);
+    }
+
     friend struct NilObjectBlock;
     WeakObjTarget* m_WeakTarget;
 };
