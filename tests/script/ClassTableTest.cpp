@@ -256,15 +256,47 @@ TEST_F(ScriptClassTable, InstancesKeepTheirClassAliveAfterItsLastHandle) {
     EXPECT_EQ(TypeIDToString(MakeTypeID(ClassIndexOf(label))), nullptr);
 }
 
+TEST_F(ScriptClassTable, UndefiningAClassWithLiveInstancesWaitsForThem) {
+    const String text("still here");
+    auto cls = DefineClass("Retired", nullptr, {{"Label", k_ClassString, 0, &text}});
+    const ClassType_TypeID* id = cls->GetClassID();
+    const auto* label = cls->FindMember_String("Label");
+    Obj<ScriptObject> object = ScriptObject::Create(id);
+    cls->UndefClass();
+    EXPECT_EQ(cls->GetClassID(), nullptr);
+    EXPECT_EQ(object->Get(label), "still here");
+    cls = nullptr;
+    EXPECT_STREQ(TypeIDToString(id), "Retired");
+    object = nullptr;
+    EXPECT_EQ(TypeIDToString(id), nullptr) << "the class went with its last instance";
+    // Instances of a derived class keep their script base's tables too.
+    auto base = DefineClass("Shed", nullptr, {{"Label", k_ClassString, 0, &text}});
+    auto derived = DefineClass("Barn", base->GetClassID(), {});
+    const ClassType_TypeID* baseID = base->GetClassID();
+    const auto* shedLabel = base->FindMember_String("Label");
+    Obj<ScriptObject> barn = ScriptObject::Create(derived->GetClassID());
+    base->UndefClass();
+    EXPECT_STREQ(TypeIDToString(baseID), "Shed");
+    EXPECT_EQ(barn->Get(shedLabel), "still here");
+    barn = nullptr;
+    derived = nullptr;
+    base = nullptr;
+    EXPECT_EQ(TypeIDToString(baseID), nullptr);
+    // Without instances, UndefClass deletes at once.
+    auto other = DefineClass("Gone", nullptr, {});
+    const ClassType_TypeID* otherID = other->GetClassID();
+    other->UndefClass();
+    EXPECT_EQ(TypeIDToString(otherID), nullptr);
+}
+
 TEST_F(ScriptClassTable, DeletedClassesLeaveStubsInTheRowsThatNamedThem) {
     auto base = DefineClass("Shelf", nullptr, {{"Count", k_ClassI32}});
     auto derived = DefineClass("Bookshelf", base->GetClassID(), {{"Books", k_ClassI32}});
     const auto* count = base->FindMember_I32("Count");
-    Obj<ScriptObject> shelf = ScriptObject::Create(derived->GetClassID());
-    shelf->Set(count, 5);
     const std::string id = QuorlixTest::Hex(count);
-    base->UndefClass();
+    base->UndefClass(); // no instance lives: the tables go now
     EXPECT_EQ(base->GetClassID(), nullptr);
+    Obj<ScriptObject> shelf = ScriptObject::Create(derived->GetClassID());
     LogCapture log;
     EXPECT_EQ(shelf->Get(count), 0);
     shelf->Set(count, 6);

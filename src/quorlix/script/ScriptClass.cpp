@@ -1,6 +1,7 @@
 #include "quorlix/script/ScriptClass.h"
 
 #include "quorlix/core/LogStream.h"
+#include "quorlix/platform/Atomic.h"
 #include "quorlix/script/Object.h"
 #include "quorlix/script/internal/MemberAccessors.h"
 #include "quorlix/script/internal/ScriptLog.h"
@@ -65,8 +66,25 @@ ScriptClass* ScriptClass::Create() {
 }
 
 ScriptClass::~ScriptClass() {
-    if (!IsNil())
-        UndefClass();
+    if (IsNil())
+        return;
+    // No instance is left (each held a count on this object): a retired class goes now.
+    if (m_RetiredID != nullptr) {
+        m_ClassID = m_RetiredID;
+        m_RetiredID = nullptr;
+    }
+    UndefClass();
+}
+
+// An instance reads the tables of every script-class ancestor too, so it counts for each.
+void ScriptClass::InstanceBorn() noexcept {
+    for (ScriptClass* c = this; c != nullptr; c = c->m_Base.Get())
+        Platform::AtomicIncrement(c->m_Instances);
+}
+
+void ScriptClass::InstanceDied() noexcept {
+    for (ScriptClass* c = this; c != nullptr; c = c->m_Base.Get())
+        Platform::AtomicDecrement(c->m_Instances);
 }
 
 const ClassType_TypeID* ScriptClass::DefClass(const char* name, const ClassType_TypeID* base,
@@ -231,6 +249,11 @@ void ScriptClass::ReleaseDefaults() {
 void ScriptClass::UndefClass() {
     if (IsNil() || m_ClassID == nullptr)
         return;
+    if (Platform::AtomicLoad(m_Instances) > 0) {
+        m_RetiredID = m_ClassID;
+        m_ClassID = nullptr;
+        return;
+    }
     ReleaseDefaults();
     DeleteClass(m_ClassID);
     m_ClassID = nullptr;

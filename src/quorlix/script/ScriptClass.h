@@ -46,8 +46,9 @@ public:
     /// Builds the member hash: the class's members can be looked up by name from now on.
     void EndClass();
     /// Deletes the class from the tables; the id becomes 0. Instances of a class hold a count on
-    /// its ScriptClass, so dropping the last handle never deletes a class whose instances live;
-    /// calling UndefClass while they do leaves them unusable.
+    /// its ScriptClass, so dropping the last handle never deletes a class whose instances live.
+    /// While instances live, UndefClass only takes the id away: the tables they read go when the
+    /// last of them does.
     void UndefClass();
 
     const ClassType_TypeID* GetClassID() const noexcept { return m_ClassID; }
@@ -110,8 +111,14 @@ private:
     const ClassMember* FindTyped(const char* name, int typeClass, const char* typeName,
                                  bool index) const;
     void ReleaseDefaults();
+    // Counted by ScriptObject::Create and the instance destructor.
+    friend class ScriptObject;
+    void InstanceBorn() noexcept;
+    void InstanceDied() noexcept;
 
     const ClassType_TypeID* m_ClassID; // null once undefined
+    const ClassType_TypeID* m_RetiredID = nullptr; // undefined with instances alive
+    int32_t m_Instances = 0;                        // live instances, changed atomically
     Array<String> m_Names;             // keeps alive the names the tables point at
     Array<uint8_t> m_Defaults;         // each member's default at its offset
     Obj<ScriptClass> m_Base;           // a script-class base, kept while this class lives

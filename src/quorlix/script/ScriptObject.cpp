@@ -2,6 +2,7 @@
 
 #include "quorlix/core/LogStream.h"
 #include "quorlix/script/Object.h"
+#include "quorlix/script/ScriptClass.h"
 #include "quorlix/script/internal/ScriptLog.h"
 
 #include <algorithm>
@@ -116,8 +117,10 @@ ScriptObject::~ScriptObject() {
     });
     // Last: the class may go with this count, and its tables with it.
     const MVTBLHeader* header = row[0] != nullptr ? TableHeader(row[0]) : nullptr;
-    if (header != nullptr && header->m_InstanceSize != 0 && header->m_Owner != nullptr)
+    if (header != nullptr && header->m_InstanceSize != 0 && header->m_Owner != nullptr) {
+        static_cast<ScriptClass*>(header->m_Owner)->InstanceDied();
         BlockRelease(header->m_Owner);
+    }
 }
 
 void ScriptObject::Update(const ClassType_MemberID*) {}
@@ -149,8 +152,10 @@ ScriptObject* ScriptObject::Create(const ClassType_TypeID* type) {
         std::memset(reinterpret_cast<char*>(object) + baseSize, 0, static_cast<size_t>(extra));
     }
     HeaderOf(object)->m_ClassRow = m_MasterIsCVTBL[c];
-    if (header->m_Owner != nullptr)
+    if (header->m_Owner != nullptr) {
         BlockAddRef(header->m_Owner);
+        static_cast<ScriptClass*>(header->m_Owner)->InstanceBorn();
+    }
     auto* base = reinterpret_cast<char*>(object);
     ForEachInstanceMember(table, [&](const MVTBL& entry, const MVTBLHeader* owner) {
         DefaultConstruct(entry.m_Flags, base + entry.m_OffsetOrValue,
