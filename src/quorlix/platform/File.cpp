@@ -222,6 +222,30 @@ int64_t WriteFile(FileHandle file, const void* data, size_t bytes) noexcept {
     }
 }
 
+int64_t ReadFileFully(FileHandle file, void* buffer, size_t bytes) noexcept {
+    auto* out = static_cast<unsigned char*>(buffer);
+    size_t done = 0;
+    while (done < bytes) {
+        const int64_t count = ReadFile(file, out + done, bytes - done);
+        if (count <= 0)
+            break;
+        done += static_cast<size_t>(count);
+    }
+    return static_cast<int64_t>(done);
+}
+
+int64_t WriteFileFully(FileHandle file, const void* data, size_t bytes) noexcept {
+    const auto* in = static_cast<const unsigned char*>(data);
+    size_t done = 0;
+    while (done < bytes) {
+        const int64_t count = WriteFile(file, in + done, bytes - done);
+        if (count <= 0)
+            break;
+        done += static_cast<size_t>(count);
+    }
+    return static_cast<int64_t>(done);
+}
+
 int64_t ReadFileScatter(FileHandle file, void* first, size_t firstBytes, void* second,
                         size_t secondBytes) noexcept {
     if (file == FileHandle::Invalid)

@@ -40,6 +40,12 @@ int64_t ReadFile(FileHandle file, void* buffer, size_t bytes) noexcept;
 /// One write (interrupted calls are repeated): bytes written, which may be fewer than asked, or
 /// -1 on failure.
 int64_t WriteFile(FileHandle file, const void* data, size_t bytes) noexcept;
+/// Reads until `bytes` bytes arrived: the count read, fewer only at the end of the file or on
+/// failure.
+int64_t ReadFileFully(FileHandle file, void* buffer, size_t bytes) noexcept;
+/// Writes until all `bytes` bytes went: the count written, fewer only when the file refuses
+/// more (a full disc, a size limit).
+int64_t WriteFileFully(FileHandle file, const void* data, size_t bytes) noexcept;
 /// ReadFile into two buffers in turn, in one call: `first` is filled before `second`.
 int64_t ReadFileScatter(FileHandle file, void* first, size_t firstBytes, void* second,
                         size_t secondBytes) noexcept;

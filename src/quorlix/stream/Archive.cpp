@@ -3,6 +3,7 @@
 #include "quorlix/core/CriticalSection.h"
 #include "quorlix/core/Hash.h"
 #include "quorlix/core/LogStream.h"
+#include "quorlix/core/internal/HexDigit.h"
 #include "quorlix/core/MD5.h"
 #include "quorlix/platform/File.h"
 #include "quorlix/stream/StreamPipeChunk.h"
@@ -86,6 +87,23 @@ uint64_t RoundUp(uint64_t value, uint64_t to) {
 unsigned NameHash(std::string_view name) {
     return FastStringHash32(reinterpret_cast<const unsigned char*>(name.data()),
                             static_cast<unsigned>(name.size()), 0);
+}
+
+// 32 hexadecimal digits, read as four 32-bit words, most significant digit first.
+bool ParseKeyText(std::string_view text, unsigned words[4]) noexcept {
+    if (text.size() != 32)
+        return false;
+    for (int w = 0; w < 4; ++w) {
+        unsigned value = 0;
+        for (int i = 0; i < 8; ++i) {
+            const int digit = Internal::HexDigitValue(static_cast<unsigned char>(text[w * 8 + i]));
+            if (digit < 0)
+                return false;
+            value = value << 4 | static_cast<unsigned>(digit);
+        }
+        words[w] = value;
+    }
+    return true;
 }
 
 std::string ToStd(const StringRef& text) {
@@ -477,16 +495,9 @@ private:
     static constexpr size_t k_WriteBuffer = 1 << 20;
 
     bool WriteAll(const void* data, size_t n) {
-        const auto* bytes = static_cast<const unsigned char*>(data);
-        while (n > 0) {
-            const int64_t done = Platform::WriteFile(m_File, bytes, n);
-            if (done <= 0)
-                return false;
-            bytes += done;
-            n -= static_cast<size_t>(done);
-        }
-        return true;
+        return Platform::WriteFileFully(m_File, data, n) == static_cast<int64_t>(n);
     }
+
 
     void FlushBuffer() {
         if (m_Good && m_Fill > 0 && !WriteAll(m_Buffer.data(), m_Fill))
@@ -589,15 +600,9 @@ public:
     size_t Next(unsigned char* buffer, size_t n) {
         if (m_Left < n)
             n = static_cast<size_t>(m_Left);
-        size_t done = 0;
-        while (done < n && m_File != Platform::FileHandle::Invalid) {
-            const int64_t got = Platform::ReadFile(m_File, buffer + done, n - done);
-            if (got <= 0) {
-                m_Exact = false;
-                break;
-            }
-            done += static_cast<size_t>(got);
-        }
+        const size_t done = m_File != Platform::FileHandle::Invalid
+                                ? static_cast<size_t>(Platform::ReadFileFully(m_File, buffer, n))
+                                : 0;
         if (done < n) {
             std::memset(buffer + done, 0, n - done);
             m_Exact = false;
@@ -634,26 +639,7 @@ Archive::~Archive() {
 }
 
 bool ParseArchiveKey(const StringRef& key, unsigned words[4]) noexcept {
-    if (key.Size() != 32)
-        return false;
-    for (int w = 0; w < 4; ++w) {
-        unsigned value = 0;
-        for (int i = 0; i < 8; ++i) {
-            const char c = key[w * 8 + i];
-            unsigned digit;
-            if (c >= '0' && c <= '9')
-                digit = static_cast<unsigned>(c - '0');
-            else if (c >= 'a' && c <= 'f')
-                digit = static_cast<unsigned>(c - 'a' + 10);
-            else if (c >= 'A' && c <= 'F')
-                digit = static_cast<unsigned>(c - 'A' + 10);
-            else
-                return false;
-            value = value << 4 | digit;
-        }
-        words[w] = value;
-    }
-    return true;
+    return ParseKeyText(std::string_view(key.GetCPtr(), static_cast<size_t>(key.Size())), words);
 }
 
 Result Archive::ValidateFileName(const StringRef& path) {
@@ -814,7 +800,7 @@ StreamPipe* Archive::OpenStream(const StringRef& path, unsigned ioMode, Result& 
     unsigned key[4];
     if (cipher == 1) {
         result = RArchiveInvalidKey;
-        if (state.m_CryptMode != CryptModeTEA || !ParseArchiveKey(String(state.m_Key.c_str()), key))
+        if (state.m_CryptMode != CryptModeTEA || !ParseKeyText(state.m_Key, key))
             return nullptr;
     }
     // The chunk window sits right on the file, so enciphered members stay seekable to 0.
@@ -1144,14 +1130,8 @@ bool CopyOldChunk(ArchiveWriter& out, Platform::FileHandle old, const ArchiveSta
         return false;
     for (uint64_t left = size; left > 0;) {
         const size_t want = left < buffer.size() ? static_cast<size_t>(left) : buffer.size();
-        size_t got = 0;
-        while (got < want) {
-            const int64_t n = Platform::ReadFile(old, buffer.data() + got, want - got);
-            if (n <= 0)
-                return false;
-            got += static_cast<size_t>(n);
-        }
-        if (!out.Write(buffer.data(), want))
+        if (Platform::ReadFileFully(old, buffer.data(), want) != static_cast<int64_t>(want) ||
+            !out.Write(buffer.data(), want))
             return false;
         left -= want;
     }
@@ -1260,7 +1240,7 @@ Result WriteArchive(ArchiveState& state) {
             self(self, *child);
     };
     scan(scan, state.m_Root);
-    if (needKey && !ParseArchiveKey(String(state.m_Key.c_str()), key))
+    if (needKey && !ParseKeyText(state.m_Key, key))
         return RArchiveInvalidKey;
 
     ArchiveWriter out;

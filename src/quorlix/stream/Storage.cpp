@@ -147,17 +147,6 @@ Obj<StreamPipe> OpenCandidate(const String& candidate, unsigned mode) {
     return Obj<StreamPipe>();
 }
 
-bool WriteAll(Platform::FileHandle file, const unsigned char* data, int n) {
-    while (n > 0) {
-        const int64_t count = Platform::WriteFile(file, data, static_cast<size_t>(n));
-        if (count <= 0)
-            return false;
-        data += count;
-        n -= static_cast<int>(count);
-    }
-    return true;
-}
-
 } // namespace
 
 String Storage::GetReadPath() {
@@ -298,7 +287,7 @@ String Storage::OpenFileLocal(const StringRef& path, unsigned mode) {
     if (copied) {
         std::vector<unsigned char> block(k_CopyBlock);
         for (int n; copied && (n = pipe->Read(block.data(), k_CopyBlock)) > 0;)
-            copied = WriteAll(file, block.data(), n);
+            copied = Platform::WriteFileFully(file, block.data(), static_cast<size_t>(n)) == n;
         Platform::CloseFile(file);
         if (!copied)
             Platform::DeleteFile(local.c_str());

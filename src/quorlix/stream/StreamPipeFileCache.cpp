@@ -13,14 +13,7 @@ namespace {
 
 // Writes until everything went or the file refuses; the bytes written.
 int WriteAll(Platform::FileHandle file, const unsigned char* data, int n) {
-    int done = 0;
-    while (done < n) {
-        const int64_t count = Platform::WriteFile(file, data + done, static_cast<size_t>(n - done));
-        if (count <= 0)
-            break;
-        done += static_cast<int>(count);
-    }
-    return done;
+    return static_cast<int>(Platform::WriteFileFully(file, data, static_cast<size_t>(n)));
 }
 
 // The same for `first` followed by `second`, gathered into as few calls as the file allows.
