@@ -2,8 +2,8 @@
 // member and full verification must answer with a result, never crash or read out of bounds, and
 // an archive that verifies must also open.
 
-#include "quorlix/core/LogStream.h"
 #include "quorlix/core/Obj.h"
+#include "quorlix/log/LogStream.h"
 #include "quorlix/stream/Archive.h"
 
 #include <cstdint>
@@ -46,7 +46,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* input, size_t size) {
             EXPECT((pipe != nullptr) == (result == nullptr));
             // Members may inflate without bound: read a bounded amount, in two passes.
             for (int pass = 0; pipe && pass < 2; ++pass) {
-                for (int total = 0, n; total < (1 << 20) && (n = pipe->Read(buffer, sizeof buffer)) > 0;)
+                for (int total = 0, n;
+                     total < (1 << 20) && (n = pipe->Read(buffer, sizeof buffer)) > 0;)
                     total += n;
                 pipe->Seek(0, SeekBegin);
             }

@@ -4,9 +4,9 @@
 // then, so their size stays small.
 
 #include "BenchRatios.h"
-#include "quorlix/core/LogStream.h"
+#include "quorlix/log/LogStream.h"
+#include "quorlix/log/StreamPipeLog.h"
 #include "quorlix/stream/StreamPipeFile.h"
-#include "quorlix/stream/StreamPipeLog.h"
 #include "quorlix/stream/StreamPipeMemory.h"
 
 #include <cstdlib>

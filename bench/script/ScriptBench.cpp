@@ -3,7 +3,7 @@
 // creation of a script class instance, and member lookup by name.
 
 #include "BenchRatios.h"
-#include "quorlix/core/Library.h"
+#include "quorlix/library/Library.h"
 #include "quorlix/script/ScriptClass.h"
 
 #include <string>
@@ -215,9 +215,9 @@ struct NodeFixture {
         CreateClass(BuiltinTypeID(k_NodeClass), nullptr, "", "BenchNode", &TypeOf<NativeNode>(),
                     &CreateNode, Kind_Object);
         m_Count = MemberIDOf<ClassMember_I32>(1, k_NodeClass);
-        CreateMemberGeneric(m_Count, "Count", &NodeGetCount, &NodeNoGet, &NodeSetCount,
-                            &NodeNoSet, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-                            nullptr, nullptr, 1, 0, BuiltinTypeID(k_ClassI32));
+        CreateMemberGeneric(m_Count, "Count", &NodeGetCount, &NodeNoGet, &NodeSetCount, &NodeNoSet,
+                            nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                            1, 0, BuiltinTypeID(k_ClassI32));
         m_Node = ScriptObject::Create(BuiltinTypeID(k_NodeClass));
     }
     Obj<ScriptObject> m_Node;

@@ -1,6 +1,6 @@
 // LogMsg arguments: every kind in its log form and its dialog form.
 
-#include "quorlix/core/ErrArg.h"
+#include "quorlix/log/ErrArg.h"
 #include "quorlix/stream/Stream.h"
 #include "quorlix/stream/StreamPipeMemory.h"
 

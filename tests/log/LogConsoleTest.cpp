@@ -1,6 +1,6 @@
 // The log console: its ring of RTF lines, the document, and the pipe that feeds it.
 
-#include "quorlix/core/LogConsole.h"
+#include "quorlix/log/LogConsole.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 // LogMsg: its log record byte for byte, placeholders, the dialog's failure path and the recursion
 // guard. Dialogs reach a hook here, never the screen.
 
-#include "quorlix/core/LogMsg.h"
-#include "quorlix/core/LogConsole.h"
+#include "quorlix/log/LogMsg.h"
+#include "quorlix/log/LogConsole.h"
 #include "quorlix/platform/Dialog.h"
 #include "stream/PipeTestSupport.h"
 #include "support/LogCapture.h"

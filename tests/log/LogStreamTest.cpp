@@ -1,10 +1,11 @@
 // The log streams: line prefixes under every format bit, whole messages from many threads, the
 // start-up and shutdown of the log files with their markers, assertion and registry lines.
 
-#include "quorlix/core/LogStream.h"
-#include "quorlix/core/LogConsole.h"
+#include "quorlix/log/LogStream.h"
+#include "quorlix/log/LogConsole.h"
+#include "quorlix/log/StreamPipeLog.h"
 #include "quorlix/platform/Threading.h"
-#include "quorlix/stream/StreamPipeLog.h"
+#include "quorlix/stream/ReportStream.h"
 #include "quorlix/stream/StreamPipeMemory.h"
 #include "quorlix/stream/StreamPipeNull.h"
 #include "stream/PipeTestSupport.h"
@@ -110,6 +111,42 @@ TEST(LogStream, MessagesOfManyThreadsNeverShareALine) {
     }
     EXPECT_EQ(next, std::vector<int>(k_Threads, k_Messages));
     EXPECT_EQ(start, text.size());
+}
+
+// The stream module's reports arrive in Xerr as whole messages with their level, whatever
+// other threads report meanwhile.
+TEST(LogStream, ReportsFromBelowArriveWholeWithTheirLevel) {
+    LogCapture capture(Xerr);
+    Xreport << "dropped: outside any message";
+    Xreport.pLockNote() << "open";
+    Xreport.pLockError() << "second " << 2; // hands the open one on first
+    Xreport.pLF();
+    Xreport.pUnlockMessage();
+    Xreport.pUnlockMessage(); // nothing open: nothing to hand on
+    EXPECT_EQ(capture.Messages(), (std::vector<std::string>{"[Note ]open", "[Error]second 2"}));
+
+    constexpr int k_Threads = 4, k_Messages = 200;
+    {
+        LogCapture many(Xerr);
+        std::vector<std::thread> threads;
+        for (int t = 0; t < k_Threads; ++t) {
+            threads.emplace_back([t] {
+                for (int i = 0; i < k_Messages; ++i) {
+                    Xreport.pLockWarn() << "thread " << t << " message " << i;
+                    Xreport.pQuotedC("a\"b", 3, '"') << " end";
+                    Xreport.pLF();
+                    Xreport.pUnlockMessage();
+                }
+            });
+        }
+        for (std::thread& thread : threads)
+            thread.join();
+        const std::vector<std::string> messages = many.Messages();
+        ASSERT_EQ(messages.size(), static_cast<size_t>(k_Threads * k_Messages));
+        const std::regex whole(R"(\[Warn \]thread [0-3] message [0-9]+"a\\"b" end)");
+        for (const std::string& message : messages)
+            EXPECT_TRUE(std::regex_match(message, whole)) << message;
+    }
 }
 
 TEST(LogStream, AssertionReport) {

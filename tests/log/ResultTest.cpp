@@ -1,6 +1,7 @@
 // Result codes: names, classes, the light Result.
 
 #include "quorlix/core/Result.h"
+#include "quorlix/log/ResultName.h"
 
 #include <gtest/gtest.h>
 

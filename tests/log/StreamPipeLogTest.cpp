@@ -1,6 +1,6 @@
 // The log fan-out pipe: the tail cut of log files.
 
-#include "quorlix/stream/StreamPipeLog.h"
+#include "quorlix/log/StreamPipeLog.h"
 #include "quorlix/stream/StreamPipeFile.h"
 #include "quorlix/stream/StreamPipeMemory.h"
 #include "stream/PipeTestSupport.h"

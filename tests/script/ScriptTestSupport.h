@@ -2,7 +2,7 @@
 // Helpers of the object-model tests: the class tables of an initialised library, classes
 // defined from member lists, and identifiers as the log prints them.
 
-#include "quorlix/core/Library.h"
+#include "quorlix/library/Library.h"
 #include "quorlix/script/ScriptClass.h"
 
 #include <gtest/gtest.h>

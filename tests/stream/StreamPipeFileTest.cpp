@@ -3,8 +3,8 @@
 // StreamPipeConformanceTest.cpp.
 
 #include "quorlix/stream/StreamPipeFile.h"
-#include "quorlix/core/Library.h"
 #include "quorlix/core/Obj.h"
+#include "quorlix/library/Library.h"
 #include "quorlix/stream/StreamPipeFileCache.h"
 #include "stream/PipeTestSupport.h"
 

@@ -4,7 +4,7 @@
 // feed; colour changes can be recorded in line as "{fg/bg}". The stream's pipe and the log
 // format word come back when the capture ends.
 
-#include "quorlix/core/LogStream.h"
+#include "quorlix/log/LogStream.h"
 
 #include <string>
 #include <vector>

@@ -2,7 +2,7 @@
 
 #include "ProgressBar.h"
 #include "quorlix/core/CriticalSection.h"
-#include "quorlix/core/LogStream.h"
+#include "quorlix/log/LogStream.h"
 
 #include <cstring>
 #include <string>

@@ -15,7 +15,7 @@ namespace {
 
 int PrintVersion() {
     std::printf("quorlix %s (library %s, %s)\n", k_VersionTag, GetLibraryVersionTag(),
-                Platform::LibraryPath().c_str());
+                DLLGetModulePath());
     return 0;
 }
 

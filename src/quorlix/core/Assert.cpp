@@ -1,5 +1,6 @@
 #include "quorlix/core/Assert.h"
 
+#include "quorlix/core/Report.h"
 #include "quorlix/platform/Console.h"
 
 #include <cstdio>
@@ -9,10 +10,13 @@
 namespace Quorlix {
 
 void AssertionFailed(const char* message, const char* file, int line) noexcept {
-    // Straight to standard error: the broken invariant may lie in the logging layer itself.
+    // Straight to standard error first: the broken invariant may lie in the logging layer
+    // itself. Then to the log (its files), where the sink is installed.
     char text[768];
     std::snprintf(text, sizeof text, "ASSERTION FAILED: %s (%s:%d)\n", message, file, line);
-    Platform::WriteStandardError(text, std::strlen(text));
+    const size_t length = std::strlen(text);
+    Platform::WriteStandardError(text, length);
+    Report(ReportLevel::Fatal, text, length);
     std::abort();
 }
 

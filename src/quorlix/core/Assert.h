@@ -5,7 +5,7 @@
 
 namespace Quorlix {
 
-/// Reports a failed assertion on standard error and aborts.
+/// Reports a failed assertion on standard error and through the report sink, and aborts.
 [[noreturn]] void AssertionFailed(const char* message, const char* file, int line) noexcept;
 
 } // namespace Quorlix

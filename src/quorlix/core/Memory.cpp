@@ -1,7 +1,7 @@
 #include "quorlix/core/Memory.h"
 
 #include "quorlix/core/Assert.h"
-#include "quorlix/core/LogStream.h"
+#include "quorlix/core/Report.h"
 #include "quorlix/platform/Memory.h"
 #include "quorlix/platform/OutOfMemory.h"
 
@@ -14,19 +14,17 @@ namespace Quorlix {
 // ---------------------------------------------------------------------------------------------
 // Static empty blocks
 
-constinit const TypeInfo G_StaticBlockTypeInfo{&NilBlockDestruct, 1, nullptr, nullptr,
-                                               0,                 nullptr, nullptr};
+constinit const TypeInfo G_StaticBlockTypeInfo{&NilBlockDestruct, 1,      nullptr, nullptr, 0,
+                                               nullptr,           nullptr};
 
-constinit StaticBlock G_NullArray{
-    {nullptr, 0, k_StaticBlockRefCount, &G_StaticBlockTypeInfo, 0, 0}, {}};
+constinit StaticBlock G_NullArray{{nullptr, 0, k_StaticBlockRefCount, &G_StaticBlockTypeInfo, 0, 0},
+                                  {}};
 constinit StaticBlock G_NullString{
     {nullptr, 0, k_StaticBlockRefCount, &G_StaticBlockTypeInfo, 1, 1}, {}};
 
 namespace {
 void WriteDebugMessage(const char* text) {
-    Xerr.pLockDebug() << text;
-    Xerr.pLF();
-    Xerr.pUnlockMessage();
+    ReportLine(ReportLevel::Debug, text);
 }
 } // namespace
 
@@ -71,10 +69,12 @@ bool IsLinked(const TypeInfo& record) {
 
 } // namespace
 
-TypeInfo::~TypeInfo() { UnregisterTypeInfo(*this); }
+TypeInfo::~TypeInfo() {
+    UnregisterTypeInfo(*this);
+}
 
-const TypeInfo& RegisterTypeInfo(const TypeInfo& self, TypeInfo::DestroyFunction destroy,
-                                 int size, const std::type_info* type) {
+const TypeInfo& RegisterTypeInfo(const TypeInfo& self, TypeInfo::DestroyFunction destroy, int size,
+                                 const std::type_info* type) {
     RegistryLock lock;
     // Records are static objects handed over as const; the registry owns their link fields.
     auto& record = const_cast<TypeInfo&>(self);
@@ -316,13 +316,14 @@ void* operator new(std::size_t size, int count, const TypeInfo& ti, int extra) {
     return Memory::NewObjectBlock(size, count, ti, extra);
 }
 
-void* operator new(std::size_t size, int count, const TypeInfo& ti, int extra, const char*,
-                   int) {
+void* operator new(std::size_t size, int count, const TypeInfo& ti, int extra, const char*, int) {
     return Memory::NewObjectBlock(size, count, ti, extra);
 }
 
 // The object sits at the payload start for every form we use (size == elements).
-void operator delete(void* payload, int, const TypeInfo&) noexcept { Memory::FreeBlock(payload); }
+void operator delete(void* payload, int, const TypeInfo&) noexcept {
+    Memory::FreeBlock(payload);
+}
 
 void operator delete(void* payload, int, const TypeInfo&, const char*, int) noexcept {
     Memory::FreeBlock(payload);

@@ -1,6 +1,6 @@
 #include "quorlix/core/RandomGenerator.h"
 
-#include "quorlix/core/LogStream.h"
+#include "quorlix/core/Report.h"
 
 namespace Quorlix {
 
@@ -10,11 +10,8 @@ constexpr double k_InverseModulus = 1.0 / 2147483647.0;
 } // namespace
 
 void RandomGenerator::SetSeed(int seed) {
-    if (seed == 0) {
-        Xerr.pLockWarn() << "SetSeed: seed == 0. Every Get-Function will return 0!";
-        Xerr.pLF();
-        Xerr.pUnlockMessage();
-    }
+    if (seed == 0)
+        ReportLine(ReportLevel::Warn, "SetSeed: seed == 0. Every Get-Function will return 0!");
     m_State = static_cast<uint32_t>(seed);
 }
 

@@ -1,5 +1,6 @@
 #pragma once
-// Result codes. An EResult is a 32-bit code whose two top bits give its class: 00 success,
+// Result codes, the vocabulary of every module; how the log names and colours them is in
+// log/ResultName.h. An EResult is a 32-bit code whose two top bits give its class: 00 success,
 // 01 info, 10 error, 11 warning; failures (errors and warnings) are negative. Result is the
 // lighter result of the storage, archive and script layers: null for success, else the address
 // of a constant message text.
@@ -37,13 +38,6 @@ constexpr bool Failed(EResult code) noexcept {
 constexpr bool Succeeded(EResult code) noexcept {
     return code >= 0;
 }
-
-/// The code's name as the log shows it ("EFail"); "E???" for every code without one.
-const char* GetResultName(EResult code) noexcept;
-/// The label of the code's class: "Success", "Info", "Error" or "Warning".
-const char* GetResultClassLabel(EResult code) noexcept;
-/// The colour number the log writes the class label in: 12, 10, 11 or 9.
-int GetResultClassColor(EResult code) noexcept;
 
 /// Null for success, else a constant message text that names the failure.
 using Result = const char*;

@@ -1,6 +1,6 @@
 #include "quorlix/math/CullFrustumf.h"
 
-#include "quorlix/core/LogStream.h"
+#include "quorlix/log/LogStream.h"
 
 namespace Quorlix {
 

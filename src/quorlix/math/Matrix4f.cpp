@@ -1,6 +1,6 @@
 #include "quorlix/math/Matrix4f.h"
 
-#include "quorlix/core/LogStream.h"
+#include "quorlix/log/LogStream.h"
 #include "quorlix/math/Quaternionf.h"
 
 #include <cstring>

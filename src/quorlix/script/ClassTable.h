@@ -125,9 +125,8 @@ void CreateMasterCVTBLHash();
 /// Registers the value types and the system classes: ScriptObject, ScriptClass, Nil, Enum,
 /// MemberID, the value classes, Euler.RotationOrderEnum, the engine classes and Object.
 void InitializeSystemClasses();
-/// Registers "ScriptNamespace" (-4034) and "ScriptEngine" (-4033), base ScriptObject. The engine
-/// module defines it with its type records and create functions; until then a weak stand-in
-/// registers both without them. Called by InitializeSystemClasses.
+/// Registers "ScriptNamespace" (-4034) and "ScriptEngine" (-4033), base ScriptObject, with their
+/// type records and create functions. Called by InitializeSystemClasses.
 void InitializeEngineClasses();
 
 /// Registers class `id` (its tables and row) derived from `base` (null or ScriptObject for a

@@ -1,6 +1,6 @@
 #include "quorlix/script/ScriptClass.h"
 
-#include "quorlix/core/LogStream.h"
+#include "quorlix/log/LogStream.h"
 #include "quorlix/platform/Atomic.h"
 #include "quorlix/script/Object.h"
 #include "quorlix/script/internal/MemberAccessors.h"

@@ -1,7 +1,7 @@
 #include "quorlix/script/ScriptEngine.h"
 
 #include "quorlix/core/Hash.h"
-#include "quorlix/core/LogStream.h"
+#include "quorlix/log/LogStream.h"
 
 #include <cstring>
 

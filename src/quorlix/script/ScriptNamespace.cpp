@@ -1,7 +1,7 @@
 #include "quorlix/script/ScriptNamespace.h"
 
 #include "quorlix/core/Hash.h"
-#include "quorlix/core/LogStream.h"
+#include "quorlix/log/LogStream.h"
 #include "quorlix/script/Object.h"
 #include "quorlix/script/ScriptClass.h"
 #include "quorlix/stream/Stream.h"

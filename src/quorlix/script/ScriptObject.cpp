@@ -1,6 +1,6 @@
 #include "quorlix/script/ScriptObject.h"
 
-#include "quorlix/core/LogStream.h"
+#include "quorlix/log/LogStream.h"
 #include "quorlix/script/Object.h"
 #include "quorlix/script/ScriptClass.h"
 #include "quorlix/script/internal/ScriptLog.h"

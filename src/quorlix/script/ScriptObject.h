@@ -7,8 +7,8 @@
 // Reference counts are atomic, so handles may be copied and dropped on any thread; member
 // access takes no lock and must not race with writers of the same object.
 
-#include "quorlix/core/WeakObjTarget.h"
 #include "quorlix/script/ClassTable.h"
+#include "quorlix/script/WeakObjTarget.h"
 
 #include <type_traits>
 

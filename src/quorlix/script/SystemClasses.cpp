@@ -1,6 +1,5 @@
 // Registration of the value types and system classes into the class tables at start-up.
 
-#include "quorlix/core/internal/LifecycleSteps.h"
 #include "quorlix/script/ClassTable.h"
 #include "quorlix/script/Object.h"
 #include "quorlix/script/ScriptClass.h"
@@ -67,13 +66,6 @@ ScriptObject* CreateScriptObject() {
 }
 
 } // namespace
-
-__attribute__((weak)) void InitializeEngineClasses() {
-    CreateClass(BuiltinTypeID(k_ClassScriptNamespace), nullptr, "", "ScriptNamespace", nullptr,
-                nullptr, Kind_Object);
-    CreateClass(BuiltinTypeID(k_ClassScriptEngine), nullptr, "", "ScriptEngine", nullptr, nullptr,
-                Kind_Object);
-}
 
 void InitializeSystemClasses() {
     CreateClass(BuiltinTypeID(k_ClassScriptObject), nullptr, "", "ScriptObject",

@@ -2,10 +2,10 @@
 
 #include "quorlix/core/CriticalSection.h"
 #include "quorlix/core/Hash.h"
-#include "quorlix/core/LogStream.h"
-#include "quorlix/core/internal/HexDigit.h"
 #include "quorlix/core/MD5.h"
+#include "quorlix/core/internal/HexDigit.h"
 #include "quorlix/platform/File.h"
+#include "quorlix/stream/ReportStream.h"
 #include "quorlix/stream/StreamPipeChunk.h"
 #include "quorlix/stream/StreamPipeCipherTEA.h"
 #include "quorlix/stream/StreamPipeCompressZ.h"
@@ -111,10 +111,10 @@ std::string ToStd(const StringRef& text) {
 }
 
 void LogDamage(const char* text, bool fatal = false) {
-    Stream& line = fatal ? Xerr.pLockFatal() : Xerr.pLockError();
+    Stream& line = fatal ? Xreport.pLockFatal() : Xreport.pLockError();
     line << "damaged archive: " << text;
-    Xerr.pLF();
-    Xerr.pUnlockMessage();
+    Xreport.pLF();
+    Xreport.pUnlockMessage();
 }
 
 // A stored file: what its index record says, and for a file added since the archive was
@@ -399,10 +399,10 @@ Result ReadArchive(const std::string& path, ArchiveState& state) {
 
     const uint64_t expected = GetU64(arch + 8) + k_ShortHead;
     if (static_cast<uint64_t>(fileSize) != expected) {
-        Xerr.pLockError() << "damaged archive: archive file size invalid (" << fileSize
-                          << " instead of " << expected << ").";
-        Xerr.pLF();
-        Xerr.pUnlockMessage();
+        Xreport.pLockError() << "damaged archive: archive file size invalid (" << fileSize
+                             << " instead of " << expected << ").";
+        Xreport.pLF();
+        Xreport.pUnlockMessage();
         return RArchiveCorrupted;
     }
     return nullptr;
@@ -427,10 +427,9 @@ public:
     bool Create(const std::string& archivePath) {
         const size_t slash = archivePath.rfind('/');
         const std::string folder = slash == std::string::npos ? "." : archivePath.substr(0, slash);
-        const std::string name = slash == std::string::npos ? archivePath
-                                                            : archivePath.substr(slash + 1);
-        m_File = Platform::CreateTemporaryFile(folder.c_str(), ("~$" + name + ".").c_str(),
-                                               m_Path);
+        const std::string name =
+            slash == std::string::npos ? archivePath : archivePath.substr(slash + 1);
+        m_File = Platform::CreateTemporaryFile(folder.c_str(), ("~$" + name + ".").c_str(), m_Path);
         return m_File != Platform::FileHandle::Invalid;
     }
 
@@ -498,7 +497,6 @@ private:
         return Platform::WriteFileFully(m_File, data, n) == static_cast<int64_t>(n);
     }
 
-
     void FlushBuffer() {
         if (m_Good && m_Fill > 0 && !WriteAll(m_Buffer.data(), m_Fill))
             m_Good = false;
@@ -515,16 +513,16 @@ private:
 };
 
 void LogSizeChanged() {
-    Xerr.pLockWarn() << "file size changed during archive update?";
-    Xerr.pLF();
-    Xerr.pUnlockMessage();
+    Xreport.pLockWarn() << "file size changed during archive update?";
+    Xreport.pLF();
+    Xreport.pUnlockMessage();
 }
 
 void LogWriteFailure(const std::string& path, const char* what) {
-    Xerr.pLockError() << "Archive::Close: " << what << " ";
-    Xerr.pQuotedC(path.c_str(), static_cast<int>(path.size()), '"') << ".";
-    Xerr.pLF();
-    Xerr.pUnlockMessage();
+    Xreport.pLockError() << "Archive::Close: " << what << " ";
+    Xreport.pQuotedC(path.c_str(), static_cast<int>(path.size()), '"') << ".";
+    Xreport.pLF();
+    Xreport.pUnlockMessage();
 }
 
 // Gives every file its chunk offset, in the order the chunks are written: pre-order over the
@@ -755,10 +753,10 @@ StreamPipe* Archive::OpenStream(const StringRef& path, unsigned ioMode, Result& 
         return nullptr;
     }
     if ((ioMode & 0xE) != 0 || (ioMode & 1) == 0) {
-        Xerr.pLockWarn()
+        Xreport.pLockWarn()
             << "Archive::OpenStream(): stream io mode other than IOReadDefault is not supported.";
-        Xerr.pLF();
-        Xerr.pUnlockMessage();
+        Xreport.pLF();
+        Xreport.pUnlockMessage();
     }
     const FileEntry* entry = nullptr;
     if ((result = LookupFile(state, std::string_view(path.GetCPtr(), path.Size()), entry)))
@@ -804,8 +802,8 @@ StreamPipe* Archive::OpenStream(const StringRef& path, unsigned ioMode, Result& 
             return nullptr;
     }
     // The chunk window sits right on the file, so enciphered members stay seekable to 0.
-    Obj<StreamPipe> pipe =
-        StreamPipeChunk::Create(file, head + k_LongHead, static_cast<int64_t>(entry->m_StoredLength));
+    Obj<StreamPipe> pipe = StreamPipeChunk::Create(file, head + k_LongHead,
+                                                   static_cast<int64_t>(entry->m_StoredLength));
     pipe->SetFileTime(entry->m_Second, entry->m_First, entry->m_Second);
     if (cipher == 1) {
         pipe = StreamPipeCipherTEA::Create(pipe, key);
@@ -823,10 +821,10 @@ StreamPipe* Archive::OpenStream(const StringRef& path, unsigned ioMode, Result& 
         if (decoder->IsTransparent() || decoder->IsDamaged()) {
             if (cipher == 1) {
                 result = RArchiveInvalidKey;
-                Xerr.pLockWarn() << "Archive::OpenStream: ";
-                Xerr.pQuotedC(path, '"') << " does not decipher to compressed data: wrong key?";
-                Xerr.pLF();
-                Xerr.pUnlockMessage();
+                Xreport.pLockWarn() << "Archive::OpenStream: ";
+                Xreport.pQuotedC(path, '"') << " does not decipher to compressed data: wrong key?";
+                Xreport.pLF();
+                Xreport.pUnlockMessage();
             } else {
                 LogDamage("FILE compressed data invalid.");
             }
@@ -897,20 +895,21 @@ Result Archive::GetFileTime(const StringRef& path, int64_t& first, int64_t& seco
 namespace {
 
 Result ListEntries(Archive& archive, const DirEntry& dir, const std::string& prefix,
-                     Array<String>& out, unsigned flags) {
+                   Array<String>& out, unsigned flags) {
     auto check = [&](const std::string& path) -> Result {
-        Result result = archive.ValidateFileName(String(path.c_str(), static_cast<int>(path.size())));
+        Result result =
+            archive.ValidateFileName(String(path.c_str(), static_cast<int>(path.size())));
         // An empty name would list its directory again (or the root as "/").
         if (result == nullptr && (path.empty() || path.back() == '/'))
             result = RArchiveIllegalPathEmpty;
         if (result != nullptr) {
-            Xerr.pLockError() << "Archive: security file path error.";
+            Xreport.pLockError() << "Archive: security file path error.";
             if ((flags & Archive::ListSkipInvalid) != 0) {
-                Xerr << " Skipped ";
-                Xerr.pQuotedC(path.c_str(), static_cast<int>(path.size()), '"') << ".";
+                Xreport << " Skipped ";
+                Xreport.pQuotedC(path.c_str(), static_cast<int>(path.size()), '"') << ".";
             }
-            Xerr.pLF();
-            Xerr.pUnlockMessage();
+            Xreport.pLF();
+            Xreport.pUnlockMessage();
         }
         return result;
     };
@@ -991,9 +990,9 @@ namespace {
 int64_t CompressZLib(const std::string& source, const std::string& target) {
     gzFile out = gzopen(target.c_str(), "wb9");
     if (out == nullptr) {
-        Xerr.pLockError() << "CompressZLib: " << zError(Z_ERRNO);
-        Xerr.pLF();
-        Xerr.pUnlockMessage();
+        Xreport.pLockError() << "CompressZLib: " << zError(Z_ERRNO);
+        Xreport.pLF();
+        Xreport.pUnlockMessage();
         return -1;
     }
     Platform::FileHandle in = Platform::OpenFile(source.c_str(), Platform::FileAccessRead,
@@ -1008,18 +1007,18 @@ int64_t CompressZLib(const std::string& source, const std::string& target) {
         }
         if (gzwrite(out, buffer.data(), static_cast<unsigned>(got)) != got) {
             int error = 0;
-            Xerr.pLockError() << "CompressZLib: " << gzerror(out, &error);
-            Xerr.pLF();
-            Xerr.pUnlockMessage();
+            Xreport.pLockError() << "CompressZLib: " << gzerror(out, &error);
+            Xreport.pLF();
+            Xreport.pUnlockMessage();
             good = false;
         }
     }
     if (in != Platform::FileHandle::Invalid)
         Platform::CloseFile(in);
     if (gzclose(out) != Z_OK) {
-        Xerr.pLockError() << "CompressZLib: failed gzclose";
-        Xerr.pLF();
-        Xerr.pUnlockMessage();
+        Xreport.pLockError() << "CompressZLib: failed gzclose";
+        Xreport.pLF();
+        Xreport.pUnlockMessage();
         good = false;
     }
     Platform::PathInfo info;
@@ -1028,9 +1027,9 @@ int64_t CompressZLib(const std::string& source, const std::string& target) {
 
 void DeleteTemporary(const std::string& path) {
     if (!path.empty() && !Platform::DeleteFile(path.c_str())) {
-        Xerr.pLockError() << "could not delete temporary compressed file.";
-        Xerr.pLF();
-        Xerr.pUnlockMessage();
+        Xreport.pLockError() << "could not delete temporary compressed file.";
+        Xreport.pLF();
+        Xreport.pUnlockMessage();
     }
 }
 
@@ -1069,10 +1068,10 @@ Result Archive::AddFile(const StringRef& path, const StringRef& sourceFile,
     entry.m_Source = ToStd(sourceFile);
     Platform::PathInfo info;
     if (!Platform::GetPathInfo(entry.m_Source.c_str(), info) || info.m_Directory) {
-        Xerr.pLockError() << "Archive::AddFile: cannot read ";
-        Xerr.pQuotedC(sourceFile, '"') << ".";
-        Xerr.pLF();
-        Xerr.pUnlockMessage();
+        Xreport.pLockError() << "Archive::AddFile: cannot read ";
+        Xreport.pQuotedC(sourceFile, '"') << ".";
+        Xreport.pLF();
+        Xreport.pUnlockMessage();
         return RArchiveFileNotFound;
     }
     entry.m_SourceLength = static_cast<uint64_t>(info.m_Size);
@@ -1092,12 +1091,12 @@ Result Archive::AddFile(const StringRef& path, const StringRef& sourceFile,
             return RArchiveFatal;
         }
         const bool store = static_cast<uint64_t>(compressed) + 31 >= entry.m_SourceLength;
-        Xerr.pLockInfo() << "Compressing: ";
-        Xerr.pQuotedC(path, '"') << "... "
-                                 << static_cast<uint64_t>(compressed) * 100 / entry.m_SourceLength
-                                 << (store ? "% -> store 100%" : "%");
-        Xerr.pLF();
-        Xerr.pUnlockMessage();
+        Xreport.pLockInfo() << "Compressing: ";
+        Xreport.pQuotedC(path, '"')
+            << "... " << static_cast<uint64_t>(compressed) * 100 / entry.m_SourceLength
+            << (store ? "% -> store 100%" : "%");
+        Xreport.pLF();
+        Xreport.pUnlockMessage();
         if (store) {
             DeleteTemporary(temporary);
         } else {
@@ -1125,7 +1124,8 @@ bool CopyOldChunk(ArchiveWriter& out, Platform::FileHandle old, const ArchiveSta
     if (file.m_OldChunkOffset > state.m_DataLength ||
         state.m_DataLength - file.m_OldChunkOffset < size)
         return false;
-    const int64_t at = static_cast<int64_t>(state.m_DataPosition + k_ShortHead + file.m_OldChunkOffset);
+    const int64_t at =
+        static_cast<int64_t>(state.m_DataPosition + k_ShortHead + file.m_OldChunkOffset);
     if (Platform::SeekFile(old, at, SeekBegin) != at)
         return false;
     for (uint64_t left = size; left > 0;) {
@@ -1211,9 +1211,9 @@ void StampTimes(DirEntry& dir, uint64_t now) {
 }
 
 void LogSize(const char* label, uint64_t size) {
-    Xerr.pLockInfo() << label << size;
-    Xerr.pLF();
-    Xerr.pUnlockMessage();
+    Xreport.pLockInfo() << label << size;
+    Xreport.pLF();
+    Xreport.pUnlockMessage();
 }
 
 Result WriteArchive(ArchiveState& state) {
@@ -1277,7 +1277,8 @@ Result WriteArchive(ArchiveState& state) {
     Bytes buffer(k_CopyBlock);
     bool exact = true;
     const bool written = (!state.m_HasOldFile || old != Platform::FileHandle::Invalid) &&
-                         out.Good() && WriteChunks(out, old, state, state.m_Root, key, buffer, exact);
+                         out.Good() &&
+                         WriteChunks(out, old, state, state.m_Root, key, buffer, exact);
     if (old != Platform::FileHandle::Invalid)
         Platform::CloseFile(old);
     if (!written || out.Position() != total || !out.Good()) {
@@ -1315,8 +1316,8 @@ public:
     // Reads `size` bytes into the digest in blocks; false at a short read.
     bool Digest(MD5Generator& digest, uint64_t size) {
         while (size > 0) {
-            const int n = size < m_Buffer.size() ? static_cast<int>(size)
-                                                 : static_cast<int>(m_Buffer.size());
+            const int n =
+                size < m_Buffer.size() ? static_cast<int>(size) : static_cast<int>(m_Buffer.size());
             if (ReadFully(m_File, m_Buffer.data(), n) != n)
                 return false;
             digest.Update(m_Buffer.data(), n);
@@ -1363,10 +1364,10 @@ public:
                 return Damage("FILE data invalid, EOF.");
             digest.Final(sum);
             if (std::memcmp(sum.m_Bytes, file + 48, 16) != 0) {
-                Xerr.pLockError() << "damaged archive: FILE data invalid, MD5 mismatch, file #"
-                                  << ordinal;
-                Xerr.pLF();
-                Xerr.pUnlockMessage();
+                Xreport.pLockError()
+                    << "damaged archive: FILE data invalid, MD5 mismatch, file #" << ordinal;
+                Xreport.pLF();
+                Xreport.pUnlockMessage();
                 return RArchiveCorrupted;
             }
             if (m_File.Skip(static_cast<int>(padding)) != static_cast<int>(padding))
@@ -1376,10 +1377,10 @@ public:
         const int64_t size = m_File.Seek(0, SeekEnd);
         const uint64_t expected = GetU64(arch + 8) + k_ShortHead;
         if (size < 0 || static_cast<uint64_t>(size) != expected) {
-            Xerr.pLockError() << "damaged archive: archive file size invalid (" << size
-                              << " instead of " << expected << ").";
-            Xerr.pLF();
-            Xerr.pUnlockMessage();
+            Xreport.pLockError() << "damaged archive: archive file size invalid (" << size
+                                 << " instead of " << expected << ").";
+            Xreport.pLF();
+            Xreport.pUnlockMessage();
             return RArchiveCorrupted;
         }
         return nullptr;
@@ -1398,13 +1399,14 @@ private:
 } // namespace
 
 Result Archive::TestExisting(const StringRef& archivePath, unsigned) {
-    Obj<StreamPipeFileCache> file = StreamPipeFileCache::Create(archivePath.GetCPtr(), IOReadDefault);
+    Obj<StreamPipeFileCache> file =
+        StreamPipeFileCache::Create(archivePath.GetCPtr(), IOReadDefault);
     const Result result = file->IsOpen() ? Verifier(*file).Run() : RArchiveNotFound;
     if (result != nullptr) {
-        Xerr.pLockInfo() << "Archive::TestExisting: returns " << result << " for ";
-        Xerr.pQuotedC(archivePath, '"') << ".";
-        Xerr.pLF();
-        Xerr.pUnlockMessage();
+        Xreport.pLockInfo() << "Archive::TestExisting: returns " << result << " for ";
+        Xreport.pQuotedC(archivePath, '"') << ".";
+        Xreport.pLF();
+        Xreport.pUnlockMessage();
     }
     return result;
 }

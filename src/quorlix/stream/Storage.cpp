@@ -1,9 +1,9 @@
 #include "quorlix/stream/Storage.h"
 
 #include "quorlix/core/CriticalSection.h"
-#include "quorlix/core/LogStream.h"
 #include "quorlix/platform/File.h"
 #include "quorlix/stream/Archive.h"
+#include "quorlix/stream/ReportStream.h"
 #include "quorlix/stream/StreamPipeFile.h"
 #include "quorlix/stream/StreamPipeFileCache.h"
 #include "quorlix/stream/StreamPipeNull.h"
@@ -98,18 +98,18 @@ Obj<Archive> GetArchive(const String& name) {
         }
     }
     const int slash = name.RSearch('/');
-    Xerr.pLockDebug() << "Storage: opening archive ";
-    Xerr.pQuotedC(name.GetCPtr() + slash + 1, name.Size() - slash - 1, '"') << ".";
-    Xerr.pLF();
-    Xerr.pUnlockMessage();
+    Xreport.pLockDebug() << "Storage: opening archive ";
+    Xreport.pQuotedC(name.GetCPtr() + slash + 1, name.Size() - slash - 1, '"') << ".";
+    Xreport.pLF();
+    Xreport.pUnlockMessage();
     Obj<Archive> archive = Archive::Create();
     const Result result = archive->OpenExisting(name);
     if (result != nullptr) {
         // Not cached: a later request tries again.
-        Xerr.pLockWarn() << "TestOpenStream: failed for " << name << " returncode "
-                         << GetResultString(result) << ".";
-        Xerr.pLF();
-        Xerr.pUnlockMessage();
+        Xreport.pLockWarn() << "TestOpenStream: failed for " << name << " returncode "
+                            << GetResultString(result) << ".";
+        Xreport.pLF();
+        Xreport.pUnlockMessage();
         return Obj<Archive>();
     }
     cache.m_Names.Add(name);
@@ -139,10 +139,10 @@ Obj<StreamPipe> OpenCandidate(const String& candidate, unsigned mode) {
     if (result == nullptr && pipe)
         return pipe;
     if (result != nullptr && result != RArchiveFileNotFound) {
-        Xerr.pLockNote() << result << ": " << GetResultString(result) << ": ";
-        Xerr.pQuotedC(candidate, '"') << ".";
-        Xerr.pLF();
-        Xerr.pUnlockMessage();
+        Xreport.pLockNote() << result << ": " << GetResultString(result) << ": ";
+        Xreport.pQuotedC(candidate, '"') << ".";
+        Xreport.pLF();
+        Xreport.pUnlockMessage();
     }
     return Obj<StreamPipe>();
 }
@@ -162,11 +162,11 @@ Result Storage::SetReadPath(const StringRef& path) {
     if (normal == t_Paths.m_Read)
         return nullptr;
     t_Paths.m_Read = static_cast<String&&>(normal);
-    Xerr.pLockInfo() << "Storage::SetReadPath: T[";
-    Xerr.pMemPtr(&t_Paths) << "] ";
-    Xerr.pQuotedC(t_Paths.m_Read, '"') << ".";
-    Xerr.pLF();
-    Xerr.pUnlockMessage();
+    Xreport.pLockInfo() << "Storage::SetReadPath: T[";
+    Xreport.pMemPtr(&t_Paths) << "] ";
+    Xreport.pQuotedC(t_Paths.m_Read, '"') << ".";
+    Xreport.pLF();
+    Xreport.pUnlockMessage();
     return nullptr;
 }
 
@@ -253,10 +253,10 @@ StreamPipe* Storage::OpenStream(const StringRef& path, unsigned mode) {
     }
     Array<String> candidates;
     if (!ExpandMultipartPath(path, candidates)) {
-        Xerr.pLockError() << "Storage::OpenStream: invalid multipart path: ";
-        Xerr.pQuotedC(path, '"') << ".";
-        Xerr.pLF();
-        Xerr.pUnlockMessage();
+        Xreport.pLockError() << "Storage::OpenStream: invalid multipart path: ";
+        Xreport.pQuotedC(path, '"') << ".";
+        Xreport.pLF();
+        Xreport.pUnlockMessage();
         return NullPipe();
     }
     for (const String& candidate : candidates) {
@@ -265,11 +265,11 @@ StreamPipe* Storage::OpenStream(const StringRef& path, unsigned mode) {
             return HandOut(pipe);
     }
     if ((mode & k_QuietNotFound) == 0) {
-        Xerr.pLockNote() << RArchiveFileNotFound << ": " << GetResultString(RArchiveFileNotFound)
-                         << ": ";
-        Xerr.pQuotedC(path, '"') << ".";
-        Xerr.pLF();
-        Xerr.pUnlockMessage();
+        Xreport.pLockNote() << RArchiveFileNotFound << ": " << GetResultString(RArchiveFileNotFound)
+                            << ": ";
+        Xreport.pQuotedC(path, '"') << ".";
+        Xreport.pLF();
+        Xreport.pUnlockMessage();
     }
     return NullPipe();
 }
@@ -293,10 +293,10 @@ String Storage::OpenFileLocal(const StringRef& path, unsigned mode) {
             Platform::DeleteFile(local.c_str());
     }
     if (!copied) {
-        Xerr.pLockWarn() << "Storage::OpenFileLocal: could not copy ";
-        Xerr.pQuotedC(path, '"') << " to a temporary file.";
-        Xerr.pLF();
-        Xerr.pUnlockMessage();
+        Xreport.pLockWarn() << "Storage::OpenFileLocal: could not copy ";
+        Xreport.pQuotedC(path, '"') << " to a temporary file.";
+        Xreport.pLF();
+        Xreport.pUnlockMessage();
         return String(path);
     }
     return String(local.c_str());
@@ -320,10 +320,10 @@ void ExitStorage(int all) {
     // Closed outside the lock, when the last reference goes; pipes handed out keep their own
     // file open.
     for (int i = 0; i < names.Size(); ++i) {
-        Xerr.pLockDebug() << "Storage: releasing archive ";
-        Xerr.pQuotedC(names[i], '"') << " after " << lookups[i] << " requests.";
-        Xerr.pLF();
-        Xerr.pUnlockMessage();
+        Xreport.pLockDebug() << "Storage: releasing archive ";
+        Xreport.pQuotedC(names[i], '"') << " after " << lookups[i] << " requests.";
+        Xreport.pLF();
+        Xreport.pUnlockMessage();
     }
 }
 

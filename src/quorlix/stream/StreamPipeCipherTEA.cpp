@@ -1,8 +1,8 @@
 #include "quorlix/stream/StreamPipeCipherTEA.h"
 
-#include "quorlix/core/LogStream.h"
 #include "quorlix/platform/Memory.h"
 #include "quorlix/platform/OutOfMemory.h"
+#include "quorlix/stream/ReportStream.h"
 
 #include <bit>
 #include <cstring>
@@ -137,8 +137,7 @@ StreamPipeCipherTEA* StreamPipeCipherTEA::Create(StreamPipe* inner, const unsign
 }
 
 StreamPipeCipherTEA::StreamPipeCipherTEA(StreamPipe* inner, const unsigned key[4])
-    : StreamPipeFilter(inner), m_Key{key[0], key[1],
-                                                                                key[2], key[3]} {
+    : StreamPipeFilter(inner), m_Key{key[0], key[1], key[2], key[3]} {
     auto* pages = static_cast<unsigned char*>(Platform::AllocatePages(k_PagesSize));
     if (pages == nullptr)
         Platform::ReportOutOfMemory();
@@ -155,10 +154,10 @@ StreamPipeCipherTEA::~StreamPipeCipherTEA() {
         Flush();
     }
     if (m_WriteFill > 0) {
-        Xerr.pLockWarn() << "StreamPipeCipherTEA::~StreamPipeCipherTEA: " << m_WriteFill
-                         << " bytes could not be written.";
-        Xerr.pLF();
-        Xerr.pUnlockMessage();
+        Xreport.pLockWarn() << "StreamPipeCipherTEA::~StreamPipeCipherTEA: " << m_WriteFill
+                            << " bytes could not be written.";
+        Xreport.pLF();
+        Xreport.pUnlockMessage();
     }
     Platform::FreePages(m_WriteBuffer, k_PagesSize);
 }
@@ -314,10 +313,10 @@ int StreamPipeCipherTEA::Skip(int n) {
 
 int64_t StreamPipeCipherTEA::Seek(int64_t offset, int origin) {
     if (offset != 0) {
-        Xerr.pLockWarn() << "StreamPipeCipherTEA::Seek: random seek within "
-                            "compressed file not supported.";
-        Xerr.pLF();
-        Xerr.pUnlockMessage();
+        Xreport.pLockWarn() << "StreamPipeCipherTEA::Seek: random seek within "
+                               "compressed file not supported.";
+        Xreport.pLF();
+        Xreport.pUnlockMessage();
         return -1;
     }
     Flush();

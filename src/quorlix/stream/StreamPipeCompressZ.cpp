@@ -1,8 +1,8 @@
 #include "quorlix/stream/StreamPipeCompressZ.h"
 
-#include "quorlix/core/LogStream.h"
 #include "quorlix/platform/Memory.h"
 #include "quorlix/platform/OutOfMemory.h"
+#include "quorlix/stream/ReportStream.h"
 
 #include <zlib.h>
 
@@ -21,10 +21,10 @@ enum : int {
 };
 
 void WarnRandomSeek(const char* function) {
-    Xerr.pLockWarn() << "StreamPipeCompressZ::" << function
-                     << ": random seek within compressed file not supported.";
-    Xerr.pLF();
-    Xerr.pUnlockMessage();
+    Xreport.pLockWarn() << "StreamPipeCompressZ::" << function
+                        << ": random seek within compressed file not supported.";
+    Xreport.pLF();
+    Xreport.pUnlockMessage();
 }
 
 } // namespace
@@ -33,8 +33,7 @@ StreamPipeCompressZ* StreamPipeCompressZ::Create(StreamPipe* inner) {
     return NewObject<StreamPipeCompressZ>(inner);
 }
 
-StreamPipeCompressZ::StreamPipeCompressZ(StreamPipe* inner)
-    : StreamPipeFilter(inner) {
+StreamPipeCompressZ::StreamPipeCompressZ(StreamPipe* inner) : StreamPipeFilter(inner) {
     auto* pages = static_cast<unsigned char*>(Platform::AllocatePages(k_BufferSize + k_InputSize));
     m_Stream = static_cast<z_stream*>(Platform::HeapAllocate(sizeof(z_stream)));
     if (pages == nullptr || m_Stream == nullptr)

@@ -1,9 +1,9 @@
 #include "quorlix/stream/StreamPipeFile.h"
 
-#include "quorlix/core/Library.h"
-#include "quorlix/core/LogStream.h"
+#include "quorlix/core/Module.h"
 #include "quorlix/platform/Console.h"
 #include "quorlix/platform/File.h"
+#include "quorlix/stream/ReportStream.h"
 
 #include <cstdio>
 #include <cstring>
@@ -50,10 +50,10 @@ StreamPipeFile::StreamPipeFile(const char* path, unsigned mode)
     if (path == nullptr)
         return;
     if (std::strchr(path, '\\') != nullptr) {
-        Xerr.pLockWarn() << "StreamPipeFile::StreamPipeFile: path ";
-        Xerr.pQuotedC(path, -1, '"') << " contains incorrect '\\' character.";
-        Xerr.pLF();
-        Xerr.pUnlockMessage();
+        Xreport.pLockWarn() << "StreamPipeFile::StreamPipeFile: path ";
+        Xreport.pQuotedC(path, -1, '"') << " contains incorrect '\\' character.";
+        Xreport.pLF();
+        Xreport.pUnlockMessage();
     }
     const bool console = std::strcmp(path, "1>console") == 0 || std::strcmp(path, "2>console") == 0;
     if (console || std::strcmp(path, "1>") == 0 || std::strcmp(path, "2>") == 0) {
@@ -80,10 +80,10 @@ StreamPipeFile::StreamPipeFile(const char* path, unsigned mode)
         m_File = Platform::OpenFile(osPath.c_str(), mode & (IORead | IOWrite), DispositionOf(mode),
                                     &stored);
         if (m_File != Platform::FileHandle::Invalid && !stored.empty()) {
-            Xerr.pLockWarn() << "StreamPipeFile: file case mismatch:\n file: \"" << path
-                             << "\"\n disc: \"" << stored.c_str() << "\".";
-            Xerr.pLF();
-            Xerr.pUnlockMessage();
+            Xreport.pLockWarn() << "StreamPipeFile: file case mismatch:\n file: \"" << path
+                                << "\"\n disc: \"" << stored.c_str() << "\".";
+            Xreport.pLF();
+            Xreport.pUnlockMessage();
         }
     }
     m_Terminal = Platform::IsTerminal(m_File);

@@ -1,9 +1,9 @@
 #include "quorlix/stream/StreamPipeFileCache.h"
 
-#include "quorlix/core/LogStream.h"
 #include "quorlix/platform/File.h"
 #include "quorlix/platform/Memory.h"
 #include "quorlix/platform/OutOfMemory.h"
+#include "quorlix/stream/ReportStream.h"
 
 #include <cstring>
 
@@ -50,10 +50,10 @@ StreamPipeFileCache::StreamPipeFileCache(const char* path, unsigned mode)
 
 StreamPipeFileCache::~StreamPipeFileCache() {
     if (!PushDown()) {
-        Xerr.pLockWarn() << "StreamPipeFileCache::~StreamPipeFileCache: " << m_WriteFill
-                         << " bytes could not be written.";
-        Xerr.pLF();
-        Xerr.pUnlockMessage();
+        Xreport.pLockWarn() << "StreamPipeFileCache::~StreamPipeFileCache: " << m_WriteFill
+                            << " bytes could not be written.";
+        Xreport.pLF();
+        Xreport.pUnlockMessage();
     }
     Platform::FreePages(m_WriteBuffer, 2 * k_BufferSize);
 }

@@ -11,6 +11,6 @@ int main() {
     const unsigned direct = FastStringHash32(reinterpret_cast<const unsigned char*>(path.GetCPtr()),
                                              static_cast<unsigned>(path.Size()), 0);
     std::printf("consumer: %s hash %08X\n", path.GetCPtr(), hash);
-    std::printf("consumer: library %s\n", Platform::LibraryPath().c_str());
+    std::printf("consumer: library %s\n", DLLGetModulePath());
     return hash == direct && copy.GetCPtr() == path.GetCPtr() ? 0 : 1;
 }

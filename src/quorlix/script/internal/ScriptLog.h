@@ -1,7 +1,7 @@
 #pragma once
 // One-line log messages of the object model: a level lock, the parts, a line feed.
 
-#include "quorlix/core/LogStream.h"
+#include "quorlix/log/LogStream.h"
 
 namespace Quorlix::Internal {
 

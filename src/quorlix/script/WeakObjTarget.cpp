@@ -1,4 +1,4 @@
-#include "quorlix/core/WeakObjTarget.h"
+#include "quorlix/script/WeakObjTarget.h"
 
 namespace Quorlix {
 

@@ -1,5 +1,5 @@
 #include "quorlix/core/internal/SiblingSearch.h"
-#include "quorlix/core/Library.h"
+#include "quorlix/library/Library.h"
 #include "support/LogCapture.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,8 @@
-#include "quorlix/core/LogMsg.h"
+#include "quorlix/log/LogMsg.h"
+#include "quorlix/log/ResultName.h"
 
-#include "quorlix/core/LogMessageBox.h"
-#include "quorlix/core/LogStream.h"
+#include "quorlix/log/LogMessageBox.h"
+#include "quorlix/log/LogStream.h"
 #include "quorlix/platform/Dialog.h"
 #include "quorlix/platform/Threading.h"
 #include "quorlix/stream/StreamPipeMemory.h"

@@ -1,4 +1,4 @@
-#include "quorlix/core/LogConsole.h"
+#include "quorlix/log/LogConsole.h"
 
 #include "quorlix/stream/StreamPipeFile.h"
 

@@ -1,7 +1,7 @@
-#include "quorlix/core/Trace.h"
+#include "quorlix/log/Trace.h"
 
 #include "quorlix/core/CriticalSection.h"
-#include "quorlix/core/LogStream.h"
+#include "quorlix/log/LogStream.h"
 #include "quorlix/platform/Threading.h"
 #include "quorlix/stream/Stream.h"
 

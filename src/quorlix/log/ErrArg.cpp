@@ -1,4 +1,5 @@
-#include "quorlix/core/ErrArg.h"
+#include "quorlix/log/ErrArg.h"
+#include "quorlix/log/ResultName.h"
 
 #include "quorlix/platform/Process.h"
 #include "quorlix/stream/Stream.h"

@@ -1,7 +1,7 @@
-#include "quorlix/core/LogMessageBox.h"
+#include "quorlix/log/LogMessageBox.h"
 
-#include "quorlix/core/LogConsole.h"
-#include "quorlix/core/LogStream.h"
+#include "quorlix/log/LogConsole.h"
+#include "quorlix/log/LogStream.h"
 #include "quorlix/platform/Dialog.h"
 
 namespace Quorlix {

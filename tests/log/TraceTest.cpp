@@ -1,4 +1,4 @@
-#include "quorlix/core/Trace.h"
+#include "quorlix/log/Trace.h"
 
 #include "support/LogCapture.h"
 

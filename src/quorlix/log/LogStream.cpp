@@ -1,14 +1,16 @@
-#include "quorlix/core/LogStream.h"
+#include "quorlix/log/LogStream.h"
 
 #include "quorlix/core/CriticalSection.h"
-#include "quorlix/core/LogConsole.h"
+#include "quorlix/core/Report.h"
+#include "quorlix/log/LogConsole.h"
+#include "quorlix/log/StreamPipeLog.h"
 #include "quorlix/platform/Process.h"
 #include "quorlix/platform/Threading.h"
 #include "quorlix/platform/Time.h"
 #include "quorlix/stream/StreamPipeFile.h"
-#include "quorlix/stream/StreamPipeLog.h"
 #include "quorlix/stream/StreamPipeNull.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstring>
 #include <utility>
@@ -76,6 +78,43 @@ void TwoDigits(char* out, unsigned value) {
 namespace {
 // Serialises InitLogStreams and DLLExitLogStreams.
 [[gnu::init_priority(101)]] CriticalSection G_LogLock;
+
+// The modules below the log report through the core sink; their messages go to Xerr.
+void WriteReport(ReportLevel level, const char* text, size_t length) noexcept {
+    Stream* out = nullptr;
+    switch (level) {
+    case ReportLevel::Debug:
+        out = &Xerr.pLockDebug();
+        break;
+    case ReportLevel::Info:
+        out = &Xerr.pLockInfo();
+        break;
+    case ReportLevel::Note:
+        out = &Xerr.pLockNote();
+        break;
+    case ReportLevel::Warn:
+        out = &Xerr.pLockWarn();
+        break;
+    case ReportLevel::Error:
+        out = &Xerr.pLockError();
+        break;
+    case ReportLevel::Fatal:
+        out = &Xerr.pLockFatal();
+        break;
+    }
+    while (length > 0 && out != nullptr) {
+        const int piece = static_cast<int>(std::min<size_t>(length, 1 << 30));
+        out->Write(text, piece);
+        text += piece;
+        length -= static_cast<size_t>(piece);
+    }
+    Xerr.pUnlockMessage();
+}
+
+struct ReportSinkInstaller {
+    ReportSinkInstaller() noexcept { SetReportSink(&WriteReport); }
+};
+[[gnu::init_priority(101)]] ReportSinkInstaller G_ReportSinkInstaller;
 } // namespace
 
 unsigned LogStream::SetLogFormat(unsigned format) {

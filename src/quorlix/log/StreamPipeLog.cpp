@@ -1,4 +1,4 @@
-#include "quorlix/stream/StreamPipeLog.h"
+#include "quorlix/log/StreamPipeLog.h"
 
 #include "quorlix/stream/StreamPipeFile.h"
 

@@ -8,8 +8,8 @@
 // The description may hold placeholders "#1" to "#8", filled with the arguments' texts; a '#'
 // followed by anything else ends the expansion and the rest is written as it is.
 
-#include "quorlix/core/ErrArg.h"
 #include "quorlix/core/Result.h"
+#include "quorlix/log/ErrArg.h"
 
 namespace Quorlix {
 

@@ -7,9 +7,9 @@
 //   exit    initialise, log to ERRLOG, trace a little, exit without de-initialising
 //   break   the same as exit, with the break flag set
 
-#include "quorlix/core/Library.h"
-#include "quorlix/core/LogStream.h"
-#include "quorlix/core/Trace.h"
+#include "quorlix/library/Library.h"
+#include "quorlix/log/LogStream.h"
+#include "quorlix/log/Trace.h"
 
 #include <chrono>
 #include <cstdint>

@@ -11,15 +11,11 @@
 // "[DLLInitializeCount!=0]" and "[SIGCRASH]" where they apply, reports the threads still
 // traced (unless a break or crash was seen), then "[OnExit]", and closes the log streams.
 
+#include "quorlix/core/Module.h"
+
 namespace Quorlix {
 
 class Stream;
-
-/// Set to 1 by the crash handler.
-extern int G_SIGCRASH;
-/// Set to 1 when the break signal (SIGINT) arrives on a console pipe's handler; reset when the
-/// library is loaded.
-extern int G_SIGABORT;
 
 /// Counted initialisation; only the first call does the work. `attach` non-zero says the call
 /// comes from the library's load notification: when the library is already initialised, that is
@@ -33,13 +29,6 @@ void DLLInitialize(int attach);
 void DLLDeInitialize(int detach);
 /// The number of DLLInitialize calls not yet matched.
 int DLLGetInitializeCount();
-
-/// The library's load address (its module handle), recorded when it was loaded.
-void* DLLGetModule();
-/// The library's own file path as recorded at load ("" when it could not be found).
-const char* DLLGetModulePath();
-/// G_SIGCRASH: 1 after a crash report.
-int DLLGetCrashStatus();
 
 /// 0 when the library's path contains the version tag "010219"; otherwise the EFail returned by
 /// LogMsg "The internal library version (010219) differs from the library DLL name.".

@@ -1,4 +1,4 @@
-#include "quorlix/core/Result.h"
+#include "quorlix/log/ResultName.h"
 
 #include <iterator>
 

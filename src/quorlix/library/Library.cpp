@@ -1,14 +1,15 @@
-#include "quorlix/core/Library.h"
+#include "quorlix/library/Library.h"
 
 #include "quorlix/core/CriticalSection.h"
-#include "quorlix/core/LogConsole.h"
-#include "quorlix/core/LogMsg.h"
-#include "quorlix/core/LogStream.h"
-#include "quorlix/core/Trace.h"
+#include "quorlix/core/Module.h"
 #include "quorlix/core/Version.h"
 #include "quorlix/core/internal/FixedText.h"
-#include "quorlix/core/internal/LifecycleSteps.h"
 #include "quorlix/core/internal/SiblingSearch.h"
+#include "quorlix/library/internal/LifecycleSteps.h"
+#include "quorlix/log/LogConsole.h"
+#include "quorlix/log/LogMsg.h"
+#include "quorlix/log/LogStream.h"
+#include "quorlix/log/Trace.h"
 #include "quorlix/platform/CrashSignals.h"
 #include "quorlix/platform/DynamicLibrary.h"
 #include "quorlix/platform/File.h"
@@ -23,31 +24,14 @@
 
 namespace Quorlix {
 
-int G_SIGCRASH = 0;
-int G_SIGABORT = 0;
-
 namespace {
 
 using Internal::FixedText;
-using Internal::NotifyLifecycleStep;
-
-constexpr size_t k_ModulePathBytes = 1024;
+using Internal::RunLifecycleSteps;
 
 CriticalSection G_LibraryLock;
 int G_InitializeCount = 0; // changed only under G_LibraryLock
 bool G_UnloadRegistered = false;
-void* G_Module = nullptr;
-char G_ModulePath[k_ModulePathBytes] = {};
-
-// What the load notification does: no lock, no class system, only the module's identity.
-__attribute__((constructor)) void OnLibraryLoad() {
-    G_SIGABORT = 0;
-    if (G_Module != nullptr)
-        return;
-    G_Module = const_cast<void*>(Platform::ModuleBaseOfAddress(&G_ModulePath));
-    const std::string path = Platform::LibraryPath();
-    std::strncpy(G_ModulePath, path.c_str(), k_ModulePathBytes - 1);
-}
 
 void ErrorLine(const char* text) {
     Xerr.pLockError() << text;
@@ -65,8 +49,8 @@ void DebugLine(const char* text) {
 // unload notification reports, then the log streams' end.
 void UnloadRoutine() {
     Xerr.pLock() << "[DETACH 0x";
-    Xerr.pMemPtr(G_Module) << "/0x";
-    Xerr.pMemPtr(G_Module) << "]";
+    Xerr.pMemPtr(DLLGetModule()) << "/0x";
+    Xerr.pMemPtr(DLLGetModule()) << "]";
     Xerr.pLF();
     Xerr.pUnlock();
     if (DLLGetInitializeCount() != 0)
@@ -209,14 +193,7 @@ void DLLInitialize(int attach) {
         if (!G_UnloadRegistered)
             G_UnloadRegistered = std::atexit(&UnloadRoutine) == 0;
         (void)DLLDetectVersionMismatch(); // reports only
-        NotifyLifecycleStep("CreateMasterCVTBL");
-        CreateMasterCVTBL();
-        NotifyLifecycleStep("InitializeSystemClasses");
-        InitializeSystemClasses();
-        NotifyLifecycleStep("InitializeSceneClasses");
-        InitializeSceneClasses();
-        NotifyLifecycleStep("CreateMasterCVTBLHash");
-        CreateMasterCVTBLHash();
+        RunLifecycleSteps(Internal::InitializeSteps());
         DebugLine("DLLInitialize() ok.");
     } else if (attach != 0) {
         ShowConsoles();
@@ -240,8 +217,7 @@ void DLLDeInitialize(int detach) {
     if (G_InitializeCount > 0)
         --G_InitializeCount;
     if (before != 1) {
-        NotifyLifecycleStep("ExitStorage(0)");
-        ExitStorage(0);
+        RunLifecycleSteps(Internal::ReleaseThreadSteps());
         if (detach != 0) {
             ShowConsoles();
             ErrorLine("DLLInitialize: dll process detach was called but not all threads did "
@@ -252,12 +228,7 @@ void DLLDeInitialize(int detach) {
         return;
     }
     DebugLine("DLLDeInitialize() ...");
-    NotifyLifecycleStep("ExitStorage(1)");
-    ExitStorage(1);
-    NotifyLifecycleStep("UnInitializeSceneClasses");
-    UnInitializeSceneClasses();
-    NotifyLifecycleStep("DeleteMasterCVTBL");
-    DeleteMasterCVTBL();
+    RunLifecycleSteps(Internal::DeInitializeSteps());
     SetLogConsole(nullptr);
     Platform::RemoveCrashHandler();
     DebugLine("DLLDeInitialize() ok.");
@@ -268,20 +239,8 @@ int DLLGetInitializeCount() {
     return G_InitializeCount;
 }
 
-void* DLLGetModule() {
-    return G_Module;
-}
-
-const char* DLLGetModulePath() {
-    return G_ModulePath;
-}
-
-int DLLGetCrashStatus() {
-    return G_SIGCRASH;
-}
-
 int DLLDetectVersionMismatch() {
-    return DetectVersionMismatchOfPath(G_ModulePath);
+    return DetectVersionMismatchOfPath(DLLGetModulePath());
 }
 
 int DetectVersionMismatchOfPath(const char* path) {

@@ -1,6 +1,6 @@
-#include "quorlix/core/Library.h"
+#include "quorlix/library/Library.h"
 #include "quorlix/core/Result.h"
-#include "quorlix/core/internal/LifecycleSteps.h"
+#include "quorlix/library/internal/LifecycleSteps.h"
 #include "quorlix/platform/CrashSignals.h"
 #include "quorlix/platform/DynamicLibrary.h"
 #include "quorlix/platform/LoadedModules.h"
@@ -29,7 +29,7 @@ namespace {
 std::vector<std::string> G_Steps;
 
 const std::vector<std::string> k_InitSteps{"CreateMasterCVTBL", "InitializeSystemClasses",
-                                           "InitializeSceneClasses", "CreateMasterCVTBLHash"};
+                                           "CreateMasterCVTBLHash"};
 
 std::string ReadFile(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
@@ -92,18 +92,16 @@ TEST(Library, InitialisesOnFirstCallAndDeInitialisesOnLast) {
     DLLDeInitialize(0);
     EXPECT_FALSE(Platform::IsCrashHandlerInstalled());
     std::vector<std::string> all = k_InitSteps;
-    all.insert(all.end(), {"ExitStorage(0)", "ExitStorage(1)", "UnInitializeSceneClasses",
-                           "DeleteMasterCVTBL"});
+    all.insert(all.end(), {"ExitStorage(0)", "ExitStorage(1)", "DeleteMasterCVTBL"});
     EXPECT_EQ(G_Steps, all);
     // The class tables are built and deleted in between, without leaked blocks.
-    EXPECT_EQ(log.Messages(), (std::vector<std::string>{"[Debug]DLLInitialize() ver=F010219x ...",
-                                                        "[Debug]CreateMasterCVTBLHash() start.",
-                                                        "[Debug]CreateMasterCVTBLHash() complete.",
-                                                        "[Debug]DLLInitialize() ok.",
-                                                        "[Debug]DLLDeInitialize() ...",
-                                                        "[Debug]DeleteMasterCVTBL() start.",
-                                                        "[Debug]DeleteMasterCVTBL() end.",
-                                                        "[Debug]DLLDeInitialize() ok."}));
+    EXPECT_EQ(
+        log.Messages(),
+        (std::vector<std::string>{
+            "[Debug]DLLInitialize() ver=F010219x ...", "[Debug]CreateMasterCVTBLHash() start.",
+            "[Debug]CreateMasterCVTBLHash() complete.", "[Debug]DLLInitialize() ok.",
+            "[Debug]DLLDeInitialize() ...", "[Debug]DeleteMasterCVTBL() start.",
+            "[Debug]DeleteMasterCVTBL() end.", "[Debug]DLLDeInitialize() ok."}));
     // An unmatched call keeps the count at zero: the next initialisation is a first one again.
     DLLDeInitialize(0);
     EXPECT_EQ(DLLGetInitializeCount(), 0);
