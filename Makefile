@@ -4,6 +4,7 @@
 
 BUILD       ?= build
 ASAN_BUILD  ?= build-asan
+TSAN_BUILD  ?= build-tsan
 FUZZ_BUILD  ?= build-fuzz
 FUZZ_SECONDS ?= 60
 JOBS        ?= $(shell nproc)
@@ -13,8 +14,14 @@ DEPS := cmake ninja-build ccache g++ make pkg-config \
         clang libclang-rt-14-dev locales libssl-dev zlib1g-dev libcli11-dev
 
 CMAKE_COMMON := -G Ninja -DCMAKE_EXPORT_COMPILE_COMMANDS=ON
+# WERROR=ON (CI sets it) turns every compiler warning into an error.
+WERROR ?= OFF
+CMAKE_COMMON += -DQUORLIX_WERROR=$(WERROR)
 
-.PHONY: all deps configure build test asan bench fuzz demo clean format
+# The test cases that run threads, for the ThreadSanitizer run.
+TSAN_TESTS ?= LogStream|StreamPipeLog|Obj|Registry|Storage|Trace|Synchronization|Library|CrashSignals|FilterPipe|Archive
+
+.PHONY: all deps configure build test asan tsan bench fuzz demo clean format format-check check-deps
 
 all: build
 
@@ -36,17 +43,25 @@ deps:
 	  $$sudo localedef -i de_DE -f UTF-8 de_DE.UTF-8; \
 	}
 
-$(BUILD)/build.ninja:
+# Every target that configures or builds depends on deps, so a fresh machine gets what it
+# lacks first; check-deps (run by CI) fails when one does not.
+configure: deps
 	cmake -S . -B $(BUILD) $(CMAKE_COMMON) -DCMAKE_BUILD_TYPE=Release
 
-configure: $(BUILD)/build.ninja
-
-build: $(BUILD)/build.ninja
+build: configure
 	cmake --build $(BUILD) -j $(JOBS)
 
 test: deps
 	$(MAKE) build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+tsan: deps
+	cmake -S . -B $(TSAN_BUILD) $(CMAKE_COMMON) -DCMAKE_BUILD_TYPE=Debug \
+	  -DQUORLIX_TSAN=ON -DQUORLIX_BUILD_BENCH=OFF -DQUORLIX_BUILD_TOOLS=OFF \
+	  -DQUORLIX_PACKAGE_TEST=OFF
+	cmake --build $(TSAN_BUILD) -j $(JOBS)
+	cd $(TSAN_BUILD) && TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
+	  ctest --output-on-failure -j $(JOBS) -R '^($(TSAN_TESTS))[A-Za-z]*\.'
 
 asan: deps
 	cmake -S . -B $(ASAN_BUILD) $(CMAKE_COMMON) -DCMAKE_BUILD_TYPE=Debug \
@@ -56,7 +71,7 @@ asan: deps
 	  ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
 	  ctest --output-on-failure -j $(JOBS)
 
-bench: build
+bench: deps build
 	@for b in $(BUILD)/bench/*Bench; do echo "== $$b"; "$$b" || true; done
 
 fuzz: deps
@@ -71,12 +86,25 @@ fuzz: deps
 	    $$work fuzz/corpus/$$name $$( [ -d fuzz/regress/$$name ] && echo fuzz/regress/$$name ); \
 	done
 
-demo: build
+demo: deps build
 	$(BUILD)/tools/quorlix/quorlix --version
 	$(BUILD)/tools/quorlix/quorlix demo
 
+FORMAT_FILES = git ls-files '*.h' '*.cpp' ':!:tests/checks/fixtures/*'
+
 format:
-	git ls-files '*.h' '*.cpp' | xargs clang-format -i
+	$(FORMAT_FILES) | xargs clang-format -i
+
+format-check:
+	$(FORMAT_FILES) | xargs clang-format --dry-run --Werror
+
+# Fails when a target that configures or builds would not install the dependencies first.
+check-deps:
+	@bad=""; for t in configure build test asan tsan bench fuzz demo; do \
+	  $(MAKE) -n --no-print-directory $$t 2>/dev/null | grep -q 'dpkg-query' || bad="$$bad $$t"; \
+	done; \
+	if [ -n "$$bad" ]; then echo "check-deps: these targets build without make deps:$$bad"; exit 1; fi; \
+	echo "check-deps: every building target installs the dependencies first"
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)

@@ -3,6 +3,8 @@
 #
 # QUORLIX_SANITIZE: every target, the library included, is built with AddressSanitizer and
 # UBSan (the `make asan` build).
+# QUORLIX_TSAN: every target with ThreadSanitizer (the `make tsan` build, which runs the tests
+# that use threads).
 # QUORLIX_LIBFUZZER: the same sanitizers plus libFuzzer's coverage instrumentation on every
 # target, so that the fuzzer sees the edges inside the library it drives; the fuzz targets add
 # the libFuzzer runtime themselves (fuzz/CMakeLists.txt).
@@ -13,6 +15,9 @@ if(QUORLIX_LIBFUZZER)
     endif()
     add_compile_options(${_quorlix_san} -fsanitize=fuzzer-no-link)
     add_link_options(-fsanitize=address,undefined)
+elseif(QUORLIX_TSAN)
+    add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)
+    add_link_options(-fsanitize=thread)
 elseif(QUORLIX_SANITIZE)
     add_compile_options(${_quorlix_san})
     add_link_options(-fsanitize=address,undefined)

@@ -114,7 +114,7 @@ TEST(TypeInfo, RecordsOfOneTypeShareNumberAndClassTable) {
     EXPECT_EQ(other.m_TypeNumber, numbers + 1);
 
     MVTBL* rows[1] = {nullptr};
-    RegisterCVTBL(second, rows);
+    SetClassRowOfType(second, rows);
     EXPECT_EQ(first.m_ClassTable, rows);
     EXPECT_EQ(other.m_ClassTable, nullptr);
     void* object = Memory::NewObjectBlock(1, 1, first, 0);

@@ -59,8 +59,8 @@ TEST(LogMsg, AHashWithoutADigitOneToEightEndsTheExpansion) {
     ::setenv("QUORLIX_NO_DIALOGS", "1", 1);
     const auto description = [](const char* text) {
         LogCapture capture(Xerr, 0);
-        LogMsg(EFail, nullptr, nullptr, ErrActionDefault, text, "A", 2, 3.5f, true, EAbort, 6, 7u,
-               "H");
+        (void)LogMsg(EFail, nullptr, nullptr, ErrActionDefault, text, "A", 2, 3.5f, true, EAbort, 6,
+                     7u, "H");
         const std::string record = capture.Text();
         const std::string head = "Error [80000008] EFail:\n  Description:";
         return record.substr(head.size(), record.size() - head.size() - 1);
@@ -103,7 +103,7 @@ TEST_F(LogMsgDialogs, ViewLogFileSavesTheConsoleDocument) {
     int answers = 0;
     G_Answer = [&] { return ++answers == 1 ? 1002 : 1001; }; // "View Log File", then "OK"
     LogCapture capture;
-    LogMsg(EFail, "A::B", nullptr, ErrActionDefault);
+    (void)LogMsg(EFail, "A::B", nullptr, ErrActionDefault);
     EXPECT_EQ(answers, 2); // "View Log File" keeps the dialog open
     EXPECT_EQ(ReadFileBytes(dir / "err.log.rtf"), GetLogConsole()->GetDocument().GetCPtr());
     SetLogConsole(nullptr);
@@ -117,12 +117,12 @@ TEST_F(LogMsgDialogs, ARecursiveCallIsToldOnceAndShowsNoDialog) {
         // Called from inside the open dialog, as a window procedure would.
         while (nested > 0) {
             --nested;
-            LogMsg(EFail, "Inner::Call", nullptr, ErrActionDefault);
+            (void)LogMsg(EFail, "Inner::Call", nullptr, ErrActionDefault);
         }
         return 1001;
     };
     testing::internal::CaptureStderr();
-    LogMsg(EAbort, "Outer::Call", nullptr, ErrActionDefault);
+    (void)LogMsg(EAbort, "Outer::Call", nullptr, ErrActionDefault);
     const std::string notice = "Error [80000000] EInfiniteRecursion\nLogMsg was called "
                                "recursive.\nAny further error messages will be suppressed.\n";
     EXPECT_EQ(testing::internal::GetCapturedStderr(), notice);
@@ -131,7 +131,7 @@ TEST_F(LogMsgDialogs, ARecursiveCallIsToldOnceAndShowsNoDialog) {
     // Once the dialog is closed the guard is clear: a new episode is told about again.
     nested = 1;
     testing::internal::CaptureStderr();
-    LogMsg(EAbort, "Outer::Call", nullptr, ErrActionDefault);
+    (void)LogMsg(EAbort, "Outer::Call", nullptr, ErrActionDefault);
     EXPECT_EQ(testing::internal::GetCapturedStderr(), notice);
     EXPECT_EQ(G_Shown.size(), 2u);
 }
@@ -145,15 +145,15 @@ TEST_F(LogMsgDialogs, AnotherThreadsDialogLeavesTheGuardOfThisThread) {
         // While this thread's dialog is open, another thread shows and closes one of its own.
         std::thread([&] {
             inOther = true;
-            LogMsg(EFail, "Other::Thread", nullptr, ErrActionDefault);
+            (void)LogMsg(EFail, "Other::Thread", nullptr, ErrActionDefault);
         }).join();
         inOther = false;
         // The nested call on this thread must still be recognised.
-        LogMsg(EFail, "Inner::Call", nullptr, ErrActionDefault);
+        (void)LogMsg(EFail, "Inner::Call", nullptr, ErrActionDefault);
         return 1001;
     };
     testing::internal::CaptureStderr();
-    LogMsg(EAbort, "Outer::Call", nullptr, ErrActionDefault);
+    (void)LogMsg(EAbort, "Outer::Call", nullptr, ErrActionDefault);
     const std::string error = testing::internal::GetCapturedStderr();
     EXPECT_EQ(error.rfind("Error [80000000] EInfiniteRecursion\n", 0), 0u) << error;
     ASSERT_EQ(G_Shown.size(), 2u); // this thread's dialog and the other thread's, no third

@@ -159,7 +159,7 @@ TEST_F(Namespaces, EnterLeaveAndRemove) {
     EXPECT_EQ(engine->RootNamespace(), SOK);
     EXPECT_EQ(engine->EnterNamespace("x", previous, 0), SOK); // found now, without creating
     EXPECT_EQ(engine->GetCurrentNamespace(), x);
-    engine->RootNamespace();
+    EXPECT_EQ(engine->RootNamespace(), SOK);
     EXPECT_EQ(engine->RemoveNamespace("x"), SOK);
     EXPECT_EQ(engine->RemoveNamespace("x"), ENotFound);
     EXPECT_EQ(engine->FindNamespace("x"), ScriptNamespace::Nil());
@@ -224,7 +224,7 @@ TEST_F(Namespaces, ObjectsAreNamedByTheirNameAndListed) {
     engine->ImportObjectTreeNames(tree);
     EXPECT_EQ(engine->FindObjectC("tree:leaf"), leaf.Get());
     EXPECT_EQ(engine->FindObjectC("tree:top"), tree.Get());
-    root->RemoveNamespace("tree");
+    EXPECT_EQ(root->RemoveNamespace("tree"), SOK);
 
     Array<String> names;
     Array<Obj<ScriptObject>> objects;

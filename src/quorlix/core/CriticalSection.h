@@ -16,7 +16,7 @@ public:
 
     void Enter();
     /// Enters only when no other thread holds the section; true when entered.
-    bool TryEnter();
+    [[nodiscard]] bool TryEnter();
     void Leave();
 
 private:

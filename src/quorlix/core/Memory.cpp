@@ -125,7 +125,7 @@ void UnregisterTypeInfo(const TypeInfo& self) {
     --G_RegistrationCount;
 }
 
-void RegisterCVTBL(const TypeInfo& self, MVTBL* const* classTable) {
+void SetClassRowOfType(const TypeInfo& self, MVTBL* const* classTable) {
     RegistryLock lock;
     const_cast<TypeInfo&>(self).m_ClassTable = classTable;
     for (const TypeInfo* it = G_RegistryHead; it != nullptr; it = it->m_Next) {

@@ -18,8 +18,8 @@
 
 namespace Quorlix {
 
+// The script class row: blocks of objects point at it, core never looks inside.
 struct MVTBL;
-class Stream;
 class TypeInfo;
 
 /// The header in front of every counted payload.
@@ -56,25 +56,26 @@ public:
     /// Unlinks the record when it is registered; a copy that was never linked is left alone.
     ~TypeInfo();
 
-    DestroyFunction m_Destroy;     // destroys `count` elements, last first, then frees the block
-    int m_Size;                    // bytes of one element
-    const std::type_info* m_Type;  // records with equal mangled names describe the same type
-    MVTBL* const* m_ClassTable;    // script class table, or null (RegisterCVTBL)
-    unsigned m_TypeNumber;         // 1, 2, 3... shared by records of the same type
-    const TypeInfo* m_Next;        // next older registered record
-    const TypeInfo* m_Previous;    // next newer registered record
+    DestroyFunction m_Destroy;    // destroys `count` elements, last first, then frees the block
+    int m_Size;                   // bytes of one element
+    const std::type_info* m_Type; // records with equal mangled names describe the same type
+    MVTBL* const* m_ClassTable;   // script class row, or null (SetClassRowOfType)
+    unsigned m_TypeNumber;        // 1, 2, 3... shared by records of the same type
+    const TypeInfo* m_Next;       // next older registered record
+    const TypeInfo* m_Previous;   // next newer registered record
 };
 
 /// Links `self` in place as the newest record of the registry, sets its destroy function,
 /// size and type, and takes the class table and type number of an older record of the same
 /// type name (or a new type number). Returns `self`, so that `ti = RegisterTypeInfo(ti, ...)`
 /// stays a self-assignment. Registering a record that is already linked changes nothing.
-const TypeInfo& RegisterTypeInfo(const TypeInfo& self, TypeInfo::DestroyFunction destroy,
-                                 int size, const std::type_info* type);
+const TypeInfo& RegisterTypeInfo(const TypeInfo& self, TypeInfo::DestroyFunction destroy, int size,
+                                 const std::type_info* type);
 /// Unlinks a registered record; a record that is not linked is ignored.
 void UnregisterTypeInfo(const TypeInfo& record);
-/// Attaches `classTable` to every registered record of the same type name as `record`.
-void RegisterCVTBL(const TypeInfo& record, MVTBL* const* classTable);
+/// Attaches the class row `classRow` to every registered record of the same type name as
+/// `record`; new blocks of the type carry it. The script class tables call it.
+void SetClassRowOfType(const TypeInfo& record, MVTBL* const* classRow);
 
 /// Newest registered record (head of the registry), the number of records registered and the
 /// number of type numbers handed out. For diagnostics and tests.
@@ -128,7 +129,9 @@ inline int32_t BlockRefCount(const void* payload) noexcept {
     return Platform::AtomicLoad(HeaderOf(payload)->m_RefCount);
 }
 
-inline int32_t BlockCount(const void* payload) noexcept { return HeaderOf(payload)->m_Count; }
+inline int32_t BlockCount(const void* payload) noexcept {
+    return HeaderOf(payload)->m_Count;
+}
 inline int32_t BlockCapacity(const void* payload) noexcept {
     return HeaderOf(payload)->m_Capacity;
 }
@@ -168,7 +171,9 @@ public:
     static int GetMemoryCount() { return -1; }
     static int GetMemoryUsage() { return -1; }
     static void DefineStaticBlock(void*) {}
-    static void PrintHeapBlocks(Stream&) {}
+    /// Nothing to print while allocation is not tracked (takes any output stream).
+    template <class OutputStream>
+    static void PrintHeapBlocks(OutputStream&) {}
 };
 
 /// Whether a T may change its address by a bytewise copy (handles and counted arrays may: they
@@ -205,8 +210,13 @@ private:
 /// initialisers already destroy correctly; the registry link is made at load time.
 template <class T>
 struct TypeRecord {
-    static constinit inline TypeInfo s_Info{&DestroyBlockElements<T>, static_cast<int>(sizeof(T)),
-                                            &typeid(T), nullptr, 0, nullptr, nullptr};
+    static constinit inline TypeInfo s_Info{&DestroyBlockElements<T>,
+                                            static_cast<int>(sizeof(T)),
+                                            &typeid(T),
+                                            nullptr,
+                                            0,
+                                            nullptr,
+                                            nullptr};
     static inline TypeInfoLink s_Link{s_Info};
 };
 
@@ -234,7 +244,9 @@ void operator delete(void* payload, int count, const Quorlix::TypeInfo& ti, int 
 void operator delete(void* payload, int count, const Quorlix::TypeInfo& ti, int extra,
                      const char* file, int line) noexcept;
 /// Placement form: returns the given address.
-inline void* operator new(std::size_t, Quorlix::Memory* address) noexcept { return address; }
+inline void* operator new(std::size_t, Quorlix::Memory* address) noexcept {
+    return address;
+}
 inline void operator delete(void*, Quorlix::Memory*) noexcept {}
 
 namespace Quorlix {

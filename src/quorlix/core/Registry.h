@@ -45,15 +45,15 @@ public:
     /// open key stays. "" opens the root itself.
     bool OpenKey(const char* path);
     /// The same, creating the missing keys of `path` (needs AccessCreateSubKey).
-    bool CreateKey(const char* path);
+    [[nodiscard]] bool CreateKey(const char* path);
     void CloseKey() noexcept;
     bool IsOpen() const noexcept { return m_Key != Platform::SettingsDirectory::Invalid; }
 
     /// Deletes `path` (below the open key, or below the root when none is open) with its values
     /// and subkeys. False when it does not exist, for "" and without AccessDelete.
-    bool DeleteKey(const char* path);
+    [[nodiscard]] bool DeleteKey(const char* path);
     /// Deletes a value of the open key.
-    bool DeleteValue(const char* name);
+    [[nodiscard]] bool DeleteValue(const char* name);
 
     /// The value's bytes up to the first NUL; "" when it is missing or damaged.
     String GetValueData(const char* name) const;
@@ -66,9 +66,9 @@ public:
 
     /// Writes a value of the open key, replacing one of any type (needs AccessSetValue; at most
     /// 1 MiB).
-    bool SetValueData(const char* name, const char* text);
+    [[nodiscard]] bool SetValueData(const char* name, const char* text);
     bool SetValueDataU32(const char* name, uint32_t value);
-    bool SetValueDataBinary(const char* name, const void* buffer, int size);
+    [[nodiscard]] bool SetValueDataBinary(const char* name, const void* buffer, int size);
 
     /// Empties `out` and fills it with the names of the subkeys of `path` (below the root).
     /// Names longer than 255 characters are skipped. The open key is not touched.
@@ -78,7 +78,7 @@ public:
     /// since 1601; 0 when no key is open.
     uint64_t GetLastWriteTime() const noexcept;
     /// Writes the open key to the disc.
-    bool Flush() noexcept;
+    [[nodiscard]] bool Flush() noexcept;
     PredefinedKey GetPredefinedKey() const noexcept { return m_Root; }
 
     /// The folder name of a root ("HKEY_CURRENT_USER", ...).
@@ -89,7 +89,7 @@ private:
                                      bool create) const;
     bool ReadValue(const char* name, std::vector<unsigned char>& file, const unsigned char*& data,
                    size_t& size) const;
-    bool WriteValue(const char* name, uint32_t type, const void* data, size_t size);
+    [[nodiscard]] bool WriteValue(const char* name, uint32_t type, const void* data, size_t size);
 
     Platform::SettingsDirectory m_Key = Platform::SettingsDirectory::Invalid;
     PredefinedKey m_Root;

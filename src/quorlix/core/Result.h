@@ -9,7 +9,7 @@
 
 namespace Quorlix {
 
-enum EResult : int32_t {
+enum [[nodiscard]] EResult : int32_t{
     SOK = 0,
     IPerformance = 0x40000001,
     IUnsupported = 0x40000002,

@@ -18,7 +18,7 @@ public:
     /// Waits without time-out for one unit.
     void Lock();
     /// Waits at most `milliseconds` for one unit; true when one was taken.
-    bool TryLock(int milliseconds);
+    [[nodiscard]] bool TryLock(int milliseconds);
     /// Releases one unit.
     void Unlock();
     /// Releases `n` units (none when n <= 0).

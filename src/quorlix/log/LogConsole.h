@@ -51,7 +51,7 @@ public:
     /// The document of the last Refresh ("" before the first).
     String GetDocument();
     /// Writes the document of the last Refresh to `path`; false when it cannot be written.
-    bool SaveDocument(const char* path);
+    [[nodiscard]] bool SaveDocument(const char* path);
 
     unsigned GetFlags() const noexcept { return m_Flags; }
     int GetFontSize() const noexcept { return m_FontSize; }

@@ -58,7 +58,13 @@ unsigned LogMessageBox::Show() {
         if (pressed == k_ButtonViewLog && console) {
             console->Show();
             console->Refresh();
-            console->SaveDocument(GetLogDocumentPath().GetCPtr());
+            const String document = GetLogDocumentPath();
+            if (!console->SaveDocument(document.GetCPtr())) {
+                Xerr.pLockError() << "LogMessageBox: cannot save the log document ";
+                Xerr.pQuotedC(document, '"') << ".";
+                Xerr.pLF();
+                Xerr.pUnlockMessage();
+            }
             continue;
         }
         // The choices cannot be changed in a system message box: they answer as ticked.

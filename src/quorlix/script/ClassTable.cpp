@@ -227,7 +227,7 @@ void CreateClass(const ClassType_TypeID* id, const ClassType_TypeID* base, const
         HeaderOf(&G_NilObject)->m_ClassRow = nilRow;
     if (typeInfo != nullptr) {
         G_ClassTypeInfo[c] = typeInfo;
-        RegisterCVTBL(*typeInfo, row);
+        SetClassRowOfType(*typeInfo, row);
     }
 }
 
@@ -411,7 +411,7 @@ void DeleteClass(const ClassType_TypeID* c) {
             row[index] = dead;
     }
     if (G_ClassTypeInfo[index] != nullptr) {
-        RegisterCVTBL(*G_ClassTypeInfo[index], nullptr);
+        SetClassRowOfType(*G_ClassTypeInfo[index], nullptr);
         G_ClassTypeInfo[index] = nullptr;
     }
     if (HeaderOf(&G_NilObject)->m_ClassRow == m_MasterIsCVTBL[index])
