@@ -1,6 +1,6 @@
 #pragma once
 // Every public header of the library. The platform layer is the library's seam to the
-// operating system and stays out of it (two of its headers are installed because public
+// operating system and stays out of it (three of its headers are installed because public
 // headers need them); script/Korvel.h, the names that generated class bindings use, is
 // included by those bindings themselves.
 

@@ -80,7 +80,7 @@ ChildRun RunChild(const char* mode) {
 } // namespace
 
 TEST(Library, InitialisesOnFirstCallAndDeInitialisesOnLast) {
-    Internal::SetLifecycleObserver([](const char* step) { G_Steps.push_back(step); });
+    SetLifecycleObserver([](const char* step) { G_Steps.push_back(step); });
     LogCapture log;
     DLLInitialize(0);
     DLLInitialize(0);
@@ -110,7 +110,7 @@ TEST(Library, InitialisesOnFirstCallAndDeInitialisesOnLast) {
     EXPECT_EQ(G_Steps, k_InitSteps);
     DLLDeInitialize(0);
     EXPECT_EQ(G_Steps.back(), "DeleteMasterCVTBL");
-    Internal::SetLifecycleObserver(nullptr);
+    SetLifecycleObserver(nullptr);
 }
 
 TEST(Library, AttachWhileInitialisedWarnsAndCounts) {

@@ -3,10 +3,13 @@
 // of the function that detected the error ("String::Insert: position out of range"). Active in
 // every build: a broken invariant ends the process with a report instead of corrupting data.
 
+#include "quorlix/platform/Export.h"
+
 namespace Quorlix {
 
 /// Reports a failed assertion on standard error and through the report sink, and aborts.
-[[noreturn]] void AssertionFailed(const char* message, const char* file, int line) noexcept;
+QUORLIX_API [[noreturn]] void AssertionFailed(const char* message, const char* file,
+                                              int line) noexcept;
 
 } // namespace Quorlix
 

@@ -1,13 +1,15 @@
 #pragma once
 // A lock that its owning thread may enter again, and its scoped guard.
 
+#include "quorlix/platform/Export.h"
+
 namespace Quorlix {
 
 namespace Platform {
 struct RecursiveMutex;
 }
 
-class CriticalSection {
+class QUORLIX_API CriticalSection {
 public:
     CriticalSection();
     ~CriticalSection();
@@ -24,7 +26,7 @@ private:
 };
 
 /// Enters on construction, leaves on destruction.
-class CriticalSectionLock {
+class QUORLIX_API CriticalSectionLock {
 public:
     explicit CriticalSectionLock(CriticalSection& section) : m_Section(section) {
         m_Section.Enter();

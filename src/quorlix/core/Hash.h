@@ -1,13 +1,16 @@
 #pragma once
 // The library's two hash functions.
 
+#include "quorlix/platform/Export.h"
+
 #include <cstdint>
 
 namespace Quorlix {
 
 /// The lookup2 hash of `length` bytes with the given initial value. Reads exactly the bytes
 /// given, so any buffer may be hashed. Stored name hashes depend on these exact values.
-unsigned FastStringHash32(const unsigned char* data, unsigned length, unsigned initial) noexcept;
+QUORLIX_API unsigned FastStringHash32(const unsigned char* data, unsigned length,
+                                      unsigned initial) noexcept;
 
 /// Mixes the bits of a 32-bit integer (object ids, addresses).
 constexpr unsigned AddressHash32(unsigned x) noexcept {

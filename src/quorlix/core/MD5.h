@@ -2,13 +2,15 @@
 // MD5 digests (RFC 1321): the 16-byte value and the generator that computes it over input given
 // in pieces of any size. Not locked: one thread per generator.
 
+#include "quorlix/platform/Export.h"
+
 #include <cstddef>
 #include <cstdint>
 
 namespace Quorlix {
 
 /// A 16-byte digest, in the byte order of its usual hexadecimal form.
-struct MD5 {
+struct QUORLIX_API MD5 {
     uint8_t m_Bytes[16] = {};
 
     bool operator==(const MD5& other) const noexcept;
@@ -17,7 +19,7 @@ struct MD5 {
     void SetZero() noexcept;
 };
 
-class MD5Generator {
+class QUORLIX_API MD5Generator {
 public:
     MD5Generator() noexcept { Reset(); }
 

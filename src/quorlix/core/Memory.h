@@ -10,6 +10,7 @@
 // takes it); arrays and strings start with 1.
 
 #include "quorlix/platform/Atomic.h"
+#include "quorlix/platform/Export.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -23,7 +24,7 @@ struct MVTBL;
 class TypeInfo;
 
 /// The header in front of every counted payload.
-struct BlockHeader {
+struct QUORLIX_API BlockHeader {
     MVTBL* const* m_ClassRow;   // objects: class table of the type; arrays and strings: null
     uint32_t m_Hash;            // strings: cached hash, 0 = not computed; otherwise 0
     int32_t m_RefCount;         // changed only atomically
@@ -42,7 +43,7 @@ inline BlockHeader* HeaderOf(const void* payload) noexcept {
 }
 
 /// Type record of one native type. Static objects, registered while the library loads.
-class TypeInfo {
+class QUORLIX_API TypeInfo {
 public:
     using DestroyFunction = void (*)(const void* payload);
 
@@ -69,23 +70,24 @@ public:
 /// size and type, and takes the class table and type number of an older record of the same
 /// type name (or a new type number). Returns `self`, so that `ti = RegisterTypeInfo(ti, ...)`
 /// stays a self-assignment. Registering a record that is already linked changes nothing.
-const TypeInfo& RegisterTypeInfo(const TypeInfo& self, TypeInfo::DestroyFunction destroy, int size,
-                                 const std::type_info* type);
+QUORLIX_API const TypeInfo& RegisterTypeInfo(const TypeInfo& self,
+                                             TypeInfo::DestroyFunction destroy, int size,
+                                             const std::type_info* type);
 /// Unlinks a registered record; a record that is not linked is ignored.
-void UnregisterTypeInfo(const TypeInfo& record);
+QUORLIX_API void UnregisterTypeInfo(const TypeInfo& record);
 /// Attaches the class row `classRow` to every registered record of the same type name as
 /// `record`; new blocks of the type carry it. The script class tables call it.
-void SetClassRowOfType(const TypeInfo& record, MVTBL* const* classRow);
+QUORLIX_API void SetClassRowOfType(const TypeInfo& record, MVTBL* const* classRow);
 
 /// Newest registered record (head of the registry), the number of records registered and the
 /// number of type numbers handed out. For diagnostics and tests.
-const TypeInfo* GetTypeInfoRegistryHead();
-int GetTypeInfoRegistrationCount();
-unsigned GetTypeNumberCount();
+QUORLIX_API const TypeInfo* GetTypeInfoRegistryHead();
+QUORLIX_API int GetTypeInfoRegistrationCount();
+QUORLIX_API unsigned GetTypeNumberCount();
 
 /// Destroy function of the static empty blocks: writes "NilBlockDestruct: return." and
 /// revives the block's reference count.
-void NilBlockDestruct(const void* payload);
+QUORLIX_API void NilBlockDestruct(const void* payload);
 
 /// A static counted block with room for a small payload (the shared empty array and string).
 struct alignas(16) StaticBlock {
@@ -99,9 +101,9 @@ static_assert(offsetof(StaticBlock, m_Payload) == sizeof(BlockHeader));
 /// The shared empty array (capacity 0, count 0) and the shared empty string (one NUL,
 /// capacity 1, count 1). Never freed, never written to except for their counts and the
 /// string's cached hash.
-extern StaticBlock G_NullArray;
-extern StaticBlock G_NullString;
-extern const TypeInfo G_StaticBlockTypeInfo;
+extern QUORLIX_API StaticBlock G_NullArray;
+extern QUORLIX_API StaticBlock G_NullString;
+extern QUORLIX_API const TypeInfo G_StaticBlockTypeInfo;
 
 inline bool IsStaticEmptyBlock(const void* payload) noexcept {
     return payload == G_NullArray.m_Payload || payload == G_NullString.m_Payload;
@@ -143,7 +145,7 @@ inline const TypeInfo* GetBlockTypeInfo(const void* payload) noexcept {
 
 /// Allocation statics. Nothing here returns null: an impossible size or an exhausted heap
 /// ends the process through the out-of-memory report.
-class Memory {
+class QUORLIX_API Memory {
 public:
     /// Array block with reference count 1 and uninitialised elements; capacity 0 gives the
     /// shared empty array (with one reference taken for the caller, as for a new block).
@@ -193,7 +195,7 @@ void DestroyBlockElements(const void* payload) {
 
 /// Registers a type record while the library (or the module that uses the type) loads and
 /// unregisters it when it unloads.
-class TypeInfoLink {
+class QUORLIX_API TypeInfoLink {
 public:
     explicit TypeInfoLink(TypeInfo& record) : m_Record(record) {
         RegisterTypeInfo(record, record.m_Destroy, record.m_Size, record.m_Type);
@@ -231,18 +233,19 @@ inline const TypeInfo& TypeOf() noexcept {
 // Allocation forms of counted objects: `new (count, ti) T(...)`, with optional extra bytes
 // behind the elements and an ignored source position. The delete forms free the block; the
 // compiler calls them only when a constructor fails.
-void* operator new(std::size_t size, int count, const Quorlix::TypeInfo& ti);
-void* operator new(std::size_t size, int count, const Quorlix::TypeInfo& ti, const char* file,
-                   int line);
-void* operator new(std::size_t size, int count, const Quorlix::TypeInfo& ti, int extra);
-void* operator new(std::size_t size, int count, const Quorlix::TypeInfo& ti, int extra,
-                   const char* file, int line);
-void operator delete(void* payload, int count, const Quorlix::TypeInfo& ti) noexcept;
-void operator delete(void* payload, int count, const Quorlix::TypeInfo& ti, const char* file,
-                     int line) noexcept;
-void operator delete(void* payload, int count, const Quorlix::TypeInfo& ti, int extra) noexcept;
-void operator delete(void* payload, int count, const Quorlix::TypeInfo& ti, int extra,
-                     const char* file, int line) noexcept;
+QUORLIX_API void* operator new(std::size_t size, int count, const Quorlix::TypeInfo& ti);
+QUORLIX_API void* operator new(std::size_t size, int count, const Quorlix::TypeInfo& ti,
+                               const char* file, int line);
+QUORLIX_API void* operator new(std::size_t size, int count, const Quorlix::TypeInfo& ti, int extra);
+QUORLIX_API void* operator new(std::size_t size, int count, const Quorlix::TypeInfo& ti, int extra,
+                               const char* file, int line);
+QUORLIX_API void operator delete(void* payload, int count, const Quorlix::TypeInfo& ti) noexcept;
+QUORLIX_API void operator delete(void* payload, int count, const Quorlix::TypeInfo& ti,
+                                 const char* file, int line) noexcept;
+QUORLIX_API void operator delete(void* payload, int count, const Quorlix::TypeInfo& ti,
+                                 int extra) noexcept;
+QUORLIX_API void operator delete(void* payload, int count, const Quorlix::TypeInfo& ti, int extra,
+                                 const char* file, int line) noexcept;
 /// Placement form: returns the given address.
 inline void* operator new(std::size_t, Quorlix::Memory* address) noexcept {
     return address;

@@ -9,7 +9,7 @@
 
 namespace Quorlix {
 
-namespace Detail {
+namespace Internal {
 
 /// Shared body of Obj<T> and Ptr<T>. May be null.
 template <class T>
@@ -77,27 +77,27 @@ private:
     T* m_Ptr = nullptr;
 };
 
-} // namespace Detail
+} // namespace Internal
 
 /// Counted handle to an object. When the last handle goes, the object is destroyed through the
 /// type record in its block header.
 template <class T>
-class Obj : public Detail::CountedHandle<T> {
+class Obj : public Internal::CountedHandle<T> {
 public:
-    using Detail::CountedHandle<T>::CountedHandle;
-    using Detail::CountedHandle<T>::operator=;
+    using Internal::CountedHandle<T>::CountedHandle;
+    using Internal::CountedHandle<T>::operator=;
     Obj() noexcept = default;
     template <class U>
-        requires std::is_convertible_v<U*, T*>
-    Obj(const Obj<U>& other) noexcept : Detail::CountedHandle<T>(other.Get()) {}
+    requires std::is_convertible_v<U*, T*> Obj(const Obj<U>& other)
+    noexcept : Internal::CountedHandle<T>(other.Get()) {}
 };
 
 /// Counted handle for global pointers (for example the log console); the same rules as Obj.
 template <class T>
-class Ptr : public Detail::CountedHandle<T> {
+class Ptr : public Internal::CountedHandle<T> {
 public:
-    using Detail::CountedHandle<T>::CountedHandle;
-    using Detail::CountedHandle<T>::operator=;
+    using Internal::CountedHandle<T>::CountedHandle;
+    using Internal::CountedHandle<T>::operator=;
     Ptr() noexcept = default;
 };
 

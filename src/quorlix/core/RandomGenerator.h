@@ -3,11 +3,13 @@
 // standard generator (multiplier 16807, modulus 2^31 - 1) but computed in a fixed way of its own,
 // so that a seed gives the same sequence on every platform. Not locked: one thread per object.
 
+#include "quorlix/platform/Export.h"
+
 #include <cstdint>
 
 namespace Quorlix {
 
-class RandomGenerator {
+class QUORLIX_API RandomGenerator {
 public:
     /// State 1973272912, multiplier 16807.
     RandomGenerator() noexcept = default;

@@ -11,6 +11,7 @@
 
 #include "quorlix/core/Array.h"
 #include "quorlix/core/String.h"
+#include "quorlix/platform/Export.h"
 #include "quorlix/platform/SettingsStore.h"
 
 #include <cstdint>
@@ -18,7 +19,7 @@
 
 namespace Quorlix {
 
-class Registry {
+class QUORLIX_API Registry {
 public:
     enum PredefinedKey { ClassesRoot, CurrentUser, LocalMachine, Users, CurrentConfig };
 

@@ -4,6 +4,8 @@
 // level's prefix. Until a sink is installed, reports are discarded, as the log streams discard
 // their output before they get pipes.
 
+#include "quorlix/platform/Export.h"
+
 #include <cstddef>
 
 namespace Quorlix {
@@ -16,12 +18,12 @@ enum class ReportLevel : int { Debug, Info, Note, Warn, Error, Fatal };
 using ReportSink = void (*)(ReportLevel level, const char* text, size_t length) noexcept;
 
 /// Installs `sink` (null removes it) and returns the previous one. Thread-safe.
-ReportSink SetReportSink(ReportSink sink) noexcept;
+QUORLIX_API ReportSink SetReportSink(ReportSink sink) noexcept;
 
 /// Hands one message to the installed sink. A report made while the same thread is already
 /// inside the sink (the sink's own failure) goes to standard error instead. Thread-safe.
-void Report(ReportLevel level, const char* text, size_t length) noexcept;
+QUORLIX_API void Report(ReportLevel level, const char* text, size_t length) noexcept;
 /// Report of a NUL-terminated text with a line feed appended.
-void ReportLine(ReportLevel level, const char* text) noexcept;
+QUORLIX_API void ReportLine(ReportLevel level, const char* text) noexcept;
 
 } // namespace Quorlix

@@ -2,13 +2,15 @@
 // Counting semaphore (maximum count 0x7FFFFFFF) and its scoped guard. Not re-entrant: a
 // thread that locks twice takes two units.
 
+#include "quorlix/platform/Export.h"
+
 namespace Quorlix {
 
 namespace Platform {
 struct CountingSemaphore;
 }
 
-class Semaphore {
+class QUORLIX_API Semaphore {
 public:
     explicit Semaphore(int initial = 1);
     ~Semaphore();
@@ -29,7 +31,7 @@ private:
 };
 
 /// Waits on construction, releases one unit on destruction.
-class SemaphoreLock {
+class QUORLIX_API SemaphoreLock {
 public:
     explicit SemaphoreLock(Semaphore& semaphore) : m_Semaphore(semaphore) { m_Semaphore.Lock(); }
     ~SemaphoreLock() { m_Semaphore.Unlock(); }

@@ -7,6 +7,7 @@
 // An in-place edit (and the hash cache) assumes one thread uses that String object.
 
 #include "quorlix/core/Memory.h"
+#include "quorlix/platform/Export.h"
 
 namespace Quorlix {
 
@@ -15,7 +16,7 @@ class String;
 /// Read-only view of the characters of a string buffer. A `const StringRef&` is the address of
 /// the first character, so a String converts to it without copying; it can only refer to
 /// characters that sit in a string buffer.
-class StringRef {
+class QUORLIX_API StringRef {
 public:
     StringRef() = delete;
     StringRef(const StringRef&) = delete;
@@ -51,7 +52,7 @@ public:
     }
 };
 
-class String {
+class QUORLIX_API String {
 public:
     /// The shared empty string.
     String() noexcept;
@@ -149,7 +150,7 @@ private:
     char* m_Chars; // never null
 };
 
-String operator+(const char* left, const StringRef& right);
+QUORLIX_API String operator+(const char* left, const StringRef& right);
 
 template <>
 struct IsBytewiseRelocatable<String> : std::true_type {};

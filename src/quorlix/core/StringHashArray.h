@@ -4,10 +4,11 @@
 
 #include "quorlix/core/Array.h"
 #include "quorlix/core/String.h"
+#include "quorlix/platform/Export.h"
 
 namespace Quorlix {
 
-class StringHashArray {
+class QUORLIX_API StringHashArray {
 public:
     /// One table entry. The table holds one reference to `m_Value` (a counted payload) and
     /// shares the key's buffer.

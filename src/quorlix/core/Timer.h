@@ -3,11 +3,13 @@
 // tick is one nanosecond). A Timer is a start tick; elapsed values are measured from it. Not
 // locked: each Timer object belongs to one thread; the static functions may be called from any.
 
+#include "quorlix/platform/Export.h"
+
 #include <cstdint>
 
 namespace Quorlix {
 
-class Timer {
+class QUORLIX_API Timer {
 public:
     /// Starts at the current tick count.
     Timer() noexcept;

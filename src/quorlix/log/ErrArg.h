@@ -5,6 +5,7 @@
 // as the LogMsg call it is passed to.
 
 #include "quorlix/core/Result.h"
+#include "quorlix/platform/Export.h"
 
 #include <cstdint>
 
@@ -15,7 +16,7 @@ class Stream;
 /// Which text of an argument to write.
 enum class ErrArgForm { Log, Dialog };
 
-class ErrArg {
+class QUORLIX_API ErrArg {
 public:
     enum Kind : int32_t {
         KindNone = 0,
@@ -104,6 +105,6 @@ private:
 };
 
 /// The shared empty argument: stands for every argument a caller leaves out.
-extern const ErrArg G_EmptyErrArg;
+extern QUORLIX_API const ErrArg G_EmptyErrArg;
 
 } // namespace Quorlix

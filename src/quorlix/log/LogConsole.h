@@ -8,11 +8,12 @@
 #include "quorlix/core/CriticalSection.h"
 #include "quorlix/core/Obj.h"
 #include "quorlix/core/String.h"
+#include "quorlix/platform/Export.h"
 #include "quorlix/stream/StreamPipe.h"
 
 namespace Quorlix {
 
-class LogConsole {
+class QUORLIX_API LogConsole {
 public:
     static constexpr int k_LineCount = 500;
     /// Longest RTF fragment a ring line keeps; what a line brings beyond it is dropped, so a
@@ -76,21 +77,21 @@ private:
 /// The process's log console; made by the first StreamPipeLogConsole, released by the library's
 /// last de-initialisation. Read and change it only through GetLogConsole and SetLogConsole,
 /// which lock.
-extern Ptr<LogConsole> G_LogConsole;
+extern QUORLIX_API Ptr<LogConsole> G_LogConsole;
 /// A counted reference to G_LogConsole (null when there is none).
-Obj<LogConsole> GetLogConsole();
+QUORLIX_API Obj<LogConsole> GetLogConsole();
 /// Replaces G_LogConsole (null releases it).
-void SetLogConsole(LogConsole* console);
+QUORLIX_API void SetLogConsole(LogConsole* console);
 
 /// Where "View Log File" saves the console document: the error log file's name (as last given
 /// to InitLogStreams) with ".rtf" appended, or "Xerr.log.rtf" in the working directory.
-String GetLogDocumentPath();
+QUORLIX_API String GetLogDocumentPath();
 /// Records the error log file name the document path derives from (null forgets it).
-void SetLogDocumentBase(const char* errorLogFile);
+QUORLIX_API void SetLogDocumentBase(const char* errorLogFile);
 
 /// A pipe whose output goes to standard error (the console's window) and to G_LogConsole. Once
 /// G_LogConsole is released, its output reaches standard error only.
-class StreamPipeLogConsole final : public StreamPipe {
+class QUORLIX_API StreamPipeLogConsole final : public StreamPipe {
 public:
     /// Makes G_LogConsole and shows it when there is none.
     static StreamPipeLogConsole* Create();

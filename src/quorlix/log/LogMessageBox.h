@@ -7,10 +7,11 @@
 // disable them. The library acts on none of these choices; they come back in Show's result.
 
 #include "quorlix/core/String.h"
+#include "quorlix/platform/Export.h"
 
 namespace Quorlix {
 
-class LogMessageBox {
+class QUORLIX_API LogMessageBox {
 public:
     /// Show's result when the dialog could not be created.
     static constexpr unsigned k_Failed = 0xFFFFFFFFu;

@@ -10,6 +10,7 @@
 
 #include "quorlix/core/Result.h"
 #include "quorlix/log/ErrArg.h"
+#include "quorlix/platform/Export.h"
 
 namespace Quorlix {
 
@@ -35,16 +36,17 @@ enum LogMsgLanguage : int { LogMsgLanguageNeutral = 0, LogMsgLanguageEnglish = 1
 /// and message go to standard error instead. A LogMsg made by a thread while its own dialog is
 /// open (from a window procedure) writes its record but shows no dialog; the first such call in
 /// the process while dialogs are open says so on standard error.
-EResult LogMsg(EResult code, const char* location, const char* function, ErrAction action,
-               const char* description, const ErrArg& a1 = G_EmptyErrArg,
-               const ErrArg& a2 = G_EmptyErrArg, const ErrArg& a3 = G_EmptyErrArg,
-               const ErrArg& a4 = G_EmptyErrArg, const ErrArg& a5 = G_EmptyErrArg,
-               const ErrArg& a6 = G_EmptyErrArg, const ErrArg& a7 = G_EmptyErrArg,
-               const ErrArg& a8 = G_EmptyErrArg);
+QUORLIX_API EResult LogMsg(EResult code, const char* location, const char* function,
+                           ErrAction action, const char* description,
+                           const ErrArg& a1 = G_EmptyErrArg, const ErrArg& a2 = G_EmptyErrArg,
+                           const ErrArg& a3 = G_EmptyErrArg, const ErrArg& a4 = G_EmptyErrArg,
+                           const ErrArg& a5 = G_EmptyErrArg, const ErrArg& a6 = G_EmptyErrArg,
+                           const ErrArg& a7 = G_EmptyErrArg, const ErrArg& a8 = G_EmptyErrArg);
 /// The same without a description.
-EResult LogMsg(EResult code, const char* location, const char* function, ErrAction action);
+QUORLIX_API EResult LogMsg(EResult code, const char* location, const char* function,
+                           ErrAction action);
 
-void SetLogMsgLanguage(LogMsgLanguage language);
-LogMsgLanguage GetLogMsgLanguage();
+QUORLIX_API void SetLogMsgLanguage(LogMsgLanguage language);
+QUORLIX_API LogMsgLanguage GetLogMsgLanguage();
 
 } // namespace Quorlix

@@ -14,11 +14,12 @@
 // Any thread may log; the lock held from the level lock to pUnlockMessage keeps messages of
 // different threads from interleaving within a line.
 
+#include "quorlix/platform/Export.h"
 #include "quorlix/stream/Stream.h"
 
 namespace Quorlix {
 
-class LogStream : public Stream {
+class QUORLIX_API LogStream : public Stream {
 public:
     /// Bits of the log format word (see SetLogFormat).
     enum : unsigned {
@@ -55,9 +56,9 @@ private:
     Stream& LockWithPrefix(int level);
 };
 
-extern LogStream Xerr;
-extern LogStream Xout;
-extern LogStream Xnil;
+extern QUORLIX_API LogStream Xerr;
+extern QUORLIX_API LogStream Xout;
+extern QUORLIX_API LogStream Xnil;
 
 /// Gives Xerr and Xout log pipes (StreamPipeLog) and their files and consoles. A file is opened
 /// (or created) with its content kept and cut to about its last `maxSize` bytes behind a
@@ -66,21 +67,22 @@ extern LogStream Xnil;
 /// flag is set; a reset writes "[END/Xerr]" or "[END/Xout]" first. Every call writes
 /// "[NEW/Xerr]" and "[NEW/Xout]". Streams that a host has put on a pipe of its own keep it and
 /// get only the markers. Thread-safe.
-void InitLogStreams(bool errConsole, bool outConsole, const char* errFile, const char* outFile,
-                    int errMaxSize, int outMaxSize, bool errReset, bool outReset);
+QUORLIX_API void InitLogStreams(bool errConsole, bool outConsole, const char* errFile,
+                                const char* outFile, int errMaxSize, int outMaxSize, bool errReset,
+                                bool outReset);
 
 /// Puts Xout and then Xerr back on the null pipe, writing "[EOF/Xout]" and "[EOF/Xerr]" to
 /// their old pipes, which close their files when nothing else holds them. Thread-safe.
-void DLLExitLogStreams();
+QUORLIX_API void DLLExitLogStreams();
 
 /// Reports a failed assertion at error level: an empty line, then "ASSERTION: " expression,
 /// "     FILE: " file and "     LINE: " line on lines of their own; then stops in the debugger
 /// when one is attached (and only then).
-void XpAssert(const char* expression, const char* file, int line);
+QUORLIX_API void XpAssert(const char* expression, const char* file, int line);
 
 /// Returns the base name of `file` (after its last '/' or '\'). When the environment variable
 /// XPREGVERBOSE is set (looked up once, on the first call) it also writes the registry entry
 /// line "REGENTRY: \"name\"", padding, "[a]      [b]" at info level.
-const char* XpReg(const char* file, const char* a, const char* b);
+QUORLIX_API const char* XpReg(const char* file, const char* a, const char* b);
 
 } // namespace Quorlix

@@ -11,11 +11,12 @@
 
 #include "quorlix/core/CriticalSection.h"
 #include "quorlix/core/Obj.h"
+#include "quorlix/platform/Export.h"
 #include "quorlix/stream/StreamPipe.h"
 
 namespace Quorlix {
 
-class StreamPipeLog final : public StreamPipe {
+class QUORLIX_API StreamPipeLog final : public StreamPipe {
 public:
     enum Slot : int { SlotFile = 0, SlotConsole = 1 };
 

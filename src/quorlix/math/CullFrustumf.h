@@ -4,10 +4,11 @@
 
 #include "quorlix/math/Planef.h"
 #include "quorlix/math/Spheref.h"
+#include "quorlix/platform/Export.h"
 
 namespace Quorlix {
 
-class CullFrustumf {
+class QUORLIX_API CullFrustumf {
 public:
     // Codes of FastCull: the side of the frustum a sphere lies beyond. An edge or corner
     // rejection returns k_CullLeft.

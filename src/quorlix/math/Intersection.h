@@ -6,15 +6,18 @@
 // triangle never hit.
 
 #include "quorlix/math/Vector3f.h"
+#include "quorlix/platform/Export.h"
 
 namespace Quorlix {
 
 /// Two-sided: hits the triangle from either side.
-int IntersectRayTriangle(const Vector3f& origin, const Vector3f& dir, const Vector3f& a,
-                         const Vector3f& b, const Vector3f& c, float& t, float& u, float& v);
+QUORLIX_API int IntersectRayTriangle(const Vector3f& origin, const Vector3f& dir, const Vector3f& a,
+                                     const Vector3f& b, const Vector3f& c, float& t, float& u,
+                                     float& v);
 /// One-sided: hits only a triangle whose vertices run counter-clockwise as seen from the ray
 /// (the side its normal (b - a) x (c - a) faces).
-int IntersectRayTriangleCCW(const Vector3f& origin, const Vector3f& dir, const Vector3f& a,
-                            const Vector3f& b, const Vector3f& c, float& t, float& u, float& v);
+QUORLIX_API int IntersectRayTriangleCCW(const Vector3f& origin, const Vector3f& dir,
+                                        const Vector3f& a, const Vector3f& b, const Vector3f& c,
+                                        float& t, float& u, float& v);
 
 } // namespace Quorlix

@@ -9,13 +9,14 @@
 #include "quorlix/math/Vector2f.h"
 #include "quorlix/math/Vector3f.h"
 #include "quorlix/math/Vector4f.h"
+#include "quorlix/platform/Export.h"
 
 namespace Quorlix {
 
 class Matrix4f;
 class Quaternionf;
 
-class Matrix4fC {
+class QUORLIX_API Matrix4fC {
 public:
     /// Element of row r, column c.
     float Get(int r, int c) const { return m_M[4 * r + c]; }
@@ -176,7 +177,7 @@ private:
     Vector4f& Row4(int r) { return *reinterpret_cast<Vector4f*>(m_M + 4 * r); }
 };
 
-class Matrix4f : public Matrix4fC {
+class QUORLIX_API Matrix4f : public Matrix4fC {
 public:
     static const Matrix4f Identity;
 
@@ -247,11 +248,11 @@ inline Matrix4f operator*(const Matrix4f& a, const Matrix4f& b) {
 }
 
 /// out = v (upper 3x3) + row 3: the transform of a point.
-void MulVector3Matrix4x3(Vector3f& out, const Vector3fC& v, const Matrix4fC& m);
+QUORLIX_API void MulVector3Matrix4x3(Vector3f& out, const Vector3fC& v, const Matrix4fC& m);
 /// out = v (upper 3x3): the transform of a direction.
-void MulVector3Matrix3x3(Vector3f& out, const Vector3fC& v, const Matrix4fC& m);
+QUORLIX_API void MulVector3Matrix3x3(Vector3f& out, const Vector3fC& v, const Matrix4fC& m);
 // x and y of the same results.
-void MulVector3Matrix4x3(Vector2f& out, const Vector3fC& v, const Matrix4fC& m);
-void MulVector3Matrix3x3(Vector2f& out, const Vector3fC& v, const Matrix4fC& m);
+QUORLIX_API void MulVector3Matrix4x3(Vector2f& out, const Vector3fC& v, const Matrix4fC& m);
+QUORLIX_API void MulVector3Matrix3x3(Vector2f& out, const Vector3fC& v, const Matrix4fC& m);
 
 } // namespace Quorlix

@@ -3,10 +3,11 @@
 // keep unit length; its constructor normalises.
 
 #include "quorlix/math/Vector3f.h"
+#include "quorlix/platform/Export.h"
 
 namespace Quorlix {
 
-class Normal3f : public Vector3fC {
+class QUORLIX_API Normal3f : public Vector3fC {
 public:
     /// Normalised with the unit window, so unit input is stored bit-exact.
     Normal3f(float x, float y, float z) { SetXYZNormalize(x, y, z); }

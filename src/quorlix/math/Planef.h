@@ -2,10 +2,11 @@
 // A plane a x + b y + c z + d = 0 with the normal (a, b, c), not necessarily unit length.
 
 #include "quorlix/math/Vector3f.h"
+#include "quorlix/platform/Export.h"
 
 namespace Quorlix {
 
-class Planef {
+class QUORLIX_API Planef {
 public:
     /// Uninitialised, as a plain float quadruple.
     Planef() = default;

@@ -5,12 +5,13 @@
 
 #include "quorlix/math/Normal3f.h"
 #include "quorlix/math/Vector3f.h"
+#include "quorlix/platform/Export.h"
 
 namespace Quorlix {
 
 class Matrix4f;
 
-class Quaternionf {
+class QUORLIX_API Quaternionf {
 public:
     /// Whether AssignSlerp starts from a or from -a (the same rotation), which picks the arc.
     enum SlerpDirection : int {

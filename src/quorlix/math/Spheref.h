@@ -3,12 +3,13 @@
 // as four floats) is the one the script type "Spheref" holds.
 
 #include "quorlix/math/Vector3f.h"
+#include "quorlix/platform/Export.h"
 
 namespace Quorlix {
 
 class Matrix4f;
 
-class Spheref {
+class QUORLIX_API Spheref {
 public:
     /// Centre (0, 0, 0), radius -1e16 (as MakeEmpty).
     static const Spheref Empty;

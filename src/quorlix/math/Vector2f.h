@@ -3,10 +3,11 @@
 // mutators protected; Vector2f makes them public and adds the operators.
 
 #include "quorlix/math/Scalar.h"
+#include "quorlix/platform/Export.h"
 
 namespace Quorlix {
 
-class Vector2fC {
+class QUORLIX_API Vector2fC {
 public:
     float GetX() const { return m_C[0]; }
     float GetY() const { return m_C[1]; }
@@ -102,7 +103,7 @@ protected:
     float m_C[2];
 };
 
-class Vector2f : public Vector2fC {
+class QUORLIX_API Vector2f : public Vector2fC {
 public:
     static const Vector2f Zero;
 

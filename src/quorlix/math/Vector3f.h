@@ -4,13 +4,14 @@
 // leave unit length; Vector3f makes the mutators public and adds the operators.
 
 #include "quorlix/math/Scalar.h"
+#include "quorlix/platform/Export.h"
 
 namespace Quorlix {
 
 class Quaternionf;
 class Vector3f;
 
-class Vector3fC {
+class QUORLIX_API Vector3fC {
 public:
     float GetX() const { return m_C[0]; }
     float GetY() const { return m_C[1]; }
@@ -168,7 +169,7 @@ protected:
     float m_C[3];
 };
 
-class Vector3f : public Vector3fC {
+class QUORLIX_API Vector3f : public Vector3fC {
 public:
     static const Vector3f Zero;
 

@@ -3,10 +3,11 @@
 // mutators protected; Vector4f makes them public and adds the operators.
 
 #include "quorlix/math/Scalar.h"
+#include "quorlix/platform/Export.h"
 
 namespace Quorlix {
 
-class Vector4fC {
+class QUORLIX_API Vector4fC {
 public:
     float GetX() const { return m_C[0]; }
     float GetY() const { return m_C[1]; }
@@ -130,7 +131,7 @@ protected:
     float m_C[4];
 };
 
-class Vector4f : public Vector4fC {
+class QUORLIX_API Vector4f : public Vector4fC {
 public:
     static const Vector4f Zero;
 

@@ -11,6 +11,8 @@
 //
 // and a memory read that cannot fault, for reports that follow pointers they cannot trust.
 
+#include "quorlix/platform/Export.h"
+
 #include <cstddef>
 #include <cstdint>
 
@@ -24,7 +26,7 @@ constexpr uint32_t k_CodeBreakpoint = 0x80000003u;
 constexpr uint32_t k_CodeFatalAppExit = 0x40000015u;
 
 /// What the handler learned about one crash.
-struct CrashInfo {
+struct QUORLIX_API CrashInfo {
     int m_Signal;
     uint32_t m_Code;           // the Windows-style code above
     const void* m_Address;     // the faulting instruction (the interrupted one for sent signals)
@@ -36,7 +38,7 @@ struct CrashInfo {
 using CrashCallback = void (*)(const CrashInfo& crash) noexcept;
 
 /// The code reported for `signal`; 0 for signals that are not crash signals.
-uint32_t CrashCodeOfSignal(int signal) noexcept;
+QUORLIX_API uint32_t CrashCodeOfSignal(int signal) noexcept;
 
 /// Installs the handler of the six crash signals with `callback` (replacing an earlier callback
 /// of ours) and gives the calling thread an alternate signal stack unless it has one, so a stack
@@ -47,20 +49,21 @@ uint32_t CrashCodeOfSignal(int signal) noexcept;
 /// signals (a fault inside the report then ends the process instead of recursing), calls the
 /// callback once, and re-raises the signal, which then takes its earlier action: by default the
 /// process ends by the signal.
-void InstallCrashHandler(CrashCallback callback);
+QUORLIX_API void InstallCrashHandler(CrashCallback callback);
 /// Restores the earlier actions; nothing when the handler is not installed.
-void RemoveCrashHandler();
-bool IsCrashHandlerInstalled() noexcept;
+QUORLIX_API void RemoveCrashHandler();
+QUORLIX_API bool IsCrashHandlerInstalled() noexcept;
 
 /// For crash reports only: runs `action(context)` on the calling thread and abandons it when it
 /// has not returned after `milliseconds`, by jumping out of it (a thread-directed timer signal),
 /// so that a lock held by a thread that will never release it cannot hang the report. What the
 /// abandoned action held stays held. True when the action returned in time.
-bool RunWithTimeLimit(void (*action)(void* context), void* context, int32_t milliseconds) noexcept;
+QUORLIX_API bool RunWithTimeLimit(void (*action)(void* context), void* context,
+                                  int32_t milliseconds) noexcept;
 
 /// Copies up to `bytes` bytes from `address` of this process into `buffer` without ever
 /// faulting: the bytes copied, which stop short at the first unreadable page; 0 when nothing is
 /// readable. Async-signal-safe.
-size_t ReadMemoryProtected(const void* address, void* buffer, size_t bytes) noexcept;
+QUORLIX_API size_t ReadMemoryProtected(const void* address, void* buffer, size_t bytes) noexcept;
 
 } // namespace Quorlix::Platform

@@ -3,6 +3,8 @@
 // the library's self-checks need about module files. Nothing here allocates, so crash reports
 // may use it.
 
+#include "quorlix/platform/Export.h"
+
 #include <cstddef>
 #include <cstdint>
 
@@ -14,26 +16,26 @@ using ModuleVisitor = bool (*)(const char* path, const void* base, void* context
 
 /// Visits every loaded module in the loader's order, the program first. Modules without a file
 /// (the kernel's vDSO) are skipped.
-void ForEachLoadedModule(ModuleVisitor visitor, void* context);
+QUORLIX_API void ForEachLoadedModule(ModuleVisitor visitor, void* context);
 
 /// Copies the path of the module whose loaded segments contain `address` into `path` (cut to
 /// `capacity` - 1 bytes, always terminated). False, with "" in `path`, when no module holds the
 /// address.
-bool ModuleOfAddress(const void* address, char* path, size_t capacity) noexcept;
+QUORLIX_API bool ModuleOfAddress(const void* address, char* path, size_t capacity) noexcept;
 
 /// The load address of the module that holds `address` (its handle in the library's terms);
 /// null when no module holds it.
-const void* ModuleBaseOfAddress(const void* address) noexcept;
+QUORLIX_API const void* ModuleBaseOfAddress(const void* address) noexcept;
 
 /// Whether the file name of `path` names an OpenGL or EGL library or a graphics driver that
 /// serves one: a name containing "libGL" (libGL, libGLX, libGLdispatch, libGLESv2), "libEGL",
 /// "libOpenGL", "nvidia", "mesa", "gallium", "radeon", "amdgpu", "iris", "i965", "crocus",
 /// "nouveau", "swrast", "llvmpipe", "zink", "vmwgfx" or "_dri". Only the part after the last '/'
 /// is looked at, so folder names never count.
-bool IsGraphicsDriverModule(const char* path) noexcept;
+QUORLIX_API bool IsGraphicsDriverModule(const char* path) noexcept;
 
 /// The last-write time of the regular file `path` (the exact name, no case folding) as a 100-ns
 /// count since 1601. False, with 0, for missing paths and for anything but a regular file.
-bool GetFileWriteTime(const char* path, uint64_t& written) noexcept;
+QUORLIX_API bool GetFileWriteTime(const char* path, uint64_t& written) noexcept;
 
 } // namespace Quorlix::Platform

@@ -1,24 +1,26 @@
 #pragma once
 // Raw memory from the operating system: the process heap and whole pages.
 
+#include "quorlix/platform/Export.h"
+
 #include <cstddef>
 
 namespace Quorlix::Platform {
 
 /// Heap block of `bytes` bytes, 16-byte aligned; null when the heap is exhausted.
-void* HeapAllocate(size_t bytes) noexcept;
-void HeapFree(void* block) noexcept;
+QUORLIX_API void* HeapAllocate(size_t bytes) noexcept;
+QUORLIX_API void HeapFree(void* block) noexcept;
 
 /// The size of one page of memory.
-size_t PageSize() noexcept;
+QUORLIX_API size_t PageSize() noexcept;
 
 /// Whole pages covering at least `bytes` bytes, zero-filled; null on failure or for 0 bytes.
-void* AllocatePages(size_t bytes) noexcept;
+QUORLIX_API void* AllocatePages(size_t bytes) noexcept;
 /// Returns pages from AllocatePages; `bytes` is the size that was asked for.
-void FreePages(void* pages, size_t bytes) noexcept;
+QUORLIX_API void FreePages(void* pages, size_t bytes) noexcept;
 
 /// Outcome of the runtime library's heap check.
 enum class HeapState { Ok, Empty, BadNode, BadBegin, Unknown };
-HeapState CheckHeap() noexcept;
+QUORLIX_API HeapState CheckHeap() noexcept;
 
 } // namespace Quorlix::Platform

@@ -6,6 +6,8 @@
 // returning an array of `count` entries { const char* name; const unsigned char* data;
 // size_t size; }. cmake/QuorlixResources.cmake generates it.
 
+#include "quorlix/platform/Export.h"
+
 #include <cstddef>
 #include <string_view>
 
@@ -15,7 +17,7 @@ struct DynamicLibrary;
 
 /// A resource found in a loaded module. The module stays loaded until the resource is released,
 /// so the bytes may be read in place.
-struct ModuleResource {
+struct QUORLIX_API ModuleResource {
     const unsigned char* m_Data = nullptr;
     size_t m_Size = 0;
     DynamicLibrary* m_Module = nullptr;
@@ -27,8 +29,9 @@ struct ModuleResource {
 /// ASCII case, so "Quorlix010219" names libQuorlix010219.so; the main program answers to its own
 /// file name. With a '/', it must equal the module's path. Resource names compare ignoring ASCII
 /// case. False when the module or the resource is not there.
-bool FindModuleResource(std::string_view module, std::string_view name, ModuleResource& found);
+QUORLIX_API bool FindModuleResource(std::string_view module, std::string_view name,
+                                    ModuleResource& found);
 /// Lets the module go; `resource` is emptied.
-void ReleaseModuleResource(ModuleResource& resource) noexcept;
+QUORLIX_API void ReleaseModuleResource(ModuleResource& resource) noexcept;
 
 } // namespace Quorlix::Platform

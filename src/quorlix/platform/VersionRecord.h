@@ -4,6 +4,8 @@
 // The library carries its own in the ELF section ".quorlix_version", so that its version can be
 // read from the file on disk without loading it. Files without that section have no record.
 
+#include "quorlix/platform/Export.h"
+
 #include <cstddef>
 #include <cstdint>
 
@@ -16,7 +18,7 @@ constexpr const char* k_VersionRecordSection = ".quorlix_version";
 /// The record's size in the file: 13 little-endian words.
 constexpr size_t k_VersionRecordBytes = 52;
 
-struct VersionRecord {
+struct QUORLIX_API VersionRecord {
     uint32_t m_Signature;
     uint32_t m_StructVersion;
     uint32_t m_FileVersionMS; // major << 16 | minor
@@ -33,16 +35,17 @@ struct VersionRecord {
 };
 
 /// The record compiled into this library.
-const VersionRecord& OwnVersionRecord() noexcept;
+QUORLIX_API const VersionRecord& OwnVersionRecord() noexcept;
 
 /// Finds the record in the bytes of an ELF64 little-endian file image. Every offset and size is
 /// checked against `size`; nothing is allocated. False when the image is not such a file, has no
 /// ".quorlix_version" section of at least 52 bytes inside the image, or the record's signature
 /// is wrong.
-bool ParseVersionRecord(const uint8_t* image, size_t size, VersionRecord& record) noexcept;
+QUORLIX_API bool ParseVersionRecord(const uint8_t* image, size_t size,
+                                    VersionRecord& record) noexcept;
 
 /// The same for the regular file at `path`, read piece by piece (never as a whole). False for
 /// missing, unreadable or non-regular files and for files without a record.
-bool ReadVersionRecord(const char* path, VersionRecord& record) noexcept;
+QUORLIX_API bool ReadVersionRecord(const char* path, VersionRecord& record) noexcept;
 
 } // namespace Quorlix::Platform

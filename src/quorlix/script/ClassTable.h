@@ -8,6 +8,7 @@
 // Tables are built single-threaded (library start-up, or the thread that runs scripts); only
 // AllocateClassID and AllocateMemberID take the master lock. Member access never locks.
 
+#include "quorlix/platform/Export.h"
 #include "quorlix/script/ScriptTypes.h"
 
 namespace Quorlix {
@@ -38,7 +39,7 @@ using CreateFunction = ScriptObject* (*)();
 
 /// One member entry. A table pointer points at entry 0 (never a member); member k is entry k.
 /// The entry after the last one in use has a null name.
-struct MVTBL {
+struct QUORLIX_API MVTBL {
     GetAccessor m_Get;
     SetAccessor m_Set;
     SizeAccessor m_Size;      // index members; null for scalar and array members (Is table)
@@ -70,7 +71,7 @@ struct MVTBL {
 struct MemberHash;
 
 /// The header in front of entry 0 of a table.
-struct MVTBLHeader {
+struct QUORLIX_API MVTBLHeader {
     MemberHash* m_Hash;        // name index of the class and its ancestors, or null
     int32_t m_InstanceSize;    // bytes of a script-class instance; 0 for built-in classes
     const uint8_t* m_Defaults; // script classes: the defaults buffer
@@ -99,70 +100,72 @@ using CVTBL = MVTBL*;
 
 /// The master arrays, indexed by class index; null before CreateMasterCVTBL. An Is slot holding
 /// k_ReservedMVTBL is reserved by AllocateClassID and not yet created: it has no tables.
-extern MVTBL** m_MasterIsMVTBL;
-extern MVTBL** m_MasterNoMVTBL;
-extern MVTBL*** m_MasterIsCVTBL;
-extern const int m_MasterMVTBLSize;
-extern const int m_MasterMVTBLBuiltinSize;
+extern QUORLIX_API MVTBL** m_MasterIsMVTBL;
+extern QUORLIX_API MVTBL** m_MasterNoMVTBL;
+extern QUORLIX_API MVTBL*** m_MasterIsCVTBL;
+extern QUORLIX_API const int m_MasterMVTBLSize;
+extern QUORLIX_API const int m_MasterMVTBLBuiltinSize;
 /// Live blocks of the master structures (arrays, tables, rows) and of the member hashes.
-extern int G_MasterAlloc;
-extern int G_MasterAllocHash;
+extern QUORLIX_API int G_MasterAlloc;
+extern QUORLIX_API int G_MasterAllocHash;
 
 /// Never dereferenced.
 inline MVTBL* const k_ReservedMVTBL = reinterpret_cast<MVTBL*>(~uintptr_t{0});
 
 /// The Is table of class index `c`, or null for an empty, reserved or out-of-range slot.
-MVTBL* IsTableOf(int c) noexcept;
+QUORLIX_API MVTBL* IsTableOf(int c) noexcept;
 /// The dispatch row of class index `c`, or null like IsTableOf.
-MVTBL* const* ClassRowOf(int c) noexcept;
+QUORLIX_API MVTBL* const* ClassRowOf(int c) noexcept;
 
 /// Allocates the three master arrays (all slots empty).
-void CreateMasterCVTBL();
+QUORLIX_API void CreateMasterCVTBL();
 /// Deletes every class and the master arrays; reports leaked blocks at fatal level.
-void DeleteMasterCVTBL();
+QUORLIX_API void DeleteMasterCVTBL();
 /// Builds the member hash of every created class.
-void CreateMasterCVTBLHash();
+QUORLIX_API void CreateMasterCVTBLHash();
 /// Registers the value types and the system classes: ScriptObject, ScriptClass, Nil, Enum,
 /// MemberID, the value classes, Euler.RotationOrderEnum, the engine classes and Object.
-void InitializeSystemClasses();
+QUORLIX_API void InitializeSystemClasses();
 /// Registers "ScriptNamespace" (-4034) and "ScriptEngine" (-4033), base ScriptObject, with their
 /// type records and create functions. Called by InitializeSystemClasses.
-void InitializeEngineClasses();
+QUORLIX_API void InitializeEngineClasses();
 
 /// Registers class `id` (its tables and row) derived from `base` (null or ScriptObject for a
 /// root class); the base must exist. `scope` is accepted and not stored. With a type record,
 /// native allocations of that type carry the new row. Logs a fatal limit message and does
 /// nothing for indexes of 512 or more.
-void CreateClass(const ClassType_TypeID* id, const ClassType_TypeID* base, const char* scope,
-                 const char* name, const TypeInfo* typeInfo, CreateFunction create, T_Kind kind);
+QUORLIX_API void CreateClass(const ClassType_TypeID* id, const ClassType_TypeID* base,
+                             const char* scope, const char* name, const TypeInfo* typeInfo,
+                             CreateFunction create, T_Kind kind);
 /// Fills member entry `m` in both tables, growing them as needed; an entry that already has a
 /// name is reported and overwritten. False when the class has no tables or the index is out of
 /// range.
-bool CreateMemberGeneric(const ClassType_MemberID* m, const char* name, GetAccessor get,
-                         GetAccessor getInvalid, SetAccessor set, SetAccessor setInvalid,
-                         SizeAccessor size, SizeAccessor sizeInvalid, CompareAccessor compare,
-                         CompareAccessor compareInvalid, WriteAccessor write,
-                         WriteAccessor writeInvalid, WriteASMAccessor writeASM,
-                         WriteASMAccessor writeASMInvalid, int present, unsigned flags,
-                         const ClassType_TypeID* type);
+QUORLIX_API bool CreateMemberGeneric(const ClassType_MemberID* m, const char* name, GetAccessor get,
+                                     GetAccessor getInvalid, SetAccessor set,
+                                     SetAccessor setInvalid, SizeAccessor size,
+                                     SizeAccessor sizeInvalid, CompareAccessor compare,
+                                     CompareAccessor compareInvalid, WriteAccessor write,
+                                     WriteAccessor writeInvalid, WriteASMAccessor writeASM,
+                                     WriteASMAccessor writeASMInvalid, int present, unsigned flags,
+                                     const ClassType_TypeID* type);
 /// Fills an enumerator entry; an entry that already has a name is reported and left alone.
-bool CreateEnumMemberGeneric(const ClassType_Enum* m, const char* name, unsigned value, int present,
-                             unsigned flags);
+QUORLIX_API bool CreateEnumMemberGeneric(const ClassType_Enum* m, const char* name, unsigned value,
+                                         int present, unsigned flags);
 /// Reserves a free slot of 256..511 and returns its bare index; null when all are taken.
 /// Thread-safe.
-const ClassType_TypeID* AllocateClassID();
+QUORLIX_API const ClassType_TypeID* AllocateClassID();
 /// The identifier of the next member of `c`: (count << 24) | index. Does not raise the count.
 /// Null when the class has no tables or already has 255 members. Thread-safe.
-const ClassType_MemberID* AllocateMemberID(const ClassType_TypeID* c);
+QUORLIX_API const ClassType_MemberID* AllocateMemberID(const ClassType_TypeID* c);
 /// Deletes a class's hash, tables and row (or frees a reserved slot). Other rows' columns that
 /// named the deleted tables are pointed at a permanent table of invalid-call stubs.
-void DeleteClass(const ClassType_TypeID* c);
+QUORLIX_API void DeleteClass(const ClassType_TypeID* c);
 /// Builds the member hash of `c` over the class and its ancestors; false when the class has no
 /// tables or already has one.
-bool CreateCVTBLHash(const ClassType_TypeID* c);
-void DeleteCVTBLHash(const ClassType_TypeID* c);
+QUORLIX_API bool CreateCVTBLHash(const ClassType_TypeID* c);
+QUORLIX_API void DeleteCVTBLHash(const ClassType_TypeID* c);
 /// The member named `name` of `c` or an ancestor (the class's own first); null when not found,
 /// for class 0, an empty slot or a class whose hash is not built.
-const ClassType_MemberID* FindClassMember(const ClassType_TypeID* c, const char* name);
+QUORLIX_API const ClassType_MemberID* FindClassMember(const ClassType_TypeID* c, const char* name);
 
 } // namespace Quorlix

@@ -12,6 +12,7 @@
 //           eI32::ID, MemberDefault, (M_Unknown*)&eDoor::Count, "Count",
 //     };
 
+#include "quorlix/platform/Export.h"
 #include "quorlix/script/ScriptClass.h"
 
 namespace Quorlix {

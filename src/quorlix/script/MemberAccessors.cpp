@@ -359,26 +359,26 @@ bool RegisterGenericMember(const ClassType_MemberID* m, const char* name,
 
 } // namespace Quorlix::Internal
 
-namespace Quorlix::Detail {
+namespace Quorlix {
 
 template <class V>
-const GetAccessor GenericScalar<V>::s_Get = &Internal::ScalarGet<V>;
+const GetAccessor GenericScalarAccessor<V>::s_Get = &Internal::ScalarGet<V>;
 template <class V>
-const SetAccessor GenericScalar<V>::s_Set = &Internal::ScalarSet<V>;
+const SetAccessor GenericScalarAccessor<V>::s_Set = &Internal::ScalarSet<V>;
 
-template struct GenericScalar<bool>;
-template struct GenericScalar<int32_t>;
-template struct GenericScalar<int64_t>;
-template struct GenericScalar<uint32_t>;
-template struct GenericScalar<uint64_t>;
-template struct GenericScalar<float>;
-template struct GenericScalar<double>;
-template struct GenericScalar<Vector2f>;
-template struct GenericScalar<Vector3f>;
-template struct GenericScalar<Vector4f>;
-template struct GenericScalar<Matrix4f>;
-template struct GenericScalar<Quaternionf>;
-template struct GenericScalar<Spheref>;
-template struct GenericScalar<ScriptObject*>;
+template struct GenericScalarAccessor<bool>;
+template struct GenericScalarAccessor<int32_t>;
+template struct GenericScalarAccessor<int64_t>;
+template struct GenericScalarAccessor<uint32_t>;
+template struct GenericScalarAccessor<uint64_t>;
+template struct GenericScalarAccessor<float>;
+template struct GenericScalarAccessor<double>;
+template struct GenericScalarAccessor<Vector2f>;
+template struct GenericScalarAccessor<Vector3f>;
+template struct GenericScalarAccessor<Vector4f>;
+template struct GenericScalarAccessor<Matrix4f>;
+template struct GenericScalarAccessor<Quaternionf>;
+template struct GenericScalarAccessor<Spheref>;
+template struct GenericScalarAccessor<ScriptObject*>;
 
-} // namespace Quorlix::Detail
+} // namespace Quorlix

@@ -2,11 +2,12 @@
 // Object (class "Object", -4032): a script object with a name, member 1 "Name". Named scene,
 // resource and widget classes derive from it, and so may script classes.
 
+#include "quorlix/platform/Export.h"
 #include "quorlix/script/ScriptObject.h"
 
 namespace Quorlix {
 
-class Object : public ScriptObject {
+class QUORLIX_API Object : public ScriptObject {
 public:
     /// A new object with an empty name (count 0).
     static Object* Create();

@@ -4,13 +4,14 @@
 // its terminal); the library only calls it.
 
 #include "quorlix/core/Obj.h"
+#include "quorlix/platform/Export.h"
 
 namespace Quorlix {
 
 /// A counted object (make it with NewObject<YourBar>(...); holders keep Obj<ProgressBar>).
 /// ProgressBar must be the first base of the implementation, so that the block's payload is
 /// the ProgressBar. Called on the thread that does the work.
-class ProgressBar {
+class QUORLIX_API ProgressBar {
 public:
     virtual ~ProgressBar();
 

@@ -5,6 +5,7 @@
 // Dropping the object (or UndefClass) deletes the class and frees the slot. One thread at a
 // time defines classes.
 
+#include "quorlix/platform/Export.h"
 #include "quorlix/script/ScriptObject.h"
 
 namespace Quorlix {
@@ -14,14 +15,14 @@ class ScriptEngine;
 
 /// Host-side binding record: where the identifier of the member `m_Name` of type `m_Type` is
 /// stored by CreateClassComplete. Flags 0x100 mark an enumerator.
-struct ScriptMemberDef {
+struct QUORLIX_API ScriptMemberDef {
     const ClassType_TypeID* m_Type;
     unsigned m_Flags;
     const ClassType_MemberID** m_Member;
     const char* m_Name;
 };
 
-class ScriptClass : public ScriptObject {
+class QUORLIX_API ScriptClass : public ScriptObject {
 public:
     /// A new class object with a reserved slot; the nil object (after a five-line error) when
     /// all 256 slots are taken. The caller must not use the result as a ScriptClass then:
@@ -116,12 +117,12 @@ private:
     void InstanceBorn() noexcept;
     void InstanceDied() noexcept;
 
-    const ClassType_TypeID* m_ClassID; // null once undefined
+    const ClassType_TypeID* m_ClassID;             // null once undefined
     const ClassType_TypeID* m_RetiredID = nullptr; // undefined with instances alive
-    int32_t m_Instances = 0;                        // live instances, changed atomically
-    Array<String> m_Names;             // keeps alive the names the tables point at
-    Array<uint8_t> m_Defaults;         // each member's default at its offset
-    Obj<ScriptClass> m_Base;           // a script-class base, kept while this class lives
+    int32_t m_Instances = 0;                       // live instances, changed atomically
+    Array<String> m_Names;                         // keeps alive the names the tables point at
+    Array<uint8_t> m_Defaults;                     // each member's default at its offset
+    Obj<ScriptClass> m_Base; // a script-class base, kept while this class lives
 };
 
 } // namespace Quorlix

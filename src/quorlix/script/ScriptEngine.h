@@ -6,12 +6,13 @@
 // Lookups never return null: they answer the nil object. No locks: one thread executes scripts
 // and edits the namespaces at a time.
 
+#include "quorlix/platform/Export.h"
 #include "quorlix/script/ProgressBar.h"
 #include "quorlix/script/ScriptNamespace.h"
 
 namespace Quorlix {
 
-class ScriptEngine : public ScriptObject {
+class QUORLIX_API ScriptEngine : public ScriptObject {
 public:
     /// A new engine (count 0) whose root namespace (unnamed) is current.
     static ScriptEngine* Create();

@@ -15,6 +15,7 @@
 #include "quorlix/core/Array.h"
 #include "quorlix/core/Result.h"
 #include "quorlix/core/String.h"
+#include "quorlix/platform/Export.h"
 #include "quorlix/script/ScriptObject.h"
 
 #include <cstdint>
@@ -24,7 +25,7 @@ namespace Quorlix {
 class ScriptClass;
 class Stream;
 
-class ScriptNamespace : public ScriptObject {
+class QUORLIX_API ScriptNamespace : public ScriptObject {
 public:
     /// Buckets of the object table when it is created or cleared, and the most it doubles to.
     static constexpr int k_InitialBuckets = 4;

@@ -7,6 +7,7 @@
 // Reference counts are atomic, so handles may be copied and dropped on any thread; member
 // access takes no lock and must not race with writers of the same object.
 
+#include "quorlix/platform/Export.h"
 #include "quorlix/script/ClassTable.h"
 #include "quorlix/script/WeakObjTarget.h"
 
@@ -14,13 +15,14 @@
 
 namespace Quorlix {
 
-class ScriptObject;
+// Exported from its first declaration on: the accessor instantiations below name it.
+class QUORLIX_API ScriptObject;
 
 /// The nil object (class Nil): stands for "no object" everywhere, never null, never freed.
 /// Its reference count starts at 0x40000000 and is revived should it ever reach zero.
-extern ScriptObject& G_NilObject;
+extern QUORLIX_API ScriptObject& G_NilObject;
 /// The weak target of the nil object; its cell always holds the nil object.
-extern WeakObjTarget& G_NilWeakObjTarget;
+extern QUORLIX_API WeakObjTarget& G_NilWeakObjTarget;
 
 /// The empty value of a script value type: what accessors of missing members answer.
 template <class V>
@@ -45,11 +47,9 @@ inline V ScriptNeutralValue() noexcept {
         return V{};
 }
 
-namespace Detail {
-
 /// The value types that script-class members store as themselves and copy bytewise.
 template <class V>
-inline constexpr bool k_InlineValue =
+inline constexpr bool k_MemberInlineValue =
     std::is_same_v<V, bool> || std::is_same_v<V, int32_t> || std::is_same_v<V, int64_t> ||
     std::is_same_v<V, uint32_t> || std::is_same_v<V, uint64_t> || std::is_same_v<V, float> ||
     std::is_same_v<V, double> || std::is_same_v<V, Vector2f> || std::is_same_v<V, Vector3f> ||
@@ -58,17 +58,18 @@ inline constexpr bool k_InlineValue =
 
 /// Object references are read in line too (a getter takes no count); writes count, so they call.
 template <class V>
-inline constexpr bool k_InlineGet = k_InlineValue<V> || std::is_same_v<V, ScriptObject*>;
+inline constexpr bool k_MemberInlineGet =
+    k_MemberInlineValue<V> || std::is_same_v<V, ScriptObject*>;
 
 /// The generic scalar accessors of the in-line value types. An entry that holds them keeps the
 /// value in the object at its offset, so member access reads and writes it there without the
 /// call; every other entry (native accessors, invalid-call stubs) is called as usual.
 template <class V>
-struct GenericScalar {
+struct QUORLIX_API GenericScalarAccessor {
     static const GetAccessor s_Get;
     static const SetAccessor s_Set;
 };
-#define QUORLIX_GENERIC_SCALAR(V) extern template struct GenericScalar<V>;
+#define QUORLIX_GENERIC_SCALAR(V) extern template struct GenericScalarAccessor<V>;
 QUORLIX_GENERIC_SCALAR(bool)
 QUORLIX_GENERIC_SCALAR(int32_t)
 QUORLIX_GENERIC_SCALAR(int64_t)
@@ -85,9 +86,7 @@ QUORLIX_GENERIC_SCALAR(Spheref)
 QUORLIX_GENERIC_SCALAR(ScriptObject*)
 #undef QUORLIX_GENERIC_SCALAR
 
-} // namespace Detail
-
-class ScriptObject {
+class QUORLIX_API ScriptObject {
 public:
     /// A new instance of any class (count 0; the first handle takes it): built-in classes
     /// through their create function, script classes with their members set to the defaults.
@@ -130,8 +129,8 @@ public:
     template <class V>
     V Get(const ClassMemberOf<V, false>* m) const {
         const MVTBL& entry = Entry(m);
-        if constexpr (Detail::k_InlineGet<V>) {
-            if (entry.m_Get == Detail::GenericScalar<V>::s_Get)
+        if constexpr (k_MemberInlineGet<V>) {
+            if (entry.m_Get == GenericScalarAccessor<V>::s_Get)
                 return InlineValue<V>(entry);
         }
         V out = ScriptNeutralValue<V>();
@@ -142,8 +141,8 @@ public:
     template <class V>
     void Get(const ClassMemberOf<V, false>* m, V& out) const {
         const MVTBL& entry = Entry(m);
-        if constexpr (Detail::k_InlineGet<V>) {
-            if (entry.m_Get == Detail::GenericScalar<V>::s_Get) {
+        if constexpr (k_MemberInlineGet<V>) {
+            if (entry.m_Get == GenericScalarAccessor<V>::s_Get) {
                 out = InlineValue<V>(entry);
                 return;
             }
@@ -153,8 +152,8 @@ public:
     template <class V>
     void Set(const ClassMemberOf<V, false>* m, const std::type_identity_t<V>& value) {
         const MVTBL& entry = Entry(m);
-        if constexpr (Detail::k_InlineValue<V>) {
-            if (entry.m_Set == Detail::GenericScalar<V>::s_Set) {
+        if constexpr (k_MemberInlineValue<V>) {
+            if (entry.m_Set == GenericScalarAccessor<V>::s_Set) {
                 const_cast<V&>(InlineValue<V>(entry)) = value;
                 return;
             }

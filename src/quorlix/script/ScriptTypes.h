@@ -16,6 +16,7 @@
 #include "quorlix/math/Vector2f.h"
 #include "quorlix/math/Vector3f.h"
 #include "quorlix/math/Vector4f.h"
+#include "quorlix/platform/Export.h"
 
 #include <cstdint>
 
@@ -207,23 +208,24 @@ using ClassMember_Index_Spheref = ClassMemberOf<Spheref, true>;
 
 /// The registered class name; null for a null identifier, an index of 512 or more, or a slot
 /// without a class (reserved slots included).
-const char* TypeIDToString(const ClassType_TypeID* type);
+QUORLIX_API const char* TypeIDToString(const ClassType_TypeID* type);
 /// The class's kind; Kind_None where TypeIDToString gives null.
-T_Kind TypeIDToKind(const ClassType_TypeID* type);
+QUORLIX_API T_Kind TypeIDToKind(const ClassType_TypeID* type);
 /// The built-in form of the built-in class (slots 0..255) named exactly `name`; null when none.
-const ClassType_TypeID* FindBuiltinClassID(const char* name);
+QUORLIX_API const ClassType_TypeID* FindBuiltinClassID(const char* name);
 
 /// Bytes a member of `type` takes inside a script object: 8 for index members (an array
 /// handle), object references and strings; 4 for Enum, MemberID and Bool; the value's size
 /// otherwise. Unknown types log "ScriptVarSize: failed to determine size for unknown type." and
 /// give 0.
-int ScriptVarSize(unsigned flags, const ClassType_TypeID* type);
+QUORLIX_API int ScriptVarSize(unsigned flags, const ClassType_TypeID* type);
 /// Alignment of such a member inside an object: 8 for 8-byte storage, 4 otherwise.
-int ScriptVarAlignment(unsigned flags, const ClassType_TypeID* type);
+QUORLIX_API int ScriptVarAlignment(unsigned flags, const ClassType_TypeID* type);
 /// Initialises one member's zero-filled storage at `dest` from the default at `source`
 /// (ignored for index and object members, which start empty and as the nil object).
-void DefaultConstruct(unsigned flags, void* dest, const void* source, const ClassType_TypeID* type);
+QUORLIX_API void DefaultConstruct(unsigned flags, void* dest, const void* source,
+                                  const ClassType_TypeID* type);
 /// Releases one member's storage, leaving the empty array, the nil object or the empty string.
-void DefaultDestruct(unsigned flags, const ClassType_TypeID* type, void* dest);
+QUORLIX_API void DefaultDestruct(unsigned flags, const ClassType_TypeID* type, void* dest);
 
 } // namespace Quorlix

@@ -4,12 +4,13 @@
 // object, so holders see the nil object afterwards instead of a dangling pointer.
 
 #include "quorlix/core/Obj.h"
+#include "quorlix/platform/Export.h"
 
 namespace Quorlix {
 
 class ScriptObject;
 
-class WeakObjTarget {
+class QUORLIX_API WeakObjTarget {
 public:
     /// A new cell (reference count 0) pointing at `target`.
     static WeakObjTarget* Create(ScriptObject* target);

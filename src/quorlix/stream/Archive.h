@@ -26,26 +26,27 @@
 #include "quorlix/core/Array.h"
 #include "quorlix/core/Result.h"
 #include "quorlix/core/String.h"
+#include "quorlix/platform/Export.h"
 #include "quorlix/stream/StreamPipe.h"
 
 #include <cstdint>
 
 namespace Quorlix {
 
-extern const Result RArchiveIllegalPathSeparator;
-extern const Result RArchiveIllegalPathEmpty;
-extern const Result RArchiveIllegalPathDot;
-extern const Result RArchiveIllegalPathCharacter;
-extern const Result RArchiveInvalidPassword;
-extern const Result RArchiveInvalidKey;
-extern const Result RArchiveBusy;
-extern const Result RArchiveNotFound;
-extern const Result RArchiveNotOpen;
-extern const Result RArchiveFileNotFound;
-extern const Result RArchiveFileExists;
-extern const Result RArchiveCorrupted;
-extern const Result RArchiveInvalidChunkID;
-extern const Result RArchiveFatal;
+extern QUORLIX_API const Result RArchiveIllegalPathSeparator;
+extern QUORLIX_API const Result RArchiveIllegalPathEmpty;
+extern QUORLIX_API const Result RArchiveIllegalPathDot;
+extern QUORLIX_API const Result RArchiveIllegalPathCharacter;
+extern QUORLIX_API const Result RArchiveInvalidPassword;
+extern QUORLIX_API const Result RArchiveInvalidKey;
+extern QUORLIX_API const Result RArchiveBusy;
+extern QUORLIX_API const Result RArchiveNotFound;
+extern QUORLIX_API const Result RArchiveNotOpen;
+extern QUORLIX_API const Result RArchiveFileNotFound;
+extern QUORLIX_API const Result RArchiveFileExists;
+extern QUORLIX_API const Result RArchiveCorrupted;
+extern QUORLIX_API const Result RArchiveInvalidChunkID;
+extern QUORLIX_API const Result RArchiveFatal;
 
 /// Supplies files to AddFile from somewhere other than the local file system; no such source
 /// exists yet, so AddFile takes a null one.
@@ -55,7 +56,7 @@ namespace Detail {
 struct ArchiveState;
 }
 
-class Archive {
+class QUORLIX_API Archive {
 public:
     /// How added files are stored.
     enum StoreMode : int {
@@ -153,6 +154,6 @@ private:
 };
 
 /// Parses a key text of 32 hexadecimal digits into four words; false for anything else.
-bool ParseArchiveKey(const StringRef& key, unsigned words[4]) noexcept;
+QUORLIX_API bool ParseArchiveKey(const StringRef& key, unsigned words[4]) noexcept;
 
 } // namespace Quorlix

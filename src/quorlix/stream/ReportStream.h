@@ -10,11 +10,12 @@
 //
 // Any thread may report at once: every thread builds its own message.
 
+#include "quorlix/platform/Export.h"
 #include "quorlix/stream/Stream.h"
 
 namespace Quorlix {
 
-class ReportStream : public Stream {
+class QUORLIX_API ReportStream : public Stream {
 public:
     ReportStream();
 
@@ -30,6 +31,6 @@ public:
     Stream& pUnlockMessage();
 };
 
-extern ReportStream Xreport;
+extern QUORLIX_API ReportStream Xreport;
 
 } // namespace Quorlix

@@ -10,11 +10,12 @@
 #include "quorlix/core/Array.h"
 #include "quorlix/core/Result.h"
 #include "quorlix/core/String.h"
+#include "quorlix/platform/Export.h"
 #include "quorlix/stream/StreamPipe.h"
 
 namespace Quorlix {
 
-class Storage {
+class QUORLIX_API Storage {
 public:
     /// OpenStream mode bit: no note when no candidate opens.
     static constexpr unsigned k_QuietNotFound = 0x10000000;
@@ -55,6 +56,6 @@ public:
 
 /// Releases the calling thread's paths; with `all` non-zero also every cached archive (pipes
 /// already handed out stay valid). Library shut-down calls it.
-void ExitStorage(int all);
+QUORLIX_API void ExitStorage(int all);
 
 } // namespace Quorlix

@@ -9,13 +9,14 @@
 
 #include "quorlix/core/Obj.h"
 #include "quorlix/core/String.h"
+#include "quorlix/platform/Export.h"
 #include "quorlix/stream/StreamPipe.h"
 
 #include <cstdint>
 
 namespace Quorlix {
 
-class Stream {
+class QUORLIX_API Stream {
 public:
     using SeekStart = Quorlix::SeekStart;
     using enum Quorlix::SeekStart;
@@ -151,6 +152,6 @@ private:
 /// `value` in decimal, right-aligned in at least `width` characters of `fill`; a negative value
 /// puts its '-' on the first character: Format(-5, '0', 4) is "-005", Format(-5, ' ', 4) is
 /// "-  5". Written with operator<<(const StringRef&).
-String Format(int value, char fill, int width);
+QUORLIX_API String Format(int value, char fill, int width);
 
 } // namespace Quorlix

@@ -14,6 +14,7 @@
 // destroyed through their type record when the last handle lets go.
 
 #include "quorlix/core/Obj.h"
+#include "quorlix/platform/Export.h"
 
 #include <cstdint>
 
@@ -32,7 +33,7 @@ enum : unsigned {
     IOReadDefault = 1,        // read-only access to an existing file
 };
 
-class StreamPipe {
+class QUORLIX_API StreamPipe {
 public:
     StreamPipe() = default;
     StreamPipe(const StreamPipe&) = delete;
@@ -76,9 +77,9 @@ public:
 
 /// Reads `n` bytes from a pipe that may deliver them in pieces; the count delivered (less only
 /// at the end of the data or on an error).
-int ReadFully(StreamPipe& pipe, void* buffer, int n);
+QUORLIX_API int ReadFully(StreamPipe& pipe, void* buffer, int n);
 /// Writes `n` bytes to a pipe that may take them in pieces; the count written (less only when
 /// the pipe refuses more).
-int64_t WriteFully(StreamPipe& pipe, const void* data, int64_t n);
+QUORLIX_API int64_t WriteFully(StreamPipe& pipe, const void* data, int64_t n);
 
 } // namespace Quorlix

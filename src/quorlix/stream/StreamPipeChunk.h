@@ -6,13 +6,14 @@
 // of its own: Lock/Unlock take the inner pipe's.
 
 #include "quorlix/core/Obj.h"
+#include "quorlix/platform/Export.h"
 #include "quorlix/stream/StreamPipeFilter.h"
 
 #include <cstdint>
 
 namespace Quorlix {
 
-class StreamPipeChunk final : public StreamPipeFilter {
+class QUORLIX_API StreamPipeChunk final : public StreamPipeFilter {
 public:
     /// The bytes [start, start + length) of `inner`, which the chunk holds a reference to (a
     /// null pipe reads as empty). A negative start or length counts as 0, and the range is cut

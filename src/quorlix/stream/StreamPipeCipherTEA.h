@@ -5,6 +5,7 @@
 // its own: Lock/Unlock take the inner pipe's.
 
 #include "quorlix/core/Obj.h"
+#include "quorlix/platform/Export.h"
 #include "quorlix/stream/StreamPipeFilter.h"
 
 #include <cstdint>
@@ -13,10 +14,10 @@ namespace Quorlix {
 
 /// One 64-bit block as two 32-bit words (little-endian in a byte stream), 32
 /// cycles, delta 0x9E3779B9. `in` and `out` may be the same block.
-void EncipherTEA32(const unsigned in[2], unsigned out[2], const unsigned key[4]);
-void DecipherTEA32(const unsigned in[2], unsigned out[2], const unsigned key[4]);
+QUORLIX_API void EncipherTEA32(const unsigned in[2], unsigned out[2], const unsigned key[4]);
+QUORLIX_API void DecipherTEA32(const unsigned in[2], unsigned out[2], const unsigned key[4]);
 
-class StreamPipeCipherTEA final : public StreamPipeFilter {
+class QUORLIX_API StreamPipeCipherTEA final : public StreamPipeFilter {
 public:
     static constexpr int k_BufferSize = 8192;
 

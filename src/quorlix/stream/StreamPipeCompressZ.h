@@ -8,6 +8,7 @@
 // its own: Lock/Unlock take the inner pipe's.
 
 #include "quorlix/core/Obj.h"
+#include "quorlix/platform/Export.h"
 #include "quorlix/stream/StreamPipeFilter.h"
 
 #include <cstdint>
@@ -16,7 +17,7 @@ struct z_stream_s;
 
 namespace Quorlix {
 
-class StreamPipeCompressZ final : public StreamPipeFilter {
+class QUORLIX_API StreamPipeCompressZ final : public StreamPipeFilter {
 public:
     static constexpr int k_BufferSize = 8192;
     static constexpr int k_InputSize = 16384;

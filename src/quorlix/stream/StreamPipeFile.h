@@ -3,6 +3,7 @@
 // one operating-system call; Lock/Unlock serve callers that make several calls one unit.
 
 #include "quorlix/core/CriticalSection.h"
+#include "quorlix/platform/Export.h"
 #include "quorlix/stream/StreamPipe.h"
 
 namespace Quorlix {
@@ -11,7 +12,7 @@ namespace Platform {
 enum class FileHandle : int;
 }
 
-class StreamPipeFile : public StreamPipe {
+class QUORLIX_API StreamPipeFile : public StreamPipe {
 public:
     /// What the pipe writes to; only own files are closed by the pipe.
     enum Kind : int { KindFile = 0, KindStandardOutput = 1, KindStandardError = 2 };

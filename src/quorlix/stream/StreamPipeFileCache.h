@@ -6,11 +6,12 @@
 // Use one pipe for one direction at a time: reads and writes are coordinated only by a Seek
 // between them.
 
+#include "quorlix/platform/Export.h"
 #include "quorlix/stream/StreamPipeFile.h"
 
 namespace Quorlix {
 
-class StreamPipeFileCache final : public StreamPipeFile {
+class QUORLIX_API StreamPipeFileCache final : public StreamPipeFile {
 public:
     static constexpr int k_BufferSize = 8192;
 

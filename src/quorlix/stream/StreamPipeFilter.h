@@ -5,13 +5,14 @@
 // pipe's around multi-call sequences. Releasing the outermost filter releases the whole stack.
 
 #include "quorlix/core/Obj.h"
+#include "quorlix/platform/Export.h"
 #include "quorlix/stream/StreamPipe.h"
 
 #include <cstdint>
 
 namespace Quorlix {
 
-class StreamPipeFilter : public StreamPipe {
+class QUORLIX_API StreamPipeFilter : public StreamPipe {
 public:
     void Lock() override { m_Inner->Lock(); }
     void Unlock() override { m_Inner->Unlock(); }

@@ -3,13 +3,14 @@
 // held in memory, generated data, tests.
 
 #include "quorlix/core/CriticalSection.h"
+#include "quorlix/platform/Export.h"
 #include "quorlix/stream/StreamPipe.h"
 
 #include <vector>
 
 namespace Quorlix {
 
-class StreamPipeMemory final : public StreamPipe {
+class QUORLIX_API StreamPipeMemory final : public StreamPipe {
 public:
     /// An empty pipe positioned at 0.
     static StreamPipeMemory* Create();

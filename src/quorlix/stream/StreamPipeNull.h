@@ -2,11 +2,12 @@
 // The sink that swallows everything and reads as empty. One permanent instance, the null pipe
 // singleton, stands for "no pipe" wherever the library needs one (the log streams start on it).
 
+#include "quorlix/platform/Export.h"
 #include "quorlix/stream/StreamPipe.h"
 
 namespace Quorlix {
 
-class StreamPipeNull final : public StreamPipe {
+class QUORLIX_API StreamPipeNull final : public StreamPipe {
 public:
     /// A new null pipe (reference count 0).
     static StreamPipeNull* Create();

@@ -4,6 +4,7 @@
 // pipe lives.
 
 #include "quorlix/core/CriticalSection.h"
+#include "quorlix/platform/Export.h"
 #include "quorlix/stream/StreamPipe.h"
 
 namespace Quorlix {
@@ -12,7 +13,7 @@ namespace Platform {
 struct DynamicLibrary;
 }
 
-class StreamPipeResource final : public StreamPipe {
+class QUORLIX_API StreamPipeResource final : public StreamPipe {
 public:
     /// "module/name.ext": the part before the last '/' names a module already loaded in the
     /// process ("Quorlix010219" or "libQuorlix010219.so" for this library; see

@@ -1,5 +1,7 @@
 #include "quorlix/library/internal/LifecycleSteps.h"
 
+#include "quorlix/library/Library.h"
+
 #include "quorlix/script/ClassTable.h"
 #include "quorlix/stream/Storage.h"
 
@@ -27,9 +29,9 @@ constexpr LifecycleStep k_DeInitialize[] = {
     {"DeleteMasterCVTBL", &DeleteMasterCVTBL},
 };
 
-constinit std::atomic<LifecycleObserver> G_Observer{nullptr};
-
 } // namespace
+
+constinit std::atomic<LifecycleObserver> G_Observer{nullptr};
 
 LifecycleStepList InitializeSteps() {
     return {k_Initialize, std::size(k_Initialize)};
@@ -51,8 +53,12 @@ void RunLifecycleSteps(LifecycleStepList steps) {
     }
 }
 
+} // namespace Quorlix::Internal
+
+namespace Quorlix {
+
 LifecycleObserver SetLifecycleObserver(LifecycleObserver observer) {
-    return G_Observer.exchange(observer);
+    return Internal::G_Observer.exchange(observer);
 }
 
-} // namespace Quorlix::Internal
+} // namespace Quorlix

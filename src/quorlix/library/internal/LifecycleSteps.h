@@ -28,9 +28,4 @@ LifecycleStepList DeInitializeSteps();
 /// Runs the steps in order, each announced to the observer first.
 void RunLifecycleSteps(LifecycleStepList steps);
 
-/// Sees each step by name ("CreateMasterCVTBL", ..., "ExitStorage(0)", "ExitStorage(1)") just
-/// before it runs; for tests. Null removes the observer; returns the previous one.
-using LifecycleObserver = void (*)(const char* step);
-LifecycleObserver SetLifecycleObserver(LifecycleObserver observer);
-
 } // namespace Quorlix::Internal
