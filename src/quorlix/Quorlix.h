@@ -62,6 +62,7 @@
 #include "quorlix/script/ScriptObject.h"
 #include "quorlix/script/ScriptTypes.h"
 #include "quorlix/stream/Archive.h"
+#include "quorlix/stream/BufferedReader.h"
 #include "quorlix/stream/Storage.h"
 #include "quorlix/stream/Stream.h"
 #include "quorlix/stream/StreamPipe.h"
