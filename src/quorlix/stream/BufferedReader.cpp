@@ -46,14 +46,16 @@ int BufferedReader::PeekRefill() {
 }
 
 int BufferedReader::PeekAtRefill(int offset) {
-    if (offset < 0 || !m_Owned)
+    if (offset < 0)
         return -1;
     if (m_Position == m_Fill && Refill() == 0)
         return -1;
-    if (offset < m_Fill - m_Position)
-        return m_Buffer[m_Position + offset];
     if (offset >= k_BufferSize)
         return -2;
+    if (offset < m_Fill - m_Position)
+        return m_Buffer[m_Position + offset];
+    if (!m_Owned)
+        return -1;
     const int unread = m_Fill - m_Position;
     std::memmove(m_Buffer, m_Buffer + m_Position, static_cast<size_t>(unread));
     m_Position = 0;

@@ -9,8 +9,9 @@
 //    refill, a larger rest goes straight into the caller's buffer (ReadDirect). The count is
 //    short only where the source gave less.
 //  - PeekAt(offset) looks `offset` bytes past the next one. A byte not yet buffered is fetched
-//    behind the unread ones (which are moved to the front); -1 when the data ends before it,
-//    -2 for offsets of 8192 or more that are not buffered.
+//    behind the unread ones (which are moved to the front); -1 when the data ends before it.
+//    Offsets of 8192 or more give -2 (-1 when no byte is left at all), whatever is buffered, so
+//    the answer does not depend on the reads before.
 //  - Skip(n) consumes, refilling as often as needed; the bytes skipped (short at the end).
 //
 // A source whose data comes in blocks (a block cipher) names its block size as the granule:
@@ -31,7 +32,8 @@ public:
     int Read() { return m_Position < m_Fill ? m_Buffer[m_Position++] : ReadRefill(); }
     int Peek() { return m_Position < m_Fill ? m_Buffer[m_Position] : PeekRefill(); }
     int PeekAt(int offset) {
-        return static_cast<unsigned>(offset) < static_cast<unsigned>(m_Fill - m_Position)
+        return static_cast<unsigned>(offset) < static_cast<unsigned>(m_Fill - m_Position) &&
+                       offset < k_BufferSize
                    ? m_Buffer[m_Position + offset]
                    : PeekAtRefill(offset);
     }
