@@ -257,9 +257,10 @@ TYPED_TEST(StreamPipeConformance, WritesWhatReadsBackOrNothing) {
         }
         EXPECT_EQ(this->m_Pipe->Seek(0, SeekBegin), 0);
         EXPECT_TRUE(this->ReadAll(5000) == bytes);
-        if (const StreamPipeMemory* copy = TypeParam::Copy(*this->m_Pipe))
+        if (const StreamPipeMemory* copy = TypeParam::Copy(*this->m_Pipe)) {
             EXPECT_TRUE(std::string(reinterpret_cast<const char*>(copy->GetData()),
                                     static_cast<size_t>(copy->GetSize())) == bytes);
+        }
         if constexpr (TypeParam::k_Truncates) {
             // Cut at 100: the end is there.
             EXPECT_EQ(this->m_Pipe->Seek(100, SeekBegin), 100);

@@ -78,7 +78,8 @@ int BufferedReader::ReadAndRefill(unsigned char* data, int size) {
     return count;
 }
 
-int BufferedReader::Read(void* buffer, int n) {
+// Requests the buffer cannot serve alone.
+int BufferedReader::ReadMore(void* buffer, int n) {
     if (buffer == nullptr || n <= 0)
         return 0;
     auto* out = static_cast<unsigned char*>(buffer);

@@ -18,7 +18,12 @@
 // every size handed to FillBuffer and ReadDirect is then a whole number of blocks, and the buffer
 // keeps room for one block more than 8192 bytes so that look-ahead still reaches offset 8191.
 //
+// A pipe names its StreamPipe base first and BufferedReader second (counted handles point at the
+// start of the object) and forwards its Read, Peek, PeekAt and Skip to the reader's.
+//
 // Not thread-safe: a class that shares its reader among threads locks around these calls.
+
+#include <cstring>
 
 namespace Quorlix {
 
@@ -38,7 +43,13 @@ public:
                    : PeekAtRefill(offset);
     }
     /// Bytes delivered into `buffer` (0 for a null buffer or n <= 0).
-    int Read(void* buffer, int n);
+    int Read(void* buffer, int n) {
+        if (buffer == nullptr || n <= 0 || n > m_Fill - m_Position)
+            return ReadMore(buffer, n);
+        std::memcpy(buffer, m_Buffer + m_Position, static_cast<size_t>(n));
+        m_Position += n;
+        return n;
+    }
     /// Bytes skipped (0 for n <= 0).
     int Skip(int n);
 
@@ -79,6 +90,7 @@ protected:
     }
 
 private:
+    int ReadMore(void* buffer, int n);
     int ReadRefill();
     int PeekRefill();
     int PeekAtRefill(int offset);
