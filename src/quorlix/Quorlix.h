@@ -53,6 +53,7 @@
 #include "quorlix/script/ScriptTypes.h"
 #include "quorlix/script/WeakObjTarget.h"
 #include "quorlix/stream/Archive.h"
+#include "quorlix/stream/BufferedReader.h"
 #include "quorlix/stream/ReportStream.h"
 #include "quorlix/stream/Storage.h"
 #include "quorlix/stream/Stream.h"

@@ -5,6 +5,7 @@
 #include "quorlix/stream/StreamPipeChunk.h"
 #include "quorlix/stream/StreamPipeCipherTEA.h"
 #include "quorlix/stream/StreamPipeCompressZ.h"
+#include "quorlix/stream/StreamPipeFilter.h"
 #include "quorlix/stream/StreamPipeMemory.h"
 #include "quorlix/stream/StreamPipeNull.h"
 #include "stream/PipeTestSupport.h"
@@ -146,7 +147,7 @@ TEST(StreamPipeCipherTEA, PadsTheLastBlockWithZeros) {
     {
         Obj<StreamPipeCipherTEA> pipe = StreamPipeCipherTEA::Create(inner, k_Key);
         EXPECT_EQ(pipe->Write("thirteen byte", 13), 13);
-        EXPECT_EQ(inner->GetSize(), 0);
+        EXPECT_EQ(inner->GetSize(), 8);
         pipe->Flush();
         EXPECT_EQ(inner->GetSize(), 8);
     }
@@ -189,6 +190,56 @@ TEST(StreamPipeCipherTEA, AgreesWithTheReferenceWhateverTheReadsBelowDeliver) {
     EXPECT_TRUE(std::string(reinterpret_cast<const char*>(out->GetData()), 20008) == padded);
 }
 
+// Counts the writes that reach the pipe below, and their sizes.
+class WriteCounter final : public StreamPipeFilter {
+public:
+    explicit WriteCounter(StreamPipe* inner) : StreamPipeFilter(inner) {}
+    int Read(void* buffer, int n) override { return m_Inner->Read(buffer, n); }
+    int Read() override { return m_Inner->Read(); }
+    int Peek() override { return m_Inner->Peek(); }
+    int PeekAt(int offset) override { return m_Inner->PeekAt(offset); }
+    int Skip(int n) override { return m_Inner->Skip(n); }
+    int Write(const void* data, int n) override {
+        ++m_Writes;
+        if (n % 8 != 0)
+            ++m_PartialBlocks;
+        return m_Inner->Write(data, n);
+    }
+    int64_t Seek(int64_t offset, int origin) override { return m_Inner->Seek(offset, origin); }
+
+    int m_Writes = 0;
+    int m_PartialBlocks = 0;
+};
+
+TEST(StreamPipeCipherTEA, SendsEveryWholeBlockDownWithTheWriteThatCompletesIt) {
+    const std::string plain = Pattern() + Pattern();
+    Obj<StreamPipeMemory> out = StreamPipeMemory::Create();
+    Obj<WriteCounter> counter = NewObject<WriteCounter>(out);
+    Obj<StreamPipeCipherTEA> pipe = StreamPipeCipherTEA::Create(counter, k_Key);
+    int done = 0;
+    for (int piece : {1, 6, 1, 13, 3, 8192, 8189, 16384, 7467}) {
+        EXPECT_EQ(pipe->Write(plain.data() + done, piece), piece);
+        done += piece;
+        EXPECT_EQ(out->GetSize(), done / 8 * 8) << "after " << done;
+    }
+    pipe->Flush(); // nothing more: the partial block waits for more data or the end
+    EXPECT_EQ(out->GetSize(), done / 8 * 8);
+    EXPECT_EQ(counter->m_PartialBlocks, 0);
+    pipe = nullptr;
+    std::string expected = plain.substr(0, static_cast<size_t>(done));
+    expected.resize((expected.size() + 7) / 8 * 8, '\0');
+    ReferenceBlocks(expected, k_Key, true);
+    EXPECT_TRUE(std::string(reinterpret_cast<const char*>(out->GetData()), expected.size()) ==
+                expected);
+
+    // A large write goes down in large pieces.
+    std::string big(1 << 20, 'b');
+    counter = NewObject<WriteCounter>(StreamPipeMemory::Create());
+    pipe = StreamPipeCipherTEA::Create(counter, k_Key);
+    EXPECT_EQ(pipe->Write(big.data(), 1 << 20), 1 << 20);
+    EXPECT_EQ(counter->m_Writes, (1 << 20) / StreamPipeCipherTEA::k_WritePiece);
+}
+
 TEST(StreamPipeCipherTEA, SeeksOnlyToZeroAndReportsWhatCouldNotBeWritten) {
     LogCapture capture;
     std::string cipher = Pattern();
@@ -201,16 +252,20 @@ TEST(StreamPipeCipherTEA, SeeksOnlyToZeroAndReportsWhatCouldNotBeWritten) {
     EXPECT_EQ(pipe->Seek(0, SeekBegin), 0);
     EXPECT_TRUE(ReadAll(*pipe, 4096) == Pattern());
 
+    // Refused blocks stay enciphered in the write buffer until it is full.
     Obj<FaultPipe> full = NewObject<FaultPipe>(StreamPipeMemory::Create());
     full->FailWrites(FaultPipe::Fault::Always);
     pipe = StreamPipeCipherTEA::Create(full, k_Key);
-    EXPECT_EQ(pipe->Write(cipher.data(), 20000), 8192);
+    const std::string four = cipher + cipher + cipher + cipher;
+    EXPECT_EQ(pipe->Write(four.data(), 60000), 60000);
+    EXPECT_EQ(pipe->Write(four.data(), 20000), StreamPipeCipherTEA::k_WritePiece - 60000);
+    EXPECT_EQ(pipe->Write(four.data(), 8), 0);
     pipe = nullptr;
     EXPECT_EQ(capture.Messages(),
               (std::vector<std::string>{
                   "[Warn ]StreamPipeCipherTEA::Seek: random seek within compressed file not "
                   "supported.",
-                  "[Warn ]StreamPipeCipherTEA::~StreamPipeCipherTEA: 8192 bytes could not be "
+                  "[Warn ]StreamPipeCipherTEA::~StreamPipeCipherTEA: 65536 bytes could not be "
                   "written."}));
 }
 
@@ -338,7 +393,10 @@ TEST(StreamPipeCompressZ, PeeksSkipsAndRestartsFromTheBeginningOnly) {
     EXPECT_EQ(pipe->SeekCompressed(0, SeekBegin), 0);
     EXPECT_EQ(pipe->SeekCompressed(0, SeekEnd), static_cast<int64_t>(gzip.size()));
     EXPECT_EQ(pipe->Read(), -1);
-    EXPECT_EQ(pipe->Write("x", 1), 0);
+    // Only the chunk answers a write with 0; the decoder does not write at all.
+    EXPECT_EQ(pipe->Write("x", 1), -1);
+    EXPECT_EQ(pipe->Write(nullptr, 0), -1);
+    EXPECT_EQ(inner->GetSize(), static_cast<int>(gzip.size()));
     // A missing inner pipe reads as empty in every filter.
     for (StreamPipe* empty : {static_cast<StreamPipe*>(StreamPipeCompressZ::Create(nullptr)),
                               static_cast<StreamPipe*>(StreamPipeCipherTEA::Create(nullptr, k_Key)),

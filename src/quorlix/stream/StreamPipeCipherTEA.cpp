@@ -14,10 +14,6 @@ namespace {
 constexpr uint32_t k_Delta = 0x9E3779B9u;
 constexpr uint32_t k_DecipherSum = 0xC6EF3720u; // k_Delta * 32
 constexpr int k_Block = 8;
-// The read buffer has one block more than it fills on a refill: PeekAt tops up with whole
-// blocks behind unread bytes of any count, and still reaches offset 8191.
-constexpr int k_ReadCapacity = StreamPipeCipherTEA::k_BufferSize + k_Block;
-constexpr size_t k_PagesSize = StreamPipeCipherTEA::k_BufferSize + k_ReadCapacity;
 
 // Eight 32-bit lanes. ECB blocks are independent, so the bulk path runs sixteen blocks at once
 // in two vectors of eight: the 32 dependent cycles of one block pipeline with the others'.
@@ -97,15 +93,45 @@ QUORLIX_TEA_INLINE void Blocks(unsigned char* bytes, int count, const unsigned k
     }
 }
 
-// Processors with AVX2 get a copy of the bulk code that holds each vector in one register.
-__attribute__((target_clones("avx2", "default"))) void
-EncipherBlocks(unsigned char* bytes, int count, const unsigned key[4]) {
-    Blocks<true>(bytes, count, key);
+using BlockFunction = void (*)(unsigned char* bytes, int count, const unsigned key[4]);
+
+template <bool Encipher>
+void PlainBlocks(unsigned char* bytes, int count, const unsigned key[4]) {
+    Blocks<Encipher>(bytes, count, key);
 }
 
-__attribute__((target_clones("avx2", "default"))) void
-DecipherBlocks(unsigned char* bytes, int count, const unsigned key[4]) {
-    Blocks<false>(bytes, count, key);
+// The same code for processors with AVX2, where each vector is one register.
+template <bool Encipher>
+__attribute__((target("avx2"))) void WideBlocks(unsigned char* bytes, int count,
+                                                const unsigned key[4]) {
+    Blocks<Encipher>(bytes, count, key);
+}
+
+// Chosen at first use, not through an IFUNC: resolvers run during relocation, before
+// sanitizer runtimes are up, and kill instrumented builds before main.
+struct BlockFunctions {
+    BlockFunction m_Encipher;
+    BlockFunction m_Decipher;
+};
+
+const BlockFunctions& Pick() {
+    static const BlockFunctions s_Functions = [] {
+        __builtin_cpu_init();
+        if (__builtin_cpu_supports("avx2"))
+            return BlockFunctions{&WideBlocks<true>, &WideBlocks<false>};
+        return BlockFunctions{&PlainBlocks<true>, &PlainBlocks<false>};
+    }();
+    return s_Functions;
+}
+
+void EncipherBlocks(unsigned char* bytes, int count, const unsigned key[4]) {
+    if (count > 0)
+        Pick().m_Encipher(bytes, count, key);
+}
+
+void DecipherBlocks(unsigned char* bytes, int count, const unsigned key[4]) {
+    if (count > 0)
+        Pick().m_Decipher(bytes, count, key);
 }
 
 } // namespace
@@ -137,15 +163,11 @@ StreamPipeCipherTEA* StreamPipeCipherTEA::Create(StreamPipe* inner, const unsign
 }
 
 StreamPipeCipherTEA::StreamPipeCipherTEA(StreamPipe* inner, const unsigned key[4])
-    : StreamPipeFilter(inner), m_Key{key[0], key[1], key[2], key[3]} {
-    auto* pages = static_cast<unsigned char*>(Platform::AllocatePages(k_PagesSize));
-    if (pages == nullptr)
-        Platform::ReportOutOfMemory();
-    m_WriteBuffer = pages;
-    m_ReadBuffer = pages + k_BufferSize;
-}
+    : StreamPipeFilter(inner), BufferedReader(k_Block), m_Key{key[0], key[1], key[2], key[3]} {}
 
 StreamPipeCipherTEA::~StreamPipeCipherTEA() {
+    if (m_WriteBuffer == nullptr)
+        return;
     Flush();
     const int partial = m_WriteFill - m_WriteSealed;
     if (partial > 0 && partial < k_Block) {
@@ -159,10 +181,12 @@ StreamPipeCipherTEA::~StreamPipeCipherTEA() {
         Xreport.pLF();
         Xreport.pUnlockMessage();
     }
-    Platform::FreePages(m_WriteBuffer, k_PagesSize);
+    Platform::FreePages(m_WriteBuffer, k_WritePiece);
 }
 
 void StreamPipeCipherTEA::Flush() {
+    if (m_WriteFill == 0)
+        return;
     // Blocks enciphered by an earlier flush that the inner pipe refused stay at
     // the front; only the plain ones behind them are enciphered now.
     const int whole = m_WriteSealed + (m_WriteFill - m_WriteSealed) / k_Block * k_Block;
@@ -178,137 +202,42 @@ void StreamPipeCipherTEA::Flush() {
 int StreamPipeCipherTEA::Write(const void* data, int n) {
     if (data == nullptr || n <= 0)
         return 0;
+    if (m_WriteBuffer == nullptr) {
+        m_WriteBuffer = static_cast<unsigned char*>(Platform::AllocatePages(k_WritePiece));
+        if (m_WriteBuffer == nullptr)
+            Platform::ReportOutOfMemory();
+    }
     const auto* bytes = static_cast<const unsigned char*>(data);
     int taken = 0;
     while (taken < n) {
-        const int room = k_BufferSize - m_WriteFill;
+        const int room = k_WritePiece - m_WriteFill;
         const int count = n - taken < room ? n - taken : room;
         std::memcpy(m_WriteBuffer + m_WriteFill, bytes + taken, static_cast<size_t>(count));
         m_WriteFill += count;
         taken += count;
-        if (m_WriteFill == k_BufferSize) {
-            Flush();
-            if (m_WriteFill == k_BufferSize)
-                break; // the inner pipe takes nothing more
-        }
+        Flush();
+        if (m_WriteFill == k_WritePiece)
+            break; // the inner pipe takes nothing more
     }
     return taken;
 }
 
-int StreamPipeCipherTEA::ReadBlocks(unsigned char* data, int size, bool decipher) {
+int StreamPipeCipherTEA::FillBuffer(unsigned char* data, int size) {
+    if (m_ReadEnded)
+        return 0;
     int count = 0;
-    do {
+    while (count < size) {
         const int got = m_Inner->Read(data + count, size - count);
         if (got <= 0) {
+            // A stream that ends inside a block is damaged: nothing may follow the
+            // partial block, even if the inner pipe grows.
             m_ReadEnded = count % k_Block != 0;
             break;
         }
         count += got;
-    } while (count % k_Block != 0); // a short read below must not split a block
-    if (decipher)
-        DecipherBlocks(data, count / k_Block, m_Key);
+    }
+    DecipherBlocks(data, count / k_Block, m_Key);
     return count;
-}
-
-int StreamPipeCipherTEA::Refill() {
-    m_ReadPosition = 0;
-    m_ReadFill = m_ReadEnded ? 0 : ReadBlocks(m_ReadBuffer, k_BufferSize, true);
-    return m_ReadFill;
-}
-
-int StreamPipeCipherTEA::Read() {
-    if (m_ReadPosition == m_ReadFill && Refill() == 0)
-        return -1;
-    return m_ReadBuffer[m_ReadPosition++];
-}
-
-int StreamPipeCipherTEA::Peek() {
-    if (m_ReadPosition == m_ReadFill && Refill() == 0)
-        return -1;
-    return m_ReadBuffer[m_ReadPosition];
-}
-
-int StreamPipeCipherTEA::Read(void* buffer, int n) {
-    if (buffer == nullptr || n <= 0)
-        return 0;
-    auto* out = static_cast<unsigned char*>(buffer);
-    int delivered = 0;
-    while (delivered < n) {
-        const int rest = n - delivered;
-        if (m_ReadPosition == m_ReadFill && rest >= k_BufferSize) {
-            // Large requests are deciphered in the caller's buffer, a whole number of
-            // blocks.
-            const int got =
-                m_ReadEnded ? 0 : ReadBlocks(out + delivered, rest & ~(k_Block - 1), true);
-            if (got == 0)
-                break;
-            delivered += got;
-            continue;
-        }
-        if (m_ReadPosition == m_ReadFill && Refill() == 0)
-            break;
-        const int buffered = m_ReadFill - m_ReadPosition;
-        const int count = rest < buffered ? rest : buffered;
-        std::memcpy(out + delivered, m_ReadBuffer + m_ReadPosition, static_cast<size_t>(count));
-        m_ReadPosition += count;
-        delivered += count;
-    }
-    return delivered;
-}
-
-int StreamPipeCipherTEA::PeekAt(int offset) {
-    if (offset < 0)
-        return -1;
-    if (m_ReadPosition == m_ReadFill && Refill() == 0)
-        return -1;
-    if (offset < m_ReadFill - m_ReadPosition)
-        return m_ReadBuffer[m_ReadPosition + offset];
-    if (offset >= k_BufferSize)
-        return -2;
-    // Keep the unread bytes and top the buffer up with whole blocks; the data in
-    // the buffer always ends on a block border of the stream unless the stream
-    // ended.
-    const int unread = m_ReadFill - m_ReadPosition;
-    std::memmove(m_ReadBuffer, m_ReadBuffer + m_ReadPosition, static_cast<size_t>(unread));
-    m_ReadPosition = 0;
-    m_ReadFill = unread;
-    bool ended = m_ReadEnded;
-    while (!ended && m_ReadFill <= offset) {
-        const int room = (k_ReadCapacity - m_ReadFill) & ~(k_Block - 1);
-        if (room == 0)
-            break;
-        const int got = ReadBlocks(m_ReadBuffer + m_ReadFill, room, true);
-        m_ReadFill += got;
-        ended = got == 0 || m_ReadEnded;
-    }
-    if (offset < m_ReadFill)
-        return m_ReadBuffer[offset];
-    return ended ? -1 : -2;
-}
-
-int StreamPipeCipherTEA::Skip(int n) {
-    if (n <= 0)
-        return 0;
-    const int buffered = m_ReadFill - m_ReadPosition;
-    int skipped = n < buffered ? n : buffered;
-    m_ReadPosition += skipped;
-    while (skipped < n) {
-        // Whole buffers that are dropped need no deciphering.
-        const int rest = n - skipped;
-        if (rest >= k_BufferSize) {
-            const int got = m_ReadEnded ? 0 : ReadBlocks(m_ReadBuffer, k_BufferSize, false);
-            if (got == 0)
-                break;
-            skipped += got;
-            continue;
-        }
-        const int filled = Refill();
-        if (filled == 0)
-            break;
-        m_ReadPosition = rest < filled ? rest : filled;
-        skipped += m_ReadPosition;
-    }
-    return skipped;
 }
 
 int64_t StreamPipeCipherTEA::Seek(int64_t offset, int origin) {
@@ -323,9 +252,9 @@ int64_t StreamPipeCipherTEA::Seek(int64_t offset, int origin) {
     if (origin == SeekCurrent) {
         // A position query must not drop the read-ahead: those bytes would be lost.
         const int64_t inner = m_Inner->Seek(0, SeekCurrent);
-        return inner < 0 ? -1 : inner + m_WriteFill - (m_ReadFill - m_ReadPosition);
+        return inner < 0 ? -1 : inner + m_WriteFill - GetBuffered();
     }
-    m_ReadPosition = m_ReadFill = 0;
+    DropBuffered();
     m_ReadEnded = false;
     return m_Inner->Seek(0, origin);
 }

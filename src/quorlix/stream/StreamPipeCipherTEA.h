@@ -6,6 +6,7 @@
 
 #include "quorlix/core/Obj.h"
 #include "quorlix/platform/Export.h"
+#include "quorlix/stream/BufferedReader.h"
 #include "quorlix/stream/StreamPipeFilter.h"
 
 #include <cstdint>
@@ -17,28 +18,33 @@ namespace Quorlix {
 QUORLIX_API void EncipherTEA32(const unsigned in[2], unsigned out[2], const unsigned key[4]);
 QUORLIX_API void DecipherTEA32(const unsigned in[2], unsigned out[2], const unsigned key[4]);
 
-class QUORLIX_API StreamPipeCipherTEA final : public StreamPipeFilter {
+class QUORLIX_API StreamPipeCipherTEA final : public StreamPipeFilter, public BufferedReader {
 public:
     static constexpr int k_BufferSize = 8192;
+    /// The largest piece a write sends down at once.
+    static constexpr int k_WritePiece = 64 << 10;
 
     /// Holds a reference to `inner` (null reads as empty) and a copy of the key.
     static StreamPipeCipherTEA* Create(StreamPipe* inner, const unsigned key[4]);
     StreamPipeCipherTEA(StreamPipe* inner, const unsigned key[4]);
-    /// Writes the pending blocks, the last one padded with zero bytes, so a
+    /// Writes the pending bytes, the last block padded with zero bytes, so a
     /// written stream is always whole blocks. Bytes the inner pipe refuses are
     /// reported as a warning and lost.
     ~StreamPipeCipherTEA() override;
 
     /// Reads whole blocks below, however the inner pipe delivers them; only a
     /// damaged stream ends in a partial block, which is passed on undeciphered.
-    int Read(void* buffer, int n) override;
-    int Read() override;
-    int Peek() override;
+    /// Short only at the end of the data.
+    int Read(void* buffer, int n) override { return BufferedReader::Read(buffer, n); }
+    int Read() override { return BufferedReader::Read(); }
+    int Peek() override { return BufferedReader::Peek(); }
     /// -1 at the end; -2 for bytes the 8192-byte buffer cannot reach.
-    int PeekAt(int offset) override;
-    int Skip(int n) override;
+    int PeekAt(int offset) override { return BufferedReader::PeekAt(offset); }
+    int Skip(int n) override { return BufferedReader::Skip(n); }
+    /// Enciphers and writes down every whole block at once (in pieces of up to
+    /// 64 KiB); the 0 to 7 bytes of a partial last block wait for the next write.
     /// The bytes taken; less than `n` only when the inner pipe refuses what is
-    /// pending.
+    /// pending and the write buffer is full.
     int Write(const void* data, int n) override;
     /// Enciphers and writes the whole blocks written so far; 0 to 7 bytes wait
     /// for more (the inner pipe's own Flush is not called).
@@ -50,20 +56,14 @@ public:
     int64_t Seek(int64_t offset, int origin) override;
 
 private:
-    /// Reads up to `size` bytes (a multiple of 8) into `data` until they end on a
-    /// block border or the inner pipe ends, and deciphers the whole blocks when
-    /// asked. The bytes read.
-    int ReadBlocks(unsigned char* data, int size, bool decipher);
-    /// Refills the empty read buffer; the bytes now available.
-    int Refill();
+    /// Reads up to `size` bytes (a multiple of 8) into `data`, stopping early only
+    /// at the end of the inner pipe, and deciphers the whole blocks.
+    int FillBuffer(unsigned char* data, int size) override;
 
     unsigned m_Key[4];
-    unsigned char* m_WriteBuffer = nullptr;
+    unsigned char* m_WriteBuffer = nullptr; // made by the first write
     int m_WriteFill = 0;
-    int m_WriteSealed = 0; // bytes at the front already enciphered that the inner pipe refused
-    unsigned char* m_ReadBuffer = nullptr;
-    int m_ReadPosition = 0;
-    int m_ReadFill = 0;
+    int m_WriteSealed = 0;    // bytes at the front already enciphered that the inner pipe refused
     bool m_ReadEnded = false; // the inner pipe ended in the middle of a block
 };
 

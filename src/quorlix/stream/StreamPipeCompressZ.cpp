@@ -34,12 +34,10 @@ StreamPipeCompressZ* StreamPipeCompressZ::Create(StreamPipe* inner) {
 }
 
 StreamPipeCompressZ::StreamPipeCompressZ(StreamPipe* inner) : StreamPipeFilter(inner) {
-    auto* pages = static_cast<unsigned char*>(Platform::AllocatePages(k_BufferSize + k_InputSize));
+    m_Input = static_cast<unsigned char*>(Platform::AllocatePages(k_InputSize));
     m_Stream = static_cast<z_stream*>(Platform::HeapAllocate(sizeof(z_stream)));
-    if (pages == nullptr || m_Stream == nullptr)
+    if (m_Input == nullptr || m_Stream == nullptr)
         Platform::ReportOutOfMemory();
-    m_Output = pages;
-    m_Input = pages + k_BufferSize;
     std::memset(m_Stream, 0, sizeof(z_stream));
     const int status = inflateInit2(m_Stream, -MAX_WBITS);
     if (status == Z_MEM_ERROR)
@@ -54,11 +52,11 @@ StreamPipeCompressZ::StreamPipeCompressZ(StreamPipe* inner) : StreamPipeFilter(i
 StreamPipeCompressZ::~StreamPipeCompressZ() {
     inflateEnd(m_Stream);
     Platform::HeapFree(m_Stream);
-    Platform::FreePages(m_Output, k_BufferSize + k_InputSize);
+    Platform::FreePages(m_Input, k_InputSize);
 }
 
 void StreamPipeCompressZ::Restart() {
-    m_OutputPosition = m_OutputFill = 0;
+    DropBuffered();
     m_InputPosition = m_InputFill = 0;
     m_InputEnded = false;
     m_Transparent = false;
@@ -203,83 +201,6 @@ int StreamPipeCompressZ::Decode(unsigned char* out, int n) {
     return produced;
 }
 
-int StreamPipeCompressZ::RefillOutput() {
-    m_OutputPosition = 0;
-    m_OutputFill = Decode(m_Output, k_BufferSize);
-    return m_OutputFill;
-}
-
-int StreamPipeCompressZ::Read() {
-    if (m_OutputPosition == m_OutputFill && RefillOutput() == 0)
-        return -1;
-    return m_Output[m_OutputPosition++];
-}
-
-int StreamPipeCompressZ::Peek() {
-    if (m_OutputPosition == m_OutputFill && RefillOutput() == 0)
-        return -1;
-    return m_Output[m_OutputPosition];
-}
-
-int StreamPipeCompressZ::Read(void* buffer, int n) {
-    if (buffer == nullptr || n <= 0)
-        return 0;
-    auto* out = static_cast<unsigned char*>(buffer);
-    const int buffered = m_OutputFill - m_OutputPosition;
-    int delivered = n < buffered ? n : buffered;
-    std::memcpy(out, m_Output + m_OutputPosition, static_cast<size_t>(delivered));
-    m_OutputPosition += delivered;
-    const int rest = n - delivered;
-    if (rest == 0)
-        return delivered;
-    if (rest >= k_BufferSize)
-        return delivered + Decode(out + delivered, rest);
-    const int filled = RefillOutput();
-    const int count = rest < filled ? rest : filled;
-    std::memcpy(out + delivered, m_Output, static_cast<size_t>(count));
-    m_OutputPosition = count;
-    return delivered + count;
-}
-
-int StreamPipeCompressZ::PeekAt(int offset) {
-    if (offset < 0)
-        return -1;
-    if (m_OutputPosition == m_OutputFill && RefillOutput() == 0)
-        return -1;
-    if (offset < m_OutputFill - m_OutputPosition)
-        return m_Output[m_OutputPosition + offset];
-    if (offset >= k_BufferSize)
-        return -2;
-    const int unread = m_OutputFill - m_OutputPosition;
-    std::memmove(m_Output, m_Output + m_OutputPosition, static_cast<size_t>(unread));
-    m_OutputPosition = 0;
-    m_OutputFill = unread;
-    while (m_OutputFill <= offset) {
-        const int got = Decode(m_Output + m_OutputFill, k_BufferSize - m_OutputFill);
-        if (got == 0)
-            break;
-        m_OutputFill += got;
-    }
-    return offset < m_OutputFill ? m_Output[offset] : -1;
-}
-
-int StreamPipeCompressZ::Skip(int n) {
-    if (n <= 0)
-        return 0;
-    const int buffered = m_OutputFill - m_OutputPosition;
-    int skipped = n < buffered ? n : buffered;
-    m_OutputPosition += skipped;
-    while (skipped < n) {
-        const int filled = RefillOutput();
-        if (filled == 0)
-            break;
-        const int take = n - skipped < filled ? n - skipped : filled;
-        m_OutputPosition = take;
-        skipped += take;
-    }
-    return skipped;
-}
-
 int64_t StreamPipeCompressZ::Seek(int64_t offset, int origin) {
     if (offset != 0 || origin != SeekBegin) {
         WarnRandomSeek("Seek");
@@ -304,7 +225,8 @@ int64_t StreamPipeCompressZ::SeekCompressed(int64_t offset, int origin) {
     } else {
         // At the end, or wherever a failed seek left the inner pipe: nothing to
         // decode.
-        m_OutputPosition = m_OutputFill = m_InputPosition = m_InputFill = 0;
+        DropBuffered();
+        m_InputPosition = m_InputFill = 0;
         m_InputEnded = true;
         m_Transparent = false;
         m_Status = StatusEnded;

@@ -9,6 +9,7 @@
 
 #include "quorlix/core/Obj.h"
 #include "quorlix/platform/Export.h"
+#include "quorlix/stream/BufferedReader.h"
 #include "quorlix/stream/StreamPipeFilter.h"
 
 #include <cstdint>
@@ -17,7 +18,7 @@ struct z_stream_s;
 
 namespace Quorlix {
 
-class QUORLIX_API StreamPipeCompressZ final : public StreamPipeFilter {
+class QUORLIX_API StreamPipeCompressZ final : public StreamPipeFilter, public BufferedReader {
 public:
     static constexpr int k_BufferSize = 8192;
     static constexpr int k_InputSize = 16384;
@@ -28,12 +29,15 @@ public:
     ~StreamPipeCompressZ() override;
 
     /// Requests of 8192 bytes or more are decoded straight into `buffer`.
-    int Read(void* buffer, int n) override;
-    int Read() override;
-    int Peek() override;
+    int Read(void* buffer, int n) override { return BufferedReader::Read(buffer, n); }
+    int Read() override { return BufferedReader::Read(); }
+    int Peek() override { return BufferedReader::Peek(); }
     /// -1 at the end; -2 for offsets of 8192 or more that the buffer cannot hold.
-    int PeekAt(int offset) override;
-    int Skip(int n) override;
+    int PeekAt(int offset) override { return BufferedReader::PeekAt(offset); }
+    /// Decodes what it skips.
+    int Skip(int n) override { return BufferedReader::Skip(n); }
+    /// Read-only: -1.
+    int Write(const void*, int) override { return -1; }
     /// Only Seek(0, SeekBegin), which seeks the inner pipe to 0 and decodes anew
     /// from there; the inner pipe's result. Anything else is refused with a
     /// warning: -1.
@@ -52,8 +56,10 @@ public:
 private:
     enum Status : int { StatusDecoding, StatusEnded, StatusDamaged };
 
-    /// Decodes up to `n` bytes into `out`; fewer only at the end of the data.
+    /// Decodes up to `n` bytes into `out`; fewer only at the end of the data (in
+    /// transparent mode: as the inner pipe delivers).
     int Decode(unsigned char* out, int n);
+    int FillBuffer(unsigned char* data, int size) override { return Decode(data, size); }
     /// Empties both buffers, clears every flag and the inflate state, and reads
     /// the first header from wherever the inner pipe is.
     void Restart();
@@ -70,11 +76,7 @@ private:
     /// The next input byte, -1 at the end.
     int NextByte();
     bool SkipInput(int64_t count);
-    int RefillOutput();
 
-    unsigned char* m_Output = nullptr;
-    int m_OutputPosition = 0;
-    int m_OutputFill = 0;
     z_stream_s* m_Stream = nullptr;
     unsigned char* m_Input = nullptr;
     int m_InputPosition = 0;

@@ -40,12 +40,9 @@ StreamPipeFileCache* StreamPipeFileCache::Create(const char* path, unsigned mode
 
 StreamPipeFileCache::StreamPipeFileCache(const char* path, unsigned mode)
     : StreamPipeFile(path, mode) {
-    // One mapping holds both buffers, each of whole pages.
-    auto* pages = static_cast<unsigned char*>(Platform::AllocatePages(2 * k_BufferSize));
-    if (pages == nullptr)
+    m_WriteBuffer = static_cast<unsigned char*>(Platform::AllocatePages(k_BufferSize));
+    if (m_WriteBuffer == nullptr)
         Platform::ReportOutOfMemory();
-    m_WriteBuffer = pages;
-    m_ReadBuffer = pages + k_BufferSize;
 }
 
 StreamPipeFileCache::~StreamPipeFileCache() {
@@ -55,7 +52,7 @@ StreamPipeFileCache::~StreamPipeFileCache() {
         Xreport.pLF();
         Xreport.pUnlockMessage();
     }
-    Platform::FreePages(m_WriteBuffer, 2 * k_BufferSize);
+    Platform::FreePages(m_WriteBuffer, k_BufferSize);
 }
 
 bool StreamPipeFileCache::PushDown() {
@@ -69,20 +66,29 @@ bool StreamPipeFileCache::PushDown() {
     return m_WriteFill == 0;
 }
 
-int StreamPipeFileCache::Refill() {
-    m_ReadPosition = 0;
-    const int64_t count = Platform::ReadFile(m_File, m_ReadBuffer, static_cast<size_t>(m_ReadSize));
-    m_ReadFill = count > 0 ? static_cast<int>(count) : 0;
-    return m_ReadFill;
+int StreamPipeFileCache::FillBuffer(unsigned char* data, int size) {
+    const int64_t count = Platform::ReadFile(m_File, data, static_cast<size_t>(size));
+    return count > 0 ? static_cast<int>(count) : 0;
+}
+
+int StreamPipeFileCache::ReadAndRefill(unsigned char* data, int size) {
+    const int64_t count = Platform::ReadFileScatter(m_File, data, static_cast<size_t>(size),
+                                                    GetBuffer(), k_BufferSize);
+    if (count <= 0)
+        return 0;
+    if (count <= size)
+        return static_cast<int>(count);
+    SetBuffered(static_cast<int>(count) - size);
+    return size;
 }
 
 // Moves the file pointer back over the unread part of the read buffer and empties it, so that
 // the file position is the logical one. -1 when the file cannot move (the buffer is then kept).
 int StreamPipeFileCache::ReturnReadAhead() {
-    const int unread = m_ReadFill - m_ReadPosition;
+    const int unread = GetBuffered();
     if (unread > 0 && Platform::SeekFile(m_File, -int64_t{unread}, SeekCurrent) < 0)
         return -1;
-    m_ReadPosition = m_ReadFill = 0;
+    DropBuffered();
     return 0;
 }
 
@@ -139,88 +145,27 @@ int StreamPipeFileCache::GetPendingOutput() {
 
 int StreamPipeFileCache::Read() {
     CriticalSectionLock lock(m_Section);
-    if (m_ReadPosition == m_ReadFill && Refill() == 0)
-        return -1;
-    return m_ReadBuffer[m_ReadPosition++];
+    return BufferedReader::Read();
 }
 
 int StreamPipeFileCache::Peek() {
     CriticalSectionLock lock(m_Section);
-    if (m_ReadPosition == m_ReadFill && Refill() == 0)
-        return -1;
-    return m_ReadBuffer[m_ReadPosition];
+    return BufferedReader::Peek();
 }
 
 int StreamPipeFileCache::Read(void* buffer, int n) {
     CriticalSectionLock lock(m_Section);
-    if (buffer == nullptr || n <= 0)
-        return 0;
-    auto* out = static_cast<unsigned char*>(buffer);
-    const int buffered = m_ReadFill - m_ReadPosition;
-    int delivered = n < buffered ? n : buffered;
-    std::memcpy(out, m_ReadBuffer + m_ReadPosition, static_cast<size_t>(delivered));
-    m_ReadPosition += delivered;
-    const int rest = n - delivered;
-    if (rest == 0)
-        return delivered;
-    if (rest < m_ReadSize) {
-        // One read serves the rest and refills the buffer with what follows.
-        m_ReadPosition = m_ReadFill = 0;
-        const int64_t count =
-            Platform::ReadFileScatter(m_File, out + delivered, static_cast<size_t>(rest),
-                                      m_ReadBuffer, static_cast<size_t>(m_ReadSize));
-        if (count <= 0)
-            return delivered;
-        if (count <= rest)
-            return delivered + static_cast<int>(count);
-        m_ReadFill = static_cast<int>(count) - rest;
-        return delivered + rest;
-    }
-    const int64_t count = Platform::ReadFile(m_File, out + delivered, static_cast<size_t>(rest));
-    return count > 0 ? delivered + static_cast<int>(count) : delivered;
+    return BufferedReader::Read(buffer, n);
 }
 
 int StreamPipeFileCache::PeekAt(int offset) {
     CriticalSectionLock lock(m_Section);
-    if (offset < 0)
-        return -1;
-    if (m_ReadPosition == m_ReadFill && Refill() == 0)
-        return -1;
-    if (offset < m_ReadFill - m_ReadPosition)
-        return m_ReadBuffer[m_ReadPosition + offset];
-    if (offset >= m_ReadSize)
-        return -2;
-    // Move the unread bytes to the front and fill the rest.
-    const int unread = m_ReadFill - m_ReadPosition;
-    std::memmove(m_ReadBuffer, m_ReadBuffer + m_ReadPosition, static_cast<size_t>(unread));
-    m_ReadPosition = 0;
-    m_ReadFill = unread;
-    while (m_ReadFill <= offset) {
-        const int64_t count = Platform::ReadFile(m_File, m_ReadBuffer + m_ReadFill,
-                                                 static_cast<size_t>(m_ReadSize - m_ReadFill));
-        if (count <= 0)
-            break;
-        m_ReadFill += static_cast<int>(count);
-    }
-    return offset < m_ReadFill ? m_ReadBuffer[offset] : -1;
+    return BufferedReader::PeekAt(offset);
 }
 
 int StreamPipeFileCache::Skip(int n) {
     CriticalSectionLock lock(m_Section);
-    if (n <= 0)
-        return 0;
-    const int buffered = m_ReadFill - m_ReadPosition;
-    int skipped = n < buffered ? n : buffered;
-    m_ReadPosition += skipped;
-    while (skipped < n) {
-        const int filled = Refill();
-        if (filled == 0)
-            break;
-        const int take = n - skipped < filled ? n - skipped : filled;
-        m_ReadPosition = take;
-        skipped += take;
-    }
-    return skipped;
+    return BufferedReader::Skip(n);
 }
 
 bool StreamPipeFileCache::Truncate() {

@@ -1,17 +1,19 @@
 #pragma once
-// The buffered file pipe: a StreamPipeFile with an 8192-byte write buffer and an 8192-byte read
-// buffer, both whole pages. It looks ahead up to 8192 bytes. Every operation holds the pipe's lock,
-// so threads may share one pipe; a message of several calls still needs Lock/Unlock.
+// The buffered file pipe: a StreamPipeFile with an 8192-byte write buffer and the 8192-byte read
+// buffer of a BufferedReader, both whole pages. It looks ahead up to 8192 bytes. Every operation
+// holds the pipe's lock, so threads may share one pipe; a message of several calls still needs
+// Lock/Unlock.
 //
 // Use one pipe for one direction at a time: reads and writes are coordinated only by a Seek
 // between them.
 
 #include "quorlix/platform/Export.h"
+#include "quorlix/stream/BufferedReader.h"
 #include "quorlix/stream/StreamPipeFile.h"
 
 namespace Quorlix {
 
-class QUORLIX_API StreamPipeFileCache final : public StreamPipeFile {
+class QUORLIX_API StreamPipeFileCache final : public StreamPipeFile, public BufferedReader {
 public:
     static constexpr int k_BufferSize = 8192;
 
@@ -50,17 +52,16 @@ public:
     int GetPendingOutput();
 
 private:
+    int FillBuffer(unsigned char* data, int size) override;
+    /// One read into the caller's bytes and the read buffer behind them.
+    int ReadAndRefill(unsigned char* data, int size) override;
+
     bool PushDown();
-    int Refill();
     int ReturnReadAhead();
 
     int m_WriteSize = k_BufferSize;
     int m_WriteFill = 0;
     unsigned char* m_WriteBuffer = nullptr;
-    int m_ReadSize = k_BufferSize;
-    int m_ReadPosition = 0;
-    int m_ReadFill = 0;
-    unsigned char* m_ReadBuffer = nullptr;
 };
 
 } // namespace Quorlix
