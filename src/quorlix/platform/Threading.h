@@ -33,6 +33,9 @@ bool PostCountingSemaphore(CountingSemaphore* semaphore, int32_t units);
 
 /// The kernel's id of the calling thread (cached per thread; no system call after the first).
 uint32_t CurrentThreadId();
+/// The same without the per-thread cache, whose first use in a loaded library may allocate:
+/// for signal handlers.
+uint32_t CurrentThreadIdUncached() noexcept;
 
 /// Suspends the calling thread for at least `milliseconds` (nothing for 0 or less).
 void SleepMilliseconds(int32_t milliseconds);
