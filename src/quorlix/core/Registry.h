@@ -49,8 +49,9 @@ public:
     void CloseKey() noexcept;
     bool IsOpen() const noexcept { return m_Key != Platform::SettingsDirectory::Invalid; }
 
-    /// Deletes `path` (below the open key, or below the root when none is open) with its values
-    /// and subkeys. False when it does not exist, for "" and without AccessDelete.
+    /// Deletes `path` (below the root, like OpenKey, CreateKey and EnumerateKey; the open key
+    /// does not matter) with its values and subkeys. False when it does not exist, for "" and
+    /// without AccessDelete. An open key that is deleted stays open but takes no more writes.
     bool DeleteKey(const char* path);
     /// Deletes a value of the open key.
     bool DeleteValue(const char* name);
