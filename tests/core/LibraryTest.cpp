@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
@@ -19,6 +20,7 @@
 #include <regex>
 #include <string>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -129,6 +131,51 @@ TEST(Library, AttachWhileInitialisedWarnsAndCounts) {
                                      "library was already initialized.\n" +
                                      std::string(80, '.') + "\n"}))
         << log.Text();
+    DLLDeInitialize(0);
+    DLLDeInitialize(0);
+}
+
+TEST(Library, DetachWhileOthersRemainWarnsPausesAndKeepsTheLibrary) {
+    Internal::SetLifecycleObserver([](const char* step) { G_Steps.push_back(step); });
+    LogCapture log;
+    DLLInitialize(0);
+    DLLInitialize(0);
+    G_Steps.clear();
+    const auto start = std::chrono::steady_clock::now();
+    DLLDeInitialize(1);
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(3000));
+    EXPECT_EQ(DLLGetInitializeCount(), 1);
+    // Only the calling thread's storage goes; the class tables and the crash handler stay.
+    EXPECT_EQ(G_Steps, std::vector<std::string>{"ExitStorage(0)"});
+    EXPECT_TRUE(Platform::IsCrashHandlerInstalled());
+    EXPECT_TRUE(InOrder(log.Text(), {"[Error]DLLInitialize: dll process detach was called but not "
+                                     "all threads did exit before.\n"}))
+        << log.Text();
+    DLLDeInitialize(0);
+    EXPECT_EQ(DLLGetInitializeCount(), 0);
+    EXPECT_EQ(G_Steps.back(), "DeleteMasterCVTBL");
+    Internal::SetLifecycleObserver(nullptr);
+}
+
+TEST(Library, ASecondThreadWaitsUntilTheClassesAreRegistered) {
+    static std::atomic<bool> registering{false};
+    static std::atomic<int> stepsDone{0};
+    Internal::SetLifecycleObserver([](const char* step) {
+        if (std::string(step) == "InitializeSystemClasses") {
+            registering = true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        }
+        ++stepsDone;
+    });
+    std::thread first([] { DLLInitialize(0); });
+    while (!registering)
+        std::this_thread::yield();
+    DLLInitialize(0);
+    EXPECT_EQ(stepsDone, 4); // every step of the first call is over when the second returns
+    first.join();
+    EXPECT_EQ(stepsDone, 4); // and the second did none of its own
+    EXPECT_EQ(DLLGetInitializeCount(), 2);
+    Internal::SetLifecycleObserver(nullptr);
     DLLDeInitialize(0);
     DLLDeInitialize(0);
 }
