@@ -29,7 +29,7 @@ constexpr LevelRecord k_Levels[] = {{"Debug", 12}, {"Info ", 10}, {"Note ", 14},
                                     {"Warn ", 11}, {"Error", 9},  {"FATAL", 15}};
 
 constinit std::atomic<unsigned> G_LogFormat{LogStream::FormatDefault};
-// Toggled by every prefix while FormatAlternate is set, reset to 0 while it is not.
+// Toggled by every prefix while FormatAlternate is set, reset to 0 while it is not; starts at 2.
 constinit std::atomic<unsigned> G_Alternation{2};
 // (id >> 2) & 15 of the first thread that wrote a prefix; -1 until then.
 constinit std::atomic<int> G_FirstThreadColor{-1};
@@ -99,14 +99,15 @@ void WriteLogPrefix(int level, unsigned thread, LogPrefixOut& out) noexcept {
             out.Color(7, 0);
         out.Text("[", 1);
     }
-    // Brightness alternates with the low bit, so the first prefix after the flag is set is
-    // the bright one, then the plain one, and so on.
+    // The level colour changes brightness while the alternation value is not 0. It starts at
+    // 2, so lines take turns only after a prefix without the flag has set it to 0; until then
+    // every line (3, 2, 3, ...) has the other brightness.
     unsigned alternation = 0;
     if (format & LogStream::FormatAlternate)
         alternation = G_Alternation.fetch_xor(1, std::memory_order_relaxed) ^ 1;
     else
         G_Alternation.store(0, std::memory_order_relaxed);
-    const int levelColor = k_Levels[level].m_Color ^ ((alternation & 1) != 0 ? 8 : 0);
+    const int levelColor = k_Levels[level].m_Color ^ (alternation != 0 ? 8 : 0);
     if (format & LogStream::FormatLevel) {
         if (colors)
             out.Color(levelColor, 0);
