@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <utility>
 
 using namespace Quorlix;
 
@@ -61,4 +62,20 @@ TEST(FastStringHash32, MatchesLookup2AndReadsOnlyTheGivenBytes) {
             << "length " << length << ", initial " << initial;
     }
     Platform::FreePages(pages, page);
+}
+
+// Values worked out from the shift-and-add form of the mix (x += x << 12, x ^= x >> 22,
+// x += x << 4, x ^= x >> 9, x += x << 10, x ^= x >> 2, x += x << 7, x ^= x >> 12), not by
+// calling the library.
+TEST(AddressHash32, MatchesTheShiftAndAddMix) {
+    const std::pair<unsigned, unsigned> known[] = {
+        {0x00000000u, 0x00000000u}, {0x00000001u, 0xAF227BB7u}, {0x00000002u, 0x5E54F76Fu},
+        {0x80000000u, 0x1E3BA9B1u}, {0xFFFFFFFFu, 0x047D84DFu}, {0x12345678u, 0x3AF08458u},
+        {0xDEADBEEFu, 0x688CD63Eu}};
+    for (const auto& [in, out] : known)
+        EXPECT_EQ(AddressHash32(in), out) << std::hex << in;
+    static_assert(AddressHash32(1u) == 0xAF227BB7u); // usable in constant expressions
+    // Pointers: the upper half is folded into the lower before the mix.
+    const auto* pointer = reinterpret_cast<const void*>(uintptr_t{0x00007F1234567890});
+    EXPECT_EQ(AddressHash32(pointer), 0xCC1AB16Fu);
 }

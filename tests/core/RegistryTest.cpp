@@ -136,12 +136,18 @@ TEST_F(RegistryTest, EnumeratesAndDeletesSubkeys) {
     EXPECT_TRUE(registry.SetValueData("StillOpen", "yes"));
     EXPECT_TRUE(fs::exists(Key("Software/B/=StillOpen")));
 
-    // DeleteKey works below the open key, or the root when none is open; it takes the subtree.
+    // DeleteKey takes its path below the root, as OpenKey, CreateKey and EnumerateKey do,
+    // whatever key is open; it takes the subtree.
+    ASSERT_TRUE(registry.CreateKey("Software\\Software\\A"));
     ASSERT_TRUE(registry.OpenKey("Software"));
-    EXPECT_TRUE(registry.DeleteKey("A"));
-    EXPECT_FALSE(registry.DeleteKey("A"));
+    EXPECT_FALSE(registry.DeleteKey("A")); // not below the open key
+    EXPECT_TRUE(fs::exists(Key("Software/A")));
+    EXPECT_TRUE(registry.DeleteKey("Software\\A"));
+    EXPECT_FALSE(registry.DeleteKey("Software\\A"));
+    EXPECT_TRUE(fs::exists(Key("Software/Software/A"))); // the same name below the open key
     EXPECT_FALSE(registry.DeleteKey(""));
     EXPECT_FALSE(registry.DeleteKey("\\"));
+    EXPECT_TRUE(registry.DeleteKey("Software\\Software"));
     registry.CloseKey();
     EXPECT_TRUE(registry.DeleteKey("Software\\a/b"));
     EXPECT_TRUE(registry.EnumerateKey("Software", names));
@@ -150,6 +156,12 @@ TEST_F(RegistryTest, EnumeratesAndDeletesSubkeys) {
     // Nothing half-deleted or temporary is left beside the keys.
     for (const fs::directory_entry& entry : fs::directory_iterator(Key("Software")))
         EXPECT_EQ(entry.path().filename(), "B");
+    // The open key itself may go: it stays open and takes no more values.
+    ASSERT_TRUE(registry.OpenKey("Software\\B"));
+    EXPECT_TRUE(registry.DeleteKey("Software\\B"));
+    EXPECT_TRUE(registry.IsOpen());
+    EXPECT_FALSE(registry.SetValueData("Late", "lost"));
+    EXPECT_FALSE(fs::exists(Key("Software/B")));
 }
 
 TEST_F(RegistryTest, HostileNamesStayInsideTheStore) {
@@ -184,7 +196,7 @@ TEST_F(RegistryTest, HostileNamesStayInsideTheStore) {
     fs::create_symlink(m_Folder / "outside" / "target", Key("Keys/=linked"));
     ASSERT_TRUE(registry.OpenKey("Keys"));
     EXPECT_EQ(registry.GetValueData("linked"), "");
-    EXPECT_FALSE(registry.DeleteKey("link")); // no key, and what it points at stays
+    EXPECT_FALSE(registry.DeleteKey("Keys\\link")); // no key, and what it points at stays
     EXPECT_TRUE(fs::is_directory(m_Folder / "outside"));
 
     // Nothing was written beside the store.

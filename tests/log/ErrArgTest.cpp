@@ -1,6 +1,7 @@
 // LogMsg arguments: every kind in its log form and its dialog form.
 
 #include "quorlix/log/ErrArg.h"
+#include "quorlix/log/internal/SystemText.h"
 #include "quorlix/stream/Stream.h"
 #include "quorlix/stream/StreamPipeMemory.h"
 
@@ -9,6 +10,7 @@
 #include <cerrno>
 #include <string>
 #include <type_traits>
+#include <utility>
 
 using namespace Quorlix;
 
@@ -68,3 +70,22 @@ TEST(ErrArg, EveryKindInBothForms) {
 }
 
 } // namespace
+
+// Message tables end their texts in a full stop and a line end (Linux's own do not, so the
+// system error kind above never shows the trimming).
+TEST(ErrArg, SystemTextLosesOneLineFeedCarriageReturnAndFullStopInThatOrder) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"Access is denied.\r\n", "Access is denied"},
+        {"Access is denied.", "Access is denied"},
+        {"Access is denied.\n", "Access is denied"},
+        {"Access is denied\r", "Access is denied"},
+        {"Wait...", "Wait.."},                   // one full stop only
+        {"Two lines\n\n", "Two lines\n"},        // one line feed only
+        {"Late stop\n.", "Late stop\n"},         // the full stop is looked at last
+        {"Early return\r.\n", "Early return\r"}, // "\r" precedes ".", so it stays
+        {".", ""},
+        {"", ""},
+    };
+    for (const auto& [text, trimmed] : cases)
+        EXPECT_EQ(Internal::TrimSystemText(text), trimmed) << text;
+}

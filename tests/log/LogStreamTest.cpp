@@ -32,10 +32,17 @@ std::string ErrorLine(unsigned format) {
     return capture.Text();
 }
 
+// The first prefixes of the process, written with alternating brightness (before any prefix
+// without it resets the alternation value).
+std::string G_FirstAlternatingLines;
+
 // The process's first prefix decides which thread has colour 0; the main thread writes it before
-// any test, in whatever order they run, as the library's own start-up does.
+// any test, in whatever order they run, as the library's own start-up does. Before that it
+// writes the lines that show the alternation from its initial value.
 class MainThreadFirst : public testing::Environment {
     void SetUp() override {
+        G_FirstAlternatingLines = ErrorLine(0x106);
+        G_FirstAlternatingLines += ErrorLine(0x106);
         LogCapture capture(Xerr, 0x20);
         Xerr.pLockDebug();
         Xerr.pUnlockMessage();
@@ -68,10 +75,15 @@ TEST(LogStream, LinePrefixUnderEachFormat) {
     EXPECT_TRUE(
         std::regex_match(timed, std::regex(R"(\|([01]\d|2[0-3]):[0-5]\d:[0-5]\d\.\d{3}text\n)")))
         << timed;
-    // Alternation toggles the brightness on every prefix; a prefix without it starts afresh.
+    // Alternation toggles the value on every prefix and the level colour changes brightness
+    // while the value is not 0. It starts at 2, so until a prefix without alternation sets it
+    // to 0 every line is the other brightness (3, 2, 3, ...); afterwards lines take turns
+    // (1, 0, 1, ...).
+    EXPECT_EQ(G_FirstAlternatingLines, "{1/0}E{1/0}text\n{7/0}{1/0}E{1/0}text\n{7/0}");
     ErrorLine(0x006);
     EXPECT_EQ(ErrorLine(0x106), "{1/0}E{1/0}text\n{7/0}");
     EXPECT_EQ(ErrorLine(0x106), "{9/0}E{9/0}text\n{7/0}");
+    EXPECT_EQ(ErrorLine(0x106), "{1/0}E{1/0}text\n{7/0}");
 }
 
 TEST(LogStream, MessagesOfManyThreadsNeverShareALine) {

@@ -119,13 +119,20 @@ TEST(Matrix4f, TransposeAndComponentOps) {
     Matrix4f c = m + Matrix4f::Identity;
     c -= m;
     EXPECT_TRUE(c == Matrix4f::Identity);
+    // Each element operation checked on its own, with exact values, so that no two of them
+    // can cancel (a no-op Mul and Div, or Scale and Sub) and still pass.
     const Matrix4f d(1, -2, 4, 8, 0.5f, 16, 1, 1, 2, 2, -4, 0.25f, 1, 2, 3, 4);
     c = d;
     c.ComponentScale(2);
+    EXPECT_TRUE(c == Matrix4f(2, -4, 8, 16, 1, 32, 2, 2, 4, 4, -8, 0.5f, 2, 4, 6, 8));
     c.ComponentMul(d);
-    EXPECT_TRUE(c.ComponentDiv(d));
+    EXPECT_TRUE(c == Matrix4f(2, 8, 32, 128, 0.5f, 512, 2, 2, 8, 8, 32, 0.125f, 2, 8, 18, 32));
+    EXPECT_TRUE(c.ComponentDiv(Matrix4f(2, 8, 16, 32, 1, 64, 2, 1, 4, 2, 8, 0.5f, 1, 2, 3, 4)));
+    EXPECT_TRUE(c == Matrix4f(1, 1, 2, 4, 0.5f, 8, 1, 2, 2, 4, 4, 0.25f, 2, 4, 6, 8));
     c.ComponentSub(d);
-    EXPECT_TRUE(c == d);
+    EXPECT_TRUE(c == Matrix4f(0, 3, -2, -4, 0, -8, 0, 1, 0, 2, 8, 0, 1, 2, 3, 4));
+    c.ComponentAdd(d);
+    EXPECT_TRUE(c == Matrix4f(1, 1, 2, 4, 0.5f, 8, 1, 2, 2, 4, 4, 0.25f, 2, 4, 6, 8));
 
     // PreScale is the scaling applied after the 3x3 part; row 3 stays.
     Matrix4f p = Rotation(Vector3f(0.3f, -0.2f, 1.1f), Eulerf::XYZ);

@@ -53,28 +53,6 @@ TEST(Vector, NormalisedSetKeepsUnitInputBitExact) {
     EXPECT_TRUE(SameBits(unit[0], 0.6f) && SameBits(unit[2], 0.8f));
 }
 
-TEST(Vector, SwapsAndSigns) {
-    Vector3f v(1, 2, 3);
-    v.SwapXYZToYZX();
-    EXPECT_TRUE(v == Vector3f(2, 3, 1));
-    v.AssignSwapXYZToZXY(Vector3f(1, 2, 3));
-    EXPECT_TRUE(v == Vector3f(3, 1, 2));
-    v.SwapXZ(); // (2, 1, 3)
-    v.SwapYZ();
-    EXPECT_TRUE(v == Vector3f(2, 3, 1));
-
-    Vector4f w(1, 2, 3, 4);
-    w.SwapXYZToYZX(); // w stays
-    w.SwapXY();
-    EXPECT_TRUE(w == Vector4f(3, 2, 1, 4));
-    w.AssignNegateW(w);
-    w.NegateY();
-    EXPECT_TRUE(w == Vector4f(3, -2, 1, -4));
-    w.ComponentAbsolute();
-    v.AssignNegateZ(Vector3f(1, 2, 3));
-    EXPECT_TRUE(w == Vector4f(3, 2, 1, 4) && v == Vector3f(1, 2, -3));
-}
-
 TEST(Vector, LengthCrossAndCompare) {
     EXPECT_EQ(Vector3f(2, 3, 6).Length(), 7.0f);
     EXPECT_EQ(Vector3f(1, 1, 1).Distance(Vector3f(3, 4, 7)), 7.0f);

@@ -2,12 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <csignal>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
+#include <mutex>
 #include <sys/mman.h>
+#include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 using namespace Quorlix::Platform;
@@ -96,6 +100,90 @@ TEST(CrashSignalsDeathTest, ReportsOnceThenTheEarlierActionEndsTheProcess) {
             },
             fault.m_Status, fault.m_Output);
     }
+}
+
+namespace {
+
+// A lock that another thread took and never gives back.
+std::mutex G_HeldForEver;
+
+void ReportWaitingForTheLock(const CrashInfo&) noexcept {
+    ::dprintf(2, "report\n");
+    G_HeldForEver.lock();
+}
+
+void ReportInTime(const CrashInfo&) noexcept {
+    ::dprintf(2, "report\n");
+}
+
+// After a report that returned: the earlier handler takes longer than the watchdog's second.
+void SlowPreviousHandler(int) {
+    ::sleep(2);
+    ::_exit(42);
+}
+
+struct Ending {
+    int m_Status;
+    double m_Seconds;
+};
+
+// Runs `body` in a child and waits up to 20 s for its end (then kills it).
+Ending RunChild(void (*body)()) {
+    const auto started = std::chrono::steady_clock::now();
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::close(1);
+        body();
+        ::_exit(3);
+    }
+    Ending ending{-1, 0};
+    for (int i = 0; i < 2000; ++i) {
+        if (::waitpid(child, &ending.m_Status, WNOHANG) == child)
+            break;
+        ::usleep(10000);
+    }
+    if (ending.m_Status == -1) {
+        ::kill(child, SIGKILL);
+        ::waitpid(child, nullptr, 0);
+    }
+    ending.m_Seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    return ending;
+}
+
+void DefaultActions() {
+    for (int signal : {SIGSEGV, SIGBUS, SIGILL, SIGFPE, SIGTRAP, SIGABRT})
+        std::signal(signal, SIG_DFL);
+}
+
+} // namespace
+
+TEST(CrashSignals, WatchdogEndsAReportThatStallsByTheCrashSignal) {
+    const Ending stalled = RunChild([] {
+        DefaultActions();
+        std::thread([] {
+            G_HeldForEver.lock();
+            ::pause();
+        }).detach();
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        InstallCrashHandler(&ReportWaitingForTheLock, 1);
+        StoreAt(8);
+    });
+    EXPECT_TRUE(WIFSIGNALED(stalled.m_Status) && WTERMSIG(stalled.m_Status) == SIGSEGV)
+        << stalled.m_Status;
+    EXPECT_GE(stalled.m_Seconds, 0.9);
+    EXPECT_LT(stalled.m_Seconds, 5.0);
+
+    // A report that returns disarms the watchdog: the earlier handler may take its time.
+    const Ending finished = RunChild([] {
+        DefaultActions();
+        std::signal(SIGBUS, &SlowPreviousHandler);
+        InstallCrashHandler(&ReportInTime, 1);
+        std::raise(SIGBUS);
+    });
+    EXPECT_TRUE(WIFEXITED(finished.m_Status) && WEXITSTATUS(finished.m_Status) == 42)
+        << finished.m_Status;
+    EXPECT_GE(finished.m_Seconds, 1.9);
 }
 
 TEST(CrashSignals, ProtectedReadsStopAtTheFirstUnreadablePage) {

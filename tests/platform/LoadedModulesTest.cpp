@@ -1,4 +1,6 @@
 #include "quorlix/platform/LoadedModules.h"
+#include "quorlix/platform/CrashSignals.h"
+#include "quorlix/platform/DynamicLibrary.h"
 #include "quorlix/platform/VersionRecord.h"
 
 #include <gtest/gtest.h>
@@ -36,6 +38,40 @@ TEST(LoadedModules, WalksFromTheProgramAndStopsWhenAsked) {
     ASSERT_GE(names.size(), 2u);
     EXPECT_EQ(fs::path(names[0]), fs::read_symlink("/proc/self/exe"));
     EXPECT_TRUE(names.back().ends_with("/libQuorlix010219.so")) << names.back();
+}
+
+TEST(LoadedModules, SnapshotAnswersAsTheLoaderDidAndFollowsOwnLoads) {
+    RefreshModuleSnapshot();
+    using Names = std::vector<std::string>;
+    const auto collect = [](const char* path, const void*, void* context) {
+        static_cast<Names*>(context)->push_back(path);
+        return true;
+    };
+    Names loaded, kept;
+    ForEachLoadedModule(collect, &loaded);
+    ForEachSnapshotModule(collect, &kept);
+    EXPECT_EQ(kept, loaded);
+    static const int inTheProgram = 0;
+    const int onTheStack = 0;
+    for (const void* address :
+         {static_cast<const void*>(&OwnVersionRecord()), static_cast<const void*>(&inTheProgram),
+          static_cast<const void*>(&onTheStack)}) {
+        char fromLoader[4096], fromSnapshot[4096];
+        const bool found = ModuleOfAddress(address, fromLoader, sizeof fromLoader);
+        EXPECT_EQ(SnapshotModuleOfAddress(address, fromSnapshot, sizeof fromSnapshot), found);
+        EXPECT_STREQ(fromSnapshot, fromLoader);
+    }
+
+    // While the crash handler is installed, loads through the library refresh the snapshot.
+    InstallCrashHandler([](const CrashInfo&) noexcept {});
+    DynamicLibrary* library = LoadDynamicLibrary("libuuid.so.1");
+    ASSERT_NE(library, nullptr) << LastLibraryError();
+    const void* symbol = FindLibrarySymbol(library, "uuid_generate");
+    char path[4096];
+    EXPECT_TRUE(SnapshotModuleOfAddress(symbol, path, sizeof path));
+    EXPECT_TRUE(std::string(path).ends_with("/libuuid.so.1")) << path;
+    UnloadDynamicLibrary(library);
+    RemoveCrashHandler();
 }
 
 TEST(LoadedModules, RecognisesGraphicsDriverNamesByFileNameOnly) {

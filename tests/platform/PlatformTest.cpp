@@ -1,11 +1,15 @@
+#include "quorlix/platform/Dialog.h"
 #include "quorlix/platform/DynamicLibrary.h"
 #include "quorlix/platform/Memory.h"
+#include "quorlix/platform/OutOfMemory.h"
 #include "quorlix/platform/Threading.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <thread>
@@ -54,4 +58,83 @@ TEST(DynamicLibrary, LoadsLibrariesFindsSymbolsAndReportsWhatIsMissing) {
     EXPECT_TRUE(path.starts_with('/') && path.ends_with("/libQuorlix010219.so")) << path;
     int local = 0;
     EXPECT_EQ(ModulePathOfAddress(&local), "");
+}
+
+namespace {
+
+std::string G_DialogSeen;
+
+// The window system's stand-in: notes the dialog and answers with its first button.
+int NoteDialog(const char* caption, const char* text, const DialogButton* buttons, int count) {
+    G_DialogSeen = std::string(caption) + "|" + text + "|" + std::to_string(count) + "|" +
+                   (count > 0 ? buttons[0].m_Text : "");
+    return count > 0 ? buttons[0].m_Id : k_DialogClosed;
+}
+
+int PrintDialog(const char* caption, const char*, const DialogButton*, int) {
+    std::fprintf(stderr, "dialog %s\n", caption);
+    return 1;
+}
+
+int RunOutOfMemoryAgain(const char*, const char*, const DialogButton*, int) {
+    std::fprintf(stderr, "dialog\n");
+    ReportOutOfMemory();
+}
+
+} // namespace
+
+TEST(OutOfMemory, DialogIsChosenOnlyWhereDialogsAreAvailable) {
+    // As chosen when the library loaded (no stand-in was installed then).
+    EXPECT_EQ(GetOutOfMemoryDialogHook() != nullptr, DialogsAvailable());
+
+    const MessageDialogHook before = SetMessageDialogHook(nullptr);
+    const char* setting = std::getenv("QUORLIX_NO_DIALOGS");
+    const std::string noDialogs = setting != nullptr ? setting : "";
+    ::setenv("QUORLIX_NO_DIALOGS", "1", 1);
+    EXPECT_FALSE(ChooseOutOfMemoryDialog());
+    EXPECT_EQ(GetOutOfMemoryDialogHook(), nullptr);
+
+    SetMessageDialogHook(&NoteDialog);
+    EXPECT_TRUE(ChooseOutOfMemoryDialog());
+    ASSERT_EQ(GetOutOfMemoryDialogHook(), &ShowOutOfMemoryDialog);
+    GetOutOfMemoryDialogHook()(k_OutOfMemoryCaption, k_OutOfMemoryText);
+    EXPECT_EQ(G_DialogSeen, std::string("Quorlix: OUT OF MEMORY|") + k_OutOfMemoryText + "|1|OK");
+
+    SetMessageDialogHook(before);
+    if (setting == nullptr)
+        ::unsetenv("QUORLIX_NO_DIALOGS");
+    else
+        ::setenv("QUORLIX_NO_DIALOGS", noDialogs.c_str(), 1);
+    EXPECT_EQ(ChooseOutOfMemoryDialog(), DialogsAvailable());
+}
+
+TEST(OutOfMemoryDeathTest, ReportsThenShowsTheDialogWhereChosenAndExits) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    const auto exited = ::testing::ExitedWithCode(247); // _exit(-9)
+    const std::string report = "^  Quorlix: OUT OF MEMORY\n\nPlease try the following things:"
+                               "\n.*\nThis application must exit now.\n";
+    // No dialogs: the report alone, then the exit; nothing waits.
+    EXPECT_EXIT(
+        {
+            SetMessageDialogHook(nullptr);
+            ::setenv("QUORLIX_NO_DIALOGS", "1", 1);
+            ChooseOutOfMemoryDialog();
+            ReportOutOfMemory();
+        },
+        exited, report + "$");
+    EXPECT_EXIT(
+        {
+            SetMessageDialogHook(&PrintDialog);
+            ChooseOutOfMemoryDialog();
+            ReportOutOfMemory();
+        },
+        exited, report + "dialog Quorlix: OUT OF MEMORY\n$");
+    // A dialog that runs out of memory itself ends the process at once: no second report.
+    EXPECT_EXIT(
+        {
+            SetMessageDialogHook(&RunOutOfMemoryAgain);
+            ChooseOutOfMemoryDialog();
+            ReportOutOfMemory();
+        },
+        exited, report + "dialog\n$");
 }

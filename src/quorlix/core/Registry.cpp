@@ -109,11 +109,11 @@ bool Registry::DeleteKey(const char* path) {
     std::string last;
     if (parts.empty() || !EncodeRegistryName(parts.back().c_str(), last))
         return false;
-    // The parent of the last part, opened the same way as every other key.
+    // The parent of the last part, below the root as for every other path.
     std::string parentPath;
     for (size_t i = 0; i + 1 < parts.size(); ++i)
         parentPath += parts[i] + '\\';
-    const SettingsDirectory parent = Open(m_Key, parentPath.c_str(), false);
+    const SettingsDirectory parent = Open(SettingsDirectory::Invalid, parentPath.c_str(), false);
     if (parent == SettingsDirectory::Invalid)
         return false;
     const bool removed = Platform::RemoveSettingsDirectory(parent, last.c_str(), k_HiddenPrefix);

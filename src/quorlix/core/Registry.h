@@ -9,9 +9,10 @@
 // value; a damaged value file reads as missing and is only ever replaced by a write. Nothing
 // is logged: every failure shows in a result. Not locked: one thread per Registry object.
 
+#include "quorlix/platform/Export.h"
+
 #include "quorlix/core/Array.h"
 #include "quorlix/core/String.h"
-#include "quorlix/platform/Export.h"
 #include "quorlix/platform/SettingsStore.h"
 
 #include <cstdint>
@@ -46,15 +47,16 @@ public:
     /// open key stays. "" opens the root itself.
     bool OpenKey(const char* path);
     /// The same, creating the missing keys of `path` (needs AccessCreateSubKey).
-    [[nodiscard]] bool CreateKey(const char* path);
+    bool CreateKey(const char* path);
     void CloseKey() noexcept;
     bool IsOpen() const noexcept { return m_Key != Platform::SettingsDirectory::Invalid; }
 
-    /// Deletes `path` (below the open key, or below the root when none is open) with its values
-    /// and subkeys. False when it does not exist, for "" and without AccessDelete.
-    [[nodiscard]] bool DeleteKey(const char* path);
+    /// Deletes `path` (below the root, like OpenKey, CreateKey and EnumerateKey; the open key
+    /// does not matter) with its values and subkeys. False when it does not exist, for "" and
+    /// without AccessDelete. An open key that is deleted stays open but takes no more writes.
+    bool DeleteKey(const char* path);
     /// Deletes a value of the open key.
-    [[nodiscard]] bool DeleteValue(const char* name);
+    bool DeleteValue(const char* name);
 
     /// The value's bytes up to the first NUL; "" when it is missing or damaged.
     String GetValueData(const char* name) const;
@@ -67,9 +69,9 @@ public:
 
     /// Writes a value of the open key, replacing one of any type (needs AccessSetValue; at most
     /// 1 MiB).
-    [[nodiscard]] bool SetValueData(const char* name, const char* text);
+    bool SetValueData(const char* name, const char* text);
     bool SetValueDataU32(const char* name, uint32_t value);
-    [[nodiscard]] bool SetValueDataBinary(const char* name, const void* buffer, int size);
+    bool SetValueDataBinary(const char* name, const void* buffer, int size);
 
     /// Empties `out` and fills it with the names of the subkeys of `path` (below the root).
     /// Names longer than 255 characters are skipped. The open key is not touched.
@@ -79,7 +81,7 @@ public:
     /// since 1601; 0 when no key is open.
     uint64_t GetLastWriteTime() const noexcept;
     /// Writes the open key to the disc.
-    [[nodiscard]] bool Flush() noexcept;
+    bool Flush() noexcept;
     PredefinedKey GetPredefinedKey() const noexcept { return m_Root; }
 
     /// The folder name of a root ("HKEY_CURRENT_USER", ...).
@@ -90,7 +92,7 @@ private:
                                      bool create) const;
     bool ReadValue(const char* name, std::vector<unsigned char>& file, const unsigned char*& data,
                    size_t& size) const;
-    [[nodiscard]] bool WriteValue(const char* name, uint32_t type, const void* data, size_t size);
+    bool WriteValue(const char* name, uint32_t type, const void* data, size_t size);
 
     Platform::SettingsDirectory m_Key = Platform::SettingsDirectory::Invalid;
     PredefinedKey m_Root;

@@ -10,9 +10,9 @@
 #include "quorlix/log/LogMsg.h"
 #include "quorlix/log/LogStream.h"
 #include "quorlix/log/Trace.h"
+#include "quorlix/log/internal/CrashLog.h"
 #include "quorlix/platform/CrashSignals.h"
 #include "quorlix/platform/DynamicLibrary.h"
-#include "quorlix/platform/File.h"
 #include "quorlix/platform/LoadedModules.h"
 #include "quorlix/platform/Process.h"
 #include "quorlix/platform/Threading.h"
@@ -84,45 +84,34 @@ bool FormatVersionLine(const char* path, FixedText<N>& line) {
     return true;
 }
 
-// The crash report goes through Xerr when its lock can be had within a short time; otherwise
-// (a thread holds it and will never let go) straight to standard error, without prefixes.
-constexpr int32_t k_CrashLockMilliseconds = 500;
+// The crash report: no allocation, no lock, no stream (see Internal::CrashLog). Lines are
+// formatted in fixed buffers; the module list is the snapshot taken when the handler was
+// installed.
 constexpr size_t k_CrashLineBytes = 4200;
 
-struct CrashSink {
-    bool m_Locked;
+using Internal::CrashLog;
 
-    void Write(const char* text, size_t length, bool errorLevel) {
-        if (m_Locked) {
-            Stream& out = errorLevel ? Xerr.pLockError() : Xerr;
-            out.Write(text, static_cast<int>(length));
-            out.pLF();
-            if (errorLevel)
-                Xerr.pUnlockMessage();
-            return;
-        }
-        const Platform::FileHandle standardError = Platform::StandardErrorFile();
-        Platform::WriteFile(standardError, text, length);
-        Platform::WriteFile(standardError, "\n", 1);
-    }
-    template <size_t N>
-    void Error(const FixedText<N>& line) {
-        Write(line.Text(), line.Length(), true);
-    }
-    void VersionOf(const char* path) {
-        FixedText<k_CrashLineBytes> line;
-        if (FormatVersionLine(path, line))
-            Write(line.Text(), line.Length(), false);
-    }
-};
+template <size_t N>
+void ErrorLine(CrashLog& log, const FixedText<N>& line) {
+    log.Line(Internal::LogError, line.Text(), line.Length());
+}
+
+void VersionLine(CrashLog& log, const char* path) {
+    FixedText<k_CrashLineBytes> line;
+    if (!FormatVersionLine(path, line))
+        return;
+    log.BeginPlain();
+    log.Add(line.Text(), line.Length());
+    log.End();
+}
 
 bool VisitGraphicsDriver(const char* path, const void*, void* context) {
     if (Platform::IsGraphicsDriverModule(path))
-        static_cast<CrashSink*>(context)->VersionOf(path);
+        VersionLine(*static_cast<CrashLog*>(context), path);
     return true;
 }
 
-void TraceGlobalLine(CrashSink& sink, const char* label, const void* global) {
+void TraceGlobalLine(CrashLog& log, const char* label, const void* global) {
     if (global == nullptr)
         return;
     char text[64];
@@ -136,41 +125,34 @@ void TraceGlobalLine(CrashSink& sink, const char* label, const void* global) {
         const size_t length = end != nullptr ? static_cast<const char*>(end) - text : read;
         line.Add(": ").AddQuotedC(text, length);
     }
-    sink.Error(line);
+    ErrorLine(log, line);
 }
 
 void ReportCrash(const Platform::CrashInfo& crash) noexcept {
     G_SIGCRASH = 1;
-    CrashSink sink{
-        Platform::RunWithTimeLimit([](void*) { Xerr.pLock(); }, nullptr, k_CrashLockMilliseconds)};
+    CrashLog log;
     FixedText<k_CrashLineBytes> line;
-    line.Add("CrashHandler: ThreadId=0x").AddHex(Platform::CurrentThreadId());
-    sink.Error(line);
+    line.Add("CrashHandler: ThreadId=0x").AddHex(Platform::CurrentThreadIdUncached());
+    ErrorLine(log, line);
     line.Clear();
     line.Add("CrashHandler: Address=0x").AddHex(reinterpret_cast<uintptr_t>(crash.m_Address));
     line.Add(" ExceptionCode=0x").AddHex(crash.m_Code);
-    sink.Error(line);
+    ErrorLine(log, line);
 
     char module[4096];
-    if (Platform::ModuleOfAddress(crash.m_Address, module, sizeof module)) {
+    if (Platform::SnapshotModuleOfAddress(crash.m_Address, module, sizeof module)) {
         line.Clear();
         line.Add("CrashModule: ").AddQuotedC(module, std::strlen(module));
-        sink.Error(line);
-        sink.VersionOf(module);
-        Platform::ForEachLoadedModule(&VisitGraphicsDriver, &sink);
+        ErrorLine(log, line);
+        VersionLine(log, module);
+        Platform::ForEachSnapshotModule(&VisitGraphicsDriver, &log);
     }
-    // The trace report takes Xerr's lock itself: only when we could take it.
-    if (sink.m_Locked)
-        CheckTrace("CrashHandler");
-    TraceGlobalLine(sink, "TraceGlobal1", GetTraceGlobal1_());
-    TraceGlobalLine(sink, "TraceGlobal2", GetTraceGlobal2_());
+    Internal::CheckTraceForCrash("CrashHandler", log);
+    TraceGlobalLine(log, "TraceGlobal1", GetTraceGlobal1_());
+    TraceGlobalLine(log, "TraceGlobal2", GetTraceGlobal2_());
     line.Clear();
     line.Add("CrashHandler: returning");
-    sink.Error(line);
-    if (sink.m_Locked) {
-        Xerr.pFlush();
-        Xerr.pUnlock();
-    }
+    ErrorLine(log, line);
 }
 
 // The console-forcing notice of a re-entry from the load or unload notification.

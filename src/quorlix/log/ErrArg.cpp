@@ -1,6 +1,7 @@
 #include "quorlix/log/ErrArg.h"
 #include "quorlix/log/ResultName.h"
 
+#include "quorlix/log/internal/SystemText.h"
 #include "quorlix/platform/Process.h"
 #include "quorlix/stream/Stream.h"
 
@@ -41,15 +42,6 @@ void WriteFloats(Stream& out, const float* floats, int count) {
         out << floats[i];
     }
     out << ')';
-}
-
-// The system's text without the line end and full stop that message tables put behind it.
-std::string TrimmedSystemText(int error) {
-    std::string text = Platform::SystemErrorText(error);
-    for (char ending : {'\n', '\r', '.'})
-        if (!text.empty() && text.back() == ending)
-            text.pop_back();
-    return text;
 }
 
 } // namespace
@@ -107,7 +99,7 @@ void ErrArg::Write(Stream& out, ErrArgForm form) const {
         out.pHex(static_cast<uint32_t>(m_Int), 1) << "] " << GetResultName(EResult(m_Int));
         break;
     case KindSystemError: {
-        const std::string text = TrimmedSystemText(m_Int);
+        const std::string text = Internal::TrimSystemText(Platform::SystemErrorText(m_Int));
         out << '[';
         out.pHex(static_cast<uint32_t>(m_Int), 1) << "] ";
         out.Write(text.data(), static_cast<int>(text.size()));

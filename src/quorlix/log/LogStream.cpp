@@ -4,6 +4,7 @@
 #include "quorlix/core/Report.h"
 #include "quorlix/log/LogConsole.h"
 #include "quorlix/log/StreamPipeLog.h"
+#include "quorlix/log/internal/CrashLog.h"
 #include "quorlix/platform/Process.h"
 #include "quorlix/platform/Threading.h"
 #include "quorlix/platform/Time.h"
@@ -19,7 +20,7 @@ namespace Quorlix {
 
 namespace {
 
-enum Level { LevelDebug, LevelInfo, LevelNote, LevelWarn, LevelError, LevelFatal };
+using namespace Internal; // the levels
 
 struct LevelRecord {
     const char* m_Tag;
@@ -30,27 +31,27 @@ constexpr LevelRecord k_Levels[] = {{"Debug", 12}, {"Info ", 10}, {"Note ", 14},
                                     {"Warn ", 11}, {"Error", 9},  {"FATAL", 15}};
 
 constinit std::atomic<unsigned> G_LogFormat{LogStream::FormatDefault};
-// Toggled by every prefix while FormatAlternate is set, reset to 0 while it is not.
+// Toggled by every prefix while FormatAlternate is set, reset to 0 while it is not; starts at 2.
 constinit std::atomic<unsigned> G_Alternation{2};
 // (id >> 2) & 15 of the first thread that wrote a prefix; -1 until then.
 constinit std::atomic<int> G_FirstThreadColor{-1};
 
 // Collects the prefix between colour changes, so a prefix costs one pipe write per colour
 // rather than one per piece.
-class PrefixWriter {
+class PrefixWriter final : public Internal::LogPrefixOut {
 public:
     explicit PrefixWriter(StreamPipe& pipe) : m_Pipe(pipe) {}
     ~PrefixWriter() { Flush(); }
 
-    void Text(const char* text, int n) {
+    void Text(const char* text, int n) noexcept override {
         std::memcpy(m_Buffer + m_Size, text, static_cast<size_t>(n));
         m_Size += n;
     }
-    void Color(int foreground, int background) {
+    void Color(int foreground, int background) noexcept override {
         Flush();
         m_Pipe.Color(foreground, background);
     }
-    void Flush() {
+    void Flush() noexcept {
         if (m_Size > 0)
             m_Pipe.Write(m_Buffer, m_Size);
         m_Size = 0;
@@ -121,33 +122,37 @@ unsigned LogStream::SetLogFormat(unsigned format) {
     return G_LogFormat.exchange(format);
 }
 
-Stream& LogStream::LockWithPrefix(int level) {
-    StreamPipe& pipe = *GetStreamPipe();
-    pipe.Lock();
+namespace Internal {
+
+bool LogFormatHasColors() noexcept {
+    return (G_LogFormat.load(std::memory_order_relaxed) & LogStream::FormatColors) != 0;
+}
+
+void WriteLogPrefix(int level, unsigned thread, LogPrefixOut& out) noexcept {
     const unsigned format = G_LogFormat.load(std::memory_order_relaxed);
     if (format == 0)
-        return *this;
-    const bool colors = (format & FormatColors) != 0;
-    PrefixWriter out(pipe);
-    if (format & FormatBrackets) {
+        return;
+    const bool colors = (format & LogStream::FormatColors) != 0;
+    if (format & LogStream::FormatBrackets) {
         if (colors)
             out.Color(7, 0);
         out.Text("[", 1);
     }
-    // Brightness alternates with the low bit, so the first prefix after the flag is set is
-    // the bright one, then the plain one, and so on.
+    // The level colour changes brightness while the alternation value is not 0. It starts at
+    // 2, so lines take turns only after a prefix without the flag has set it to 0; until then
+    // every line (3, 2, 3, ...) has the other brightness.
     unsigned alternation = 0;
-    if (format & FormatAlternate)
+    if (format & LogStream::FormatAlternate)
         alternation = G_Alternation.fetch_xor(1, std::memory_order_relaxed) ^ 1;
     else
         G_Alternation.store(0, std::memory_order_relaxed);
-    const int levelColor = k_Levels[level].m_Color ^ ((alternation & 1) != 0 ? 8 : 0);
-    if (format & FormatLevel) {
+    const int levelColor = k_Levels[level].m_Color ^ (alternation != 0 ? 8 : 0);
+    if (format & LogStream::FormatLevel) {
         if (colors)
             out.Color(levelColor, 0);
-        out.Text(k_Levels[level].m_Tag, (format & FormatWholeLevel) ? 5 : 1);
+        out.Text(k_Levels[level].m_Tag, (format & LogStream::FormatWholeLevel) ? 5 : 1);
     }
-    if (format & FormatTime) {
+    if (format & LogStream::FormatTime) {
         if (colors)
             out.Color(7, 0);
         out.Text("|", 1);
@@ -162,7 +167,6 @@ Stream& LogStream::LockWithPrefix(int level) {
         TwoDigits(time + 10, ms % 100);
         out.Text(time, 12);
     }
-    const uint32_t thread = Platform::CurrentThreadId();
     const int ownColor = static_cast<int>((thread >> 2) & 15);
     int first = G_FirstThreadColor.load(std::memory_order_relaxed);
     if (first < 0) {
@@ -171,8 +175,8 @@ Stream& LogStream::LockWithPrefix(int level) {
             G_FirstThreadColor.compare_exchange_strong(expected, ownColor) ? ownColor : expected;
     }
     const int threadColor = ownColor ^ first;
-    if (format & FormatThread) {
-        if (format & (FormatLevel | FormatTime)) {
+    if (format & LogStream::FormatThread) {
+        if (format & (LogStream::FormatLevel | LogStream::FormatTime)) {
             if (colors)
                 out.Color(7, 0);
             out.Text("|", 1);
@@ -185,48 +189,57 @@ Stream& LogStream::LockWithPrefix(int level) {
             hex[7 - digits++] = "0123456789ABCDEF"[rest & 15];
         out.Text(hex + 8 - digits, digits);
     }
-    if (format & FormatBrackets) {
+    if (format & LogStream::FormatBrackets) {
         if (colors)
             out.Color(7, 0);
         out.Text("]", 1);
     }
-    if (format & FormatThreadBlank) {
+    if (format & LogStream::FormatThreadBlank) {
         out.Color(7, threadColor);
         out.Text(" ", 1);
         out.Color(7, 0);
     }
     if (colors)
         out.Color(levelColor, 0);
-    if (format & FormatIndent) {
+    if (format & LogStream::FormatIndent) {
         for (int i = 0; i < threadColor; ++i)
             out.Text("  ", 2);
         out.Text("# ", 2);
     }
+}
+
+} // namespace Internal
+
+Stream& LogStream::LockWithPrefix(int level) {
+    StreamPipe& pipe = *GetStreamPipe();
+    pipe.Lock();
+    PrefixWriter out(pipe);
+    Internal::WriteLogPrefix(level, Platform::CurrentThreadId(), out);
     return *this;
 }
 
 Stream& LogStream::pLockDebug() {
-    return LockWithPrefix(LevelDebug);
+    return LockWithPrefix(LogDebug);
 }
 
 Stream& LogStream::pLockInfo() {
-    return LockWithPrefix(LevelInfo);
+    return LockWithPrefix(LogInfo);
 }
 
 Stream& LogStream::pLockNote() {
-    return LockWithPrefix(LevelNote);
+    return LockWithPrefix(LogNote);
 }
 
 Stream& LogStream::pLockWarn() {
-    return LockWithPrefix(LevelWarn);
+    return LockWithPrefix(LogWarn);
 }
 
 Stream& LogStream::pLockError() {
-    return LockWithPrefix(LevelError);
+    return LockWithPrefix(LogError);
 }
 
 Stream& LogStream::pLockFatal() {
-    return LockWithPrefix(LevelFatal);
+    return LockWithPrefix(LogFatal);
 }
 
 Stream& LogStream::pUnlockMessage() {
@@ -309,10 +322,12 @@ void InitLogStreams(bool errConsole, bool outConsole, const char* errFile, const
                                   StreamPipeLog::SlotConsole);
     }
     WriteMarker(Xout, "[NEW/Xout]");
+    Internal::PrepareCrashLog(Xerr.GetStreamPipe());
 }
 
 void DLLExitLogStreams() {
     CriticalSectionLock lock(G_LogLock);
+    Internal::PrepareCrashLog(nullptr);
     const std::pair<LogStream*, const char*> streams[] = {{&Xout, "[EOF/Xout]\n"},
                                                           {&Xerr, "[EOF/Xerr]\n"}};
     for (const auto& [stream, marker] : streams) {

@@ -2,6 +2,7 @@
 
 #include "quorlix/core/CriticalSection.h"
 #include "quorlix/log/LogStream.h"
+#include "quorlix/log/internal/CrashLog.h"
 #include "quorlix/platform/Threading.h"
 #include "quorlix/stream/Stream.h"
 
@@ -76,14 +77,27 @@ const char* Marker(uint8_t kind) {
     }
 }
 
-void PrintSlot(int slot, uint32_t thread, const char* caller) {
-    Xerr.pLock();
-    Xerr.pLockError() << "<Trace " << caller << " for ThreadId=0x";
-    Xerr.pHex(thread, 1) << (thread == Platform::CurrentThreadId() ? " (dead)" : " (alive)") << ":";
-    Xerr.pLF();
-    Xerr.pUnlockMessage();
+// The start of a ring line: two blanks, the age in three digits, the indentation and the
+// marker. Returns its length (at most 2 + 3 + 16 + 3).
+size_t RingLineHead(char* out, int age, int depth, uint8_t kind) {
+    size_t length = 0;
+    out[length++] = ' ';
+    out[length++] = ' ';
+    out[length++] = static_cast<char>('0' + age / 100 % 10);
+    out[length++] = static_cast<char>('0' + age / 10 % 10);
+    out[length++] = static_cast<char>('0' + age % 10);
+    const int indent = depth & 15;
+    for (const char* bar = k_Bars + k_BarsLength - indent; *bar != '\0'; ++bar)
+        out[length++] = *bar;
+    for (const char* marker = Marker(kind); *marker != '\0'; ++marker)
+        out[length++] = *marker;
+    return length;
+}
 
-    const uint32_t start = G_SlotNext[slot];
+// Walks the ring of `slot` from the oldest entry, calling `line(head, headLength, text)` for
+// every entry that was written.
+template <class Line>
+void WalkRing(int slot, uint32_t start, Line line) {
     int depth = 8;
     for (int i = 0; i < k_Points; ++i) {
         const uint32_t index = (start + static_cast<uint32_t>(i)) & (k_Points - 1);
@@ -92,14 +106,27 @@ void PrintSlot(int slot, uint32_t thread, const char* caller) {
         if (kind == k_Leave)
             depth -= 2;
         if (text != nullptr) {
-            const int indent = depth & 15;
-            Xerr << "  " << Format(k_Points - 1 - i, '0', 3) << (k_Bars + k_BarsLength - indent)
-                 << Marker(kind) << text;
-            Xerr.pLF();
+            char head[32];
+            line(head, RingLineHead(head, k_Points - 1 - i, depth, kind), text);
         }
         if (kind == k_Enter)
             depth += 2;
     }
+}
+
+void PrintSlot(int slot, uint32_t thread, const char* caller) {
+    Xerr.pLock();
+    Xerr.pLockError() << "<Trace " << caller << " for ThreadId=0x";
+    Xerr.pHex(thread, 1) << (thread == Platform::CurrentThreadId() ? " (dead)" : " (alive)") << ":";
+    Xerr.pLF();
+    Xerr.pUnlockMessage();
+
+    const uint32_t start = G_SlotNext[slot];
+    WalkRing(slot, start, [](const char* head, size_t headLength, const char* text) {
+        Xerr.Write(head, static_cast<int>(headLength));
+        Xerr << text;
+        Xerr.pLF();
+    });
 
     const uint32_t now = G_SlotNext[slot];
     if (now != start) {
@@ -190,6 +217,59 @@ void CheckTrace(const char* caller) {
     if (printed)
         Platform::SleepMilliseconds(1000);
 }
+
+namespace Internal {
+
+// PrintSlot's text through the crash log: no lock, no allocation, no stream.
+void CheckTraceForCrash(const char* caller, CrashLog& log) noexcept {
+    const uint32_t self = Platform::CurrentThreadIdUncached();
+    bool printed = false;
+    for (int slot = k_Slots; slot-- > 0;) {
+        const uint32_t thread = G_SlotThread[slot].load(std::memory_order_relaxed);
+        if (thread == 0)
+            continue;
+        printed = true;
+        char hex[8];
+        int digits = 0;
+        for (uint32_t rest = thread; rest != 0 || digits == 0; rest >>= 4)
+            hex[7 - digits++] = "0123456789ABCDEF"[rest & 15];
+        log.Begin(LogError);
+        log.Add("<Trace ");
+        log.Add(caller);
+        log.Add(" for ThreadId=0x");
+        log.Add(hex + 8 - digits, static_cast<size_t>(digits));
+        log.Add(thread == self ? " (dead):" : " (alive):");
+        log.End();
+        const uint32_t start = G_SlotNext[slot];
+        WalkRing(slot, start, [&log](const char* head, size_t headLength, const char* text) {
+            log.BeginPlain();
+            log.Add(head, headLength);
+            log.Add(text);
+            log.End();
+        });
+        const uint32_t now = G_SlotNext[slot];
+        if (now != start) {
+            char count[4];
+            const uint32_t replaced = (now - start) & (k_Points - 1);
+            int length = 0;
+            if (replaced >= 100)
+                count[length++] = static_cast<char>('0' + replaced / 100);
+            if (replaced >= 10)
+                count[length++] = static_cast<char>('0' + replaced / 10 % 10);
+            count[length++] = static_cast<char>('0' + replaced % 10);
+            log.Begin(LogWarn);
+            log.Add("Thread is still running and replaced ");
+            log.Add(count, static_cast<size_t>(length));
+            log.Add(" traces.");
+            log.End();
+        }
+        log.Line(LogError, "Trace>", 6);
+    }
+    if (printed)
+        Platform::SleepMilliseconds(1000);
+}
+
+} // namespace Internal
 
 void TraceGlobal1_(const void* text) {
     G_TraceGlobal1.store(text, std::memory_order_relaxed);

@@ -19,16 +19,17 @@ int IntersectRayTriangle(const Vector3f& origin, const Vector3f& dir, const Vect
     const float det = e1.Dot(p);
     if (det > -k_MathEpsilon && det < k_MathEpsilon)
         return 0;
-    const float inverse = 1.0f / det;
+    // Divided, not multiplied by 1 / det: the reciprocal's rounding would move a quarter of
+    // the hits by an ulp, and edge tests against 0 and 1 with them.
     const Vector3f s = origin - a;
-    u = s.Dot(p) * inverse;
+    u = s.Dot(p) / det;
     if (u < 0.0f || u > 1.0f)
         return 0;
     const Vector3f q = CrossOf(s, e1);
-    v = dir.Dot(q) * inverse;
+    v = dir.Dot(q) / det;
     if (v < 0.0f || u + v > 1.0f)
         return 0;
-    t = e2.Dot(q) * inverse;
+    t = e2.Dot(q) / det;
     return 1;
 }
 
@@ -48,10 +49,9 @@ int IntersectRayTriangleCCW(const Vector3f& origin, const Vector3f& dir, const V
     const float sv = dir.Dot(q);
     if (sv < 0.0f || su + sv > det)
         return 0;
-    const float inverse = 1.0f / det;
-    t = e2.Dot(q) * inverse;
-    u = su * inverse;
-    v = sv * inverse;
+    t = e2.Dot(q) / det;
+    u = su / det;
+    v = sv / det;
     return 1;
 }
 

@@ -1,13 +1,12 @@
 #include "quorlix/platform/CrashSignals.h"
 
+#include "quorlix/platform/LoadedModules.h"
+
 #include <atomic>
 #include <cerrno>
-#include <csetjmp>
 #include <csignal>
-#include <ctime>
 #include <fcntl.h>
 #include <sys/mman.h>
-#include <sys/syscall.h>
 #include <sys/uio.h>
 #include <ucontext.h>
 #include <unistd.h>
@@ -24,6 +23,8 @@ constexpr size_t k_AlternateStackBytes = 256 * 1024;
 std::atomic<CrashCallback> G_Callback{nullptr};
 std::atomic<bool> G_Installed{false};
 std::atomic<bool> G_Reported{false};
+std::atomic<unsigned> G_ReportSeconds{k_CrashReportSeconds};
+volatile sig_atomic_t G_CrashSignal = 0;
 struct sigaction G_Previous[k_SignalCount];
 
 void RestorePreviousActions() noexcept {
@@ -45,6 +46,37 @@ const void* InstructionAddress(const siginfo_t* info, const void* context) noexc
     return info != nullptr ? info->si_addr : nullptr;
 }
 
+// The report did not finish in time (it waits for a lock, or a write that never ends): end
+// the process by the crash's signal with its default action, from whichever thread got the
+// alarm; should even that fail, exit with the status a shell gives that signal.
+void WatchdogHandler(int) {
+    const int signal = G_CrashSignal;
+    struct sigaction fallback {};
+    fallback.sa_handler = SIG_DFL;
+    sigemptyset(&fallback.sa_mask);
+    ::sigaction(signal, &fallback, nullptr);
+    sigset_t crash;
+    sigemptyset(&crash);
+    sigaddset(&crash, signal);
+    ::pthread_sigmask(SIG_UNBLOCK, &crash, nullptr);
+    ::raise(signal);
+    ::_exit(128 + signal);
+}
+
+void ArmWatchdog(int signal) noexcept {
+    G_CrashSignal = signal;
+    struct sigaction watchdog {};
+    watchdog.sa_handler = &WatchdogHandler;
+    watchdog.sa_flags = SA_ONSTACK;
+    sigemptyset(&watchdog.sa_mask);
+    ::sigaction(SIGALRM, &watchdog, nullptr);
+    sigset_t alarm;
+    sigemptyset(&alarm);
+    sigaddset(&alarm, SIGALRM);
+    ::pthread_sigmask(SIG_UNBLOCK, &alarm, nullptr);
+    ::alarm(G_ReportSeconds.load());
+}
+
 void CrashHandler(int signal, siginfo_t* info, void* context) {
     const int savedErrno = errno;
     // Earlier actions first: a fault inside the report ends the process instead of recursing.
@@ -57,8 +89,11 @@ void CrashHandler(int signal, siginfo_t* info, void* context) {
         crash.m_DataAddress = info->si_addr;
     // Threads that crash at the same time: only the first one reports.
     const CrashCallback callback = G_Callback.load(std::memory_order_acquire);
-    if (callback != nullptr && !G_Reported.exchange(true))
+    if (callback != nullptr && !G_Reported.exchange(true)) {
+        ArmWatchdog(signal);
         callback(crash);
+        ::alarm(0);
+    }
     // A fault raised by the processor recurs when its instruction runs again and then reaches
     // the earlier action with its own signal information; everything else is raised again. The
     // signal stays blocked until this handler returns.
@@ -117,61 +152,7 @@ size_t ReadThroughPipe(const void* address, void* buffer, size_t bytes) noexcept
     return copied;
 }
 
-// The time limit's signal is a real-time one queued to the calling thread alone. Plain globals,
-// not thread-locals (whose first use may allocate): only the one reporting thread uses them.
-sigjmp_buf G_TimeLimitJump;
-volatile sig_atomic_t G_TimeLimitArmed = 0;
-
-void TimeLimitHandler(int, siginfo_t*, void*) {
-    if (G_TimeLimitArmed != 0) {
-        G_TimeLimitArmed = 0;
-        ::siglongjmp(G_TimeLimitJump, 1);
-    }
-}
-
 } // namespace
-
-bool RunWithTimeLimit(void (*action)(void* context), void* context, int32_t milliseconds) noexcept {
-    if (action == nullptr)
-        return false;
-    const int signal = SIGRTMAX - 1;
-    struct sigaction handler {
-    }, previous{};
-    handler.sa_sigaction = &TimeLimitHandler;
-    handler.sa_flags = SA_SIGINFO | SA_ONSTACK;
-    sigemptyset(&handler.sa_mask);
-    if (::sigaction(signal, &handler, &previous) != 0)
-        return false;
-    sigevent event{};
-    event.sigev_notify = SIGEV_THREAD_ID;
-    event.sigev_signo = signal;
-    event._sigev_un._tid = static_cast<pid_t>(::syscall(SYS_gettid));
-    timer_t timer{};
-    bool finished = false;
-    if (::timer_create(CLOCK_MONOTONIC, &event, &timer) == 0) {
-        itimerspec limit{};
-        limit.it_value.tv_sec = milliseconds / 1000;
-        limit.it_value.tv_nsec = static_cast<long>(milliseconds % 1000) * 1000000L;
-        if (milliseconds <= 0)
-            limit.it_value.tv_nsec = 1;
-        sigset_t unblock;
-        sigemptyset(&unblock);
-        sigaddset(&unblock, signal);
-        sigset_t before;
-        ::pthread_sigmask(SIG_UNBLOCK, &unblock, &before);
-        if (sigsetjmp(G_TimeLimitJump, 1) == 0) {
-            G_TimeLimitArmed = 1;
-            ::timer_settime(timer, 0, &limit, nullptr);
-            action(context);
-            G_TimeLimitArmed = 0;
-            finished = true;
-        }
-        ::timer_delete(timer);
-        ::pthread_sigmask(SIG_SETMASK, &before, nullptr);
-    }
-    ::sigaction(signal, &previous, nullptr);
-    return finished;
-}
 
 uint32_t CrashCodeOfSignal(int signal) noexcept {
     switch (signal) {
@@ -192,9 +173,11 @@ uint32_t CrashCodeOfSignal(int signal) noexcept {
     }
 }
 
-void InstallCrashHandler(CrashCallback callback) {
+void InstallCrashHandler(CrashCallback callback, unsigned reportSeconds) {
+    G_ReportSeconds.store(reportSeconds > 0 ? reportSeconds : 1);
     G_Callback.store(callback, std::memory_order_release);
     EnsureAlternateStack();
+    RefreshModuleSnapshot();
     if (G_Installed.load())
         return;
     G_Reported.store(false);

@@ -34,32 +34,33 @@ struct QUORLIX_API CrashInfo {
 };
 
 /// Receives a crash on the crashing thread, in signal context (on the alternate stack when the
-/// thread has one). It should use only async-signal-safe calls where it can.
+/// thread has one). It must use only async-signal-safe calls: the crash may have happened
+/// inside the allocator or while another thread holds any lock.
 using CrashCallback = void (*)(const CrashInfo& crash) noexcept;
 
 /// The code reported for `signal`; 0 for signals that are not crash signals.
 QUORLIX_API uint32_t CrashCodeOfSignal(int signal) noexcept;
 
+/// Seconds a crash report may take before the watchdog ends the process.
+constexpr unsigned k_CrashReportSeconds = 5;
+
 /// Installs the handler of the six crash signals with `callback` (replacing an earlier callback
-/// of ours) and gives the calling thread an alternate signal stack unless it has one, so a stack
-/// overflow on that thread is still reported. Other threads report overflows only when they
-/// have an alternate stack of their own.
+/// of ours), gives the calling thread an alternate signal stack unless it has one, so a stack
+/// overflow on that thread is still reported (other threads report overflows only when they
+/// have an alternate stack of their own), and takes the module snapshot the report reads
+/// (RefreshModuleSnapshot).
 ///
 /// On a crash the handler first restores the actions that were there before it, for all six
-/// signals (a fault inside the report then ends the process instead of recursing), calls the
-/// callback once, and re-raises the signal, which then takes its earlier action: by default the
-/// process ends by the signal.
-QUORLIX_API void InstallCrashHandler(CrashCallback callback);
+/// signals (a fault inside the report then ends the process instead of recursing), arms a
+/// watchdog of `reportSeconds` (SIGALRM), calls the callback once, and re-raises the signal,
+/// which then takes its earlier action: by default the process ends by the signal. A report
+/// that has not returned when the watchdog fires is abandoned: the process ends by the crash's
+/// signal with its default action.
+QUORLIX_API void InstallCrashHandler(CrashCallback callback,
+                                     unsigned reportSeconds = k_CrashReportSeconds);
 /// Restores the earlier actions; nothing when the handler is not installed.
 QUORLIX_API void RemoveCrashHandler();
 QUORLIX_API bool IsCrashHandlerInstalled() noexcept;
-
-/// For crash reports only: runs `action(context)` on the calling thread and abandons it when it
-/// has not returned after `milliseconds`, by jumping out of it (a thread-directed timer signal),
-/// so that a lock held by a thread that will never release it cannot hang the report. What the
-/// abandoned action held stays held. True when the action returned in time.
-QUORLIX_API bool RunWithTimeLimit(void (*action)(void* context), void* context,
-                                  int32_t milliseconds) noexcept;
 
 /// Copies up to `bytes` bytes from `address` of this process into `buffer` without ever
 /// faulting: the bytes copied, which stop short at the first unreadable page; 0 when nothing is

@@ -1,5 +1,8 @@
 #include "quorlix/platform/DynamicLibrary.h"
 
+#include "quorlix/platform/CrashSignals.h"
+#include "quorlix/platform/LoadedModules.h"
+
 #include <climits>
 #include <cstdlib>
 #include <dlfcn.h>
@@ -25,6 +28,9 @@ DynamicLibrary* LoadDynamicLibrary(const char* fileName) {
         RememberError();
     else
         G_LastError.clear();
+    // A crash report names modules from the snapshot: keep it current.
+    if (handle != nullptr && IsCrashHandlerInstalled())
+        RefreshModuleSnapshot();
     return static_cast<DynamicLibrary*>(handle);
 }
 
@@ -39,11 +45,16 @@ void* FindLibrarySymbol(DynamicLibrary* library, const char* name) {
 }
 
 void UnloadDynamicLibrary(DynamicLibrary* library) {
-    if (library != nullptr)
-        ::dlclose(library);
+    if (library == nullptr)
+        return;
+    ::dlclose(library);
+    if (IsCrashHandlerInstalled())
+        RefreshModuleSnapshot();
 }
 
-std::string LastLibraryError() { return G_LastError; }
+std::string LastLibraryError() {
+    return G_LastError;
+}
 
 std::string ModulePathOfAddress(const void* address) {
     Dl_info info{};

@@ -1,8 +1,10 @@
 #include "quorlix/platform/LoadedModules.h"
 
+#include <atomic>
 #include <cstring>
 #include <dlfcn.h>
 #include <link.h>
+#include <mutex>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -69,6 +71,55 @@ int FindContainingModule(dl_phdr_info* info, size_t, void* data) {
     return 0;
 }
 
+// Two snapshots: a refresh fills the one not published and then publishes it, so a crash report
+// reading the published one never sees it change (unless two refreshes pass during one report).
+constexpr int k_SnapshotModules = 512;
+constexpr int k_SnapshotRanges = 2048;
+constexpr size_t k_SnapshotPathBytes = 64 * 1024;
+
+struct Snapshot {
+    struct Range {
+        uintptr_t m_Start, m_End;
+        int m_Module;
+    };
+    int m_Modules;
+    int m_Ranges;
+    size_t m_PathBytes;
+    uint32_t m_PathOffset[k_SnapshotModules];
+    const void* m_Base[k_SnapshotModules];
+    Range m_Range[k_SnapshotRanges];
+    char m_Paths[k_SnapshotPathBytes];
+};
+
+Snapshot G_Snapshots[2];
+std::atomic<const Snapshot*> G_Published{nullptr};
+std::mutex G_RefreshLock;
+
+int AddToSnapshot(dl_phdr_info* info, size_t, void* data) {
+    auto* snapshot = static_cast<Snapshot*>(data);
+    char programPath[1024];
+    const char* name = ModuleName(info, programPath, sizeof programPath);
+    if (name == nullptr)
+        return 0;
+    const size_t length = std::strlen(name) + 1;
+    if (snapshot->m_Modules == k_SnapshotModules ||
+        length > k_SnapshotPathBytes - snapshot->m_PathBytes)
+        return 1; // full: the rest stays unknown
+    const int module = snapshot->m_Modules++;
+    snapshot->m_PathOffset[module] = static_cast<uint32_t>(snapshot->m_PathBytes);
+    std::memcpy(snapshot->m_Paths + snapshot->m_PathBytes, name, length);
+    snapshot->m_PathBytes += length;
+    snapshot->m_Base[module] = reinterpret_cast<const void*>(info->dlpi_addr);
+    for (int i = 0; i < info->dlpi_phnum && snapshot->m_Ranges < k_SnapshotRanges; ++i) {
+        const ElfW(Phdr)& segment = info->dlpi_phdr[i];
+        if (segment.p_type != PT_LOAD)
+            continue;
+        const uintptr_t start = info->dlpi_addr + segment.p_vaddr;
+        snapshot->m_Range[snapshot->m_Ranges++] = {start, start + segment.p_memsz, module};
+    }
+    return 0;
+}
+
 bool Contains(const char* name, const char* part) {
     return std::strstr(name, part) != nullptr;
 }
@@ -91,6 +142,45 @@ bool ModuleOfAddress(const void* address, char* path, size_t capacity) noexcept 
     Search search{reinterpret_cast<uintptr_t>(address), path, capacity, false};
     ::dl_iterate_phdr(&FindContainingModule, &search);
     return search.m_Found;
+}
+
+void RefreshModuleSnapshot() noexcept {
+    std::lock_guard<std::mutex> lock(G_RefreshLock);
+    Snapshot* next = G_Published.load() == &G_Snapshots[0] ? &G_Snapshots[1] : &G_Snapshots[0];
+    next->m_Modules = 0;
+    next->m_Ranges = 0;
+    next->m_PathBytes = 0;
+    ::dl_iterate_phdr(&AddToSnapshot, next);
+    G_Published.store(next);
+}
+
+void ForEachSnapshotModule(ModuleVisitor visitor, void* context) noexcept {
+    const Snapshot* snapshot = G_Published.load();
+    if (visitor == nullptr || snapshot == nullptr)
+        return;
+    for (int i = 0; i < snapshot->m_Modules; ++i)
+        if (!visitor(snapshot->m_Paths + snapshot->m_PathOffset[i], snapshot->m_Base[i], context))
+            return;
+}
+
+bool SnapshotModuleOfAddress(const void* address, char* path, size_t capacity) noexcept {
+    if (path == nullptr || capacity == 0)
+        return false;
+    path[0] = '\0';
+    const Snapshot* snapshot = G_Published.load();
+    if (address == nullptr || snapshot == nullptr)
+        return false;
+    const auto at = reinterpret_cast<uintptr_t>(address);
+    for (int i = 0; i < snapshot->m_Ranges; ++i) {
+        const Snapshot::Range& range = snapshot->m_Range[i];
+        if (at < range.m_Start || at >= range.m_End)
+            continue;
+        std::strncpy(path, snapshot->m_Paths + snapshot->m_PathOffset[range.m_Module],
+                     capacity - 1);
+        path[capacity - 1] = '\0';
+        return true;
+    }
+    return false;
 }
 
 const void* ModuleBaseOfAddress(const void* address) noexcept {

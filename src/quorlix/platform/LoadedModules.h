@@ -23,6 +23,16 @@ QUORLIX_API void ForEachLoadedModule(ModuleVisitor visitor, void* context);
 /// address.
 QUORLIX_API bool ModuleOfAddress(const void* address, char* path, size_t capacity) noexcept;
 
+/// Copies the module list (paths and loaded segments) into static storage for crash reports,
+/// which may not ask the loader (it takes a lock that the crashed thread may hold). Runs when
+/// the crash handler is installed and after every load and unload through LoadDynamicLibrary;
+/// modules that a host loads on its own are seen from the next refresh on. At most 512 modules
+/// with 64 KiB of paths are kept. Thread-safe.
+QUORLIX_API void RefreshModuleSnapshot() noexcept;
+/// ForEachLoadedModule and ModuleOfAddress over the last snapshot. Async-signal-safe.
+QUORLIX_API void ForEachSnapshotModule(ModuleVisitor visitor, void* context) noexcept;
+QUORLIX_API bool SnapshotModuleOfAddress(const void* address, char* path, size_t capacity) noexcept;
+
 /// The load address of the module that holds `address` (its handle in the library's terms);
 /// null when no module holds it.
 QUORLIX_API const void* ModuleBaseOfAddress(const void* address) noexcept;

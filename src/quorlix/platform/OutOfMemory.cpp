@@ -1,10 +1,12 @@
 #include "quorlix/platform/OutOfMemory.h"
 
 #include "quorlix/platform/Console.h"
+#include "quorlix/platform/Dialog.h"
 
 #include <atomic>
 #include <cstring>
 #include <new>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 namespace Quorlix::Platform {
@@ -23,13 +25,26 @@ const char* const k_OutOfMemoryText =
 namespace {
 
 std::atomic<OutOfMemoryDialogHook> G_DialogHook{nullptr};
+// The thread that reports, 0 before the first report.
+std::atomic<long> G_ReportingThread{0};
 
-void NewHandler() { ReportOutOfMemory(); }
+void NewHandler() {
+    ReportOutOfMemory();
+}
 
 } // namespace
 
 void ReportOutOfMemory() {
-    // Only async-signal-safe calls and no allocation: the heap is what failed.
+    // The thread id without the per-thread cache, whose first use may allocate.
+    const long self = ::syscall(SYS_gettid);
+    long expected = 0;
+    if (!G_ReportingThread.compare_exchange_strong(expected, self)) {
+        if (expected == self)
+            ::_exit(-9); // the dialog ran out of memory itself
+        while (true)
+            ::pause(); // the reporting thread ends the process
+    }
+    // Only async-signal-safe calls and no allocation up to the dialog: the heap is what failed.
     WriteStandardError(k_OutOfMemoryText, std::strlen(k_OutOfMemoryText));
     WriteStandardError("\n", 1);
     if (OutOfMemoryDialogHook hook = G_DialogHook.load())
@@ -37,12 +52,32 @@ void ReportOutOfMemory() {
     ::_exit(-9);
 }
 
-void SetOutOfMemoryDialogHook(OutOfMemoryDialogHook hook) { G_DialogHook.store(hook); }
+void SetOutOfMemoryDialogHook(OutOfMemoryDialogHook hook) {
+    G_DialogHook.store(hook);
+}
 
-void InstallOutOfMemoryNewHandler() { std::set_new_handler(&NewHandler); }
+OutOfMemoryDialogHook GetOutOfMemoryDialogHook() {
+    return G_DialogHook.load();
+}
+
+void ShowOutOfMemoryDialog(const char* caption, const char* text) {
+    const DialogButton ok{1, "OK"};
+    (void)ShowMessageDialog(caption, text, &ok, 1);
+}
+
+bool ChooseOutOfMemoryDialog() {
+    const bool available = DialogsAvailable();
+    SetOutOfMemoryDialogHook(available ? &ShowOutOfMemoryDialog : nullptr);
+    return available;
+}
+
+void InstallOutOfMemoryNewHandler() {
+    std::set_new_handler(&NewHandler);
+}
 
 // Allocation never returns null anywhere in the process that loads the library, the
-// standard operator new included.
+// standard operator new included; where a person can answer, the report shows its dialog.
 [[maybe_unused]] static const bool G_NewHandlerInstalled = (InstallOutOfMemoryNewHandler(), true);
+[[maybe_unused]] static const bool G_DialogChosen = ChooseOutOfMemoryDialog();
 
 } // namespace Quorlix::Platform

@@ -10,14 +10,26 @@ namespace Quorlix::Platform {
 extern QUORLIX_API const char* const k_OutOfMemoryCaption;
 extern QUORLIX_API const char* const k_OutOfMemoryText;
 
-/// Writes the report to standard error (and shows a dialog where the host allows dialogs),
-/// then ends the process at once with exit code -9. Safe to call from any thread.
+/// Writes the report to standard error, shows the dialog when one is installed (see
+/// ChooseOutOfMemoryDialog), then ends the process at once with exit code -9. Safe to call from
+/// any thread: the first caller reports; an allocation failure inside the report (the dialog's)
+/// exits at once, and other threads wait for the reporting one to end the process.
 QUORLIX_API [[noreturn]] void ReportOutOfMemory();
 
-/// Hook for the dialog step; the windowing layer installs one when dialogs are available.
-/// The hook must not allocate from the exhausted heap unless it can cope with failure.
+/// Hook for the dialog step. It may allocate: a failure inside it ends the process at once.
 using OutOfMemoryDialogHook = void (*)(const char* caption, const char* text);
 QUORLIX_API void SetOutOfMemoryDialogHook(OutOfMemoryDialogHook hook);
+QUORLIX_API OutOfMemoryDialogHook GetOutOfMemoryDialogHook();
+
+/// The library's out-of-memory dialog: a message dialog with an OK button (ShowMessageDialog).
+QUORLIX_API void ShowOutOfMemoryDialog(const char* caption, const char* text);
+
+/// Installs ShowOutOfMemoryDialog as the hook when dialogs are available (DialogsAvailable: a
+/// display and no QUORLIX_NO_DIALOGS, or a stand-in hook) and removes it otherwise, so the
+/// report never waits for a person where none can answer. Returns whether it is installed. Runs
+/// when the library loads; the choice is made ahead because the environment cannot be read
+/// safely once memory is gone.
+QUORLIX_API bool ChooseOutOfMemoryDialog();
 
 /// Installs ReportOutOfMemory as the std::new_handler. Done once when the library loads.
 QUORLIX_API void InstallOutOfMemoryNewHandler();

@@ -39,13 +39,17 @@ void DestroyRecursiveMutex(RecursiveMutex* mutex) {
     delete mutex;
 }
 
-void LockRecursiveMutex(RecursiveMutex* mutex) { pthread_mutex_lock(&mutex->m_Mutex); }
+void LockRecursiveMutex(RecursiveMutex* mutex) {
+    pthread_mutex_lock(&mutex->m_Mutex);
+}
 
 bool TryLockRecursiveMutex(RecursiveMutex* mutex) {
     return pthread_mutex_trylock(&mutex->m_Mutex) == 0;
 }
 
-void UnlockRecursiveMutex(RecursiveMutex* mutex) { pthread_mutex_unlock(&mutex->m_Mutex); }
+void UnlockRecursiveMutex(RecursiveMutex* mutex) {
+    pthread_mutex_unlock(&mutex->m_Mutex);
+}
 
 CountingSemaphore* CreateCountingSemaphore(int32_t initial) {
     auto* semaphore = new (std::nothrow) CountingSemaphore;
@@ -103,8 +107,11 @@ namespace {
 thread_local uint32_t t_ThreadId = 0;
 
 // A forked child's thread inherits the parent's cached id; forget it there.
-void ForgetThreadIdInChild() { t_ThreadId = 0; }
-[[maybe_unused]] const int G_AtForkRegistered = pthread_atfork(nullptr, nullptr, &ForgetThreadIdInChild);
+void ForgetThreadIdInChild() {
+    t_ThreadId = 0;
+}
+[[maybe_unused]] const int G_AtForkRegistered =
+    pthread_atfork(nullptr, nullptr, &ForgetThreadIdInChild);
 
 } // namespace
 
@@ -112,6 +119,10 @@ uint32_t CurrentThreadId() {
     if (t_ThreadId == 0)
         t_ThreadId = static_cast<uint32_t>(syscall(SYS_gettid));
     return t_ThreadId;
+}
+
+uint32_t CurrentThreadIdUncached() noexcept {
+    return static_cast<uint32_t>(syscall(SYS_gettid));
 }
 
 void SleepMilliseconds(int32_t milliseconds) {

@@ -35,6 +35,9 @@ QUORLIX_API bool PostCountingSemaphore(CountingSemaphore* semaphore, int32_t uni
 
 /// The kernel's id of the calling thread (cached per thread; no system call after the first).
 QUORLIX_API uint32_t CurrentThreadId();
+/// The same without the per-thread cache, whose first use in a loaded library may allocate:
+/// for signal handlers.
+QUORLIX_API uint32_t CurrentThreadIdUncached() noexcept;
 
 /// Suspends the calling thread for at least `milliseconds` (nothing for 0 or less).
 QUORLIX_API void SleepMilliseconds(int32_t milliseconds);
