@@ -3,6 +3,7 @@
 #include "ProgressBar.h"
 #include "quorlix/core/CriticalSection.h"
 #include "quorlix/log/LogStream.h"
+#include "quorlix/stream/StreamPipeNull.h"
 
 #include <cstring>
 #include <string>
@@ -15,17 +16,12 @@ namespace {
 
 // Receives the log's text with its "[Warn ]" tags and passes whole lines on. A line without a
 // tag continues the message before it and shares its fate.
-class ErrorLinePipe final : public StreamPipe {
+class ErrorLinePipe final : public StreamPipeNull {
 public:
     explicit ErrorLinePipe(bool verbose) : m_Verbose(verbose) {}
 
     void Lock() override { m_Section.Enter(); }
     void Unlock() override { m_Section.Leave(); }
-    int Read(void*, int) override { return 0; }
-    int Read() override { return -1; }
-    int Peek() override { return -1; }
-    int PeekAt(int) override { return -1; }
-    int Skip(int) override { return 0; }
     int Write(const void* data, int n) override {
         CriticalSectionLock lock(m_Section);
         const char* text = static_cast<const char*>(data);
@@ -38,13 +34,6 @@ public:
         }
         return n;
     }
-    void Flush() override {}
-    int64_t Seek(int64_t, int) override { return -1; }
-    int64_t SeekCompressed(int64_t, int) override { return -1; }
-    void GetFileTime(uint64_t& created, uint64_t& accessed, uint64_t& written) override {
-        created = accessed = written = 0;
-    }
-    bool SetFileTime(uint64_t, uint64_t, uint64_t) override { return false; }
 
 private:
     void EmitLine() {

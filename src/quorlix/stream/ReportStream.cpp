@@ -2,6 +2,7 @@
 
 #include "quorlix/core/Memory.h"
 #include "quorlix/core/Report.h"
+#include "quorlix/stream/StreamPipeNull.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -24,15 +25,8 @@ struct ThreadMessage {
 thread_local ThreadMessage t_Message;
 
 // Appends what the stream writes to the calling thread's open message.
-class ReportBufferPipe final : public StreamPipe {
+class ReportBufferPipe final : public StreamPipeNull {
 public:
-    void Lock() override {}
-    void Unlock() override {}
-    int Read(void*, int) override { return 0; }
-    int Read() override { return -1; }
-    int Peek() override { return -1; }
-    int PeekAt(int) override { return -1; }
-    int Skip(int) override { return 0; }
     int Write(const void* data, int n) override {
         ThreadMessage& message = t_Message;
         if (!message.m_Open || n <= 0)
@@ -42,13 +36,6 @@ public:
                               std::min(static_cast<size_t>(n), room));
         return n;
     }
-    void Flush() override {}
-    int64_t Seek(int64_t, int) override { return -1; }
-    int64_t SeekCompressed(int64_t, int) override { return -1; }
-    void GetFileTime(uint64_t& created, uint64_t& accessed, uint64_t& written) override {
-        created = accessed = written = 0;
-    }
-    bool SetFileTime(uint64_t, uint64_t, uint64_t) override { return false; }
 };
 
 // Like the null pipe, the pipe lives in static storage behind a counted header that revives

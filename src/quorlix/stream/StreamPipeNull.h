@@ -1,13 +1,14 @@
 #pragma once
 // The sink that swallows everything and reads as empty. One permanent instance, the null pipe
 // singleton, stands for "no pipe" wherever the library needs one (the log streams start on it).
+// It is also the base of write-only sinks, which override Write (and Lock/Unlock) only.
 
 #include "quorlix/platform/Export.h"
 #include "quorlix/stream/StreamPipe.h"
 
 namespace Quorlix {
 
-class QUORLIX_API StreamPipeNull final : public StreamPipe {
+class QUORLIX_API StreamPipeNull : public StreamPipe {
 public:
     /// A new null pipe (reference count 0).
     static StreamPipeNull* Create();
