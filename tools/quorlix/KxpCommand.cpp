@@ -67,7 +67,7 @@ std::string Quoted(const std::string& text) {
 }
 
 void Report(const char* command, const std::string& text) {
-    ProgressBar::PrintLine(std::string("kxp ") + command + ": " + text);
+    TerminalProgressBar::PrintLine(std::string("kxp ") + command + ": " + text);
 }
 
 // The time SOURCE_DATE_EPOCH fixes (a 100-ns count since 1601), 0 when it is not set, -1 when
@@ -213,14 +213,14 @@ int RunCreate(const Options& options) {
     int failed = 0;
     uint64_t done = 0;
     {
-        ProgressBar bar("create", total);
+        Obj<TerminalProgressBar> bar(TerminalProgressBar::Create("create", total));
         for (const TreeEntry& entry : entries) {
             const String inner = ToString(entry.m_Relative);
             Result result;
             if (entry.m_Folder) {
                 result = archive->MakeDir(inner);
             } else {
-                bar.Update(done, entry.m_Relative);
+                bar->Update(done, entry.m_Relative);
                 result = archive->AddFile(inner, ToString(entry.m_Full), String(), nullptr);
                 done += static_cast<uint64_t>(entry.m_Size);
             }
@@ -229,7 +229,7 @@ int RunCreate(const Options& options) {
                 ++failed;
             }
         }
-        bar.Update(total, "writing " + options.m_Archive);
+        bar->Update(total, "writing " + options.m_Archive);
         if (Result result = archive->Close()) {
             Report(command, "cannot write " + Quoted(options.m_Archive) + ": " + result);
             return 1;
@@ -406,10 +406,10 @@ int RunExtract(const Options& options) {
     }
     std::vector<std::string> members;
     int failed = ListMembers(*archive, "", true, command, members);
-    ProgressBar bar("extract", members.size());
+    Obj<TerminalProgressBar> bar(TerminalProgressBar::Create("extract", members.size()));
     uint64_t done = 0;
     for (std::string name : members) {
-        bar.Update(done++, name);
+        bar->Update(done++, name);
         const bool folder = name.back() == '/';
         if (folder)
             name.pop_back();

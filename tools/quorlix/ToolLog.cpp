@@ -54,7 +54,7 @@ private:
             }
         }
         if (m_Showing)
-            ProgressBar::PrintLine(line);
+            TerminalProgressBar::PrintLine(line);
     }
 
     CriticalSection m_Section;
