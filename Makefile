@@ -106,11 +106,7 @@ format-check:
 
 # Fails when a target that configures or builds would not install the dependencies first.
 check-deps:
-	@bad=""; for t in configure build test asan tsan bench fuzz demo; do \
-	  $(MAKE) -n --no-print-directory $$t 2>/dev/null | grep -q 'dpkg-query' || bad="$$bad $$t"; \
-	done; \
-	if [ -n "$$bad" ]; then echo "check-deps: these targets build without make deps:$$bad"; exit 1; fi; \
-	echo "check-deps: every building target installs the dependencies first"
+	@sh tests/checks/CheckDeps.sh Makefile
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(FUZZ_BUILD)
