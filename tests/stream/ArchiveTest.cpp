@@ -10,8 +10,8 @@
 
 #include <atomic>
 #include <csignal>
-#include <functional>
 #include <cstring>
+#include <functional>
 #include <random>
 #include <sys/resource.h>
 #include <thread>
@@ -47,7 +47,8 @@ Result Pack(const TempDir& dir, const std::string& archivePath, const std::vecto
         String folder, name;
         archive->SplitPathName(String(m.m_Path.c_str()), folder, name);
         EXPECT_EQ(archive->MakeDir(folder), nullptr);
-        archive->SetStoreMode(m.m_Compress ? Archive::StoreModeCompress : Archive::StoreModeStore, 0);
+        archive->SetStoreMode(m.m_Compress ? Archive::StoreModeCompress : Archive::StoreModeStore,
+                              0);
         archive->SetCryptMode(m.m_Encipher ? Archive::CryptModeTEA : Archive::CryptModeNone, 0,
                               String(m.m_Encipher ? k_Key : ""));
         if (Result result = archive->AddFile(String(m.m_Path.c_str()), String(source.c_str()),
@@ -209,7 +210,8 @@ TEST(Archive, WritesTheCheckedInLayout) {
         EXPECT_EQ(hex(bytes.substr(at + 48, 16)),
                   md5sum(bytes.substr(at, 32) + bytes.substr(at + 64, length)));
         const uint64_t padded = (length + 31) / 32 * 32;
-        EXPECT_EQ(bytes.substr(at + 64 + length, padded - length), std::string(padded - length, '\0'));
+        EXPECT_EQ(bytes.substr(at + 64 + length, padded - length),
+                  std::string(padded - length, '\0'));
         at += 64 + padded;
     }
     // Pre-order: root files, docs files, docs/deep files.
@@ -235,9 +237,9 @@ TEST(Archive, ReadsListsAndDatesWhatItWrote) {
     std::vector<std::string> names;
     for (const String& s : all)
         names.emplace_back(s.GetCPtr());
-    EXPECT_EQ(names, (std::vector<std::string>{"docs/", "docs/deep/", "docs/deep/64.bin",
-                                               "docs/33.bin", "docs/packed.txt", "empty.txt",
-                                               "secret.bin"}));
+    EXPECT_EQ(names,
+              (std::vector<std::string>{"docs/", "docs/deep/", "docs/deep/64.bin", "docs/33.bin",
+                                        "docs/packed.txt", "empty.txt", "secret.bin"}));
     Array<String> docs;
     ASSERT_EQ(archive->ListFiles(docs, String("docs"), 0), nullptr);
     EXPECT_EQ(docs.Size(), 3);
@@ -264,7 +266,7 @@ TEST(Archive, ReadsListsAndDatesWhatItWrote) {
         EXPECT_EQ(log.Messages()[0], "[Warn ]Archive::OpenStream(): stream io mode other than "
                                      "IOReadDefault is not supported.");
     }
-    // The chunk pipe carries the record's times; a seek to 0 of an enciphered member works.
+    // The member pipe carries the record's times; a seek to 0 of an enciphered member works.
     Obj<StreamPipe> pipe = archive->OpenStream(String("secret.bin"), IOReadDefault, result);
     uint64_t created, accessed, written;
     pipe->GetFileTime(created, accessed, written);
@@ -307,14 +309,124 @@ TEST(Archive, ReadsListsAndDatesWhatItWrote) {
     EXPECT_EQ(ReadPipe(kept.Handover()), Compressible(1000));
 }
 
+// A stored member's pipe reads, peeks, skips and seeks inside the member only, whatever mix of
+// small buffered and large direct reads the caller makes; the next member's bytes follow it in
+// the file and must never show.
+TEST(Archive, StoredMembersReadPeekSkipAndSeekWithinTheirRange) {
+    TempDir dir;
+    const std::string path = dir / "m.kxp";
+    const std::string big = Pattern();
+    ASSERT_EQ(Pack(dir, path, {{"big.bin", big}, {"small.bin", "0123456789"}, {"z", "ZZZZ"}}),
+              nullptr);
+    Obj<Archive> archive = OpenForReading(path);
+    Result result = nullptr;
+    Obj<StreamPipe> pipe = archive->OpenStream(String("big.bin"), IOReadDefault, result);
+    ASSERT_TRUE(pipe);
+    auto at = [&](size_t i) { return static_cast<unsigned char>(big[i]); };
+    uint64_t created = 0, accessed = 0, written = 0;
+    pipe->GetFileTime(created, accessed, written);
+    EXPECT_EQ(created, k_FixedTime);
+    EXPECT_EQ(accessed, k_FixedTime);
+    EXPECT_EQ(written, k_FixedTime);
+    EXPECT_EQ(pipe->Peek(), at(0));
+    EXPECT_EQ(pipe->PeekAt(8191), at(8191));
+    EXPECT_EQ(pipe->PeekAt(8192), -2);
+    EXPECT_EQ(pipe->Read(), at(0));
+    std::string bytes(30000, '\0');
+    // Small from the buffer, then one larger than the buffer partly from it, then the rest.
+    EXPECT_EQ(pipe->Read(bytes.data(), 9), 9);
+    EXPECT_EQ(bytes.substr(0, 9), big.substr(1, 9));
+    EXPECT_EQ(ReadFully(*pipe, bytes.data(), 9000), 9000);
+    EXPECT_EQ(bytes.substr(0, 9000), big.substr(10, 9000));
+    EXPECT_EQ(pipe->Skip(990), 990);
+    EXPECT_EQ(pipe->Seek(0, SeekCurrent), 10000);
+    EXPECT_EQ(pipe->Read(), at(10000));
+    // Near the end: peeks stop at the member's end, reads and skips deliver only what is left.
+    EXPECT_EQ(pipe->Seek(-5, SeekEnd), 19995);
+    EXPECT_EQ(pipe->PeekAt(4), at(19999));
+    EXPECT_EQ(pipe->PeekAt(5), -1);
+    EXPECT_EQ(pipe->Read(bytes.data(), 100), 5);
+    EXPECT_EQ(bytes.substr(0, 5), big.substr(19995));
+    EXPECT_EQ(pipe->Read(), -1);
+    EXPECT_EQ(pipe->Peek(), -1);
+    EXPECT_EQ(pipe->Read(bytes.data(), 100), 0);
+    EXPECT_EQ(pipe->Seek(-3, SeekEnd), 19997);
+    EXPECT_EQ(pipe->Skip(1000), 3);
+    // Seeks are clamped to the member.
+    EXPECT_EQ(pipe->Seek(100, SeekEnd), 20000);
+    EXPECT_EQ(pipe->Seek(-1000000, SeekCurrent), 0);
+    EXPECT_EQ(pipe->Read(bytes.data(), 100), 100);
+    EXPECT_EQ(pipe->Seek(50, SeekBegin), 50);
+    EXPECT_EQ(pipe->Read(), at(50));
+    EXPECT_EQ(pipe->Seek(0, 7), -1);
+    EXPECT_EQ(pipe->Write("x", 1), 0);
+    // A whole read of a large member in one call.
+    ASSERT_EQ(pipe->Seek(0, SeekBegin), 0);
+    EXPECT_EQ(ReadFully(*pipe, bytes.data(), 30000), 20000);
+    EXPECT_EQ(bytes.substr(0, 20000), big);
+
+    Obj<StreamPipe> small = archive->OpenStream(String("small.bin"), IOReadDefault, result);
+    ASSERT_TRUE(small);
+    EXPECT_EQ(small->PeekAt(9), '9');
+    EXPECT_EQ(small->PeekAt(10), -1);
+    EXPECT_EQ(small->Skip(4), 4);
+    EXPECT_EQ(ReadPipe(small.Handover()), "456789");
+}
+
+// Every way MakeDir can fail gives RArchiveFatal with the reason logged, and changes nothing.
+TEST(Archive, MakeDirFailuresAreFatal) {
+    TempDir dir;
+    const std::string path = dir / "d.kxp";
+    Obj<Archive> archive = Archive::Create();
+    {
+        LogCapture log;
+        EXPECT_EQ(archive->MakeDir(String("a")), RArchiveFatal);
+        EXPECT_NE(log.Text().find("Archive::MakeDir: \"a\": the archive is not open for update."),
+                  std::string::npos)
+            << log.Text();
+    }
+    ASSERT_EQ(archive->OpenNew(String(path.c_str())), nullptr);
+    archive->SetWriteTime(k_FixedTime);
+    EXPECT_EQ(archive->MakeDir(String("a/b/c")), nullptr);
+    EXPECT_EQ(archive->MakeDir(String("a/b")), nullptr); // already there
+    EXPECT_EQ(archive->MakeDir(String("")), nullptr);    // the root
+    WriteFileBytes(dir / "f", "file");
+    ASSERT_EQ(archive->AddFile(String("a/f"), String((dir / "f").c_str()), String(), nullptr),
+              nullptr);
+    for (const char* bad : {"a\\x", "a//x", "a/./x", "x/..", "/x", "a:x", "a/f", "a/f/g"}) {
+        LogCapture log;
+        EXPECT_EQ(archive->MakeDir(String(bad)), RArchiveFatal) << bad;
+        EXPECT_NE(log.Text().find("Archive::MakeDir: "), std::string::npos) << bad;
+    }
+    {
+        LogCapture log;
+        EXPECT_EQ(archive->MakeDir(String("a/f/g")), RArchiveFatal);
+        EXPECT_NE(log.Text().find("\"a/f/g\": a file of that name is in the way."),
+                  std::string::npos)
+            << log.Text();
+    }
+    ASSERT_EQ(archive->Close(), nullptr);
+
+    // Nothing of the refused paths reached the archive; reading it is no update either.
+    Obj<Archive> reader = OpenForReading(path);
+    Array<String> all;
+    ASSERT_EQ(reader->ListFiles(all, String(""), Archive::ListRecursive), nullptr);
+    std::vector<std::string> names;
+    for (const String& s : all)
+        names.emplace_back(s.GetCPtr());
+    EXPECT_EQ(names, (std::vector<std::string>{"a/", "a/b/", "a/b/c/", "a/f"}));
+    LogCapture log;
+    EXPECT_EQ(reader->MakeDir(String("new")), RArchiveFatal);
+}
+
 TEST(Archive, RoundTripsRandomTreesInEveryMode) {
     std::mt19937 random(7);
     TempDir dir;
     std::vector<Member> members;
     for (int i = 0; i < 24; ++i) {
         Member m;
-        m.m_Path = "d" + std::to_string(random() % 4) + "/s" + std::to_string(random() % 3) +
-                   "/f" + std::to_string(i);
+        m.m_Path = "d" + std::to_string(random() % 4) + "/s" + std::to_string(random() % 3) + "/f" +
+                   std::to_string(i);
         const size_t sizes[] = {0, 1, 7, 8, 31, 32, 33, 4096, 70000, 1 << 20};
         const size_t size = sizes[random() % 10];
         m.m_Bytes = random() % 2 ? Compressible(size) : Pattern().substr(0, size % 20000);
@@ -353,7 +465,8 @@ TEST(Archive, UpdateKeepsOldMembersByteForByte) {
     ASSERT_EQ(Pack(dir, path, k_GoldenTree), nullptr);
     const std::string before = ReadFileBytes(path);
     const uint64_t oldData = 96 + U64(before, 40) + 32;
-    const std::vector<Member> added = {{"docs/new.txt", "new file"}, {"z/late.bin", Compressible(500), true}};
+    const std::vector<Member> added = {{"docs/new.txt", "new file"},
+                                       {"z/late.bin", Compressible(500), true}};
     ASSERT_EQ(Pack(dir, path, added, true), nullptr);
     const std::string after = ReadFileBytes(path);
     const uint64_t newData = 96 + U64(after, 40) + 32;
@@ -387,7 +500,8 @@ TEST(Archive, UpdateKeepsOldMembersByteForByte) {
     const std::string unchanged = ReadFileBytes(path);
     again->Close();
     EXPECT_EQ(ReadFileBytes(path), unchanged);
-    EXPECT_EQ(again->AddFile(String("x"), String(path.c_str()), String(), nullptr), RArchiveNotOpen);
+    EXPECT_EQ(again->AddFile(String("x"), String(path.c_str()), String(), nullptr),
+              RArchiveNotOpen);
 }
 
 // A source that changes size between AddFile and Close is written with its recorded length, and
@@ -400,8 +514,10 @@ TEST(Archive, CloseReportsChangedSourcesAndKeepsTheOldArchiveOnFailure) {
     {
         Obj<Archive> archive = Archive::Create();
         ASSERT_EQ(archive->OpenNew(String(path.c_str())), nullptr);
-        ASSERT_EQ(archive->AddFile(String("g"), String(source.c_str()), String(), nullptr), nullptr);
-        ASSERT_EQ(archive->AddFile(String("h"), String(source.c_str()), String(), nullptr), nullptr);
+        ASSERT_EQ(archive->AddFile(String("g"), String(source.c_str()), String(), nullptr),
+                  nullptr);
+        ASSERT_EQ(archive->AddFile(String("h"), String(source.c_str()), String(), nullptr),
+                  nullptr);
         WriteFileBytes(source, "123456789");
         LogCapture log;
         EXPECT_EQ(archive->Close(), RArchiveFatal);
@@ -485,8 +601,9 @@ TEST(Archive, AnswersDamagedIndexAndMembers) {
          RArchiveCorrupted, "INDX invalid."},
         {"file count past the index", [&](std::string& b) { Put32(b, root + 36, 0x10000000); },
          RArchiveCorrupted, "SDIR invalid file stat."},
-        {"subdirectory count past the index", [&](std::string& b) { Put32(b, root + 32, 0xFFFFFFFF); },
-         RArchiveCorrupted, "SDIR invalid sdir nameoffs."},
+        {"subdirectory count past the index",
+         [&](std::string& b) { Put32(b, root + 32, 0xFFFFFFFF); }, RArchiveCorrupted,
+         "SDIR invalid sdir nameoffs."},
         {"pool past the index", [&](std::string& b) { Put32(b, root + 40, 0x7FFFFFFF); },
          RArchiveCorrupted, "SDIR invalid name."},
         {"name offset outside the pool", [&](std::string& b) { Put32(b, root + 64, rootPool); },
@@ -588,8 +705,9 @@ TEST(Archive, ListingStopsAtOrSkipsHostileNames) {
               RArchiveIllegalPathCharacter);
     EXPECT_EQ(names.Size(), 5); // the folders and their files come first
     Array<String> rest;
-    EXPECT_EQ(archive->ListFiles(rest, String(""), Archive::ListRecursive | Archive::ListSkipInvalid),
-              RArchiveIllegalPathCharacter);
+    EXPECT_EQ(
+        archive->ListFiles(rest, String(""), Archive::ListRecursive | Archive::ListSkipInvalid),
+        RArchiveIllegalPathCharacter);
     EXPECT_EQ(rest.Size(), 6);
     EXPECT_EQ(rest[5], "secret.bin");
     EXPECT_NE(log.Text().find("Archive: security file path error. Skipped \"emp:y.txt\"."),

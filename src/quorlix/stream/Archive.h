@@ -99,6 +99,8 @@ public:
     /// Writes the archive after an update (see above), else releases it.
     virtual Result Close();
     /// Creates a directory and the missing ones above it, in an archive open for update.
+    /// RArchiveFatal, logged with the reason and with nothing created, when the archive is not
+    /// open for update, the path fails ValidateFileName or a file stands where a folder must go.
     virtual Result MakeDir(const StringRef& path);
     virtual Result SetStoreMode(StoreMode mode, unsigned parameter);
     /// Mode 0 needs an empty key; mode 1 a key of 32 hexadecimal digits (four 32-bit words,

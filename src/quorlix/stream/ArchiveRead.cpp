@@ -2,11 +2,12 @@
 
 #include "quorlix/core/Endian.h"
 #include "quorlix/core/LogStream.h"
+#include "quorlix/platform/File.h"
 #include "quorlix/stream/StreamPipeChunk.h"
 #include "quorlix/stream/StreamPipeCipherTEA.h"
 #include "quorlix/stream/StreamPipeCompressZ.h"
-#include "quorlix/stream/StreamPipeFileCache.h"
 #include "quorlix/stream/internal/ArchiveFormat.h"
+#include "quorlix/stream/internal/ArchiveMemberPipe.h"
 
 #include <string>
 #include <string_view>
@@ -14,6 +15,38 @@
 namespace Quorlix {
 
 using namespace Detail;
+
+namespace {
+
+// Closes a file handle on every way out that does not hand it on.
+class FileGuard {
+public:
+    explicit FileGuard(Platform::FileHandle file) : m_File(file) {}
+    ~FileGuard() { Platform::CloseFile(m_File); }
+    FileGuard(const FileGuard&) = delete;
+    FileGuard& operator=(const FileGuard&) = delete;
+    Platform::FileHandle Get() const { return m_File; }
+    Platform::FileHandle Release() {
+        const Platform::FileHandle file = m_File;
+        m_File = Platform::FileHandle::Invalid;
+        return file;
+    }
+
+private:
+    Platform::FileHandle m_File;
+};
+
+Platform::FileHandle OpenArchiveFile(const std::string& path) {
+    return Platform::OpenFile(path.c_str(), Platform::FileAccessRead,
+                              Platform::FileDisposition::OpenExisting);
+}
+
+// The FILE head at the file's position, whole and with its magic.
+bool ReadFileHead(Platform::FileHandle file, unsigned char (&head)[k_LongHead]) {
+    return Platform::ReadFileFully(file, head, k_LongHead) == k_LongHead && HasMagic(head, "FILE");
+}
+
+} // namespace
 
 StreamPipe* Archive::OpenStream(const StringRef& path, unsigned ioMode, Result& result) const {
     const ArchiveState& state = *m_State;
@@ -42,14 +75,14 @@ StreamPipe* Archive::OpenStream(const StringRef& path, unsigned ioMode, Result& 
         LogDamage("FILE chunk missing.");
         return nullptr;
     }
-    Obj<StreamPipe> file = StreamPipeFileCache::Create(state.m_Path.c_str(), IOReadDefault);
+    FileGuard file(OpenArchiveFile(state.m_Path));
     const int64_t head = static_cast<int64_t>(state.m_DataPosition + k_ShortHead + offset);
-    if (file->Seek(head, SeekBegin) != head) {
+    if (Platform::SeekFile(file.Get(), head, SeekBegin) != head) {
         LogDamage("FILE seek failed.", true);
         return nullptr;
     }
     unsigned char fileHead[k_LongHead];
-    if (ReadFully(*file, fileHead, k_LongHead) != k_LongHead || !HasMagic(fileHead, "FILE")) {
+    if (!ReadFileHead(file.Get(), fileHead)) {
         LogDamage("FILE chunk missing.");
         return nullptr;
     }
@@ -70,9 +103,9 @@ StreamPipe* Archive::OpenStream(const StringRef& path, unsigned ioMode, Result& 
         if (state.m_CryptMode != CryptModeTEA || !ParseKeyText(state.m_Key, key))
             return nullptr;
     }
-    // The chunk window sits right on the file, so enciphered members stay seekable to 0.
-    Obj<StreamPipe> pipe = StreamPipeChunk::Create(file, head + k_LongHead,
-                                                   static_cast<int64_t>(entry->m_StoredLength));
+    // The member's own window on the file, so enciphered members stay seekable to 0.
+    Obj<StreamPipe> pipe = ArchiveMemberPipe::Create(file.Release(), head + k_LongHead,
+                                                     static_cast<int64_t>(entry->m_StoredLength));
     pipe->SetFileTime(entry->m_Second, entry->m_First, entry->m_Second);
     if (cipher == 1) {
         pipe = StreamPipeCipherTEA::Create(pipe, key);
@@ -121,12 +154,13 @@ Result Archive::GetFileInfo(const StringRef& path, FileInfo& info) const {
         info.m_PlainLength = entry->m_SourceLength;
         return nullptr;
     }
-    Obj<StreamPipe> file = StreamPipeFileCache::Create(m_State->m_Path.c_str(), IOReadDefault);
+    const FileGuard file(OpenArchiveFile(m_State->m_Path));
     const int64_t head =
         static_cast<int64_t>(m_State->m_DataPosition + k_ShortHead + entry->m_OldChunkOffset);
     unsigned char fileHead[k_LongHead];
-    if (entry->m_OldChunkOffset >= m_State->m_DataLength || file->Seek(head, SeekBegin) != head ||
-        ReadFully(*file, fileHead, k_LongHead) != k_LongHead || !HasMagic(fileHead, "FILE"))
+    if (entry->m_OldChunkOffset >= m_State->m_DataLength ||
+        Platform::SeekFile(file.Get(), head, SeekBegin) != head ||
+        !ReadFileHead(file.Get(), fileHead))
         return RArchiveCorrupted;
     info.m_Flags = LoadLE32(fileHead + 28);
     const uint64_t plain = LoadLE64(fileHead + 16);

@@ -234,11 +234,24 @@ private:
 
 } // namespace
 
+namespace {
+
+Result MakeDirFailure(const StringRef& path, const char* why) {
+    Xerr.pLockError() << "Archive::MakeDir: ";
+    Xerr.pQuotedC(path, '"') << ": " << why << ".";
+    Xerr.pLF();
+    Xerr.pUnlockMessage();
+    return RArchiveFatal;
+}
+
+} // namespace
+
 Result Archive::MakeDir(const StringRef& path) {
     if (m_State->m_Open != OpenState::Update)
-        return RArchiveNotOpen;
+        return MakeDirFailure(path, "the archive is not open for update");
     if (Result result = ValidateFileName(path))
-        return result;
+        return MakeDirFailure(path, result);
+    // Existing folders are walked first, so a refused path leaves the tree as it was.
     std::string_view rest(path.GetCPtr(), path.Size());
     DirEntry* dir = &m_State->m_Root;
     while (!rest.empty()) {
@@ -246,14 +259,23 @@ Result Archive::MakeDir(const StringRef& path) {
         const std::string_view name = rest.substr(0, slash);
         DirEntry* child = dir->FindDir(name);
         if (child == nullptr) {
-            auto made = std::make_unique<DirEntry>();
-            made->m_Name = std::string(name);
-            made->m_Hash = NameHash(name);
-            made->m_Added = true;
-            m_State->m_Changed = true;
-            child = made.get();
-            dir->m_Dirs.push_back(std::move(made));
+            if (dir->FindFile(name) != nullptr)
+                return MakeDirFailure(path, "a file of that name is in the way");
+            break;
         }
+        dir = child;
+        rest = slash == std::string_view::npos ? std::string_view() : rest.substr(slash + 1);
+    }
+    while (!rest.empty()) {
+        const size_t slash = rest.find('/');
+        const std::string_view name = rest.substr(0, slash);
+        auto made = std::make_unique<DirEntry>();
+        made->m_Name = std::string(name);
+        made->m_Hash = NameHash(name);
+        made->m_Added = true;
+        m_State->m_Changed = true;
+        DirEntry* child = made.get();
+        dir->m_Dirs.push_back(std::move(made));
         dir = child;
         rest = slash == std::string_view::npos ? std::string_view() : rest.substr(slash + 1);
     }
