@@ -7,10 +7,12 @@
 #include "stream/PipeTestSupport.h"
 
 #include <gtest/gtest.h>
+#include <zlib.h>
 
 #include <atomic>
 #include <csignal>
 #include <cstring>
+#include <filesystem>
 #include <functional>
 #include <random>
 #include <sys/resource.h>
@@ -417,6 +419,74 @@ TEST(Archive, MakeDirFailuresAreFatal) {
     EXPECT_EQ(names, (std::vector<std::string>{"a/", "a/b/", "a/b/c/", "a/f"}));
     LogCapture log;
     EXPECT_EQ(reader->MakeDir(String("new")), RArchiveFatal);
+}
+
+// Compressed members are the gzip stream zlib's gzip file interface writes at level 9, byte for
+// byte, whether they are compressed in memory (the default) or through a given temporary file;
+// members that do not shrink by 32 bytes are stored as they are.
+TEST(Archive, CompressedMembersAreTheGzipFileInterfaceBytes) {
+    TempDir dir;
+    std::mt19937 random(11);
+    std::vector<std::string> sources;
+    for (const size_t size : {size_t{33}, size_t{100}, size_t{5000}, size_t{65536}, size_t{65537},
+                              size_t{300000}, size_t{1} << 21}) {
+        std::string text = Compressible(size);
+        for (size_t i = 0; i < size; i += 1 + random() % 64)
+            text[i] = static_cast<char>(random()); // less regular than the plain text
+        sources.push_back(text);
+    }
+    std::string noise(20000, '\0');
+    for (char& c : noise)
+        c = static_cast<char>(random());
+    sources.push_back(noise); // does not shrink by 32 bytes: stored
+    auto gzipped = [&](const std::string& bytes) {
+        const std::string file = dir / "reference.gz";
+        gzFile out = gzopen(file.c_str(), "wb9");
+        EXPECT_NE(out, nullptr);
+        EXPECT_EQ(gzwrite(out, bytes.data(), static_cast<unsigned>(bytes.size())),
+                  static_cast<int>(bytes.size()));
+        EXPECT_EQ(gzclose(out), Z_OK);
+        return ReadFileBytes(file);
+    };
+    for (const bool throughFile : {false, true}) {
+        const std::string path = dir / (throughFile ? "file.kxp" : "memory.kxp");
+        Obj<Archive> archive = Archive::Create();
+        ASSERT_EQ(archive->OpenNew(String(path.c_str())), nullptr);
+        archive->SetStoreMode(Archive::StoreModeCompress, 0);
+        for (size_t i = 0; i < sources.size(); ++i) {
+            const std::string source = dir / ("s" + std::to_string(i));
+            WriteFileBytes(source, sources[i]);
+            const std::string temporary = throughFile ? dir / ("t" + std::to_string(i)) : "";
+            LogCapture quiet(Xerr);
+            ASSERT_EQ(archive->AddFile(String(("m" + std::to_string(i)).c_str()),
+                                       String(source.c_str()), String(temporary.c_str()), nullptr),
+                      nullptr);
+        }
+        ASSERT_EQ(archive->Close(), nullptr);
+        EXPECT_FALSE(std::filesystem::exists(dir / "t0")); // given temporaries are gone too
+
+        Obj<Archive> reader = OpenForReading(path);
+        const std::string bytes = ReadFileBytes(path);
+        for (size_t i = 0; i < sources.size(); ++i) {
+            const std::string name = "m" + std::to_string(i);
+            Archive::FileInfo info;
+            ASSERT_EQ(reader->GetFileInfo(String(name.c_str()), info), nullptr);
+            const std::string reference = gzipped(sources[i]);
+            const bool stored = reference.size() + 31 >= sources[i].size();
+            if (sources[i].size() >= 5000) {
+                EXPECT_EQ(stored, i + 1 == sources.size()) << name;
+            }
+            EXPECT_EQ(info.m_Flags, stored ? 0u : unsigned{Archive::FlagCompressZLib}) << name;
+            // Members follow each other in the DATA body in the order they were added.
+            size_t at = 96 + U64(bytes, 40) + 32;
+            for (size_t j = 0; j < i; ++j)
+                at += 64 + (U64(bytes, at + 8) + 31) / 32 * 32;
+            const std::string member = bytes.substr(at + 64, U64(bytes, at + 8));
+            EXPECT_TRUE(member == (stored ? sources[i] : reference))
+                << name << (throughFile ? " through a file" : " in memory");
+            EXPECT_EQ(ReadMember(*reader, name), sources[i]) << name;
+        }
+    }
 }
 
 TEST(Archive, RoundTripsRandomTreesInEveryMode) {

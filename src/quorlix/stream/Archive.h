@@ -107,8 +107,10 @@ public:
     /// most significant digit first). Else RArchiveInvalidKey.
     virtual Result SetCryptMode(CryptMode mode, unsigned parameter, const StringRef& key);
     /// Adds the local file `sourceFile` as `path` to an archive open for update. Its directory
-    /// must exist. With compression, the compressed form is made now, in `tempFile` (or a new
-    /// temporary file when empty), and kept until Close. The source is read again on Close.
+    /// must exist. With compression, the compressed form is made now and kept until Close: in
+    /// `tempFile` when one is given; else in memory for sources of up to 64 MiB as long as all
+    /// members held stay within 256 MiB, in a new temporary file otherwise. Sources stored as
+    /// they are are read again on Close.
     virtual Result AddFile(const StringRef& path, const StringRef& sourceFile,
                            const StringRef& tempFile, VirtualFileSystem* files);
     /// A stored file's two times; a directory's time (path ending in '/'); the archive's time

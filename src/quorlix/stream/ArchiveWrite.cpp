@@ -194,6 +194,7 @@ void AppendDirectory(const DirEntry& dir, Bytes& out) {
 
 // Fills `size` bytes from `file`, zero-filling what it no longer has. False when the file
 // delivered fewer bytes, or had more than `size`.
+// Bytes held in memory (a compressed member) are read from there instead.
 class SourceReader {
 public:
     SourceReader(const std::string& path, uint64_t size) : m_Left(size) {
@@ -201,6 +202,9 @@ public:
                                     Platform::FileDisposition::OpenExisting);
         m_Exact = m_File != Platform::FileHandle::Invalid;
     }
+    explicit SourceReader(const Bytes& held)
+        : m_File(Platform::FileHandle::Invalid), m_Left(held.size()), m_Held(held.data()),
+          m_Exact(true) {}
     ~SourceReader() {
         if (m_File != Platform::FileHandle::Invalid)
             Platform::CloseFile(m_File);
@@ -209,6 +213,12 @@ public:
     size_t Next(unsigned char* buffer, size_t n) {
         if (m_Left < n)
             n = static_cast<size_t>(m_Left);
+        if (m_Held != nullptr) {
+            std::memcpy(buffer, m_Held, n);
+            m_Held += n;
+            m_Left -= n;
+            return n;
+        }
         const size_t done = m_File != Platform::FileHandle::Invalid
                                 ? static_cast<size_t>(Platform::ReadFileFully(m_File, buffer, n))
                                 : 0;
@@ -229,6 +239,7 @@ public:
 private:
     Platform::FileHandle m_File;
     uint64_t m_Left;
+    const unsigned char* m_Held = nullptr;
     bool m_Exact;
 };
 
@@ -323,6 +334,88 @@ int64_t CompressZLib(const std::string& source, const std::string& target) {
     return good && Platform::GetPathInfo(target.c_str(), info) ? info.m_Size : -1;
 }
 
+// Members up to this size are compressed in memory and held there until Close, as long as all
+// held members stay below the second limit; others go through a temporary file. A temporary
+// file per member costs more system time than compressing a typical small member.
+constexpr uint64_t k_MemoryMemberLimit = 64u << 20;
+constexpr uint64_t k_MemoryHeldLimit = 256u << 20;
+
+void LogZLibFailure(const z_stream& z, int status) {
+    Xerr.pLockError() << "CompressZLib: " << (z.msg != nullptr ? z.msg : zError(status));
+    Xerr.pLF();
+    Xerr.pUnlockMessage();
+}
+
+// Reads the whole file at `path` into `out`: 1 when done, 0 when it holds more than `limit`
+// bytes after all, -1 when it cannot be read.
+int ReadWholeFile(const std::string& path, uint64_t expected, uint64_t limit, Bytes& out) {
+    const Platform::FileHandle in = Platform::OpenFile(path.c_str(), Platform::FileAccessRead,
+                                                       Platform::FileDisposition::OpenExisting);
+    if (in == Platform::FileHandle::Invalid)
+        return -1;
+    // One byte more than expected, so that the end is seen in the same call.
+    out.resize(static_cast<size_t>(std::min(expected, limit) + 1));
+    size_t fill = 0;
+    int outcome = 1;
+    for (;;) {
+        const int64_t got = Platform::ReadFile(in, out.data() + fill, out.size() - fill);
+        if (got <= 0) {
+            outcome = got == 0 ? 1 : -1;
+            break;
+        }
+        fill += static_cast<size_t>(got);
+        if (fill == out.size()) {
+            if (fill > limit) {
+                outcome = 0;
+                break;
+            }
+            out.resize(static_cast<size_t>(std::min<uint64_t>(2 * out.size(), limit + 1)));
+        }
+    }
+    Platform::CloseFile(in);
+    out.resize(fill);
+    return outcome;
+}
+
+// The same gzip stream the gzip file interface writes at level 9 (its header included), made
+// from `in` in memory. False after logging a zlib failure.
+bool CompressZLibInMemory(const Bytes& in, Bytes& out) {
+    z_stream z{};
+    int status = deflateInit2(&z, 9, Z_DEFLATED, MAX_WBITS + 16, 8, Z_DEFAULT_STRATEGY);
+    if (status != Z_OK) {
+        LogZLibFailure(z, status);
+        return false;
+    }
+    out.resize(deflateBound(&z, static_cast<uLong>(in.size())));
+    z.next_in = const_cast<unsigned char*>(in.data());
+    z.avail_in = static_cast<uInt>(in.size());
+    z.next_out = out.data();
+    z.avail_out = static_cast<uInt>(out.size());
+    status = deflate(&z, Z_FINISH);
+    const bool good = status == Z_STREAM_END;
+    if (!good)
+        LogZLibFailure(z, status);
+    out.resize(z.total_out);
+    deflateEnd(&z);
+    return good;
+}
+
+// Writes held bytes to a new temporary file; its name, or "" when that failed.
+std::string SpillToTemporary(const Bytes& bytes) {
+    std::string path;
+    const Platform::FileHandle file = Platform::CreateTemporaryFile("", "~$", path);
+    if (file == Platform::FileHandle::Invalid)
+        return std::string();
+    const bool good = Platform::WriteFileFully(file, bytes.data(), bytes.size()) ==
+                      static_cast<int64_t>(bytes.size());
+    Platform::CloseFile(file);
+    if (!good) {
+        Platform::DeleteFile(path.c_str());
+        return std::string();
+    }
+    return path;
+}
+
 void DeleteTemporary(const std::string& path) {
     if (!path.empty() && !Platform::DeleteFile(path.c_str())) {
         Xerr.pLockError() << "could not delete temporary compressed file.";
@@ -374,19 +467,36 @@ Result Archive::AddFile(const StringRef& path, const StringRef& sourceFile,
     }
     entry.m_SourceLength = static_cast<uint64_t>(info.m_Size);
     if (m_State->m_StoreMode == StoreModeCompress && entry.m_SourceLength > 32) {
-        // A compressed copy is kept until Close. Without a given name it is a fresh temporary
-        // file, so the source tree never receives stray files.
+        // The compressed form is kept until Close: in memory for members of up to 64 MiB while
+        // the held ones stay below 256 MiB, else in a temporary file (the given one, or a fresh
+        // one, so that the source tree never receives stray files).
         std::string temporary = ToStd(tempFile);
-        if (temporary.empty()) {
-            Platform::FileHandle handle = Platform::CreateTemporaryFile("", "~$", temporary);
-            if (handle == Platform::FileHandle::Invalid)
+        int64_t compressed = -1;
+        Bytes held;
+        if (temporary.empty() && entry.m_SourceLength <= k_MemoryMemberLimit) {
+            Bytes plain;
+            const int read =
+                ReadWholeFile(entry.m_Source, entry.m_SourceLength, k_MemoryMemberLimit, plain);
+            if (read < 0)
                 return RArchiveFatal;
-            Platform::CloseFile(handle);
+            if (read > 0) {
+                if (!CompressZLibInMemory(plain, held))
+                    return RArchiveFatal;
+                compressed = static_cast<int64_t>(held.size());
+            }
         }
-        const int64_t compressed = CompressZLib(entry.m_Source, temporary);
         if (compressed < 0) {
-            DeleteTemporary(temporary);
-            return RArchiveFatal;
+            if (temporary.empty()) {
+                Platform::FileHandle handle = Platform::CreateTemporaryFile("", "~$", temporary);
+                if (handle == Platform::FileHandle::Invalid)
+                    return RArchiveFatal;
+                Platform::CloseFile(handle);
+            }
+            compressed = CompressZLib(entry.m_Source, temporary);
+            if (compressed < 0) {
+                DeleteTemporary(temporary);
+                return RArchiveFatal;
+            }
         }
         const bool store = static_cast<uint64_t>(compressed) + 31 >= entry.m_SourceLength;
         Xerr.pLockInfo() << "Compressing: ";
@@ -398,8 +508,19 @@ Result Archive::AddFile(const StringRef& path, const StringRef& sourceFile,
         if (store) {
             DeleteTemporary(temporary);
         } else {
-            entry.m_Source = temporary;
-            entry.m_Temporary = temporary;
+            if (!held.empty() && m_State->m_HeldBytes + held.size() > k_MemoryHeldLimit) {
+                temporary = SpillToTemporary(held);
+                if (temporary.empty())
+                    return RArchiveFatal;
+                held = Bytes();
+            }
+            if (!held.empty()) {
+                m_State->m_HeldBytes += held.size();
+                entry.m_Compressed = std::move(held);
+            } else {
+                entry.m_Source = temporary;
+                entry.m_Temporary = temporary;
+            }
             entry.m_SourceLength = static_cast<uint64_t>(compressed);
             entry.m_Flags |= FlagCompressZLib;
         }
@@ -451,7 +572,9 @@ bool WriteNewChunk(ArchiveWriter& out, const FileEntry& file, const unsigned key
         return false;
     MD5Generator digest;
     digest.Update(head, k_ShortHead);
-    SourceReader source(file.m_Source, file.m_SourceLength);
+    SourceReader source = file.m_Compressed.empty()
+                              ? SourceReader(file.m_Source, file.m_SourceLength)
+                              : SourceReader(file.m_Compressed);
     const bool encipher = (file.m_Flags & Archive::FlagCipherTEA) != 0;
     for (uint64_t left = file.m_StoredLength; left > 0;) {
         size_t n = left < buffer.size() ? static_cast<size_t>(left) : buffer.size();
@@ -600,6 +723,7 @@ Result Archive::Close() {
         result = WriteArchive(state);
     DeleteTemporaries(state.m_Root);
     state.m_Root = DirEntry();
+    state.m_HeldBytes = 0;
     state.m_Open = OpenState::Closed;
     state.m_HasOldFile = false;
     return result;

@@ -68,6 +68,7 @@ struct FileEntry {
     bool m_Added = false;       // not yet written: the fields below apply
     std::string m_Source;       // the bytes to store before enciphering
     std::string m_Temporary;    // compressed copy to delete after Close ("" when none)
+    Bytes m_Compressed;         // the compressed bytes when held in memory instead of m_Source
     uint64_t m_SourceLength = 0;
     unsigned m_Flags = 0;
     uint64_t m_OldChunkOffset = 0; // an old member's chunk in the archive being updated
@@ -114,6 +115,7 @@ struct ArchiveState {
     uint64_t m_ArchiveTime = 0;
     uint64_t m_DataPosition = 0;
     uint64_t m_DataLength = 0; // bytes of the DATA body that really are in the file
+    uint64_t m_HeldBytes = 0;  // compressed members held in memory until Close
     DirEntry m_Root;
 };
 
