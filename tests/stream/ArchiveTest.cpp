@@ -226,6 +226,98 @@ TEST(Archive, WritesTheCheckedInLayout) {
     EXPECT_EQ(Archive::TestExisting(String(path.c_str()), 0), nullptr);
 }
 
+// The checked-in archive read back with the reader alone: what every member is, its bytes and
+// digests, so that archives written by earlier versions stay readable whatever the writer does.
+TEST(Archive, ReadsTheCheckedInArchive) {
+    const std::string path = QUORLIX_TEST_DATA "/stream/Golden.kxp";
+    const std::string bytes = ReadFileBytes(path);
+    ASSERT_EQ(bytes.size(), 1472u);
+    EXPECT_EQ(Archive::TestExisting(String(path.c_str()), 0), nullptr);
+    Obj<Archive> archive = OpenForReading(path);
+    ASSERT_TRUE(archive->IsOpen());
+
+    Array<String> all;
+    ASSERT_EQ(archive->ListFiles(all, String(""), Archive::ListRecursive), nullptr);
+    std::vector<std::string> names;
+    for (const String& name : all)
+        names.emplace_back(name.GetCPtr());
+    EXPECT_EQ(names,
+              (std::vector<std::string>{"docs/", "docs/deep/", "docs/deep/64.bin", "docs/33.bin",
+                                        "docs/packed.txt", "empty.txt", "secret.bin"}));
+    int64_t first = 0, second = 0;
+    EXPECT_EQ(archive->GetFileTime(String(""), first, second), nullptr);
+    EXPECT_EQ(first, int64_t(k_FixedTime));
+    EXPECT_EQ(archive->GetFileTime(String("docs/deep/"), first, second), nullptr);
+    EXPECT_EQ(second, int64_t(k_FixedTime));
+
+    std::string pattern64;
+    for (int i = 0; i < 64; ++i)
+        pattern64 += static_cast<char>((255 - i * 13) & 255);
+    std::string text;
+    while (text.size() < 1000)
+        text += "the quick brown fox " + std::to_string(text.size() % 97) + "\n";
+    text.resize(1000);
+    struct Expected {
+        const char* m_Name;
+        std::string m_Bytes;
+        uint64_t m_Stored;
+        unsigned m_Flags;
+    };
+    const Expected members[] = {
+        {"empty.txt", "", 0, 0},
+        {"secret.bin", "thirteen byte", 16, Archive::FlagCipherTEA},
+        {"docs/33.bin", std::string(33, 'x'), 33, 0},
+        {"docs/packed.txt", text, 156, Archive::FlagCompressZLib},
+        {"docs/deep/64.bin", pattern64, 64, 0},
+    };
+    // The FILE chunks in DATA order (pre-order: root files, docs, docs/deep), each checked
+    // against its own digest here, independently of TestExisting.
+    size_t at = 96 + U64(bytes, 40) + 32;
+    for (const Expected& member : members) {
+        SCOPED_TRACE(member.m_Name);
+        Archive::FileInfo info;
+        ASSERT_EQ(archive->GetFileInfo(String(member.m_Name), info), nullptr);
+        EXPECT_EQ(info.m_StoredLength, member.m_Stored);
+        EXPECT_EQ(info.m_Flags, member.m_Flags);
+        EXPECT_EQ(info.m_PlainLength, member.m_Flags == Archive::FlagCipherTEA
+                                          ? member.m_Bytes.size()
+                                          : member.m_Stored);
+        EXPECT_EQ(info.m_First, int64_t(k_FixedTime));
+        EXPECT_EQ(info.m_Second, int64_t(k_FixedTime));
+        Result result = RArchiveFatal;
+        EXPECT_EQ(ReadMember(*archive, member.m_Name, &result), member.m_Bytes);
+        EXPECT_EQ(result, nullptr);
+
+        ASSERT_EQ(bytes.substr(at, 8), std::string("KXP\2FILE", 8));
+        ASSERT_EQ(U64(bytes, at + 8), member.m_Stored);
+        EXPECT_EQ(U32(bytes, at + 28), member.m_Flags);
+        MD5Generator digest;
+        digest.Update(bytes.data() + at, 32);
+        digest.Update(bytes.data() + at + 64, static_cast<int64_t>(member.m_Stored));
+        MD5 sum;
+        digest.Final(sum);
+        EXPECT_EQ(std::memcmp(sum.m_Bytes, bytes.data() + at + 48, 16), 0);
+        at += 64 + (member.m_Stored + 31) / 32 * 32;
+    }
+    EXPECT_EQ(at, bytes.size());
+    // The index digest, both copies.
+    MD5Generator digest;
+    digest.Update(bytes.data() + 32, 32);
+    digest.Update(bytes.data() + 96, static_cast<int64_t>(U64(bytes, 40)));
+    MD5 sum;
+    digest.Final(sum);
+    EXPECT_EQ(std::memcmp(sum.m_Bytes, bytes.data() + 64, 16), 0);
+    EXPECT_EQ(std::memcmp(sum.m_Bytes, bytes.data() + 80, 16), 0);
+
+    // Without the key the enciphered member is refused, the others read.
+    Obj<Archive> keyless = Archive::Create();
+    ASSERT_EQ(keyless->OpenExisting(String(path.c_str())), nullptr);
+    Result result = nullptr;
+    EXPECT_EQ(ReadMember(*keyless, "secret.bin", &result), "");
+    EXPECT_EQ(result, RArchiveInvalidKey);
+    EXPECT_EQ(ReadMember(*keyless, "docs/packed.txt"), text);
+}
+
 TEST(Archive, ReadsListsAndDatesWhatItWrote) {
     TempDir dir;
     const std::string path = dir / "a.kxp";
