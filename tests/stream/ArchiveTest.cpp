@@ -465,6 +465,28 @@ TEST(Archive, StoredMembersReadPeekSkipAndSeekWithinTheirRange) {
     EXPECT_EQ(small->PeekAt(10), -1);
     EXPECT_EQ(small->Skip(4), 4);
     EXPECT_EQ(ReadPipe(small.Handover()), "456789");
+
+    // Members opened one after the other reuse a few open handles on the archive, which go
+    // when it closes; pipes still out keep theirs and read on.
+    auto openFiles = [] {
+        return std::distance(std::filesystem::directory_iterator("/proc/self/fd"),
+                             std::filesystem::directory_iterator());
+    };
+    pipe = nullptr;
+    const auto before = openFiles();
+    for (int i = 0; i < 50; ++i) {
+        EXPECT_EQ(ReadMember(*archive, "z"), "ZZZZ");
+        Obj<StreamPipe> a = archive->OpenStream(String("z"), IOReadDefault, result);
+        Obj<StreamPipe> b = archive->OpenStream(String("small.bin"), IOReadDefault, result);
+        EXPECT_EQ(a->Read(), 'Z');
+        EXPECT_EQ(b->Read(), '0');
+    }
+    EXPECT_LE(openFiles(), before + 4);
+    Obj<StreamPipe> kept = archive->OpenStream(String("small.bin"), IOReadDefault, result);
+    ASSERT_EQ(archive->Close(), nullptr);
+    EXPECT_LE(openFiles(), before + 1);
+    EXPECT_EQ(ReadPipe(kept.Handover()), "0123456789");
+    EXPECT_LE(openFiles(), before);
 }
 
 // Every way MakeDir can fail gives RArchiveFatal with the reason logged, and changes nothing.

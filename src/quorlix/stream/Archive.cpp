@@ -201,6 +201,7 @@ Result Archive::OpenExisting(const StringRef& archivePath) {
         return result;
     }
     m_State->m_HasOldFile = true;
+    m_State->m_Handles = ArchiveFileHandles::Create(m_State->m_Path);
     m_State->m_Open = OpenState::Reading;
     DefaultKeySection().Enter();
     if (!DefaultKey().empty()) {

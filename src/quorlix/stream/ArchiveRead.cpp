@@ -18,14 +18,25 @@ using namespace Detail;
 
 namespace {
 
-// Closes a file handle on every way out that does not hand it on.
+// A handle on the archive file for one operation, given back (or closed) on every way out that
+// does not hand it on.
 class FileGuard {
 public:
-    explicit FileGuard(Platform::FileHandle file) : m_File(file) {}
-    ~FileGuard() { Platform::CloseFile(m_File); }
+    explicit FileGuard(const ArchiveState& state) : m_Handles(state.m_Handles) {
+        m_File = m_Handles ? m_Handles->Take()
+                           : Platform::OpenFile(state.m_Path.c_str(), Platform::FileAccessRead,
+                                                Platform::FileDisposition::OpenExisting);
+    }
+    ~FileGuard() {
+        if (m_Handles)
+            m_Handles->Give(m_File);
+        else
+            Platform::CloseFile(m_File);
+    }
     FileGuard(const FileGuard&) = delete;
     FileGuard& operator=(const FileGuard&) = delete;
     Platform::FileHandle Get() const { return m_File; }
+    ArchiveFileHandles* Handles() const { return m_Handles.Get(); }
     Platform::FileHandle Release() {
         const Platform::FileHandle file = m_File;
         m_File = Platform::FileHandle::Invalid;
@@ -33,13 +44,9 @@ public:
     }
 
 private:
+    Obj<ArchiveFileHandles> m_Handles;
     Platform::FileHandle m_File;
 };
-
-Platform::FileHandle OpenArchiveFile(const std::string& path) {
-    return Platform::OpenFile(path.c_str(), Platform::FileAccessRead,
-                              Platform::FileDisposition::OpenExisting);
-}
 
 // The FILE head at the file's position, whole and with its magic.
 bool ReadFileHead(Platform::FileHandle file, unsigned char (&head)[k_LongHead]) {
@@ -75,7 +82,7 @@ StreamPipe* Archive::OpenStream(const StringRef& path, unsigned ioMode, Result& 
         LogDamage("FILE chunk missing.");
         return nullptr;
     }
-    FileGuard file(OpenArchiveFile(state.m_Path));
+    FileGuard file(state);
     const int64_t head = static_cast<int64_t>(state.m_DataPosition + k_ShortHead + offset);
     if (Platform::SeekFile(file.Get(), head, SeekBegin) != head) {
         LogDamage("FILE seek failed.", true);
@@ -104,7 +111,8 @@ StreamPipe* Archive::OpenStream(const StringRef& path, unsigned ioMode, Result& 
             return nullptr;
     }
     // The member's own window on the file, so enciphered members stay seekable to 0.
-    Obj<StreamPipe> pipe = ArchiveMemberPipe::Create(file.Release(), head + k_LongHead,
+    ArchiveFileHandles* handles = file.Handles();
+    Obj<StreamPipe> pipe = ArchiveMemberPipe::Create(handles, file.Release(), head + k_LongHead,
                                                      static_cast<int64_t>(entry->m_StoredLength));
     pipe->SetFileTime(entry->m_Second, entry->m_First, entry->m_Second);
     if (cipher == 1) {
@@ -154,7 +162,7 @@ Result Archive::GetFileInfo(const StringRef& path, FileInfo& info) const {
         info.m_PlainLength = entry->m_SourceLength;
         return nullptr;
     }
-    const FileGuard file(OpenArchiveFile(m_State->m_Path));
+    const FileGuard file(*m_State);
     const int64_t head =
         static_cast<int64_t>(m_State->m_DataPosition + k_ShortHead + entry->m_OldChunkOffset);
     unsigned char fileHead[k_LongHead];

@@ -718,6 +718,12 @@ Result WriteArchive(ArchiveState& state) {
 
 Result Archive::Close() {
     ArchiveState& state = *m_State;
+    // Member pipes still out keep their own handles; the kept ones go before the file may be
+    // replaced.
+    if (state.m_Handles) {
+        state.m_Handles->Close();
+        state.m_Handles = Obj<ArchiveFileHandles>();
+    }
     Result result = nullptr;
     if (state.m_Open == OpenState::Update && state.m_Changed)
         result = WriteArchive(state);

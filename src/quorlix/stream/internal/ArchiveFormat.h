@@ -6,6 +6,7 @@
 #include "quorlix/core/Result.h"
 #include "quorlix/core/String.h"
 #include "quorlix/stream/Archive.h"
+#include "quorlix/stream/internal/ArchiveMemberPipe.h"
 
 #include <cstdint>
 #include <cstring>
@@ -114,8 +115,9 @@ struct ArchiveState {
     bool m_HasOldFile = false;
     uint64_t m_ArchiveTime = 0;
     uint64_t m_DataPosition = 0;
-    uint64_t m_DataLength = 0; // bytes of the DATA body that really are in the file
-    uint64_t m_HeldBytes = 0;  // compressed members held in memory until Close
+    uint64_t m_DataLength = 0;         // bytes of the DATA body that really are in the file
+    uint64_t m_HeldBytes = 0;          // compressed members held in memory until Close
+    Obj<ArchiveFileHandles> m_Handles; // on the opened file, for member pipes
     DirEntry m_Root;
 };
 

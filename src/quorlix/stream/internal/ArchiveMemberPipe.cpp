@@ -6,20 +6,65 @@
 
 namespace Quorlix::Detail {
 
-ArchiveMemberPipe* ArchiveMemberPipe::Create(Platform::FileHandle file, int64_t start,
-                                             int64_t length) {
-    return NewObject<ArchiveMemberPipe>(file, start, length);
+ArchiveFileHandles* ArchiveFileHandles::Create(const std::string& path) {
+    return NewObject<ArchiveFileHandles>(path);
 }
 
-ArchiveMemberPipe::ArchiveMemberPipe(Platform::FileHandle file, int64_t start, int64_t length)
-    : m_File(file), m_Start(start > 0 ? start : 0), m_Length(length > 0 ? length : 0) {
+ArchiveFileHandles::ArchiveFileHandles(const std::string& path) : m_Path(path) {}
+
+ArchiveFileHandles::~ArchiveFileHandles() {
+    Close();
+}
+
+Platform::FileHandle ArchiveFileHandles::Take() {
+    {
+        CriticalSectionLock lock(m_Section);
+        if (m_KeptCount > 0)
+            return m_Kept[--m_KeptCount];
+    }
+    return Platform::OpenFile(m_Path.c_str(), Platform::FileAccessRead,
+                              Platform::FileDisposition::OpenExisting);
+}
+
+void ArchiveFileHandles::Give(Platform::FileHandle file) {
+    if (file == Platform::FileHandle::Invalid)
+        return;
+    {
+        CriticalSectionLock lock(m_Section);
+        if (!m_Closed && m_KeptCount < k_Kept) {
+            m_Kept[m_KeptCount++] = file;
+            return;
+        }
+    }
+    Platform::CloseFile(file);
+}
+
+void ArchiveFileHandles::Close() {
+    CriticalSectionLock lock(m_Section);
+    m_Closed = true;
+    while (m_KeptCount > 0)
+        Platform::CloseFile(m_Kept[--m_KeptCount]);
+}
+
+ArchiveMemberPipe* ArchiveMemberPipe::Create(ArchiveFileHandles* handles, Platform::FileHandle file,
+                                             int64_t start, int64_t length) {
+    return NewObject<ArchiveMemberPipe>(handles, file, start, length);
+}
+
+ArchiveMemberPipe::ArchiveMemberPipe(ArchiveFileHandles* handles, Platform::FileHandle file,
+                                     int64_t start, int64_t length)
+    : m_Handles(handles), m_File(file), m_Start(start > 0 ? start : 0),
+      m_Length(length > 0 ? length : 0) {
     // start + length must stay a valid file position.
     if (m_Length > INT64_MAX - m_Start)
         m_Length = INT64_MAX - m_Start;
 }
 
 ArchiveMemberPipe::~ArchiveMemberPipe() {
-    Platform::CloseFile(m_File);
+    if (m_Handles)
+        m_Handles->Give(m_File);
+    else
+        Platform::CloseFile(m_File);
 }
 
 int ArchiveMemberPipe::Refill() {

@@ -1,29 +1,63 @@
 #pragma once
 // The read pipe under every archive member: the bytes [start, start + length) of the archive
-// file, through a file handle of its own. Reads of 8192 bytes or more go from the file straight
-// into the caller's buffer; smaller ones come with one call that also refills an 8192-byte
-// buffer inside the pipe, which serves Read(), Peek and PeekAt (up to 8191 bytes ahead).
+// file, through a file handle of its own while it lives. Reads of 8192 bytes or more go from the
+// file straight into the caller's buffer; smaller ones come with one call that also refills an
+// 8192-byte buffer inside the pipe, which serves Read(), Peek and PeekAt (up to 8191 bytes ahead).
 //
 // A chunk window over a cached file pipe did the same job, but the cached pipe maps fresh pages
 // for its buffers and unmaps them again, which cost more than reading a small member. Every
 // operation holds the pipe's lock, so threads may share one pipe.
 
 #include "quorlix/core/CriticalSection.h"
+#include "quorlix/core/Obj.h"
 #include "quorlix/platform/File.h"
 #include "quorlix/stream/StreamPipe.h"
 
 #include <cstdint>
+#include <string>
 
 namespace Quorlix::Detail {
+
+/// Open handles on one archive file, which member pipes take and give back, so that reading
+/// many members does not open and close the file for each. Counted: the archive and its member
+/// pipes hold it. Thread-safe.
+class ArchiveFileHandles {
+public:
+    static ArchiveFileHandles* Create(const std::string& path);
+    explicit ArchiveFileHandles(const std::string& path);
+    ~ArchiveFileHandles();
+    ArchiveFileHandles(const ArchiveFileHandles&) = delete;
+    ArchiveFileHandles& operator=(const ArchiveFileHandles&) = delete;
+
+    /// A kept handle or a newly opened one, at an unknown position; Invalid when the file
+    /// cannot be opened.
+    Platform::FileHandle Take();
+    /// Keeps `file` for a later Take (a few at most), else closes it.
+    void Give(Platform::FileHandle file);
+    /// Closes the kept handles; handles given back afterwards are closed at once. The archive
+    /// calls it when it closes, before it may replace the file.
+    void Close();
+
+private:
+    static constexpr int k_Kept = 4;
+
+    CriticalSection m_Section;
+    std::string m_Path;
+    Platform::FileHandle m_Kept[k_Kept];
+    int m_KeptCount = 0;
+    bool m_Closed = false;
+};
 
 class ArchiveMemberPipe final : public StreamPipe {
 public:
     static constexpr int k_BufferSize = 8192;
 
-    /// Takes over `file`, which must stand at `start`; closes it when released. A negative
-    /// start or length counts as 0.
-    static ArchiveMemberPipe* Create(Platform::FileHandle file, int64_t start, int64_t length);
-    ArchiveMemberPipe(Platform::FileHandle file, int64_t start, int64_t length);
+    /// Takes over `file`, which must stand at `start`, and gives it back to `handles` when
+    /// released (closes it when `handles` is null). A negative start or length counts as 0.
+    static ArchiveMemberPipe* Create(ArchiveFileHandles* handles, Platform::FileHandle file,
+                                     int64_t start, int64_t length);
+    ArchiveMemberPipe(ArchiveFileHandles* handles, Platform::FileHandle file, int64_t start,
+                      int64_t length);
     ~ArchiveMemberPipe() override;
 
     void Lock() override { m_Section.Enter(); }
@@ -55,6 +89,7 @@ private:
     int Refill();
 
     CriticalSection m_Section;
+    Obj<ArchiveFileHandles> m_Handles;
     Platform::FileHandle m_File;
     int64_t m_Start;
     int64_t m_Length;
