@@ -396,6 +396,7 @@ bool CompressZLibInMemory(const Bytes& in, Bytes& out) {
     if (!good)
         LogZLibFailure(z, status);
     out.resize(z.total_out);
+    out.shrink_to_fit(); // held until Close: the bound is about the source's size
     deflateEnd(&z);
     return good;
 }
