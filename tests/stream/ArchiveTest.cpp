@@ -481,7 +481,7 @@ TEST(Archive, StoredMembersReadPeekSkipAndSeekWithinTheirRange) {
         EXPECT_EQ(a->Read(), 'Z');
         EXPECT_EQ(b->Read(), '0');
     }
-    EXPECT_LE(openFiles(), before + 4);
+    EXPECT_LE(openFiles(), before + 2);
     Obj<StreamPipe> kept = archive->OpenStream(String("small.bin"), IOReadDefault, result);
     ASSERT_EQ(archive->Close(), nullptr);
     EXPECT_LE(openFiles(), before + 1);

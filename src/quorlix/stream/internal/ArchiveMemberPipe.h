@@ -32,14 +32,15 @@ public:
     /// A kept handle or a newly opened one, at an unknown position; Invalid when the file
     /// cannot be opened.
     Platform::FileHandle Take();
-    /// Keeps `file` for a later Take (a few at most), else closes it.
+    /// Keeps `file` for a later Take (two at most: every archive in the storage cache holds
+    /// its own), else closes it.
     void Give(Platform::FileHandle file);
     /// Closes the kept handles; handles given back afterwards are closed at once. The archive
     /// calls it when it closes, before it may replace the file.
     void Close();
 
 private:
-    static constexpr int k_Kept = 4;
+    static constexpr int k_Kept = 2;
 
     CriticalSection m_Section;
     std::string m_Path;
