@@ -11,7 +11,7 @@ JOBS        ?= $(shell nproc)
 
 DEPS := cmake ninja-build ccache g++ make pkg-config \
         libgtest-dev libgmock-dev libbenchmark-dev libsdl2-dev \
-        clang libclang-rt-14-dev locales libssl-dev zlib1g-dev libcli11-dev
+        clang libclang-rt-14-dev locales libssl-dev zlib1g-dev libcli11-dev zip
 
 CMAKE_COMMON := -G Ninja -DCMAKE_EXPORT_COMPILE_COMMANDS=ON
 # WERROR=ON (CI sets it) turns every compiler warning into an error.

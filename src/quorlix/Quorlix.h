@@ -7,6 +7,7 @@
 #include "quorlix/core/Array.h"
 #include "quorlix/core/Assert.h"
 #include "quorlix/core/CriticalSection.h"
+#include "quorlix/core/Endian.h"
 #include "quorlix/core/Hash.h"
 #include "quorlix/core/MD5.h"
 #include "quorlix/core/Memory.h"

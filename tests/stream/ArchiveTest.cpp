@@ -7,11 +7,13 @@
 #include "stream/PipeTestSupport.h"
 
 #include <gtest/gtest.h>
+#include <zlib.h>
 
 #include <atomic>
 #include <csignal>
-#include <functional>
 #include <cstring>
+#include <filesystem>
+#include <functional>
 #include <random>
 #include <sys/resource.h>
 #include <thread>
@@ -47,7 +49,8 @@ Result Pack(const TempDir& dir, const std::string& archivePath, const std::vecto
         String folder, name;
         archive->SplitPathName(String(m.m_Path.c_str()), folder, name);
         EXPECT_EQ(archive->MakeDir(folder), nullptr);
-        archive->SetStoreMode(m.m_Compress ? Archive::StoreModeCompress : Archive::StoreModeStore, 0);
+        archive->SetStoreMode(m.m_Compress ? Archive::StoreModeCompress : Archive::StoreModeStore,
+                              0);
         archive->SetCryptMode(m.m_Encipher ? Archive::CryptModeTEA : Archive::CryptModeNone, 0,
                               String(m.m_Encipher ? k_Key : ""));
         if (Result result = archive->AddFile(String(m.m_Path.c_str()), String(source.c_str()),
@@ -209,7 +212,8 @@ TEST(Archive, WritesTheCheckedInLayout) {
         EXPECT_EQ(hex(bytes.substr(at + 48, 16)),
                   md5sum(bytes.substr(at, 32) + bytes.substr(at + 64, length)));
         const uint64_t padded = (length + 31) / 32 * 32;
-        EXPECT_EQ(bytes.substr(at + 64 + length, padded - length), std::string(padded - length, '\0'));
+        EXPECT_EQ(bytes.substr(at + 64 + length, padded - length),
+                  std::string(padded - length, '\0'));
         at += 64 + padded;
     }
     // Pre-order: root files, docs files, docs/deep files.
@@ -220,6 +224,98 @@ TEST(Archive, WritesTheCheckedInLayout) {
     EXPECT_LT(lengths[3], 1000u);
     EXPECT_EQ(lengths[4], 64u);
     EXPECT_EQ(Archive::TestExisting(String(path.c_str()), 0), nullptr);
+}
+
+// The checked-in archive read back with the reader alone: what every member is, its bytes and
+// digests, so that archives written by earlier versions stay readable whatever the writer does.
+TEST(Archive, ReadsTheCheckedInArchive) {
+    const std::string path = QUORLIX_TEST_DATA "/stream/Golden.kxp";
+    const std::string bytes = ReadFileBytes(path);
+    ASSERT_EQ(bytes.size(), 1472u);
+    EXPECT_EQ(Archive::TestExisting(String(path.c_str()), 0), nullptr);
+    Obj<Archive> archive = OpenForReading(path);
+    ASSERT_TRUE(archive->IsOpen());
+
+    Array<String> all;
+    ASSERT_EQ(archive->ListFiles(all, String(""), Archive::ListRecursive), nullptr);
+    std::vector<std::string> names;
+    for (const String& name : all)
+        names.emplace_back(name.GetCPtr());
+    EXPECT_EQ(names,
+              (std::vector<std::string>{"docs/", "docs/deep/", "docs/deep/64.bin", "docs/33.bin",
+                                        "docs/packed.txt", "empty.txt", "secret.bin"}));
+    int64_t first = 0, second = 0;
+    EXPECT_EQ(archive->GetFileTime(String(""), first, second), nullptr);
+    EXPECT_EQ(first, int64_t(k_FixedTime));
+    EXPECT_EQ(archive->GetFileTime(String("docs/deep/"), first, second), nullptr);
+    EXPECT_EQ(second, int64_t(k_FixedTime));
+
+    std::string pattern64;
+    for (int i = 0; i < 64; ++i)
+        pattern64 += static_cast<char>((255 - i * 13) & 255);
+    std::string text;
+    while (text.size() < 1000)
+        text += "the quick brown fox " + std::to_string(text.size() % 97) + "\n";
+    text.resize(1000);
+    struct Expected {
+        const char* m_Name;
+        std::string m_Bytes;
+        uint64_t m_Stored;
+        unsigned m_Flags;
+    };
+    const Expected members[] = {
+        {"empty.txt", "", 0, 0},
+        {"secret.bin", "thirteen byte", 16, Archive::FlagCipherTEA},
+        {"docs/33.bin", std::string(33, 'x'), 33, 0},
+        {"docs/packed.txt", text, 156, Archive::FlagCompressZLib},
+        {"docs/deep/64.bin", pattern64, 64, 0},
+    };
+    // The FILE chunks in DATA order (pre-order: root files, docs, docs/deep), each checked
+    // against its own digest here, independently of TestExisting.
+    size_t at = 96 + U64(bytes, 40) + 32;
+    for (const Expected& member : members) {
+        SCOPED_TRACE(member.m_Name);
+        Archive::FileInfo info;
+        ASSERT_EQ(archive->GetFileInfo(String(member.m_Name), info), nullptr);
+        EXPECT_EQ(info.m_StoredLength, member.m_Stored);
+        EXPECT_EQ(info.m_Flags, member.m_Flags);
+        EXPECT_EQ(info.m_PlainLength, member.m_Flags == Archive::FlagCipherTEA
+                                          ? member.m_Bytes.size()
+                                          : member.m_Stored);
+        EXPECT_EQ(info.m_First, int64_t(k_FixedTime));
+        EXPECT_EQ(info.m_Second, int64_t(k_FixedTime));
+        Result result = RArchiveFatal;
+        EXPECT_EQ(ReadMember(*archive, member.m_Name, &result), member.m_Bytes);
+        EXPECT_EQ(result, nullptr);
+
+        ASSERT_EQ(bytes.substr(at, 8), std::string("KXP\2FILE", 8));
+        ASSERT_EQ(U64(bytes, at + 8), member.m_Stored);
+        EXPECT_EQ(U32(bytes, at + 28), member.m_Flags);
+        MD5Generator digest;
+        digest.Update(bytes.data() + at, 32);
+        digest.Update(bytes.data() + at + 64, static_cast<int64_t>(member.m_Stored));
+        MD5 sum;
+        digest.Final(sum);
+        EXPECT_EQ(std::memcmp(sum.m_Bytes, bytes.data() + at + 48, 16), 0);
+        at += 64 + (member.m_Stored + 31) / 32 * 32;
+    }
+    EXPECT_EQ(at, bytes.size());
+    // The index digest, both copies.
+    MD5Generator digest;
+    digest.Update(bytes.data() + 32, 32);
+    digest.Update(bytes.data() + 96, static_cast<int64_t>(U64(bytes, 40)));
+    MD5 sum;
+    digest.Final(sum);
+    EXPECT_EQ(std::memcmp(sum.m_Bytes, bytes.data() + 64, 16), 0);
+    EXPECT_EQ(std::memcmp(sum.m_Bytes, bytes.data() + 80, 16), 0);
+
+    // Without the key the enciphered member is refused, the others read.
+    Obj<Archive> keyless = Archive::Create();
+    ASSERT_EQ(keyless->OpenExisting(String(path.c_str())), nullptr);
+    Result result = nullptr;
+    EXPECT_EQ(ReadMember(*keyless, "secret.bin", &result), "");
+    EXPECT_EQ(result, RArchiveInvalidKey);
+    EXPECT_EQ(ReadMember(*keyless, "docs/packed.txt"), text);
 }
 
 TEST(Archive, ReadsListsAndDatesWhatItWrote) {
@@ -235,9 +331,9 @@ TEST(Archive, ReadsListsAndDatesWhatItWrote) {
     std::vector<std::string> names;
     for (const String& s : all)
         names.emplace_back(s.GetCPtr());
-    EXPECT_EQ(names, (std::vector<std::string>{"docs/", "docs/deep/", "docs/deep/64.bin",
-                                               "docs/33.bin", "docs/packed.txt", "empty.txt",
-                                               "secret.bin"}));
+    EXPECT_EQ(names,
+              (std::vector<std::string>{"docs/", "docs/deep/", "docs/deep/64.bin", "docs/33.bin",
+                                        "docs/packed.txt", "empty.txt", "secret.bin"}));
     Array<String> docs;
     ASSERT_EQ(archive->ListFiles(docs, String("docs"), 0), nullptr);
     EXPECT_EQ(docs.Size(), 3);
@@ -264,7 +360,7 @@ TEST(Archive, ReadsListsAndDatesWhatItWrote) {
         EXPECT_EQ(log.Messages()[0], "[Warn ]Archive::OpenStream(): stream io mode other than "
                                      "IOReadDefault is not supported.");
     }
-    // The chunk pipe carries the record's times; a seek to 0 of an enciphered member works.
+    // The member pipe carries the record's times; a seek to 0 of an enciphered member works.
     Obj<StreamPipe> pipe = archive->OpenStream(String("secret.bin"), IOReadDefault, result);
     uint64_t created, accessed, written;
     pipe->GetFileTime(created, accessed, written);
@@ -307,14 +403,214 @@ TEST(Archive, ReadsListsAndDatesWhatItWrote) {
     EXPECT_EQ(ReadPipe(kept.Handover()), Compressible(1000));
 }
 
+// A stored member's pipe reads, peeks, skips and seeks inside the member only, whatever mix of
+// small buffered and large direct reads the caller makes; the next member's bytes follow it in
+// the file and must never show.
+TEST(Archive, StoredMembersReadPeekSkipAndSeekWithinTheirRange) {
+    TempDir dir;
+    const std::string path = dir / "m.kxp";
+    const std::string big = Pattern();
+    ASSERT_EQ(Pack(dir, path, {{"big.bin", big}, {"small.bin", "0123456789"}, {"z", "ZZZZ"}}),
+              nullptr);
+    Obj<Archive> archive = OpenForReading(path);
+    Result result = nullptr;
+    Obj<StreamPipe> pipe = archive->OpenStream(String("big.bin"), IOReadDefault, result);
+    ASSERT_TRUE(pipe);
+    auto at = [&](size_t i) { return static_cast<unsigned char>(big[i]); };
+    uint64_t created = 0, accessed = 0, written = 0;
+    pipe->GetFileTime(created, accessed, written);
+    EXPECT_EQ(created, k_FixedTime);
+    EXPECT_EQ(accessed, k_FixedTime);
+    EXPECT_EQ(written, k_FixedTime);
+    EXPECT_EQ(pipe->Peek(), at(0));
+    EXPECT_EQ(pipe->PeekAt(8191), at(8191));
+    EXPECT_EQ(pipe->PeekAt(8192), -2);
+    EXPECT_EQ(pipe->Read(), at(0));
+    std::string bytes(30000, '\0');
+    // Small from the buffer, then one larger than the buffer partly from it, then the rest.
+    EXPECT_EQ(pipe->Read(bytes.data(), 9), 9);
+    EXPECT_EQ(bytes.substr(0, 9), big.substr(1, 9));
+    EXPECT_EQ(ReadFully(*pipe, bytes.data(), 9000), 9000);
+    EXPECT_EQ(bytes.substr(0, 9000), big.substr(10, 9000));
+    EXPECT_EQ(pipe->Skip(990), 990);
+    EXPECT_EQ(pipe->Seek(0, SeekCurrent), 10000);
+    EXPECT_EQ(pipe->Read(), at(10000));
+    // Near the end: peeks stop at the member's end, reads and skips deliver only what is left.
+    EXPECT_EQ(pipe->Seek(-5, SeekEnd), 19995);
+    EXPECT_EQ(pipe->PeekAt(4), at(19999));
+    EXPECT_EQ(pipe->PeekAt(5), -1);
+    EXPECT_EQ(pipe->Read(bytes.data(), 100), 5);
+    EXPECT_EQ(bytes.substr(0, 5), big.substr(19995));
+    EXPECT_EQ(pipe->Read(), -1);
+    EXPECT_EQ(pipe->Peek(), -1);
+    EXPECT_EQ(pipe->Read(bytes.data(), 100), 0);
+    EXPECT_EQ(pipe->Seek(-3, SeekEnd), 19997);
+    EXPECT_EQ(pipe->Skip(1000), 3);
+    // Seeks are clamped to the member.
+    EXPECT_EQ(pipe->Seek(100, SeekEnd), 20000);
+    EXPECT_EQ(pipe->Seek(-1000000, SeekCurrent), 0);
+    EXPECT_EQ(pipe->Read(bytes.data(), 100), 100);
+    EXPECT_EQ(pipe->Seek(50, SeekBegin), 50);
+    EXPECT_EQ(pipe->Read(), at(50));
+    EXPECT_EQ(pipe->Seek(0, 7), -1);
+    EXPECT_EQ(pipe->Write("x", 1), 0);
+    // A whole read of a large member in one call.
+    ASSERT_EQ(pipe->Seek(0, SeekBegin), 0);
+    EXPECT_EQ(ReadFully(*pipe, bytes.data(), 30000), 20000);
+    EXPECT_EQ(bytes.substr(0, 20000), big);
+
+    Obj<StreamPipe> small = archive->OpenStream(String("small.bin"), IOReadDefault, result);
+    ASSERT_TRUE(small);
+    EXPECT_EQ(small->PeekAt(9), '9');
+    EXPECT_EQ(small->PeekAt(10), -1);
+    EXPECT_EQ(small->Skip(4), 4);
+    EXPECT_EQ(ReadPipe(small.Handover()), "456789");
+
+    // Members opened one after the other reuse a few open handles on the archive, which go
+    // when it closes; pipes still out keep theirs and read on.
+    auto openFiles = [] {
+        return std::distance(std::filesystem::directory_iterator("/proc/self/fd"),
+                             std::filesystem::directory_iterator());
+    };
+    pipe = nullptr;
+    const auto before = openFiles();
+    for (int i = 0; i < 50; ++i) {
+        EXPECT_EQ(ReadMember(*archive, "z"), "ZZZZ");
+        Obj<StreamPipe> a = archive->OpenStream(String("z"), IOReadDefault, result);
+        Obj<StreamPipe> b = archive->OpenStream(String("small.bin"), IOReadDefault, result);
+        EXPECT_EQ(a->Read(), 'Z');
+        EXPECT_EQ(b->Read(), '0');
+    }
+    EXPECT_LE(openFiles(), before + 2);
+    Obj<StreamPipe> kept = archive->OpenStream(String("small.bin"), IOReadDefault, result);
+    ASSERT_EQ(archive->Close(), nullptr);
+    EXPECT_LE(openFiles(), before + 1);
+    EXPECT_EQ(ReadPipe(kept.Handover()), "0123456789");
+    EXPECT_LE(openFiles(), before);
+}
+
+// Every way MakeDir can fail gives RArchiveFatal with the reason logged, and changes nothing.
+TEST(Archive, MakeDirFailuresAreFatal) {
+    TempDir dir;
+    const std::string path = dir / "d.kxp";
+    Obj<Archive> archive = Archive::Create();
+    {
+        LogCapture log;
+        EXPECT_EQ(archive->MakeDir(String("a")), RArchiveFatal);
+        EXPECT_NE(log.Text().find("Archive::MakeDir: \"a\": the archive is not open for update."),
+                  std::string::npos)
+            << log.Text();
+    }
+    ASSERT_EQ(archive->OpenNew(String(path.c_str())), nullptr);
+    archive->SetWriteTime(k_FixedTime);
+    EXPECT_EQ(archive->MakeDir(String("a/b/c")), nullptr);
+    EXPECT_EQ(archive->MakeDir(String("a/b")), nullptr); // already there
+    EXPECT_EQ(archive->MakeDir(String("")), nullptr);    // the root
+    WriteFileBytes(dir / "f", "file");
+    ASSERT_EQ(archive->AddFile(String("a/f"), String((dir / "f").c_str()), String(), nullptr),
+              nullptr);
+    for (const char* bad : {"a\\x", "a//x", "a/./x", "x/..", "/x", "a:x", "a/f", "a/f/g"}) {
+        LogCapture log;
+        EXPECT_EQ(archive->MakeDir(String(bad)), RArchiveFatal) << bad;
+        EXPECT_NE(log.Text().find("Archive::MakeDir: "), std::string::npos) << bad;
+    }
+    {
+        LogCapture log;
+        EXPECT_EQ(archive->MakeDir(String("a/f/g")), RArchiveFatal);
+        EXPECT_NE(log.Text().find("\"a/f/g\": a file of that name is in the way."),
+                  std::string::npos)
+            << log.Text();
+    }
+    ASSERT_EQ(archive->Close(), nullptr);
+
+    // Nothing of the refused paths reached the archive; reading it is no update either.
+    Obj<Archive> reader = OpenForReading(path);
+    Array<String> all;
+    ASSERT_EQ(reader->ListFiles(all, String(""), Archive::ListRecursive), nullptr);
+    std::vector<std::string> names;
+    for (const String& s : all)
+        names.emplace_back(s.GetCPtr());
+    EXPECT_EQ(names, (std::vector<std::string>{"a/", "a/b/", "a/b/c/", "a/f"}));
+    LogCapture log;
+    EXPECT_EQ(reader->MakeDir(String("new")), RArchiveFatal);
+}
+
+// Compressed members are the gzip stream zlib's gzip file interface writes at level 9, byte for
+// byte, whether they are compressed in memory (the default) or through a given temporary file;
+// members that do not shrink by 32 bytes are stored as they are.
+TEST(Archive, CompressedMembersAreTheGzipFileInterfaceBytes) {
+    TempDir dir;
+    std::mt19937 random(11);
+    std::vector<std::string> sources;
+    for (const size_t size : {size_t{33}, size_t{100}, size_t{5000}, size_t{65536}, size_t{65537},
+                              size_t{300000}, size_t{1} << 21}) {
+        std::string text = Compressible(size);
+        for (size_t i = 0; i < size; i += 1 + random() % 64)
+            text[i] = static_cast<char>(random()); // less regular than the plain text
+        sources.push_back(text);
+    }
+    std::string noise(20000, '\0');
+    for (char& c : noise)
+        c = static_cast<char>(random());
+    sources.push_back(noise); // does not shrink by 32 bytes: stored
+    auto gzipped = [&](const std::string& bytes) {
+        const std::string file = dir / "reference.gz";
+        gzFile out = gzopen(file.c_str(), "wb9");
+        EXPECT_NE(out, nullptr);
+        EXPECT_EQ(gzwrite(out, bytes.data(), static_cast<unsigned>(bytes.size())),
+                  static_cast<int>(bytes.size()));
+        EXPECT_EQ(gzclose(out), Z_OK);
+        return ReadFileBytes(file);
+    };
+    for (const bool throughFile : {false, true}) {
+        const std::string path = dir / (throughFile ? "file.kxp" : "memory.kxp");
+        Obj<Archive> archive = Archive::Create();
+        ASSERT_EQ(archive->OpenNew(String(path.c_str())), nullptr);
+        archive->SetStoreMode(Archive::StoreModeCompress, 0);
+        for (size_t i = 0; i < sources.size(); ++i) {
+            const std::string source = dir / ("s" + std::to_string(i));
+            WriteFileBytes(source, sources[i]);
+            const std::string temporary = throughFile ? dir / ("t" + std::to_string(i)) : "";
+            LogCapture quiet(Xerr);
+            ASSERT_EQ(archive->AddFile(String(("m" + std::to_string(i)).c_str()),
+                                       String(source.c_str()), String(temporary.c_str()), nullptr),
+                      nullptr);
+        }
+        ASSERT_EQ(archive->Close(), nullptr);
+        EXPECT_FALSE(std::filesystem::exists(dir / "t0")); // given temporaries are gone too
+
+        Obj<Archive> reader = OpenForReading(path);
+        const std::string bytes = ReadFileBytes(path);
+        for (size_t i = 0; i < sources.size(); ++i) {
+            const std::string name = "m" + std::to_string(i);
+            Archive::FileInfo info;
+            ASSERT_EQ(reader->GetFileInfo(String(name.c_str()), info), nullptr);
+            const std::string reference = gzipped(sources[i]);
+            const bool stored = reference.size() + 31 >= sources[i].size();
+            if (sources[i].size() >= 5000) {
+                EXPECT_EQ(stored, i + 1 == sources.size()) << name;
+            }
+            EXPECT_EQ(info.m_Flags, stored ? 0u : unsigned{Archive::FlagCompressZLib}) << name;
+            // Members follow each other in the DATA body in the order they were added.
+            size_t at = 96 + U64(bytes, 40) + 32;
+            for (size_t j = 0; j < i; ++j)
+                at += 64 + (U64(bytes, at + 8) + 31) / 32 * 32;
+            const std::string member = bytes.substr(at + 64, U64(bytes, at + 8));
+            EXPECT_TRUE(member == (stored ? sources[i] : reference))
+                << name << (throughFile ? " through a file" : " in memory");
+            EXPECT_EQ(ReadMember(*reader, name), sources[i]) << name;
+        }
+    }
+}
+
 TEST(Archive, RoundTripsRandomTreesInEveryMode) {
     std::mt19937 random(7);
     TempDir dir;
     std::vector<Member> members;
     for (int i = 0; i < 24; ++i) {
         Member m;
-        m.m_Path = "d" + std::to_string(random() % 4) + "/s" + std::to_string(random() % 3) +
-                   "/f" + std::to_string(i);
+        m.m_Path = "d" + std::to_string(random() % 4) + "/s" + std::to_string(random() % 3) + "/f" +
+                   std::to_string(i);
         const size_t sizes[] = {0, 1, 7, 8, 31, 32, 33, 4096, 70000, 1 << 20};
         const size_t size = sizes[random() % 10];
         m.m_Bytes = random() % 2 ? Compressible(size) : Pattern().substr(0, size % 20000);
@@ -353,7 +649,8 @@ TEST(Archive, UpdateKeepsOldMembersByteForByte) {
     ASSERT_EQ(Pack(dir, path, k_GoldenTree), nullptr);
     const std::string before = ReadFileBytes(path);
     const uint64_t oldData = 96 + U64(before, 40) + 32;
-    const std::vector<Member> added = {{"docs/new.txt", "new file"}, {"z/late.bin", Compressible(500), true}};
+    const std::vector<Member> added = {{"docs/new.txt", "new file"},
+                                       {"z/late.bin", Compressible(500), true}};
     ASSERT_EQ(Pack(dir, path, added, true), nullptr);
     const std::string after = ReadFileBytes(path);
     const uint64_t newData = 96 + U64(after, 40) + 32;
@@ -387,7 +684,8 @@ TEST(Archive, UpdateKeepsOldMembersByteForByte) {
     const std::string unchanged = ReadFileBytes(path);
     again->Close();
     EXPECT_EQ(ReadFileBytes(path), unchanged);
-    EXPECT_EQ(again->AddFile(String("x"), String(path.c_str()), String(), nullptr), RArchiveNotOpen);
+    EXPECT_EQ(again->AddFile(String("x"), String(path.c_str()), String(), nullptr),
+              RArchiveNotOpen);
 }
 
 // A source that changes size between AddFile and Close is written with its recorded length, and
@@ -400,8 +698,10 @@ TEST(Archive, CloseReportsChangedSourcesAndKeepsTheOldArchiveOnFailure) {
     {
         Obj<Archive> archive = Archive::Create();
         ASSERT_EQ(archive->OpenNew(String(path.c_str())), nullptr);
-        ASSERT_EQ(archive->AddFile(String("g"), String(source.c_str()), String(), nullptr), nullptr);
-        ASSERT_EQ(archive->AddFile(String("h"), String(source.c_str()), String(), nullptr), nullptr);
+        ASSERT_EQ(archive->AddFile(String("g"), String(source.c_str()), String(), nullptr),
+                  nullptr);
+        ASSERT_EQ(archive->AddFile(String("h"), String(source.c_str()), String(), nullptr),
+                  nullptr);
         WriteFileBytes(source, "123456789");
         LogCapture log;
         EXPECT_EQ(archive->Close(), RArchiveFatal);
@@ -485,8 +785,9 @@ TEST(Archive, AnswersDamagedIndexAndMembers) {
          RArchiveCorrupted, "INDX invalid."},
         {"file count past the index", [&](std::string& b) { Put32(b, root + 36, 0x10000000); },
          RArchiveCorrupted, "SDIR invalid file stat."},
-        {"subdirectory count past the index", [&](std::string& b) { Put32(b, root + 32, 0xFFFFFFFF); },
-         RArchiveCorrupted, "SDIR invalid sdir nameoffs."},
+        {"subdirectory count past the index",
+         [&](std::string& b) { Put32(b, root + 32, 0xFFFFFFFF); }, RArchiveCorrupted,
+         "SDIR invalid sdir nameoffs."},
         {"pool past the index", [&](std::string& b) { Put32(b, root + 40, 0x7FFFFFFF); },
          RArchiveCorrupted, "SDIR invalid name."},
         {"name offset outside the pool", [&](std::string& b) { Put32(b, root + 64, rootPool); },
@@ -588,8 +889,9 @@ TEST(Archive, ListingStopsAtOrSkipsHostileNames) {
               RArchiveIllegalPathCharacter);
     EXPECT_EQ(names.Size(), 5); // the folders and their files come first
     Array<String> rest;
-    EXPECT_EQ(archive->ListFiles(rest, String(""), Archive::ListRecursive | Archive::ListSkipInvalid),
-              RArchiveIllegalPathCharacter);
+    EXPECT_EQ(
+        archive->ListFiles(rest, String(""), Archive::ListRecursive | Archive::ListSkipInvalid),
+        RArchiveIllegalPathCharacter);
     EXPECT_EQ(rest.Size(), 6);
     EXPECT_EQ(rest[5], "secret.bin");
     EXPECT_NE(log.Text().find("Archive: security file path error. Skipped \"emp:y.txt\"."),

@@ -150,3 +150,37 @@ TEST(KxpTool, RefusesMemberNamesThatLeaveTheFolderAndExtractsTheRest) {
 }
 
 } // namespace
+
+namespace {
+
+// The listing of the checked-in archive, sizes of enciphered and compressed members included.
+constexpr const char* k_GoldenListing =
+    "        size       stored flags time (UTC)           name\n"
+    "           -            - dir   2022-11-24 12:26:38  docs/\n"
+    "           -            - dir   2022-11-24 12:26:38  docs/deep/\n"
+    "          64           64 --    2022-11-24 12:26:38  docs/deep/64.bin\n"
+    "          33           33 --    2022-11-24 12:26:38  docs/33.bin\n"
+    "        1000          156 z-    2022-11-24 12:26:38  docs/packed.txt\n"
+    "           0            0 --    2022-11-24 12:26:38  empty.txt\n"
+    "          13           16 -t    2022-11-24 12:26:38  secret.bin\n";
+
+} // namespace
+
+TEST(KxpTool, ListsVerifiesAndPrintsTheCheckedInArchive) {
+    TempDir folder;
+    const std::string golden = "'" QUORLIX_TEST_DATA "/stream/Golden.kxp'";
+    const std::string key = " --key 0123456789abcdefFEDCBA9876543210";
+    Outcome list = Kxp(folder, "list -r " + golden + key);
+    EXPECT_EQ(list.m_Status, 0) << list.m_Err;
+    EXPECT_EQ(list.m_Out, k_GoldenListing);
+    Outcome verify = Kxp(folder, "verify " + golden);
+    EXPECT_EQ(verify.m_Status, 0);
+    EXPECT_TRUE(Contains(verify.m_Out, "Golden.kxp: good"));
+    EXPECT_EQ(Kxp(folder, "cat " + golden + " docs/33.bin").m_Out, std::string(33, 'x'));
+    EXPECT_EQ(Kxp(folder, "cat " + golden + " secret.bin" + key).m_Out, "thirteen byte");
+    EXPECT_EQ(Kxp(folder, "cat " + golden + " docs/packed.txt").m_Out.substr(0, 22),
+              "the quick brown fox 0\n");
+    Outcome keyless = Kxp(folder, "cat " + golden + " secret.bin");
+    EXPECT_EQ(keyless.m_Status, 1);
+    EXPECT_TRUE(Contains(keyless.m_Err, "ArchiveInvalidKey")) << keyless.m_Err;
+}

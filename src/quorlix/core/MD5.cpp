@@ -1,21 +1,12 @@
 #include "quorlix/core/MD5.h"
 
+#include "quorlix/core/Endian.h"
+
 #include <cstring>
 
 namespace Quorlix {
 
 namespace {
-
-inline uint32_t Load32(const uint8_t* p) noexcept {
-    // Little-endian by definition; on this platform a plain load, without alignment demands.
-    uint32_t v;
-    std::memcpy(&v, p, 4);
-    return v;
-}
-
-inline void Store32(uint8_t* p, uint32_t v) noexcept {
-    std::memcpy(p, &v, 4);
-}
 
 inline uint32_t Rotate(uint32_t x, int n) noexcept {
     return (x << n) | (x >> (32 - n));
@@ -43,7 +34,7 @@ void Compress(uint32_t state[4], const uint8_t* data, size_t blocks) noexcept {
     for (; blocks > 0; --blocks, data += 64) {
         uint32_t x[16];
         for (int i = 0; i < 16; ++i)
-            x[i] = Load32(data + 4 * i);
+            x[i] = LoadLE32(data + 4 * i);
         const uint32_t a0 = a, b0 = b, c0 = c, d0 = d;
 
         StepF(a, b, c, d, x[0], 0xd76aa478, 7);
@@ -163,8 +154,7 @@ void MD5Generator::Update(const void* bytes, int64_t count) noexcept {
 
 void MD5Generator::Final(MD5& out) noexcept {
     uint8_t length[8];
-    for (int i = 0; i < 8; ++i)
-        length[i] = static_cast<uint8_t>(m_BitCount >> (8 * i));
+    StoreLE64(length, m_BitCount);
     const auto buffered = static_cast<size_t>((m_BitCount >> 3) & 63);
     // A 1 bit, zeros up to 56 bytes modulo 64, then the bit count; Update keeps the count
     // advancing, so the length is taken first.
@@ -172,7 +162,7 @@ void MD5Generator::Final(MD5& out) noexcept {
     Update(k_Padding, static_cast<int64_t>(buffered < 56 ? 56 - buffered : 120 - buffered));
     Update(length, 8);
     for (int i = 0; i < 4; ++i)
-        Store32(out.m_Bytes + 4 * i, m_State[i]);
+        StoreLE32(out.m_Bytes + 4 * i, m_State[i]);
     Reset();
 }
 

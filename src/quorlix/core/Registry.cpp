@@ -1,5 +1,6 @@
 #include "quorlix/core/Registry.h"
 
+#include "quorlix/core/Endian.h"
 #include "quorlix/core/internal/RegistryValue.h"
 
 #include <cstring>
@@ -156,8 +157,7 @@ uint32_t Registry::GetValueDataU32(const char* name) const {
     size_t size = 0;
     if (!ReadValue(name, file, data, size) || size != 4)
         return 0xFFFFFFFFu;
-    return uint32_t{data[0]} | uint32_t{data[1]} << 8 | uint32_t{data[2]} << 16 |
-           uint32_t{data[3]} << 24;
+    return LoadLE32(data);
 }
 
 bool Registry::GetValueDataBinary(const char* name, void* buffer, int& size) const {
@@ -190,9 +190,8 @@ bool Registry::SetValueData(const char* name, const char* text) {
 }
 
 bool Registry::SetValueDataU32(const char* name, uint32_t value) {
-    const unsigned char bytes[4] = {
-        static_cast<unsigned char>(value), static_cast<unsigned char>(value >> 8),
-        static_cast<unsigned char>(value >> 16), static_cast<unsigned char>(value >> 24)};
+    unsigned char bytes[4];
+    StoreLE32(bytes, value);
     return WriteValue(name, static_cast<uint32_t>(RegistryValueType::U32), bytes, 4);
 }
 

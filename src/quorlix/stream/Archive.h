@@ -52,7 +52,7 @@ extern QUORLIX_API const Result RArchiveFatal;
 /// exists yet, so AddFile takes a null one.
 class VirtualFileSystem;
 
-namespace Detail {
+namespace Internal {
 struct ArchiveState;
 }
 
@@ -100,14 +100,18 @@ public:
     /// Writes the archive after an update (see above), else releases it.
     virtual Result Close();
     /// Creates a directory and the missing ones above it, in an archive open for update.
+    /// RArchiveFatal, logged with the reason and with nothing created, when the archive is not
+    /// open for update, the path fails ValidateFileName or a file stands where a folder must go.
     virtual Result MakeDir(const StringRef& path);
     virtual Result SetStoreMode(StoreMode mode, unsigned parameter);
     /// Mode 0 needs an empty key; mode 1 a key of 32 hexadecimal digits (four 32-bit words,
     /// most significant digit first). Else RArchiveInvalidKey.
     virtual Result SetCryptMode(CryptMode mode, unsigned parameter, const StringRef& key);
     /// Adds the local file `sourceFile` as `path` to an archive open for update. Its directory
-    /// must exist. With compression, the compressed form is made now, in `tempFile` (or a new
-    /// temporary file when empty), and kept until Close. The source is read again on Close.
+    /// must exist. With compression, the compressed form is made now and kept until Close: in
+    /// `tempFile` when one is given; else in memory for sources of up to 64 MiB as long as all
+    /// members held stay within 256 MiB, in a new temporary file otherwise. Sources stored as
+    /// they are are read again on Close.
     virtual Result AddFile(const StringRef& path, const StringRef& sourceFile,
                            const StringRef& tempFile, VirtualFileSystem* files);
     /// A stored file's two times; a directory's time (path ending in '/'); the archive's time
@@ -150,7 +154,7 @@ public:
     Result GetFileInfo(const StringRef& path, FileInfo& info) const;
 
 private:
-    Detail::ArchiveState* m_State;
+    Internal::ArchiveState* m_State;
 };
 
 /// Parses a key text of 32 hexadecimal digits into four words; false for anything else.

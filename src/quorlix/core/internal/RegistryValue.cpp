@@ -1,5 +1,6 @@
 #include "quorlix/core/internal/RegistryValue.h"
 
+#include "quorlix/core/Endian.h"
 #include "quorlix/core/Hash.h"
 #include "quorlix/core/internal/HexDigit.h"
 
@@ -10,15 +11,6 @@ namespace Quorlix {
 namespace {
 
 constexpr unsigned char k_Magic[4] = {'Q', 'X', 'R', 'V'};
-
-void Put32(unsigned char* p, uint32_t v) {
-    for (int i = 0; i < 4; ++i)
-        p[i] = static_cast<unsigned char>(v >> (8 * i));
-}
-
-uint32_t Get32(const unsigned char* p) {
-    return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
-}
 
 uint32_t Checksum(uint32_t type, const void* data, size_t size) {
     return FastStringHash32(static_cast<const unsigned char*>(data), static_cast<unsigned>(size),
@@ -67,9 +59,9 @@ bool EncodeRegistryValue(RegistryValueType type, const void* data, size_t size,
         return false;
     file.resize(k_RegistryValueHeaderBytes + size);
     std::memcpy(file.data(), k_Magic, 4);
-    Put32(file.data() + 4, static_cast<uint32_t>(type));
-    Put32(file.data() + 8, static_cast<uint32_t>(size));
-    Put32(file.data() + 12, Checksum(static_cast<uint32_t>(type), data, size));
+    StoreLE32(file.data() + 4, static_cast<uint32_t>(type));
+    StoreLE32(file.data() + 8, static_cast<uint32_t>(size));
+    StoreLE32(file.data() + 12, Checksum(static_cast<uint32_t>(type), data, size));
     if (size > 0)
         std::memcpy(file.data() + k_RegistryValueHeaderBytes, data, size);
     return true;
@@ -79,8 +71,8 @@ bool DecodeRegistryValue(const unsigned char* file, size_t fileSize, RegistryVal
                          const unsigned char*& data, size_t& size) {
     if (fileSize < k_RegistryValueHeaderBytes || std::memcmp(file, k_Magic, 4) != 0)
         return false;
-    const uint32_t typeWord = Get32(file + 4);
-    const uint32_t sizeWord = Get32(file + 8);
+    const uint32_t typeWord = LoadLE32(file + 4);
+    const uint32_t sizeWord = LoadLE32(file + 8);
     if (sizeWord > k_RegistryMaxValueBytes || sizeWord != fileSize - k_RegistryValueHeaderBytes)
         return false;
     if (typeWord != static_cast<uint32_t>(RegistryValueType::String) &&
@@ -88,7 +80,7 @@ bool DecodeRegistryValue(const unsigned char* file, size_t fileSize, RegistryVal
         !(typeWord == static_cast<uint32_t>(RegistryValueType::U32) && sizeWord == 4))
         return false;
     const unsigned char* payload = file + k_RegistryValueHeaderBytes;
-    if (Get32(file + 12) != Checksum(typeWord, payload, sizeWord))
+    if (LoadLE32(file + 12) != Checksum(typeWord, payload, sizeWord))
         return false;
     type = static_cast<RegistryValueType>(typeWord);
     data = payload;
