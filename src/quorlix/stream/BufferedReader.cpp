@@ -8,7 +8,7 @@
 namespace Quorlix {
 
 BufferedReader::BufferedReader(int granule)
-    : m_Granule(granule >= 1 && granule <= 4096 ? granule : 1), m_Owned(true) {
+    : m_Granule(granule >= 1 && granule <= 4096 ? granule : 1), m_Owned(true), m_OwnsPages(true) {
     // One granule more than a refill takes: look-ahead tops up with whole granules behind any
     // count of unread bytes and still reaches offset 8191.
     m_Capacity = k_BufferSize + m_Granule - 1;
@@ -21,10 +21,13 @@ BufferedReader::BufferedReader(int granule)
 BufferedReader::BufferedReader(const void* data, int size)
     : m_Buffer(static_cast<unsigned char*>(const_cast<void*>(data))),
       m_Fill(data != nullptr && size > 0 ? size : 0), m_Capacity(m_Fill), m_Granule(1),
-      m_Owned(false) {}
+      m_Owned(false), m_OwnsPages(false) {}
+
+BufferedReader::BufferedReader(unsigned char (&buffer)[k_BufferSize])
+    : m_Buffer(buffer), m_Capacity(k_BufferSize), m_Granule(1), m_Owned(true), m_OwnsPages(false) {}
 
 BufferedReader::~BufferedReader() {
-    if (m_Owned)
+    if (m_OwnsPages)
         Platform::FreePages(m_Buffer, static_cast<size_t>(m_Capacity));
 }
 

@@ -64,6 +64,10 @@ protected:
     /// Reads the `size` bytes at `data` in place, without a buffer of its own or a source: the
     /// block must outlive the reader; FillBuffer is never called.
     BufferedReader(const void* data, int size);
+    /// Buffers in `buffer` (k_BufferSize bytes, granule 1), which the derived class owns, for
+    /// readers made and dropped so often that mapping a page buffer for each would cost more
+    /// than the reading (archive members).
+    explicit BufferedReader(unsigned char (&buffer)[k_BufferSize]);
     virtual ~BufferedReader();
 
     /// Fills up to `size` bytes at `data` (inside the buffer) from the source; the count, 0 at
@@ -102,7 +106,8 @@ private:
     int m_Fill = 0;
     int m_Capacity;
     int m_Granule;
-    bool m_Owned;
+    bool m_Owned;     // has a source and a buffer to fill (false: reads a block in place)
+    bool m_OwnsPages; // frees the page buffer
 };
 
 } // namespace Quorlix

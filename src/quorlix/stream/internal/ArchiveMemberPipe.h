@@ -1,16 +1,18 @@
 #pragma once
 // The read pipe under every archive member: the bytes [start, start + length) of the archive
-// file, through a file handle of its own while it lives. Reads of 8192 bytes or more go from the
-// file straight into the caller's buffer; smaller ones come with one call that also refills an
-// 8192-byte buffer inside the pipe, which serves Read(), Peek and PeekAt (up to 8191 bytes ahead).
+// file, through a file handle of its own while it lives, behind the shared buffered reader.
+// Reads of 8192 bytes or more go from the file straight into the caller's buffer; smaller ones
+// come with one call that also refills the reader's buffer with what follows.
 //
 // A chunk window over a cached file pipe did the same job, but the cached pipe maps fresh pages
-// for its buffers and unmaps them again, which cost more than reading a small member. Every
-// operation holds the pipe's lock, so threads may share one pipe.
+// for its buffers and unmaps them again, which cost more than reading a small member: the
+// buffer lives inside this object. Every operation holds the pipe's lock, so threads may share
+// one pipe.
 
 #include "quorlix/core/CriticalSection.h"
 #include "quorlix/core/Obj.h"
 #include "quorlix/platform/File.h"
+#include "quorlix/stream/BufferedReader.h"
 #include "quorlix/stream/StreamPipe.h"
 
 #include <cstdint>
@@ -49,10 +51,8 @@ private:
     bool m_Closed = false;
 };
 
-class ArchiveMemberPipe final : public StreamPipe {
+class ArchiveMemberPipe final : public StreamPipe, public BufferedReader {
 public:
-    static constexpr int k_BufferSize = 8192;
-
     /// Takes over `file`, which must stand at `start`, and gives it back to `handles` when
     /// released (closes it when `handles` is null). A negative start or length counts as 0.
     static ArchiveMemberPipe* Create(ArchiveFileHandles* handles, Platform::FileHandle file,
@@ -84,20 +84,19 @@ public:
     bool SetFileTime(uint64_t created, uint64_t accessed, uint64_t written) override;
 
 private:
-    int Buffered() const noexcept { return m_ReadFill - m_ReadPosition; }
+    int FillBuffer(unsigned char* data, int size) override;
+    int ReadAndRefill(unsigned char* data, int size) override;
     // Bytes of the range not yet read from the file (the buffer's are read already).
-    int64_t LeftInFile() const noexcept { return m_Length - m_Position - Buffered(); }
-    int Refill();
+    int64_t LeftInFile() const noexcept { return m_Length - m_FileRead; }
+    int64_t Position() const noexcept { return m_FileRead - GetBuffered(); }
 
     CriticalSection m_Section;
     Obj<ArchiveFileHandles> m_Handles;
     Platform::FileHandle m_File;
     int64_t m_Start;
     int64_t m_Length;
-    int64_t m_Position = 0; // of the next byte the caller gets, from the range's start
+    int64_t m_FileRead = 0; // bytes of the range read from the file, from the range's start
     uint64_t m_Times[3] = {};
-    int m_ReadPosition = 0;
-    int m_ReadFill = 0;
     unsigned char m_Buffer[k_BufferSize];
 };
 
