@@ -39,7 +39,7 @@ std::string Folder() {
 
 // Text-like bytes: words from a small vocabulary, which zlib packs about 3:1.
 std::vector<unsigned char> TextBytes(size_t n, unsigned seed) {
-    static const char* const words[] = {"engine ", "scene ",  "node ",   "light ", "camera ",
+    static const char* const words[] = {"engine ", "scene ",   "node ",   "light ", "camera ",
                                         "mesh ",   "texture ", "frame\n", "clip ",  "key ",
                                         "0.25 ",   "1.0 ",     "-3.5 ",   "{ ",     "} "};
     std::vector<unsigned char> bytes;
@@ -75,8 +75,8 @@ struct Fixture {
     std::string m_Folder = Folder();
     std::string m_Archive = m_Folder + "/bench.kxp";
     std::string m_Plain = m_Folder + "/stored.bin"; // the stored members' bytes, one file
-    std::vector<std::vector<unsigned char>> m_Gzip;  // the compressed members as stored
-    int64_t m_CompressedBytes = 0;                   // their size after inflating
+    std::vector<std::vector<unsigned char>> m_Gzip; // the compressed members as stored
+    int64_t m_CompressedBytes = 0;                  // their size after inflating
 
     Fixture() {
         ::mkdir(m_Folder.c_str(), 0700);
@@ -292,7 +292,8 @@ BENCHMARK(BM_Archive_TestExisting)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv) {
     Data();
-    Archive::SetDefaultKey(String(k_Key));
+    if (Archive::SetDefaultKey(String(k_Key)) != nullptr)
+        return 1;
     const int result = QuorlixBench::RunAndCompare(
         argc, argv,
         {{"BM_Storage_ReadStored", "BM_Posix_ReadPlainFile", true},

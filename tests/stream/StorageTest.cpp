@@ -63,7 +63,9 @@ std::string MakeArchive(const TempDir& folder, bool compress) {
     const std::string path = folder / "pak.kxp";
     Obj<Archive> archive = Archive::Create();
     EXPECT_EQ(archive->OpenNew(String(path.c_str())), nullptr);
-    archive->SetStoreMode(compress ? Archive::StoreModeCompress : Archive::StoreModeStore, 0);
+    EXPECT_EQ(
+        archive->SetStoreMode(compress ? Archive::StoreModeCompress : Archive::StoreModeStore, 0),
+        nullptr);
     for (const char* dir : {"sub", "big"})
         EXPECT_EQ(archive->MakeDir(String(dir)), nullptr);
     for (const Member& member : Members()) {
@@ -173,7 +175,7 @@ TEST(Storage, KeepsReadAndWritePathsPerThread) {
     LogCapture capture;
     EXPECT_EQ(Storage::SetReadPath(String("C:\\data")), nullptr);
     EXPECT_EQ(Storage::SetReadPath(String("C:/data/")), nullptr);
-    Storage::SetWritePath(String("out\\dir"));
+    EXPECT_EQ(Storage::SetWritePath(String("out\\dir")), nullptr);
     EXPECT_EQ(std::string(Storage::GetReadPath().GetCPtr()), "C:/data/");
     EXPECT_EQ(std::string(Storage::GetWritePath().GetCPtr()), "out/dir/");
     ASSERT_EQ(capture.Messages().size(), 1u);
@@ -184,7 +186,7 @@ TEST(Storage, KeepsReadAndWritePathsPerThread) {
     std::string other;
     std::thread([&] {
         other = Storage::GetReadPath().GetCPtr();
-        Storage::SetReadPath(String("mine"));
+        EXPECT_EQ(Storage::SetReadPath(String("mine")), nullptr);
         other += "|" + std::string(Storage::GetReadPath().GetCPtr());
         ExitStorage(0);
     }).join();

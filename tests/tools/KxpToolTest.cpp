@@ -107,9 +107,12 @@ TEST(KxpTool, RefusesMemberNamesThatLeaveTheFolderAndExtractsTheRest) {
     {
         Obj<Archive> archive = Archive::Create();
         ASSERT_EQ(archive->OpenNew(String(path.c_str())), nullptr);
-        archive->MakeDir(String("sub"));
-        for (const char* name : {"a.txt", "sub/b.txt", "sub/qqqqqq", "sub/zzzzzz"})
-            archive->AddFile(String(name), String((folder / "f.txt").c_str()), String(), nullptr);
+        ASSERT_EQ(archive->MakeDir(String("sub")), nullptr);
+        for (const char* name : {"a.txt", "sub/b.txt", "sub/qqqqqq", "sub/zzzzzz"}) {
+            ASSERT_EQ(archive->AddFile(String(name), String((folder / "f.txt").c_str()), String(),
+                                       nullptr),
+                      nullptr);
+        }
         ASSERT_EQ(archive->Close(), nullptr);
     }
     std::string bytes = ReadFileBytes(path);

@@ -111,8 +111,13 @@ Obj<Archive> OpenForReading(const Options& options, const char* command) {
         Report(command, "cannot open " + Quoted(options.m_Archive) + ": " + result);
         return Obj<Archive>();
     }
-    if (!options.m_Key.empty())
-        archive->SetCryptMode(Archive::CryptModeTEA, 0, ToString(options.m_Key));
+    if (!options.m_Key.empty()) {
+        if (Result result =
+                archive->SetCryptMode(Archive::CryptModeTEA, 0, ToString(options.m_Key))) {
+            Report(command, "cannot use the key: " + std::string(result));
+            return Obj<Archive>();
+        }
+    }
     return archive;
 }
 
@@ -167,8 +172,10 @@ bool WalkFolder(const std::string& full, const std::string& relative, int depth,
 }
 
 bool SetModes(Archive& archive, const Options& options) {
-    archive.SetStoreMode(options.m_Compress ? Archive::StoreModeCompress : Archive::StoreModeStore,
-                         0);
+    if (archive.SetStoreMode(options.m_Compress ? Archive::StoreModeCompress
+                                                : Archive::StoreModeStore,
+                             0) != nullptr)
+        return false;
     if (options.m_Key.empty())
         return true;
     return archive.SetCryptMode(Archive::CryptModeTEA, 0, ToString(options.m_Key)) == nullptr;
@@ -209,7 +216,10 @@ int RunCreate(const Options& options) {
         Report(command, "cannot create " + Quoted(options.m_Archive) + ": " + result);
         return 1;
     }
-    SetModes(*archive, options);
+    if (!SetModes(*archive, options)) { // the key was checked: this does not happen
+        Report(command, "cannot use the key");
+        return 1;
+    }
     int failed = 0;
     uint64_t done = 0;
     {
@@ -265,15 +275,20 @@ int RunAdd(const Options& options) {
         Report(command, "cannot open " + Quoted(options.m_Archive) + ": " + result);
         return 1;
     }
-    SetModes(*archive, options);
+    if (!SetModes(*archive, options)) {
+        Report(command, "cannot use the key");
+        (void)archive->Close();
+        return 1;
+    }
     String parent, name;
-    archive->SplitPathName(member, parent, name);
-    Result result = parent.Size() > 0 ? archive->MakeDir(parent) : nullptr;
+    Result result = archive->SplitPathName(member, parent, name);
+    if (result == nullptr && parent.Size() > 0)
+        result = archive->MakeDir(parent);
     if (result == nullptr)
         result = archive->AddFile(member, ToString(options.m_File), String(), nullptr);
     if (result != nullptr) {
         Report(command, "cannot add " + Quoted(options.m_Member) + ": " + result);
-        archive->Close();
+        (void)archive->Close(); // nothing was added: the archive stays as it was
         return 1;
     }
     if ((result = archive->Close())) {
@@ -344,7 +359,8 @@ int RunList(const Options& options) {
         const std::string shown = quoted.size() == name.size() + 2 ? name : quoted;
         if (name.back() == '/') {
             int64_t first = 0, second = 0;
-            archive->GetFileTime(entry, first, second);
+            if (archive->GetFileTime(entry, first, second) != nullptr)
+                second = 0; // shown as "-"
             std::printf("%12s %12s %-5s %-19s  %s\n", "-", "-", "dir", FormatTime(second).c_str(),
                         shown.c_str());
             continue;

@@ -92,51 +92,55 @@ public:
     /// on failure. Only reading is supported (other modes are warned about and read anyway).
     virtual StreamPipe* OpenStream(const StringRef& path, unsigned ioMode, Result& result) const;
     /// Starts an empty archive to be written to `archivePath` on Close.
-    virtual Result OpenNew(const StringRef& archivePath);
+    [[nodiscard]] virtual Result OpenNew(const StringRef& archivePath);
     /// Opens an archive for reading: checks its heads, reads its directory tree and its size.
-    virtual Result OpenExisting(const StringRef& archivePath);
+    [[nodiscard]] virtual Result OpenExisting(const StringRef& archivePath);
     /// Archives on other hosts are not supported: RArchiveNotFound.
-    virtual Result OpenExistingRemote(const StringRef& host, const StringRef& archivePath);
+    [[nodiscard]] virtual Result OpenExistingRemote(const StringRef& host,
+                                                    const StringRef& archivePath);
     /// Writes the archive after an update (see above), else releases it.
-    virtual Result Close();
+    [[nodiscard]] virtual Result Close();
     /// Creates a directory and the missing ones above it, in an archive open for update.
     /// RArchiveFatal, logged with the reason and with nothing created, when the archive is not
     /// open for update, the path fails ValidateFileName or a file stands where a folder must go.
-    virtual Result MakeDir(const StringRef& path);
-    virtual Result SetStoreMode(StoreMode mode, unsigned parameter);
+    [[nodiscard]] virtual Result MakeDir(const StringRef& path);
+    [[nodiscard]] virtual Result SetStoreMode(StoreMode mode, unsigned parameter);
     /// Mode 0 needs an empty key; mode 1 a key of 32 hexadecimal digits (four 32-bit words,
     /// most significant digit first). Else RArchiveInvalidKey.
-    virtual Result SetCryptMode(CryptMode mode, unsigned parameter, const StringRef& key);
+    [[nodiscard]] virtual Result SetCryptMode(CryptMode mode, unsigned parameter,
+                                              const StringRef& key);
     /// Adds the local file `sourceFile` as `path` to an archive open for update. Its directory
     /// must exist. With compression, the compressed form is made now and kept until Close: in
     /// `tempFile` when one is given; else in memory for sources of up to 64 MiB as long as all
     /// members held stay within 256 MiB, in a new temporary file otherwise. Sources stored as
     /// they are are read again on Close.
-    virtual Result AddFile(const StringRef& path, const StringRef& sourceFile,
-                           const StringRef& tempFile, VirtualFileSystem* files);
+    [[nodiscard]] virtual Result AddFile(const StringRef& path, const StringRef& sourceFile,
+                                         const StringRef& tempFile, VirtualFileSystem* files);
     /// A stored file's two times; a directory's time (path ending in '/'); the archive's time
     /// (empty path). Times are 100-ns counts since 1601.
-    virtual Result GetFileTime(const StringRef& path, int64_t& first, int64_t& second);
+    [[nodiscard]] virtual Result GetFileTime(const StringRef& path, int64_t& first,
+                                             int64_t& second);
     /// Appends the subdirectories ("name/") and then the files of directory `dir` to `out`, with
     /// `dir` as prefix; ListRecursive descends into each subdirectory after naming it.
-    virtual Result ListFiles(Array<String>& out, const StringRef& dir, unsigned flags);
+    [[nodiscard]] virtual Result ListFiles(Array<String>& out, const StringRef& dir,
+                                           unsigned flags);
     /// Splits at the last '/': `dir` before it (empty when there is none), `name` after it.
-    virtual Result SplitPathName(const StringRef& path, String& dir, String& name);
+    [[nodiscard]] virtual Result SplitPathName(const StringRef& path, String& dir, String& name);
     /// Null for a path that may be stored, else the RArchiveIllegalPath... result.
-    virtual Result ValidateFileName(const StringRef& path);
+    [[nodiscard]] virtual Result ValidateFileName(const StringRef& path);
 
     /// Reads the whole archive and checks every digest and the file size. Logs the result at
     /// information level when it is a failure. `flags` is reserved (0).
-    static Result TestExisting(const StringRef& archivePath, unsigned flags);
+    [[nodiscard]] static Result TestExisting(const StringRef& archivePath, unsigned flags);
 
     /// The key that archives opened afterwards start with (crypt mode TEA), so that enciphered
     /// members read through the storage layer; empty clears it. RArchiveInvalidKey, with the
     /// old key kept, for a key that is neither empty nor 32 hexadecimal digits. Thread-safe.
-    static Result SetDefaultKey(const StringRef& key);
+    [[nodiscard]] static Result SetDefaultKey(const StringRef& key);
 
     /// Opens an existing archive for update: Close writes it anew from its members (copied
     /// byte for byte) and the files added since.
-    Result OpenUpdate(const StringRef& archivePath);
+    [[nodiscard]] Result OpenUpdate(const StringRef& archivePath);
     /// The time written into new file records, new directories and the ARCH head on Close;
     /// 0 (the default) takes the current time. Makes archives reproducible.
     void SetWriteTime(uint64_t fileTime) noexcept;
@@ -151,7 +155,7 @@ public:
         int64_t m_First = 0;         // the record's two times
         int64_t m_Second = 0;
     };
-    Result GetFileInfo(const StringRef& path, FileInfo& info) const;
+    [[nodiscard]] Result GetFileInfo(const StringRef& path, FileInfo& info) const;
 
 private:
     Internal::ArchiveState* m_State;

@@ -444,7 +444,7 @@ Result Archive::AddFile(const StringRef& path, const StringRef& sourceFile,
     if (Result result = ValidateFileName(path))
         return result;
     String dirName, fileName;
-    SplitPathName(path, dirName, fileName);
+    (void)SplitPathName(path, dirName, fileName); // the name is valid, so it splits
     if (fileName.Size() == 0)
         return RArchiveIllegalPathEmpty;
     DirEntry* dir = const_cast<DirEntry*>(LookupDirectory(*m_State, ToStd(dirName)));

@@ -30,8 +30,8 @@ public:
     static String GetWritePath();
     /// Store the path with '\' turned into '/' and a '/' appended when missing. A read path
     /// that differs from the current one is logged at information level. Always succeed.
-    static Result SetReadPath(const StringRef& path);
-    static Result SetWritePath(const StringRef& path);
+    [[nodiscard]] static Result SetReadPath(const StringRef& path);
+    [[nodiscard]] static Result SetWritePath(const StringRef& path);
 
     /// A pipe on `path`; never null. With a write or create bit (0x2, 0x4, 0x8) the file is
     /// opened as asked (IOUnbuffered for the plain file pipe). For reading, each candidate of
