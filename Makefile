@@ -8,6 +8,8 @@ TSAN_BUILD  ?= build-tsan
 FUZZ_BUILD  ?= build-fuzz
 FUZZ_SECONDS ?= 60
 JOBS        ?= $(shell nproc)
+# ccache shares results between checkouts in different folders.
+export CCACHE_BASEDIR ?= $(CURDIR)
 
 DEPS := cmake ninja-build ccache g++ make pkg-config \
         libgtest-dev libgmock-dev libbenchmark-dev libsdl2-dev \

@@ -123,8 +123,8 @@ TEST_F(ScriptObjects, WeakTargetsSeeTheNilObjectAfterDeath) {
     EXPECT_EQ(G_NilObject.GetWeakObjTarget(), &G_NilWeakObjTarget);
     EXPECT_EQ(G_NilWeakObjTarget.GetTarget(), &G_NilObject);
     // The sentinels revive rather than die when their count would reach zero.
-    for (const void* sentinel : {static_cast<const void*>(&G_NilObject),
-                                 static_cast<const void*>(&G_NilWeakObjTarget)}) {
+    for (const void* sentinel :
+         {static_cast<const void*>(&G_NilObject), static_cast<const void*>(&G_NilWeakObjTarget)}) {
         const int32_t count = BlockRefCount(sentinel);
         HeaderOf(sentinel)->m_RefCount = 1;
         BlockRelease(sentinel);

@@ -4,12 +4,12 @@
 // enciphered data (and writing enciphered data), the gzip pipe over zlib's gzip output.
 
 #include "quorlix/core/Obj.h"
+#include "quorlix/log/StreamPipeLog.h"
 #include "quorlix/stream/StreamPipeChunk.h"
 #include "quorlix/stream/StreamPipeCipherTEA.h"
 #include "quorlix/stream/StreamPipeCompressZ.h"
 #include "quorlix/stream/StreamPipeFile.h"
 #include "quorlix/stream/StreamPipeFileCache.h"
-#include "quorlix/log/StreamPipeLog.h"
 #include "quorlix/stream/StreamPipeMemory.h"
 #include "quorlix/stream/StreamPipeNull.h"
 #include "quorlix/stream/StreamPipeResource.h"

@@ -175,13 +175,12 @@ private:
         }
         if constexpr (IsBytewiseRelocatable<T>::value) {
             if (IsPrivate()) {
-                m_Data = static_cast<T*>(
-                    Memory::ReallocateArray(m_Data, capacity, count, TypeOf<T>()));
+                m_Data =
+                    static_cast<T*>(Memory::ReallocateArray(m_Data, capacity, count, TypeOf<T>()));
                 return;
             }
         }
-        T* fresh =
-            static_cast<T*>(Memory::UninitializedNewArrayRef1(capacity, count, TypeOf<T>()));
+        T* fresh = static_cast<T*>(Memory::UninitializedNewArrayRef1(capacity, count, TypeOf<T>()));
         if (IsPrivate()) {
             Relocate(fresh, m_Data, count);
             HeaderOf(m_Data)->m_Count = 0;

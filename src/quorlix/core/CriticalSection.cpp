@@ -6,12 +6,20 @@ namespace Quorlix {
 
 CriticalSection::CriticalSection() : m_Section(Platform::CreateRecursiveMutex()) {}
 
-CriticalSection::~CriticalSection() { Platform::DestroyRecursiveMutex(m_Section); }
+CriticalSection::~CriticalSection() {
+    Platform::DestroyRecursiveMutex(m_Section);
+}
 
-void CriticalSection::Enter() { Platform::LockRecursiveMutex(m_Section); }
+void CriticalSection::Enter() {
+    Platform::LockRecursiveMutex(m_Section);
+}
 
-bool CriticalSection::TryEnter() { return Platform::TryLockRecursiveMutex(m_Section); }
+bool CriticalSection::TryEnter() {
+    return Platform::TryLockRecursiveMutex(m_Section);
+}
 
-void CriticalSection::Leave() { Platform::UnlockRecursiveMutex(m_Section); }
+void CriticalSection::Leave() {
+    Platform::UnlockRecursiveMutex(m_Section);
+}
 
 } // namespace Quorlix

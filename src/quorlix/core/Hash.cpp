@@ -17,15 +17,33 @@ inline uint32_t ReadLittleEndian32(const unsigned char* p) noexcept {
 
 #define QUORLIX_LOOKUP2_MIX(a, b, c)                                                               \
     do {                                                                                           \
-        a -= b; a -= c; a ^= (c >> 13);                                                            \
-        b -= c; b -= a; b ^= (a << 8);                                                             \
-        c -= a; c -= b; c ^= (b >> 13);                                                            \
-        a -= b; a -= c; a ^= (c >> 12);                                                            \
-        b -= c; b -= a; b ^= (a << 16);                                                            \
-        c -= a; c -= b; c ^= (b >> 5);                                                             \
-        a -= b; a -= c; a ^= (c >> 3);                                                             \
-        b -= c; b -= a; b ^= (a << 10);                                                            \
-        c -= a; c -= b; c ^= (b >> 15);                                                            \
+        a -= b;                                                                                    \
+        a -= c;                                                                                    \
+        a ^= (c >> 13);                                                                            \
+        b -= c;                                                                                    \
+        b -= a;                                                                                    \
+        b ^= (a << 8);                                                                             \
+        c -= a;                                                                                    \
+        c -= b;                                                                                    \
+        c ^= (b >> 13);                                                                            \
+        a -= b;                                                                                    \
+        a -= c;                                                                                    \
+        a ^= (c >> 12);                                                                            \
+        b -= c;                                                                                    \
+        b -= a;                                                                                    \
+        b ^= (a << 16);                                                                            \
+        c -= a;                                                                                    \
+        c -= b;                                                                                    \
+        c ^= (b >> 5);                                                                             \
+        a -= b;                                                                                    \
+        a -= c;                                                                                    \
+        a ^= (c >> 3);                                                                             \
+        b -= c;                                                                                    \
+        b -= a;                                                                                    \
+        b ^= (a << 10);                                                                            \
+        c -= a;                                                                                    \
+        c -= b;                                                                                    \
+        c ^= (b >> 15);                                                                            \
     } while (0)
 
 } // namespace
@@ -47,18 +65,41 @@ unsigned FastStringHash32(const unsigned char* data, unsigned length, unsigned i
     // is taken by the length.
     c += length;
     switch (left) {
-    case 11: c += static_cast<uint32_t>(data[10]) << 24; [[fallthrough]];
-    case 10: c += static_cast<uint32_t>(data[9]) << 16; [[fallthrough]];
-    case 9: c += static_cast<uint32_t>(data[8]) << 8; [[fallthrough]];
-    case 8: b += static_cast<uint32_t>(data[7]) << 24; [[fallthrough]];
-    case 7: b += static_cast<uint32_t>(data[6]) << 16; [[fallthrough]];
-    case 6: b += static_cast<uint32_t>(data[5]) << 8; [[fallthrough]];
-    case 5: b += data[4]; [[fallthrough]];
-    case 4: a += static_cast<uint32_t>(data[3]) << 24; [[fallthrough]];
-    case 3: a += static_cast<uint32_t>(data[2]) << 16; [[fallthrough]];
-    case 2: a += static_cast<uint32_t>(data[1]) << 8; [[fallthrough]];
-    case 1: a += data[0]; [[fallthrough]];
-    default: break;
+    case 11:
+        c += static_cast<uint32_t>(data[10]) << 24;
+        [[fallthrough]];
+    case 10:
+        c += static_cast<uint32_t>(data[9]) << 16;
+        [[fallthrough]];
+    case 9:
+        c += static_cast<uint32_t>(data[8]) << 8;
+        [[fallthrough]];
+    case 8:
+        b += static_cast<uint32_t>(data[7]) << 24;
+        [[fallthrough]];
+    case 7:
+        b += static_cast<uint32_t>(data[6]) << 16;
+        [[fallthrough]];
+    case 6:
+        b += static_cast<uint32_t>(data[5]) << 8;
+        [[fallthrough]];
+    case 5:
+        b += data[4];
+        [[fallthrough]];
+    case 4:
+        a += static_cast<uint32_t>(data[3]) << 24;
+        [[fallthrough]];
+    case 3:
+        a += static_cast<uint32_t>(data[2]) << 16;
+        [[fallthrough]];
+    case 2:
+        a += static_cast<uint32_t>(data[1]) << 8;
+        [[fallthrough]];
+    case 1:
+        a += data[0];
+        [[fallthrough]];
+    default:
+        break;
     }
     QUORLIX_LOOKUP2_MIX(a, b, c);
     return c;

@@ -6,15 +6,21 @@ namespace Quorlix {
 
 Semaphore::Semaphore(int initial) : m_Semaphore(Platform::CreateCountingSemaphore(initial)) {}
 
-Semaphore::~Semaphore() { Platform::DestroyCountingSemaphore(m_Semaphore); }
+Semaphore::~Semaphore() {
+    Platform::DestroyCountingSemaphore(m_Semaphore);
+}
 
-void Semaphore::Lock() { Platform::WaitCountingSemaphore(m_Semaphore); }
+void Semaphore::Lock() {
+    Platform::WaitCountingSemaphore(m_Semaphore);
+}
 
 bool Semaphore::TryLock(int milliseconds) {
     return Platform::TimedWaitCountingSemaphore(m_Semaphore, milliseconds);
 }
 
-void Semaphore::Unlock() { Platform::PostCountingSemaphore(m_Semaphore, 1); }
+void Semaphore::Unlock() {
+    Platform::PostCountingSemaphore(m_Semaphore, 1);
+}
 
 void Semaphore::Unlock(int n) {
     if (n > 0)

@@ -11,7 +11,9 @@ namespace Quorlix {
 
 namespace {
 
-const TypeInfo& BufferType() noexcept { return TypeOf<char>(); }
+const TypeInfo& BufferType() noexcept {
+    return TypeOf<char>();
+}
 
 char* SharedEmptyBuffer() noexcept {
     BlockAddRef(G_NullString.Payload());
@@ -59,9 +61,13 @@ int64_t TextLength(const char* text) noexcept {
 // ---------------------------------------------------------------------------------------------
 // StringRef
 
-String StringRef::operator+(const StringRef& right) const { return String(*this, right); }
+String StringRef::operator+(const StringRef& right) const {
+    return String(*this, right);
+}
 
-String StringRef::operator+(const char* right) const { return String(*this, right); }
+String StringRef::operator+(const char* right) const {
+    return String(*this, right);
+}
 
 int StringRef::Search(char ch) const noexcept {
     const char* chars = GetCPtr();
@@ -124,8 +130,8 @@ String::String(const char* text) {
 }
 
 String::String(const char* bytes, int n)
-    : m_Chars(bytes != nullptr && n > 0 ? Concatenate(bytes, n, nullptr, 0)
-                                        : SharedEmptyBuffer()) {}
+    : m_Chars(bytes != nullptr && n > 0 ? Concatenate(bytes, n, nullptr, 0) : SharedEmptyBuffer()) {
+}
 
 String::String(String&& other) noexcept : m_Chars(other.m_Chars) {
     other.m_Chars = SharedEmptyBuffer();
@@ -161,7 +167,9 @@ String::String(const char* left, const StringRef& right) {
 String::String(const char* left, const char* right)
     : m_Chars(Concatenate(left, TextLength(left), right, TextLength(right))) {}
 
-String operator+(const char* left, const StringRef& right) { return String(left, right); }
+String operator+(const char* left, const StringRef& right) {
+    return String(left, right);
+}
 
 void String::operator=(const StringRef& other) noexcept {
     if (other.GetCPtr() == m_Chars)
@@ -225,8 +233,8 @@ void String::MakePrivate() {
     if (BlockRefCount(m_Chars) == 1 || IsStaticEmptyBlock(m_Chars))
         return;
     const int count = BlockCount(m_Chars);
-    auto* fresh = static_cast<char*>(
-        Memory::UninitializedNewStringRef1(Capacity(), count, BufferType()));
+    auto* fresh =
+        static_cast<char*>(Memory::UninitializedNewStringRef1(Capacity(), count, BufferType()));
     std::memcpy(fresh, m_Chars, static_cast<size_t>(count));
     char* old = m_Chars;
     m_Chars = fresh;

@@ -2,6 +2,8 @@
 
 namespace Quorlix {
 
-const char* GetLibraryVersionTag() noexcept { return QUORLIX_VERSION_TAG; }
+const char* GetLibraryVersionTag() noexcept {
+    return QUORLIX_VERSION_TAG;
+}
 
 } // namespace Quorlix

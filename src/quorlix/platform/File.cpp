@@ -402,7 +402,7 @@ uint64_t CurrentFileTime() noexcept {
 }
 
 bool SetPermissionsLike(FileHandle file, const char* likePath) noexcept {
-    struct stat like{};
+    struct stat like {};
     mode_t mode;
     if (likePath != nullptr && ::stat(likePath, &like) == 0) {
         mode = like.st_mode & 07777;
@@ -463,7 +463,7 @@ FileHandle CreateTemporaryFile(const char* directory, const char* prefix, std::s
 
 bool GetPathInfo(const char* path, PathInfo& info) noexcept {
     info = PathInfo();
-    struct stat status{};
+    struct stat status {};
     if (::stat(path, &status) != 0)
         return false;
     info.m_Exists = true;
@@ -491,7 +491,7 @@ bool ListDirectory(const char* path, std::vector<std::string>& names) {
 bool MakeDirectory(const char* path) noexcept {
     if (::mkdir(path, 0777) == 0)
         return true;
-    struct stat status{};
+    struct stat status {};
     return errno == EEXIST && ::stat(path, &status) == 0 && S_ISDIR(status.st_mode);
 }
 

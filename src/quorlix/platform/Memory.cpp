@@ -8,9 +8,13 @@
 
 namespace Quorlix::Platform {
 
-void* HeapAllocate(size_t bytes) noexcept { return std::malloc(bytes); }
+void* HeapAllocate(size_t bytes) noexcept {
+    return std::malloc(bytes);
+}
 
-void HeapFree(void* block) noexcept { std::free(block); }
+void HeapFree(void* block) noexcept {
+    std::free(block);
+}
 
 size_t PageSize() noexcept {
     static const size_t s_PageSize = static_cast<size_t>(::sysconf(_SC_PAGESIZE));

@@ -7,8 +7,7 @@ StreamPipeChunk* StreamPipeChunk::Create(StreamPipe* inner, int64_t start, int64
 }
 
 StreamPipeChunk::StreamPipeChunk(StreamPipe* inner, int64_t start, int64_t length)
-    : StreamPipeFilter(inner),
-      m_Start(start > 0 ? start : 0), m_Length(length > 0 ? length : 0) {
+    : StreamPipeFilter(inner), m_Start(start > 0 ? start : 0), m_Length(length > 0 ? length : 0) {
     // start + length must stay a valid inner position.
     if (m_Length > INT64_MAX - m_Start)
         m_Length = INT64_MAX - m_Start;

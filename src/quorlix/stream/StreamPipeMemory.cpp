@@ -5,7 +5,9 @@
 
 namespace Quorlix {
 
-StreamPipeMemory* StreamPipeMemory::Create() { return NewObject<StreamPipeMemory>(); }
+StreamPipeMemory* StreamPipeMemory::Create() {
+    return NewObject<StreamPipeMemory>();
+}
 
 StreamPipeMemory* StreamPipeMemory::Create(const void* data, int size) {
     StreamPipeMemory* pipe = NewObject<StreamPipeMemory>();
@@ -32,7 +34,9 @@ int StreamPipeMemory::Read() {
     return m_Position < GetSize() ? m_Bytes[static_cast<size_t>(m_Position++)] : -1;
 }
 
-int StreamPipeMemory::Peek() { return PeekAt(0); }
+int StreamPipeMemory::Peek() {
+    return PeekAt(0);
+}
 
 int StreamPipeMemory::PeekAt(int offset) {
     CriticalSectionLock lock(m_Section);
@@ -76,10 +80,17 @@ int64_t StreamPipeMemory::Seek(int64_t offset, int origin) {
     CriticalSectionLock lock(m_Section);
     int64_t base;
     switch (origin) {
-    case SeekBegin: base = 0; break;
-    case SeekCurrent: base = m_Position; break;
-    case SeekEnd: base = GetSize(); break;
-    default: return -1;
+    case SeekBegin:
+        base = 0;
+        break;
+    case SeekCurrent:
+        base = m_Position;
+        break;
+    case SeekEnd:
+        base = GetSize();
+        break;
+    default:
+        return -1;
     }
     // Offsets come from callers and files: keep the sum from wrapping.
     if (offset > INT_MAX || offset < -int64_t{INT_MAX})

@@ -20,11 +20,15 @@ static_assert(offsetof(NullPipeBlock, m_Payload) == sizeof(BlockHeader));
 constinit NullPipeBlock G_NullPipeBlock{
     {nullptr, 0, k_StaticBlockRefCount, &G_StaticBlockTypeInfo, 1, 1}, {}};
 
-StreamPipeNull* ConstructSingleton() { return new (G_NullPipeBlock.m_Payload) StreamPipeNull; }
+StreamPipeNull* ConstructSingleton() {
+    return new (G_NullPipeBlock.m_Payload) StreamPipeNull;
+}
 
 } // namespace
 
-StreamPipeNull* StreamPipeNull::Create() { return NewObject<StreamPipeNull>(); }
+StreamPipeNull* StreamPipeNull::Create() {
+    return NewObject<StreamPipeNull>();
+}
 
 StreamPipeNull* StreamPipeNull::GetSingleton() noexcept {
     static StreamPipeNull* const s_Singleton = ConstructSingleton();
