@@ -17,6 +17,8 @@
 #include <algorithm>
 #include <climits>
 #include <cstring>
+#include <iterator>
+#include <numeric>
 #include <string>
 #include <vector>
 
@@ -212,12 +214,14 @@ public:
 };
 
 TEST(StreamPipeCipherTEA, SendsEveryWholeBlockDownWithTheWriteThatCompletesIt) {
-    const std::string plain = Pattern() + Pattern();
+    const std::string plain = Pattern() + Pattern() + Pattern();
     Obj<StreamPipeMemory> out = StreamPipeMemory::Create();
     Obj<WriteCounter> counter = NewObject<WriteCounter>(out);
     Obj<StreamPipeCipherTEA> pipe = StreamPipeCipherTEA::Create(counter, k_Key);
     int done = 0;
-    for (int piece : {1, 6, 1, 13, 3, 8192, 8189, 16384, 7467}) {
+    const int pieces[] = {1, 6, 1, 13, 3, 8192, 8189, 16384, 7467};
+    ASSERT_LE(std::accumulate(std::begin(pieces), std::end(pieces), size_t{0}), plain.size());
+    for (int piece : pieces) {
         EXPECT_EQ(pipe->Write(plain.data() + done, piece), piece);
         done += piece;
         EXPECT_EQ(out->GetSize(), done / 8 * 8) << "after " << done;

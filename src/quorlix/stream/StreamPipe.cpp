@@ -10,6 +10,27 @@ void StreamPipe::Color(int, int) {}
 
 void StreamPipe::Clear() {}
 
+int64_t ClampedSeekTarget(int64_t offset, int origin, int64_t position, int64_t length) noexcept {
+    int64_t base;
+    switch (origin) {
+    case SeekBegin:
+        base = 0;
+        break;
+    case SeekCurrent:
+        base = position;
+        break;
+    case SeekEnd:
+        base = length;
+        break;
+    default:
+        return -1;
+    }
+    int64_t target;
+    if (__builtin_add_overflow(base, offset, &target))
+        target = offset < 0 ? 0 : length;
+    return target < 0 ? 0 : target > length ? length : target;
+}
+
 int ReadFully(StreamPipe& pipe, void* buffer, int n) {
     auto* bytes = static_cast<char*>(buffer);
     int got = 0;

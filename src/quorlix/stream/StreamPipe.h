@@ -75,6 +75,12 @@ public:
     virtual ~StreamPipe() = default;
 };
 
+/// The position Seek(offset, origin) asks for in a window of `length` bytes read up to
+/// `position`, clamped to 0..length (a sum that overflows is clamped too); -1 for an unknown
+/// origin. For the pipes that clamp their seeks (archive members, chunks).
+QUORLIX_API int64_t ClampedSeekTarget(int64_t offset, int origin, int64_t position,
+                                      int64_t length) noexcept;
+
 /// Reads `n` bytes from a pipe that may deliver them in pieces; the count delivered (less only
 /// at the end of the data or on an error).
 QUORLIX_API int ReadFully(StreamPipe& pipe, void* buffer, int n);

@@ -62,24 +62,9 @@ int StreamPipeChunk::Skip(int n) {
 }
 
 int64_t StreamPipeChunk::Seek(int64_t offset, int origin) {
-    int64_t base;
-    switch (origin) {
-    case SeekBegin:
-        base = 0;
-        break;
-    case SeekCurrent:
-        base = m_Position;
-        break;
-    case SeekEnd:
-        base = m_Length;
-        break;
-    default:
+    const int64_t target = ClampedSeekTarget(offset, origin, m_Position, m_Length);
+    if (target < 0)
         return -1;
-    }
-    int64_t target;
-    if (__builtin_add_overflow(base, offset, &target))
-        target = offset < 0 ? 0 : m_Length;
-    target = target < 0 ? 0 : target > m_Length ? m_Length : target;
     const int64_t reached = m_Inner->Seek(m_Start + target, SeekBegin);
     // An inner pipe that failed, or landed outside the range, leaves the chunk
     // where it was: a position outside the range would let reads run past its

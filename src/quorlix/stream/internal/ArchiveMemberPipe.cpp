@@ -140,24 +140,9 @@ int ArchiveMemberPipe::Skip(int n) {
 int64_t ArchiveMemberPipe::Seek(int64_t offset, int origin) {
     CriticalSectionLock lock(m_Section);
     const int64_t position = Position();
-    int64_t base;
-    switch (origin) {
-    case SeekBegin:
-        base = 0;
-        break;
-    case SeekCurrent:
-        base = position;
-        break;
-    case SeekEnd:
-        base = m_Length;
-        break;
-    default:
+    const int64_t target = ClampedSeekTarget(offset, origin, position, m_Length);
+    if (target < 0)
         return -1;
-    }
-    int64_t target;
-    if (__builtin_add_overflow(base, offset, &target))
-        target = offset < 0 ? 0 : m_Length;
-    target = target < 0 ? 0 : target > m_Length ? m_Length : target;
     // Within the buffer nothing needs to move.
     if (target >= position && target - position <= GetBuffered()) {
         BufferedReader::Skip(static_cast<int>(target - position));
