@@ -371,3 +371,70 @@ TEST_F(ScriptClassTable, LastDeInitializeFreesEveryTable) {
 }
 
 } // namespace
+
+// Identifiers from files and peers: every form and range is answered from the tables' headers,
+// without reading past a table (the ASan run checks that), and only members of the class or its
+// ancestors pass.
+TEST_F(ScriptClassTable, IdentifiersFromOutsideAreCheckedBeforeUse) {
+    auto base = DefineClass("Crate", nullptr, {{"Weight", k_ClassF32}});
+    auto derived = DefineClass("Chest", base->GetClassID(), {{"Lock", k_ClassI32}});
+    auto other = DefineClass("Barrel", nullptr, {{"Volume", k_ClassF32}});
+    const ClassType_TypeID* crate = base->GetClassID();
+    const ClassType_TypeID* chest = derived->GetClassID();
+    const ClassType_MemberID* weight = base->FindMember_F32("Weight");
+    const ClassType_MemberID* lock = derived->FindMember_I32("Lock");
+    const ClassType_MemberID* volume = other->FindMember_F32("Volume");
+    const ClassType_TypeID* object = BuiltinTypeID(k_ClassObject);
+    const auto raw = [](uint64_t value) {
+        return reinterpret_cast<const ClassType_MemberID*>(static_cast<uintptr_t>(value));
+    };
+    const auto type = [](int64_t value) {
+        return reinterpret_cast<const ClassType_TypeID*>(static_cast<intptr_t>(value));
+    };
+
+    // Classes: both forms of a created class; nothing else.
+    const int crateIndex = ClassIndexOf(crate);
+    EXPECT_TRUE(IsValidClassID(crate));
+    EXPECT_TRUE(IsValidClassID(type(crateIndex)));
+    EXPECT_TRUE(IsValidClassID(BuiltinTypeID(crateIndex)));
+    EXPECT_TRUE(IsValidClassID(object));
+    EXPECT_TRUE(IsValidClassID(type(k_ClassObject))); // the bare form of a built-in class
+    EXPECT_FALSE(IsValidClassID(nullptr));
+    EXPECT_FALSE(IsValidClassID(BuiltinTypeID(0)));
+    EXPECT_FALSE(IsValidClassID(type(511))); // an empty slot
+    EXPECT_FALSE(IsValidClassID(type(512)));
+    EXPECT_FALSE(IsValidClassID(type(4095)));
+    EXPECT_FALSE(IsValidClassID(type(-1)));
+    EXPECT_FALSE(IsValidClassID(type(int64_t{1} << 32 | crateIndex))); // bits above the value
+    EXPECT_FALSE(IsValidClassID(type(0x7FFFF000 | crateIndex)));       // half a marker
+
+    // Members: the class's own, its ancestors', and the built-in Name through any class.
+    EXPECT_TRUE(IsValidMemberID(chest, lock));
+    EXPECT_TRUE(IsValidMemberID(chest, weight));
+    EXPECT_TRUE(IsValidMemberID(crate, weight));
+    EXPECT_TRUE(IsValidMemberID(object, Object::NameMember()));
+    EXPECT_TRUE(IsValidMemberID(BuiltinTypeID(k_ClassRotationOrderEnum),
+                                MemberIDOf<ClassType_Enum>(6, k_ClassRotationOrderEnum)));
+    const uint32_t weightValue = IDValue(weight);
+    EXPECT_TRUE(IsValidMemberID(crate, raw(weightValue & 0xFF000FFF))); // the bare form
+
+    EXPECT_FALSE(IsValidMemberID(crate, lock));   // a derived class's member
+    EXPECT_FALSE(IsValidMemberID(crate, volume)); // an unrelated class's member
+    EXPECT_FALSE(IsValidMemberID(nullptr, weight));
+    EXPECT_FALSE(IsValidMemberID(crate, nullptr));
+    EXPECT_FALSE(IsValidMemberID(crate, raw(weightValue & 0x00FFFFFF)));               // member 0
+    EXPECT_FALSE(IsValidMemberID(crate, raw(0x02000000u | (weightValue & 0xFFFFFF)))); // past
+    EXPECT_FALSE(IsValidMemberID(crate, raw(0xFF000000u | (weightValue & 0xFFFFFF)))); // count
+    EXPECT_FALSE(IsValidMemberID(crate, raw(0x01FFF000u | 511)));  // an empty slot's member
+    EXPECT_FALSE(IsValidMemberID(crate, raw(0x01FFF000u | 4095))); // past the row
+    EXPECT_FALSE(IsValidMemberID(crate, raw(0x01ABC000u | (weightValue & 0xFFF))));
+    EXPECT_FALSE(IsValidMemberID(crate, raw(uint64_t{1} << 32 | weightValue)));
+    EXPECT_FALSE(IsValidMemberID(crate, raw(~uint64_t{0}))); // -1
+    EXPECT_FALSE(IsValidMemberID(BuiltinTypeID(k_ClassRotationOrderEnum),
+                                 MemberIDOf<ClassType_Enum>(7, k_ClassRotationOrderEnum)));
+
+    // A deleted ancestor leaves its members invalid for the classes derived from it.
+    base->UndefClass();
+    EXPECT_FALSE(IsValidMemberID(chest, weight));
+    EXPECT_TRUE(IsValidMemberID(chest, lock));
+}

@@ -164,6 +164,34 @@ MVTBL* const* ClassRowOf(int c) noexcept {
     return HasTables(c) ? m_MasterIsCVTBL[c] : nullptr;
 }
 
+bool IsValidClassID(const ClassType_TypeID* c) noexcept {
+    const auto value = static_cast<int64_t>(reinterpret_cast<intptr_t>(c));
+    const int index = static_cast<int>(value & 0xFFF);
+    const bool bare = value == index;
+    const bool builtin = value == static_cast<int32_t>(0xFFFFF000u | static_cast<uint32_t>(index));
+    return (bare || builtin) && HasTables(index);
+}
+
+bool IsValidMemberID(const ClassType_TypeID* c, const ClassType_MemberID* m) noexcept {
+    if (!IsValidClassID(c))
+        return false;
+    const auto value = static_cast<uint64_t>(reinterpret_cast<uintptr_t>(m));
+    const uint64_t marker = value >> 12 & 0xFFF;
+    if (value > 0xFFFFFFFFu || (marker != 0 && marker != 0xFFF))
+        return false;
+    const int owner = static_cast<int>(value & 0xFFF);
+    const int member = static_cast<int>(value >> 24);
+    if (!ValidIndex(owner) || member == 0)
+        return false;
+    // The member's class must be the class itself or an ancestor: its column in the class's
+    // row is then an Is table, whose count bounds the member index.
+    const MVTBL* table = m_MasterIsCVTBL[ClassIndexOf(c)][owner];
+    if (table == nullptr || table == DeadTable())
+        return false;
+    const MVTBLHeader* header = TableHeader(table);
+    return header->m_IsTable == 1 && member < header->m_Count;
+}
+
 void CreateMasterCVTBL() {
     if (m_MasterIsMVTBL != nullptr)
         return;

@@ -164,6 +164,17 @@ QUORLIX_API void DeleteClass(const ClassType_TypeID* c);
 /// tables or already has one.
 QUORLIX_API bool CreateCVTBLHash(const ClassType_TypeID* c);
 QUORLIX_API void DeleteCVTBLHash(const ClassType_TypeID* c);
+/// Whether `c`, received from outside (a binary or compiled script, the network), names a class
+/// with tables: an identifier of the bare form (index) or the built-in form (0xFFFFF000 + index,
+/// sign-extended) whose index lies in 1..511 and whose slot is created. Readers of untrusted
+/// identifiers call it (or IsValidMemberID) before any access; trusted callers skip it.
+QUORLIX_API bool IsValidClassID(const ClassType_TypeID* c) noexcept;
+/// Whether `m`, received from outside, names an existing member or enumerator of class `c`
+/// (declared by `c` or one of its ancestors): `c` passes IsValidClassID, `m` has the form
+/// (member << 24) | class with the class in the bare or the 0xFFF000 form and nothing above
+/// 32 bits, and its member index lies in 1..count-1 of its class's table. Reads only the
+/// tables' headers, so any value is safe to ask about.
+QUORLIX_API bool IsValidMemberID(const ClassType_TypeID* c, const ClassType_MemberID* m) noexcept;
 /// The member named `name` of `c` or an ancestor (the class's own first); null when not found,
 /// for class 0, an empty slot or a class whose hash is not built.
 QUORLIX_API const ClassType_MemberID* FindClassMember(const ClassType_TypeID* c, const char* name);
