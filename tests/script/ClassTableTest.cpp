@@ -9,6 +9,7 @@
 #include "quorlix/stream/StreamPipeMemory.h"
 #include "support/LogCapture.h"
 
+#include <typeinfo>
 #include <vector>
 
 using namespace Quorlix;
@@ -437,4 +438,52 @@ TEST_F(ScriptClassTable, IdentifiersFromOutsideAreCheckedBeforeUse) {
     base->UndefClass();
     EXPECT_FALSE(IsValidMemberID(chest, weight));
     EXPECT_TRUE(IsValidMemberID(chest, lock));
+}
+
+// Every slot of every defined entry can be called: writers not written yet say so, enumerators
+// and undefined entries answer as invalid calls; objects know their type record.
+TEST_F(ScriptClassTable, NoSlotIsNullAndWritesSaySoUntilTheWritersExist) {
+    auto lamp = DefineClass("Lamp", nullptr, {{"Watts", k_ClassF32}});
+    const ClassType_MemberID* watts = lamp->FindMember_F32("Watts");
+    Obj<ScriptObject> object = ScriptObject::Create(lamp->GetClassID());
+    for (int c = 1; c < k_MasterMVTBLSize; ++c) {
+        const MVTBL* table = IsTableOf(c);
+        if (table == nullptr)
+            continue;
+        for (int k = 1; k < TableHeader(table)->m_Count; ++k) {
+            const MVTBL& entry = table[k];
+            if (entry.m_Name == nullptr)
+                continue;
+            SCOPED_TRACE(std::string(TableHeader(table)->m_Name) + "." + entry.m_Name);
+            EXPECT_NE(entry.m_Get, nullptr);
+            EXPECT_NE(entry.m_Set, nullptr);
+            EXPECT_NE(entry.m_Compare, nullptr);
+            EXPECT_NE(entry.m_Write, nullptr);
+            EXPECT_NE(entry.m_WriteASM, nullptr);
+        }
+    }
+    {
+        LogCapture log;
+        EntryOf(watts).m_Write(object.Get(), watts, *static_cast<ScriptStream*>(nullptr));
+        EntryOf(Object::NameMember())
+            .m_WriteASM(object.Get(), Object::NameMember(), *static_cast<VPUAsmWriter*>(nullptr));
+        EXPECT_EQ(log.Messages(),
+                  (std::vector<std::string>{"[Error]Lamp::Watts: not writable yet.",
+                                            "[Error]Object::Name: not writable yet."}));
+    }
+    {
+        const auto* xyz = MemberIDOf<ClassType_Enum>(1, k_ClassRotationOrderEnum);
+        LogCapture log;
+        float out = 1.5f;
+        object->Entry(MemberIDOf<ClassType_MemberID>(1, k_ClassRotationOrderEnum))
+            .Get(object.Get(), reinterpret_cast<const ClassType_MemberID*>(xyz), 0, &out);
+        EXPECT_EQ(out, 1.5f);
+        ASSERT_EQ(log.Messages().size(), 1u);
+        EXPECT_NE(log.Messages()[0].find("iInvalidGet"), std::string::npos) << log.Messages()[0];
+    }
+    EXPECT_EQ(object->GetTypeInfo(), HeaderOf(object.Get())->m_TypeInfo);
+    Obj<Object> named = Object::Create();
+    // The library's own record of Object (a host's module may hold another of the same type).
+    ASSERT_NE(named->GetTypeInfo()->m_Type, nullptr);
+    EXPECT_STREQ(named->GetTypeInfo()->m_Type->name(), typeid(Object).name());
 }

@@ -189,7 +189,8 @@ bool IsValidMemberID(const ClassType_TypeID* c, const ClassType_MemberID* m) noe
     if (table == nullptr || table == DeadTable())
         return false;
     const MVTBLHeader* header = TableHeader(table);
-    return header->m_IsTable == 1 && member < header->m_Count;
+    // Entries skipped when a later one was filled stay undefined (no name).
+    return header->m_IsTable == 1 && member < header->m_Count && table[member].m_Name != nullptr;
 }
 
 void CreateMasterCVTBL() {
@@ -276,9 +277,29 @@ bool CreateMemberGeneric(const ClassType_MemberID* m, const char* name, GetAcces
         LogScriptError("CreateMember: ", name, " already exists on ",
                        TableHeader(m_MasterIsMVTBL[c])->m_Name, ".");
     }
-    is = MVTBL{get, set, size, 0, present, flags, compare, write, type, name, writeASM};
-    no = MVTBL{getInvalid, setInvalid, sizeInvalid,    0, 0, flags, compareInvalid, writeInvalid,
-               type,       name,       writeASMInvalid};
+    // No write slot stays null: until the writers exist, writing a member says so.
+    is = MVTBL{get,
+               set,
+               size,
+               0,
+               present,
+               flags,
+               compare,
+               write != nullptr ? write : &Internal::NotWritableWrite,
+               type,
+               name,
+               writeASM != nullptr ? writeASM : &Internal::NotWritableWriteASM};
+    no = MVTBL{getInvalid,
+               setInvalid,
+               sizeInvalid,
+               0,
+               0,
+               flags,
+               compareInvalid,
+               writeInvalid != nullptr ? writeInvalid : &Internal::DeadWrite,
+               type,
+               name,
+               writeASMInvalid != nullptr ? writeASMInvalid : &Internal::DeadWriteASM};
     return true;
 }
 
@@ -296,10 +317,20 @@ bool CreateEnumMemberGeneric(const ClassType_Enum* m, const char* name, unsigned
         return false;
     }
     const ClassType_TypeID* enumType = BuiltinTypeID(k_ClassEnum);
-    is = MVTBL{nullptr, nullptr, nullptr,  value, present, flags,
-               nullptr, nullptr, enumType, name,  nullptr};
-    no = MVTBL{nullptr, nullptr, nullptr,  value, 0,      flags,
-               nullptr, nullptr, enumType, name,  nullptr};
+    // An enumerator is a value, not a member: every access through it is an invalid call.
+    for (MVTBL* entry : {&is, &no}) {
+        *entry = MVTBL{&Internal::DeadGet,
+                       &Internal::DeadSet,
+                       &Internal::DeadSize,
+                       value,
+                       entry == &is ? present : 0,
+                       flags,
+                       &Internal::DeadCompare,
+                       &Internal::DeadWrite,
+                       enumType,
+                       name,
+                       &Internal::DeadWriteASM};
+    }
     return true;
 }
 

@@ -47,10 +47,10 @@ struct QUORLIX_API MVTBL {
     int32_t m_Present;        // the registration's integer in the Is table, 0 in the No table
     uint32_t m_Flags;         // MemberFlag bits
     CompareAccessor m_Compare;
-    WriteAccessor m_Write;          // filled by the script writers; null until then
+    WriteAccessor m_Write; // filled by the script writers; a "not writable yet" stub until then
     const ClassType_TypeID* m_Type; // value type; the element type of index members
     const char* m_Name;
-    WriteASMAccessor m_WriteASM; // filled by the compiled-script writer; null until then
+    WriteASMAccessor m_WriteASM; // filled by the compiled-script writer; a stub until then
 
     // Calls through the slots, passing this entry along.
     void Get(const ScriptObject* self, const ClassType_MemberID* m, int index, void* out) const {
@@ -172,8 +172,8 @@ QUORLIX_API bool IsValidClassID(const ClassType_TypeID* c) noexcept;
 /// Whether `m`, received from outside, names an existing member or enumerator of class `c`
 /// (declared by `c` or one of its ancestors): `c` passes IsValidClassID, `m` has the form
 /// (member << 24) | class with the class in the bare or the 0xFFF000 form and nothing above
-/// 32 bits, and its member index lies in 1..count-1 of its class's table. Reads only the
-/// tables' headers, so any value is safe to ask about.
+/// 32 bits, and its member index names a defined entry below its class table's count. Reads
+/// nothing outside the tables, so any value is safe to ask about.
 QUORLIX_API bool IsValidMemberID(const ClassType_TypeID* c, const ClassType_MemberID* m) noexcept;
 /// The member named `name` of `c` or an ancestor (the class's own first); null when not found,
 /// for class 0, an empty slot or a class whose hash is not built.

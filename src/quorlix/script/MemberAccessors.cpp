@@ -338,6 +338,25 @@ void DeadWriteASM(const ScriptObject* self, const ClassType_MemberID* m, VPUAsmW
     self->InvalidCall(m, "iInvalidWriteASM");
 }
 
+namespace {
+void ReportNotWritable(const ClassType_MemberID* m) {
+    const MVTBL* table = IsTableOf(ClassIndexOf(m));
+    const char* className = table != nullptr ? TableHeader(table)->m_Name : nullptr;
+    const int k = MemberIndexOf(m);
+    const char* memberName =
+        table != nullptr && k < TableHeader(table)->m_Count ? table[k].m_Name : nullptr;
+    LogScriptError(className != nullptr ? className : "?",
+                   "::", memberName != nullptr ? memberName : "?", ": not writable yet.");
+}
+} // namespace
+
+void NotWritableWrite(const ScriptObject*, const ClassType_MemberID* m, ScriptStream&) {
+    ReportNotWritable(m);
+}
+void NotWritableWriteASM(const ScriptObject*, const ClassType_MemberID* m, VPUAsmWriter&) {
+    ReportNotWritable(m);
+}
+
 bool RegisterGenericMember(const ClassType_MemberID* m, const char* name,
                            const ClassType_TypeID* type, unsigned flags, uint32_t offset) {
     const bool index = (flags & MemberIsIndex) != 0;

@@ -117,6 +117,8 @@ public:
     /// Whether the object's class is `type` or derives from it (false for unknown classes).
     bool IsA(const ClassType_TypeID* type) const noexcept;
     bool IsNil() const noexcept { return this == &G_NilObject; }
+    /// The type record in the object's block header (that of the most derived native type).
+    const TypeInfo* GetTypeInfo() const noexcept { return HeaderOf(this)->m_TypeInfo; }
 
     /// The entry of member `m` in this object's row: real accessors when the object's class is
     /// or derives from the member's class, invalid-call stubs otherwise.

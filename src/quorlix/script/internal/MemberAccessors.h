@@ -38,6 +38,11 @@ bool DeadCompare(const ScriptObject*, const ClassType_MemberID*, const ScriptObj
 void DeadWrite(const ScriptObject*, const ClassType_MemberID*, ScriptStream&);
 void DeadWriteASM(const ScriptObject*, const ClassType_MemberID*, VPUAsmWriter&);
 
+// The write slots of members whose writers do not exist yet: they log "<Class>::<Member>: not
+// writable yet." and write nothing.
+void NotWritableWrite(const ScriptObject*, const ClassType_MemberID*, ScriptStream&);
+void NotWritableWriteASM(const ScriptObject*, const ClassType_MemberID*, VPUAsmWriter&);
+
 /// Registers a member with the generic accessors and invalid stubs of its type and form;
 /// false for types without them.
 bool RegisterGenericMember(const ClassType_MemberID* m, const char* name,
