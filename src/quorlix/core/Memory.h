@@ -14,6 +14,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <new>
 #include <type_traits>
 #include <typeinfo>
 
@@ -104,6 +105,23 @@ static_assert(offsetof(StaticBlock, m_Payload) == sizeof(BlockHeader));
 extern QUORLIX_API StaticBlock G_NullArray;
 extern QUORLIX_API StaticBlock G_NullString;
 extern QUORLIX_API const TypeInfo G_StaticBlockTypeInfo;
+
+/// A T in static storage behind a counted header like the static empty blocks: its count starts
+/// at k_StaticBlockRefCount and revives should it reach zero, so handles take and drop it freely,
+/// and it is never destroyed, so it outlives every static destructor that may still use it.
+/// Constructed on the first call; thread-safe.
+template <class T>
+T* PermanentObject() {
+    struct alignas(16) Block {
+        BlockHeader m_Header;
+        alignas(16) unsigned char m_Payload[sizeof(T)];
+    };
+    static_assert(offsetof(Block, m_Payload) == sizeof(BlockHeader));
+    static constinit Block s_Block{
+        {nullptr, 0, k_StaticBlockRefCount, &G_StaticBlockTypeInfo, 1, 1}, {}};
+    static T* const s_Object = new (s_Block.m_Payload) T;
+    return s_Object;
+}
 
 inline bool IsStaticEmptyBlock(const void* payload) noexcept {
     return payload == G_NullArray.m_Payload || payload == G_NullString.m_Payload;

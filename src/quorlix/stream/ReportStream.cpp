@@ -5,8 +5,6 @@
 #include "quorlix/stream/StreamPipeNull.h"
 
 #include <algorithm>
-#include <cstddef>
-#include <new>
 #include <string>
 
 namespace Quorlix {
@@ -38,20 +36,9 @@ public:
     }
 };
 
-// Like the null pipe, the pipe lives in static storage behind a counted header that revives
-// should its count reach zero, so it outlives every static destructor that may still report.
-struct alignas(16) ReportPipeBlock {
-    BlockHeader m_Header;
-    alignas(16) unsigned char m_Payload[sizeof(ReportBufferPipe)];
-};
-static_assert(offsetof(ReportPipeBlock, m_Payload) == sizeof(BlockHeader));
-
-constinit ReportPipeBlock G_ReportPipeBlock{
-    {nullptr, 0, k_StaticBlockRefCount, &G_StaticBlockTypeInfo, 1, 1}, {}};
-
+// Permanent like the null pipe, so it outlives every static destructor that may still report.
 StreamPipe* ReportPipe() {
-    static StreamPipe* const s_Pipe = new (G_ReportPipeBlock.m_Payload) ReportBufferPipe;
-    return s_Pipe;
+    return PermanentObject<ReportBufferPipe>();
 }
 
 void HandOn(ThreadMessage& message) {
