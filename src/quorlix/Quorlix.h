@@ -47,6 +47,7 @@
 #include "quorlix/script/ClassTable.h"
 #include "quorlix/script/Object.h"
 #include "quorlix/script/ProgressBar.h"
+#include "quorlix/script/ClassBinding.h"
 #include "quorlix/script/ScriptClass.h"
 #include "quorlix/script/ScriptEngine.h"
 #include "quorlix/script/ScriptNamespace.h"

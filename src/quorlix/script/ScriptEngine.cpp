@@ -2,6 +2,7 @@
 
 #include "quorlix/core/Hash.h"
 #include "quorlix/log/LogStream.h"
+#include "quorlix/script/ClassBinding.h"
 
 #include <cstring>
 
@@ -20,10 +21,12 @@ ScriptObject* NewEngineObject() {
 } // namespace
 
 void InitializeEngineClasses() {
-    CreateClass(BuiltinTypeID(k_ClassScriptNamespace), nullptr, "", "ScriptNamespace",
-                &TypeOf<ScriptNamespace>(), &NewNamespaceObject, Kind_Object);
-    CreateClass(BuiltinTypeID(k_ClassScriptEngine), nullptr, "", "ScriptEngine",
-                &TypeOf<ScriptEngine>(), &NewEngineObject, Kind_Object);
+    BindClass(Bind::NativeClass<ScriptNamespace>(k_ClassScriptNamespace, k_ClassScriptObject,
+                                                 "ScriptNamespace")
+                  .CreatedBy(&NewNamespaceObject));
+    BindClass(
+        Bind::NativeClass<ScriptEngine>(k_ClassScriptEngine, k_ClassScriptObject, "ScriptEngine")
+            .CreatedBy(&NewEngineObject));
 }
 
 ScriptEngine* ScriptEngine::Create() {

@@ -1,9 +1,8 @@
 // Registration of the value types and system classes into the class tables at start-up.
 
-#include "quorlix/script/ClassTable.h"
+#include "quorlix/script/ClassBinding.h"
 #include "quorlix/script/Object.h"
 #include "quorlix/script/ScriptClass.h"
-#include "quorlix/script/internal/MemberAccessors.h"
 
 #include <type_traits>
 
@@ -17,101 +16,67 @@ namespace {
 template <class V>
 class BoxedValue final : public ScriptObject {
 public:
-    static ScriptObject* Create() { return NewObject<BoxedValue>(); }
-
     // A new box holds the empty value; a sphere's is radius -1e-16 (bits 0xA4E69595), not the
     // -1e16 of Spheref::Empty that missing members answer.
     V m_Value = std::is_same_v<V, Spheref> ? V() : ScriptNeutralValue<V>();
 };
 
 template <class V>
-uint32_t BoxedValueOffset() {
-    // Every value type's alignment divides the base size, so the value follows the base.
-    static_assert(sizeof(ScriptObject) % alignof(V) == 0);
-    static_assert(sizeof(BoxedValue<V>) >= sizeof(ScriptObject) + sizeof(V));
-    return sizeof(ScriptObject);
+MemberRow ValueRow() {
+    const MemberRow row = Bind::Field<&BoxedValue<V>::m_Value>("Value", 1);
+    if constexpr (std::is_same_v<V, Spheref>)
+        return row.Default(Spheref());
+    else
+        return row;
 }
 
 template <class V>
-void RegisterValueClass() {
+void BindValueClass() {
+    static const MemberRow k_Rows[] = {ValueRow<V>()};
     constexpr int c = ScriptValueTraits<V>::k_Class;
-    const ClassType_TypeID* id = BuiltinTypeID(c);
-    CreateClass(id, nullptr, "", ScriptValueTraits<V>::k_Name, &TypeOf<BoxedValue<V>>(),
-                &BoxedValue<V>::Create, Kind_Value);
-    Internal::RegisterGenericMember(MemberIDOf(1, c), "Value", id, MemberDefault,
-                                    BoxedValueOffset<V>());
-}
-
-void ObjectNameGet(const ScriptObject* self, const ClassType_MemberID*, int, void* out,
-                   const MVTBL&) {
-    *static_cast<String*>(out) = static_cast<const Object*>(self)->GetName();
-}
-
-void ObjectNameSet(ScriptObject* self, const ClassType_MemberID*, int, const void* value,
-                   const MVTBL&) {
-    static_cast<Object*>(self)->SetName(*static_cast<const String*>(value));
-}
-
-bool ObjectNameCompare(const ScriptObject* self, const ClassType_MemberID* m,
-                       const ScriptObject* other, const MVTBL&) {
-    if (other == nullptr)
-        return false;
-    String theirs;
-    other->Entry(m).Get(other, m, 0, &theirs);
-    return static_cast<const Object*>(self)->GetName() == theirs.Ref();
-}
-
-ScriptObject* CreateScriptObject() {
-    return NewObject<ScriptObject>();
+    BindClass(Bind::NativeClass<BoxedValue<V>>(c, k_ClassScriptObject, ScriptValueTraits<V>::k_Name)
+                  .OfKind(Kind_Value)
+                  .Members(k_Rows));
 }
 
 } // namespace
 
 void InitializeSystemClasses() {
-    CreateClass(BuiltinTypeID(k_ClassScriptObject), nullptr, "", "ScriptObject",
-                &TypeOf<ScriptObject>(), &CreateScriptObject, Kind_Object);
-    CreateClass(BuiltinTypeID(k_ClassScriptClass), nullptr, "", "ScriptClass",
-                &TypeOf<ScriptClass>(), nullptr, Kind_Object);
-    CreateClass(BuiltinTypeID(k_ClassNil), nullptr, "", "Nil", nullptr, nullptr, Kind_Object);
-    CreateClass(BuiltinTypeID(k_ClassEnum), nullptr, "", "Enum", nullptr, nullptr, Kind_Enum);
-    CreateClass(BuiltinTypeID(k_ClassMemberID), nullptr, "", "MemberID", nullptr, nullptr,
-                Kind_MemberID);
+    using namespace Bind;
+    BindClass(NativeClass<ScriptObject>(k_ClassScriptObject, k_ClassScriptObject, "ScriptObject"));
+    BindClass(NativeClass<ScriptClass>(k_ClassScriptClass, k_ClassScriptObject, "ScriptClass"));
+    BindClass(PlainClass(k_ClassNil, k_ClassScriptObject, "Nil", Kind_Object));
+    BindClass(PlainClass(k_ClassEnum, k_ClassScriptObject, "Enum", Kind_Enum));
+    BindClass(PlainClass(k_ClassMemberID, k_ClassScriptObject, "MemberID", Kind_MemberID));
 
-    RegisterValueClass<bool>();
-    RegisterValueClass<String>();
-    RegisterValueClass<int32_t>();
-    RegisterValueClass<int64_t>();
-    RegisterValueClass<uint32_t>();
-    RegisterValueClass<uint64_t>();
-    RegisterValueClass<float>();
-    RegisterValueClass<double>();
-    RegisterValueClass<Vector2f>();
-    RegisterValueClass<Vector3f>();
-    RegisterValueClass<Vector4f>();
-    RegisterValueClass<Matrix4f>();
-    RegisterValueClass<Spheref>();
+    BindValueClass<bool>();
+    BindValueClass<String>();
+    BindValueClass<int32_t>();
+    BindValueClass<int64_t>();
+    BindValueClass<uint32_t>();
+    BindValueClass<uint64_t>();
+    BindValueClass<float>();
+    BindValueClass<double>();
+    BindValueClass<Vector2f>();
+    BindValueClass<Vector3f>();
+    BindValueClass<Vector4f>();
+    BindValueClass<Matrix4f>();
+    BindValueClass<Spheref>();
 
-    CreateClass(BuiltinTypeID(k_ClassRotationOrderEnum), nullptr, "Euler",
-                "Euler.RotationOrderEnum", nullptr, nullptr, Kind_Enum);
-    static const char* const k_Orders[] = {"XYZ", "YZX", "ZXY", "XZY", "YXZ", "ZYX"};
-    for (unsigned i = 0; i < 6; ++i) {
-        CreateEnumMemberGeneric(
-            MemberIDOf<ClassType_Enum>(static_cast<int>(i) + 1, k_ClassRotationOrderEnum),
-            k_Orders[i], i, 1, MemberIsSomeEnum);
-    }
+    static const MemberRow k_RotationOrder[] = {
+        Enumerator("XYZ", 1, 0), Enumerator("YZX", 2, 1), Enumerator("ZXY", 3, 2),
+        Enumerator("XZY", 4, 3), Enumerator("YXZ", 5, 4), Enumerator("ZYX", 6, 5),
+    };
+    BindClass(PlainClass(k_ClassRotationOrderEnum, k_ClassScriptObject, "Euler.RotationOrderEnum",
+                         Kind_Enum, "Euler")
+                  .Members(k_RotationOrder));
 
     InitializeEngineClasses();
 
-    const ClassType_TypeID* object = BuiltinTypeID(k_ClassObject);
-    CreateClass(
-        object, nullptr, "", "Object", &TypeOf<Object>(),
-        []() -> ScriptObject* { return Object::Create(); }, Kind_Object);
-    Internal::InvalidAccessors invalid;
-    Internal::InvalidStubs(k_ClassString, Internal::MemberForm::Scalar, invalid);
-    CreateMemberGeneric(Object::NameMember(), "Name", &ObjectNameGet, invalid.m_Get, &ObjectNameSet,
-                        invalid.m_Set, nullptr, invalid.m_Size, &ObjectNameCompare,
-                        invalid.m_Compare, nullptr, invalid.m_Write, nullptr, nullptr, 1,
-                        MemberDefault, BuiltinTypeID(k_ClassString));
+    static const MemberRow k_Object[] = {
+        Property<&Object::GetName, &Object::SetName>("Name", 1),
+    };
+    BindClass(NativeClass<Object>(k_ClassObject, k_ClassScriptObject, "Object").Members(k_Object));
 }
 
 } // namespace Quorlix

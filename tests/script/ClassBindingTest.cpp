@@ -1,0 +1,422 @@
+// Classes bound as data: a native class with every kind of row, the refusals of bad rows and
+// values, and the walk over every registered class that checks each member through its row.
+
+#include "quorlix/script/ClassBinding.h"
+#include "ScriptTestSupport.h"
+#include "quorlix/script/Object.h"
+#include "support/LogCapture.h"
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+
+using namespace Quorlix;
+using QuorlixTest::LogCapture;
+
+namespace {
+
+constexpr int k_ClassLamp = 230; // built-in slots the library leaves free
+constexpr int k_ClassLampMode = 231;
+
+enum class LampMode : uint32_t { Off, Dim, Bright };
+
+class Lamp : public Object {
+public:
+    float GetCone() const noexcept { return m_Cone; }
+    // The setter has an effect: it clamps and counts.
+    void SetCone(float cone) {
+        m_Cone = std::clamp(cone, 1.0f, 89.0f);
+        ++m_ConeSets;
+    }
+    LampMode GetMode() const { return m_Mode; }
+    void SetMode(LampMode mode) { m_Mode = mode; }
+    ScriptObject* GetBulb(int i) const {
+        return i >= 0 && i < m_Bulbs.Size() ? m_Bulbs[i] : nullptr;
+    }
+    void SetBulb(int i, ScriptObject* bulb) {
+        if (i < 0 || i > 64)
+            return;
+        while (m_Bulbs.Size() <= i)
+            m_Bulbs.Add(Obj<ScriptObject>(&G_NilObject));
+        m_Bulbs[i] = bulb;
+    }
+    int BulbCount() const { return m_Bulbs.Size(); }
+
+    float m_Power = 60.0f;
+    Vector3f m_Color{1, 1, 1};
+    String m_Label{"lamp"};
+    Obj<Lamp> m_Next;
+    Array<float> m_Levels;
+    int32_t m_Heat = 7;
+    float m_Cone = 45.0f;
+    LampMode m_Mode = LampMode::Dim;
+    Array<Obj<ScriptObject>> m_Bulbs;
+    int m_ConeSets = 0;
+};
+
+const MemberRow k_LampRows[] = {
+    Bind::Field<&Lamp::m_Power>("Power", 1).Default(60.0f),
+    Bind::Field<&Lamp::m_Color>("Color", 2).Default(Vector3f(1, 1, 1)),
+    Bind::Field<&Lamp::m_Label>("Label", 3).Default("lamp"),
+    Bind::Field<&Lamp::m_Next>("Next", 4, MemberObjectLink | MemberObjectSingle),
+    Bind::Field<&Lamp::m_Levels>("Levels", 5, MemberIsIndex),
+    Bind::Field<&Lamp::m_Heat>("Heat", 6, MemberNotWritten).NoDefault(),
+    Bind::Property<&Lamp::GetCone, &Lamp::SetCone>("Cone", 7).Default(45.0f),
+    Bind::Property<&Lamp::GetMode, &Lamp::SetMode>("Mode", 8)
+        .Enumeration(k_ClassLampMode)
+        .Default(1u),
+    Bind::IndexProperty<&Lamp::GetBulb, &Lamp::SetBulb, &Lamp::BulbCount>("Bulb", 9, 0x2600),
+};
+
+const MemberRow k_LampModeRows[] = {
+    Bind::Enumerator("Off", 1, 0),
+    Bind::Enumerator("Dim", 2, 1),
+    Bind::Enumerator("Bright", 3, 2),
+};
+
+class BoundClasses : public QuorlixTest::ScriptTest {
+protected:
+    static void SetUpTestSuite() {
+        ScriptTest::SetUpTestSuite();
+        BindClass(Bind::PlainClass(k_ClassLampMode, k_ClassScriptObject, "Lamp.ModeEnum", Kind_Enum,
+                                   "Lamp")
+                      .Members(k_LampModeRows));
+        BindClass(Bind::NativeClass<Lamp>(k_ClassLamp, k_ClassObject, "Lamp").Members(k_LampRows));
+        CreateCVTBLHash(BuiltinTypeID(k_ClassLampMode));
+        CreateCVTBLHash(BuiltinTypeID(k_ClassLamp));
+    }
+    static void TearDownTestSuite() {
+        DeleteClass(BuiltinTypeID(k_ClassLamp));
+        DeleteClass(BuiltinTypeID(k_ClassLampMode));
+        ScriptTest::TearDownTestSuite();
+    }
+
+    template <class V, bool Index = false>
+    static const ClassMemberOf<V, Index>* Member(const char* name) {
+        return static_cast<const ClassMemberOf<V, Index>*>(
+            FindClassMember(BuiltinTypeID(k_ClassLamp), name));
+    }
+};
+
+TEST_F(BoundClasses, RowsOfEveryKindReadAndWriteTheNativeObject) {
+    Obj<Lamp> lamp(static_cast<Lamp*>(ScriptObject::Create(BuiltinTypeID(k_ClassLamp))));
+    ASSERT_FALSE(lamp->IsNil());
+    ASSERT_EQ(lamp->GetTypeInfo(), &TypeOf<Lamp>());
+
+    // Fields are read and written where the class keeps them; inherited members still work.
+    lamp->Set(Member<float>("Power"), 75.0f);
+    EXPECT_EQ(lamp->m_Power, 75.0f);
+    lamp->m_Color = Vector3f(0, 0.5f, 1);
+    EXPECT_EQ(lamp->Get(Member<Vector3f>("Color")), Vector3f(0, 0.5f, 1));
+    lamp->Set(Member<String>("Label"), String("porch"));
+    EXPECT_STREQ(lamp->m_Label.GetCPtr(), "porch");
+    lamp->Set(Object::NameMember(), String("north"));
+    EXPECT_STREQ(lamp->GetNameCPtr(), "north");
+
+    // Index fields grow element by element.
+    lamp->Set(Member<float, true>("Levels"), 2, 0.25f);
+    EXPECT_EQ(lamp->m_Levels.Size(), 3);
+    EXPECT_EQ(lamp->Get(Member<float, true>("Levels"), 2), 0.25f);
+
+    // A setter with an effect runs on every set through the row.
+    lamp->Set(Member<float>("Cone"), 120.0f);
+    EXPECT_EQ(lamp->m_Cone, 89.0f);
+    EXPECT_EQ(lamp->m_ConeSets, 1);
+
+    // C++ enumerations read as enumerators of their enumeration class.
+    const auto* mode = Member<const ClassType_Enum*>("Mode");
+    EXPECT_EQ(lamp->Get(mode), MemberIDOf<ClassType_Enum>(2, k_ClassLampMode));
+    lamp->Set(mode, MemberIDOf<ClassType_Enum>(3, k_ClassLampMode));
+    EXPECT_EQ(lamp->m_Mode, LampMode::Bright);
+
+    // Object fields and index properties count their objects.
+    Obj<Lamp> other(static_cast<Lamp*>(ScriptObject::Create(BuiltinTypeID(k_ClassLamp))));
+    lamp->Set(Member<ScriptObject*>("Next"), other.Get());
+    EXPECT_EQ(lamp->m_Next.Get(), other.Get());
+    EXPECT_EQ(BlockRefCount(other.Get()), 2);
+    lamp->Set(Member<ScriptObject*>("Next"), &G_NilObject);
+    EXPECT_EQ(lamp->m_Next.Get(), nullptr);
+    EXPECT_TRUE(lamp->Get(Member<ScriptObject*>("Next"))->IsNil());
+    lamp->Set(Member<ScriptObject*, true>("Bulb"), 1, other.Get());
+    EXPECT_EQ(lamp->Size(Member<ScriptObject*, true>("Bulb")), 2);
+    EXPECT_TRUE(lamp->Get(Member<ScriptObject*, true>("Bulb"), 0)->IsNil());
+    EXPECT_EQ(lamp->Get(Member<ScriptObject*, true>("Bulb"), 1), other.Get());
+}
+
+TEST_F(BoundClasses, BadRowsAndBadValuesAreRefusedWithTheirReasons) {
+    Obj<Lamp> lamp(static_cast<Lamp*>(ScriptObject::Create(BuiltinTypeID(k_ClassLamp))));
+    {
+        // An object of the wrong class, a foreign or a fake enumerator: logged, nothing stored.
+        LogCapture log;
+        Obj<ScriptObject> stranger = ScriptObject::Create(BuiltinTypeID(k_ClassObject));
+        lamp->Set(Member<ScriptObject*>("Next"), stranger.Get());
+        lamp->Set(Member<const ClassType_Enum*>("Mode"),
+                  MemberIDOf<ClassType_Enum>(1, k_ClassRotationOrderEnum));
+        lamp->Set(Member<const ClassType_Enum*>("Mode"), MemberIDOf<ClassType_Enum>(9, 250));
+        EXPECT_EQ(lamp->m_Next.Get(), nullptr);
+        EXPECT_EQ(lamp->m_Mode, LampMode::Dim);
+        const std::vector<std::string> expected = {
+            "[Error]Lamp.Next: object of the wrong class refused.",
+            "[Error]Lamp.Mode: enumerator of another enumeration refused.",
+            "[Error]Lamp.Mode: not an enumerator.",
+        };
+        EXPECT_EQ(log.Messages(), expected);
+    }
+    {
+        // A row that reuses an index and one past 255: skipped, the rest registered.
+        struct Small : ScriptObject {
+            int32_t m_A = 0;
+        };
+        static const MemberRow rows[] = {
+            Bind::Field<&Small::m_A>("A", 1),
+            Bind::Field<&Small::m_A>("Again", 1),
+            Bind::Field<&Small::m_A>("Far", 256),
+        };
+        LogCapture log;
+        ASSERT_TRUE(
+            BindClass(Bind::NativeClass<Small>(232, k_ClassScriptObject, "Small").Members(rows)));
+        EXPECT_FALSE(BindClass(Bind::NativeClass<Small>(232, k_ClassScriptObject, "Small")));
+        EXPECT_FALSE(BindClass(Bind::NativeClass<Small>(300, k_ClassScriptObject, "Big")));
+        const std::vector<std::string> expected = {
+            "[Error]BindClass: Small.Again: member index already used.",
+            "[Error]BindClass: Small.Far: name or member index invalid.",
+            "[Error]BindClass: class 232 (Small) already exists.",
+            "[Error]BindClass: class index 300 of Big is not a built-in slot.",
+        };
+        EXPECT_EQ(log.Messages(), expected);
+        EXPECT_TRUE(IsValidMemberID(BuiltinTypeID(232), MemberIDOf(1, 232)));
+        EXPECT_FALSE(IsValidMemberID(BuiltinTypeID(232), MemberIDOf(2, 232)));
+        EXPECT_NE(FindClassBinding(BuiltinTypeID(232)), nullptr);
+        DeleteClass(BuiltinTypeID(232));
+        EXPECT_EQ(FindClassBinding(BuiltinTypeID(232)), nullptr);
+    }
+}
+
+// --- The walk over every class ------------------------------------------------------------------
+
+template <class F>
+bool WithValueType(int c, F&& f) {
+    switch (c) {
+    case k_ClassScriptObject:
+        return f.template operator()<ScriptObject*>(), true;
+    case k_ClassEnum:
+        return f.template operator()<const ClassType_Enum*>(), true;
+    case k_ClassMemberID:
+        return f.template operator()<const ClassType_MemberID*>(), true;
+    case k_ClassBool:
+        return f.template operator()<bool>(), true;
+    case k_ClassString:
+        return f.template operator()<String>(), true;
+    case k_ClassI32:
+        return f.template operator()<int32_t>(), true;
+    case k_ClassI64:
+        return f.template operator()<int64_t>(), true;
+    case k_ClassU32:
+        return f.template operator()<uint32_t>(), true;
+    case k_ClassU64:
+        return f.template operator()<uint64_t>(), true;
+    case k_ClassF32:
+        return f.template operator()<float>(), true;
+    case k_ClassF64:
+        return f.template operator()<double>(), true;
+    case k_ClassVector2f:
+        return f.template operator()<Vector2f>(), true;
+    case k_ClassVector3f:
+        return f.template operator()<Vector3f>(), true;
+    case k_ClassVector4f:
+        return f.template operator()<Vector4f>(), true;
+    case k_ClassMatrix4f:
+        return f.template operator()<Matrix4f>(), true;
+    case k_ClassQuaternionf:
+        return f.template operator()<Quaternionf>(), true;
+    case k_ClassSpheref:
+        return f.template operator()<Spheref>(), true;
+    default:
+        return false;
+    }
+}
+
+template <class V>
+bool Same(const V& a, const V& b) {
+    if constexpr (std::is_same_v<V, String>)
+        return std::strcmp(a.GetCPtr(), b.GetCPtr()) == 0;
+    else
+        return a == b;
+}
+
+uint32_t EnumeratorValue(const ClassType_Enum* e) {
+    const MVTBL* table = IsTableOf(ClassIndexOf(e));
+    return table != nullptr ? table[MemberIndexOf(e)].m_OffsetOrValue : ~0u;
+}
+
+// A value unlike `old` that a member of its type accepts; `row` (if any) names the class of
+// objects and enumerators, `self` stands in for objects of the member's own class.
+template <class V>
+V Different(const V& old, const MemberRow* row, ScriptObject* self, Obj<ScriptObject>& keep) {
+    if constexpr (std::is_same_v<V, bool>) {
+        return !old;
+    } else if constexpr (std::is_arithmetic_v<V>) {
+        return static_cast<V>(old + 1);
+    } else if constexpr (std::is_same_v<V, String>) {
+        return String(old.GetCPtr(), "+");
+    } else if constexpr (std::is_same_v<V, Vector2f> || std::is_same_v<V, Vector3f> ||
+                         std::is_same_v<V, Vector4f> || std::is_same_v<V, Quaternionf>) {
+        V v = old;
+        auto* f = reinterpret_cast<float*>(&v);
+        for (size_t i = 0; i < sizeof(V) / sizeof(float); ++i)
+            f[i] += static_cast<float>(i + 1);
+        return v;
+    } else if constexpr (std::is_same_v<V, Matrix4f>) {
+        Matrix4f m = old;
+        m.SetM30(old.Get(3, 0) + 1.0f);
+        return m;
+    } else if constexpr (std::is_same_v<V, Spheref>) {
+        return Spheref(old.GetCentre() + Vector3f(1, 1, 1), old.GetRadius() < 0 ? 2.0f : 0.0f);
+    } else if constexpr (std::is_same_v<V, ScriptObject*>) {
+        const ClassType_TypeID* cls = row != nullptr && row->m_ObjectClass != nullptr
+                                          ? row->m_ObjectClass()
+                                          : BuiltinTypeID(k_ClassScriptObject);
+        keep = ScriptObject::Create(cls);
+        if (keep->IsNil())
+            keep = ScriptObject::Create(self->GetObjectClassID());
+        return keep.Get();
+    } else if constexpr (std::is_same_v<V, const ClassType_Enum*>) {
+        const int enumeration = row != nullptr ? row->m_Enumeration : 0;
+        const MVTBL* table = IsTableOf(enumeration);
+        for (int k = 1; table != nullptr && k < TableHeader(table)->m_Count; ++k) {
+            const auto* e = MemberIDOf<ClassType_Enum>(k, enumeration);
+            if (table[k].m_Name != nullptr && EnumeratorValue(e) != EnumeratorValue(old))
+                return e;
+        }
+        return old;
+    } else {
+        return old == Object::NameMember() ? MemberIDOf(1, k_ClassBool) : Object::NameMember();
+    }
+}
+
+// Whether `value` is what the row says a fresh object holds.
+template <class V>
+void ExpectDefault(const V& value, const RowDefault& d) {
+    switch (d.m_Tag) {
+    case RowDefault::Unchecked:
+        return;
+    case RowDefault::Neutral:
+        EXPECT_TRUE(Same(value, ScriptNeutralValue<V>())) << "default is not the neutral value";
+        return;
+    default:
+        break;
+    }
+    if constexpr (std::is_same_v<V, bool>) {
+        ASSERT_EQ(d.m_Tag, RowDefault::Bool);
+        EXPECT_EQ(value, d.m_Bool);
+    } else if constexpr (std::is_integral_v<V> || std::is_same_v<V, const ClassType_Enum*>) {
+        ASSERT_TRUE(d.m_Tag == RowDefault::Int || d.m_Tag == RowDefault::Unsigned);
+        if constexpr (std::is_same_v<V, const ClassType_Enum*>)
+            EXPECT_EQ(EnumeratorValue(value), d.m_Unsigned);
+        else
+            EXPECT_EQ(static_cast<int64_t>(value), d.m_Int);
+    } else if constexpr (std::is_floating_point_v<V>) {
+        ASSERT_TRUE(d.m_Tag == RowDefault::Float || d.m_Tag == RowDefault::Double);
+        EXPECT_EQ(value, d.m_Tag == RowDefault::Float ? static_cast<V>(d.m_Float)
+                                                      : static_cast<V>(d.m_Double));
+    } else if constexpr (std::is_same_v<V, String>) {
+        ASSERT_EQ(d.m_Tag, RowDefault::Text);
+        EXPECT_STREQ(value.GetCPtr(), d.m_Text);
+    } else if constexpr (sizeof(V) <= sizeof(d.m_Floats)) {
+        ASSERT_EQ(d.m_Tag, RowDefault::Floats);
+        EXPECT_EQ(std::memcmp(&value, d.m_Floats, sizeof(V)), 0);
+    } else {
+        ADD_FAILURE() << "a default of this type cannot be stated";
+    }
+}
+
+template <class V>
+void CheckMember(ScriptObject* object, ScriptObject* fresh, const ClassType_MemberID* id,
+                 const MVTBL& entry, const MemberRow* row) {
+    Obj<ScriptObject> keep;
+    const bool writable = (entry.m_Flags & MemberNotWritten) == 0;
+    if ((entry.m_Flags & MemberIsIndex) != 0) {
+        const auto* m = MakeMemberID<ClassMemberOf<V, true>>(IDValue(id));
+        const int n = object->Size(m);
+        EXPECT_EQ(n, fresh->Size(m));
+        if (!writable)
+            return;
+        const V v = Different(ScriptNeutralValue<V>(), row, object, keep);
+        object->Set(m, n, v);
+        EXPECT_EQ(object->Size(m), n + 1);
+        EXPECT_TRUE(Same(object->Get(m, n), v));
+    } else {
+        const auto* m = MakeMemberID<ClassMemberOf<V, false>>(IDValue(id));
+        const V old = object->Get(m);
+        if (row != nullptr)
+            ExpectDefault(old, row->m_Default);
+        if (!writable)
+            return;
+        const V v = Different(old, row, object, keep);
+        object->Set(m, v);
+        EXPECT_TRUE(Same(object->Get(m), v));
+    }
+    EXPECT_FALSE(object->Compare(id, fresh));
+    EXPECT_TRUE(fresh->Compare(id, fresh));
+}
+
+TEST_F(BoundClasses, EveryMemberOfEveryClassWorksThroughItsRow) {
+    int classes = 0;
+    int members = 0;
+    for (int c = 1; c < k_MasterMVTBLSize; ++c) {
+        const MVTBL* table = IsTableOf(c);
+        if (table == nullptr)
+            continue;
+        ++classes;
+        const MVTBLHeader* header = TableHeader(table);
+        const ClassType_TypeID* id = header->m_ClassID;
+        const ClassBinding* binding = FindClassBinding(id);
+        Obj<ScriptObject> object = ScriptObject::Create(id);
+        Obj<ScriptObject> fresh = ScriptObject::Create(id);
+        bool enumerators = header->m_Count > 1;
+        for (int k = 1; k < header->m_Count; ++k) {
+            const MVTBL& entry = table[k];
+            if (entry.m_Name == nullptr)
+                continue;
+            ++members;
+            const std::string name = std::string(header->m_Name) + "." + entry.m_Name;
+            SCOPED_TRACE(name);
+            const ClassType_MemberID* m = MemberIDOf(k, c);
+            const int type = ClassIndexOf(entry.m_Type);
+            const bool enumerator = (entry.m_Flags & MemberIsSomeEnum) != 0;
+            enumerators = enumerators && enumerator;
+            // A boxed value's member is of the class itself.
+            EXPECT_EQ(SameClass(entry.m_Type, id), header->m_Kind == Kind_Value);
+
+            // Objects of an unrelated class (Nil) reach the invalid-call stubs, which log.
+            if (c != k_ClassNil) {
+                LogCapture log;
+                WithValueType(type, [&]<class V>() {
+                    V out = ScriptNeutralValue<V>();
+                    G_NilObject.Entry(m).Get(&G_NilObject, m, 0, &out);
+                });
+                const std::string text = log.Text();
+                EXPECT_NE(text.find("iInvalidGet"), std::string::npos) << text;
+                EXPECT_NE(text.find(name + " called on Nil"), std::string::npos) << text;
+            }
+            if (enumerator || object->IsNil())
+                continue;
+            const MemberRow* row = nullptr;
+            for (int r = 0; binding != nullptr && r < binding->m_RowCount; ++r) {
+                if (binding->m_Rows[r].m_Index == k)
+                    row = &binding->m_Rows[r];
+            }
+            const bool known = WithValueType(
+                type, [&]<class V>() { CheckMember<V>(object, fresh, m, entry, row); });
+            EXPECT_TRUE(known) << "value type " << type;
+        }
+        // Enumerations hold enumerators only, and only enumerations hold them.
+        EXPECT_EQ(enumerators, header->m_Kind == Kind_Enum && header->m_Count > 1)
+            << header->m_Name;
+    }
+    // The system classes and the lamp classes at least.
+    EXPECT_GE(classes, 24);
+    EXPECT_GE(members, 30);
+}
+
+} // namespace
