@@ -4,8 +4,11 @@
 
 #include "BenchRatios.h"
 #include "quorlix/library/Library.h"
+#include "quorlix/script/ClassBinding.h"
 #include "quorlix/script/ScriptClass.h"
 
+#include <chrono>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -250,6 +253,141 @@ void BM_RowNative_SetI32(benchmark::State& state) {
 BENCHMARK(BM_RowNative_GetI32);
 BENCHMARK(BM_RowNative_SetI32);
 
+// The same member bound as data: a field read in line through the generic accessors, and a
+// getter/setter pair of the class through the generated accessors (to compare with the
+// hand-written ones above).
+constexpr int k_BoundClass = 249;
+struct BoundNode : ScriptObject {
+    int32_t GetCount() const noexcept { return m_Count; }
+    void SetCount(int32_t count) noexcept { m_Count = count; }
+    int32_t m_Count = 1;
+    int32_t m_Field = 1;
+};
+struct BoundFixture {
+    BoundFixture() {
+        Door();
+        static const MemberRow rows[] = {
+            Bind::Field<&BoundNode::m_Field>("Field", 1).Default(1),
+            Bind::Property<&BoundNode::GetCount, &BoundNode::SetCount>("Count", 2).Default(1),
+        };
+        BindClass(Bind::NativeClass<BoundNode>(k_BoundClass, k_ClassScriptObject, "BoundNode")
+                      .Members(rows));
+        m_Field = MemberIDOf<ClassMember_I32>(1, k_BoundClass);
+        m_Count = MemberIDOf<ClassMember_I32>(2, k_BoundClass);
+        m_Node = ScriptObject::Create(BuiltinTypeID(k_BoundClass));
+    }
+    Obj<ScriptObject> m_Node;
+    const ClassMember_I32* m_Field;
+    const ClassMember_I32* m_Count;
+};
+BoundFixture& Bound() {
+    static BoundFixture fixture;
+    return fixture;
+}
+
+void BM_BoundField_GetI32(benchmark::State& state) {
+    ScriptObject* object = Bound().m_Node;
+    const auto* m = Bound().m_Field;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(object);
+        benchmark::DoNotOptimize(object->Get(m));
+    }
+}
+void BM_BoundField_SetI32(benchmark::State& state) {
+    ScriptObject* object = Bound().m_Node;
+    const auto* m = Bound().m_Field;
+    int32_t i = 0;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(object);
+        object->Set(m, ++i);
+    }
+    if (static_cast<BoundNode*>(object)->m_Field != i)
+        state.SkipWithError("the field was not reached");
+}
+void BM_BoundProperty_GetI32(benchmark::State& state) {
+    ScriptObject* object = Bound().m_Node;
+    const auto* m = Bound().m_Count;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(object);
+        benchmark::DoNotOptimize(object->Get(m));
+    }
+}
+void BM_BoundProperty_SetI32(benchmark::State& state) {
+    ScriptObject* object = Bound().m_Node;
+    const auto* m = Bound().m_Count;
+    int32_t i = 0;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(object);
+        object->Set(m, ++i);
+    }
+    if (static_cast<BoundNode*>(object)->m_Count != i)
+        state.SkipWithError("the setter was not reached");
+}
+BENCHMARK(BM_BoundField_GetI32);
+BENCHMARK(BM_BoundField_SetI32);
+BENCHMARK(BM_BoundProperty_GetI32);
+BENCHMARK(BM_BoundProperty_SetI32);
+
+// Registration through the description: 500 classes of 30 members each (fields of three types
+// and getter/setter pairs), bound into the free built-in slots in rounds, each class with its
+// member hash. Deleting them between rounds is not timed. Reported per class.
+struct Light : ScriptObject {
+    int32_t GetLevel() const noexcept { return m_Level; }
+    void SetLevel(int32_t level) noexcept { m_Level = level; }
+    float m_Power = 0;
+    Vector3f m_Color;
+    String m_Label;
+    int32_t m_Level = 0;
+};
+void BM_BindClass_30Members(benchmark::State& state) {
+    Door();
+    static char names[30][8];
+    static MemberRow rows[30];
+    for (int i = 0; i < 30; ++i) {
+        std::snprintf(names[i], sizeof(names[i]), "M%d", i + 1);
+        switch (i % 4) {
+        case 0:
+            rows[i] = Bind::Field<&Light::m_Power>(names[i], i + 1);
+            break;
+        case 1:
+            rows[i] = Bind::Field<&Light::m_Color>(names[i], i + 1);
+            break;
+        case 2:
+            rows[i] = Bind::Field<&Light::m_Label>(names[i], i + 1);
+            break;
+        default:
+            rows[i] = Bind::Property<&Light::GetLevel, &Light::SetLevel>(names[i], i + 1);
+            break;
+        }
+    }
+    std::vector<int> slots;
+    for (int c = 2; c < k_MasterMVTBLBuiltinSize && slots.size() < 125; ++c) {
+        if (IsTableOf(c) == nullptr)
+            slots.push_back(c);
+    }
+    const int rounds = 500 / static_cast<int>(slots.size());
+    double seconds = 0;
+    int64_t classes = 0;
+    for (auto _ : state) {
+        for (int round = 0; round < rounds; ++round) {
+            const auto start = std::chrono::steady_clock::now();
+            for (int c : slots) {
+                BindClass(Bind::NativeClass<Light>(c, k_ClassScriptObject, "Light").Members(rows));
+                CreateCVTBLHash(BuiltinTypeID(c));
+            }
+            seconds +=
+                std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+            classes += static_cast<int64_t>(slots.size());
+            state.PauseTiming();
+            for (int c : slots)
+                DeleteClass(BuiltinTypeID(c));
+            state.ResumeTiming();
+        }
+    }
+    state.counters["us_per_class"] = seconds * 1e6 / static_cast<double>(classes);
+}
+BENCHMARK(BM_BindClass_30Members)->Unit(benchmark::kMillisecond);
+
 // One instance of the ten-member class made and dropped: allocation, defaults, release.
 void BM_ScriptObject_Create(benchmark::State& state) {
     const ClassType_TypeID* type = Door().m_Class->GetClassID();
@@ -289,6 +427,10 @@ int main(int argc, char** argv) {
             Comparison{"BM_Row_GetObject", "BM_Virtual_GetObject"},
             Comparison{"BM_RowNative_GetI32", "BM_Virtual_GetI32"},
             Comparison{"BM_RowNative_SetI32", "BM_Virtual_SetI32"},
+            Comparison{"BM_BoundField_GetI32", "BM_Virtual_GetI32"},
+            Comparison{"BM_BoundField_SetI32", "BM_Virtual_SetI32"},
+            Comparison{"BM_BoundProperty_GetI32", "BM_RowNative_GetI32"},
+            Comparison{"BM_BoundProperty_SetI32", "BM_RowNative_SetI32"},
         },
         {
             {"BM_ScriptObject_Create", "below 200 ns per instance", 200, 0},
@@ -296,6 +438,8 @@ int main(int argc, char** argv) {
         });
     Node().m_Node = nullptr;
     DeleteClass(BuiltinTypeID(k_NodeClass));
+    Bound().m_Node = nullptr;
+    DeleteClass(BuiltinTypeID(k_BoundClass));
     Door().m_Object = nullptr;
     Door().m_Class = nullptr;
     DLLDeInitialize(0);
