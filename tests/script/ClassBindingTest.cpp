@@ -371,8 +371,16 @@ TEST_F(BoundClasses, EveryMemberOfEveryClassWorksThroughItsRow) {
         const MVTBLHeader* header = TableHeader(table);
         const ClassType_TypeID* id = header->m_ClassID;
         const ClassBinding* binding = FindClassBinding(id);
+        // Built-in classes are found by name, in either identifier form.
+        EXPECT_STREQ(TypeIDToString(MakeTypeID(c)), header->m_Name);
+        if (c < k_MasterMVTBLBuiltinSize)
+            EXPECT_EQ(FindBuiltinClassID(header->m_Name), BuiltinTypeID(c)) << header->m_Name;
         Obj<ScriptObject> object = ScriptObject::Create(id);
         Obj<ScriptObject> fresh = ScriptObject::Create(id);
+        // What can be made is an object or a boxed value.
+        EXPECT_TRUE(object->IsNil() || header->m_Kind == Kind_Object ||
+                    header->m_Kind == Kind_Value)
+            << header->m_Name;
         bool enumerators = header->m_Count > 1;
         for (int k = 1; k < header->m_Count; ++k) {
             const MVTBL& entry = table[k];

@@ -133,7 +133,7 @@ TEST_F(ScriptObjects, WeakTargetsSeeTheNilObjectAfterDeath) {
     }
 }
 
-TEST_F(ScriptObjects, AMillionObjectsLeaveEveryCountWhereItStarted) {
+TEST_F(ScriptObjects, DroppedObjectsLeaveEveryCountWhereItStarted) {
     const String name("shared name");
     auto cls = DefineClass("Crate", BuiltinTypeID(k_ClassObject),
                            {{"Link", k_ClassScriptObject, k_Single},
@@ -151,9 +151,9 @@ TEST_F(ScriptObjects, AMillionObjectsLeaveEveryCountWhereItStarted) {
     const int nameCount = BlockRefCount(name.GetCPtr());
     const int emptyCount = BlockRefCount(G_NullArray.Payload());
     const int emptyStringCount = BlockRefCount(G_NullString.Payload());
-    for (int i = 0; i < 1000000; ++i) {
+    for (int i = 0; i < 4; ++i) {
         Obj<ScriptObject> crate = ScriptObject::Create(cls->GetClassID());
-        if (i % 3 == 0) {
+        if (i % 2 == 0) {
             crate->Set(link, shared.Get());
             crate->Set(items, 2, shared.Get());
             crate->Set(sizes, 1, 0.5f);
