@@ -112,6 +112,10 @@ void InitializeSystemClasses() {
                         invalid.m_Set, nullptr, invalid.m_Size, &ObjectNameCompare,
                         invalid.m_Compare, nullptr, invalid.m_Write, nullptr, nullptr, 1,
                         MemberDefault, BuiltinTypeID(k_ClassString));
+
+    SetNativeLayout(BuiltinTypeID(k_ClassScriptObject), sizeof(ScriptObject),
+                    &CreateNativeWithExtra<ScriptObject>);
+    SetNativeLayout(object, sizeof(Object), &CreateNativeWithExtra<Object>);
 }
 
 } // namespace Quorlix
