@@ -141,6 +141,16 @@ TEST_F(BoundClasses, RowsOfEveryKindReadAndWriteTheNativeObject) {
     EXPECT_EQ(lamp->Size(Member<ScriptObject*, true>("Bulb")), 2);
     EXPECT_TRUE(lamp->Get(Member<ScriptObject*, true>("Bulb"), 0)->IsNil());
     EXPECT_EQ(lamp->Get(Member<ScriptObject*, true>("Bulb"), 1), other.Get());
+
+    // Script classes may extend a bound class: its rows serve their instances.
+    const float tint = 0.5f;
+    auto shade = QuorlixTest::DefineClass("Shade", BuiltinTypeID(k_ClassLamp),
+                                          {{"Tint", k_ClassF32, 0, &tint}});
+    Obj<ScriptObject> shaded = ScriptObject::Create(shade->GetClassID());
+    ASSERT_EQ(shaded->GetTypeInfo(), &TypeOf<Lamp>());
+    shaded->Set(Member<float>("Cone"), 30.0f);
+    EXPECT_EQ(static_cast<Lamp*>(shaded.Get())->m_Cone, 30.0f);
+    EXPECT_EQ(shaded->Get(shade->FindMember_F32("Tint")), 0.5f);
 }
 
 TEST_F(BoundClasses, BadRowsAndBadValuesAreRefusedWithTheirReasons) {

@@ -129,7 +129,8 @@ TEST_F(ScriptClassTable, OnlyScriptLayoutsMayBeBases) {
     }
     EXPECT_EQ(log.Messages(),
               std::vector<std::string>(3, "[Error]ScriptClass::DefClassObject: base of \"Bad\" "
-                                          "must be ScriptObject, Object or a script class."));
+                                          "must be a script class or a built-in class with a "
+                                          "native layout."));
 }
 
 TEST_F(ScriptClassTable, TablesGrowAndKeepEarlierIdentifiersUntilTheyAreFull) {

@@ -161,6 +161,8 @@ bool BindClass(const ClassBinding& binding) {
         if (r != first)
             RegisterRow(binding, binding.m_Rows[r]);
     }
+    if (binding.m_CreateExtra != nullptr && binding.m_Kind == Kind_Object)
+        SetNativeLayout(BuiltinTypeID(c), binding.m_NativeSize, binding.m_CreateExtra);
     G_Bindings[c] = binding;
     return true;
 }

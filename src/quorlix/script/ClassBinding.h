@@ -122,6 +122,10 @@ struct QUORLIX_API ClassBinding {
     T_Kind m_Kind = Kind_Object;
     const TypeInfo* m_TypeInfo = nullptr; // native allocations of this type carry the row
     CreateFunction m_Create = nullptr;    // null for classes that cannot be instantiated
+    // Classes that script classes may extend: the native size and how to make an instance with
+    // room for script members behind it (SetNativeLayout).
+    int32_t m_NativeSize = 0;
+    CreateExtraFunction m_CreateExtra = nullptr;
     const MemberRow* m_Rows = nullptr;
     int m_RowCount = 0;
 
@@ -130,9 +134,13 @@ struct QUORLIX_API ClassBinding {
         binding.m_Kind = kind;
         return binding;
     }
+    /// A create function of the class's own; script classes cannot extend such a class, since
+    /// their instances would be made without it.
     ClassBinding CreatedBy(CreateFunction create) const noexcept {
         ClassBinding binding = *this;
         binding.m_Create = create;
+        binding.m_NativeSize = 0;
+        binding.m_CreateExtra = nullptr;
         return binding;
     }
     template <size_t N>
@@ -494,8 +502,8 @@ ScriptObject* CreateNative() {
     return NewObject<C>();
 }
 
-/// The binding of native class C at class index `c` on `base`. C's type record is attached; C
-/// gets a create function when it can be default-constructed.
+/// The binding of native class C at class index `c` on `base`. C's type record is attached; when
+/// C can be default-constructed it gets a create function and script classes may extend it.
 template <class C>
 ClassBinding NativeClass(int c, int base, const char* name, const char* scope = "") {
     static_assert(std::is_base_of_v<ScriptObject, C>);
@@ -505,8 +513,11 @@ ClassBinding NativeClass(int c, int base, const char* name, const char* scope = 
     binding.m_Scope = scope;
     binding.m_Name = name;
     binding.m_TypeInfo = &TypeOf<C>();
-    if constexpr (std::is_default_constructible_v<C> && !std::is_abstract_v<C>)
+    if constexpr (std::is_default_constructible_v<C> && !std::is_abstract_v<C>) {
         binding.m_Create = &CreateNative<C>;
+        binding.m_NativeSize = static_cast<int32_t>(sizeof(C));
+        binding.m_CreateExtra = &CreateNativeWithExtra<C>;
+    }
     return binding;
 }
 

@@ -202,7 +202,7 @@ void CreateMasterCVTBL() {
     m_MasterIsCVTBL = static_cast<MVTBL***>(MasterAllocate(bytes));
 }
 
-void CreateClass(const ClassType_TypeID* id, const ClassType_TypeID* base, const char*,
+void CreateClass(const ClassType_TypeID* id, const ClassType_TypeID* base, const char* scope,
                  const char* name, const TypeInfo* typeInfo, CreateFunction create, T_Kind kind) {
     const int c = ClassIndexOf(id);
     const int b = base != nullptr ? ClassIndexOf(base) : k_ClassScriptObject;
@@ -227,6 +227,7 @@ void CreateClass(const ClassType_TypeID* id, const ClassType_TypeID* base, const
     for (MVTBL* table : {is, no}) {
         MVTBLHeader* header = TableHeader(table);
         header->m_Name = name;
+        header->m_Scope = scope != nullptr && *scope != '\0' ? scope : nullptr;
         header->m_Kind = kind;
         header->m_ClassID = id;
         header->m_BaseID = rootBase ? nullptr : base;
@@ -258,6 +259,21 @@ void CreateClass(const ClassType_TypeID* id, const ClassType_TypeID* base, const
         G_ClassTypeInfo[c] = typeInfo;
         SetClassRowOfType(*typeInfo, row);
     }
+}
+
+bool SetNativeLayout(const ClassType_TypeID* c, int32_t nativeSize,
+                     CreateExtraFunction createExtra) {
+    const int index = ClassIndexOf(c);
+    if (!HasTables(index) || TableHeader(m_MasterIsMVTBL[index])->m_Kind != Kind_Object ||
+        nativeSize < static_cast<int32_t>(sizeof(ScriptObject)) || createExtra == nullptr)
+        return false;
+    for (MVTBL* table : {m_MasterIsMVTBL[index], m_MasterNoMVTBL[index]}) {
+        MVTBLHeader* header = TableHeader(table);
+        header->m_NativeSize = nativeSize;
+        header->m_CreateExtra = createExtra;
+        header->m_NativeAncestor = header->m_ClassID;
+    }
+    return true;
 }
 
 bool CreateMemberGeneric(const ClassType_MemberID* m, const char* name, GetAccessor get,
@@ -447,6 +463,50 @@ const ClassType_MemberID* FindClassMember(const ClassType_TypeID* c, const char*
             return *m;
     }
     return nullptr;
+}
+
+namespace {
+
+bool SameName(const char* a, const char* b) {
+    return a != nullptr && std::strcmp(a, b) == 0;
+}
+
+} // namespace
+
+const ClassType_MemberID* FindScopedMember(const char* classPart, const char* member) {
+    if (classPart == nullptr || *classPart == '\0' || member == nullptr || *member == '\0')
+        return nullptr;
+    if (const ClassType_TypeID* c = FindBuiltinClassID(classPart)) {
+        if (const ClassType_MemberID* m = FindClassMember(c, member))
+            return m;
+    }
+    for (int c = 1; c < k_MasterMVTBLBuiltinSize; ++c) {
+        const MVTBL* table = IsTableOf(c);
+        if (table == nullptr || TableHeader(table)->m_Kind != Kind_Enum ||
+            !SameName(TableHeader(table)->m_Scope, classPart))
+            continue;
+        // Only enumerators are reachable through the scope, not other members of the class.
+        const ClassType_MemberID* m = FindClassMember(MakeTypeID(c), member);
+        if (m == nullptr)
+            continue;
+        const MVTBL* owner = IsTableOf(ClassIndexOf(m));
+        if ((owner[MemberIndexOf(m)].m_Flags & MemberIsSomeEnum) != 0)
+            return m;
+    }
+    return nullptr;
+}
+
+bool IsBuiltinClassOrScope(const char* name) {
+    if (name == nullptr || *name == '\0')
+        return false;
+    if (FindBuiltinClassID(name) != nullptr)
+        return true;
+    for (int c = 1; c < k_MasterMVTBLBuiltinSize; ++c) {
+        const MVTBL* table = IsTableOf(c);
+        if (table != nullptr && SameName(TableHeader(table)->m_Scope, name))
+            return true;
+    }
+    return false;
 }
 
 void DeleteClass(const ClassType_TypeID* c) {

@@ -36,6 +36,9 @@ using WriteAccessor = void (*)(const ScriptObject* self, const ClassType_MemberI
 using WriteASMAccessor = void (*)(const ScriptObject* self, const ClassType_MemberID* m,
                                   VPUAsmWriter& writer);
 using CreateFunction = ScriptObject* (*)();
+/// Allocates an instance of a built-in class with `extraBytes` zeroed bytes behind it (for
+/// script members of classes derived from it).
+using CreateExtraFunction = ScriptObject* (*)(int extraBytes);
 
 /// One member entry. A table pointer points at entry 0 (never a member); member k is entry k.
 /// The entry after the last one in use has a null name.
@@ -74,17 +77,21 @@ struct MemberHash;
 struct QUORLIX_API MVTBLHeader {
     MemberHash* m_Hash;        // name index of the class and its ancestors, or null
     int32_t m_InstanceSize;    // bytes of a script-class instance; 0 for built-in classes
+    int32_t m_NativeSize;      // bytes of the native part; 0 without a native layout
     const uint8_t* m_Defaults; // script classes: the defaults buffer
     ScriptObject* m_Owner;     // script classes: the ScriptClass object, which instances count
-    uint32_t m_Reserved[3];
+    CreateExtraFunction m_CreateExtra; // makes the native part with room behind, or null
+    const char* m_Scope;               // the scope the class is registered in, or null
     const char* m_Name;
     int32_t m_IsTable; // 1 in the Is table, 0 in the No table
     T_Kind m_Kind;
     const ClassType_TypeID* m_ClassID;
-    const ClassType_TypeID* m_BaseID;         // 0 when the base is ScriptObject
-    const ClassType_TypeID* m_NativeAncestor; // script classes: Object, or 0
-    CreateFunction m_Create;                  // built-in classes that can be instantiated
-    int32_t m_Count;                          // entries in use including entry 0
+    const ClassType_TypeID* m_BaseID; // 0 when the base is ScriptObject
+    // The built-in class whose layout instances start with: the class itself for built-in
+    // classes with a native layout, the nearest such ancestor for script classes; else 0.
+    const ClassType_TypeID* m_NativeAncestor;
+    CreateFunction m_Create; // built-in classes that can be instantiated
+    int32_t m_Count;         // entries in use including entry 0
 };
 static_assert(sizeof(MVTBLHeader) % alignof(MVTBL) == 0);
 
@@ -124,19 +131,28 @@ QUORLIX_API void DeleteMasterCVTBL();
 /// Builds the member hash of every created class.
 QUORLIX_API void CreateMasterCVTBLHash();
 /// Registers the value types and the system classes: ScriptObject, ScriptClass, Nil, Enum,
-/// MemberID, the value classes, Euler.RotationOrderEnum, the engine classes and Object.
+/// MemberID, the value classes, Euler.RotationOrderEnum, the engine classes and Object; then
+/// the native layouts of ScriptObject and Object, the built-in bases of script classes.
 QUORLIX_API void InitializeSystemClasses();
 /// Registers "ScriptNamespace" (-4034) and "ScriptEngine" (-4033), base ScriptObject, with their
 /// type records and create functions. Called by InitializeSystemClasses.
 QUORLIX_API void InitializeEngineClasses();
 
 /// Registers class `id` (its tables and row) derived from `base` (null or ScriptObject for a
-/// root class); the base must exist. `scope` is accepted and not stored. With a type record,
+/// root class); the base must exist. `scope` (null or empty: none) names the scope the class is
+/// registered in, e.g. "Euler" for "Euler.RotationOrderEnum"; the string must outlive the
+/// class, like `name`. With a type record,
 /// native allocations of that type carry the new row. Logs a fatal limit message and does
 /// nothing for indexes of 512 or more.
 QUORLIX_API void CreateClass(const ClassType_TypeID* id, const ClassType_TypeID* base,
                              const char* scope, const char* name, const TypeInfo* typeInfo,
                              CreateFunction create, T_Kind kind);
+/// Marks built-in class `c` as a possible base of script classes: its instances take
+/// `nativeSize` bytes (the size of the type `createExtra` makes) and `createExtra` makes them
+/// with room behind. False when `c` has no tables, is not an object class, `nativeSize` is
+/// smaller than a ScriptObject or `createExtra` is null.
+QUORLIX_API bool SetNativeLayout(const ClassType_TypeID* c, int32_t nativeSize,
+                                 CreateExtraFunction createExtra);
 /// Fills member entry `m` in both tables, growing them as needed; an entry that already has a
 /// name is reported and overwritten. False when the class has no tables or the index is out of
 /// range.
@@ -178,5 +194,13 @@ QUORLIX_API bool IsValidMemberID(const ClassType_TypeID* c, const ClassType_Memb
 /// The member named `name` of `c` or an ancestor (the class's own first); null when not found,
 /// for class 0, an empty slot or a class whose hash is not built.
 QUORLIX_API const ClassType_MemberID* FindClassMember(const ClassType_TypeID* c, const char* name);
+/// The member `member` of the built-in class named `classPart`, or else an enumerator named
+/// `member` of an enumeration registered in the scope `classPart` (the first such enumeration in
+/// slot order); null when neither exists or either name is null or empty. Resolves a dotted
+/// name split at its last dot: "Euler.XYZ" and "Euler.RotationOrderEnum.XYZ" name the same
+/// enumerator. Case-sensitive; needs the classes' member hashes.
+QUORLIX_API const ClassType_MemberID* FindScopedMember(const char* classPart, const char* member);
+/// Whether `name` names a built-in class or a scope that built-in classes are registered in.
+QUORLIX_API bool IsBuiltinClassOrScope(const char* name);
 
 } // namespace Quorlix

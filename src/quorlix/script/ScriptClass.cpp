@@ -2,7 +2,6 @@
 
 #include "quorlix/log/LogStream.h"
 #include "quorlix/platform/Atomic.h"
-#include "quorlix/script/Object.h"
 #include "quorlix/script/internal/MemberAccessors.h"
 #include "quorlix/script/internal/ScriptLog.h"
 
@@ -36,13 +35,20 @@ const ClassType_MemberID* LookupMember(const ClassType_TypeID* c, const char* na
 
 constexpr const char* k_Undefined = "ScriptClass::FindMember_*: undefined member \"";
 
-// Both tables of a class get the same layout words.
-void SetLayout(int c, int32_t instanceSize, const ClassType_TypeID* nativeAncestor,
-               const uint8_t* defaults) {
+// Both tables of a class get the same layout words. The native part's layout is copied from
+// `base` (the native class or a script class on it), so that instances are made without
+// reading the native class's tables, which may be gone or reused by then.
+void SetLayout(int c, int32_t instanceSize, const MVTBLHeader& base, const uint8_t* defaults) {
+    const ClassType_TypeID* nativeAncestor = base.m_NativeAncestor;
+    const int32_t nativeSize = base.m_NativeSize;
+    const CreateExtraFunction createExtra = base.m_CreateExtra;
     for (MVTBL* table : {m_MasterIsMVTBL[c], m_MasterNoMVTBL[c]}) {
-        TableHeader(table)->m_InstanceSize = instanceSize;
-        TableHeader(table)->m_NativeAncestor = nativeAncestor;
-        TableHeader(table)->m_Defaults = defaults;
+        MVTBLHeader* header = TableHeader(table);
+        header->m_InstanceSize = instanceSize;
+        header->m_NativeAncestor = nativeAncestor;
+        header->m_NativeSize = nativeSize;
+        header->m_CreateExtra = createExtra;
+        header->m_Defaults = defaults;
     }
 }
 
@@ -100,14 +106,17 @@ const ClassType_TypeID* ScriptClass::DefClass(const char* name, const ClassType_
     if (base == nullptr)
         base = BuiltinTypeID(k_ClassScriptObject);
     const MVTBL* baseTable = IsTableOf(ClassIndexOf(base));
-    const int32_t baseSize = baseTable != nullptr ? TableHeader(baseTable)->m_InstanceSize : 0;
-    const bool fromObject = SameClass(base, BuiltinTypeID(k_ClassObject));
-    // Instances are laid out on ScriptObject or Object; any other native base has a layout
-    // the generic members would overwrite.
-    if (kind == Kind_Object && !fromObject && baseSize == 0 &&
-        !SameClass(base, BuiltinTypeID(k_ClassScriptObject))) {
+    const MVTBLHeader* baseHeader = baseTable != nullptr ? TableHeader(baseTable) : nullptr;
+    // Members go behind the base's instance: a script class's whole instance, or a native
+    // class's part rounded up to 8. Other native classes have no known size to go behind.
+    int32_t layoutSize = 0;
+    if (baseHeader != nullptr && baseHeader->m_InstanceSize != 0)
+        layoutSize = baseHeader->m_InstanceSize;
+    else if (baseHeader != nullptr && baseHeader->m_CreateExtra != nullptr)
+        layoutSize = (baseHeader->m_NativeSize + 7) & -8;
+    if (kind == Kind_Object && layoutSize == 0) {
         LogScriptError("ScriptClass::DefClassObject: base of \"", name,
-                       "\" must be ScriptObject, Object or a script class.");
+                       "\" must be a script class or a built-in class with a native layout.");
         return nullptr;
     }
     m_Names.Add(String(name));
@@ -119,14 +128,8 @@ const ClassType_TypeID* ScriptClass::DefClass(const char* name, const ClassType_
     // A script-class base must outlive this class: instances hold its members too.
     if (baseTable != nullptr && TableHeader(baseTable)->m_Owner != nullptr)
         m_Base = static_cast<ScriptClass*>(TableHeader(baseTable)->m_Owner);
-    if (kind == Kind_Object) {
-        if (baseSize != 0)
-            SetLayout(c, baseSize, TableHeader(baseTable)->m_NativeAncestor, nullptr);
-        else if (fromObject)
-            SetLayout(c, sizeof(Object), BuiltinTypeID(k_ClassObject), nullptr);
-        else
-            SetLayout(c, sizeof(ScriptObject), nullptr, nullptr);
-    }
+    if (kind == Kind_Object)
+        SetLayout(c, layoutSize, *baseHeader, nullptr);
     return m_ClassID;
 }
 
@@ -202,7 +205,7 @@ const ClassType_MemberID* ScriptClass::DefMemberVar(const char* name, const Clas
             std::memcpy(slot, defaultValue, typeClass == k_ClassBool ? 1 : size);
         }
     }
-    SetLayout(c, offset + size, TableHeader(own)->m_NativeAncestor, m_Defaults.Data());
+    SetLayout(c, offset + size, *TableHeader(own), m_Defaults.Data());
     return m;
 }
 

@@ -32,8 +32,11 @@ public:
     ~ScriptClass() override;
 
     /// Registers the class as an object class derived from `base` (null: ScriptObject). The
-    /// base must be ScriptObject, Object or another script class; any other base is refused with
-    /// a logged error and null. Returns the class id, or null.
+    /// base must be a script class or a built-in class with a native layout (SetNativeLayout:
+    /// ScriptObject, Object and others); instances are the native object followed by the script
+    /// members. Any other base is refused with "ScriptClass::DefClassObject: base of "<name>"
+    /// must be a script class or a built-in class with a native layout." and null. Returns the
+    /// class id, or null.
     const ClassType_TypeID* DefClassObject(const char* name, const ClassType_TypeID* base);
     /// Registers the class as an enumeration.
     const ClassType_TypeID* DefClassEnum(const char* name, const ClassType_TypeID* base);

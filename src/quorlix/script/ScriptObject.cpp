@@ -1,12 +1,10 @@
 #include "quorlix/script/ScriptObject.h"
 
 #include "quorlix/log/LogStream.h"
-#include "quorlix/script/Object.h"
 #include "quorlix/script/ScriptClass.h"
 #include "quorlix/script/internal/ScriptLog.h"
 
 #include <algorithm>
-#include <cstring>
 #include <vector>
 
 namespace Quorlix {
@@ -74,7 +72,9 @@ WeakObjTarget& G_NilWeakObjTarget = G_NilWeakObjTargetBlock.m_Target;
 namespace {
 
 // Calls f(entry, classIndex) for every member entry with storage of the script class whose own
-// table is `table` and of each script-class ancestor, the class's own first.
+// table is `table` and of each script-class ancestor, the class's own first. The walk ends at
+// the native ancestor (built-in classes have no instance size): its members are the native
+// object's own, which its destructor releases.
 template <class F>
 void ForEachInstanceMember(const MVTBL* table, F&& f) {
     for (int depth = 0; table != nullptr && depth < k_MasterMVTBLSize; ++depth) {
@@ -138,18 +138,23 @@ ScriptObject* ScriptObject::Create(const ClassType_TypeID* type) {
         return object != nullptr ? object : &G_NilObject;
     }
 
-    ScriptObject* object = nullptr;
-    size_t baseSize = 0;
-    if (SameClass(header->m_NativeAncestor, BuiltinTypeID(k_ClassObject))) {
-        baseSize = sizeof(Object);
-        const int extra = std::max(header->m_InstanceSize - static_cast<int>(baseSize), 0);
-        object = new (1, TypeOf<Object>(), extra) Object();
-        std::memset(reinterpret_cast<char*>(object) + baseSize, 0, static_cast<size_t>(extra));
-    } else {
-        baseSize = sizeof(ScriptObject);
-        const int extra = std::max(header->m_InstanceSize - static_cast<int>(baseSize), 0);
-        object = new (1, TypeOf<ScriptObject>(), extra) ScriptObject();
-        std::memset(reinterpret_cast<char*>(object) + baseSize, 0, static_cast<size_t>(extra));
+    // The native part comes first; the members start at or after its end (DefClass rounds
+    // the native size up), inside the zeroed bytes behind it.
+    const int32_t nativeSize = header->m_NativeSize;
+    if (header->m_CreateExtra == nullptr || nativeSize <= 0 || header->m_InstanceSize < nativeSize)
+        return &G_NilObject;
+    ScriptObject* object = header->m_CreateExtra(header->m_InstanceSize - nativeSize);
+    if (object == nullptr)
+        return &G_NilObject;
+    if (object->GetTypeInfo()->m_Size != nativeSize) {
+        // A registration whose size is not that of the type it makes: the members would
+        // overlap the native part.
+        Internal::LogScriptError("ScriptObject::Create: native part of \"", header->m_Name,
+                                 "\" is ", object->GetTypeInfo()->m_Size, " bytes, not ",
+                                 nativeSize, ".");
+        BlockAddRef(object);
+        BlockRelease(object);
+        return &G_NilObject;
     }
     HeaderOf(object)->m_ClassRow = m_MasterIsCVTBL[c];
     if (header->m_Owner != nullptr) {

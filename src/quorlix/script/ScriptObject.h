@@ -11,6 +11,7 @@
 #include "quorlix/script/ClassTable.h"
 #include "quorlix/script/WeakObjTarget.h"
 
+#include <cstring>
 #include <type_traits>
 
 namespace Quorlix {
@@ -89,7 +90,8 @@ QUORLIX_GENERIC_SCALAR(ScriptObject*)
 class QUORLIX_API ScriptObject {
 public:
     /// A new instance of any class (count 0; the first handle takes it): built-in classes
-    /// through their create function, script classes with their members set to the defaults.
+    /// through their create function, script classes as the native ancestor's object (made by
+    /// its SetNativeLayout function) followed by their members set to the defaults.
     /// The nil object when the class has no tables or cannot be instantiated.
     static ScriptObject* Create(const ClassType_TypeID* type);
 
@@ -234,6 +236,17 @@ private:
     friend struct NilObjectBlock;
     WeakObjTarget* m_WeakTarget;
 };
+
+/// The CreateExtraFunction of native class C (SetNativeLayout): a new C (count 0) with `extra`
+/// zeroed bytes behind it; a negative `extra` counts as none.
+template <class C>
+ScriptObject* CreateNativeWithExtra(int extra) {
+    static_assert(std::is_base_of_v<ScriptObject, C>);
+    extra = extra > 0 ? extra : 0;
+    C* object = new (1, TypeOf<C>(), extra) C();
+    std::memset(reinterpret_cast<char*>(object) + sizeof(C), 0, static_cast<size_t>(extra));
+    return object;
+}
 
 /// The nil object cast to a class derived from ScriptObject, for lookups that answer "none"
 /// with it. Only its ScriptObject part may be used; the 256 bytes behind it read as zero, so a

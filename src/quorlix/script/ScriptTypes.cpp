@@ -37,6 +37,11 @@ const char* TypeIDToString(const ClassType_TypeID* type) {
     return header != nullptr ? header->m_Name : nullptr;
 }
 
+const char* TypeIDToScope(const ClassType_TypeID* type) {
+    const MVTBLHeader* header = ClassHeader(type);
+    return header != nullptr ? header->m_Scope : nullptr;
+}
+
 T_Kind TypeIDToKind(const ClassType_TypeID* type) {
     const MVTBLHeader* header = ClassHeader(type);
     return header != nullptr ? header->m_Kind : Kind_None;

@@ -209,6 +209,8 @@ using ClassMember_Index_Spheref = ClassMemberOf<Spheref, true>;
 /// The registered class name; null for a null identifier, an index of 512 or more, or a slot
 /// without a class (reserved slots included).
 QUORLIX_API const char* TypeIDToString(const ClassType_TypeID* type);
+/// The scope the class is registered in; null where TypeIDToString gives null or without one.
+QUORLIX_API const char* TypeIDToScope(const ClassType_TypeID* type);
 /// The class's kind; Kind_None where TypeIDToString gives null.
 QUORLIX_API T_Kind TypeIDToKind(const ClassType_TypeID* type);
 /// The built-in form of the built-in class (slots 0..255) named exactly `name`; null when none.
