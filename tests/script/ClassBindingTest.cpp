@@ -383,8 +383,9 @@ TEST_F(BoundClasses, EveryMemberOfEveryClassWorksThroughItsRow) {
         const ClassBinding* binding = FindClassBinding(id);
         // Built-in classes are found by name, in either identifier form.
         EXPECT_STREQ(TypeIDToString(MakeTypeID(c)), header->m_Name);
-        if (c < k_MasterMVTBLBuiltinSize)
+        if (c < k_MasterMVTBLBuiltinSize) {
             EXPECT_EQ(FindBuiltinClassID(header->m_Name), BuiltinTypeID(c)) << header->m_Name;
+        }
         Obj<ScriptObject> object = ScriptObject::Create(id);
         Obj<ScriptObject> fresh = ScriptObject::Create(id);
         // What can be made is an object or a boxed value.
