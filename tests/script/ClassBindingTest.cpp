@@ -41,6 +41,17 @@ public:
         m_Bulbs[i] = bulb;
     }
     int BulbCount() const { return m_Bulbs.Size(); }
+    void ResizeBulbs(int n) {
+        while (m_Bulbs.Size() > n)
+            m_Bulbs.Remove(m_Bulbs.Size() - 1);
+        while (m_Bulbs.Size() < n)
+            m_Bulbs.Add(Obj<ScriptObject>(&G_NilObject));
+    }
+    const Array<float>& GetWeights() const { return m_Weights; }
+    void SetWeights(const Array<float>& weights) {
+        m_Weights = weights;
+        ++m_WeightSets;
+    }
 
     float m_Power = 60.0f;
     Vector3f m_Color{1, 1, 1};
@@ -51,7 +62,10 @@ public:
     float m_Cone = 45.0f;
     LampMode m_Mode = LampMode::Dim;
     Array<Obj<ScriptObject>> m_Bulbs;
+    Array<Vector3f> m_Path;
+    Array<float> m_Weights;
     int m_ConeSets = 0;
+    int m_WeightSets = 0;
 };
 
 const MemberRow k_LampRows[] = {
@@ -65,7 +79,10 @@ const MemberRow k_LampRows[] = {
     Bind::Property<&Lamp::GetMode, &Lamp::SetMode>("Mode", 8)
         .Enumeration(k_ClassLampMode)
         .Default(1u),
-    Bind::IndexProperty<&Lamp::GetBulb, &Lamp::SetBulb, &Lamp::BulbCount>("Bulb", 9, 0x2600),
+    Bind::IndexProperty<&Lamp::GetBulb, &Lamp::SetBulb, &Lamp::BulbCount, &Lamp::ResizeBulbs>(
+        "Bulb", 9, 0x2600),
+    Bind::Field<&Lamp::m_Path>("Path", 10, MemberIsArray),
+    Bind::ArrayProperty<&Lamp::GetWeights, &Lamp::SetWeights>("Weights", 11),
 };
 
 const MemberRow k_LampModeRows[] = {
@@ -142,6 +159,31 @@ TEST_F(BoundClasses, RowsOfEveryKindReadAndWriteTheNativeObject) {
     EXPECT_TRUE(lamp->Get(Member<ScriptObject*, true>("Bulb"), 0)->IsNil());
     EXPECT_EQ(lamp->Get(Member<ScriptObject*, true>("Bulb"), 1), other.Get());
 
+    // Whole arrays: an index property with a resize function shrinks, array fields and array
+    // properties take and give the whole array.
+    Array<Obj<ScriptObject>> bulbs;
+    bulbs.Add(other);
+    EXPECT_TRUE(lamp->SetArray<ScriptObject*>(Member<ScriptObject*, true>("Bulb"), bulbs));
+    EXPECT_EQ(lamp->m_Bulbs.Size(), 1);
+    EXPECT_EQ(lamp->m_Bulbs[0].Get(), other.Get());
+    Array<Vector3f> path;
+    path.Add(Vector3f(1, 2, 3));
+    path.Add(Vector3f(4, 5, 6));
+    const auto* pathMember = FindClassMember(BuiltinTypeID(k_ClassLamp), "Path");
+    EXPECT_TRUE(lamp->SetArray<Vector3f>(static_cast<const ClassMember*>(pathMember), path));
+    EXPECT_EQ(lamp->m_Path.Size(), 2);
+    EXPECT_EQ(lamp->m_Path[1], Vector3f(4, 5, 6));
+    Array<float> weights;
+    weights.Add(0.5f);
+    const auto* weightsMember =
+        static_cast<const ClassMember*>(FindClassMember(BuiltinTypeID(k_ClassLamp), "Weights"));
+    EXPECT_TRUE(lamp->SetArray<float>(weightsMember, weights));
+    EXPECT_EQ(lamp->m_WeightSets, 1);
+    Array<float> back;
+    EXPECT_TRUE(lamp->GetArray<float>(weightsMember, back));
+    ASSERT_EQ(back.Size(), 1);
+    EXPECT_EQ(back[0], 0.5f);
+
     // Script classes may extend a bound class: its rows serve their instances.
     const float tint = 0.5f;
     auto shade = QuorlixTest::DefineClass("Shade", BuiltinTypeID(k_ClassLamp),
@@ -181,6 +223,7 @@ TEST_F(BoundClasses, BadRowsAndBadValuesAreRefusedWithTheirReasons) {
             Bind::Field<&Small::m_A>("A", 1),
             Bind::Field<&Small::m_A>("Again", 1),
             Bind::Field<&Small::m_A>("Far", 256),
+            Bind::Field<&Small::m_A>("Elements", 3, MemberIsIndex),
         };
         LogCapture log;
         ASSERT_TRUE(
@@ -188,6 +231,7 @@ TEST_F(BoundClasses, BadRowsAndBadValuesAreRefusedWithTheirReasons) {
         EXPECT_FALSE(BindClass(Bind::NativeClass<Small>(232, k_ClassScriptObject, "Small")));
         EXPECT_FALSE(BindClass(Bind::NativeClass<Small>(300, k_ClassScriptObject, "Big")));
         const std::vector<std::string> expected = {
+            "[Error]BindClass: Small.Elements: flags do not match the member's form.",
             "[Error]BindClass: Small.Again: member index already used.",
             "[Error]BindClass: Small.Far: name or member index invalid.",
             "[Error]BindClass: class 232 (Small) already exists.",
@@ -345,7 +389,23 @@ void CheckMember(ScriptObject* object, ScriptObject* fresh, const ClassType_Memb
                  const MVTBL& entry, const MemberRow* row) {
     Obj<ScriptObject> keep;
     const bool writable = (entry.m_Flags & MemberNotWritten) == 0;
-    if ((entry.m_Flags & MemberIsIndex) != 0) {
+    if ((entry.m_Flags & MemberIsArray) != 0) {
+        const auto* m = MakeMemberID<ClassMember>(IDValue(id));
+        Array<typename ScriptValueTraits<V>::Element> array;
+        Array<typename ScriptValueTraits<V>::Element> freshArray;
+        EXPECT_TRUE(object->GetArray<V>(m, array));
+        EXPECT_TRUE(fresh->GetArray<V>(m, freshArray));
+        EXPECT_EQ(array.Size(), freshArray.Size());
+        if (!writable)
+            return;
+        const V v = Different(ScriptNeutralValue<V>(), row, object, keep);
+        array.Add(v);
+        EXPECT_TRUE(object->SetArray<V>(m, array));
+        Array<typename ScriptValueTraits<V>::Element> back;
+        EXPECT_TRUE(object->GetArray<V>(m, back));
+        ASSERT_EQ(back.Size(), array.Size());
+        EXPECT_TRUE(Same<V>(back[back.Size() - 1], v));
+    } else if ((entry.m_Flags & MemberIsIndex) != 0) {
         const auto* m = MakeMemberID<ClassMemberOf<V, true>>(IDValue(id));
         const int n = object->Size(m);
         EXPECT_EQ(n, fresh->Size(m));
@@ -411,8 +471,12 @@ TEST_F(BoundClasses, EveryMemberOfEveryClassWorksThroughItsRow) {
             if (c != k_ClassNil) {
                 LogCapture log;
                 WithValueType(type, [&]<class V>() {
+                    // The array form answers into an array, the others into a value.
+                    Array<typename ScriptValueTraits<V>::Element> array;
                     V out = ScriptNeutralValue<V>();
-                    G_NilObject.Entry(m).Get(&G_NilObject, m, 0, &out);
+                    const bool whole = (entry.m_Flags & MemberIsArray) != 0;
+                    G_NilObject.Entry(m).Get(&G_NilObject, m, 0,
+                                             whole ? static_cast<void*>(&array) : &out);
                 });
                 const std::string text = log.Text();
                 EXPECT_NE(text.find("iInvalidGet"), std::string::npos) << text;

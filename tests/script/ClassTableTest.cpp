@@ -461,6 +461,7 @@ TEST_F(ScriptClassTable, NoSlotIsNullAndWritesSaySoUntilTheWritersExist) {
             EXPECT_NE(entry.m_Compare, nullptr);
             EXPECT_NE(entry.m_Write, nullptr);
             EXPECT_NE(entry.m_WriteASM, nullptr);
+            EXPECT_NE(entry.m_Resize, nullptr);
         }
     }
     {

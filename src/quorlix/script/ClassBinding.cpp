@@ -22,17 +22,16 @@ void RefuseRow(const ClassBinding& binding, const MemberRow& row, const char* re
 // The value type of an accessor row must have invalid stubs in its form and a compare.
 bool RegisterAccessorRow(const ClassBinding& binding, const MemberRow& row,
                          const ClassType_MemberID* m) {
-    const bool index = (row.m_Flags & MemberIsIndex) != 0;
+    const Internal::MemberForm form = Internal::FormOf(row.m_Flags);
     Internal::MemberAccessors generic;
     Internal::InvalidAccessors invalid;
-    if (!Internal::GenericAccessors(row.m_Type, index, generic) ||
-        !Internal::InvalidStubs(row.m_Type,
-                                index ? Internal::MemberForm::Index : Internal::MemberForm::Scalar,
-                                invalid)) {
+    if (!Internal::GenericAccessors(row.m_Type, form, generic) ||
+        !Internal::InvalidStubs(row.m_Type, form, invalid)) {
         RefuseRow(binding, row, "unsupported value type");
         return false;
     }
-    if (row.m_Get == nullptr || row.m_Set == nullptr || index != (row.m_Size != nullptr)) {
+    if (row.m_Get == nullptr || row.m_Set == nullptr ||
+        (form != Internal::MemberForm::Scalar && row.m_Size == nullptr)) {
         RefuseRow(binding, row, "accessors missing");
         return false;
     }
@@ -41,16 +40,23 @@ bool RegisterAccessorRow(const ClassBinding& binding, const MemberRow& row,
         return false;
     }
     // Compare reads both objects through their own entries, so the generic one fits any getter.
-    if (!CreateMemberGeneric(m, row.m_Name, row.m_Get, invalid.m_Get, row.m_Set, invalid.m_Set,
-                             row.m_Size, invalid.m_Size, generic.m_Compare, invalid.m_Compare,
-                             nullptr, invalid.m_Write, nullptr, nullptr, 1, row.m_Flags,
-                             BuiltinTypeID(row.m_Type)))
-        return false;
     // Generated enum accessors find their enumeration class in the offset word.
-    const int c = binding.m_Class;
-    m_MasterIsMVTBL[c][row.m_Index].m_OffsetOrValue = static_cast<uint32_t>(row.m_Enumeration);
-    m_MasterNoMVTBL[c][row.m_Index].m_OffsetOrValue = static_cast<uint32_t>(row.m_Enumeration);
-    return true;
+    const Internal::MemberAccessors real{row.m_Get, row.m_Set, row.m_Size, generic.m_Compare,
+                                         row.m_Resize};
+    return Internal::RegisterMember(m, row.m_Name, BuiltinTypeID(row.m_Type), row.m_Flags,
+                                    static_cast<uint32_t>(row.m_Enumeration), real, invalid);
+}
+
+// The form the row's storage or accessors have, as the flags must say it.
+Internal::MemberForm FormOfRow(const MemberRow& row) {
+    switch (row.m_Form) {
+    case MemberRow::IndexForm:
+        return Internal::MemberForm::Index;
+    case MemberRow::ArrayForm:
+        return Internal::MemberForm::Array;
+    default:
+        return Internal::MemberForm::Scalar;
+    }
 }
 
 bool RegisterRow(const ClassBinding& binding, const MemberRow& row) {
@@ -62,6 +68,10 @@ bool RegisterRow(const ClassBinding& binding, const MemberRow& row) {
     const MVTBL* table = IsTableOf(c);
     if (row.m_Index < TableHeader(table)->m_Count && table[row.m_Index].m_Name != nullptr) {
         RefuseRow(binding, row, "member index already used");
+        return false;
+    }
+    if (row.m_Kind != MemberRow::EnumeratorRow && Internal::FormOf(row.m_Flags) != FormOfRow(row)) {
+        RefuseRow(binding, row, "flags do not match the member's form");
         return false;
     }
     switch (row.m_Kind) {

@@ -79,6 +79,10 @@ struct QUORLIX_API MemberRow {
     GetAccessor m_Get = nullptr;
     SetAccessor m_Set = nullptr;
     SizeAccessor m_Size = nullptr;
+    ResizeAccessor m_Resize = nullptr; // index properties that can take a whole array
+    // What the field or accessors hold: a value, elements one by one, or a whole array. It must
+    // agree with the flags (0x400 index, 0x800 array).
+    enum Form : uint8_t { ScalarForm, IndexForm, ArrayForm } m_Form = ScalarForm;
     int m_Enumeration = 0; // Enum members: the enumeration class of their values, 0 for any
     // Object members: the class their objects must have (null: any), known once it is bound.
     const ClassType_TypeID* (*m_ObjectClass)() noexcept = nullptr;
@@ -415,6 +419,42 @@ struct IsArray<Array<E>> : std::true_type {
     using Element = E;
 };
 
+/// The script value type whose arrays hold elements of type E.
+template <class E>
+using ValueOfElement = std::conditional_t<std::is_same_v<E, Obj<ScriptObject>>, ScriptObject*, E>;
+
+template <auto Get>
+void ArrayPropertyGet(const ScriptObject* self, const ClassType_MemberID*, int, void* out,
+                      const MVTBL&) {
+    using G = Getter<decltype(Get)>;
+    *static_cast<Plain<typename G::Result>*>(out) = (Self<typename G::Class>(self).*Get)();
+}
+
+template <auto Get, auto Set>
+void ArrayPropertySet(ScriptObject* self, const ClassType_MemberID*, int, const void* value,
+                      const MVTBL&) {
+    using G = Getter<decltype(Get)>;
+    (Self<typename G::Class>(self).*Set)(*static_cast<const Plain<typename G::Result>*>(value));
+}
+
+template <auto Get>
+int ArrayPropertySize(const ScriptObject* self, const ClassType_MemberID*, const MVTBL&) {
+    using G = Getter<decltype(Get)>;
+    return (Self<typename G::Class>(self).*Get)().Size();
+}
+
+template <auto Resize>
+bool IndexPropertyResize(ScriptObject* self, const ClassType_MemberID*, int count, const MVTBL&) {
+    using C = typename ClassOfMember<decltype(Resize)>::Class;
+    if (count < 0)
+        return false;
+    (Self<C>(self).*Resize)(count);
+    return true;
+}
+
+template <class C>
+using ResizeFunction = void (C::*)(int);
+
 // --- Row builders -----------------------------------------------------------------------------
 
 /// A member kept in field F of the class. Fields of script value types and index fields
@@ -431,11 +471,14 @@ MemberRow Field(const char* name, int index, unsigned flags = MemberDefault) {
     row.m_Flags = flags;
     if constexpr (IsArray<R>::value) {
         using E = typename IsArray<R>::Element;
-        using V = std::conditional_t<std::is_same_v<E, Obj<ScriptObject>>, ScriptObject*, E>;
-        static_assert(std::is_same_v<typename ScriptValueTraits<V>::Element, E>,
-                      "index fields hold the element type of a script value type");
-        row.m_Type = ScriptValueTraits<V>::k_Class;
+        row.m_Type = ScriptValueTraits<ValueOfElement<E>>::k_Class;
         row.m_OffsetOrValue = FieldOffset<F>();
+        if ((flags & MemberIsArray) != 0) {
+            row.m_Form = MemberRow::ArrayForm;
+        } else {
+            row.m_Form = MemberRow::IndexForm;
+            row.m_Flags |= MemberIsIndex;
+        }
     } else {
         using V = ValueOf<R>;
         static_assert(V::k_Class != 0, "the field's type is not a script value type");
@@ -473,9 +516,12 @@ MemberRow Property(const char* name, int index, unsigned flags = MemberDefault) 
     return row;
 }
 
-/// An index member: element getter Get(i), element setter Set(i, value) and Size().
+/// An index member: element getter Get(i), element setter Set(i, value), Size(), and Resize(n)
+/// when whole arrays may be assigned to it (without, such an assignment is refused as an
+/// invalid call).
 template <auto Get, typename Getter<decltype(Get)>::Set Set,
-          SizeFunction<typename Getter<decltype(Get)>::Class> Size>
+          SizeFunction<typename Getter<decltype(Get)>::Class> Size,
+          ResizeFunction<typename Getter<decltype(Get)>::Class> Resize = nullptr>
 MemberRow IndexProperty(const char* name, int index, unsigned flags = MemberIsIndex) {
     using G = Getter<decltype(Get)>;
     using V = ValueOf<Plain<typename G::Result>>;
@@ -491,6 +537,29 @@ MemberRow IndexProperty(const char* name, int index, unsigned flags = MemberIsIn
     if constexpr (V::k_Class == k_ClassScriptObject)
         row.m_ObjectClass = &V::ObjectClass;
     row.m_Size = &IndexPropertySize<Size>;
+    if constexpr (Resize != nullptr)
+        row.m_Resize = &IndexPropertyResize<Resize>;
+    row.m_Form = MemberRow::IndexForm;
+    return row;
+}
+
+/// An array member (flag 0x800) read whole by Get (an `Array<Element>`, or a const reference to
+/// one) and written whole by Set.
+template <auto Get, typename Getter<decltype(Get)>::Set Set>
+MemberRow ArrayProperty(const char* name, int index, unsigned flags = MemberIsArray) {
+    using G = Getter<decltype(Get)>;
+    using R = Plain<typename G::Result>;
+    static_assert(IsArray<R>::value, "the getter returns an array");
+    MemberRow row;
+    row.m_Name = name;
+    row.m_Index = index;
+    row.m_Type = ScriptValueTraits<ValueOfElement<typename IsArray<R>::Element>>::k_Class;
+    row.m_Flags = flags | MemberIsArray;
+    row.m_Kind = MemberRow::AccessorRow;
+    row.m_Form = MemberRow::ArrayForm;
+    row.m_Get = &ArrayPropertyGet<Get>;
+    row.m_Set = &ArrayPropertySet<Get, Set>;
+    row.m_Size = &ArrayPropertySize<Get>;
     return row;
 }
 

@@ -88,6 +88,7 @@ struct DeadTableBlock {
             entry.m_Compare = &Internal::DeadCompare;
             entry.m_Write = &Internal::DeadWrite;
             entry.m_WriteASM = &Internal::DeadWriteASM;
+            entry.m_Resize = &Internal::DeadResize;
             entry.m_Name = "(deleted)";
         }
     }
@@ -294,6 +295,11 @@ bool CreateMemberGeneric(const ClassType_MemberID* m, const char* name, GetAcces
                        TableHeader(m_MasterIsMVTBL[c])->m_Name, ".");
     }
     // No write slot stays null: until the writers exist, writing a member says so.
+    Internal::InvalidAccessors typed;
+    const ResizeAccessor resize =
+        Internal::InvalidStubs(ClassIndexOf(type), Internal::FormOf(flags), typed)
+            ? typed.m_Resize
+            : &Internal::DeadResize;
     is = MVTBL{get,
                set,
                size,
@@ -304,7 +310,8 @@ bool CreateMemberGeneric(const ClassType_MemberID* m, const char* name, GetAcces
                write != nullptr ? write : &Internal::NotWritableWrite,
                type,
                name,
-               writeASM != nullptr ? writeASM : &Internal::NotWritableWriteASM};
+               writeASM != nullptr ? writeASM : &Internal::NotWritableWriteASM,
+               resize};
     no = MVTBL{getInvalid,
                setInvalid,
                sizeInvalid,
@@ -315,7 +322,8 @@ bool CreateMemberGeneric(const ClassType_MemberID* m, const char* name, GetAcces
                writeInvalid != nullptr ? writeInvalid : &Internal::DeadWrite,
                type,
                name,
-               writeASMInvalid != nullptr ? writeASMInvalid : &Internal::DeadWriteASM};
+               writeASMInvalid != nullptr ? writeASMInvalid : &Internal::DeadWriteASM,
+               resize};
     return true;
 }
 
@@ -345,7 +353,8 @@ bool CreateEnumMemberGeneric(const ClassType_Enum* m, const char* name, unsigned
                        &Internal::DeadWrite,
                        enumType,
                        name,
-                       &Internal::DeadWriteASM};
+                       &Internal::DeadWriteASM,
+                       &Internal::DeadResize};
     }
     return true;
 }

@@ -35,6 +35,11 @@ using WriteAccessor = void (*)(const ScriptObject* self, const ClassType_MemberI
                                ScriptStream& stream);
 using WriteASMAccessor = void (*)(const ScriptObject* self, const ClassType_MemberID* m,
                                   VPUAsmWriter& writer);
+/// Sets the element count of an index or array member; new elements hold the neutral value (the
+/// nil object for objects). False, with a logged error, for a negative or too large count, and
+/// from the stubs of scalar members and of classes that do not have the member.
+using ResizeAccessor = bool (*)(ScriptObject* self, const ClassType_MemberID* m, int count,
+                                const MVTBL& entry);
 using CreateFunction = ScriptObject* (*)();
 /// Allocates an instance of a built-in class with `extraBytes` zeroed bytes behind it (for
 /// script members of classes derived from it).
@@ -45,7 +50,7 @@ using CreateExtraFunction = ScriptObject* (*)(int extraBytes);
 struct QUORLIX_API MVTBL {
     GetAccessor m_Get;
     SetAccessor m_Set;
-    SizeAccessor m_Size;      // index members; null for scalar and array members (Is table)
+    SizeAccessor m_Size;      // index and array members; null for scalar members (Is table)
     uint32_t m_OffsetOrValue; // byte offset in the object, or an enumerator's value
     int32_t m_Present;        // the registration's integer in the Is table, 0 in the No table
     uint32_t m_Flags;         // MemberFlag bits
@@ -54,6 +59,7 @@ struct QUORLIX_API MVTBL {
     const ClassType_TypeID* m_Type; // value type; the element type of index members
     const char* m_Name;
     WriteASMAccessor m_WriteASM; // filled by the compiled-script writer; a stub until then
+    ResizeAccessor m_Resize;     // never null: scalar members get an invalid-call stub
 
     // Calls through the slots, passing this entry along.
     void Get(const ScriptObject* self, const ClassType_MemberID* m, int index, void* out) const {
@@ -68,6 +74,9 @@ struct QUORLIX_API MVTBL {
     bool Compare(const ScriptObject* self, const ClassType_MemberID* m,
                  const ScriptObject* other) const {
         return m_Compare(self, m, other, *this);
+    }
+    bool Resize(ScriptObject* self, const ClassType_MemberID* m, int count) const {
+        return m_Resize(self, m, count, *this);
     }
 };
 
@@ -154,8 +163,10 @@ QUORLIX_API void CreateClass(const ClassType_TypeID* id, const ClassType_TypeID*
 QUORLIX_API bool SetNativeLayout(const ClassType_TypeID* c, int32_t nativeSize,
                                  CreateExtraFunction createExtra);
 /// Fills member entry `m` in both tables, growing them as needed; an entry that already has a
-/// name is reported and overwritten. False when the class has no tables or the index is out of
-/// range.
+/// name is reported and overwritten. The offsets are 0 and both resize slots hold the invalid
+/// stub of the type and form (`flags` 0x400 / 0x800), or a type-agnostic one for other types;
+/// Internal::RegisterMember sets them. False when the class has no tables or the index is out
+/// of range.
 QUORLIX_API bool CreateMemberGeneric(const ClassType_MemberID* m, const char* name, GetAccessor get,
                                      GetAccessor getInvalid, SetAccessor set,
                                      SetAccessor setInvalid, SizeAccessor size,

@@ -14,6 +14,8 @@ namespace {
 // An index member grows to at most this many elements: a script's index must not be able to
 // ask for gigabytes.
 constexpr int k_MaxIndexElements = 1 << 24;
+// One element write may grow an index member by at most this many elements.
+constexpr int k_MaxGrowth = 65536;
 
 template <class V>
 using StorageOf = typename ScriptValueTraits<V>::Storage;
@@ -97,53 +99,125 @@ bool ScalarCompare(const ScriptObject* self, const ClassType_MemberID* m, const 
     return Equal(mine, theirs);
 }
 
+// The array of an index or array member inside the object.
+template <class V>
+Array<ElementOf<V>>& Stored(const ScriptObject* self, const MVTBL& entry) {
+    return Slot<Array<ElementOf<V>>>(self, entry);
+}
+
+template <class V>
+ElementOf<V> NeutralElement() {
+    if constexpr (std::is_same_v<V, ScriptObject*>)
+        return Obj<ScriptObject>(&G_NilObject);
+    else
+        return ScriptNeutralValue<V>();
+}
+
+// Object elements are never null: null stands for the nil object.
+template <class V>
+ElementOf<V> StoredElement(const V& value) {
+    if constexpr (std::is_same_v<V, ScriptObject*>)
+        return Obj<ScriptObject>(value != nullptr ? value : &G_NilObject);
+    else
+        return value;
+}
+
+template <class V>
+void ReplaceNullObjects(Array<ElementOf<V>>& array) {
+    if constexpr (std::is_same_v<V, ScriptObject*>) {
+        const Array<ElementOf<V>>& view = array; // reading must not unshare the block
+        for (int i = 0; i < view.Size(); ++i) {
+            if (view[i].Get() == nullptr)
+                array[i] = &G_NilObject;
+        }
+    }
+}
+
+// New elements hold the neutral value, which is not always the value-initialised one.
+template <class V>
+void ResizeTo(Array<ElementOf<V>>& array, int count) {
+    const int old = array.Size();
+    array.Resize(count);
+    if (count > old) {
+        const ElementOf<V> neutral = NeutralElement<V>();
+        for (int i = old; i < count; ++i)
+            array[i] = neutral;
+    }
+}
+
+const char* ClassNameOf(const ClassType_MemberID* m) {
+    const MVTBL* table = IsTableOf(ClassIndexOf(m));
+    const char* name = table != nullptr ? TableHeader(table)->m_Name : nullptr;
+    return name != nullptr ? name : "?";
+}
+
+const char* MemberNameOf(const MVTBL& entry) {
+    return entry.m_Name != nullptr ? entry.m_Name : "?";
+}
+
+// Whether `other` has member `m` (its class is or derives from the member's class) with an
+// entry of the same form and value type as `mine`.
+bool SameMember(const MVTBL& mine, const ClassType_MemberID* m, const ScriptObject* other,
+                unsigned form) {
+    if (other == nullptr || !other->IsA(MakeTypeID(ClassIndexOf(m))))
+        return false;
+    const MVTBL& theirs = other->Entry(m);
+    return (theirs.m_Flags & form) != 0 && ClassIndexOf(theirs.m_Type) == ClassIndexOf(mine.m_Type);
+}
+
 template <class V>
 void IndexGet(const ScriptObject* self, const ClassType_MemberID*, int i, void* out,
               const MVTBL& entry) {
-    const Array<ElementOf<V>>& array = Slot<Array<ElementOf<V>>>(self, entry);
+    const Array<ElementOf<V>>& array = Stored<V>(self, entry);
     *static_cast<V*>(out) =
         i >= 0 && i < array.Size() ? LoadElement<V>(array[i]) : ScriptNeutralValue<V>();
 }
 
 template <class V>
-void IndexSet(ScriptObject* self, const ClassType_MemberID*, int i, const void* value,
+void IndexSet(ScriptObject* self, const ClassType_MemberID* m, int i, const void* value,
               const MVTBL& entry) {
+    Array<ElementOf<V>>& array = Stored<V>(self, entry);
     if (i < 0 || i >= k_MaxIndexElements) {
-        LogScriptError("ScriptObject::Set: index ", i, " out of range.");
+        LogScriptError("ScriptObject::Set: index ", i, " of \"", ClassNameOf(m), ".",
+                       MemberNameOf(entry), "\" is out of range.");
         return;
     }
-    Array<ElementOf<V>>& array = Slot<Array<ElementOf<V>>>(self, entry);
-    const V& v = *static_cast<const V*>(value);
-    if constexpr (std::is_same_v<V, ScriptObject*>) {
-        Obj<ScriptObject> object(v != nullptr ? v : &G_NilObject);
-        const int old = array.Size();
-        if (i >= old) {
-            array.Resize(i + 1);
-            for (int j = old; j < i; ++j)
-                array[j] = &G_NilObject;
-        }
-        array[i] = object;
-    } else {
-        const V copy = v; // `value` may point into the array
-        if (i >= array.Size())
-            array.Resize(i + 1);
-        array[i] = copy;
+    if (i - array.Size() >= k_MaxGrowth) {
+        LogScriptError("ScriptObject::Set: index ", i, " would grow \"", ClassNameOf(m), ".",
+                       MemberNameOf(entry), "\" by more than ", k_MaxGrowth, " elements.");
+        return;
     }
+    // Copied first: `value` may point into the array.
+    const ElementOf<V> element = StoredElement<V>(*static_cast<const V*>(value));
+    if (i >= array.Size())
+        ResizeTo<V>(array, i + 1);
+    array[i] = element;
 }
 
 template <class V>
-int IndexSize(const ScriptObject* self, const ClassType_MemberID*, const MVTBL& entry) {
-    return Slot<Array<ElementOf<V>>>(self, entry).Size();
+int StoredSize(const ScriptObject* self, const ClassType_MemberID*, const MVTBL& entry) {
+    return Stored<V>(self, entry).Size();
+}
+
+template <class V>
+bool StoredResize(ScriptObject* self, const ClassType_MemberID* m, int count, const MVTBL& entry) {
+    if (count < 0 || count > k_MaxIndexElements) {
+        LogScriptError("ScriptObject::Resize: count ", count, " of \"", ClassNameOf(m), ".",
+                       MemberNameOf(entry), "\" is out of range.");
+        return false;
+    }
+    ResizeTo<V>(Stored<V>(self, entry), count);
+    return true;
 }
 
 template <class V>
 bool IndexCompare(const ScriptObject* self, const ClassType_MemberID* m, const ScriptObject* other,
                   const MVTBL& mine) {
-    if (other == nullptr)
+    if (!SameMember(mine, m, other, MemberIsIndex))
         return false;
     const MVTBL& theirs = other->Entry(m);
     const int n = mine.Size(self, m);
-    if (theirs.m_Size == nullptr || theirs.Size(other, m) != n)
+    if (theirs.Size(other, m) != n)
         return false;
     for (int i = 0; i < n; ++i) {
         V a = ScriptNeutralValue<V>();
@@ -151,6 +225,43 @@ bool IndexCompare(const ScriptObject* self, const ClassType_MemberID* m, const S
         mine.Get(self, m, i, &a);
         theirs.Get(other, m, i, &b);
         if (!Equal(a, b))
+            return false;
+    }
+    return true;
+}
+
+// Array members share the block with the arrays they were copied from or to; writes to either
+// side unshare it first.
+template <class V>
+void ArrayGet(const ScriptObject* self, const ClassType_MemberID*, int, void* out,
+              const MVTBL& entry) {
+    Array<ElementOf<V>>& result = *static_cast<Array<ElementOf<V>>*>(out);
+    result = Stored<V>(self, entry);
+    ReplaceNullObjects<V>(result);
+}
+
+template <class V>
+void ArraySet(ScriptObject* self, const ClassType_MemberID*, int, const void* value,
+              const MVTBL& entry) {
+    // A handle of its own keeps the block alive when `value` is the member itself.
+    Array<ElementOf<V>> copy = *static_cast<const Array<ElementOf<V>>*>(value);
+    ReplaceNullObjects<V>(copy);
+    Stored<V>(self, entry).Swap(copy);
+}
+
+template <class V>
+bool ArrayCompare(const ScriptObject* self, const ClassType_MemberID* m, const ScriptObject* other,
+                  const MVTBL& mine) {
+    if (!SameMember(mine, m, other, MemberIsArray))
+        return false;
+    Array<ElementOf<V>> a;
+    Array<ElementOf<V>> b;
+    mine.Get(self, m, 0, &a);
+    other->Entry(m).Get(other, m, 0, &b);
+    if (a.Size() != b.Size())
+        return false;
+    for (int i = 0; i < a.Size(); ++i) {
+        if (!Equal(LoadElement<V>(a[i]), LoadElement<V>(b[i])))
             return false;
     }
     return true;
@@ -213,6 +324,18 @@ struct Invalid {
     static bool CompareArray(const ScriptObject* self, const ClassType_MemberID* m,
                              const ScriptObject*, const MVTBL&) {
         ReportInvalid(self, m, "Compare_Array", k_Type, ": ");
+        return false;
+    }
+    static bool Resize(ScriptObject* self, const ClassType_MemberID* m, int, const MVTBL&) {
+        ReportInvalid(self, m, "Resize", k_Type, "");
+        return false;
+    }
+    static bool ResizeIndex(ScriptObject* self, const ClassType_MemberID* m, int, const MVTBL&) {
+        ReportInvalid(self, m, "Resize_Index", k_Type, "");
+        return false;
+    }
+    static bool ResizeArray(ScriptObject* self, const ClassType_MemberID* m, int, const MVTBL&) {
+        ReportInvalid(self, m, "Resize_Array", k_Type, "");
         return false;
     }
     static void Write(const ScriptObject* self, const ClassType_MemberID* m, ScriptStream&) {
@@ -288,12 +411,28 @@ bool WithValueType(int c, F&& f) {
 
 } // namespace
 
-bool GenericAccessors(int typeClass, bool index, MemberAccessors& out) {
+MemberForm FormOf(unsigned flags) {
+    if ((flags & MemberIsArray) != 0)
+        return MemberForm::Array;
+    return (flags & MemberIsIndex) != 0 ? MemberForm::Index : MemberForm::Scalar;
+}
+
+bool GenericAccessors(int typeClass, MemberForm form, MemberAccessors& out) {
     return WithValueType(typeClass, [&]<class V>() {
-        if (index)
-            out = MemberAccessors{&IndexGet<V>, &IndexSet<V>, &IndexSize<V>, &IndexCompare<V>};
-        else
-            out = MemberAccessors{&ScalarGet<V>, &ScalarSet<V>, nullptr, &ScalarCompare<V>};
+        switch (form) {
+        case MemberForm::Scalar:
+            out = MemberAccessors{&ScalarGet<V>, &ScalarSet<V>, nullptr, &ScalarCompare<V>,
+                                  &Invalid<V>::Resize};
+            break;
+        case MemberForm::Index:
+            out = MemberAccessors{&IndexGet<V>, &IndexSet<V>, &StoredSize<V>, &IndexCompare<V>,
+                                  &StoredResize<V>};
+            break;
+        case MemberForm::Array:
+            out = MemberAccessors{&ArrayGet<V>, &ArraySet<V>, &StoredSize<V>, &ArrayCompare<V>,
+                                  &StoredResize<V>};
+            break;
+        }
     });
 }
 
@@ -302,15 +441,15 @@ bool InvalidStubs(int typeClass, MemberForm form, InvalidAccessors& out) {
         using I = Invalid<V>;
         switch (form) {
         case MemberForm::Scalar:
-            out = InvalidAccessors{&I::Get, &I::Set, &I::Size, &I::Compare, &I::Write};
+            out = InvalidAccessors{&I::Get, &I::Set, &I::Size, &I::Compare, &I::Write, &I::Resize};
             break;
         case MemberForm::Index:
-            out = InvalidAccessors{&I::GetIndex, &I::SetIndex, &I::Size, &I::CompareIndex,
-                                   &I::WriteIndex};
+            out = InvalidAccessors{&I::GetIndex,     &I::SetIndex,   &I::Size,
+                                   &I::CompareIndex, &I::WriteIndex, &I::ResizeIndex};
             break;
         case MemberForm::Array:
-            out = InvalidAccessors{&I::GetArray, &I::SetArray, &I::Size, &I::CompareArray,
-                                   &I::WriteArray};
+            out = InvalidAccessors{&I::GetArray,     &I::SetArray,   &I::Size,
+                                   &I::CompareArray, &I::WriteArray, &I::ResizeArray};
             break;
         }
     });
@@ -337,6 +476,10 @@ void DeadWrite(const ScriptObject* self, const ClassType_MemberID* m, ScriptStre
 void DeadWriteASM(const ScriptObject* self, const ClassType_MemberID* m, VPUAsmWriter&) {
     self->InvalidCall(m, "iInvalidWriteASM");
 }
+bool DeadResize(ScriptObject* self, const ClassType_MemberID* m, int, const MVTBL&) {
+    self->InvalidCall(m, "iInvalidResize");
+    return false;
+}
 
 namespace {
 void ReportNotWritable(const ClassType_MemberID* m) {
@@ -357,23 +500,42 @@ void NotWritableWriteASM(const ScriptObject*, const ClassType_MemberID* m, VPUAs
     ReportNotWritable(m);
 }
 
+bool RegisterMember(const ClassType_MemberID* m, const char* name, const ClassType_TypeID* type,
+                    unsigned flags, uint32_t offset, const MemberAccessors& real,
+                    const InvalidAccessors& invalid) {
+    // No slot a caller left out stays null: the No table falls back to the dead stubs, the Is
+    // table to the No table's (the size slot of scalar members stays null by convention).
+    const GetAccessor getInvalid = invalid.m_Get != nullptr ? invalid.m_Get : &DeadGet;
+    const SetAccessor setInvalid = invalid.m_Set != nullptr ? invalid.m_Set : &DeadSet;
+    const SizeAccessor sizeInvalid = invalid.m_Size != nullptr ? invalid.m_Size : &DeadSize;
+    const CompareAccessor compareInvalid =
+        invalid.m_Compare != nullptr ? invalid.m_Compare : &DeadCompare;
+    const ResizeAccessor resizeInvalid =
+        invalid.m_Resize != nullptr ? invalid.m_Resize : &DeadResize;
+    if (!CreateMemberGeneric(
+            m, name, real.m_Get != nullptr ? real.m_Get : getInvalid, getInvalid,
+            real.m_Set != nullptr ? real.m_Set : setInvalid, setInvalid, real.m_Size, sizeInvalid,
+            real.m_Compare != nullptr ? real.m_Compare : compareInvalid, compareInvalid, nullptr,
+            invalid.m_Write, nullptr, nullptr, 1, flags, type))
+        return false;
+    MVTBL& is = m_MasterIsMVTBL[ClassIndexOf(m)][MemberIndexOf(m)];
+    MVTBL& no = m_MasterNoMVTBL[ClassIndexOf(m)][MemberIndexOf(m)];
+    is.m_OffsetOrValue = offset;
+    no.m_OffsetOrValue = offset;
+    is.m_Resize = real.m_Resize != nullptr ? real.m_Resize : resizeInvalid;
+    no.m_Resize = resizeInvalid;
+    return true;
+}
+
 bool RegisterGenericMember(const ClassType_MemberID* m, const char* name,
                            const ClassType_TypeID* type, unsigned flags, uint32_t offset) {
-    const bool index = (flags & MemberIsIndex) != 0;
+    const MemberForm form = FormOf(flags);
     MemberAccessors real;
     InvalidAccessors invalid;
-    if (!GenericAccessors(ClassIndexOf(type), index, real) ||
-        !InvalidStubs(ClassIndexOf(type), index ? MemberForm::Index : MemberForm::Scalar, invalid))
+    if (!GenericAccessors(ClassIndexOf(type), form, real) ||
+        !InvalidStubs(ClassIndexOf(type), form, invalid))
         return false;
-    if (!CreateMemberGeneric(m, name, real.m_Get, invalid.m_Get, real.m_Set, invalid.m_Set,
-                             real.m_Size, invalid.m_Size, real.m_Compare, invalid.m_Compare,
-                             nullptr, invalid.m_Write, nullptr, nullptr, 1, flags, type))
-        return false;
-    const int c = ClassIndexOf(m);
-    const int k = MemberIndexOf(m);
-    m_MasterIsMVTBL[c][k].m_OffsetOrValue = offset;
-    m_MasterNoMVTBL[c][k].m_OffsetOrValue = offset;
-    return true;
+    return RegisterMember(m, name, type, flags, offset, real, invalid);
 }
 
 } // namespace Quorlix::Internal

@@ -167,11 +167,14 @@ const ClassType_MemberID* ScriptClass::DefMemberVar(const char* name, const Clas
         table = IsTableOf(ClassIndexOf(header->m_BaseID));
     }
 
-    const bool index = (flags & MemberIsIndex) != 0;
+    const Internal::MemberForm form = Internal::FormOf(flags);
     Internal::MemberAccessors accessors;
-    if (!Internal::GenericAccessors(ClassIndexOf(type), index, accessors)) {
-        LogScriptError(index ? "ScriptClass::DefMemberVar: failed to define index \""
-                             : "ScriptClass::DefMemberVar: failed to define \"",
+    if (!Internal::GenericAccessors(ClassIndexOf(type), form, accessors)) {
+        LogScriptError(form == Internal::MemberForm::Index
+                           ? "ScriptClass::DefMemberVar: failed to define index \""
+                       : form == Internal::MemberForm::Array
+                           ? "ScriptClass::DefMemberVar: failed to define array \""
+                           : "ScriptClass::DefMemberVar: failed to define \"",
                        name, "\".");
         return nullptr;
     }
@@ -190,14 +193,20 @@ const ClassType_MemberID* ScriptClass::DefMemberVar(const char* name, const Clas
         return nullptr;
     own = IsTableOf(c); // the tables moved when they grew
 
-    // Strings in the buffer are relocatable handles, so growing it by reallocation is safe.
+    // Strings and arrays in the buffer are relocatable handles: growing it by reallocation is
+    // safe.
     m_Defaults.Resize(offset + size);
     uint8_t* slot = &m_Defaults[offset];
     const int typeClass = ClassIndexOf(type);
-    if (!index && typeClass == k_ClassString) {
+    const bool scalar = form == Internal::MemberForm::Scalar;
+    if (form == Internal::MemberForm::Array) {
+        // The buffer owns a count on the default array; instances share it until they write.
+        new (slot) Array<int>(
+            defaultValue != nullptr ? *static_cast<const Array<int>*>(defaultValue) : Array<int>());
+    } else if (scalar && typeClass == k_ClassString) {
         new (slot)
             String(defaultValue != nullptr ? *static_cast<const String*>(defaultValue) : String());
-    } else if (!index && defaultValue != nullptr && typeClass != k_ClassScriptObject) {
+    } else if (scalar && defaultValue != nullptr && typeClass != k_ClassScriptObject) {
         if (typeClass == k_ClassEnum || typeClass == k_ClassMemberID) {
             const uint32_t value = IDValue(*static_cast<const void* const*>(defaultValue));
             std::memcpy(slot, &value, 4);
@@ -239,11 +248,14 @@ void ScriptClass::ReleaseDefaults() {
     if (own != nullptr && TableHeader(own)->m_InstanceSize != 0) {
         for (int k = 1; k < TableHeader(own)->m_Count; ++k) {
             const MVTBL& entry = own[k];
-            if (entry.m_Name != nullptr &&
-                (entry.m_Flags & (MemberIsIndex | MemberIsSomeEnum)) == 0 &&
-                ClassIndexOf(entry.m_Type) == k_ClassString)
-                reinterpret_cast<String*>(&m_Defaults[static_cast<int>(entry.m_OffsetOrValue)])
-                    ->~String();
+            if (entry.m_Name == nullptr || (entry.m_Flags & MemberIsSomeEnum) != 0)
+                continue;
+            void* slot = &m_Defaults[static_cast<int>(entry.m_OffsetOrValue)];
+            if ((entry.m_Flags & MemberIsArray) != 0)
+                static_cast<Array<int>*>(slot)->~Array(); // the block's record knows the type
+            else if ((entry.m_Flags & MemberIsIndex) == 0 &&
+                     ClassIndexOf(entry.m_Type) == k_ClassString)
+                static_cast<String*>(slot)->~String();
         }
     }
     m_Defaults.Clear();

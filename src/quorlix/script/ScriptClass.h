@@ -40,8 +40,10 @@ public:
     const ClassType_TypeID* DefClassObject(const char* name, const ClassType_TypeID* base);
     /// Registers the class as an enumeration.
     const ClassType_TypeID* DefClassEnum(const char* name, const ClassType_TypeID* base);
-    /// Adds a member of `type` with `flags` (0x400: index member) stored inline in instances;
-    /// `defaultValue` points at a value of the type (ignored for index and object members).
+    /// Adds a member of `type` with `flags` (0x400: index member, 0x800: array member) stored
+    /// inline in instances; `defaultValue` points at a value of the type (ignored for index and
+    /// object members). For an array member it points at an Array<Element> (null: empty),
+    /// which the class holds a count on and new instances share.
     /// Null, with a logged error, for a redefinition, an unknown type or a full class.
     const ClassType_MemberID* DefMemberVar(const char* name, const ClassType_TypeID* type,
                                            unsigned flags, const void* defaultValue);

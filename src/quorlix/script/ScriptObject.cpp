@@ -260,6 +260,27 @@ void ScriptObject::Traverse(Array<Obj<ScriptObject>>& out) const {
     }
 }
 
+bool ScriptObject::IsArrayMemberOf(const ClassType_MemberID* m, const MVTBL& entry, int typeClass,
+                                   const char* typeName, const char* function) const {
+    const MVTBL* table = IsTableOf(ClassIndexOf(m));
+    const char* className = table != nullptr ? TableHeader(table)->m_Name : nullptr;
+    const char* memberName = entry.m_Name != nullptr ? entry.m_Name : "?";
+    if (className == nullptr)
+        className = "?";
+    if ((entry.m_Flags & (MemberIsIndex | MemberIsArray)) == 0) {
+        Internal::LogScriptError(function, ": \"", className, ".", memberName,
+                                 "\" is not an index or array member.");
+        return false;
+    }
+    if (ClassIndexOf(entry.m_Type) != typeClass) {
+        const char* held = TypeIDToString(entry.m_Type);
+        Internal::LogScriptError(function, ": \"", className, ".", memberName, "\" holds ",
+                                 held != nullptr ? held : "?", ", not ", typeName, ".");
+        return false;
+    }
+    return true;
+}
+
 void ScriptObject::ExpectFailed(const ClassType_TypeID* expected) const {
     const MVTBL* table = RowTable(GetClassRow(), ClassIndexOf(expected));
     const char* expectedName = table != nullptr ? TableHeader(table)->m_Name : nullptr;

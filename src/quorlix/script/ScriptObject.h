@@ -165,7 +165,10 @@ public:
         entry.Set(this, m, 0, &value);
     }
 
-    // Index members: element access; Set grows the array to i + 1 elements when shorter.
+    // Index members: element access. Get answers the neutral value for an index outside the
+    // array, without logging. Set grows the array to i + 1 elements (new ones neutral) and
+    // refuses, with a logged error, an index below 0 or of 2^24 and above, and one that would
+    // grow the array by more than 65536 elements (see Internal::GenericAccessors for the texts).
     template <class V>
     V Get(const ClassMemberOf<V, true>* m, int i) const {
         V out = ScriptNeutralValue<V>();
@@ -194,14 +197,63 @@ public:
             out[i] = Get(m, i);
     }
 
-    // Array members (flag 0x800): the whole array through the entry's get and set slots.
-    template <class E>
-    void GetArray(const ClassMember* m, Array<E>& out) const {
-        Entry(m).Get(this, m, 0, &out);
+    /// The whole of an index or array member of value type V (objects each take a count): array
+    /// members through the get slot, index members element by element. False with `out` empty
+    /// when the member is neither (logged: "ScriptObject::GetArray: \"<Class>.<Member>\" is
+    /// not an index or array member."), holds another type ("ScriptObject::GetArray:
+    /// \"<Class>.<Member>\" holds <Type>, not <V>."), or is not a member of this object's class
+    /// (the invalid stubs log).
+    template <class V>
+    bool GetArray(const ClassMember* m, Array<typename ScriptValueTraits<V>::Element>& out) const {
+        const MVTBL& entry = Entry(m);
+        if (!IsArrayMemberOf(m, entry, ScriptValueTraits<V>::k_Class, ScriptValueTraits<V>::k_Name,
+                             "ScriptObject::GetArray")) {
+            out.Clear();
+            return false;
+        }
+        if ((entry.m_Flags & MemberIsArray) != 0) {
+            entry.Get(this, m, 0, &out);
+            return HasMember(m);
+        }
+        out.Clear();
+        const int n = entry.Size(this, m);
+        if (n > 0)
+            out.Resize(n);
+        for (int i = 0; i < n; ++i) {
+            V value = ScriptNeutralValue<V>();
+            entry.Get(this, m, i, &value);
+            out[i] = value;
+        }
+        return HasMember(m);
     }
-    template <class E>
-    void SetArray(const ClassMember* m, const Array<E>& value) {
-        Entry(m).Set(this, m, 0, &value);
+    /// Replaces an index or array member of value type V with `value`, which may shrink it; a
+    /// null object element is stored as the nil object. Array members take the array through
+    /// the set slot, index members are resized and set element by element. False on the same
+    /// mismatches as GetArray ("ScriptObject::SetArray: ..."), leaving the member unchanged.
+    template <class V>
+    bool SetArray(const ClassMember* m,
+                  const Array<typename ScriptValueTraits<V>::Element>& value) {
+        const MVTBL& entry = Entry(m);
+        if (!IsArrayMemberOf(m, entry, ScriptValueTraits<V>::k_Class, ScriptValueTraits<V>::k_Name,
+                             "ScriptObject::SetArray"))
+            return false;
+        if ((entry.m_Flags & MemberIsArray) != 0) {
+            entry.Set(this, m, 0, &value);
+            return HasMember(m);
+        }
+        // A handle of its own: `value` may share the member's block, or be the member itself.
+        const Array<typename ScriptValueTraits<V>::Element> source = value;
+        if (!entry.Resize(this, m, source.Size()))
+            return false;
+        for (int i = 0; i < source.Size(); ++i) {
+            V element = ScriptNeutralValue<V>();
+            if constexpr (std::is_same_v<V, ScriptObject*>)
+                element = source[i].Get();
+            else
+                element = source[i];
+            entry.Set(this, m, i, &element);
+        }
+        return true;
     }
 
     /// Equality of member `m` between this object and `other` (false for a missing member).
@@ -226,6 +278,14 @@ protected:
     constexpr ScriptObject(NilTag, WeakObjTarget* target) noexcept : m_WeakTarget(target) {}
 
 private:
+    // Whether this object's class is or derives from the class that declares `m`.
+    bool HasMember(const ClassType_MemberID* m) const noexcept {
+        return IsA(MakeTypeID(ClassIndexOf(m)));
+    }
+    // Whether `entry` is an index or array member of value class `typeClass`; logs otherwise.
+    bool IsArrayMemberOf(const ClassType_MemberID* m, const MVTBL& entry, int typeClass,
+                         const char* typeName, const char* function) const;
+
     // The value of a member kept in line by the generic accessors, at the entry's offset.
     template <class V>
     const V& InlineValue(const MVTBL& entry) const noexcept {

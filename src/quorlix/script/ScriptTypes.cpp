@@ -60,7 +60,7 @@ const ClassType_TypeID* FindBuiltinClassID(const char* name) {
 }
 
 int ScriptVarSize(unsigned flags, const ClassType_TypeID* type) {
-    if ((flags & MemberIsIndex) != 0)
+    if ((flags & (MemberIsIndex | MemberIsArray)) != 0)
         return static_cast<int>(sizeof(Array<int>));
     const int c = ClassIndexOf(type);
     if (type != nullptr && c < 38 && k_VarSize[c] >= 0)
@@ -70,7 +70,7 @@ int ScriptVarSize(unsigned flags, const ClassType_TypeID* type) {
 }
 
 int ScriptVarAlignment(unsigned flags, const ClassType_TypeID* type) {
-    if ((flags & MemberIsIndex) != 0)
+    if ((flags & (MemberIsIndex | MemberIsArray)) != 0)
         return 8;
     const int c = ClassIndexOf(type);
     return type != nullptr && c < 38 && k_VarSize[c] == 8 ? 8 : 4;
@@ -78,6 +78,12 @@ int ScriptVarAlignment(unsigned flags, const ClassType_TypeID* type) {
 
 void DefaultConstruct(unsigned flags, void* dest, const void* source,
                       const ClassType_TypeID* type) {
+    // Any element type: copying a handle only counts the block.
+    if ((flags & MemberIsArray) != 0) {
+        new (dest)
+            Array<int>(source != nullptr ? *static_cast<const Array<int>*>(source) : Array<int>());
+        return;
+    }
     if ((flags & MemberIsIndex) != 0) {
         new (dest) Array<int>();
         return;
@@ -130,7 +136,7 @@ void DefaultConstruct(unsigned flags, void* dest, const void* source,
 void DefaultDestruct(unsigned flags, const ClassType_TypeID* type, void* dest) {
     // Each release balances the count DefaultConstruct took; the slot is left holding the
     // uncounted sentinel, readable but owning nothing.
-    if ((flags & MemberIsIndex) != 0) {
+    if ((flags & (MemberIsIndex | MemberIsArray)) != 0) {
         // Any element type: the block's own type record destroys its elements.
         static_cast<Array<int>*>(dest)->~Array();
         StoreSentinel(dest, G_NullArray.Payload());

@@ -216,15 +216,16 @@ QUORLIX_API T_Kind TypeIDToKind(const ClassType_TypeID* type);
 /// The built-in form of the built-in class (slots 0..255) named exactly `name`; null when none.
 QUORLIX_API const ClassType_TypeID* FindBuiltinClassID(const char* name);
 
-/// Bytes a member of `type` takes inside a script object: 8 for index members (an array
-/// handle), object references and strings; 4 for Enum, MemberID and Bool; the value's size
+/// Bytes a member of `type` takes inside a script object: 8 for index and array members (an
+/// array handle), object references and strings; 4 for Enum, MemberID and Bool; the value's size
 /// otherwise. Unknown types log "ScriptVarSize: failed to determine size for unknown type." and
 /// give 0.
 QUORLIX_API int ScriptVarSize(unsigned flags, const ClassType_TypeID* type);
 /// Alignment of such a member inside an object: 8 for 8-byte storage, 4 otherwise.
 QUORLIX_API int ScriptVarAlignment(unsigned flags, const ClassType_TypeID* type);
 /// Initialises one member's zero-filled storage at `dest` from the default at `source`
-/// (ignored for index and object members, which start empty and as the nil object).
+/// (ignored for index and object members, which start empty and as the nil object). Array
+/// members (0x800) share the array handle at `source` (null: start empty).
 QUORLIX_API void DefaultConstruct(unsigned flags, void* dest, const void* source,
                                   const ClassType_TypeID* type);
 /// Releases one member's storage, leaving the empty array, the nil object or the empty string.

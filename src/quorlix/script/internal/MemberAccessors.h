@@ -13,6 +13,7 @@ struct MemberAccessors {
     SetAccessor m_Set = nullptr;
     SizeAccessor m_Size = nullptr;
     CompareAccessor m_Compare = nullptr;
+    ResizeAccessor m_Resize = nullptr; // null: RegisterMember uses the invalid stub
 };
 
 struct InvalidAccessors {
@@ -21,12 +22,36 @@ struct InvalidAccessors {
     SizeAccessor m_Size = nullptr;
     CompareAccessor m_Compare = nullptr;
     WriteAccessor m_Write = nullptr;
+    ResizeAccessor m_Resize = nullptr;
 };
 
-/// Generic accessors of a scalar or index member of built-in value type `typeClass` (the
-/// types a script class member may have); false for any other type.
-bool GenericAccessors(int typeClass, bool index, MemberAccessors& out);
-/// Invalid-call stubs of a value type in one form; false for types without stubs.
+/// The form that member flags declare: 0x800 Array (wins over 0x400), 0x400 Index, else Scalar.
+MemberForm FormOf(unsigned flags);
+
+/// Generic accessors of a member of built-in value type `typeClass` (the types a script class
+/// member may have) in `form`; false for any other type. Index and array members keep an
+/// Array<Element> handle at the offset. Every set is complete: scalar members get the scalar
+/// invalid-call stub as their resize slot.
+///
+/// Index members: get answers the neutral value for an index outside 0..size-1 without logging;
+/// set grows the array (new elements neutral) and refuses, with an error-level log line:
+///  - i < 0 or i >= 16777216: "ScriptObject::Set: index <i> of \"<Class>.<Member>\" is out of
+///    range."
+///  - i >= size + 65536:      "ScriptObject::Set: index <i> would grow \"<Class>.<Member>\" by
+///    more than 65536 elements."
+/// Resize (index and array members) refuses a count outside 0..16777216 with
+/// "ScriptObject::Resize: count <n> of \"<Class>.<Member>\" is out of range."
+///
+/// Array members: get copies the whole array into `out` (an Array<Element>*; a null element of
+/// an object array reads as the nil object), set replaces it from `value` (a const
+/// Array<Element>*; a null object element is stored as the nil object; the array may be the
+/// member's own), size is the element count. Compare (index and array) is true when the other
+/// object has the member too (its class is or derives from the member's class) and the counts
+/// and elements are equal; false otherwise, without logging.
+bool GenericAccessors(int typeClass, MemberForm form, MemberAccessors& out);
+/// Invalid-call stubs of a value type in one form; false for types without stubs. Each logs
+/// "iInvalid<Operation>_<Type>" (e.g. iInvalidGet_Array_I32, iInvalidResize_Index_I32) through
+/// ScriptObject::InvalidCall and answers a neutral value, an empty array, 0 or false.
 bool InvalidStubs(int typeClass, MemberForm form, InvalidAccessors& out);
 
 /// The stubs of the permanent table that stands in for deleted classes: type-agnostic, they log
@@ -37,14 +62,22 @@ int DeadSize(const ScriptObject*, const ClassType_MemberID*, const MVTBL&);
 bool DeadCompare(const ScriptObject*, const ClassType_MemberID*, const ScriptObject*, const MVTBL&);
 void DeadWrite(const ScriptObject*, const ClassType_MemberID*, ScriptStream&);
 void DeadWriteASM(const ScriptObject*, const ClassType_MemberID*, VPUAsmWriter&);
+bool DeadResize(ScriptObject*, const ClassType_MemberID*, int, const MVTBL&);
 
 // The write slots of members whose writers do not exist yet: they log "<Class>::<Member>: not
 // writable yet." and write nothing.
 void NotWritableWrite(const ScriptObject*, const ClassType_MemberID*, ScriptStream&);
 void NotWritableWriteASM(const ScriptObject*, const ClassType_MemberID*, VPUAsmWriter&);
 
-/// Registers a member with the generic accessors and invalid stubs of its type and form;
-/// false for types without them.
+/// Fills entry `m` in both tables (through CreateMemberGeneric) with `real` in the Is table and
+/// `invalid` in the No table, `flags`, `type`, and `offset` in both. A null resize slot in
+/// `real` gets `invalid.m_Resize` (a null one there, a type-agnostic stub). False when the
+/// class has no tables.
+bool RegisterMember(const ClassType_MemberID* m, const char* name, const ClassType_TypeID* type,
+                    unsigned flags, uint32_t offset, const MemberAccessors& real,
+                    const InvalidAccessors& invalid);
+/// RegisterMember with the generic accessors and invalid stubs of `type` in the form of
+/// `flags`; false for types without them.
 bool RegisterGenericMember(const ClassType_MemberID* m, const char* name,
                            const ClassType_TypeID* type, unsigned flags, uint32_t offset);
 
