@@ -66,13 +66,19 @@ TEST_F(ScriptObjects, TraverseListsOwnedObjectsOnceInDepthFirstOrder) {
                              {"Kids", k_ClassScriptObject, k_Index},
                              {"Parent", k_ClassScriptObject, k_Single | MemberNotOwned},
                              // Linked but neither single, index nor array: never read whole.
-                             {"Other", k_ClassScriptObject, MemberObjectLink}});
+                             {"Other", k_ClassScriptObject, MemberObjectLink},
+                             // An index linked without 0x2000 is read element by element; a
+                             // number flagged as a link is not an object and is not followed.
+                             {"Spare", k_ClassScriptObject, MemberObjectLink | MemberIsIndex},
+                             {"Count", k_ClassI32, k_Single}});
     const auto* child = node->FindMember_ScriptObject("Child");
     const auto* kids = node->FindMember_Index_ScriptObject("Kids");
     const auto* parent = node->FindMember_ScriptObject("Parent");
     const auto* other = node->FindMember_ScriptObject("Other");
+    const auto* spare = node->FindMember_Index_ScriptObject("Spare");
+    const auto* count = node->FindMember_I32("Count");
     std::vector<Obj<ScriptObject>> n;
-    for (int i = 0; i < 6; ++i)
+    for (int i = 0; i < 7; ++i)
         n.emplace_back(ScriptObject::Create(node->GetClassID()));
     n[0]->Set(kids, 0, n[1].Get());
     n[0]->Set(kids, 1, n[2].Get());
@@ -81,11 +87,13 @@ TEST_F(ScriptObjects, TraverseListsOwnedObjectsOnceInDepthFirstOrder) {
     n[3]->Set(child, n[0].Get());  // a cycle back to the root
     n[2]->Set(parent, n[4].Get()); // a back link: not followed
     n[2]->Set(other, n[4].Get());
+    n[5]->Set(spare, 1, n[6].Get());
+    n[5]->Set(count, 0x7FFF1234);
     Array<Obj<ScriptObject>> out;
     out.Add(n[4]);
     n[0]->Traverse(out);
     std::vector<ScriptObject*> got(out.begin(), out.end());
-    EXPECT_EQ(got, (std::vector<ScriptObject*>{n[0], n[1], n[3], n[2], n[5]}));
+    EXPECT_EQ(got, (std::vector<ScriptObject*>{n[0], n[1], n[3], n[2], n[5], n[6]}));
     G_NilObject.Traverse(out);
     EXPECT_EQ(out.Size(), 0);
     n[3]->Set(child, &G_NilObject);

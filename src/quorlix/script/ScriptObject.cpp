@@ -230,7 +230,9 @@ void ScriptObject::Traverse(Array<Obj<ScriptObject>>& out) const {
             for (int k = 1; k < header->m_Count; ++k) {
                 const MVTBL& entry = table[k];
                 const unsigned flags = entry.m_Flags;
-                if ((flags & MemberObjectLink) == 0 || (flags & MemberNotOwned) != 0)
+                // Only object members are followed, whatever flags a class gave other types.
+                if ((flags & MemberObjectLink) == 0 || (flags & MemberNotOwned) != 0 ||
+                    ClassIndexOf(entry.m_Type) != k_ClassScriptObject)
                     continue;
                 const ClassType_MemberID* m = MemberIDOf(k, c);
                 const MVTBL& access = object->Entry(m);
@@ -238,7 +240,9 @@ void ScriptObject::Traverse(Array<Obj<ScriptObject>>& out) const {
                     ScriptObject* child = &G_NilObject;
                     access.Get(object, m, 0, &child);
                     children.push_back(child);
-                } else if ((flags & MemberObjectIndex) != 0) {
+                } else if ((flags & (MemberObjectIndex | MemberIsIndex)) != 0 &&
+                           (flags & MemberIsArray) == 0) {
+                    // Index members are read element by element, flagged 0x2000 or not.
                     const int n = access.m_Size != nullptr ? access.Size(object, m) : 0;
                     for (int i = 0; i < n; ++i) {
                         ScriptObject* child = &G_NilObject;
