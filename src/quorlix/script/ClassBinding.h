@@ -183,6 +183,7 @@ struct ClassOfMember<R C::*> {
 template <class R, class = void>
 struct ValueOf {
     static constexpr int k_Class = 0; // not bindable
+    static constexpr bool k_InLine = false;
 };
 template <class R>
 struct ValueOf<R, std::enable_if_t<k_MemberInlineValue<R> || std::is_same_v<R, String>>> {
@@ -457,6 +458,25 @@ using ResizeFunction = void (C::*)(int);
 
 // --- Row builders -----------------------------------------------------------------------------
 
+/// A row served by generated accessors for values of C++ type R.
+template <class R>
+MemberRow AccessorRow(const char* name, int index, unsigned flags, GetAccessor get,
+                      SetAccessor set) {
+    using V = ValueOf<R>;
+    static_assert(V::k_Class != 0, "not a script value type");
+    MemberRow row;
+    row.m_Name = name;
+    row.m_Index = index;
+    row.m_Type = V::k_Class;
+    row.m_Flags = flags;
+    row.m_Kind = MemberRow::AccessorRow;
+    row.m_Get = get;
+    row.m_Set = set;
+    if constexpr (V::k_Class == k_ClassScriptObject)
+        row.m_ObjectClass = &V::ObjectClass;
+    return row;
+}
+
 /// A member kept in field F of the class. Fields of script value types and index fields
 /// (`Array<Element>` with flag 0x400) are served in line; others through generated accessors.
 template <auto F>
@@ -479,19 +499,11 @@ MemberRow Field(const char* name, int index, unsigned flags = MemberDefault) {
             row.m_Form = MemberRow::IndexForm;
             row.m_Flags |= MemberIsIndex;
         }
+    } else if constexpr (ValueOf<R>::k_InLine) {
+        row.m_Type = ValueOf<R>::k_Class;
+        row.m_OffsetOrValue = FieldOffset<F>();
     } else {
-        using V = ValueOf<R>;
-        static_assert(V::k_Class != 0, "the field's type is not a script value type");
-        row.m_Type = V::k_Class;
-        if constexpr (V::k_InLine) {
-            row.m_OffsetOrValue = FieldOffset<F>();
-        } else {
-            row.m_Kind = MemberRow::AccessorRow;
-            row.m_Get = &FieldGet<F>;
-            row.m_Set = &FieldSet<F>;
-            if constexpr (V::k_Class == k_ClassScriptObject)
-                row.m_ObjectClass = &V::ObjectClass;
-        }
+        return AccessorRow<R>(name, index, flags, &FieldGet<F>, &FieldSet<F>);
     }
     return row;
 }
@@ -501,19 +513,8 @@ MemberRow Field(const char* name, int index, unsigned flags = MemberDefault) {
 template <auto Get, typename Getter<decltype(Get)>::Set Set>
 MemberRow Property(const char* name, int index, unsigned flags = MemberDefault) {
     using G = Getter<decltype(Get)>;
-    using V = ValueOf<Plain<typename G::Result>>;
-    static_assert(V::k_Class != 0, "the getter's type is not a script value type");
-    MemberRow row;
-    row.m_Name = name;
-    row.m_Index = index;
-    row.m_Type = V::k_Class;
-    row.m_Flags = flags;
-    row.m_Kind = MemberRow::AccessorRow;
-    row.m_Get = &PropertyGet<Get>;
-    row.m_Set = &PropertySet<Get, Set>;
-    if constexpr (V::k_Class == k_ClassScriptObject)
-        row.m_ObjectClass = &V::ObjectClass;
-    return row;
+    return AccessorRow<Plain<typename G::Result>>(name, index, flags, &PropertyGet<Get>,
+                                                  &PropertySet<Get, Set>);
 }
 
 /// An index member: element getter Get(i), element setter Set(i, value), Size(), and Resize(n)
@@ -524,18 +525,8 @@ template <auto Get, typename Getter<decltype(Get)>::Set Set,
           ResizeFunction<typename Getter<decltype(Get)>::Class> Resize = nullptr>
 MemberRow IndexProperty(const char* name, int index, unsigned flags = MemberIsIndex) {
     using G = Getter<decltype(Get)>;
-    using V = ValueOf<Plain<typename G::Result>>;
-    static_assert(V::k_Class != 0, "the getter's type is not a script value type");
-    MemberRow row;
-    row.m_Name = name;
-    row.m_Index = index;
-    row.m_Type = V::k_Class;
-    row.m_Flags = flags | MemberIsIndex;
-    row.m_Kind = MemberRow::AccessorRow;
-    row.m_Get = &IndexPropertyGet<Get>;
-    row.m_Set = &IndexPropertySet<Get, Set>;
-    if constexpr (V::k_Class == k_ClassScriptObject)
-        row.m_ObjectClass = &V::ObjectClass;
+    MemberRow row = AccessorRow<Plain<typename G::Result>>(
+        name, index, flags | MemberIsIndex, &IndexPropertyGet<Get>, &IndexPropertySet<Get, Set>);
     row.m_Size = &IndexPropertySize<Size>;
     if constexpr (Resize != nullptr)
         row.m_Resize = &IndexPropertyResize<Resize>;
