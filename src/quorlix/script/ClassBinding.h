@@ -330,46 +330,54 @@ C& Self(ScriptObject* self) noexcept {
     return *static_cast<C*>(self);
 }
 
+// A native value handed out as the script value the entry's caller expects at `out`.
+template <class R, class Value>
+void GiveOut(void* out, const Value& value, const MVTBL& entry) {
+    using V = ValueOf<R>;
+    *static_cast<typename V::Script*>(out) = V::ToScript(value, entry);
+}
+
+// The script value at `value` converted for a native setter: `store` gets it unless the
+// conversion refused it (logged).
+template <class R, class Store>
+void TakeIn(ScriptObject* self, const ClassType_MemberID* m, const void* value, const MVTBL& entry,
+            Store&& store) {
+    using V = ValueOf<R>;
+    bool ok = true;
+    auto&& converted =
+        V::FromScript(*static_cast<const typename V::Script*>(value), self, m, entry, ok);
+    if (ok)
+        store(converted);
+}
+
 template <auto Get>
 void PropertyGet(const ScriptObject* self, const ClassType_MemberID*, int, void* out,
                  const MVTBL& entry) {
     using G = Getter<decltype(Get)>;
-    using V = ValueOf<Plain<typename G::Result>>;
-    *static_cast<typename V::Script*>(out) =
-        V::ToScript((Self<typename G::Class>(self).*Get)(), entry);
+    GiveOut<Plain<typename G::Result>>(out, (Self<typename G::Class>(self).*Get)(), entry);
 }
 
 template <auto Get, auto Set>
 void PropertySet(ScriptObject* self, const ClassType_MemberID* m, int, const void* value,
                  const MVTBL& entry) {
     using G = Getter<decltype(Get)>;
-    using V = ValueOf<Plain<typename G::Result>>;
-    bool ok = true;
-    auto&& converted =
-        V::FromScript(*static_cast<const typename V::Script*>(value), self, m, entry, ok);
-    if (ok)
-        (Self<typename G::Class>(self).*Set)(converted);
+    TakeIn<Plain<typename G::Result>>(
+        self, m, value, entry, [&](const auto& v) { (Self<typename G::Class>(self).*Set)(v); });
 }
 
 template <auto Get>
 void IndexPropertyGet(const ScriptObject* self, const ClassType_MemberID*, int i, void* out,
                       const MVTBL& entry) {
     using G = Getter<decltype(Get)>;
-    using V = ValueOf<Plain<typename G::Result>>;
-    *static_cast<typename V::Script*>(out) =
-        V::ToScript((Self<typename G::Class>(self).*Get)(i), entry);
+    GiveOut<Plain<typename G::Result>>(out, (Self<typename G::Class>(self).*Get)(i), entry);
 }
 
 template <auto Get, auto Set>
 void IndexPropertySet(ScriptObject* self, const ClassType_MemberID* m, int i, const void* value,
                       const MVTBL& entry) {
     using G = Getter<decltype(Get)>;
-    using V = ValueOf<Plain<typename G::Result>>;
-    bool ok = true;
-    auto&& converted =
-        V::FromScript(*static_cast<const typename V::Script*>(value), self, m, entry, ok);
-    if (ok)
-        (Self<typename G::Class>(self).*Set)(i, converted);
+    TakeIn<Plain<typename G::Result>>(
+        self, m, value, entry, [&](const auto& v) { (Self<typename G::Class>(self).*Set)(i, v); });
 }
 
 template <auto Size>
@@ -382,20 +390,15 @@ template <auto F>
 void FieldGet(const ScriptObject* self, const ClassType_MemberID*, int, void* out,
               const MVTBL& entry) {
     using M = ClassOfMember<decltype(F)>;
-    using V = ValueOf<typename M::Value>;
-    *static_cast<typename V::Script*>(out) = V::ToScript(Self<typename M::Class>(self).*F, entry);
+    GiveOut<typename M::Value>(out, Self<typename M::Class>(self).*F, entry);
 }
 
 template <auto F>
 void FieldSet(ScriptObject* self, const ClassType_MemberID* m, int, const void* value,
               const MVTBL& entry) {
     using M = ClassOfMember<decltype(F)>;
-    using V = ValueOf<typename M::Value>;
-    bool ok = true;
-    auto&& converted =
-        V::FromScript(*static_cast<const typename V::Script*>(value), self, m, entry, ok);
-    if (ok)
-        Self<typename M::Class>(self).*F = converted;
+    TakeIn<typename M::Value>(self, m, value, entry,
+                              [&](const auto& v) { Self<typename M::Class>(self).*F = v; });
 }
 
 /// Byte offset of field F from the ScriptObject part of its class. A data member pointer is
