@@ -4,6 +4,7 @@
 // headers need them); script/Korvel.h, the names that generated class bindings use, is
 // included by those bindings themselves.
 
+#include "quorlix/animation/AnimationClasses.h"
 #include "quorlix/core/Array.h"
 #include "quorlix/core/Assert.h"
 #include "quorlix/core/CriticalSection.h"
@@ -22,7 +23,9 @@
 #include "quorlix/core/StringHashArray.h"
 #include "quorlix/core/Timer.h"
 #include "quorlix/core/Version.h"
+#include "quorlix/image/ImageClasses.h"
 #include "quorlix/library/Library.h"
+#include "quorlix/library/SceneClasses.h"
 #include "quorlix/log/ErrArg.h"
 #include "quorlix/log/LogConsole.h"
 #include "quorlix/log/LogMessageBox.h"
@@ -44,6 +47,9 @@
 #include "quorlix/math/Vector2f.h"
 #include "quorlix/math/Vector3f.h"
 #include "quorlix/math/Vector4f.h"
+#include "quorlix/render/RenderClasses.h"
+#include "quorlix/scene/SceneClassIndex.h"
+#include "quorlix/scene/SceneClasses.h"
 #include "quorlix/script/ClassBinding.h"
 #include "quorlix/script/ClassTable.h"
 #include "quorlix/script/Object.h"

@@ -33,7 +33,7 @@ namespace {
 std::vector<std::string> G_Steps;
 
 const std::vector<std::string> k_InitSteps{"CreateMasterCVTBL", "InitializeSystemClasses",
-                                           "CreateMasterCVTBLHash"};
+                                           "InitializeSceneClasses", "CreateMasterCVTBLHash"};
 
 std::string ReadFile(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
@@ -100,7 +100,8 @@ TEST(Library, InitialisesOnFirstCallAndDeInitialisesOnLast) {
     DLLDeInitialize(0);
     EXPECT_FALSE(Platform::IsCrashHandlerInstalled());
     std::vector<std::string> all = k_InitSteps;
-    all.insert(all.end(), {"ExitStorage(0)", "ExitStorage(1)", "DeleteMasterCVTBL"});
+    all.insert(all.end(), {"ExitStorage(0)", "ExitStorage(1)", "UnInitializeSceneClasses",
+                           "DeleteMasterCVTBL"});
     EXPECT_EQ(G_Steps, all);
     // The class tables are built and deleted in between, without leaked blocks.
     EXPECT_EQ(

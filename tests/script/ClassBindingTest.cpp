@@ -15,7 +15,7 @@ using QuorlixTest::LogCapture;
 
 namespace {
 
-constexpr int k_ClassLamp = 230; // built-in slots the library leaves free
+constexpr int k_ClassLamp = 230; // built-in slots that no class of the library takes
 constexpr int k_ClassLampMode = 231;
 
 enum class LampMode : uint32_t { Off, Dim, Bright };

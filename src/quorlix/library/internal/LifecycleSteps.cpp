@@ -1,6 +1,7 @@
 #include "quorlix/library/internal/LifecycleSteps.h"
 
 #include "quorlix/library/Library.h"
+#include "quorlix/library/SceneClasses.h"
 
 #include "quorlix/script/ClassTable.h"
 #include "quorlix/stream/Storage.h"
@@ -12,11 +13,13 @@ namespace Quorlix::Internal {
 
 namespace {
 
-// The order matters: the system classes need the master arrays, the member hashes need every
-// class, and storage closes its archives before the class tables go.
+// The order matters: the system classes need the master arrays, the scene classes derive from
+// them, the member hashes need every class, and storage closes its archives before the class tables
+// go.
 constexpr LifecycleStep k_Initialize[] = {
     {"CreateMasterCVTBL", &CreateMasterCVTBL},
     {"InitializeSystemClasses", &InitializeSystemClasses},
+    {"InitializeSceneClasses", &InitializeSceneClasses},
     {"CreateMasterCVTBLHash", &CreateMasterCVTBLHash},
 };
 
@@ -26,6 +29,7 @@ constexpr LifecycleStep k_ReleaseThread[] = {
 
 constexpr LifecycleStep k_DeInitialize[] = {
     {"ExitStorage(1)", [] { ExitStorage(1); }},
+    {"UnInitializeSceneClasses", &UnInitializeSceneClasses},
     {"DeleteMasterCVTBL", &DeleteMasterCVTBL},
 };
 
