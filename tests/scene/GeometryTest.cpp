@@ -189,7 +189,7 @@ TEST_F(PolygonValidation, MendedFaults) {
         Obj<SPolygonGeometry> mesh = Mesh(P::Triangle, 1, {}, {}, 3);
         mesh->m_VertexData.Add(VertexData::Create());
         const Outcome fatal =
-            Fails({"[Fatal]SPolygonGeometry::Validate(): unsupported VertexData type."});
+            Fails({"[FATAL]SPolygonGeometry::Validate(): unsupported VertexData type."});
         EXPECT_EQ(Validated(*mesh), fatal);
         mesh->m_VertexData[0] = SPolygonGeometry::Create();
         EXPECT_EQ(Validated(*mesh), fatal);

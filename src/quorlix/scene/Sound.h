@@ -3,6 +3,7 @@
 // where the listener hears from.
 
 #include "quorlix/platform/Export.h"
+#include "quorlix/scene/FileObject.h"
 #include "quorlix/scene/Node.h"
 
 namespace Quorlix {
@@ -16,9 +17,9 @@ public:
     SSoundEmitter() noexcept = default;
     ~SSoundEmitter() override;
 
-    /// Member 1 "FileObject" (0x1200): the sound file; null for silence. Any object is accepted
-    /// for now; it is meant to be a FileObject.
-    Obj<ScriptObject> m_FileObject;
+    /// Member 1 "FileObject" (0x1200): the sound file; null for silence. Its row refuses
+    /// objects of other classes.
+    Obj<FileObject> m_FileObject;
 };
 
 /// Class TSoundEmitter (-3983); a fresh one refers to a fresh SSoundEmitter.
