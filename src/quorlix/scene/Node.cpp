@@ -81,7 +81,7 @@ void TNode::SetParent(ScriptObject* parent) {
         return;
     }
     if (!parent->IsA(BuiltinTypeID(k_ClassTBranch))) {
-        ExpectFailed(BuiltinTypeID(k_ClassTBranch));
+        parent->ExpectFailed(BuiltinTypeID(k_ClassTBranch));
         return;
     }
     auto* branch = static_cast<TBranch*>(parent);
