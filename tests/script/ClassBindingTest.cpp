@@ -300,7 +300,9 @@ bool Same(const V& a, const V& b) {
 
 uint32_t EnumeratorValue(const ClassType_Enum* e) {
     const MVTBL* table = IsTableOf(ClassIndexOf(e));
-    return table != nullptr ? table[MemberIndexOf(e)].m_OffsetOrValue : ~0u;
+    if (table == nullptr) // an enumeration nobody registers: enumerators number index - 1
+        return e != nullptr && MemberIndexOf(e) >= 1 ? MemberIndexOf(e) - 1u : ~0u;
+    return table[MemberIndexOf(e)].m_OffsetOrValue;
 }
 
 // A value unlike `old` that a member of its type accepts; `row` (if any) names the class of
@@ -337,6 +339,8 @@ V Different(const V& old, const MemberRow* row, ScriptObject* self, Obj<ScriptOb
     } else if constexpr (std::is_same_v<V, const ClassType_Enum*>) {
         const int enumeration = row != nullptr ? row->m_Enumeration : 0;
         const MVTBL* table = IsTableOf(enumeration);
+        if (table == nullptr && enumeration != 0) // unregistered: another identifier of it
+            return MemberIDOf<ClassType_Enum>(MemberIndexOf(old) == 1 ? 2 : 1, enumeration);
         for (int k = 1; table != nullptr && k < TableHeader(table)->m_Count; ++k) {
             const auto* e = MemberIDOf<ClassType_Enum>(k, enumeration);
             if (table[k].m_Name != nullptr && EnumeratorValue(e) != EnumeratorValue(old))

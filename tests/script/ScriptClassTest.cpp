@@ -129,12 +129,12 @@ TEST_F(ScriptClasses, DottedNamesResolveThroughClassesAndScopes) {
         // A class that owns a scope: its members and its scope's enumerators share one prefix.
         const ClassType_TypeID* constraint = BuiltinTypeID(k_Constraint);
         const ClassType_TypeID* type = BuiltinTypeID(k_ConstraintType);
-        CreateClass(constraint, BuiltinTypeID(k_ClassObject), "", "TransformConstraint", nullptr,
+        CreateClass(constraint, BuiltinTypeID(k_ClassObject), "", "Turnstile", nullptr,
                     nullptr, Kind_Object);
         AddMember(MemberIDOf(1, k_Constraint), "Weight", k_ClassF32, &NoGet, &NoSet);
-        CreateClass(type, nullptr, "TransformConstraint", "TransformConstraint.ConstraintTypeEnum",
+        CreateClass(type, nullptr, "Turnstile", "Turnstile.ModeEnum",
                     nullptr, nullptr, Kind_Enum);
-        const char* const names[] = {"Point", "Orient", "Parent", "Scale"};
+        const char* const names[] = {"Locked", "Open", "Free", "Broken"};
         for (int i = 0; i < 4; ++i)
             EXPECT_TRUE(CreateEnumMemberGeneric(MemberIDOf<ClassType_Enum>(i + 1, k_ConstraintType),
                                                 names[i], static_cast<unsigned>(i), 1,
@@ -142,23 +142,23 @@ TEST_F(ScriptClasses, DottedNamesResolveThroughClassesAndScopes) {
         CreateCVTBLHash(constraint);
         CreateCVTBLHash(type);
 
-        EXPECT_EQ(FindScopedMember("TransformConstraint", "Weight"), MemberIDOf(1, k_Constraint));
-        EXPECT_EQ(FindScopedMember("TransformConstraint", "Name"), Object::NameMember());
-        EXPECT_EQ(FindScopedMember("TransformConstraint", "Point"),
+        EXPECT_EQ(FindScopedMember("Turnstile", "Weight"), MemberIDOf(1, k_Constraint));
+        EXPECT_EQ(FindScopedMember("Turnstile", "Name"), Object::NameMember());
+        EXPECT_EQ(FindScopedMember("Turnstile", "Locked"),
                   MemberIDOf(1, k_ConstraintType));
-        EXPECT_EQ(FindScopedMember("TransformConstraint", "Scale"),
+        EXPECT_EQ(FindScopedMember("Turnstile", "Broken"),
                   MemberIDOf(4, k_ConstraintType));
-        EXPECT_EQ(FindScopedMember("TransformConstraint.ConstraintTypeEnum", "Orient"),
+        EXPECT_EQ(FindScopedMember("Turnstile.ModeEnum", "Open"),
                   MemberIDOf(2, k_ConstraintType));
-        EXPECT_EQ(FindScopedMember("TransformConstraint", "XYZ"), nullptr);
-        EXPECT_EQ(FindScopedMember("TransformConstraint", "Weights"), nullptr);
-        EXPECT_TRUE(IsBuiltinClassOrScope("TransformConstraint"));
+        EXPECT_EQ(FindScopedMember("Turnstile", "XYZ"), nullptr);
+        EXPECT_EQ(FindScopedMember("Turnstile", "Weights"), nullptr);
+        EXPECT_TRUE(IsBuiltinClassOrScope("Turnstile"));
 
         DeleteClass(type);
         DeleteClass(constraint);
-        EXPECT_EQ(FindScopedMember("TransformConstraint", "Point"), nullptr);
-        EXPECT_EQ(FindScopedMember("TransformConstraint", "Weight"), nullptr);
-        EXPECT_FALSE(IsBuiltinClassOrScope("TransformConstraint"));
+        EXPECT_EQ(FindScopedMember("Turnstile", "Locked"), nullptr);
+        EXPECT_EQ(FindScopedMember("Turnstile", "Weight"), nullptr);
+        EXPECT_FALSE(IsBuiltinClassOrScope("Turnstile"));
     }
 }
 

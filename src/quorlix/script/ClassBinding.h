@@ -520,20 +520,28 @@ MemberRow Property(const char* name, int index, unsigned flags = MemberDefault) 
                                                   &PropertySet<Get, Set>);
 }
 
-/// An index member: element getter Get(i), element setter Set(i, value), Size(), and Resize(n)
-/// when whole arrays may be assigned to it (without, such an assignment is refused as an
-/// invalid call).
+/// An index member: element getter Get(i), element setter Set(i, value) and Size(). Whole
+/// arrays assigned to it are refused as an invalid call; the form below takes them.
 template <auto Get, typename Getter<decltype(Get)>::Set Set,
-          SizeFunction<typename Getter<decltype(Get)>::Class> Size,
-          ResizeFunction<typename Getter<decltype(Get)>::Class> Resize = nullptr>
+          SizeFunction<typename Getter<decltype(Get)>::Class> Size>
 MemberRow IndexProperty(const char* name, int index, unsigned flags = MemberIsIndex) {
     using G = Getter<decltype(Get)>;
     MemberRow row = AccessorRow<Plain<typename G::Result>>(
         name, index, flags | MemberIsIndex, &IndexPropertyGet<Get>, &IndexPropertySet<Get, Set>);
     row.m_Size = &IndexPropertySize<Size>;
-    if constexpr (Resize != nullptr)
-        row.m_Resize = &IndexPropertyResize<Resize>;
     row.m_Form = MemberRow::IndexForm;
+    return row;
+}
+
+/// The same with Resize(n), through which whole arrays may be assigned. An overload rather than
+/// a null default: GCC 12 with -fsanitize=undefined does not accept `Resize != nullptr` as a
+/// constant expression (seen with TBranch::ResizeChild).
+template <auto Get, typename Getter<decltype(Get)>::Set Set,
+          SizeFunction<typename Getter<decltype(Get)>::Class> Size,
+          ResizeFunction<typename Getter<decltype(Get)>::Class> Resize>
+MemberRow IndexProperty(const char* name, int index, unsigned flags = MemberIsIndex) {
+    MemberRow row = IndexProperty<Get, Set, Size>(name, index, flags);
+    row.m_Resize = &IndexPropertyResize<Resize>;
     return row;
 }
 

@@ -1,0 +1,104 @@
+#include "quorlix/scene/Joint.h"
+
+namespace Quorlix {
+
+// --- SJoint / TJoint ----------------------------------------------------------------------------
+
+SJoint* SJoint::Create() {
+    return NewObject<SJoint>();
+}
+const TypeInfo* SJoint::GetSJointTypeInfo() noexcept {
+    return &TypeOf<SJoint>();
+}
+SJoint::~SJoint() = default;
+
+void SJoint::SetRotationAxis(const Vector3f& v) noexcept {
+    m_RotationAxis = v;
+    SetComponent(ComponentRotationAxis, v != Vector3f::Zero);
+    InvalidateLocal();
+}
+
+void SJoint::SetJointOrientation(const Vector3f& v) noexcept {
+    m_JointOrientation = v;
+    SetComponent(ComponentJointOrientation, v != Vector3f::Zero);
+    InvalidateLocal();
+}
+
+void SJoint::SetParentScaling(const Vector3f& v) noexcept {
+    if (v == m_ParentScaling)
+        return;
+    m_ParentScaling = v;
+    SetComponent(ComponentParentScaling, v != Vector3f(1.0f, 1.0f, 1.0f));
+    InvalidateLocal();
+}
+
+void SJoint::SetParentScalingEnable(bool on) noexcept {
+    if (on == m_ParentScalingEnable)
+        return;
+    m_ParentScalingEnable = on;
+    InvalidateLocal();
+}
+
+TJoint* TJoint::Create() {
+    return NewObject<TJoint>();
+}
+const TypeInfo* TJoint::GetTJointTypeInfo() noexcept {
+    return &TypeOf<TJoint>();
+}
+TJoint::TJoint() : TSimpleTransform(SJoint::Create()) {}
+TJoint::~TJoint() = default;
+
+// --- IK effectors and handles -------------------------------------------------------------------
+
+SIKEffector* SIKEffector::Create() {
+    return NewObject<SIKEffector>();
+}
+const TypeInfo* SIKEffector::GetSIKEffectorTypeInfo() noexcept {
+    return &TypeOf<SIKEffector>();
+}
+SIKEffector::~SIKEffector() = default;
+
+TIKEffector* TIKEffector::Create() {
+    return NewObject<TIKEffector>();
+}
+const TypeInfo* TIKEffector::GetTIKEffectorTypeInfo() noexcept {
+    return &TypeOf<TIKEffector>();
+}
+TIKEffector::TIKEffector() : TTransform(SIKEffector::Create()) {}
+TIKEffector::~TIKEffector() = default;
+
+SIKHandle* SIKHandle::Create() {
+    return NewObject<SIKHandle>();
+}
+const TypeInfo* SIKHandle::GetSIKHandleTypeInfo() noexcept {
+    return &TypeOf<SIKHandle>();
+}
+SIKHandle::~SIKHandle() = default;
+
+TIKHandle* TIKHandle::Create() {
+    return NewObject<TIKHandle>();
+}
+const TypeInfo* TIKHandle::GetTIKHandleTypeInfo() noexcept {
+    return &TypeOf<TIKHandle>();
+}
+TIKHandle::TIKHandle() : TTransform(SIKHandle::Create()) {}
+TIKHandle::~TIKHandle() = default;
+
+SIKSplineHandle* SIKSplineHandle::Create() {
+    return NewObject<SIKSplineHandle>();
+}
+const TypeInfo* SIKSplineHandle::GetSIKSplineHandleTypeInfo() noexcept {
+    return &TypeOf<SIKSplineHandle>();
+}
+SIKSplineHandle::~SIKSplineHandle() = default;
+
+TIKSplineHandle* TIKSplineHandle::Create() {
+    return NewObject<TIKSplineHandle>();
+}
+const TypeInfo* TIKSplineHandle::GetTIKSplineHandleTypeInfo() noexcept {
+    return &TypeOf<TIKSplineHandle>();
+}
+TIKSplineHandle::TIKSplineHandle() : TIKHandle(SIKSplineHandle::Create()) {}
+TIKSplineHandle::~TIKSplineHandle() = default;
+
+} // namespace Quorlix
