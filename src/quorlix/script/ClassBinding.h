@@ -524,15 +524,19 @@ MemberRow Property(const char* name, int index, unsigned flags = MemberDefault) 
 /// when whole arrays may be assigned to it (without, such an assignment is refused as an
 /// invalid call).
 template <auto Get, typename Getter<decltype(Get)>::Set Set,
-          SizeFunction<typename Getter<decltype(Get)>::Class> Size,
-          ResizeFunction<typename Getter<decltype(Get)>::Class> Resize = nullptr>
+          SizeFunction<typename Getter<decltype(Get)>::Class> Size, auto Resize = nullptr>
 MemberRow IndexProperty(const char* name, int index, unsigned flags = MemberIsIndex) {
     using G = Getter<decltype(Get)>;
     MemberRow row = AccessorRow<Plain<typename G::Result>>(
         name, index, flags | MemberIsIndex, &IndexPropertyGet<Get>, &IndexPropertySet<Get, Set>);
     row.m_Size = &IndexPropertySize<Size>;
-    if constexpr (Resize != nullptr)
+    // Told apart by type, not by comparing with null: with -fsanitize=null GCC no longer folds
+    // the address of a function defined elsewhere into a non-null constant.
+    if constexpr (!std::is_null_pointer_v<decltype(Resize)>) {
+        static_assert(std::is_same_v<decltype(Resize), ResizeFunction<typename G::Class>>,
+                      "Resize takes the new count and belongs to the getter's class");
         row.m_Resize = &IndexPropertyResize<Resize>;
+    }
     row.m_Form = MemberRow::IndexForm;
     return row;
 }
