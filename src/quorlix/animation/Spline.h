@@ -72,6 +72,8 @@ public:
     virtual void SetKeyCount(int n);
 
 private:
+    // Used only by a spline made as SplineBase itself; the typed splines override the key
+    // functions and keep keys of their own key class.
     Array<Key> m_Keys;
 };
 
