@@ -89,6 +89,7 @@
 #include "quorlix/scene/SpriteAppearances.h"
 #include "quorlix/scene/SpriteGeometry.h"
 #include "quorlix/scene/Transform.h"
+#include "quorlix/scene/UpdateTraverse.h"
 #include "quorlix/scene/VertexData.h"
 #include "quorlix/script/ClassBinding.h"
 #include "quorlix/script/ClassTable.h"

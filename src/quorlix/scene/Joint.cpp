@@ -1,5 +1,7 @@
 #include "quorlix/scene/Joint.h"
 
+#include "quorlix/scene/internal/TransformMath.h"
+
 namespace Quorlix {
 
 // --- SJoint / TJoint ----------------------------------------------------------------------------
@@ -37,6 +39,17 @@ void SJoint::SetParentScalingEnable(bool on) noexcept {
         return;
     m_ParentScalingEnable = on;
     InvalidateLocal();
+}
+
+bool SJoint::BuildLocal(Matrix4f& out) const {
+    Internal::TransformValues values;
+    GetValues(values);
+    values.m_RotationAxis = m_RotationAxis;
+    values.m_JointOrientation = m_JointOrientation;
+    values.m_ParentScaling = m_ParentScaling;
+    values.m_ParentScalingEnable = m_ParentScalingEnable;
+    Internal::JointLocalMatrix(GetComponents(), values, out);
+    return false; // joints rebuild every time they are invalidated, without a shortcut
 }
 
 TJoint* TJoint::Create() {

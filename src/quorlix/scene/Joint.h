@@ -31,6 +31,9 @@ public:
     bool GetParentScalingEnable() const noexcept { return m_ParentScalingEnable; }
     void SetParentScalingEnable(bool on) noexcept;
 
+protected:
+    bool BuildLocal(Matrix4f& out) const override;
+
 private:
     Vector3f m_RotationAxis = Vector3f::Zero;
     Vector3f m_JointOrientation = Vector3f::Zero;

@@ -1,5 +1,10 @@
 #include "quorlix/scene/Transform.h"
 
+#include "quorlix/scene/internal/TransformMath.h"
+#include "quorlix/script/internal/ScriptLog.h"
+
+#include <cmath>
+
 namespace Quorlix {
 
 // --- SBaseTransform / TBaseTransform ------------------------------------------------------------
@@ -11,6 +16,15 @@ const TypeInfo* SBaseTransform::GetSBaseTransformTypeInfo() noexcept {
     return &TypeOf<SBaseTransform>();
 }
 SBaseTransform::~SBaseTransform() = default;
+
+bool SBaseTransform::BuildLocal(Matrix4f& out) const {
+    out = Matrix4f::Identity;
+    return true;
+}
+
+void SBaseTransform::RebuildLocal() const {
+    m_LocalState = BuildLocal(m_LocalMatrix) ? LocalIdentity : LocalValid;
+}
 
 TBaseTransform* TBaseTransform::Create() {
     return NewObject<TBaseTransform>();
@@ -50,16 +64,33 @@ const TypeInfo* SSimpleTransform::GetSSimpleTransformTypeInfo() noexcept {
 }
 SSimpleTransform::~SSimpleTransform() = default;
 
-// Limits are not applied here yet: the setters store, keep the component word and invalidate.
+namespace {
+
+// Matrices built from infinite or NaN inputs would spread NaN through every descendant.
+bool Finite(const Vector3f& v, const char* member) {
+    if (std::isfinite(v.GetX()) && std::isfinite(v.GetY()) && std::isfinite(v.GetZ()))
+        return true;
+    Internal::LogScriptError("SSimpleTransform: non-finite ", member, " refused.");
+    return false;
+}
+
+} // namespace
+
 void SSimpleTransform::SetTranslation(const Vector3f& t) noexcept {
-    m_Translation = t;
-    SetComponent(ComponentTranslation, t != Vector3f::Zero);
+    if (!Finite(t, "Translation"))
+        return;
+    m_Translation = Internal::ClampByLimits(t, m_TranslationLimitEnableMask, m_TranslationMin,
+                                            m_TranslationMax);
+    SetComponent(ComponentTranslation, m_Translation != Vector3f::Zero);
     InvalidateLocal();
 }
 
 void SSimpleTransform::SetRotation(const Vector3f& r) noexcept {
-    m_Rotation = r;
-    SetComponent(ComponentRotation, r != Vector3f::Zero);
+    if (!Finite(r, "Rotation"))
+        return;
+    m_Rotation =
+        Internal::ClampByLimits(r, m_RotationLimitEnableMask, m_RotationMin, m_RotationMax);
+    SetComponent(ComponentRotation, m_Rotation != Vector3f::Zero);
     InvalidateLocal();
 }
 
@@ -69,9 +100,24 @@ void SSimpleTransform::SetRotationOrder(Eulerf::RotationOrder order) noexcept {
 }
 
 void SSimpleTransform::SetScaling(const Vector3f& s) noexcept {
-    m_Scaling = s;
-    SetComponent(ComponentScaling, s != Vector3f(1.0f, 1.0f, 1.0f));
+    if (!Finite(s, "Scaling"))
+        return;
+    m_Scaling = Internal::ClampByLimits(s, m_ScalingLimitEnableMask, m_ScalingMin, m_ScalingMax);
+    SetComponent(ComponentScaling, m_Scaling != Vector3f(1.0f, 1.0f, 1.0f));
     InvalidateLocal();
+}
+
+void SSimpleTransform::GetValues(Internal::TransformValues& values) const noexcept {
+    values.m_Translation = m_Translation;
+    values.m_Rotation = m_Rotation;
+    values.m_Order = m_RotationOrder;
+    values.m_Scaling = m_Scaling;
+}
+
+bool SSimpleTransform::BuildLocal(Matrix4f& out) const {
+    Internal::TransformValues values;
+    GetValues(values);
+    return Internal::SimpleLocalMatrix(GetComponents(), values, out);
 }
 
 TSimpleTransform* TSimpleTransform::Create() {
@@ -92,6 +138,26 @@ const TypeInfo* STransform::GetSTransformTypeInfo() noexcept {
     return &TypeOf<STransform>();
 }
 STransform::~STransform() = default;
+
+void STransform::Store(Vector3f& member, const Vector3f& v, uint32_t bit) noexcept {
+    if (!Finite(v, "pivot, axis or shearing"))
+        return;
+    member = v;
+    SetComponent(bit, v != Vector3f::Zero);
+    InvalidateLocal();
+}
+
+bool STransform::BuildLocal(Matrix4f& out) const {
+    Internal::TransformValues values;
+    GetValues(values);
+    values.m_Shearing = m_Shearing;
+    values.m_ScalingPivot = m_ScalingPivot;
+    values.m_ScalingPivotTranslation = m_ScalingPivotTranslation;
+    values.m_RotationAxis = m_RotationAxis;
+    values.m_RotationPivot = m_RotationPivot;
+    values.m_RotationPivotTranslation = m_RotationPivotTranslation;
+    return Internal::TransformLocalMatrix(GetComponents(), values, out);
+}
 
 TTransform* TTransform::Create() {
     return NewObject<TTransform>();

@@ -18,6 +18,10 @@
 
 namespace Quorlix {
 
+namespace Internal {
+struct TransformValues;
+}
+
 /// S half of every transform node: the cached local matrix and its validity.
 class QUORLIX_API SBaseTransform : public SBranch {
 public:
@@ -42,14 +46,20 @@ public:
     SBaseTransform() noexcept = default;
     ~SBaseTransform() override;
 
-    /// The cached local matrix (identity when fresh). It is computed from the members; a set
-    /// through the `LocalMatrix` row is ignored.
-    const Matrix4f& GetLocalMatrix() const noexcept { return m_LocalMatrix; }
+    /// The local matrix, rebuilt from the members when a setter invalidated it (identity for a
+    /// base transform). A set through the `LocalMatrix` row is ignored.
+    const Matrix4f& GetLocalMatrix() const {
+        if (m_LocalState == LocalInvalid)
+            RebuildLocal();
+        return m_LocalMatrix;
+    }
     void SetLocalMatrixIgnored(const Matrix4f&) noexcept {}
     LocalState GetLocalState() const noexcept { return m_LocalState; }
     uint32_t GetComponents() const noexcept { return m_Components; }
 
 protected:
+    /// Builds the local matrix from the members into `out`; true when it is the identity.
+    virtual bool BuildLocal(Matrix4f& out) const;
     /// Every setter of an input of the local matrix calls this.
     void InvalidateLocal() noexcept { m_LocalState = LocalInvalid; }
     /// Sets `bit` of the component word when `on`, clears it otherwise.
@@ -57,9 +67,14 @@ protected:
         m_Components = on ? (m_Components | bit) : (m_Components & ~bit);
     }
 
-    Matrix4f m_LocalMatrix = Matrix4f::Identity;
-    LocalState m_LocalState = LocalIdentity; // fresh inputs give the identity
     uint32_t m_Components = 0;
+
+private:
+    void RebuildLocal() const;
+
+    // A cache: reads rebuild it.
+    mutable Matrix4f m_LocalMatrix = Matrix4f::Identity;
+    mutable LocalState m_LocalState = LocalIdentity; // fresh inputs give the identity
 };
 
 /// T half of every transform node. The matrices are results of the update and read-only to
@@ -114,6 +129,9 @@ public:
     SSimpleTransform() noexcept = default;
     ~SSimpleTransform() override;
 
+    /// The three setters clamp by the enabled limits, store, keep the component word and
+    /// invalidate the local matrix. Values that are not finite are refused with the error
+    /// "SSimpleTransform: non-finite <Member> refused." and change nothing.
     const Vector3f& GetTranslation() const noexcept { return m_Translation; }
     void SetTranslation(const Vector3f& t) noexcept;
     const Vector3f& GetRotation() const noexcept { return m_Rotation; }
@@ -124,6 +142,10 @@ public:
     void SetScaling(const Vector3f& s) noexcept;
 
 protected:
+    bool BuildLocal(Matrix4f& out) const override;
+    /// The members as the local matrix arithmetic takes them.
+    void GetValues(Internal::TransformValues& values) const noexcept;
+
     Vector3f m_Translation = Vector3f::Zero;
     Vector3f m_Rotation = Vector3f::Zero;
     Eulerf::RotationOrder m_RotationOrder = Eulerf::XYZ;
@@ -189,12 +211,11 @@ public:
         Store(m_RotationPivotTranslation, v, ComponentRotationPivotTranslation);
     }
 
+protected:
+    bool BuildLocal(Matrix4f& out) const override;
+
 private:
-    void Store(Vector3f& member, const Vector3f& v, uint32_t bit) noexcept {
-        member = v;
-        SetComponent(bit, v != Vector3f::Zero);
-        InvalidateLocal();
-    }
+    void Store(Vector3f& member, const Vector3f& v, uint32_t bit) noexcept;
 
     Vector3f m_Shearing = Vector3f::Zero;
     Vector3f m_ScalingPivot = Vector3f::Zero;
