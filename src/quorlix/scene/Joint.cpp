@@ -43,7 +43,7 @@ void SJoint::SetParentScalingEnable(bool on) noexcept {
 
 bool SJoint::BuildLocal(Matrix4f& out) const {
     Internal::TransformValues values;
-    GetValues(values);
+    Internal::GetSimpleValues(*this, values);
     values.m_RotationAxis = m_RotationAxis;
     values.m_JointOrientation = m_JointOrientation;
     values.m_ParentScaling = m_ParentScaling;

@@ -107,16 +107,16 @@ void SSimpleTransform::SetScaling(const Vector3f& s) noexcept {
     InvalidateLocal();
 }
 
-void SSimpleTransform::GetValues(Internal::TransformValues& values) const noexcept {
-    values.m_Translation = m_Translation;
-    values.m_Rotation = m_Rotation;
-    values.m_Order = m_RotationOrder;
-    values.m_Scaling = m_Scaling;
+void Internal::GetSimpleValues(const SSimpleTransform& s, TransformValues& values) noexcept {
+    values.m_Translation = s.GetTranslation();
+    values.m_Rotation = s.GetRotation();
+    values.m_Order = s.GetRotationOrder();
+    values.m_Scaling = s.GetScaling();
 }
 
 bool SSimpleTransform::BuildLocal(Matrix4f& out) const {
     Internal::TransformValues values;
-    GetValues(values);
+    Internal::GetSimpleValues(*this, values);
     return Internal::SimpleLocalMatrix(GetComponents(), values, out);
 }
 
@@ -149,7 +149,7 @@ void STransform::Store(Vector3f& member, const Vector3f& v, uint32_t bit) noexce
 
 bool STransform::BuildLocal(Matrix4f& out) const {
     Internal::TransformValues values;
-    GetValues(values);
+    Internal::GetSimpleValues(*this, values);
     values.m_Shearing = m_Shearing;
     values.m_ScalingPivot = m_ScalingPivot;
     values.m_ScalingPivotTranslation = m_ScalingPivotTranslation;

@@ -18,10 +18,6 @@
 
 namespace Quorlix {
 
-namespace Internal {
-struct TransformValues;
-}
-
 /// S half of every transform node: the cached local matrix and its validity.
 class QUORLIX_API SBaseTransform : public SBranch {
 public:
@@ -143,8 +139,6 @@ public:
 
 protected:
     bool BuildLocal(Matrix4f& out) const override;
-    /// The members as the local matrix arithmetic takes them.
-    void GetValues(Internal::TransformValues& values) const noexcept;
 
     Vector3f m_Translation = Vector3f::Zero;
     Vector3f m_Rotation = Vector3f::Zero;

@@ -8,6 +8,10 @@
 #include "quorlix/math/Matrix4f.h"
 #include "quorlix/math/Vector3f.h"
 
+namespace Quorlix {
+class SSimpleTransform;
+}
+
 namespace Quorlix::Internal {
 
 /// Bits of a transform's component word: which members differ from their neutral value.
@@ -44,6 +48,9 @@ struct TransformValues {
     Vector3f m_ParentScaling{1, 1, 1};
     bool m_ParentScalingEnable = false;
 };
+
+/// The translation, rotation, order and scaling of `s`.
+void GetSimpleValues(const SSimpleTransform& s, TransformValues& values) noexcept;
 
 /// Whether `v` differs from `neutral` in any component (bit-exact comparison, so NaN differs).
 bool Differs(const Vector3f& v, const Vector3f& neutral) noexcept;
