@@ -176,10 +176,6 @@ TBranch::~TBranch() {
     }
 }
 
-TNode* TBranch::GetChild(int i) const noexcept {
-    return i >= 0 && i < m_Child.Size() ? m_Child[i].Get() : nullptr;
-}
-
 bool TBranch::RemoveChildEntry(const TNode* child) noexcept {
     for (int i = m_Child.Size() - 1; i >= 0; --i) {
         if (m_Child[i].Get() == child) {

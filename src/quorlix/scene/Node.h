@@ -154,7 +154,9 @@ public:
 
     int ChildCount() const noexcept { return m_Child.Size(); }
     /// Child i; null outside the array or for an empty slot.
-    TNode* GetChild(int i) const noexcept;
+    TNode* GetChild(int i) const noexcept {
+        return i >= 0 && i < m_Child.Size() ? m_Child[i].Get() : nullptr;
+    }
     /// Stores `child` at index i (i may be the count, appending; a larger i fills the gap with
     /// empty slots, at most 65536 of them). The node previously at i is detached (its Parent
     /// cleared); `child` leaves its old place (its old parent's array, or another slot of this

@@ -35,6 +35,21 @@ constexpr int k_MaxPendingPasses = 100;
 
 } // namespace
 
+// What the walk does with a node, by its class.
+enum class XMiniUpdateTraverse::Kind : uint8_t {
+    Leaf,          // nothing
+    Branch,        // children under the same matrix
+    UnknownBranch, // the same, with a warning
+    BaseTransform, // a transform without a local matrix of its own: constraints, then a branch
+    Transform,
+    Joint,
+    IKHandle,
+    LODGroup,
+    Particles,
+    SoundEmitter,
+    SoundReceiver,
+};
+
 XMiniUpdateTraverse::XMiniUpdateTraverse() = default;
 XMiniUpdateTraverse::~XMiniUpdateTraverse() = default;
 
@@ -55,25 +70,58 @@ void XMiniUpdateTraverse::ClearLists() {
     m_SoundReceivers.Clear();
 }
 
+XMiniUpdateTraverse::Kind XMiniUpdateTraverse::KindOf(const TNode* node) noexcept {
+    const MVTBL* table = node->GetClassTable();
+    if (table == m_KindTable)
+        return m_Kind;
+    Kind kind = Kind::Leaf;
+    if (Is(node, k_ClassTSimpleTransform)) {
+        kind = Is(node, k_ClassTJoint)      ? Kind::Joint
+               : Is(node, k_ClassTIKHandle) ? Kind::IKHandle
+                                            : Kind::Transform;
+    } else if (Is(node, k_ClassTBaseTransform)) {
+        kind = Kind::BaseTransform;
+    } else if (Is(node, k_ClassTLODGroup)) {
+        kind = Kind::LODGroup;
+    } else if (Is(node, k_ClassTBranch)) {
+        // Script classes extending TBranch are plain branches; library classes without an
+        // update of their own get a warning.
+        const int own = ClassIndexOf(node->GetObjectClassID());
+        kind = own != k_ClassTBranch && own < k_MasterMVTBLBuiltinSize ? Kind::UnknownBranch
+                                                                       : Kind::Branch;
+    } else if (Is(node, k_ClassTParticles)) {
+        kind = Kind::Particles;
+    } else if (Is(node, k_ClassTSoundEmitter)) {
+        kind = Kind::SoundEmitter;
+    } else if (Is(node, k_ClassTSoundReceiver)) {
+        kind = Kind::SoundReceiver;
+    }
+    m_KindTable = table;
+    m_Kind = kind;
+    return kind;
+}
+
 void XMiniUpdateTraverse::UpdateTree(TNode* node, const Matrix4f& matrix) {
     if (node == nullptr || node->IsNil())
         return;
+    // Class tables may have been freed and their memory reused since the last walk.
+    m_KindTable = nullptr;
+    m_Root = matrix;
     m_Stack.clear();
-    m_Stack.push_back(Step{node, matrix});
+    m_Stack.push_back(Step{node, &m_Root});
     while (!m_Stack.empty()) {
-        // Copied out: visiting pushes children, which may move the stack.
         const Step step = m_Stack.back();
         m_Stack.pop_back();
-        Visit(step.m_Node, step.m_Matrix);
+        Visit(step.m_Node, *step.m_Matrix);
     }
 }
 
 void XMiniUpdateTraverse::PushChild(TNode* child, const Matrix4f& matrix) {
     if (child != nullptr)
-        m_Stack.push_back(Step{child, matrix});
+        m_Stack.push_back(Step{child, &matrix});
 }
 
-void XMiniUpdateTraverse::PushChildren(TBranch* branch, const Matrix4f& matrix) {
+void XMiniUpdateTraverse::PushChildren(const TBranch* branch, const Matrix4f& matrix) {
     // Last child first, so that children are visited in order.
     for (int i = branch->ChildCount() - 1; i >= 0; --i)
         PushChild(branch->GetChild(i), matrix);
@@ -143,7 +191,7 @@ bool XMiniUpdateTraverse::Waits(TNode* node, TBaseTransform* transform) {
         }
     }
     // Its IK handle moves the joint.
-    if (Is(node, k_ClassTJoint)) {
+    if (KindOf(node) == Kind::Joint) {
         ScriptObject* handle = static_cast<TJoint*>(node)->GetIKDependency();
         if (handle != nullptr && !handle->IsNil())
             return true;
@@ -158,45 +206,64 @@ void XMiniUpdateTraverse::UpdateTransform(TBaseTransform* node, const Matrix4f& 
     m.AssignMul(local->GetLocalMatrix(), current);
     node->SetModelViewMatrix(m);
     const Array<Obj<ScriptObject>>& constraints = node->GetConstraintArray();
-    if (constraints.Size() != 0) {
-        for (const Obj<ScriptObject>& entry : constraints) {
-            ScriptObject* constraint = entry.Get();
-            if (constraint != nullptr && Is(constraint, k_ClassConstraint))
-                UpdateConstraint(*static_cast<Constraint*>(constraint), *node);
-        }
-        m = node->GetModelViewMatrix();
+    for (const Obj<ScriptObject>& entry : constraints) {
+        ScriptObject* constraint = entry.Get();
+        if (constraint != nullptr && Is(constraint, k_ClassConstraint))
+            UpdateConstraint(*static_cast<Constraint*>(constraint), *node);
     }
-    if (Is(node, k_ClassTIKHandle))
-        SolveIK(*static_cast<TIKHandle*>(node));
     node->SetMatrixFrame(m_Frame);
-    PushChildren(node, m);
 }
 
-void XMiniUpdateTraverse::Visit(TNode* node, const Matrix4f& current) {
-    if ((node->GetSNode()->GetVisibility() & m_ExcludeMask) != 0)
+void XMiniUpdateTraverse::VisitTransform(TNode* node, Kind kind, const Matrix4f& current) {
+    auto* transform = static_cast<TBaseTransform*>(node);
+    if (Waits(node, transform))
         return;
-    if (Is(node, k_ClassTBaseTransform) && Waits(node, static_cast<TBaseTransform*>(node)))
-        return;
-
-    if (Is(node, k_ClassTSimpleTransform)) {
-        if (Is(node, k_ClassTJoint)) {
-            // The joint cancels its parent's scaling; only simple transforms have one.
-            TBranch* parent = node->GetParent();
-            SNode* parentS = parent != nullptr ? parent->GetSNode() : nullptr;
-            if (parentS != nullptr && Is(parentS, k_ClassSSimpleTransform)) {
-                static_cast<SJoint*>(node->GetSNode())
-                    ->SetParentScaling(static_cast<SSimpleTransform*>(parentS)->GetScaling());
-            }
-        } else if (Is(node, k_ClassTIKHandle) && !IKSolvable(node)) {
+    switch (kind) {
+    case Kind::Joint: {
+        // The joint cancels its parent's scaling; only simple transforms have one.
+        const TBranch* parent = node->GetParent();
+        const SNode* parentS = parent != nullptr ? parent->GetSNode() : nullptr;
+        if (parentS != nullptr && Is(parentS, k_ClassSSimpleTransform)) {
+            static_cast<SJoint*>(node->GetSNode())
+                ->SetParentScaling(static_cast<const SSimpleTransform*>(parentS)->GetScaling());
+        }
+        break;
+    }
+    case Kind::IKHandle:
+        if (!IKSolvable(node)) {
             m_Pending.Add(Obj<TNode>(node));
             if (m_Debug)
                 LogScriptDebug("Wait/SolvableIK: ", NameOf(node));
             return;
         }
-        UpdateTransform(static_cast<TBaseTransform*>(node), current);
+        break;
+    case Kind::BaseTransform:
+        LogScriptWarn("XMiniUpdateTraverse::UpdateTree: encountered unoptimized node type \"",
+                      node->GetObjectClassName(), "\".");
+        PushChildren(transform, current);
         return;
+    default:
+        break;
     }
-    if (Is(node, k_ClassTLODGroup)) {
+    UpdateTransform(transform, current);
+    if (kind == Kind::IKHandle)
+        SolveIK(*static_cast<TIKHandle*>(node));
+    // The constraints and the IK solve may have moved the node: its children follow the result.
+    PushChildren(transform, transform->GetModelViewMatrix());
+}
+
+void XMiniUpdateTraverse::Visit(TNode* node, const Matrix4f& current) {
+    if ((node->GetSNode()->GetVisibility() & m_ExcludeMask) != 0)
+        return;
+    const Kind kind = KindOf(node);
+    switch (kind) {
+    case Kind::Transform:
+    case Kind::Joint:
+    case Kind::IKHandle:
+    case Kind::BaseTransform:
+        VisitTransform(node, kind, current);
+        return;
+    case Kind::LODGroup: {
         SNode* s = node->GetSNode();
         if (!Is(s, k_ClassSLODGroup)) {
             s->ExpectFailed(BuiltinTypeID(k_ClassSLODGroup));
@@ -207,28 +274,30 @@ void XMiniUpdateTraverse::Visit(TNode* node, const Matrix4f& current) {
         const float z = current.Get(3, 2);
         const int level = Internal::SelectLODLevel(x * x + y * y + z * z,
                                                    static_cast<SLODGroup*>(s)->GetThresholdArray());
-        auto* group = static_cast<TBranch*>(node);
+        const auto* group = static_cast<const TBranch*>(node);
         if (level >= 0 && level < group->ChildCount())
             PushChild(group->GetChild(level), current);
         return;
     }
-    if (Is(node, k_ClassTBranch)) {
-        // Branch classes of the library without an update of their own are walked as plain
-        // branches, with a warning; script classes extending TBranch are plain branches.
-        const int own = ClassIndexOf(node->GetObjectClassID());
-        if (own != k_ClassTBranch && own < k_MasterMVTBLBuiltinSize) {
-            LogScriptWarn("XMiniUpdateTraverse::UpdateTree: encountered unoptimized node type \"",
-                          node->GetObjectClassName(), "\".");
-        }
-        PushChildren(static_cast<TBranch*>(node), current);
+    case Kind::UnknownBranch:
+        LogScriptWarn("XMiniUpdateTraverse::UpdateTree: encountered unoptimized node type \"",
+                      node->GetObjectClassName(), "\".");
+        [[fallthrough]];
+    case Kind::Branch:
+        PushChildren(static_cast<const TBranch*>(node), current);
+        return;
+    case Kind::Particles:
+        m_Particles.Add(Obj<TNode>(node));
+        return;
+    case Kind::SoundEmitter:
+        m_SoundEmitters.Add(Obj<TNode>(node));
+        return;
+    case Kind::SoundReceiver:
+        m_SoundReceivers.Add(Obj<TNode>(node));
+        return;
+    case Kind::Leaf:
         return;
     }
-    if (Is(node, k_ClassTParticles))
-        m_Particles.Add(Obj<TNode>(node));
-    else if (Is(node, k_ClassTSoundEmitter))
-        m_SoundEmitters.Add(Obj<TNode>(node));
-    else if (Is(node, k_ClassTSoundReceiver))
-        m_SoundReceivers.Add(Obj<TNode>(node));
 }
 
 namespace {

@@ -55,18 +55,23 @@ public:
     void ClearLists();
 
 private:
+    // A node to visit and the matrix it is visited under: its parent transform's
+    // ModelViewMatrix or the root matrix, both of which outlive the walk.
     struct Step {
         TNode* m_Node;
-        Matrix4f m_Matrix;
+        const Matrix4f* m_Matrix;
     };
+    enum class Kind : uint8_t;
+    Kind KindOf(const TNode* node) noexcept;
     // Runs one node; children to visit go onto the stack.
     void Visit(TNode* node, const Matrix4f& current);
+    void VisitTransform(TNode* node, Kind kind, const Matrix4f& current);
     bool Waits(TNode* node, TBaseTransform* transform);
     bool ConstraintSolvable(ScriptObject* constraint);
     bool IKSolvable(TNode* handle);
     bool Stamped(ScriptObject* object, const char* waitText);
     void UpdateTransform(TBaseTransform* node, const Matrix4f& current);
-    void PushChildren(TBranch* branch, const Matrix4f& matrix);
+    void PushChildren(const TBranch* branch, const Matrix4f& matrix);
     void PushChild(TNode* child, const Matrix4f& matrix);
 
     uint32_t m_ExcludeMask = 0;
@@ -78,6 +83,10 @@ private:
     Array<Obj<TNode>> m_SoundEmitters;
     Array<Obj<TNode>> m_SoundReceivers;
     std::vector<Step> m_Stack; // nodes still to visit, with their current matrix
+    Matrix4f m_Root;           // the matrix UpdateTree was given
+    // The kind of the class met last: neighbouring nodes mostly share their class.
+    const void* m_KindTable = nullptr;
+    Kind m_Kind{};
 };
 
 /// The two update passes of a frame over a scene, without a renderer (servers, tools, tests,

@@ -180,11 +180,6 @@ const WeakObjTarget* ScriptObject::GetWeakObjTarget() {
     return m_WeakTarget;
 }
 
-const MVTBL* ScriptObject::GetClassTable() const noexcept {
-    MVTBL* const* row = GetClassRow();
-    return row != nullptr ? row[0] : nullptr;
-}
-
 const ClassType_TypeID* ScriptObject::GetObjectClassID() const noexcept {
     const MVTBL* table = GetClassTable();
     return table != nullptr ? TableHeader(table)->m_ClassID : nullptr;

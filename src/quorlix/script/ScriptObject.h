@@ -112,7 +112,10 @@ public:
     /// The dispatch row from the block header (null for an object outside the class tables).
     MVTBL* const* GetClassRow() const noexcept { return HeaderOf(this)->m_ClassRow; }
     /// The object's own class table (row entry 0), or null.
-    const MVTBL* GetClassTable() const noexcept;
+    const MVTBL* GetClassTable() const noexcept {
+        MVTBL* const* row = GetClassRow();
+        return row != nullptr ? row[0] : nullptr;
+    }
     /// The object's class identifier and name (null when it has no row).
     const ClassType_TypeID* GetObjectClassID() const noexcept;
     const char* GetObjectClassName() const noexcept;
