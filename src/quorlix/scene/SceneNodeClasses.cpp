@@ -35,6 +35,15 @@ MemberRow ObjectsOf(MemberRow row) noexcept {
     return row;
 }
 
+// Whole arrays assigned to an index property go through `Resize`. Given here rather than as
+// IndexProperty's template argument, whose null test GCC's UBSan builds cannot evaluate at
+// compile time for functions with external linkage.
+template <auto Resize>
+MemberRow Resizable(MemberRow row) noexcept {
+    row.m_Resize = &Bind::IndexPropertyResize<Resize>;
+    return row;
+}
+
 } // namespace
 
 void BindSceneNodeClasses() {
@@ -71,8 +80,9 @@ void BindSceneNodeClasses() {
     BindClass(NativeClass<SBranch>(k_ClassSBranch, k_ClassSNode, "SBranch"));
 
     static const MemberRow k_TBranch[] = {
-        IndexProperty<&TBranch::GetChild, &TBranch::SetChild, &TBranch::ChildCount,
-                      &TBranch::ResizeChild>("Child", 1, k_OwnedChildren),
+        Resizable<&TBranch::ResizeChild>(
+            IndexProperty<&TBranch::GetChild, &TBranch::SetChild, &TBranch::ChildCount>(
+                "Child", 1, k_OwnedChildren)),
     };
     BindClass(NativeClass<TBranch>(k_ClassTBranch, k_ClassTNode, "TBranch").Members(k_TBranch));
 
