@@ -127,13 +127,14 @@ TEST_F(ScriptClasses, DottedNamesResolveThroughClassesAndScopes) {
     }
     {
         // A class that owns a scope: its members and its scope's enumerators share one prefix.
+        // (Named unlike every library class, whose names would resolve first.)
         const ClassType_TypeID* constraint = BuiltinTypeID(k_Constraint);
         const ClassType_TypeID* type = BuiltinTypeID(k_ConstraintType);
-        CreateClass(constraint, BuiltinTypeID(k_ClassObject), "", "TransformConstraint", nullptr,
-                    nullptr, Kind_Object);
+        CreateClass(constraint, BuiltinTypeID(k_ClassObject), "", "RigConstraint", nullptr, nullptr,
+                    Kind_Object);
         AddMember(MemberIDOf(1, k_Constraint), "Weight", k_ClassF32, &NoGet, &NoSet);
-        CreateClass(type, nullptr, "TransformConstraint", "TransformConstraint.ConstraintTypeEnum",
-                    nullptr, nullptr, Kind_Enum);
+        CreateClass(type, nullptr, "RigConstraint", "RigConstraint.ConstraintTypeEnum", nullptr,
+                    nullptr, Kind_Enum);
         const char* const names[] = {"Point", "Orient", "Parent", "Scale"};
         for (int i = 0; i < 4; ++i)
             EXPECT_TRUE(CreateEnumMemberGeneric(MemberIDOf<ClassType_Enum>(i + 1, k_ConstraintType),
@@ -142,23 +143,21 @@ TEST_F(ScriptClasses, DottedNamesResolveThroughClassesAndScopes) {
         CreateCVTBLHash(constraint);
         CreateCVTBLHash(type);
 
-        EXPECT_EQ(FindScopedMember("TransformConstraint", "Weight"), MemberIDOf(1, k_Constraint));
-        EXPECT_EQ(FindScopedMember("TransformConstraint", "Name"), Object::NameMember());
-        EXPECT_EQ(FindScopedMember("TransformConstraint", "Point"),
-                  MemberIDOf(1, k_ConstraintType));
-        EXPECT_EQ(FindScopedMember("TransformConstraint", "Scale"),
-                  MemberIDOf(4, k_ConstraintType));
-        EXPECT_EQ(FindScopedMember("TransformConstraint.ConstraintTypeEnum", "Orient"),
+        EXPECT_EQ(FindScopedMember("RigConstraint", "Weight"), MemberIDOf(1, k_Constraint));
+        EXPECT_EQ(FindScopedMember("RigConstraint", "Name"), Object::NameMember());
+        EXPECT_EQ(FindScopedMember("RigConstraint", "Point"), MemberIDOf(1, k_ConstraintType));
+        EXPECT_EQ(FindScopedMember("RigConstraint", "Scale"), MemberIDOf(4, k_ConstraintType));
+        EXPECT_EQ(FindScopedMember("RigConstraint.ConstraintTypeEnum", "Orient"),
                   MemberIDOf(2, k_ConstraintType));
-        EXPECT_EQ(FindScopedMember("TransformConstraint", "XYZ"), nullptr);
-        EXPECT_EQ(FindScopedMember("TransformConstraint", "Weights"), nullptr);
-        EXPECT_TRUE(IsBuiltinClassOrScope("TransformConstraint"));
+        EXPECT_EQ(FindScopedMember("RigConstraint", "XYZ"), nullptr);
+        EXPECT_EQ(FindScopedMember("RigConstraint", "Weights"), nullptr);
+        EXPECT_TRUE(IsBuiltinClassOrScope("RigConstraint"));
 
         DeleteClass(type);
         DeleteClass(constraint);
-        EXPECT_EQ(FindScopedMember("TransformConstraint", "Point"), nullptr);
-        EXPECT_EQ(FindScopedMember("TransformConstraint", "Weight"), nullptr);
-        EXPECT_FALSE(IsBuiltinClassOrScope("TransformConstraint"));
+        EXPECT_EQ(FindScopedMember("RigConstraint", "Point"), nullptr);
+        EXPECT_EQ(FindScopedMember("RigConstraint", "Weight"), nullptr);
+        EXPECT_FALSE(IsBuiltinClassOrScope("RigConstraint"));
     }
 }
 
