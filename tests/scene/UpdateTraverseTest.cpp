@@ -126,6 +126,18 @@ TEST_F(UpdateTraversal, TransformMembersClampAndKeepTheirComponentWord) {
                                       "[Error]SSimpleTransform: non-finite Scaling refused."}));
         EXPECT_EQ(s.GetRotation(), Vector3f::Zero);
     }
+    {
+        // NaN limits clamp nothing; a NaN root matrix spreads only into the matrices under it.
+        s.Set(Member<Vector3f>(k_ClassSSimpleTransform, "TranslationMax"),
+              Vector3f(std::nanf(""), 1, 1));
+        s.SetTranslation(Vector3f(7, 0, 0));
+        EXPECT_EQ(s.GetTranslation(), Vector3f(7, 0, 0));
+        Matrix4f bad = Matrix4f::Identity;
+        bad.SetM00(std::nanf(""));
+        XMiniUpdateTraverse traverse;
+        traverse.UpdateTree(t, bad);
+        EXPECT_TRUE(std::isnan(t->GetModelViewMatrix().Get(0, 0)));
+    }
     // Shearing set and cleared again: the identity comes back.
     s.SetTranslation(Vector3f::Zero);
     s.SetShearing(Vector3f(0.5f, 0, 0));
