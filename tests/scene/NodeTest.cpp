@@ -9,7 +9,7 @@
 #include "quorlix/scene/SceneClassIndex.h"
 #include "quorlix/scene/Transform.h"
 
-#include "../script/ScriptTestSupport.h"
+#include "SceneTestSupport.h"
 #include "support/LogCapture.h"
 
 #include <cmath>
@@ -22,14 +22,8 @@ using QuorlixTest::LogCapture;
 
 namespace {
 
-class SceneNodes : public QuorlixTest::ScriptTest {
+class SceneNodes : public QuorlixTest::SceneTest {
 protected:
-    template <class V, bool Index = false>
-    static const ClassMemberOf<V, Index>* Member(int c, const char* name) {
-        const ClassType_MemberID* m = FindClassMember(BuiltinTypeID(c), name);
-        EXPECT_NE(m, nullptr) << name;
-        return static_cast<const ClassMemberOf<V, Index>*>(m);
-    }
     static const ClassMember_Object* ParentMember() {
         return Member<ScriptObject*>(k_ClassTNode, "Parent");
     }

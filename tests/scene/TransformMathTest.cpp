@@ -49,7 +49,8 @@ TEST(TransformMath, PivotsRotateAboutTheirPoint) {
     v.m_RotationPivot = Vector3f(1, 0, 0);
     v.m_Rotation = Vector3f(0, 0, 90);
     Matrix4f m;
-    EXPECT_FALSE(TransformLocalMatrix(k_HasRotation | k_HasRotationPivot, v, m));
+    EXPECT_FALSE(TransformLocalMatrix(
+        SBaseTransform::ComponentRotation | SBaseTransform::ComponentRotationPivot, v, m));
     ExpectNear(Apply(Vector3f(1, 0, 0), m), Vector3f(1, 0, 0), 1e-6f);
     ExpectNear(Apply(Vector3f(2, 0, 0), m), Vector3f(1, 1, 0), 1e-6f);
 }
@@ -93,15 +94,15 @@ TEST(TransformMath, ShortcutsEqualTheGeneralProduct) {
         SCOPED_TRACE(word);
         TransformValues v;
         // Only the members the word names differ from neutral.
-        if (word & k_HasTranslation)
+        if (word & SBaseTransform::ComponentTranslation)
             v.m_Translation = RandomVector(random, 10);
-        if (word & k_HasRotation)
+        if (word & SBaseTransform::ComponentRotation)
             v.m_Rotation = RandomVector(random, 180);
-        if (word & k_HasScaling)
+        if (word & SBaseTransform::ComponentScaling)
             v.m_Scaling = RandomVector(random, 3);
-        if (word & k_HasRotationPivot)
+        if (word & SBaseTransform::ComponentRotationPivot)
             v.m_RotationPivot = RandomVector(random, 5);
-        if (word & k_HasScalingPivot)
+        if (word & SBaseTransform::ComponentScalingPivot)
             v.m_ScalingPivot = RandomVector(random, 5);
         Matrix4f shortcut;
         Matrix4f general;
@@ -119,11 +120,13 @@ TEST(TransformMath, SimpleAndJointMatrices) {
     EXPECT_EQ(m, Matrix4f::Identity);
     v.m_Scaling = Vector3f(1, 1, 1.0000001f);
     EXPECT_TRUE(Differs(v.m_Scaling, Vector3f(1, 1, 1)));
-    EXPECT_FALSE(SimpleLocalMatrix(k_HasScaling, v, m));
+    EXPECT_FALSE(SimpleLocalMatrix(SBaseTransform::ComponentScaling, v, m));
     EXPECT_EQ(m.Get(2, 2), 1.0000001f);
     v.m_Translation = Vector3f(1, 2, 3);
     v.m_Rotation = Vector3f(0, 90, 0);
-    SimpleLocalMatrix(k_HasTranslation | k_HasRotation | k_HasScaling, v, m);
+    SimpleLocalMatrix(SBaseTransform::ComponentTranslation | SBaseTransform::ComponentRotation |
+                          SBaseTransform::ComponentScaling,
+                      v, m);
     // Scaling first, then rotation, then translation.
     ExpectNear(Apply(Vector3f(1, 0, 0), m), Vector3f(1, 2, 2), 1e-5f);
 
@@ -131,14 +134,15 @@ TEST(TransformMath, SimpleAndJointMatrices) {
     TransformValues joint;
     joint.m_ParentScaling = Vector3f(2, 0, 4);
     joint.m_ParentScalingEnable = true;
-    JointLocalMatrix(k_HasParentScaling, joint, m);
+    JointLocalMatrix(SBaseTransform::ComponentParentScaling, joint, m);
     ExpectNear(Apply(Vector3f(1, 1, 1), m), Vector3f(0.5f, 0, 0.25f), 1e-6f);
     joint.m_ParentScalingEnable = false;
-    JointLocalMatrix(k_HasParentScaling, joint, m);
+    JointLocalMatrix(SBaseTransform::ComponentParentScaling, joint, m);
     EXPECT_EQ(m, Matrix4f::Identity);
     joint.m_JointOrientation = Vector3f(0, 0, 90);
     joint.m_Translation = Vector3f(0, 0, 5);
-    JointLocalMatrix(k_HasJointOrientation | k_HasTranslation, joint, m);
+    JointLocalMatrix(
+        SBaseTransform::ComponentJointOrientation | SBaseTransform::ComponentTranslation, joint, m);
     ExpectNear(Apply(Vector3f(1, 0, 0), m), Vector3f(0, 1, 5), 1e-6f);
 }
 

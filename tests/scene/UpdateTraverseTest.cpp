@@ -10,7 +10,7 @@
 #include "quorlix/scene/Sound.h"
 #include "quorlix/scene/Transform.h"
 
-#include "../script/ScriptTestSupport.h"
+#include "SceneTestSupport.h"
 #include "support/LogCapture.h"
 
 #include <cmath>
@@ -23,15 +23,7 @@ using QuorlixTest::LogCapture;
 
 namespace {
 
-class UpdateTraversal : public QuorlixTest::ScriptTest {
-protected:
-    template <class V, bool Index = false>
-    static const ClassMemberOf<V, Index>* Member(int c, const char* name) {
-        const ClassType_MemberID* m = FindClassMember(BuiltinTypeID(c), name);
-        EXPECT_NE(m, nullptr) << name;
-        return static_cast<const ClassMemberOf<V, Index>*>(m);
-    }
-};
+class UpdateTraversal : public QuorlixTest::SceneTest {};
 
 Obj<TTransform> Transform(const char* name, TBranch* parent,
                           const Vector3f& translation = Vector3f::Zero) {

@@ -129,11 +129,10 @@ TEST_F(ScriptClasses, DottedNamesResolveThroughClassesAndScopes) {
         // A class that owns a scope: its members and its scope's enumerators share one prefix.
         const ClassType_TypeID* constraint = BuiltinTypeID(k_Constraint);
         const ClassType_TypeID* type = BuiltinTypeID(k_ConstraintType);
-        CreateClass(constraint, BuiltinTypeID(k_ClassObject), "", "Turnstile", nullptr,
-                    nullptr, Kind_Object);
+        CreateClass(constraint, BuiltinTypeID(k_ClassObject), "", "Turnstile", nullptr, nullptr,
+                    Kind_Object);
         AddMember(MemberIDOf(1, k_Constraint), "Weight", k_ClassF32, &NoGet, &NoSet);
-        CreateClass(type, nullptr, "Turnstile", "Turnstile.ModeEnum",
-                    nullptr, nullptr, Kind_Enum);
+        CreateClass(type, nullptr, "Turnstile", "Turnstile.ModeEnum", nullptr, nullptr, Kind_Enum);
         const char* const names[] = {"Locked", "Open", "Free", "Broken"};
         for (int i = 0; i < 4; ++i)
             EXPECT_TRUE(CreateEnumMemberGeneric(MemberIDOf<ClassType_Enum>(i + 1, k_ConstraintType),
@@ -144,12 +143,9 @@ TEST_F(ScriptClasses, DottedNamesResolveThroughClassesAndScopes) {
 
         EXPECT_EQ(FindScopedMember("Turnstile", "Weight"), MemberIDOf(1, k_Constraint));
         EXPECT_EQ(FindScopedMember("Turnstile", "Name"), Object::NameMember());
-        EXPECT_EQ(FindScopedMember("Turnstile", "Locked"),
-                  MemberIDOf(1, k_ConstraintType));
-        EXPECT_EQ(FindScopedMember("Turnstile", "Broken"),
-                  MemberIDOf(4, k_ConstraintType));
-        EXPECT_EQ(FindScopedMember("Turnstile.ModeEnum", "Open"),
-                  MemberIDOf(2, k_ConstraintType));
+        EXPECT_EQ(FindScopedMember("Turnstile", "Locked"), MemberIDOf(1, k_ConstraintType));
+        EXPECT_EQ(FindScopedMember("Turnstile", "Broken"), MemberIDOf(4, k_ConstraintType));
+        EXPECT_EQ(FindScopedMember("Turnstile.ModeEnum", "Open"), MemberIDOf(2, k_ConstraintType));
         EXPECT_EQ(FindScopedMember("Turnstile", "XYZ"), nullptr);
         EXPECT_EQ(FindScopedMember("Turnstile", "Weights"), nullptr);
         EXPECT_TRUE(IsBuiltinClassOrScope("Turnstile"));

@@ -56,21 +56,22 @@ bool Differs(const Vector3f& v, const Vector3f& neutral) noexcept {
 }
 
 bool SimpleLocalMatrix(unsigned word, const TransformValues& v, Matrix4f& out) {
-    switch (word & (k_HasTranslation | k_HasRotation | k_HasScaling)) {
+    switch (word & (SBaseTransform::ComponentTranslation | SBaseTransform::ComponentRotation |
+                    SBaseTransform::ComponentScaling)) {
     case 0:
         out = Matrix4f::Identity;
         return true;
-    case k_HasTranslation:
+    case SBaseTransform::ComponentTranslation:
         out = Translation(v.m_Translation);
         return false;
-    case k_HasRotation:
+    case SBaseTransform::ComponentRotation:
         out = Rotation(v.m_Rotation, v.m_Order);
         return false;
-    case k_HasTranslation | k_HasRotation:
+    case SBaseTransform::ComponentTranslation | SBaseTransform::ComponentRotation:
         out = Rotation(v.m_Rotation, v.m_Order);
         SetTranslationRow(out, v.m_Translation);
         return false;
-    case k_HasScaling:
+    case SBaseTransform::ComponentScaling:
         out = Scaling(v.m_Scaling);
         return false;
     default:
@@ -108,7 +109,7 @@ bool TransformLocalMatrix(unsigned word, const TransformValues& v, Matrix4f& out
     }
     Matrix4f a = Translation(-v.m_ScalingPivot);
     Matrix4f b = Scaling(v.m_Scaling);
-    if ((word & k_HasShearing) != 0) {
+    if ((word & SBaseTransform::ComponentShearing) != 0) {
         Matrix4f shear;
         shear.MakeShearing(v.m_Shearing);
         b.MulAffine(shear);
@@ -127,13 +128,13 @@ bool TransformLocalMatrix(unsigned word, const TransformValues& v, Matrix4f& out
 
 void JointLocalMatrix(unsigned word, const TransformValues& v, Matrix4f& out) {
     out = Matrix4f::Identity;
-    if ((word & k_HasScaling) != 0)
+    if ((word & SBaseTransform::ComponentScaling) != 0)
         out = Scaling(v.m_Scaling);
-    if ((word & k_HasRotationAxis) != 0)
+    if ((word & SBaseTransform::ComponentRotationAxis) != 0)
         out.Mul(Rotation(v.m_RotationAxis, Eulerf::XYZ));
     out.Mul(Rotation(v.m_Rotation, v.m_Order));
     out.Mul(Rotation(v.m_JointOrientation, Eulerf::XYZ));
-    if ((word & k_HasParentScaling) != 0 && v.m_ParentScalingEnable) {
+    if ((word & SBaseTransform::ComponentParentScaling) != 0 && v.m_ParentScalingEnable) {
         const Vector3f& p = v.m_ParentScaling;
         out.Mul(
             Scaling(Vector3f(Reciprocal(p.GetX()), Reciprocal(p.GetY()), Reciprocal(p.GetZ()))));

@@ -7,27 +7,9 @@
 #include "quorlix/math/Eulerf.h"
 #include "quorlix/math/Matrix4f.h"
 #include "quorlix/math/Vector3f.h"
-
-namespace Quorlix {
-class SSimpleTransform;
-}
+#include "quorlix/scene/Transform.h"
 
 namespace Quorlix::Internal {
-
-/// Bits of a transform's component word: which members differ from their neutral value.
-enum TransformComponent : unsigned {
-    k_HasTranslation = 1,
-    k_HasRotation = 2,
-    k_HasScaling = 4,
-    k_HasShearing = 8,
-    k_HasRotationPivot = 16,
-    k_HasScalingPivot = 32,
-    k_HasRotationAxis = 64,
-    k_HasRotationPivotTranslation = 128,
-    k_HasScalingPivotTranslation = 256,
-    k_HasJointOrientation = 512,
-    k_HasParentScaling = 1024,
-};
 
 /// Degrees to radians as transforms convert their angles.
 constexpr float k_DegreesToRadians = 0.017453292f;
@@ -55,7 +37,8 @@ void GetSimpleValues(const SSimpleTransform& s, TransformValues& values) noexcep
 /// Whether `v` differs from `neutral` in any component (bit-exact comparison, so NaN differs).
 bool Differs(const Vector3f& v, const Vector3f& neutral) noexcept;
 
-/// The local matrix of a simple transform (translation, rotation, scaling) by component word;
+/// The local matrix of a simple transform (translation, rotation, scaling) by component word
+/// (SBaseTransform::Component bits);
 /// true when it is the identity.
 bool SimpleLocalMatrix(unsigned word, const TransformValues& v, Matrix4f& out);
 /// The local matrix of a full transform with pivots and shearing: the shortcuts for words in
