@@ -42,8 +42,9 @@ void FindInStdMap(benchmark::State& state, const Map& map, const std::vector<std
 }
 
 struct Measurement {
-    double m_Nanoseconds = 0;    // real time per iteration
-    double m_BytesPerSecond = 0; // 0 when the benchmark reports no bytes
+    double m_Nanoseconds = 0;                 // real time per iteration
+    double m_BytesPerSecond = 0;              // 0 when the benchmark reports no bytes
+    std::map<std::string, double> m_Counters; // user counters of the last run
 };
 
 using Measurements = std::map<std::string, Measurement>;
@@ -55,12 +56,15 @@ struct Comparison {
     bool m_Throughput = false;
 };
 
-/// A goal on one benchmark: nanoseconds at most, or bytes per second at least.
+/// A goal on one benchmark: nanoseconds at most, bytes per second at least, or (when m_Counter
+/// names one) a user counter at most m_MaxCounter.
 struct Goal {
     std::string m_Benchmark;
     std::string m_Text;
     double m_MaxNanoseconds = 0;
     double m_MinBytesPerSecond = 0;
+    std::string m_Counter;
+    double m_MaxCounter = 0;
 };
 
 /// The console output of Google Benchmark, keeping the best time and throughput of each run.
@@ -81,6 +85,8 @@ public:
                 best.m_Nanoseconds = ns;
             if (bytes > best.m_BytesPerSecond)
                 best.m_BytesPerSecond = bytes;
+            for (const auto& [name, counter] : run.counters)
+                best.m_Counters[name] = counter.value;
         }
         ConsoleReporter::ReportRuns(runs);
     }
@@ -119,6 +125,15 @@ inline void PrintSummary(const Measurements& results, const std::vector<Comparis
         if (found == results.end())
             continue;
         const Measurement& m = found->second;
+        if (!g.m_Counter.empty()) {
+            auto counter = m.m_Counters.find(g.m_Counter);
+            if (counter == m.m_Counters.end())
+                continue;
+            std::printf("  %-44s %-28s %s (%s %.1f)\n", g.m_Benchmark.c_str(), g.m_Text.c_str(),
+                        counter->second <= g.m_MaxCounter ? "met" : "NOT MET", g.m_Counter.c_str(),
+                        counter->second);
+            continue;
+        }
         const bool met = g.m_MinBytesPerSecond > 0 ? m.m_BytesPerSecond >= g.m_MinBytesPerSecond
                                                    : m.m_Nanoseconds <= g.m_MaxNanoseconds;
         std::printf("  %-44s %-28s %s\n", g.m_Benchmark.c_str(), g.m_Text.c_str(),
