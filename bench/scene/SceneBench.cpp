@@ -156,10 +156,8 @@ BENCHMARK(BM_Scene_ReleaseTree)->Unit(benchmark::kMillisecond);
 int main(int argc, char** argv) {
     DLLInitialize(0);
     const int result = QuorlixBench::RunAndCompare(
-        argc, argv, {},
-        {
-            {"BM_Scene_TreeMemory/iterations:1", "peak at most 200 MiB", 0, 0, "peak_MiB", 200},
-        });
+        argc, argv, {}, {},
+        {{"BM_Scene_TreeMemory/iterations:1", "peak at most 200 MiB", "peak_MiB", 200}});
     // The library's own counters of blocks in use; -1 while allocation is not tracked.
     std::printf("Counted memory: GetMemoryCount %d, GetMemoryUsage %d, type records %d\n",
                 Memory::GetMemoryCount(), Memory::GetMemoryUsage(), GetTypeInfoRegistrationCount());
