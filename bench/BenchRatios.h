@@ -42,8 +42,9 @@ void FindInStdMap(benchmark::State& state, const Map& map, const std::vector<std
 }
 
 struct Measurement {
-    double m_Nanoseconds = 0;    // real time per iteration
-    double m_BytesPerSecond = 0; // 0 when the benchmark reports no bytes
+    double m_Nanoseconds = 0;                 // real time per iteration
+    double m_BytesPerSecond = 0;              // 0 when the benchmark reports no bytes
+    std::map<std::string, double> m_Counters; // user counters of the last run
 };
 
 using Measurements = std::map<std::string, Measurement>;
@@ -61,6 +62,14 @@ struct Goal {
     std::string m_Text;
     double m_MaxNanoseconds = 0;
     double m_MinBytesPerSecond = 0;
+};
+
+/// A goal on a user counter of one benchmark (memory, counts): its value at most m_Max.
+struct CounterGoal {
+    std::string m_Benchmark;
+    std::string m_Text;
+    std::string m_Counter;
+    double m_Max = 0;
 };
 
 /// The console output of Google Benchmark, keeping the best time and throughput of each run.
@@ -81,6 +90,8 @@ public:
                 best.m_Nanoseconds = ns;
             if (bytes > best.m_BytesPerSecond)
                 best.m_BytesPerSecond = bytes;
+            for (const auto& [name, counter] : run.counters)
+                best.m_Counters[name] = counter.value;
         }
         ConsoleReporter::ReportRuns(runs);
     }
@@ -92,7 +103,8 @@ private:
 };
 
 inline void PrintSummary(const Measurements& results, const std::vector<Comparison>& comparisons,
-                         const std::vector<Goal>& goals) {
+                         const std::vector<Goal>& goals,
+                         const std::vector<CounterGoal>& counterGoals = {}) {
     std::printf("\nRatios to the baselines of this run\n");
     for (const Comparison& c : comparisons) {
         auto subject = results.find(c.m_Subject);
@@ -111,7 +123,7 @@ inline void PrintSummary(const Measurements& results, const std::vector<Comparis
                         b.m_Nanoseconds);
         }
     }
-    if (goals.empty())
+    if (goals.empty() && counterGoals.empty())
         return;
     std::printf("Goals\n");
     for (const Goal& g : goals) {
@@ -124,18 +136,30 @@ inline void PrintSummary(const Measurements& results, const std::vector<Comparis
         std::printf("  %-44s %-28s %s\n", g.m_Benchmark.c_str(), g.m_Text.c_str(),
                     met ? "met" : "NOT MET");
     }
+    for (const CounterGoal& g : counterGoals) {
+        auto found = results.find(g.m_Benchmark);
+        if (found == results.end())
+            continue;
+        auto counter = found->second.m_Counters.find(g.m_Counter);
+        if (counter == found->second.m_Counters.end())
+            continue;
+        std::printf("  %-44s %-28s %s (%s %.1f)\n", g.m_Benchmark.c_str(), g.m_Text.c_str(),
+                    counter->second <= g.m_Max ? "met" : "NOT MET", g.m_Counter.c_str(),
+                    counter->second);
+    }
 }
 
 /// The main of a benchmark program.
 inline int RunAndCompare(int argc, char** argv, const std::vector<Comparison>& comparisons,
-                         const std::vector<Goal>& goals = {}) {
+                         const std::vector<Goal>& goals = {},
+                         const std::vector<CounterGoal>& counterGoals = {}) {
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;
     CollectingReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
-    PrintSummary(reporter.Results(), comparisons, goals);
+    PrintSummary(reporter.Results(), comparisons, goals, counterGoals);
     return 0;
 }
 

@@ -103,6 +103,20 @@ TEST_F(ImageClasses, LayersLinkAsScriptsSetThem) {
         };
         EXPECT_EQ(log.Messages(), expected);
     }
+    {
+        // An image layer reads a FileObject; any other class is refused and clears the file.
+        Obj<ImageLayer> reader = ImageLayer::Create();
+        Obj<FileObject> file = FileObject::Create();
+        const auto* fileObject = MemberIDOf<ClassMember_Object>(1, -3919 & 0xFFF);
+        reader->Set(fileObject, file.Get());
+        EXPECT_EQ(reader->GetFileObject(), file.Get());
+        LogCapture log;
+        reader->Set(fileObject, group.Get());
+        EXPECT_TRUE(reader->Get(fileObject)->IsNil());
+        EXPECT_EQ(log.Messages(), std::vector<std::string>{
+                                      "[Error]ImageLayer.FileObject: object of the wrong class "
+                                      "refused."});
+    }
 }
 
 } // namespace

@@ -39,6 +39,15 @@ TEST(PlatformMemory, PagesAreWholeZeroedAndAligned) {
     }
 }
 
+TEST(PlatformMemory, PeakResidentSizeCoversTouchedPages) {
+    const size_t bytes = size_t{32} << 20;
+    void* pages = AllocatePages(bytes);
+    ASSERT_NE(pages, nullptr);
+    std::memset(pages, 1, bytes);
+    EXPECT_GE(PeakResidentBytes(), bytes); // in bytes, not the kernel's KiB
+    FreePages(pages, bytes);
+}
+
 TEST(DynamicLibrary, LoadsLibrariesFindsSymbolsAndReportsWhatIsMissing) {
     DynamicLibrary* zlib = LoadDynamicLibrary("libz.so.1");
     ASSERT_NE(zlib, nullptr) << LastLibraryError();

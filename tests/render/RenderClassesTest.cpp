@@ -3,6 +3,7 @@
 
 #include "quorlix/image/ImageLayer.h"
 #include "quorlix/library/Library.h"
+#include "quorlix/render/RenderChannel.h"
 #include "quorlix/render/RenderShader.h"
 #include "quorlix/render/Texture.h"
 #include "support/LogCapture.h"
@@ -212,6 +213,34 @@ TEST_F(RenderClasses, TypedMembersRefuseOtherClasses) {
         shader->Set(surface, &G_NilObject);
         EXPECT_EQ(shader->m_Surface.Get(), nullptr);
         EXPECT_TRUE(shader->Get(surface)->IsNil());
+    }
+    {
+        // A texture's file must be a FileObject: another class is refused and clears it, where
+        // the channel's node references keep their value.
+        const auto* file = MemberIDOf<ClassMember_Object>(1, -3957 & 0xFFF);
+        Obj<FileObject> image = FileObject::Create();
+        texture->Set(file, image.Get());
+        EXPECT_EQ(texture->GetFileObject(), image.Get());
+        Obj<RenderChannel> channel = RenderChannel::Create();
+        const auto* root = MemberIDOf<ClassMember_Object>(1, -3967 & 0xFFF);
+        const auto* camera = MemberIDOf<ClassMember_Object>(2, -3967 & 0xFFF);
+        Obj<TBranch> scene = TBranch::Create();
+        Obj<TLeaf> eye = TLeaf::Create();
+        channel->Set(root, scene.Get());
+        channel->Set(camera, eye.Get());
+        LogCapture log;
+        texture->Set(file, phong.Get());
+        channel->Set(root, image.Get());
+        channel->Set(camera, scene->GetSNode());
+        EXPECT_TRUE(texture->Get(file)->IsNil());
+        EXPECT_EQ(channel->Get(root), scene.Get());
+        EXPECT_EQ(channel->Get(camera), eye.Get());
+        const std::vector<std::string> expected = {
+            "[Error]Texture.FileObject: object of the wrong class refused.",
+            "[Error]RenderChannel.SceneRoot: object of the wrong class refused.",
+            "[Error]RenderChannel.Camera: object of the wrong class refused.",
+        };
+        EXPECT_EQ(log.Messages(), expected);
     }
 }
 

@@ -324,4 +324,20 @@ TEST_F(GeometryClasses, EnumerationsAreRegisteredWithTheirValues) {
     EXPECT_EQ(log.Messages().size(), 1u);
 }
 
+TEST_F(GeometryClasses, ParticlesDrawWithSpriteGeometryOnly) {
+    Obj<TParticles> particles = TParticles::Create();
+    const auto* sprites = MemberIDOf<ClassMember_Object>(1, k_ClassTParticles);
+    Obj<TLensflare> flare = TLensflare::Create();
+    particles->Set(sprites, flare.Get());
+    EXPECT_EQ(particles->m_SpriteGeometry.Get(), flare.Get());
+    LogCapture log;
+    Obj<TGeometry> plain = TGeometry::Create();
+    particles->Set(sprites, plain.Get());
+    particles->Set(sprites, flare->GetSNode());
+    EXPECT_EQ(particles->m_SpriteGeometry.Get(), flare.Get());
+    const std::vector<std::string> expected(
+        2, "[Error]TParticles.SpriteGeometry: object of the wrong class refused.");
+    EXPECT_EQ(log.Messages(), expected);
+}
+
 } // namespace

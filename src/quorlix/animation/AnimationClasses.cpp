@@ -33,17 +33,20 @@ using PM = ParentManager;
 const MemberRow k_ParentManagerRows[] = {
     IndexProperty<&PM::GetControl, &PM::SetControl, &PM::GetControlCount, &PM::SetControlCount>(
         "ControlArray", 1, k_RefArray),
-    Field<&PM::m_ParentArray>("ParentArray", 2, k_RefArray),
+    IndexProperty<&PM::GetParent, &PM::SetParent, &PM::GetParentCount, &PM::SetParentCount>(
+        "ParentArray", 2, k_RefArray),
 };
 
 using PB = PoseBlend;
 const MemberRow k_PoseBlendRows[] = {
-    Field<&PB::m_BlendControl>("BlendControl", 1, k_RefArray),
+    IndexProperty<&PB::GetBlendControl, &PB::SetBlendControl, &PB::GetBlendControlCount,
+                  &PB::SetBlendControlCount>("BlendControl", 1, k_RefArray),
     Field<&PB::m_PoseDefault>("PoseDefault", 2, MemberIsIndex),
     IndexProperty<&PB::GetOperator, &PB::SetOperator, &PB::GetOperatorCount, &PB::SetOperatorCount>(
         "OperatorArray", 3)
         .Enumeration(k_ClassPoseBlendOperatorEnum),
-    Field<&PB::m_ValueArray>("ValueArray", 4, k_RefArray),
+    IndexProperty<&PB::GetValue, &PB::SetValue, &PB::GetValueCount, &PB::SetValueCount>(
+        "ValueArray", 4, k_RefArray),
     Field<&PB::m_ConnectionGroup>("ConnectionGroup", 5, k_Ref),
 };
 

@@ -37,6 +37,17 @@ void ParentManager::SetControlCount(int n) {
     Internal::ResizeFilled(m_ControlArray, n, Obj<ParentControl>(), "ParentManager.ControlArray");
 }
 
+TBranch* ParentManager::GetParent(int i) const {
+    return Internal::ElementOr(m_ParentArray, i, Obj<TBranch>()).Get();
+}
+void ParentManager::SetParent(int i, TBranch* parent) {
+    if (Internal::GrowFor(m_ParentArray, i, Obj<TBranch>(), "ParentManager.ParentArray"))
+        m_ParentArray[i] = parent;
+}
+void ParentManager::SetParentCount(int n) {
+    Internal::ResizeFilled(m_ParentArray, n, Obj<TBranch>(), "ParentManager.ParentArray");
+}
+
 namespace {
 
 // A range bound as an integer: truncated toward zero, NaN as 0, clamped to 32 bits.

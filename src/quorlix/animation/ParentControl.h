@@ -8,6 +8,7 @@
 #include "quorlix/core/Array.h"
 #include "quorlix/math/Vector4f.h"
 #include "quorlix/platform/Export.h"
+#include "quorlix/scene/Node.h"
 #include "quorlix/script/Object.h"
 
 #include <cstdint>
@@ -33,10 +34,17 @@ public:
     /// Grows (empty entries) or shrinks the array; a count outside 0..2^24 is refused (logged).
     void SetControlCount(int n);
 
-    Array<Obj<ScriptObject>> m_ParentArray; // T branches; nil stands for none
+    /// Parent i; null outside the array or where none is set.
+    TBranch* GetParent(int i) const;
+    /// Stores parent i (null for none), growing the array like SetControl.
+    void SetParent(int i, TBranch* parent);
+    int GetParentCount() const { return m_ParentArray.Size(); }
+    /// Grows (empty entries) or shrinks the array like SetControlCount.
+    void SetParentCount(int n);
 
 private:
     Array<Obj<ParentControl>> m_ControlArray;
+    Array<Obj<TBranch>> m_ParentArray;
 };
 
 class QUORLIX_API ParentControl : public Object {
@@ -58,8 +66,8 @@ public:
     void SetParentIDSwap(int32_t id) noexcept { m_ParentID = SwapID(id, m_SwapRange); }
 
     Obj<ParentManager> m_ParentManager;
-    Obj<ScriptObject> m_Child; // a T node; nil when none
-    int32_t m_ParentID = -1;   // negative: no parent requested
+    Obj<TNode> m_Child;      // null when none
+    int32_t m_ParentID = -1; // negative: no parent requested
     Vector4f m_SwapRange{0, 0, 0, 0};
 };
 

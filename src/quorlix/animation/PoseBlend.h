@@ -7,6 +7,8 @@
 #include "quorlix/animation/ConnectionGroup.h"
 #include "quorlix/core/Array.h"
 #include "quorlix/platform/Export.h"
+#include "quorlix/scene/BlendControl.h"
+#include "quorlix/scene/VertexData.h"
 #include "quorlix/script/Object.h"
 
 #include <cstdint>
@@ -33,13 +35,27 @@ public:
     /// Grows (new entries Add) or shrinks the array; a count outside 0..2^24 is refused (logged).
     void SetOperatorCount(int n);
 
-    Array<Obj<ScriptObject>> m_BlendControl; // BlendControl objects; nil stands for none
+    /// Weight control i; null outside the array or where none is set. Stored, grown and
+    /// resized like the operators.
+    BlendControl* GetBlendControl(int i) const;
+    void SetBlendControl(int i, BlendControl* control);
+    int GetBlendControlCount() const { return m_BlendControl.Size(); }
+    void SetBlendControlCount(int n);
+
+    /// Pose vector i; null outside the array or where none is set. Stored, grown and resized
+    /// like the operators.
+    VertexDataF32* GetValue(int i) const;
+    void SetValue(int i, VertexDataF32* values);
+    int GetValueCount() const { return m_ValueArray.Size(); }
+    void SetValueCount(int n);
+
     Array<float> m_PoseDefault;
-    Array<Obj<ScriptObject>> m_ValueArray; // VertexDataF32 objects; nil stands for none
     Obj<ConnectionGroup> m_ConnectionGroup;
 
 private:
     Array<Operator> m_OperatorArray;
+    Array<Obj<BlendControl>> m_BlendControl;
+    Array<Obj<VertexDataF32>> m_ValueArray;
 };
 
 } // namespace Quorlix

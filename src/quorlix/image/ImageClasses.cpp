@@ -15,7 +15,8 @@ constexpr unsigned k_Ref = MemberObjectLink | MemberObjectSingle;               
 constexpr unsigned k_RefArray = MemberObjectIndex | MemberObjectLink | MemberIsIndex; // 0x2600
 
 const MemberRow k_ImageLayerRows[] = {
-    Field<&ImageLayer::m_FileObject>("FileObject", 1, k_Ref),
+    ClearingProperty<&ImageLayer::GetFileObject, &ImageLayer::SetFileObject>("FileObject", 1,
+                                                                             k_Ref),
     Field<&ImageLayer::m_Dimension>("Dimension", 2).Default(Vector3f(0, 0, 0)),
     Field<&ImageLayer::m_DefaultColor>("DefaultColor", 3).Default(Vector4f(0, 0, 0, 0)),
 };

@@ -9,6 +9,7 @@
 #include "quorlix/math/Vector3f.h"
 #include "quorlix/math/Vector4f.h"
 #include "quorlix/platform/Export.h"
+#include "quorlix/scene/FileObject.h"
 #include "quorlix/script/Object.h"
 
 #include <cstdint>
@@ -32,8 +33,12 @@ public:
     ImageLayer() noexcept = default;
     ~ImageLayer() override;
 
-    /// The file the layer reads (a FileObject; any object is accepted for now); nil when none.
-    Obj<ScriptObject> m_FileObject;
+    /// The file the layer reads; null when none.
+    FileObject* GetFileObject() const noexcept { return m_FileObject.Get(); }
+    /// Stores `file` (null for none); the binding hands null for an object of another class.
+    void SetFileObject(FileObject* file) noexcept { m_FileObject = file; }
+
+    Obj<FileObject> m_FileObject;
     /// Width, height and depth in pixels; zero until known.
     Vector3f m_Dimension = Vector3f::Zero;
     /// Fill of the pixels the file does not cover: transparent black.

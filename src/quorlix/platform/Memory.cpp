@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <malloc.h>
 #include <sys/mman.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 namespace Quorlix::Platform {
@@ -44,6 +45,13 @@ HeapState CheckHeap() noexcept {
     // the only outcomes left to tell apart are "in use" and "empty".
     struct mallinfo2 info = ::mallinfo2();
     return info.uordblks == 0 ? HeapState::Empty : HeapState::Ok;
+}
+
+size_t PeakResidentBytes() noexcept {
+    rusage usage{};
+    if (::getrusage(RUSAGE_SELF, &usage) != 0 || usage.ru_maxrss < 0)
+        return 0;
+    return static_cast<size_t>(usage.ru_maxrss) * 1024; // Linux counts KiB
 }
 
 } // namespace Quorlix::Platform

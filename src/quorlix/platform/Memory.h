@@ -23,4 +23,8 @@ QUORLIX_API void FreePages(void* pages, size_t bytes) noexcept;
 enum class HeapState { Ok, Empty, BadNode, BadBegin, Unknown };
 QUORLIX_API HeapState CheckHeap() noexcept;
 
+/// The most memory the process has held resident at once since it started, in bytes; 0 when
+/// the system does not tell.
+QUORLIX_API size_t PeakResidentBytes() noexcept;
+
 } // namespace Quorlix::Platform

@@ -7,6 +7,7 @@
 #include "quorlix/math/Vector3f.h"
 #include "quorlix/math/Vector4f.h"
 #include "quorlix/platform/Export.h"
+#include "quorlix/scene/Node.h"
 #include "quorlix/script/Object.h"
 
 #include <cstdint>
@@ -21,8 +22,8 @@ public:
     RenderChannel() noexcept = default;
     ~RenderChannel() override;
 
-    Obj<ScriptObject> m_SceneRoot;      // a T node; nil when none
-    Obj<ScriptObject> m_Camera;         // a camera T node; nil when none
+    Obj<TNode> m_SceneRoot;             // null when none
+    Obj<TNode> m_Camera;                // its S node is an SCamera; null when none
     Vector4f m_Viewport{0, 1, 0, 1};    // x0, x1, y0, y1 as fractions of the window
     Vector2f m_Clipping{0.5f, 1024.0f}; // near, far
     float m_CullFrustumFactor = 1.0f;

@@ -104,7 +104,7 @@ const MemberRow k_ShaderLayerRows[] = {
 };
 
 const MemberRow k_TextureRows[] = {
-    Field<&Texture::m_FileObject>("FileObject", 1, k_Ref),
+    ClearingProperty<&Texture::GetFileObject, &Texture::SetFileObject>("FileObject", 1, k_Ref),
     Field<&Texture::m_DefaultColor>("DefaultColor", 2).Default(Vector4f(0.5f, 0.5f, 0.5f, 1.0f)),
     Field<&Texture::m_MipMapEnable>("MipMapEnable", 3).Default(true),
     Field<&Texture::m_Anisotropic>("Anisotropic", 4).Default(1.0f),

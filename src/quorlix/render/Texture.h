@@ -11,6 +11,7 @@
 #include "quorlix/math/Vector2f.h"
 #include "quorlix/math/Vector4f.h"
 #include "quorlix/platform/Export.h"
+#include "quorlix/scene/FileObject.h"
 #include "quorlix/script/Object.h"
 
 #include <cstdint>
@@ -25,8 +26,12 @@ public:
     Texture() noexcept = default;
     ~Texture() override;
 
-    /// The image file (a FileObject; any object is accepted for now); nil when none.
-    Obj<ScriptObject> m_FileObject;
+    /// The image file; null when none.
+    FileObject* GetFileObject() const noexcept { return m_FileObject.Get(); }
+    /// Stores `file` (null for none); the binding hands null for an object of another class.
+    void SetFileObject(FileObject* file) noexcept { m_FileObject = file; }
+
+    Obj<FileObject> m_FileObject;
     /// Colour of the 1 x 1 placeholder shown until the image is loaded.
     Vector4f m_DefaultColor{0.5f, 0.5f, 0.5f, 1.0f};
     bool m_MipMapEnable = true;

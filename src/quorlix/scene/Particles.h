@@ -5,6 +5,7 @@
 #include "quorlix/core/Array.h"
 #include "quorlix/platform/Export.h"
 #include "quorlix/scene/Node.h"
+#include "quorlix/scene/SpriteGeometry.h"
 
 #include <cstdint>
 
@@ -31,7 +32,7 @@ public:
 };
 
 /// A placed particle system (class TParticles, -3993); a fresh one refers to a fresh SParticles.
-/// The object members accept any object until their classes are pinned down.
+/// Emitter and Field accept any object until their classes are pinned down.
 class QUORLIX_API TParticles : public TLeaf {
 public:
     static TParticles* Create();
@@ -40,9 +41,9 @@ public:
     TParticles() : TLeaf(SParticles::Create()) {}
     ~TParticles() override;
 
-    Obj<ScriptObject> m_SpriteGeometry; // member 1 (0x1200): the sprites that draw particles
-    Array<Obj<ScriptObject>> m_Emitter; // member 2 (0x2600): emitters feeding this system
-    Array<Obj<ScriptObject>> m_Field;   // member 3 (0x2600): fields acting on it
+    Obj<TSpriteGeometry> m_SpriteGeometry; // member 1 (0x1200): the sprites drawing particles
+    Array<Obj<ScriptObject>> m_Emitter;    // member 2 (0x2600): emitters feeding this system
+    Array<Obj<ScriptObject>> m_Field;      // member 3 (0x2600): fields acting on it
 
 protected:
     explicit TParticles(SNode* s) : TLeaf(s) {}

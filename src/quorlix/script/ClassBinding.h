@@ -25,6 +25,8 @@
 //   getter returns the value (or a const reference to it); the setter takes it by value for
 //   numbers, pointers and enumerations and by const reference otherwise. IndexProperty adds the
 //   element index and a size function.
+//   ClearingProperty is a Property of an object member that a refused object clears: after the
+//   logged refusal the setter is handed null, so the member holds nil instead of its old value.
 // - Enumerator: a value of an enumeration class.
 //
 // Value conversions done by generated accessors: `StringRef` reads as String; `T*` and `Obj<T>`
@@ -365,6 +367,17 @@ void PropertySet(ScriptObject* self, const ClassType_MemberID* m, int, const voi
         self, m, value, entry, [&](const auto& v) { (Self<typename G::Class>(self).*Set)(v); });
 }
 
+template <auto Get, auto Set>
+void ClearingPropertySet(ScriptObject* self, const ClassType_MemberID* m, int, const void* value,
+                         const MVTBL& entry) {
+    using G = Getter<decltype(Get)>;
+    using V = ValueOf<Plain<typename G::Result>>;
+    bool ok = true;
+    auto* object =
+        V::FromScript(*static_cast<const typename V::Script*>(value), self, m, entry, ok);
+    (Self<typename G::Class>(self).*Set)(ok ? object : nullptr);
+}
+
 template <auto Get>
 void IndexPropertyGet(const ScriptObject* self, const ClassType_MemberID*, int i, void* out,
                       const MVTBL& entry) {
@@ -518,6 +531,16 @@ MemberRow Property(const char* name, int index, unsigned flags = MemberDefault) 
     using G = Getter<decltype(Get)>;
     return AccessorRow<Plain<typename G::Result>>(name, index, flags, &PropertyGet<Get>,
                                                   &PropertySet<Get, Set>);
+}
+
+/// A Property of an object member (Get returns a T*, Set takes one) whose setter is handed null
+/// for an object of the wrong class, after the refusal is logged.
+template <auto Get, typename Getter<decltype(Get)>::Set Set>
+MemberRow ClearingProperty(const char* name, int index, unsigned flags = MemberDefault) {
+    using G = Getter<decltype(Get)>;
+    static_assert(std::is_pointer_v<Plain<typename G::Result>>, "the getter returns an object");
+    return AccessorRow<Plain<typename G::Result>>(name, index, flags, &PropertyGet<Get>,
+                                                  &ClearingPropertySet<Get, Set>);
 }
 
 /// An index member: element getter Get(i), element setter Set(i, value) and Size(). Whole
