@@ -97,10 +97,10 @@ const MemberRow k_SplineBaseRows[] = {
                   &SplineBase::SetKeyCount>("KeyTime", 1),
 };
 
-// The value and tangent columns of a spline with value and tangents.
+// A spline with value and tangents: three columns over the keys that KeyTime counts.
 template <class S>
-struct KeyColumns {
-    static inline const MemberRow k_Rows[] = {
+void BindValueSpline(int classIndex, const char* name) {
+    static const MemberRow k_Rows[] = {
         IndexProperty<&S::GetKeyValue, &S::SetKeyValue, &S::GetKeyCount, &S::SetKeyCount>(
             "KeyValue", 1),
         IndexProperty<&S::GetKeyTangentIn, &S::SetKeyTangentIn, &S::GetKeyCount, &S::SetKeyCount>(
@@ -108,7 +108,8 @@ struct KeyColumns {
         IndexProperty<&S::GetKeyTangentOut, &S::SetKeyTangentOut, &S::GetKeyCount, &S::SetKeyCount>(
             "KeyTangentOut", 3),
     };
-};
+    BindClass(NativeClass<S>(classIndex, k_ClassSplineBase, name).Members(k_Rows));
+}
 
 const MemberRow k_OperatorRows[] = {
     Enumerator("Add", 1, 0), Enumerator("Blend", 2, 1), Enumerator("Min", 3, 2),
@@ -142,17 +143,10 @@ void BindAnimationClasses() {
                   .Members(k_ConnectionGroupRows));
     BindClass(NativeClass<SplineBase>(k_ClassSplineBase, k_ClassObject, "SplineBase")
                   .Members(k_SplineBaseRows));
-    BindClass(NativeClass<SplineScalarf>(k_ClassSplineScalarf, k_ClassSplineBase, "SplineScalarf")
-                  .Members(KeyColumns<SplineScalarf>::k_Rows));
-    BindClass(
-        NativeClass<SplineVector2f>(k_ClassSplineVector2f, k_ClassSplineBase, "SplineVector2f")
-            .Members(KeyColumns<SplineVector2f>::k_Rows));
-    BindClass(
-        NativeClass<SplineVector3f>(k_ClassSplineVector3f, k_ClassSplineBase, "SplineVector3f")
-            .Members(KeyColumns<SplineVector3f>::k_Rows));
-    BindClass(
-        NativeClass<SplineVector4f>(k_ClassSplineVector4f, k_ClassSplineBase, "SplineVector4f")
-            .Members(KeyColumns<SplineVector4f>::k_Rows));
+    BindValueSpline<SplineScalarf>(k_ClassSplineScalarf, "SplineScalarf");
+    BindValueSpline<SplineVector2f>(k_ClassSplineVector2f, "SplineVector2f");
+    BindValueSpline<SplineVector3f>(k_ClassSplineVector3f, "SplineVector3f");
+    BindValueSpline<SplineVector4f>(k_ClassSplineVector4f, "SplineVector4f");
     BindClass(NativeClass<SplineQuaternionf>(k_ClassSplineQuaternionf, k_ClassSplineBase,
                                              "SplineQuaternionf"));
 }

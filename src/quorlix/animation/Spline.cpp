@@ -2,6 +2,10 @@
 
 #include "quorlix/animation/internal/GrowingArray.h"
 
+#include <algorithm>
+#include <array>
+#include <cstddef>
+#include <string_view>
 #include <type_traits>
 
 namespace Quorlix {
@@ -26,6 +30,32 @@ void KeyCountSet(Array<K>& keys, int n, const char* where) {
     Internal::ResizeFilled(keys, n, K{}, where);
 }
 
+// The class of the splines whose keys are of class Key, as their error lines name it.
+template <class Key>
+constexpr std::string_view k_SplineClass = std::is_same_v<Key, KeyScalarf>    ? "SplineScalarf"
+                                           : std::is_same_v<Key, KeyVector2f> ? "SplineVector2f"
+                                           : std::is_same_v<Key, KeyVector3f> ? "SplineVector3f"
+                                           : std::is_same_v<Key, KeyVector4f> ? "SplineVector4f"
+                                                                              : "SplineQuaternionf";
+
+// A member name as a template argument.
+template <std::size_t N>
+struct MemberName {
+    constexpr MemberName(const char (&text)[N]) noexcept { std::copy_n(text, N, m_Text); }
+    char m_Text[N];
+};
+
+// "<Class>.<Member>", the place an error line of a typed spline names, as a constant.
+template <class Key, MemberName Member>
+constexpr auto k_Where = [] {
+    constexpr std::string_view name = k_SplineClass<Key>;
+    std::array<char, name.size() + 1 + sizeof(Member.m_Text)> text{};
+    std::copy_n(name.data(), name.size(), text.data());
+    text[name.size()] = '.';
+    std::copy_n(Member.m_Text, sizeof(Member.m_Text), text.data() + name.size() + 1);
+    return text;
+}();
+
 } // namespace
 
 SplineBase* SplineBase::Create() {
@@ -48,176 +78,97 @@ void SplineBase::SetKeyCount(int n) {
     KeyCountSet(m_Keys, n, "SplineBase.KeyTime");
 }
 
+template <class Key>
+SplineKeys<Key>::~SplineKeys() = default;
+template <class Key>
+int SplineKeys<Key>::GetKeyCount() const {
+    return m_Keys.Size();
+}
+template <class Key>
+float SplineKeys<Key>::GetKeyTime(int i) const {
+    return ColumnGet<&Key::m_Time>(m_Keys, i);
+}
+template <class Key>
+void SplineKeys<Key>::SetKeyTime(int i, float time) {
+    ColumnSet<&Key::m_Time>(m_Keys, i, time, k_Where<Key, "KeyTime">.data());
+}
+template <class Key>
+void SplineKeys<Key>::SetKeyCount(int n) {
+    KeyCountSet(m_Keys, n, k_Where<Key, "KeyTime">.data());
+}
+
+template <class V, class Key>
+int SplineValue<V, Key>::GetKeyCount() const {
+    return SplineKeys<Key>::GetKeyCount();
+}
+template <class V, class Key>
+void SplineValue<V, Key>::SetKeyCount(int n) {
+    SplineKeys<Key>::SetKeyCount(n);
+}
+template <class V, class Key>
+V SplineValue<V, Key>::GetKeyValue(int i) const {
+    return ColumnGet<&Key::m_Value>(this->m_Keys, i);
+}
+template <class V, class Key>
+void SplineValue<V, Key>::SetKeyValue(int i, In value) {
+    ColumnSet<&Key::m_Value>(this->m_Keys, i, value, k_Where<Key, "KeyValue">.data());
+}
+template <class V, class Key>
+V SplineValue<V, Key>::GetKeyTangentIn(int i) const {
+    return ColumnGet<&Key::m_TangentIn>(this->m_Keys, i);
+}
+template <class V, class Key>
+void SplineValue<V, Key>::SetKeyTangentIn(int i, In value) {
+    ColumnSet<&Key::m_TangentIn>(this->m_Keys, i, value, k_Where<Key, "KeyTangentIn">.data());
+}
+template <class V, class Key>
+V SplineValue<V, Key>::GetKeyTangentOut(int i) const {
+    return ColumnGet<&Key::m_TangentOut>(this->m_Keys, i);
+}
+template <class V, class Key>
+void SplineValue<V, Key>::SetKeyTangentOut(int i, In value) {
+    ColumnSet<&Key::m_TangentOut>(this->m_Keys, i, value, k_Where<Key, "KeyTangentOut">.data());
+}
+
+template class SplineKeys<KeyScalarf>;
+template class SplineKeys<KeyVector2f>;
+template class SplineKeys<KeyVector3f>;
+template class SplineKeys<KeyVector4f>;
+template class SplineKeys<KeyQuaternionf>;
+template class SplineValue<float, KeyScalarf>;
+template class SplineValue<Vector2f, KeyVector2f>;
+template class SplineValue<Vector3f, KeyVector3f>;
+template class SplineValue<Vector4f, KeyVector4f>;
+
 SplineScalarf* SplineScalarf::Create() {
     return NewObject<SplineScalarf>();
 }
 const TypeInfo* SplineScalarf::GetSplineScalarfTypeInfo() noexcept {
     return &TypeOf<SplineScalarf>();
 }
-SplineScalarf::~SplineScalarf() = default;
-int SplineScalarf::GetKeyCount() const {
-    return m_Keys.Size();
-}
-float SplineScalarf::GetKeyTime(int i) const {
-    return ColumnGet<&KeyScalarf::m_Time>(m_Keys, i);
-}
-void SplineScalarf::SetKeyTime(int i, float time) {
-    ColumnSet<&KeyScalarf::m_Time>(m_Keys, i, time, "SplineScalarf.KeyTime");
-}
-void SplineScalarf::SetKeyCount(int n) {
-    KeyCountSet(m_Keys, n, "SplineScalarf.KeyTime");
-}
-float SplineScalarf::GetKeyValue(int i) const {
-    return ColumnGet<&KeyScalarf::m_Value>(m_Keys, i);
-}
-void SplineScalarf::SetKeyValue(int i, float value) {
-    ColumnSet<&KeyScalarf::m_Value>(m_Keys, i, value, "SplineScalarf.KeyValue");
-}
-float SplineScalarf::GetKeyTangentIn(int i) const {
-    return ColumnGet<&KeyScalarf::m_TangentIn>(m_Keys, i);
-}
-void SplineScalarf::SetKeyTangentIn(int i, float value) {
-    ColumnSet<&KeyScalarf::m_TangentIn>(m_Keys, i, value, "SplineScalarf.KeyTangentIn");
-}
-float SplineScalarf::GetKeyTangentOut(int i) const {
-    return ColumnGet<&KeyScalarf::m_TangentOut>(m_Keys, i);
-}
-void SplineScalarf::SetKeyTangentOut(int i, float value) {
-    ColumnSet<&KeyScalarf::m_TangentOut>(m_Keys, i, value, "SplineScalarf.KeyTangentOut");
-}
-
-SplineQuaternionf* SplineQuaternionf::Create() {
-    return NewObject<SplineQuaternionf>();
-}
-const TypeInfo* SplineQuaternionf::GetSplineQuaternionfTypeInfo() noexcept {
-    return &TypeOf<SplineQuaternionf>();
-}
-SplineQuaternionf::~SplineQuaternionf() = default;
-int SplineQuaternionf::GetKeyCount() const {
-    return m_Keys.Size();
-}
-float SplineQuaternionf::GetKeyTime(int i) const {
-    return ColumnGet<&KeyQuaternionf::m_Time>(m_Keys, i);
-}
-void SplineQuaternionf::SetKeyTime(int i, float time) {
-    ColumnSet<&KeyQuaternionf::m_Time>(m_Keys, i, time, "SplineQuaternionf.KeyTime");
-}
-void SplineQuaternionf::SetKeyCount(int n) {
-    KeyCountSet(m_Keys, n, "SplineQuaternionf.KeyTime");
-}
-
 SplineVector2f* SplineVector2f::Create() {
     return NewObject<SplineVector2f>();
 }
 const TypeInfo* SplineVector2f::GetSplineVector2fTypeInfo() noexcept {
     return &TypeOf<SplineVector2f>();
 }
-SplineVector2f::~SplineVector2f() = default;
-int SplineVector2f::GetKeyCount() const {
-    return m_Keys.Size();
-}
-float SplineVector2f::GetKeyTime(int i) const {
-    return ColumnGet<&KeyVector2f::m_Time>(m_Keys, i);
-}
-void SplineVector2f::SetKeyTime(int i, float time) {
-    ColumnSet<&KeyVector2f::m_Time>(m_Keys, i, time, "SplineVector2f.KeyTime");
-}
-void SplineVector2f::SetKeyCount(int n) {
-    KeyCountSet(m_Keys, n, "SplineVector2f.KeyTime");
-}
-Vector2f SplineVector2f::GetKeyValue(int i) const {
-    return ColumnGet<&KeyVector2f::m_Value>(m_Keys, i);
-}
-void SplineVector2f::SetKeyValue(int i, const Vector2f& value) {
-    ColumnSet<&KeyVector2f::m_Value>(m_Keys, i, value, "SplineVector2f.KeyValue");
-}
-Vector2f SplineVector2f::GetKeyTangentIn(int i) const {
-    return ColumnGet<&KeyVector2f::m_TangentIn>(m_Keys, i);
-}
-void SplineVector2f::SetKeyTangentIn(int i, const Vector2f& value) {
-    ColumnSet<&KeyVector2f::m_TangentIn>(m_Keys, i, value, "SplineVector2f.KeyTangentIn");
-}
-Vector2f SplineVector2f::GetKeyTangentOut(int i) const {
-    return ColumnGet<&KeyVector2f::m_TangentOut>(m_Keys, i);
-}
-void SplineVector2f::SetKeyTangentOut(int i, const Vector2f& value) {
-    ColumnSet<&KeyVector2f::m_TangentOut>(m_Keys, i, value, "SplineVector2f.KeyTangentOut");
-}
-
 SplineVector3f* SplineVector3f::Create() {
     return NewObject<SplineVector3f>();
 }
 const TypeInfo* SplineVector3f::GetSplineVector3fTypeInfo() noexcept {
     return &TypeOf<SplineVector3f>();
 }
-SplineVector3f::~SplineVector3f() = default;
-int SplineVector3f::GetKeyCount() const {
-    return m_Keys.Size();
-}
-float SplineVector3f::GetKeyTime(int i) const {
-    return ColumnGet<&KeyVector3f::m_Time>(m_Keys, i);
-}
-void SplineVector3f::SetKeyTime(int i, float time) {
-    ColumnSet<&KeyVector3f::m_Time>(m_Keys, i, time, "SplineVector3f.KeyTime");
-}
-void SplineVector3f::SetKeyCount(int n) {
-    KeyCountSet(m_Keys, n, "SplineVector3f.KeyTime");
-}
-Vector3f SplineVector3f::GetKeyValue(int i) const {
-    return ColumnGet<&KeyVector3f::m_Value>(m_Keys, i);
-}
-void SplineVector3f::SetKeyValue(int i, const Vector3f& value) {
-    ColumnSet<&KeyVector3f::m_Value>(m_Keys, i, value, "SplineVector3f.KeyValue");
-}
-Vector3f SplineVector3f::GetKeyTangentIn(int i) const {
-    return ColumnGet<&KeyVector3f::m_TangentIn>(m_Keys, i);
-}
-void SplineVector3f::SetKeyTangentIn(int i, const Vector3f& value) {
-    ColumnSet<&KeyVector3f::m_TangentIn>(m_Keys, i, value, "SplineVector3f.KeyTangentIn");
-}
-Vector3f SplineVector3f::GetKeyTangentOut(int i) const {
-    return ColumnGet<&KeyVector3f::m_TangentOut>(m_Keys, i);
-}
-void SplineVector3f::SetKeyTangentOut(int i, const Vector3f& value) {
-    ColumnSet<&KeyVector3f::m_TangentOut>(m_Keys, i, value, "SplineVector3f.KeyTangentOut");
-}
-
 SplineVector4f* SplineVector4f::Create() {
     return NewObject<SplineVector4f>();
 }
 const TypeInfo* SplineVector4f::GetSplineVector4fTypeInfo() noexcept {
     return &TypeOf<SplineVector4f>();
 }
-SplineVector4f::~SplineVector4f() = default;
-int SplineVector4f::GetKeyCount() const {
-    return m_Keys.Size();
+SplineQuaternionf* SplineQuaternionf::Create() {
+    return NewObject<SplineQuaternionf>();
 }
-float SplineVector4f::GetKeyTime(int i) const {
-    return ColumnGet<&KeyVector4f::m_Time>(m_Keys, i);
-}
-void SplineVector4f::SetKeyTime(int i, float time) {
-    ColumnSet<&KeyVector4f::m_Time>(m_Keys, i, time, "SplineVector4f.KeyTime");
-}
-void SplineVector4f::SetKeyCount(int n) {
-    KeyCountSet(m_Keys, n, "SplineVector4f.KeyTime");
-}
-Vector4f SplineVector4f::GetKeyValue(int i) const {
-    return ColumnGet<&KeyVector4f::m_Value>(m_Keys, i);
-}
-void SplineVector4f::SetKeyValue(int i, const Vector4f& value) {
-    ColumnSet<&KeyVector4f::m_Value>(m_Keys, i, value, "SplineVector4f.KeyValue");
-}
-Vector4f SplineVector4f::GetKeyTangentIn(int i) const {
-    return ColumnGet<&KeyVector4f::m_TangentIn>(m_Keys, i);
-}
-void SplineVector4f::SetKeyTangentIn(int i, const Vector4f& value) {
-    ColumnSet<&KeyVector4f::m_TangentIn>(m_Keys, i, value, "SplineVector4f.KeyTangentIn");
-}
-Vector4f SplineVector4f::GetKeyTangentOut(int i) const {
-    return ColumnGet<&KeyVector4f::m_TangentOut>(m_Keys, i);
-}
-void SplineVector4f::SetKeyTangentOut(int i, const Vector4f& value) {
-    ColumnSet<&KeyVector4f::m_TangentOut>(m_Keys, i, value, "SplineVector4f.KeyTangentOut");
+const TypeInfo* SplineQuaternionf::GetSplineQuaternionfTypeInfo() noexcept {
+    return &TypeOf<SplineQuaternionf>();
 }
 
 } // namespace Quorlix

@@ -18,6 +18,8 @@
 #include "quorlix/platform/Export.h"
 #include "quorlix/script/Object.h"
 
+#include <type_traits>
+
 namespace Quorlix {
 
 // Key values: plain copyable values whose default is all zero (a quaternion key: the identity).
@@ -77,128 +79,85 @@ private:
     Array<Key> m_Keys;
 };
 
-class QUORLIX_API SplineScalarf : public SplineBase {
+/// The keys of a typed spline, of key class Key (time first, default all zero), with the
+/// KeyTime column. Instantiated in Spline.cpp for the key classes below, one spline class each.
+template <class Key>
+class QUORLIX_API SplineKeys : public SplineBase {
+public:
+    SplineKeys() noexcept = default;
+    ~SplineKeys() override;
+
+    int GetKeyCount() const override;
+    float GetKeyTime(int i) const override;
+    void SetKeyTime(int i, float time) override;
+    void SetKeyCount(int n) override;
+
+    const Array<Key>& GetKeys() const noexcept { return m_Keys; }
+
+protected:
+    Array<Key> m_Keys;
+};
+
+/// Keys with a value and in and out tangents of type V: the columns KeyValue, KeyTangentIn and
+/// KeyTangentOut, zero outside the keys; writes grow the keys as the header describes.
+template <class V, class Key>
+class QUORLIX_API SplineValue : public SplineKeys<Key> {
+public:
+    /// Numbers by value, vectors by const reference (what the class bindings expect of setters).
+    using In = std::conditional_t<std::is_scalar_v<V>, V, const V&>;
+
+    // The key count again, as a member of this class: a class binding takes the count and
+    // resize functions of an index member from the class of its getter.
+    int GetKeyCount() const override;
+    void SetKeyCount(int n) override;
+
+    V GetKeyValue(int i) const;
+    void SetKeyValue(int i, In value);
+    V GetKeyTangentIn(int i) const;
+    void SetKeyTangentIn(int i, In value);
+    V GetKeyTangentOut(int i) const;
+    void SetKeyTangentOut(int i, In value);
+};
+
+extern template class SplineKeys<KeyScalarf>;
+extern template class SplineKeys<KeyVector2f>;
+extern template class SplineKeys<KeyVector3f>;
+extern template class SplineKeys<KeyVector4f>;
+extern template class SplineKeys<KeyQuaternionf>;
+extern template class SplineValue<float, KeyScalarf>;
+extern template class SplineValue<Vector2f, KeyVector2f>;
+extern template class SplineValue<Vector3f, KeyVector3f>;
+extern template class SplineValue<Vector4f, KeyVector4f>;
+
+class QUORLIX_API SplineScalarf : public SplineValue<float, KeyScalarf> {
 public:
     static SplineScalarf* Create();
     static const TypeInfo* GetSplineScalarfTypeInfo() noexcept;
-
-    SplineScalarf() noexcept = default;
-    ~SplineScalarf() override;
-
-    int GetKeyCount() const override;
-    float GetKeyTime(int i) const override;
-    void SetKeyTime(int i, float time) override;
-    void SetKeyCount(int n) override;
-    // Columns: 0 outside the keys; writes grow the keys.
-    float GetKeyValue(int i) const;
-    void SetKeyValue(int i, float value);
-    float GetKeyTangentIn(int i) const;
-    void SetKeyTangentIn(int i, float value);
-    float GetKeyTangentOut(int i) const;
-    void SetKeyTangentOut(int i, float value);
-
-    const Array<KeyScalarf>& GetKeys() const noexcept { return m_Keys; }
-
-private:
-    Array<KeyScalarf> m_Keys;
 };
 
-class QUORLIX_API SplineVector2f : public SplineBase {
+class QUORLIX_API SplineVector2f : public SplineValue<Vector2f, KeyVector2f> {
 public:
     static SplineVector2f* Create();
     static const TypeInfo* GetSplineVector2fTypeInfo() noexcept;
-
-    SplineVector2f() noexcept = default;
-    ~SplineVector2f() override;
-
-    int GetKeyCount() const override;
-    float GetKeyTime(int i) const override;
-    void SetKeyTime(int i, float time) override;
-    void SetKeyCount(int n) override;
-    // Columns: zero outside the keys; writes grow the keys.
-    Vector2f GetKeyValue(int i) const;
-    void SetKeyValue(int i, const Vector2f& value);
-    Vector2f GetKeyTangentIn(int i) const;
-    void SetKeyTangentIn(int i, const Vector2f& value);
-    Vector2f GetKeyTangentOut(int i) const;
-    void SetKeyTangentOut(int i, const Vector2f& value);
-
-    const Array<KeyVector2f>& GetKeys() const noexcept { return m_Keys; }
-
-private:
-    Array<KeyVector2f> m_Keys;
 };
 
-class QUORLIX_API SplineVector3f : public SplineBase {
+class QUORLIX_API SplineVector3f : public SplineValue<Vector3f, KeyVector3f> {
 public:
     static SplineVector3f* Create();
     static const TypeInfo* GetSplineVector3fTypeInfo() noexcept;
-
-    SplineVector3f() noexcept = default;
-    ~SplineVector3f() override;
-
-    int GetKeyCount() const override;
-    float GetKeyTime(int i) const override;
-    void SetKeyTime(int i, float time) override;
-    void SetKeyCount(int n) override;
-    // Columns: zero outside the keys; writes grow the keys.
-    Vector3f GetKeyValue(int i) const;
-    void SetKeyValue(int i, const Vector3f& value);
-    Vector3f GetKeyTangentIn(int i) const;
-    void SetKeyTangentIn(int i, const Vector3f& value);
-    Vector3f GetKeyTangentOut(int i) const;
-    void SetKeyTangentOut(int i, const Vector3f& value);
-
-    const Array<KeyVector3f>& GetKeys() const noexcept { return m_Keys; }
-
-private:
-    Array<KeyVector3f> m_Keys;
 };
 
-class QUORLIX_API SplineVector4f : public SplineBase {
+class QUORLIX_API SplineVector4f : public SplineValue<Vector4f, KeyVector4f> {
 public:
     static SplineVector4f* Create();
     static const TypeInfo* GetSplineVector4fTypeInfo() noexcept;
-
-    SplineVector4f() noexcept = default;
-    ~SplineVector4f() override;
-
-    int GetKeyCount() const override;
-    float GetKeyTime(int i) const override;
-    void SetKeyTime(int i, float time) override;
-    void SetKeyCount(int n) override;
-    // Columns: zero outside the keys; writes grow the keys.
-    Vector4f GetKeyValue(int i) const;
-    void SetKeyValue(int i, const Vector4f& value);
-    Vector4f GetKeyTangentIn(int i) const;
-    void SetKeyTangentIn(int i, const Vector4f& value);
-    Vector4f GetKeyTangentOut(int i) const;
-    void SetKeyTangentOut(int i, const Vector4f& value);
-
-    const Array<KeyVector4f>& GetKeys() const noexcept { return m_Keys; }
-
-private:
-    Array<KeyVector4f> m_Keys;
 };
 
-class QUORLIX_API SplineQuaternionf : public SplineBase {
+/// Keys grown through KeyTime hold the identity rotation.
+class QUORLIX_API SplineQuaternionf : public SplineKeys<KeyQuaternionf> {
 public:
     static SplineQuaternionf* Create();
     static const TypeInfo* GetSplineQuaternionfTypeInfo() noexcept;
-
-    SplineQuaternionf() noexcept = default;
-    ~SplineQuaternionf() override;
-
-    /// Keys grown through KeyTime hold the identity rotation.
-    int GetKeyCount() const override;
-    float GetKeyTime(int i) const override;
-    void SetKeyTime(int i, float time) override;
-    void SetKeyCount(int n) override;
-
-    const Array<KeyQuaternionf>& GetKeys() const noexcept { return m_Keys; }
-
-private:
-    Array<KeyQuaternionf> m_Keys;
 };
 
 } // namespace Quorlix
