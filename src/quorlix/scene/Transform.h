@@ -107,12 +107,13 @@ protected:
 private:
     friend void BindSceneNodeClasses();
 
-    Matrix4f m_WorldMatrix = Matrix4f::Identity;
+    // What every update touches first, next to the node's links; the rest after it.
     Matrix4f m_ModelViewMatrix = Matrix4f::Identity;
-    mutable Matrix4f m_ModelViewMatrixInverse = Matrix4f::Identity;
-    mutable bool m_InverseValid = true;
     uint32_t m_MatrixFrame = 0;
+    mutable bool m_InverseValid = true;
     Array<Obj<ScriptObject>> m_ConstraintArray;
+    mutable Matrix4f m_ModelViewMatrixInverse = Matrix4f::Identity;
+    Matrix4f m_WorldMatrix = Matrix4f::Identity;
 };
 
 /// Translation, rotation (Euler angles in degrees, in RotationOrder) and scaling, with limits
