@@ -68,9 +68,10 @@ protected:
 private:
     void RebuildLocal() const;
 
-    // A cache: reads rebuild it.
-    mutable Matrix4f m_LocalMatrix = Matrix4f::Identity;
+    // A cache: reads rebuild it. The state comes first, beside the component word, so that a
+    // read of a valid cache touches the matrix and nothing else.
     mutable LocalState m_LocalState = LocalIdentity; // fresh inputs give the identity
+    mutable Matrix4f m_LocalMatrix = Matrix4f::Identity;
 };
 
 /// T half of every transform node. The matrices are results of the update and read-only to
