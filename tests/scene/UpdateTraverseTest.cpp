@@ -242,6 +242,19 @@ TEST_F(UpdateTraversal, ConstrainedNodesWaitForTheirTargetsWithinTheFrame) {
         EXPECT_EQ(Apply(Vector3f::Zero, behind->GetModelViewMatrix()), Vector3f(1, 0, -10));
     }
     {
+        // Pass 1 stops re-processing once the camera's transform carries its stamp; what still
+        // waits then is left to pass 2, which updates everything.
+        leader->GetSNode()->SetVisibility(1);
+        XMiniUpdateTraverse traverse;
+        SceneUpdateFrame frame;
+        frame.m_Frame = 20;
+        frame.m_WaitFor = leader; // stamped in the first walk already
+        LogCapture log;
+        EXPECT_EQ(UpdateSceneFrame(traverse, root, Matrix4f::Identity, frame), 0);
+        EXPECT_TRUE(log.Messages().empty());
+        EXPECT_EQ(follower->GetMatrixFrame(), 20u);
+    }
+    {
         // A target that is never updated (hidden): the bound ends the frame with the report.
         leader->GetSNode()->SetVisibility(0x40000000u);
         XMiniUpdateTraverse traverse;
