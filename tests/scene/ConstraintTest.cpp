@@ -140,8 +140,8 @@ TEST_F(Constraints, OrientBlendsOnTheFirstTargetsHemisphereThenTurnsByTheOffset)
     Obj<TBranch> root(TBranch::Create());
     Obj<TTransform> z30 = Transform("z30", root, Vector3f(1, 2, 3), Vector3f(0, 0, 30));
     Obj<TTransform> z90 = Transform("z90", root, Vector3f(4, 5, 6), Vector3f(0, 0, 90));
-    Obj<TTransform> z170 = Transform("z170", root, Vector3f::Zero, Vector3f(0, 0, 170));
-    Obj<TTransform> zm170 = Transform("zm170", root, Vector3f::Zero, Vector3f(0, 0, -170));
+    Obj<TTransform> z100 = Transform("z100", root, Vector3f::Zero, Vector3f(0, 0, 100));
+    Obj<TTransform> zm100 = Transform("zm100", root, Vector3f::Zero, Vector3f(0, 0, -100));
     {
         // Weights 1 and 3 about one axis: the angle of the normalised sum of half-angle pairs.
         Obj<TTransform> node =
@@ -158,9 +158,10 @@ TEST_F(Constraints, OrientBlendsOnTheFirstTargetsHemisphereThenTurnsByTheOffset)
         root->ResizeChild(root->ChildCount() - 1); // the node, added last
     }
     {
-        // 170 and -170 degrees meet at 180, not at 0 as the raw sum of their quaternions would.
+        // 100 and -100 degrees meet the short way at 180, not at 0 as quaternions of opposite
+        // signs would.
         Obj<TTransform> node = Transform("node", root, Vector3f::Zero);
-        Attach(node, {Make(Orient, {z170, zm170}).Get()});
+        Attach(node, {Make(Orient, {z100, zm100}).Get()});
         Update(root);
         ExpectNear(Axis(node, Vector3f(1, 0, 0)), Vector3f(-1, 0, 0), "hemisphere");
         root->ResizeChild(root->ChildCount() - 1); // the node, added last
