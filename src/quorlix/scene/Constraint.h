@@ -13,8 +13,14 @@
 
 namespace Quorlix {
 
-/// The targets (entries may be the nil object) with one weight each, the order among
-/// constraints (`SolvePriority`) and the channels that skip it (`ExcludeMask`).
+/// The targets (entries may be the nil object) with one weight each, the order among the
+/// constraints of a node (`SolvePriority`, lower first, then array order) and the components
+/// of the constrained quantity left to the node (`ExcludeMask`: bit 1 x, 2 y, 4 z).
+///
+/// `WeightArray[i]` belongs to `TargetArray[i]` and a missing weight counts 1. Targets with a
+/// weight of 0 or below (or not finite), nil targets and targets that are not transform nodes
+/// are ignored; the weights of the rest are normalised. Without any usable target the node is
+/// left as it is and "UpdateConstraint: incorrect setup for <node>" is logged once per node.
 class QUORLIX_API Constraint : public Object {
 public:
     static Constraint* Create();
@@ -63,7 +69,12 @@ private:
     float m_Twist = 0.0f;
 };
 
-/// Point, orient, parent or scale constraint, by `ConstraintType`.
+/// Point, orient, parent or scale constraint, by `ConstraintType`, from the targets'
+/// ModelViewMatrix into the node's: `Point` takes the weighted mean of the targets'
+/// translations, `Orient` the normalised weighted blend of their rotations (quaternions on the
+/// first target's side) preceded by `OrientOffset` (Euler degrees, XYZ, in the frame the targets
+/// give), `Parent` both, `Scale` the weighted mean of their scales per axis. Excluded components
+/// (rotations about the axes by XYZ Euler angles) and parts not driven keep the node's values.
 class QUORLIX_API TransformConstraint : public Constraint {
 public:
     /// Values of `ConstraintType` (enumeration TransformConstraint.ConstraintTypeEnum).

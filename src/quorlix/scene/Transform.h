@@ -96,6 +96,10 @@ public:
     /// The frame stamp of the last update of this node.
     uint32_t GetMatrixFrame() const noexcept { return m_MatrixFrame; }
     void SetMatrixFrame(uint32_t frame) noexcept { m_MatrixFrame = frame; }
+    /// Whether a constraint of this node has logged that it found no usable target: a broken
+    /// rig says so once per node, not every frame.
+    bool GetConstraintSetupReported() const noexcept { return m_ConstraintSetupReported; }
+    void SetConstraintSetupReported() noexcept { m_ConstraintSetupReported = true; }
 
     /// The constraints acting on this placement (entries may be the nil object).
     const Array<Obj<ScriptObject>>& GetConstraintArray() const noexcept {
@@ -112,6 +116,7 @@ private:
     Matrix4f m_ModelViewMatrix = Matrix4f::Identity;
     uint32_t m_MatrixFrame = 0;
     mutable bool m_InverseValid = true;
+    bool m_ConstraintSetupReported = false; // in the padding before the array
     Array<Obj<ScriptObject>> m_ConstraintArray;
     mutable Matrix4f m_ModelViewMatrixInverse = Matrix4f::Identity;
     Matrix4f m_WorldMatrix = Matrix4f::Identity;

@@ -5,8 +5,14 @@
 #include "quorlix/scene/LODGroup.h"
 #include "quorlix/scene/SceneClassIndex.h"
 #include "quorlix/scene/Transform.h"
+#include "quorlix/scene/internal/ConstraintMath.h"
 #include "quorlix/scene/internal/TransformMath.h"
 #include "quorlix/script/internal/ScriptLog.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <utility>
+#include <vector>
 
 namespace Quorlix {
 
@@ -26,9 +32,14 @@ const char* NameOf(const ScriptObject* object) {
     return name != nullptr ? name : "";
 }
 
-// The constraint and IK arithmetic plugs in here; until it exists a constraint leaves the
-// matrix the transform update gave the node, and an IK handle moves no joint.
-void UpdateConstraint(Constraint&, TBaseTransform&) {}
+// Each constraint class moves the node's ModelViewMatrix; classes without an update yet leave
+// it as the transform update gave it. The IK arithmetic plugs in below: until it exists an IK
+// handle moves no joint.
+void UpdateConstraint(Constraint& constraint, TBaseTransform& node) {
+    if (Is(&constraint, k_ClassTransformConstraint))
+        Internal::UpdateTransformConstraint(static_cast<const TransformConstraint&>(constraint),
+                                            node);
+}
 void SolveIK(TIKHandle&) {}
 
 constexpr int k_MaxPendingPasses = 100;
@@ -205,11 +216,38 @@ void XMiniUpdateTraverse::UpdateTransform(TBaseTransform* node, const Matrix4f& 
     Matrix4f m;
     m.AssignMul(local->GetLocalMatrix(), current);
     node->SetModelViewMatrix(m);
-    const Array<Obj<ScriptObject>>& constraints = node->GetConstraintArray();
-    for (const Obj<ScriptObject>& entry : constraints) {
-        ScriptObject* constraint = entry.Get();
-        if (constraint != nullptr && Is(constraint, k_ClassConstraint))
-            UpdateConstraint(*static_cast<Constraint*>(constraint), *node);
+    const Array<Obj<ScriptObject>>& entries = node->GetConstraintArray();
+    const int count = entries.Size();
+    auto constraintAt = [&entries](int i) -> Constraint* {
+        ScriptObject* object = entries[i].Get();
+        return object != nullptr && Is(object, k_ClassConstraint) ? static_cast<Constraint*>(object)
+                                                                  : nullptr;
+    };
+    // Lower SolvePriority first, then array order. The common cases (no constraint, one, or
+    // several already in order) run in array order without sorting or allocating.
+    bool ordered = true;
+    int32_t previous = INT32_MIN;
+    for (int i = 0; i < count && ordered; ++i) {
+        if (const Constraint* constraint = constraintAt(i)) {
+            ordered = constraint->GetSolvePriority() >= previous;
+            previous = constraint->GetSolvePriority();
+        }
+    }
+    if (ordered) {
+        for (int i = 0; i < count; ++i) {
+            if (Constraint* constraint = constraintAt(i))
+                UpdateConstraint(*constraint, *node);
+        }
+    } else {
+        std::vector<std::pair<int32_t, int>> order; // (priority, index): a stable order
+        order.reserve(static_cast<size_t>(count));
+        for (int i = 0; i < count; ++i) {
+            if (const Constraint* constraint = constraintAt(i))
+                order.emplace_back(constraint->GetSolvePriority(), i);
+        }
+        std::sort(order.begin(), order.end());
+        for (const auto& [priority, i] : order)
+            UpdateConstraint(*constraintAt(i), *node);
     }
     node->SetMatrixFrame(m_Frame);
 }
