@@ -1,8 +1,9 @@
-// Transform constraints through the update: weighted targets against values worked out here
-// from the targets' own translations, angles and scales, exclude masks, unusable targets, the
-// order of several constraints, targets later in the tree, and repeatability.
+// Constraints through the update: weighted targets against values worked out here from the
+// targets' own translations, angles and scales, exclude masks, unusable targets, the order of
+// several constraints, targets later in the tree, repeatability, aim frames and pole vectors.
 
 #include "quorlix/scene/Constraint.h"
+#include "quorlix/scene/Joint.h"
 #include "quorlix/scene/SceneClassIndex.h"
 #include "quorlix/scene/Transform.h"
 #include "quorlix/scene/UpdateTraverse.h"
@@ -11,6 +12,7 @@
 #include "support/LogCapture.h"
 
 #include <cmath>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -65,9 +67,15 @@ protected:
 
     Obj<ScriptObject> Make(Type type, const std::vector<ScriptObject*>& targets,
                            const std::vector<float>& weights = {}) {
-        Obj<ScriptObject> c = ScriptObject::Create(BuiltinTypeID(k_ClassTransformConstraint));
+        Obj<ScriptObject> c = Make(k_ClassTransformConstraint, targets, weights);
         c->Set(Member<const ClassType_Enum*>(k_ClassTransformConstraint, "ConstraintType"),
                MemberIDOf<ClassType_Enum>(type, k_ClassTransformConstraintConstraintTypeEnum));
+        return c;
+    }
+
+    Obj<ScriptObject> Make(int classIndex, const std::vector<ScriptObject*>& targets,
+                           const std::vector<float>& weights = {}) {
+        Obj<ScriptObject> c = ScriptObject::Create(BuiltinTypeID(classIndex));
         for (size_t i = 0; i < targets.size(); ++i)
             c->Set(Member<ScriptObject*, true>(k_ClassConstraint, "TargetArray"),
                    static_cast<int>(i), targets[i]);
@@ -92,6 +100,14 @@ protected:
         traverse.SetFrame(++m_Frame);
         traverse.UpdateTree(root, Matrix4f::Identity);
         EXPECT_EQ(traverse.GetPending().Size(), 0);
+    }
+
+    // A whole frame: nodes waiting for ones later in the tree are solved from the pending list.
+    void UpdateFrame(TNode* root) {
+        XMiniUpdateTraverse traverse;
+        SceneUpdateFrame frame;
+        frame.m_Frame = ++m_Frame;
+        EXPECT_EQ(UpdateSceneFrame(traverse, root, Matrix4f::Identity, frame), 0);
     }
 
     uint32_t m_Frame = 0;
@@ -327,6 +343,161 @@ TEST_F(Constraints, TargetsLaterInTheTreeAreSolvedWithinTheFrameAndRepeatExactly
     for (TBaseTransform* node : {follower.Get(), child.Get(), leader.Get(), other.Get()})
         EXPECT_EQ(node->GetModelViewMatrix(), first[static_cast<size_t>(i++)])
             << node->GetNameCPtr();
+}
+
+class AimConstraints : public Constraints {
+protected:
+    static void SetVector(ScriptObject* c, const char* name, const Vector3f& v) {
+        c->Set(Member<Vector3f>(k_ClassAimConstraint, name), v);
+    }
+
+    // The node's axes against the images expected of local x, y and z, each of length `scale`.
+    static void ExpectAxes(const TBaseTransform* node, const Vector3f& x, const Vector3f& y,
+                           const Vector3f& z, float scale, const char* what) {
+        ExpectNear(Axis(node, Vector3f(1, 0, 0)), x * scale, what);
+        ExpectNear(Axis(node, Vector3f(0, 1, 0)), y * scale, what);
+        ExpectNear(Axis(node, Vector3f(0, 0, 1)), z * scale, what);
+    }
+};
+
+TEST_F(AimConstraints, AimAtTheWeightedTargetWithTheUpVectorTowardsTheWorldUp) {
+    Obj<TBranch> root(TBranch::Create());
+    Obj<TTransform> a = Transform("a", root, Vector3f(1, 0, 4));
+    Obj<TTransform> b = Transform("b", root, Vector3f(5, 0, 0));
+    {
+        // Weights 3 and 1 give (2, 0, 3): from the node a direction of (1, 0, 3); turn and scale
+        // of the node's own matrix are replaced and kept respectively.
+        Obj<TTransform> node =
+            Transform("node", root, Vector3f(1, 0, 0), Vector3f(10, 20, 30), Vector3f(2, 2, 2));
+        Attach(node, {Make(k_ClassAimConstraint, {a, b}, {3.0f, 1.0f}).Get()});
+        Update(root);
+        const float r = std::sqrt(10.0f);
+        ExpectAxes(node, Vector3f(1, 0, 3) / r, Vector3f(0, 1, 0), Vector3f(-3, 0, 1) / r, 2.0f,
+                   "default vectors");
+        ExpectNear(Position(node), Vector3f(1, 0, 0), "keeps translation");
+    }
+    {
+        // Local -y aims along (1, 1, 0), local x goes up along z; z = x cross y.
+        Obj<TTransform> node = Transform("node", root, Vector3f(4, -1, 0));
+        Obj<ScriptObject> c = Make(k_ClassAimConstraint, {b});
+        SetVector(c, "AimVector", Vector3f(0, -3, 0));
+        SetVector(c, "UpVector", Vector3f(2, 0, 0));
+        SetVector(c, "UpTargetVector", Vector3f(0, 0, 5));
+        Attach(node, {c.Get()});
+        Update(root);
+        const float h = std::sqrt(0.5f);
+        ExpectAxes(node, Vector3f(0, 0, 1), Vector3f(-h, -h, 0), Vector3f(h, -h, 0), 1.0f,
+                   "chosen vectors");
+    }
+}
+
+TEST_F(AimConstraints, AnUpTargetNodeGivesTheWorldUpAndComesFirstEvenWhenLaterInTheTree) {
+    Obj<TBranch> root(TBranch::Create());
+    Obj<TTransform> target = Transform("target", root, Vector3f(0, 0, 5));
+    Obj<TTransform> node = Transform("node", root, Vector3f(0, 0, 1));
+    Obj<TTransform> up = Transform("up", root, Vector3f(3, 0, 1)); // +x seen from the node
+    Obj<ScriptObject> c = Make(k_ClassAimConstraint, {target});
+    c->Set(Member<ScriptObject*>(k_ClassAimConstraint, "UpTarget"), up.Get());
+    Attach(node, {c.Get()});
+    UpdateFrame(root);
+    // x to +z, y to +x, z = z cross x = +y; UpTargetVector (0, 1, 0) is not used.
+    ExpectAxes(node, Vector3f(0, 0, 1), Vector3f(1, 0, 0), Vector3f(0, 1, 0), 1.0f, "up target");
+}
+
+TEST_F(AimConstraints, OffsetTurnsInTheAimedFrameAndTwistRollsAboutTheAimLast) {
+    Obj<TBranch> root(TBranch::Create());
+    Obj<TTransform> target = Transform("target", root, Vector3f(0, 0, 5));
+    Obj<TTransform> node = Transform("node", root, Vector3f::Zero);
+    Obj<ScriptObject> c = Make(k_ClassAimConstraint, {target});
+    Attach(node, {c.Get()});
+    const auto* twist = Member<float>(k_ClassAimConstraint, "Twist");
+    {
+        // Aimed: x to +z, y to +y, z to -x; rolled 90 degrees about +z: y to -x, z to -y.
+        c->Set(twist, 90.0f);
+        Update(root);
+        ExpectAxes(node, Vector3f(0, 0, 1), Vector3f(-1, 0, 0), Vector3f(0, -1, 0), 1.0f, "twist");
+    }
+    {
+        // 90 about z first sends x to y and y to -x, z stays; aimed +y, -z and -x; rolled -x, -z
+        // and -y.
+        SetVector(c, "OrientOffset", Vector3f(0, 0, 90));
+        Update(root);
+        ExpectAxes(node, Vector3f(-1, 0, 0), Vector3f(0, 0, -1), Vector3f(0, -1, 0), 1.0f,
+                   "offset and twist");
+    }
+}
+
+TEST_F(AimConstraints, DegenerateAimsAndExcludedRotationsKeepTheNodesTurn) {
+    Obj<TBranch> root(TBranch::Create());
+    Obj<TTransform> target = Transform("target", root, Vector3f(1, 2, 8));
+    Obj<TTransform> onNode = Transform("onNode", root, Vector3f(1, 2, 3));
+    const float nan = std::nanf("");
+    const float inf = std::numeric_limits<float>::infinity();
+    struct Case {
+        const char* what;
+        ScriptObject* target;
+        const char* vector;
+        Vector3f value;
+    };
+    const Case cases[] = {
+        {"target on the node", onNode, "AimVector", Vector3f(1, 0, 0)},
+        {"zero aim", target, "AimVector", Vector3f::Zero},
+        {"up along aim", target, "UpVector", Vector3f(-2, 0, 0)},
+        {"world up along the direction", target, "UpTargetVector", Vector3f(0, 0, 3)},
+        {"NaN world up", target, "UpTargetVector", Vector3f(0, nan, 0)},
+        {"infinite offset", target, "OrientOffset", Vector3f(inf, 0, 0)},
+    };
+    LogCapture log;
+    for (const Case& test : cases) {
+        Obj<TTransform> node =
+            Transform("node", root, Vector3f(1, 2, 3), Vector3f(0, 0, 30), Vector3f(2, 1, 1));
+        Obj<ScriptObject> c = Make(k_ClassAimConstraint, {test.target});
+        SetVector(c, test.vector, test.value);
+        Attach(node, {c.Get()});
+        Update(root);
+        EXPECT_EQ(node->GetModelViewMatrix(), S(node).GetLocalMatrix()) << test.what;
+    }
+    {
+        Obj<TTransform> node = Transform("node", root, Vector3f(1, 2, 3), Vector3f(0, 0, 30));
+        Obj<ScriptObject> c = Make(k_ClassAimConstraint, {target});
+        c->Set(Member<float>(k_ClassAimConstraint, "Twist"), nan);
+        Attach(node, {c.Get()});
+        Update(root);
+        EXPECT_EQ(node->GetModelViewMatrix(), S(node).GetLocalMatrix()) << "NaN twist";
+        // All three world rotations excluded: the aim moves nothing.
+        c->Set(Member<float>(k_ClassAimConstraint, "Twist"), 0.0f);
+        SetExclude(c, 7);
+        Update(root);
+        EXPECT_TRUE(node->GetModelViewMatrix().EqualEpsilon(S(node).GetLocalMatrix(), k_Eps));
+    }
+    EXPECT_TRUE(log.Messages().empty()) << log.Text();
+}
+
+TEST_F(Constraints, PoleVectorGoesToTheIKHandleRelativeToItsStartJointOnly) {
+    Obj<TBranch> root(TBranch::Create());
+    // The handle comes first: it waits until the start joint's parent is placed.
+    Obj<TIKHandle> handle(TIKHandle::Create());
+    handle->SetName("handle");
+    root->AddChild(handle);
+    Obj<TTransform> hip = Transform("hip", root, Vector3f(0, 1, 0), Vector3f(0, 0, 90));
+    Obj<TJoint> joint(TJoint::Create());
+    static_cast<SJoint*>(joint->GetSNode())->SetTranslation(Vector3f(2, 0, 0));
+    hip->AddChild(joint); // (2, 0, 0) turned 90 degrees about z: the world place (0, 3, 0)
+    Obj<TTransform> p = Transform("p", root, Vector3f(0, 3, 4));
+    Obj<TTransform> q = Transform("q", root, Vector3f(4, 3, 0));
+    handle->Set(Member<ScriptObject*>(k_ClassTIKHandle, "StartJoint"), joint.Get());
+    Attach(handle, {Make(k_ClassPoleVectorConstraint, {p, q}).Get()});
+    Obj<TTransform> elbow = Transform("elbow", root, Vector3f(7, 0, 0));
+    Attach(elbow, {Make(k_ClassPoleVectorConstraint, {p}).Get()});
+    LogCapture log;
+    UpdateFrame(root);
+    UpdateFrame(root);
+    const auto* s = static_cast<const SIKHandle*>(handle->GetSNode());
+    ExpectNear(s->GetPoleVector(), Vector3f(2, 0, 2), "pole vector");
+    EXPECT_EQ(handle->GetModelViewMatrix(), Matrix4f::Identity);
+    EXPECT_EQ(elbow->GetModelViewMatrix(), S(elbow).GetLocalMatrix());
+    EXPECT_EQ(log.Messages(),
+              std::vector<std::string>{"[Error]owner of TTransformConstraint elbow"});
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 // targets' matrices of the same pass.
 
 #include "quorlix/scene/Constraint.h"
+#include "quorlix/scene/Joint.h"
 #include "quorlix/scene/SceneClassIndex.h"
 #include "quorlix/scene/Transform.h"
 #include "quorlix/scene/internal/ConstraintMath.h"
@@ -49,12 +50,25 @@ bool ForEachTarget(const Constraint& constraint, Add&& add) {
     return true;
 }
 
-void ReportSetup(TBaseTransform& node) {
+// A broken setup is logged once per node with `text` + the node's name.
+void ReportSetup(TBaseTransform& node,
+                 const char* text = "UpdateConstraint: incorrect setup for ") {
     if (node.GetConstraintSetupReported())
         return;
     node.SetConstraintSetupReported();
     const char* name = node.GetNameCPtr();
-    LogScriptError("UpdateConstraint: incorrect setup for ", name != nullptr ? name : "");
+    LogScriptError(text, name != nullptr ? name : "");
+}
+
+// The weighted mean of the usable targets' positions; false when there is none.
+bool TargetPosition(const Constraint& constraint, Vector3f& position) {
+    TargetBlend blend;
+    if (!ForEachTarget(constraint, [&](const Matrix4f& m, float weight) {
+            blend.AddTranslation(m.GetM3Vector3(), weight);
+        }))
+        return false;
+    position = blend.GetTranslation();
+    return true;
 }
 
 } // namespace
@@ -107,6 +121,70 @@ void UpdateTransformConstraint(const TransformConstraint& constraint, TBaseTrans
     Matrix4f m;
     ComposeParts(parts, m);
     node.SetModelViewMatrix(m);
+}
+
+void UpdateAimConstraint(const AimConstraint& constraint, TBaseTransform& node) {
+    Vector3f target;
+    if (!TargetPosition(constraint, target)) {
+        ReportSetup(node);
+        return;
+    }
+    AffineParts parts;
+    DecomposeParts(node.GetModelViewMatrix(), parts);
+    Vector3f worldUp = constraint.GetUpTargetVector();
+    ScriptObject* upTarget = constraint.GetUpTarget();
+    if (upTarget != nullptr && !upTarget->IsNil() &&
+        upTarget->IsA(BuiltinTypeID(k_ClassTBaseTransform))) {
+        worldUp =
+            static_cast<const TBaseTransform*>(upTarget)->GetModelViewMatrix().GetM3Vector3() -
+            parts.m_Translation;
+    }
+    Matrix4f aim;
+    // A target on the node, or an up along the aim, gives no direction: the node keeps its turn.
+    if (!AimRotation(constraint.GetAimVector(), constraint.GetUpVector(),
+                     target - parts.m_Translation, worldUp, constraint.GetTwist(), aim))
+        return;
+    Matrix4f rotation = parts.m_Rotation;
+    OrientWithOffset(aim, constraint.GetOrientOffset(), constraint.GetExcludeMask(), rotation);
+    // A non-finite offset must not reach the matrix.
+    for (int r = 0; r < 3; ++r) {
+        for (int c = 0; c < 3; ++c) {
+            if (!std::isfinite(rotation.Get(r, c)))
+                return;
+        }
+    }
+    parts.m_Rotation = rotation;
+    Matrix4f m;
+    ComposeParts(parts, m);
+    node.SetModelViewMatrix(m);
+}
+
+void UpdatePoleVectorConstraint(const PoleVectorConstraint& constraint, TBaseTransform& node) {
+    if (!node.IsA(BuiltinTypeID(k_ClassTIKHandle))) {
+        ReportSetup(node, "owner of TTransformConstraint ");
+        return;
+    }
+    Vector3f target;
+    if (!TargetPosition(constraint, target)) {
+        ReportSetup(node);
+        return;
+    }
+    const auto& handle = static_cast<const TIKHandle&>(node);
+    const TJoint* start = handle.GetStartJoint();
+    if (start == nullptr || start->IsNil()) {
+        ReportSetup(node);
+        return;
+    }
+    // The joint's place this pass from its parent, which the update has placed before the
+    // handle: the joint itself may be left to the IK solve that follows.
+    Vector3f origin = start->GetModelViewMatrix().GetM3Vector3();
+    if (const TBaseTransform* parent = start->GetParentTransform()) {
+        const auto* local = static_cast<const SBaseTransform*>(start->GetSNode());
+        Matrix4f world;
+        world.AssignMul(local->GetLocalMatrix(), parent->GetModelViewMatrix());
+        origin = world.GetM3Vector3();
+    }
+    static_cast<SIKHandle*>(handle.GetSNode())->SetPoleVector(target - origin);
 }
 
 } // namespace Quorlix::Internal

@@ -88,6 +88,11 @@ public:
     SIKHandle() noexcept = default;
     ~SIKHandle() override;
 
+    /// The direction, relative to the start joint, in which the chain bends; written by pole
+    /// vector constraints. It does not enter the local matrix.
+    const Vector3f& GetPoleVector() const noexcept { return m_PoleVector; }
+    void SetPoleVector(const Vector3f& v) noexcept { m_PoleVector = v; }
+
 private:
     friend void BindSceneNodeClasses();
     Vector3f m_PoleVector = Vector3f::Zero;

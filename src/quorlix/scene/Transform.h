@@ -96,8 +96,9 @@ public:
     /// The frame stamp of the last update of this node.
     uint32_t GetMatrixFrame() const noexcept { return m_MatrixFrame; }
     void SetMatrixFrame(uint32_t frame) noexcept { m_MatrixFrame = frame; }
-    /// Whether a constraint of this node has logged that it found no usable target: a broken
-    /// rig says so once per node, not every frame.
+    /// Whether a constraint of this node has logged a broken setup (no usable target, or a
+    /// pole vector constraint on a node that is no IK handle): a broken rig says so once per
+    /// node, not every frame.
     bool GetConstraintSetupReported() const noexcept { return m_ConstraintSetupReported; }
     void SetConstraintSetupReported() noexcept { m_ConstraintSetupReported = true; }
 

@@ -32,13 +32,18 @@ const char* NameOf(const ScriptObject* object) {
     return name != nullptr ? name : "";
 }
 
-// Each constraint class moves the node's ModelViewMatrix; classes without an update yet leave
-// it as the transform update gave it. The IK arithmetic plugs in below: until it exists an IK
+// Each constraint class moves the node's ModelViewMatrix (a pole vector constraint writes its
+// IK handle's pole vector instead). The IK arithmetic plugs in below: until it exists an IK
 // handle moves no joint.
 void UpdateConstraint(Constraint& constraint, TBaseTransform& node) {
     if (Is(&constraint, k_ClassTransformConstraint))
         Internal::UpdateTransformConstraint(static_cast<const TransformConstraint&>(constraint),
                                             node);
+    else if (Is(&constraint, k_ClassAimConstraint))
+        Internal::UpdateAimConstraint(static_cast<const AimConstraint&>(constraint), node);
+    else if (Is(&constraint, k_ClassPoleVectorConstraint))
+        Internal::UpdatePoleVectorConstraint(static_cast<const PoleVectorConstraint&>(constraint),
+                                             node);
 }
 void SolveIK(TIKHandle&) {}
 

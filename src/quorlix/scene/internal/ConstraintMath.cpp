@@ -20,6 +20,28 @@ Vector3f Perpendicular(const Vector3f& a) {
     return p;
 }
 
+// `v` scaled to length 1; false when it is (nearly) zero or not finite.
+bool Unit(const Vector3f& v, Vector3f& out) {
+    const float length = v.Length();
+    if (!(length > k_TinyLength) || !std::isfinite(length))
+        return false;
+    out = v / length;
+    return true;
+}
+
+// Rows a, u, a x u of the orthonormal frame of `aim` and the part of `up` across it.
+bool Frame(const Vector3f& aim, const Vector3f& up, Vector3f& a, Vector3f& u, Vector3f& w) {
+    Vector3f n;
+    if (!Unit(aim, a) || !Unit(up, n))
+        return false;
+    n.AddScaled(a, -n.Dot(a));
+    // Nearly parallel unit vectors leave a rest of rounding noise with no direction in it.
+    if (!(n.Length() > 1e-5f) || !Unit(n, u))
+        return false;
+    w.AssignCross(a, u);
+    return true;
+}
+
 Vector3f Row(const Matrix4f& m, int r) {
     return Vector3f(m.Get(r, 0), m.Get(r, 1), m.Get(r, 2));
 }
@@ -114,6 +136,25 @@ void TargetBlend::GetRotation(Matrix4f& rotation) const noexcept {
         rotation.MakeRotation(m_Rotation);
     else
         rotation.MakeIdentity();
+}
+
+bool AimRotation(const Vector3f& aim, const Vector3f& up, const Vector3f& direction,
+                 const Vector3f& worldUp, float twistDegrees, Matrix4f& rotation) noexcept {
+    Vector3f a, u, w, da, du, dw;
+    if (!Frame(aim, up, a, u, w) || !Frame(direction, worldUp, da, du, dw) ||
+        !std::isfinite(twistDegrees))
+        return false;
+    // The roll about the aim direction turns the world frame's up and side alike.
+    const float twist = twistDegrees * k_DegreesToRadians;
+    const float c = std::cos(twist), s = std::sin(twist);
+    const Vector3f rolledUp = du * c + dw * s;
+    const Vector3f rolledSide = dw * c - du * s;
+    // Local frame to world frame: the transpose of the local rows, then the world rows.
+    Vector3f rows[3];
+    for (int i = 0; i < 3; ++i)
+        rows[i] = da * a[i] + rolledUp * u[i] + rolledSide * w[i];
+    rotation.Set(rows[0], rows[1], rows[2], Vector3f::Zero);
+    return true;
 }
 
 void OrientWithOffset(const Matrix4f& blend, const Vector3f& offsetDegrees, unsigned excludeMask,

@@ -8,6 +8,8 @@
 #include "quorlix/math/Vector3f.h"
 
 namespace Quorlix {
+class AimConstraint;
+class PoleVectorConstraint;
 class TBaseTransform;
 class TransformConstraint;
 } // namespace Quorlix
@@ -61,7 +63,17 @@ private:
 void OrientWithOffset(const Matrix4f& blend, const Vector3f& offsetDegrees, unsigned excludeMask,
                       Matrix4f& own) noexcept;
 
-/// Moves `node`'s ModelViewMatrix by the transform constraint (ConstraintUpdate.cpp).
+/// The rotation turning the local `aim` onto the world `direction` with the local `up` in the
+/// plane of `direction` and `worldUp` (on worldUp's side), then rolled by `twistDegrees` about
+/// `direction`. False, `rotation` untouched, when a vector is zero or not finite or an up is
+/// parallel to its aim.
+bool AimRotation(const Vector3f& aim, const Vector3f& up, const Vector3f& direction,
+                 const Vector3f& worldUp, float twistDegrees, Matrix4f& rotation) noexcept;
+
+/// Moves `node`'s ModelViewMatrix by the constraint (ConstraintUpdate.cpp).
 void UpdateTransformConstraint(const TransformConstraint& constraint, TBaseTransform& node);
+void UpdateAimConstraint(const AimConstraint& constraint, TBaseTransform& node);
+/// Writes the pole vector of `node`, which must be an IK handle; leaves its matrix alone.
+void UpdatePoleVectorConstraint(const PoleVectorConstraint& constraint, TBaseTransform& node);
 
 } // namespace Quorlix::Internal
