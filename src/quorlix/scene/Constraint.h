@@ -41,8 +41,13 @@ private:
     uint32_t m_ExcludeMask = 0;
 };
 
-/// Turns the owner so that `AimVector` points at the targets, with `UpVector` kept towards
-/// `UpTargetVector` (or towards `UpTarget` when set).
+/// Turns the owner so that its local `AimVector` points at the weighted target position and its
+/// local `UpVector` lies in the plane of the aim and the world up, on the up's side: the
+/// direction from the node to `UpTarget` when that is a transform node, else `UpTargetVector`.
+/// `OrientOffset` (Euler degrees, XYZ) then turns the node in the aimed frame and `Twist`
+/// degrees roll it about the aim direction last. Translation and scale stay; `ExcludeMask`
+/// keeps rotations as for `Orient`. A target on the node, a zero or non-finite vector, an up
+/// parallel to its aim or a non-finite offset or twist leave the node's turn as it is.
 class QUORLIX_API AimConstraint : public Constraint {
 public:
     static AimConstraint* Create();
@@ -95,7 +100,9 @@ private:
     Vector3f m_OrientOffset = Vector3f::Zero;
 };
 
-/// Points the pole vector of an IK handle's chain at the targets.
+/// Sets the `PoleVector` of its owner, an IK handle, to the weighted target position relative to
+/// the handle's start joint; the handle's matrix is left alone. Any other owner is skipped and
+/// "owner of TTransformConstraint <node>" is logged once per node.
 class QUORLIX_API PoleVectorConstraint : public Constraint {
 public:
     static PoleVectorConstraint* Create();
