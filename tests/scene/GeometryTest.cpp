@@ -304,26 +304,6 @@ TEST_F(GeometryClasses, LensflareVisibilityModeKeepsIdentifiersOfItsEnumeration)
     EXPECT_EQ(log.Messages(), expected);
 }
 
-TEST_F(GeometryClasses, EnumerationsAreRegisteredWithTheirValues) {
-    EXPECT_EQ(FindBuiltinClassID("Primitive.TypeEnum"), BuiltinTypeID(k_ClassPrimitiveTypeEnum));
-    EXPECT_EQ(
-        Bind::EnumeratorOfValue(k_ClassPrimitiveTypeEnum, Primitive::TriangleStripAndTriangles),
-        MemberIDOf<ClassType_Enum>(11, k_ClassPrimitiveTypeEnum));
-    EXPECT_EQ(FindBuiltinClassID("SEmitter.VolumeTypeEnum"),
-              BuiltinTypeID(k_ClassSEmitterVolumeTypeEnum));
-    EXPECT_EQ(Bind::EnumeratorOfValue(k_ClassSEmitterVolumeTypeEnum, 3),
-              MemberIDOf<ClassType_Enum>(4, k_ClassSEmitterVolumeTypeEnum));
-    // Enum members take only their own enumeration's enumerators.
-    Obj<SEmitter> emitter = SEmitter::Create();
-    LogCapture log;
-    emitter->Set(MemberIDOf<ClassMember_Enum>(1, k_ClassSEmitter),
-                 MemberIDOf<ClassType_Enum>(3, k_ClassSEmitterEmitterTypeEnum));
-    emitter->Set(MemberIDOf<ClassMember_Enum>(1, k_ClassSEmitter),
-                 MemberIDOf<ClassType_Enum>(1, k_ClassSEmitterVolumeTypeEnum));
-    EXPECT_EQ(emitter->m_EmitterType, SEmitter::EmitterTypeEnum::Volume);
-    EXPECT_EQ(log.Messages().size(), 1u);
-}
-
 TEST_F(GeometryClasses, ParticlesDrawWithSpriteGeometryOnly) {
     Obj<TParticles> particles = TParticles::Create();
     const auto* sprites = MemberIDOf<ClassMember_Object>(1, k_ClassTParticles);

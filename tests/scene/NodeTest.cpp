@@ -42,24 +42,6 @@ Obj<TBranch> NamedBranch(const char* name) {
     return b;
 }
 
-TEST_F(SceneNodes, RegistryIdentifiersAndEnumerations) {
-    EXPECT_EQ(FindBuiltinClassID("TCamera"), MakeTypeID(-4011));
-    EXPECT_EQ(FindBuiltinClassID("SClusterHandle"), MakeTypeID(-3903));
-    EXPECT_EQ(FindBuiltinClassID("PoleVectorConstraint"), MakeTypeID(-4002));
-    EXPECT_EQ(IDValue(FindClassMember(BuiltinTypeID(k_ClassTNode), "SNode")), 0x01FFF043u);
-    EXPECT_STREQ(TypeIDToScope(BuiltinTypeID(k_ClassTNodeBoundingModeEnum)), "TNode");
-    // A fresh node's BoundingMode is the identifier of BoundingDynamic.
-    Obj<TNode> node(TNode::Create());
-    EXPECT_EQ(IDValue(node->Get(Member<const ClassType_Enum*>(k_ClassTNode, "BoundingMode"))),
-              0x01FFF0ADu);
-    // Light types: registered Ambient first, yet indexed Directional 1, Point 2, Ambient 3.
-    EXPECT_EQ(IDValue(FindClassMember(BuiltinTypeID(k_ClassSLightTypeEnum), "Ambient")) >> 24, 3u);
-    Obj<SLight> light(SLight::Create());
-    light->Set(Member<const ClassType_Enum*>(k_ClassSLight, "Type"),
-               MemberIDOf<ClassType_Enum>(3, k_ClassSLightTypeEnum));
-    EXPECT_EQ(light->GetType(), SLight::Ambient);
-}
-
 TEST_F(SceneNodes, TObjectsComeWithAnSObjectOfTheirClass) {
     const int pairs[][2] = {
         {k_ClassTNode, k_ClassSNode},
