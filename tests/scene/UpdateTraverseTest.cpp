@@ -50,6 +50,16 @@ Vector3f RandomVector(std::mt19937& random, float range) {
     return Vector3f(d(random), d(random), d(random));
 }
 
+// Expected ModelViewMatrix of a node under `root`: the local matrices up the path.
+Matrix4f PathProduct(TTransform* node, const Matrix4f& root) {
+    Matrix4f expected = S(node).GetLocalMatrix();
+    for (TBaseTransform* up = node->GetParentTransform(); up != nullptr;
+         up = up->GetParentTransform())
+        expected.Mul(static_cast<SBaseTransform*>(up->GetSNode())->GetLocalMatrix());
+    expected.Mul(root);
+    return expected;
+}
+
 TEST_F(UpdateTraversal, ModelViewMatricesAreTheProductOfTheLocalMatricesOnThePath) {
     {
         // A point of the child goes through the child's own matrix first, then the parent's.
@@ -88,14 +98,91 @@ TEST_F(UpdateTraversal, ModelViewMatricesAreTheProductOfTheLocalMatricesOnThePat
     }
     XMiniUpdateTraverse traverse;
     traverse.UpdateTree(nodes[0], root);
-    for (const Obj<TTransform>& node : nodes) {
-        // The local matrices from the node up to the root, then the root matrix.
-        Matrix4f expected = S(node).GetLocalMatrix();
-        for (TBaseTransform* up = node->GetParentTransform(); up != nullptr;
-             up = up->GetParentTransform())
-            expected.Mul(static_cast<SBaseTransform*>(up->GetSNode())->GetLocalMatrix());
-        expected.Mul(root);
-        EXPECT_TRUE(node->GetModelViewMatrix().EqualEpsilon(expected, 1e-3f));
+    for (const Obj<TTransform>& node : nodes)
+        EXPECT_TRUE(node->GetModelViewMatrix().EqualEpsilon(PathProduct(node, root), 1e-3f));
+}
+
+TEST_F(UpdateTraversal, ARepeatedUpdateFollowsEveryChangeOfTheTree) {
+    // One traversal updates a tree again and again while it changes in every way that moves
+    // a node or changes its route; each update must match a fresh computation.
+    std::mt19937 random(11);
+    Obj<TTransform> root = Transform("root", nullptr);
+    std::vector<Obj<TTransform>> nodes{root};
+    for (int i = 1; i < 120; ++i) {
+        std::uniform_int_distribution<int> pick(0, i - 1);
+        Obj<TTransform> node = Transform("n", nodes[pick(random)], RandomVector(random, 3));
+        S(node).SetRotation(RandomVector(random, 90));
+        nodes.push_back(node);
+    }
+    XMiniUpdateTraverse traverse;
+    traverse.SetMasks(2, ~0u);
+    const auto visibility = Member<uint32_t>(k_ClassSNode, "Visibility");
+    for (uint32_t round = 1; round <= 300; ++round) {
+        std::uniform_int_distribution<int> pick(1, static_cast<int>(nodes.size()) - 1);
+        TTransform* node = nodes[pick(random)];
+        switch (round % 6) {
+        case 0: // a local member
+            S(node).SetTranslation(RandomVector(random, 3));
+            break;
+        case 1: { // a new parent, when it is not in the node's subtree
+            TTransform* parent = nodes[pick(random)];
+            if (!parent->IsSelfOrDescendantOf(node))
+                node->SetParent(parent);
+            break;
+        }
+        case 2: // hidden or shown, through the member row
+            node->GetSNode()->Set(visibility, (round / 6) % 2 == 0 ? 2u : 1u);
+            break;
+        case 3: { // another S node
+            Obj<STransform> s(STransform::Create());
+            s->SetScaling(Vector3f(2, 1, 1));
+            node->SetSNode(s);
+            break;
+        }
+        case 4: // a new leaf under the node
+            nodes.push_back(Transform("new", node, RandomVector(random, 1)));
+            break;
+        case 5: // detached, then back under the root (the tree may hold the only reference)
+            node->SetParent(nullptr);
+            root->AddChild(node);
+            break;
+        }
+        Matrix4f matrix;
+        matrix.MakeTranslation(Vector3f(0, 0, -static_cast<float>(round)));
+        traverse.SetFrame(round);
+        traverse.UpdateTree(root, matrix);
+        for (const Obj<TTransform>& n : nodes) {
+            bool shown = true;
+            for (const TNode* up = n; up != nullptr; up = up->GetParent())
+                shown = shown && (up->GetSNode()->GetVisibility() & 2) == 0;
+            ASSERT_EQ(n->GetMatrixFrame() == round, shown) << "round " << round;
+            if (shown)
+                ASSERT_TRUE(n->GetModelViewMatrix().EqualEpsilon(PathProduct(n, matrix), 1e-3f))
+                    << "round " << round;
+        }
+    }
+    {
+        // A constraint added through the member row takes effect at the next frame, and its
+        // removal too.
+        for (const Obj<TTransform>& n : nodes)
+            n->GetSNode()->SetVisibility(1);
+        Obj<TTransform> target = Transform("target", root, Vector3f(7, 8, 9));
+        TTransform* node = nodes.back();
+        SceneUpdateFrame frame;
+        UpdateSceneFrame(traverse, root, Matrix4f::Identity, frame);
+        UpdateSceneFrame(traverse, root, Matrix4f::Identity, frame);
+        Obj<ScriptObject> glue = ScriptObject::Create(BuiltinTypeID(k_ClassTransformConstraint));
+        glue->Set(Member<ScriptObject*, true>(k_ClassConstraint, "TargetArray"), 0, target.Get());
+        node->Set(Member<ScriptObject*, true>(k_ClassTBaseTransform, "ConstraintArray"), 0,
+                  glue.Get());
+        EXPECT_EQ(UpdateSceneFrame(traverse, root, Matrix4f::Identity, frame), 0);
+        EXPECT_TRUE(Apply(Vector3f::Zero, node->GetModelViewMatrix())
+                        .EqualEpsilon(Vector3f(7, 8, 9), 1e-4f));
+        EXPECT_TRUE(node->SetArray<ScriptObject*>(
+            Member<ScriptObject*, true>(k_ClassTBaseTransform, "ConstraintArray"), {}));
+        UpdateSceneFrame(traverse, root, Matrix4f::Identity, frame);
+        EXPECT_TRUE(
+            node->GetModelViewMatrix().EqualEpsilon(PathProduct(node, Matrix4f::Identity), 1e-4f));
     }
 }
 

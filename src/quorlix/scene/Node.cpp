@@ -2,11 +2,14 @@
 
 #include "quorlix/scene/SceneClassIndex.h"
 #include "quorlix/scene/Transform.h"
+#include "quorlix/scene/internal/SceneStructure.h"
 #include "quorlix/script/internal/ScriptLog.h"
 
 #include <cmath>
 
 namespace Quorlix {
+
+std::atomic<uint64_t> Internal::g_SceneStructure{0};
 
 namespace {
 
@@ -28,11 +31,18 @@ SNode* SNode::Create() {
 const TypeInfo* SNode::GetSNodeTypeInfo() noexcept {
     return &TypeOf<SNode>();
 }
-SNode::~SNode() = default;
+SNode::~SNode() {
+    Internal::SceneStructureChanged();
+}
+
+void SNode::SetVisibility(uint32_t visibility) noexcept {
+    m_Visibility = visibility;
+    Internal::SceneStructureChanged();
+}
 
 void SNode::SetVisibilityF32(float v) noexcept {
     // NaN fails the comparison and hides the node.
-    m_Visibility = std::fabs(v) >= 5.9604645e-8f ? 1u : 0u;
+    SetVisibility(std::fabs(v) >= 5.9604645e-8f ? 1u : 0u);
 }
 
 // --- TNode ------------------------------------------------------------------------------------
@@ -46,9 +56,12 @@ const TypeInfo* TNode::GetTNodeTypeInfo() noexcept {
 
 TNode::TNode() : TNode(SNode::Create()) {}
 TNode::TNode(SNode* s) : m_SNode(s) {}
-TNode::~TNode() = default;
+TNode::~TNode() {
+    Internal::SceneStructureChanged();
+}
 
 void TNode::SetSNode(SNode* s) {
+    Internal::SceneStructureChanged();
     if (s == m_SNode.Get())
         return;
     if (s == nullptr || !SameClass(s->GetObjectClassID(), m_SNode->GetObjectClassID())) {
@@ -71,6 +84,7 @@ bool TNode::IsSelfOrDescendantOf(const TNode* node) const noexcept {
 }
 
 void TNode::SetParent(ScriptObject* parent) {
+    Internal::SceneStructureChanged();
     if (parent == nullptr || parent->IsNil()) {
         if (m_Parent == nullptr)
             return;
@@ -187,6 +201,7 @@ bool TBranch::RemoveChildEntry(const TNode* child) noexcept {
 }
 
 void TBranch::SetChild(int i, TNode* child) {
+    Internal::SceneStructureChanged();
     if (i < 0 || i > m_Child.Size() + k_MaxChildGrowth) {
         Internal::LogScriptError("TBranch::SetChild: index ", i, " of \"", GetNameCPtr(),
                                  "\" is out of range.");
@@ -220,6 +235,7 @@ void TBranch::SetChild(int i, TNode* child) {
 }
 
 void TBranch::ResizeChild(int count) {
+    Internal::SceneStructureChanged();
     if (count < 0 || count > m_Child.Size() + k_MaxChildGrowth) {
         Internal::LogScriptError("TBranch::ResizeChild: count ", count, " of \"", GetNameCPtr(),
                                  "\" is out of range.");

@@ -38,7 +38,7 @@ public:
 
     /// Fresh nodes are visible: `Visibility` 1.
     uint32_t GetVisibility() const noexcept { return m_Visibility; }
-    void SetVisibility(uint32_t visibility) noexcept { m_Visibility = visibility; }
+    void SetVisibility(uint32_t visibility) noexcept;
     /// The float view of `Visibility` for animation: 1.0 when it is non-zero, else 0.0.
     float GetVisibilityF32() const noexcept { return m_Visibility != 0 ? 1.0f : 0.0f; }
     /// Sets `Visibility` to 1 when |v| >= 2^-24 (5.9604645e-8), to 0 otherwise; NaN hides.

@@ -47,7 +47,7 @@ void BindSceneNodeClasses() {
                   .Members(k_FileObject));
 
     static const MemberRow k_SNode[] = {
-        Field<&SNode::m_Visibility>("Visibility", 1).Default(1u),
+        Property<&SNode::GetVisibility, &SNode::SetVisibility>("Visibility", 1).Default(1u),
         Property<&SNode::GetVisibilityF32, &SNode::SetVisibilityF32>("VisibilityF32", 2, k_Computed)
             .Default(1.0f),
     };
@@ -88,11 +88,14 @@ void BindSceneNodeClasses() {
                                                                                    k_Computed),
         Property<&TBaseTransform::GetModelViewMatrix, &TBaseTransform::SetModelViewMatrix>(
             "ModelViewMatrix", 2, k_Computed),
-        Field<&TBaseTransform::m_ConstraintArray>("ConstraintArray", 3, k_ObjectIndex),
+        IndexProperty<&TBaseTransform::GetConstraint, &TBaseTransform::SetConstraint,
+                      &TBaseTransform::ConstraintCount, &TBaseTransform::ResizeConstraintArray>(
+            "ConstraintArray", 3, k_ObjectIndex),
         Property<&TBaseTransform::GetModelViewMatrixInverse,
                  &TBaseTransform::SetModelViewMatrixInverse>("ModelViewMatrixInverse", 4,
                                                              k_Computed),
-        Field<&TBaseTransform::m_MatrixFrame>("MatrixFrame", 5, k_Computed),
+        Property<&TBaseTransform::GetMatrixFrame, &TBaseTransform::SetMatrixFrame>("MatrixFrame", 5,
+                                                                                   k_Computed),
     };
     BindClass(NativeClass<TBaseTransform>(k_ClassTBaseTransform, k_ClassTBranch, "TBaseTransform")
                   .Members(k_TBaseTransform));

@@ -1,5 +1,7 @@
 #include "quorlix/scene/Transform.h"
 
+#include "quorlix/scene/internal/SceneStructure.h"
+#include "quorlix/scene/internal/SlotPool.h"
 #include "quorlix/scene/internal/TransformMath.h"
 #include "quorlix/script/internal/ScriptLog.h"
 
@@ -15,7 +17,28 @@ SBaseTransform* SBaseTransform::Create() {
 const TypeInfo* SBaseTransform::GetSBaseTransformTypeInfo() noexcept {
     return &TypeOf<SBaseTransform>();
 }
-SBaseTransform::~SBaseTransform() = default;
+namespace {
+
+// Never destroyed: slots may be given back by objects that outlive every static.
+Internal::SlotPool& LocalSlots() {
+    static auto* pool = new Internal::SlotPool(sizeof(SBaseTransform::LocalSlot));
+    return *pool;
+}
+Internal::SlotPool& ViewSlots() {
+    static auto* pool = new Internal::SlotPool(sizeof(TBaseTransform::ViewSlot));
+    return *pool;
+}
+
+constexpr int k_MaxConstraintGrowth = 65536;
+
+} // namespace
+
+SBaseTransform::SBaseTransform()
+    : m_Local(new (LocalSlots().Acquire()) LocalSlot{Matrix4f::Identity, LocalIdentity}) {}
+
+SBaseTransform::~SBaseTransform() {
+    LocalSlots().Release(m_Local);
+}
 
 bool SBaseTransform::BuildLocal(Matrix4f& out) const {
     out = Matrix4f::Identity;
@@ -23,7 +46,7 @@ bool SBaseTransform::BuildLocal(Matrix4f& out) const {
 }
 
 void SBaseTransform::RebuildLocal() const {
-    m_LocalState = BuildLocal(m_LocalMatrix) ? LocalIdentity : LocalValid;
+    m_Local->m_State = BuildLocal(m_Local->m_Matrix) ? LocalIdentity : LocalValid;
 }
 
 TBaseTransform* TBaseTransform::Create() {
@@ -32,26 +55,61 @@ TBaseTransform* TBaseTransform::Create() {
 const TypeInfo* TBaseTransform::GetTBaseTransformTypeInfo() noexcept {
     return &TypeOf<TBaseTransform>();
 }
-TBaseTransform::TBaseTransform() : TBranch(SBaseTransform::Create()) {}
-TBaseTransform::~TBaseTransform() = default;
+TBaseTransform::TBaseTransform() : TBaseTransform(SBaseTransform::Create()) {}
+TBaseTransform::TBaseTransform(SNode* s)
+    : TBranch(s), m_View(new (ViewSlots().Acquire()) ViewSlot{Matrix4f::Identity, 0, true}) {}
+TBaseTransform::~TBaseTransform() {
+    ViewSlots().Release(m_View);
+}
 
 void TBaseTransform::SetModelViewMatrix(const Matrix4f& m) noexcept {
-    m_ModelViewMatrix = m;
-    m_InverseValid = false;
+    m_View->m_Matrix = m;
+    m_View->m_InverseValid = false;
 }
 
 const Matrix4f& TBaseTransform::GetModelViewMatrixInverse() const noexcept {
-    if (!m_InverseValid) {
+    if (!m_View->m_InverseValid) {
         // A singular matrix leaves what the inversion wrote; the cache is valid either way.
-        (void)m_ModelViewMatrixInverse.AssignInvertAffine(m_ModelViewMatrix);
-        m_InverseValid = true;
+        (void)m_ModelViewMatrixInverse.AssignInvertAffine(m_View->m_Matrix);
+        m_View->m_InverseValid = true;
     }
     return m_ModelViewMatrixInverse;
 }
 
 void TBaseTransform::SetModelViewMatrixInverse(const Matrix4f& m) noexcept {
     m_ModelViewMatrixInverse = m;
-    m_InverseValid = true;
+    m_View->m_InverseValid = true;
+}
+
+ScriptObject* TBaseTransform::GetConstraint(int i) const noexcept {
+    return i >= 0 && i < m_ConstraintArray.Size() && m_ConstraintArray[i]
+               ? m_ConstraintArray[i].Get()
+               : &G_NilObject;
+}
+
+void TBaseTransform::SetConstraint(int i, ScriptObject* constraint) {
+    if (i < 0 || i - m_ConstraintArray.Size() >= k_MaxConstraintGrowth) {
+        Internal::LogScriptError("TBaseTransform::SetConstraint: index ", i, " of \"",
+                                 GetNameCPtr(), "\" is out of range.");
+        return;
+    }
+    if (i >= m_ConstraintArray.Size())
+        ResizeConstraintArray(i + 1);
+    m_ConstraintArray[i] = constraint;
+    Internal::SceneStructureChanged();
+}
+
+void TBaseTransform::ResizeConstraintArray(int count) {
+    if (count < 0 || count - m_ConstraintArray.Size() > k_MaxConstraintGrowth) {
+        Internal::LogScriptError("TBaseTransform::ResizeConstraintArray: count ", count, " of \"",
+                                 GetNameCPtr(), "\" is out of range.");
+        return;
+    }
+    const int old = m_ConstraintArray.Size();
+    m_ConstraintArray.Resize(count);
+    for (int i = old; i < count; ++i)
+        m_ConstraintArray[i] = &G_NilObject;
+    Internal::SceneStructureChanged();
 }
 
 // --- SSimpleTransform / TSimpleTransform --------------------------------------------------------

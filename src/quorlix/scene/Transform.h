@@ -39,25 +39,35 @@ public:
 
     static SBaseTransform* Create();
     static const TypeInfo* GetSBaseTransformTypeInfo() noexcept;
-    SBaseTransform() noexcept = default;
+    SBaseTransform();
     ~SBaseTransform() override;
+    SBaseTransform(const SBaseTransform&) = delete;
+    SBaseTransform& operator=(const SBaseTransform&) = delete;
+
+    /// The cached local matrix and its validity. It lives in a slot of its own, allocated in
+    /// creation order beside the other transforms' (the update streams through them).
+    struct LocalSlot {
+        Matrix4f m_Matrix;
+        LocalState m_State;
+    };
+    const LocalSlot& GetLocalSlot() const noexcept { return *m_Local; }
 
     /// The local matrix, rebuilt from the members when a setter invalidated it (identity for a
     /// base transform). A set through the `LocalMatrix` row is ignored.
     const Matrix4f& GetLocalMatrix() const {
-        if (m_LocalState == LocalInvalid)
+        if (m_Local->m_State == LocalInvalid)
             RebuildLocal();
-        return m_LocalMatrix;
+        return m_Local->m_Matrix;
     }
     void SetLocalMatrixIgnored(const Matrix4f&) noexcept {}
-    LocalState GetLocalState() const noexcept { return m_LocalState; }
+    LocalState GetLocalState() const noexcept { return m_Local->m_State; }
     uint32_t GetComponents() const noexcept { return m_Components; }
 
 protected:
     /// Builds the local matrix from the members into `out`; true when it is the identity.
     virtual bool BuildLocal(Matrix4f& out) const;
     /// Every setter of an input of the local matrix calls this.
-    void InvalidateLocal() noexcept { m_LocalState = LocalInvalid; }
+    void InvalidateLocal() noexcept { m_Local->m_State = LocalInvalid; }
     /// Sets `bit` of the component word when `on`, clears it otherwise.
     void SetComponent(uint32_t bit, bool on) noexcept {
         m_Components = on ? (m_Components | bit) : (m_Components & ~bit);
@@ -68,10 +78,8 @@ protected:
 private:
     void RebuildLocal() const;
 
-    // A cache: reads rebuild it. The state comes first, beside the component word, so that a
-    // read of a valid cache touches the matrix and nothing else.
-    mutable LocalState m_LocalState = LocalIdentity; // fresh inputs give the identity
-    mutable Matrix4f m_LocalMatrix = Matrix4f::Identity;
+    // A cache: reads rebuild it. Fresh inputs give the identity.
+    LocalSlot* const m_Local;
 };
 
 /// T half of every transform node. The matrices are results of the update and read-only to
@@ -84,18 +92,28 @@ public:
     static const TypeInfo* GetTBaseTransformTypeInfo() noexcept;
     TBaseTransform();
     ~TBaseTransform() override;
+    TBaseTransform(const TBaseTransform&) = delete;
+    TBaseTransform& operator=(const TBaseTransform&) = delete;
+
+    /// The results every update writes, in a slot of their own like the S half's local matrix.
+    struct ViewSlot {
+        Matrix4f m_Matrix;   // ModelViewMatrix
+        uint32_t m_Frame;    // MatrixFrame
+        bool m_InverseValid; // whether m_ModelViewMatrixInverse belongs to m_Matrix
+    };
+    ViewSlot& GetViewSlot() const noexcept { return *m_View; }
 
     const Matrix4f& GetWorldMatrix() const noexcept { return m_WorldMatrix; }
     void SetWorldMatrix(const Matrix4f& m) noexcept { m_WorldMatrix = m; }
-    const Matrix4f& GetModelViewMatrix() const noexcept { return m_ModelViewMatrix; }
+    const Matrix4f& GetModelViewMatrix() const noexcept { return m_View->m_Matrix; }
     void SetModelViewMatrix(const Matrix4f& m) noexcept;
     /// The affine inverse of ModelViewMatrix, computed when the cached one is invalid (a
     /// singular matrix gives what AssignInvertAffine leaves).
     const Matrix4f& GetModelViewMatrixInverse() const noexcept;
     void SetModelViewMatrixInverse(const Matrix4f& m) noexcept;
     /// The frame stamp of the last update of this node.
-    uint32_t GetMatrixFrame() const noexcept { return m_MatrixFrame; }
-    void SetMatrixFrame(uint32_t frame) noexcept { m_MatrixFrame = frame; }
+    uint32_t GetMatrixFrame() const noexcept { return m_View->m_Frame; }
+    void SetMatrixFrame(uint32_t frame) noexcept { m_View->m_Frame = frame; }
     /// Whether a constraint of this node has logged a broken setup (no usable target, or a
     /// pole vector constraint on a node that is no IK handle): a broken rig says so once per
     /// node, not every frame.
@@ -106,18 +124,23 @@ public:
     const Array<Obj<ScriptObject>>& GetConstraintArray() const noexcept {
         return m_ConstraintArray;
     }
+    /// Entry i of ConstraintArray; the nil object outside it.
+    ScriptObject* GetConstraint(int i) const noexcept;
+    int ConstraintCount() const noexcept { return m_ConstraintArray.Size(); }
+    /// Stores entry i, growing the array with nil entries by at most 65536 at a time; a
+    /// negative index or a larger growth is refused with a logged error.
+    void SetConstraint(int i, ScriptObject* constraint);
+    /// Shrinks or grows (with nil entries, by at most 65536) the array.
+    void ResizeConstraintArray(int count);
 
 protected:
-    explicit TBaseTransform(SNode* s) : TBranch(s) {}
+    explicit TBaseTransform(SNode* s);
 
 private:
     friend void BindSceneNodeClasses();
 
-    // What every update touches first, next to the node's links; the rest after it.
-    Matrix4f m_ModelViewMatrix = Matrix4f::Identity;
-    uint32_t m_MatrixFrame = 0;
-    mutable bool m_InverseValid = true;
-    bool m_ConstraintSetupReported = false; // in the padding before the array
+    ViewSlot* const m_View;
+    bool m_ConstraintSetupReported = false;
     Array<Obj<ScriptObject>> m_ConstraintArray;
     mutable Matrix4f m_ModelViewMatrixInverse = Matrix4f::Identity;
     Matrix4f m_WorldMatrix = Matrix4f::Identity;

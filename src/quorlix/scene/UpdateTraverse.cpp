@@ -6,6 +6,7 @@
 #include "quorlix/scene/SceneClassIndex.h"
 #include "quorlix/scene/Transform.h"
 #include "quorlix/scene/internal/ConstraintMath.h"
+#include "quorlix/scene/internal/SceneStructure.h"
 #include "quorlix/scene/internal/TransformMath.h"
 #include "quorlix/script/internal/ScriptLog.h"
 
@@ -120,9 +121,43 @@ XMiniUpdateTraverse::Kind XMiniUpdateTraverse::KindOf(const TNode* node) noexcep
 void XMiniUpdateTraverse::UpdateTree(TNode* node, const Matrix4f& matrix) {
     if (node == nullptr || node->IsNil())
         return;
+    m_Root = matrix;
+    const uint64_t generation = Internal::SceneStructureGeneration();
+    if (m_PlanUsable && node == m_PlanRoot && m_ExcludeMask == m_PlanExcludeMask &&
+        generation == m_PlanGeneration) {
+        RunPlan();
+        return;
+    }
+    const int pending = m_Pending.Size();
+    m_Plan.clear();
+    m_Planning = true;
+    Walk(node);
+    // A walk that changed a tree (a constraint or IK solve may) leaves no plan.
+    m_PlanUsable = m_Planning && m_Pending.Size() == pending &&
+                   Internal::SceneStructureGeneration() == generation;
+    m_Planning = false;
+    m_PlanRoot = node;
+    m_PlanGeneration = generation;
+    m_PlanExcludeMask = m_ExcludeMask;
+    if (!m_PlanUsable)
+        m_Plan.clear();
+}
+
+void XMiniUpdateTraverse::RunPlan() noexcept {
+    for (const PlanStep& step : m_Plan) {
+        const Matrix4f& local = step.m_Local->m_State == SBaseTransform::LocalInvalid
+                                    ? step.m_S->GetLocalMatrix()
+                                    : step.m_Local->m_Matrix;
+        TBaseTransform::ViewSlot& view = *step.m_View;
+        view.m_Matrix.AssignMul(local, *step.m_Parent);
+        view.m_Frame = m_Frame;
+        view.m_InverseValid = false;
+    }
+}
+
+void XMiniUpdateTraverse::Walk(TNode* node) {
     // Class tables may have been freed and their memory reused since the last walk.
     m_KindTable = nullptr;
-    m_Root = matrix;
     m_Stack.clear();
     m_Stack.push_back(Step{node, &m_Root});
     while (!m_Stack.empty()) {
@@ -288,6 +323,14 @@ void XMiniUpdateTraverse::VisitTransform(TNode* node, Kind kind, const Matrix4f&
     default:
         break;
     }
+    if (m_Planning) {
+        if (kind == Kind::Transform && transform->ConstraintCount() == 0) {
+            const auto* s = static_cast<const SBaseTransform*>(node->GetSNode());
+            m_Plan.push_back(PlanStep{&s->GetLocalSlot(), s, &transform->GetViewSlot(), &current});
+        } else {
+            m_Planning = false;
+        }
+    }
     UpdateTransform(transform, current);
     if (kind == Kind::IKHandle)
         SolveIK(*static_cast<TIKHandle*>(node));
@@ -299,6 +342,8 @@ void XMiniUpdateTraverse::Visit(TNode* node, const Matrix4f& current) {
     if ((node->GetSNode()->GetVisibility() & m_ExcludeMask) != 0)
         return;
     const Kind kind = KindOf(node);
+    if (kind != Kind::Branch && kind != Kind::Leaf && kind != Kind::Transform)
+        m_Planning = false;
     switch (kind) {
     case Kind::Transform:
     case Kind::Joint:

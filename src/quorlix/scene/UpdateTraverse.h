@@ -7,12 +7,21 @@
 //
 // The walk keeps its own stack, so trees of any depth are safe. One traversal object serves one
 // thread; the tree must not change while it runs.
+//
+// A walk that meets only branches, leaves and plain transforms (no constraints, joints, IK,
+// LOD groups, particles or sound nodes) leaves a plan behind: the list of its matrix products
+// in walk order. While no tree changes shape (see the structure counter of the scene module)
+// the next walk from the same root under the same exclusion mask runs the plan instead of
+// visiting the objects: the same products in the same order, reading the cached local
+// matrices and writing the results, and nothing else. Changes of local members need no new
+// plan; a local matrix marked invalid is rebuilt on the way as in a walk.
 
 #include "quorlix/core/Array.h"
 #include "quorlix/core/Obj.h"
 #include "quorlix/math/Matrix4f.h"
 #include "quorlix/platform/Export.h"
 #include "quorlix/scene/Node.h"
+#include "quorlix/scene/Transform.h"
 
 #include <cstdint>
 #include <vector>
@@ -74,6 +83,16 @@ private:
     void PushChildren(const TBranch* branch, const Matrix4f& matrix);
     void PushChild(TNode* child, const Matrix4f& matrix);
 
+    // One matrix product of a plan: view = local · parent.
+    struct PlanStep {
+        const SBaseTransform::LocalSlot* m_Local;
+        const SBaseTransform* m_S; // rebuilds an invalid local matrix
+        TBaseTransform::ViewSlot* m_View;
+        const Matrix4f* m_Parent; // the parent's ModelViewMatrix, or m_Root
+    };
+    void Walk(TNode* node);
+    void RunPlan() noexcept;
+
     uint32_t m_ExcludeMask = 0;
     uint32_t m_DrawMask = ~0u;
     uint32_t m_Frame = 0;
@@ -87,12 +106,29 @@ private:
     // The kind of the class met last: neighbouring nodes mostly share their class.
     const void* m_KindTable = nullptr;
     Kind m_Kind{};
+    // The plan of the last walk, and what it holds for.
+    std::vector<PlanStep> m_Plan;
+    const TNode* m_PlanRoot = nullptr;
+    uint64_t m_PlanGeneration = 0;
+    uint32_t m_PlanExcludeMask = 0;
+    bool m_Planning = false; // the walk so far can be planned
+    bool m_PlanUsable = false;
 };
 
 /// The two update passes of a frame over a scene, without a renderer (servers, tools, tests,
 /// and the frame loop of the render system).
 struct QUORLIX_API SceneUpdateFrame {
-    uint32_t m_Frame = 0;       // the frame counter; pass 1 flips its top bit
+    uint32_t m_Frame = 0; // the frame counter; pass 1 flips its top bit
+    // One matrix product of a plan: view = local · parent.
+    struct PlanStep {
+        const SBaseTransform::LocalSlot* m_Local;
+        const SBaseTransform* m_S; // rebuilds an invalid local matrix
+        TBaseTransform::ViewSlot* m_View;
+        const Matrix4f* m_Parent; // the parent's ModelViewMatrix, or m_Root
+    };
+    void Walk(TNode* node);
+    void RunPlan() noexcept;
+
     uint32_t m_ExcludeMask = 0; // as the channel's
     uint32_t m_DrawMask = ~0u;
     bool m_Debug = false;
