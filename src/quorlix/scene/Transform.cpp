@@ -19,7 +19,7 @@ const TypeInfo* SBaseTransform::GetSBaseTransformTypeInfo() noexcept {
 }
 namespace {
 
-// Never destroyed: slots may be given back by objects that outlive every static.
+// Never destroyed: objects may give their slots back after every static is gone.
 Internal::SlotPool& LocalSlots() {
     static auto* pool = new Internal::SlotPool(sizeof(SBaseTransform::LocalSlot));
     return *pool;

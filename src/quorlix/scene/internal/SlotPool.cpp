@@ -5,6 +5,11 @@ namespace Quorlix::Internal {
 SlotPool::SlotPool(size_t slotSize) noexcept
     : m_SlotSize((slotSize + sizeof(void*) - 1) / sizeof(void*) * sizeof(void*)) {}
 
+SlotPool::~SlotPool() {
+    for (char* block : m_Blocks)
+        delete[] block;
+}
+
 void* SlotPool::Acquire() {
     const std::lock_guard<std::mutex> guard(m_Lock);
     ++m_InUse;

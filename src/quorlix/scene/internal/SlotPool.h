@@ -15,6 +15,8 @@ class SlotPool {
 public:
     /// Slots of `slotSize` bytes (at least a pointer, a multiple of the pointer size).
     explicit SlotPool(size_t slotSize) noexcept;
+    /// Frees the blocks: only for a pool none of whose slots is still in use.
+    ~SlotPool();
     SlotPool(const SlotPool&) = delete;
     SlotPool& operator=(const SlotPool&) = delete;
 
@@ -34,9 +36,9 @@ private:
 
     mutable std::mutex m_Lock;
     const size_t m_SlotSize;
-    std::vector<char*> m_Blocks; // kept for the process's life: slots may outlive any owner
-    size_t m_Block = 0;          // the block m_Next points into
-    char* m_Next = nullptr;      // next never-used slot of that block
+    std::vector<char*> m_Blocks;
+    size_t m_Block = 0;     // the block m_Next points into
+    char* m_Next = nullptr; // next never-used slot of that block
     char* m_End = nullptr;
     // Given-back slots. Kept apart from the slots themselves: taking one must not read memory
     // that is likely out of every cache.
