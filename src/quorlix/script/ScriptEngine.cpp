@@ -3,6 +3,7 @@
 #include "quorlix/core/Hash.h"
 #include "quorlix/log/LogStream.h"
 #include "quorlix/script/ClassBinding.h"
+#include "quorlix/script/Parser.h"
 
 #include <cstring>
 
@@ -39,6 +40,18 @@ ScriptEngine::~ScriptEngine() = default;
 
 void ScriptEngine::SetProgressBar(ProgressBar* bar) {
     m_ProgressBar = bar;
+}
+
+Obj<ScriptObject> ScriptEngine::Execute(const StringRef& text, const StringRef& name,
+                                        unsigned flags) {
+    return Parse(*this, m_Current.Get(), text, name, flags);
+}
+
+Obj<ScriptObject> ScriptEngine::Execute(StreamPipe* pipe, const StringRef& name, unsigned flags) {
+    const Obj<StreamPipe> hold(pipe);
+    // The namespace too: a script may change what is current.
+    const Obj<ScriptNamespace> ns(m_Current);
+    return Parse(*this, ns.Get(), pipe, name, flags);
 }
 
 void ScriptEngine::ClearObjects() {

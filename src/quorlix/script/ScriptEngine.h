@@ -12,6 +12,8 @@
 
 namespace Quorlix {
 
+class StreamPipe;
+
 class QUORLIX_API ScriptEngine : public ScriptObject {
 public:
     /// A new engine (count 0) whose root namespace (unnamed) is current.
@@ -23,6 +25,22 @@ public:
     virtual void SetProgressBar(ProgressBar* bar);
     /// The bar held, or null.
     ProgressBar* GetProgressBar() const noexcept { return m_ProgressBar.Get(); }
+
+    /// Parses `text` (an ascii script without header line) into the current namespace; `name`
+    /// names it in messages. `flags`: ParseLineCount, ParseQuiet (Parser.h). Returns the first
+    /// object the script defined, or the nil object (never null).
+    virtual Obj<ScriptObject> Execute(const StringRef& text, const StringRef& name, unsigned flags);
+    /// Parses or loads the script in `pipe` (held for the call), whose form its first bytes
+    /// tell, into the current namespace. With a progress bar, the bar is told the fraction of
+    /// the pipe read after each statement.
+    virtual Obj<ScriptObject> Execute(StreamPipe* pipe, const StringRef& name, unsigned flags);
+
+    /// Errors that parses through this engine reported (script errors, bad headers, missing
+    /// files, included files too) since creation or the last reset.
+    int GetErrorCount() const noexcept { return m_ErrorCount; }
+    void ResetErrorCount() noexcept { m_ErrorCount = 0; }
+    /// Counts one more error (the parser calls it).
+    void CountError() noexcept { ++m_ErrorCount; }
 
     // These forward to the current namespace; see ScriptNamespace.
     virtual void ClearObjects();
@@ -77,6 +95,7 @@ private:
     Obj<ScriptNamespace> m_Root;
     Obj<ScriptNamespace> m_Current;
     Obj<ProgressBar> m_ProgressBar;
+    int m_ErrorCount = 0;
 };
 
 } // namespace Quorlix

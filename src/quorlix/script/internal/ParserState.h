@@ -1,0 +1,320 @@
+#pragma once
+// The parser's private parts: the state of one parse, the parsed values and the value receivers.
+// Parser.cpp holds the entries and the statements, ParserValue.cpp the values and expressions.
+//
+// Every recursion of the parser (values inside values, if blocks inside if blocks, includes)
+// goes through a depth counter, so no input can exhaust the stack.
+
+#include "quorlix/core/Array.h"
+#include "quorlix/core/Obj.h"
+#include "quorlix/core/Result.h"
+#include "quorlix/core/String.h"
+#include "quorlix/math/StreamOutput.h"
+#include "quorlix/script/Lexer.h"
+#include "quorlix/script/ScriptObject.h"
+#include "quorlix/stream/Stream.h"
+
+#include <cstdint>
+#include <string>
+#include <variant>
+#include <vector>
+
+namespace Quorlix {
+
+class ScriptEngine;
+class ScriptNamespace;
+class ScriptClass;
+class StreamPipe;
+
+namespace Internal {
+
+/// Deepest nesting of values and of if blocks.
+constexpr int k_MaxParseDepth = 256;
+/// Deepest chain of included files (the including file counts).
+constexpr int k_MaxIncludeDepth = 32;
+
+/// What a parsed value is.
+enum class ValueType : uint8_t {
+    None,
+    Bool,
+    I32,
+    I64,
+    U32,
+    U64,
+    F32,
+    F64,
+    Vector2f,
+    Vector3f,
+    Vector4f,
+    Matrix4f,
+    Spheref,
+    String,
+    Enum,
+    MemberID,
+    Object,
+    Array,
+    Hash,
+};
+
+/// The script type name of a value type ("I32", "Vector3f", "Object", "Array", "Hash").
+const char* ValueTypeName(ValueType type) noexcept;
+
+/// An array value: its elements in one typed array, chosen by the first element. Object arrays
+/// carry the class a typed array (Class[...]) named, else ScriptObject.
+struct ParsedArray {
+    using Storage = std::variant<std::monostate, Array<bool>, Array<int32_t>, Array<int64_t>,
+                                 Array<uint32_t>, Array<uint64_t>, Array<float>, Array<double>,
+                                 Array<Vector2f>, Array<Vector3f>, Array<Vector4f>, Array<Matrix4f>,
+                                 Array<Spheref>, Array<String>, Array<const ClassType_Enum*>,
+                                 Array<const ClassType_MemberID*>, Array<Obj<ScriptObject>>>;
+    ValueType m_Type = ValueType::None; // element type; None while empty
+    const ClassType_TypeID* m_ElementClass = nullptr;
+    Storage m_Elements;
+
+    int Size() const noexcept;
+};
+
+struct HashEntry;
+/// A hash value: (name, value) entries in order; names may repeat.
+using ParsedHash = std::vector<HashEntry>;
+
+/// One value of any type, for operands, hash entries and the values the parser holds on to.
+struct ScriptValue {
+    ValueType m_Type = ValueType::None;
+    union {
+        bool m_Bool;
+        int32_t m_I32;
+        int64_t m_I64;
+        uint32_t m_U32; // also Enum and MemberID identifiers
+        uint64_t m_U64;
+        float m_F32;
+        double m_F64;
+        float m_Floats[16]; // vectors, the matrix row by row, the sphere (centre, radius)
+    };
+    String m_String;
+    Obj<ScriptObject> m_Object;
+    ParsedArray m_Array;
+    ParsedHash m_Hash;
+
+    ScriptValue() noexcept : m_U64(0) {}
+};
+
+struct HashEntry {
+    String m_Name;
+    ScriptValue m_Value;
+};
+
+class Parser;
+
+/// Takes one parsed value. Each Found... answers SOK or a failure; the defaults refuse the type
+/// through Refuse, which answers EUnimplemented without a message unless a receiver words its
+/// own. The operations keep the order of the receiver interface.
+class ValueReceiver {
+public:
+    virtual ~ValueReceiver() = default;
+    virtual EResult FoundBool(bool value);
+    virtual EResult FoundI32(int32_t value);
+    virtual EResult FoundI64(int64_t value);
+    virtual EResult FoundU32(uint32_t value);
+    virtual EResult FoundU64(uint64_t value);
+    virtual EResult FoundF32(float value);
+    virtual EResult FoundF64(double value);
+    virtual EResult FoundVector2f(const Vector2f& value);
+    virtual EResult FoundVector3f(const Vector3f& value);
+    virtual EResult FoundVector4f(const Vector4f& value);
+    virtual EResult FoundMatrix4f(const Matrix4f& value);
+    virtual EResult FoundSpheref(const Spheref& value);
+    virtual EResult FoundString(const String& value);
+    virtual EResult FoundEnum(uint32_t member);
+    virtual EResult FoundMemberID(uint32_t member);
+    virtual EResult FoundObject(ScriptObject* object);
+    virtual EResult FoundArray(ParsedArray& array);
+    virtual EResult FoundHash(ParsedHash& hash);
+    /// A value of type `typeName` that this receiver does not take.
+    virtual EResult Refuse(const char* typeName);
+};
+
+/// Hands `value` to the receiver's Found... of its type.
+EResult Deliver(ValueReceiver& receiver, ScriptValue& value);
+
+/// Keeps whatever value it is given.
+class CaptureReceiver : public ValueReceiver {
+public:
+    EResult FoundBool(bool value) override;
+    EResult FoundI32(int32_t value) override;
+    EResult FoundI64(int64_t value) override;
+    EResult FoundU32(uint32_t value) override;
+    EResult FoundU64(uint64_t value) override;
+    EResult FoundF32(float value) override;
+    EResult FoundF64(double value) override;
+    EResult FoundVector2f(const Vector2f& value) override;
+    EResult FoundVector3f(const Vector3f& value) override;
+    EResult FoundVector4f(const Vector4f& value) override;
+    EResult FoundMatrix4f(const Matrix4f& value) override;
+    EResult FoundSpheref(const Spheref& value) override;
+    EResult FoundString(const String& value) override;
+    EResult FoundEnum(uint32_t member) override;
+    EResult FoundMemberID(uint32_t member) override;
+    EResult FoundObject(ScriptObject* object) override;
+    EResult FoundArray(ParsedArray& array) override;
+    EResult FoundHash(ParsedHash& hash) override;
+
+    ScriptValue m_Value; // m_Type None until a value came
+};
+
+/// One message of the parser's error stream; the line end and the colour reset follow when it
+/// goes (a note ends as a log message). Inactive (writes nothing) in quiet mode.
+class ErrorLine {
+public:
+    explicit ErrorLine(Stream* stream, bool note = false) noexcept
+        : m_Stream(stream), m_Note(note) {}
+    ErrorLine(ErrorLine&& other) noexcept : m_Stream(other.m_Stream), m_Note(other.m_Note) {
+        other.m_Stream = nullptr;
+    }
+    ~ErrorLine();
+    ErrorLine(const ErrorLine&) = delete;
+    ErrorLine& operator=(const ErrorLine&) = delete;
+
+    template <class T>
+    ErrorLine& operator<<(const T& part) {
+        if (m_Stream != nullptr)
+            *m_Stream << part;
+        return *this;
+    }
+    /// `text` between double quotes.
+    ErrorLine& Quoted(const char* text);
+    /// `prefix` and `value` in upper-case hexadecimal.
+    ErrorLine& Hex(uint32_t value, const char* prefix = "0x");
+
+private:
+    Stream* m_Stream;
+    bool m_Note;
+};
+
+/// The state of one parse: the lexer, where definitions go, the error count and the position of
+/// the first error.
+class Parser {
+public:
+    Parser(ScriptEngine& engine, ScriptNamespace* ns, Lexer& lexer, const StringRef& name,
+           unsigned flags);
+
+    // --- Tokens and messages (Parser.cpp) ---
+    LexType Tok() const noexcept { return m_Lexer.GetType(); }
+    void Next() {
+        m_Lexer.Lex();
+        ++m_Tokens;
+    }
+    /// Counts an error and opens its message (the position prefix written).
+    ErrorLine ReportError();
+    /// Opens a note (not counted); nothing in quiet mode.
+    ErrorLine Note();
+    EResult ReadExpect(LexType kind);
+    EResult Expect(LexType kind);
+    EResult SkipToSemicolon();
+    EResult SkipBlock();
+    /// The line of the read position (0 without line counting).
+    int Line() { return m_Lexer.GetLineCount(); }
+
+    // --- Statements (Parser.cpp) ---
+    /// Runs statements up to the end of input, reporting progress through `progress` (may be
+    /// null) after each.
+    void RunStatements(class ProgressReporter* progress);
+    EResult ParseStatement();
+
+    // --- Values (ParserValue.cpp) ---
+    /// One value at the current token, handed to `receiver` (ParseValueCB).
+    EResult ParseValue(ValueReceiver& receiver);
+    /// One value, with binary operators after it evaluated (an ExpressionReceiver around
+    /// `receiver`).
+    EResult ParseExpression(ValueReceiver& receiver);
+    /// Evaluates the operators that follow `left` (the current token is one) and hands the
+    /// result on.
+    EResult EvaluateFrom(ScriptValue& left, ValueReceiver& receiver);
+    EResult ParseAttributeValue(ScriptObject* object, const ClassType_MemberID* member);
+    /// A qualified colon name at the current token: the namespace of its last segment and that
+    /// segment. False (reported, skipped to ';') for an unknown namespace.
+    bool ReadQualifiedName(ScriptNamespace*& ns, String& name);
+    /// A class of the built-in tables or of the target namespace; null when none.
+    const ClassType_TypeID* ResolveClass(const char* name);
+    /// The class identifier of a class index: built-in form below 256.
+    static const ClassType_TypeID* ClassIDOf(int classIndex) noexcept;
+
+    ScriptEngine& m_Engine;
+    ScriptNamespace* m_Namespace;
+    Lexer& m_Lexer;
+    String m_Name;
+    int m_Errors = 0;
+    int m_FirstLine = 0;
+    int m_FirstColumn = 0;
+    bool m_Quiet;
+    int m_Depth = 0;   // values and blocks being parsed, one inside the other
+    long m_Tokens = 0; // tokens consumed, to see that a statement made progress
+
+private:
+    EResult ParseIdentifierValue(ValueReceiver& receiver);
+    EResult ParseGlobalName(ValueReceiver& receiver);
+    EResult ParseMemberReference(ValueReceiver& receiver);
+    EResult ParseArray(ValueReceiver& receiver, const ClassType_TypeID* elementClass);
+    EResult ParseHash(ValueReceiver& receiver);
+    EResult ParseParenthesis(ValueReceiver& receiver);
+    EResult ParseObject(ValueReceiver& receiver, const char* className, ScriptNamespace* ns,
+                        const String* name, bool hasId, uint32_t id);
+    EResult ParseObjectBody(ValueReceiver& receiver, ScriptObject* object, bool& delivered);
+    EResult GetMember(ValueReceiver& receiver, ScriptObject* object,
+                      const ClassType_MemberID* member);
+    EResult Climb(ScriptValue& left, int maxPrecedence);
+    EResult Evaluate(ScriptValue& left, LexType op, ScriptValue& right);
+    const ClassType_MemberID* FindMember(ScriptObject* object, const char* name);
+    bool Adjacent(const void* before, const void* after, int length) const noexcept;
+
+    EResult StatementIf();
+    EResult StatementClass();
+    EResult StatementEnum();
+    EResult StatementVar();
+    EResult StatementPrint();
+    EResult StatementInclude();
+    EResult StatementExpression();
+    EResult RunBlock();
+
+    // Dotted names and the class cache.
+    std::string m_Dotted;
+    struct ClassCacheEntry {
+        uint32_t m_Hash = 0;
+        const ClassType_TypeID* m_Class = nullptr;
+        char m_Name[40] = {};
+    };
+    ClassCacheEntry m_ClassCache[64];
+};
+
+/// Counts one level of nesting for as long as it lives.
+class DepthGuard {
+public:
+    explicit DepthGuard(Parser& parser) noexcept : m_Parser(parser) { ++m_Parser.m_Depth; }
+    ~DepthGuard() { --m_Parser.m_Depth; }
+    DepthGuard(const DepthGuard&) = delete;
+    DepthGuard& operator=(const DepthGuard&) = delete;
+    bool TooDeep() const noexcept { return m_Parser.m_Depth > k_MaxParseDepth; }
+
+private:
+    Parser& m_Parser;
+};
+
+/// Reports the read position of a pipe as a fraction to the engine's progress bar.
+class ProgressReporter {
+public:
+    /// Measures the pipe (end and back to where it was); inactive when the engine has no bar
+    /// or the pipe cannot tell its size.
+    ProgressReporter(ScriptEngine& engine, StreamPipe* pipe);
+    bool Active() const noexcept { return m_Size > 0; }
+    void Report();
+
+private:
+    ScriptEngine& m_Engine;
+    StreamPipe* m_Pipe;
+    int64_t m_Start = 0;
+    int64_t m_Size = 0;
+    int64_t m_Last = -1;
+};
+
+} // namespace Internal
+} // namespace Quorlix
