@@ -443,9 +443,9 @@ public:
     EResult FoundSpheref(const Spheref& value) override { return Define(k_ClassSpheref, &value); }
     EResult FoundString(const String& value) override { return Define(k_ClassString, &value); }
     EResult FoundEnum(uint32_t member) override {
-        // A member of the enumerator's own enumeration class.
+        // Enumeration members of script classes take any enumerator.
         const ClassType_Enum* value = MakeMemberID<ClassType_Enum>(member);
-        return Define(ClassIndexOf(value), &value);
+        return Define(k_ClassEnum, &value);
     }
     EResult FoundMemberID(uint32_t member) override {
         const ClassType_MemberID* value = MakeMemberID(member);

@@ -882,13 +882,14 @@ EResult Parser::ParseObjectBody(ValueReceiver& receiver, ScriptObject* object, b
         } else {
             Next();
             if (Failed(ParseAttributeValue(object, m))) {
-                ErrorLine line = ReportError();
-                line << "Object: failed to set member attribute \"" << object->Entry(m).m_Name
-                     << "\". ";
-                line.Hex(IDValue(m));
-            }
-            if (Tok() != LexSemicolon)
+                {
+                    ErrorLine line = ReportError();
+                    line << "Object: failed to set member attribute \"" << object->Entry(m).m_Name
+                         << "\". ";
+                    line.Hex(IDValue(m));
+                }
                 (void)SkipToSemicolon();
+            }
         }
         (void)ReadExpect(LexSemicolon);
     }
