@@ -1031,8 +1031,7 @@ public:
         return SOK;
     }
     EResult FoundObject(ScriptObject* object) override {
-        if (m_IsArray || m_Kind != Kind_Object ||
-            (!object->IsNil() && !object->IsA(m_Entry.m_Type)))
+        if (m_IsArray || m_Kind != Kind_Object || !Accepts(object))
             return TypeError(object->GetObjectClassName());
         m_Object->Set(MakeMemberID<ClassMember_Object>(IDValue(m_Member)), object);
         return SOK;
@@ -1041,6 +1040,10 @@ public:
     EResult FoundArray(ParsedArray& array) override;
 
 private:
+    // Object members of class ScriptObject take any object (IsA does not see the root).
+    bool Accepts(const ScriptObject* object) const {
+        return object->IsNil() || m_Type == k_ClassScriptObject || object->IsA(m_Entry.m_Type);
+    }
     template <class V>
     EResult SetScalar(const V& value) {
         if (m_IsArray || m_Type != ScriptValueTraits<V>::k_Class || m_Kind != Kind_Value)
@@ -1091,7 +1094,7 @@ EResult MemberSetReceiver::FoundArray(ParsedArray& array) {
         if (!empty) {
             for (const Obj<ScriptObject>& element :
                  std::get<Array<Obj<ScriptObject>>>(array.m_Elements)) {
-                if (!element->IsNil() && !element->IsA(m_Entry.m_Type))
+                if (!Accepts(element))
                     return TypeError(element->GetObjectClassName(), "Array_");
             }
         }
