@@ -355,23 +355,12 @@ const ClassType_TypeID* Parser::ClassIDOf(int classIndex) noexcept {
 }
 
 const ClassType_TypeID* Parser::ResolveClass(const char* name) {
-    // Built-in classes are looked up by a scan of their slots: cache what a file names.
-    const size_t length = std::strlen(name);
-    const uint32_t hash = FastStringHash32(reinterpret_cast<const unsigned char*>(name),
-                                           static_cast<unsigned>(length), 0);
-    ClassCacheEntry* entry = nullptr;
-    if (length < sizeof(m_ClassCache[0].m_Name)) {
-        entry = &m_ClassCache[hash & 63];
-        if (entry->m_Class != nullptr && entry->m_Hash == hash &&
-            std::strcmp(entry->m_Name, name) == 0)
-            return entry->m_Class;
-    }
+    const std::string_view key(name);
+    const auto found = m_BuiltinNames.find(key);
+    if (found != m_BuiltinNames.end())
+        return static_cast<const ClassType_TypeID*>(found->second);
     if (const ClassType_TypeID* builtin = FindBuiltinClassID(name)) {
-        if (entry != nullptr) {
-            entry->m_Hash = hash;
-            entry->m_Class = builtin;
-            std::memcpy(entry->m_Name, name, length + 1);
-        }
+        m_BuiltinNames.emplace(key, builtin);
         return builtin;
     }
     // Script classes come and go with the namespace: never cached.
@@ -379,6 +368,21 @@ const ClassType_TypeID* Parser::ResolveClass(const char* name) {
     if (cls == nullptr || cls->IsNil() || cls->GetClassID() == nullptr)
         return nullptr;
     return cls->GetClassID();
+}
+
+const ClassType_MemberID* Parser::ResolveBuiltinMember(const char* classPart, const char* member) {
+    // Keyed by the whole dotted name; "." cannot occur in either part.
+    std::string& key = m_MemberKey;
+    key.assign(classPart);
+    key.push_back('.');
+    key.append(member);
+    const auto found = m_BuiltinNames.find(std::string_view(key));
+    if (found != m_BuiltinNames.end())
+        return static_cast<const ClassType_MemberID*>(found->second);
+    const ClassType_MemberID* m = FindScopedMember(classPart, member);
+    if (m != nullptr)
+        m_BuiltinNames.emplace(key, m);
+    return m;
 }
 
 const ClassType_MemberID* Parser::FindMember(ScriptObject* object, const char* name) {
@@ -420,11 +424,11 @@ enum class MemberLookup { Found, NoClass, NoMember };
 // enumerator of a built-in scope, else a member of a script class.
 MemberLookup ResolveMember(Parser& parser, const char* classPart, const char* member,
                            const ClassType_MemberID*& out) {
-    out = nullptr;
-    if (IsBuiltinClassOrScope(classPart)) {
-        out = FindScopedMember(classPart, member);
-        return out != nullptr ? MemberLookup::Found : MemberLookup::NoMember;
-    }
+    out = parser.ResolveBuiltinMember(classPart, member);
+    if (out != nullptr)
+        return MemberLookup::Found;
+    if (IsBuiltinClassOrScope(classPart))
+        return MemberLookup::NoMember;
     const ClassType_TypeID* cls = parser.ResolveClass(classPart);
     if (cls == nullptr)
         return MemberLookup::NoClass;

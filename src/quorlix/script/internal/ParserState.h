@@ -16,6 +16,8 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
+#include <unordered_map>
 #include <variant>
 #include <vector>
 
@@ -236,6 +238,9 @@ public:
     bool ReadQualifiedName(ScriptNamespace*& ns, String& name);
     /// A class of the built-in tables or of the target namespace; null when none.
     const ClassType_TypeID* ResolveClass(const char* name);
+    /// The enumerator or member `member` of the built-in class or scope `classPart`
+    /// (FindScopedMember), cached; null when none.
+    const ClassType_MemberID* ResolveBuiltinMember(const char* classPart, const char* member);
     /// The class identifier of a class index: built-in form below 256.
     static const ClassType_TypeID* ClassIDOf(int classIndex) noexcept;
 
@@ -276,14 +281,17 @@ private:
     EResult StatementExpression();
     EResult RunBlock();
 
-    // Dotted names and the class cache.
+    // Dotted names, and what names of built-in classes and enumerators resolved to: their
+    // lookups scan the class slots, and a file names the same few again and again.
     std::string m_Dotted;
-    struct ClassCacheEntry {
-        uint32_t m_Hash = 0;
-        const ClassType_TypeID* m_Class = nullptr;
-        char m_Name[40] = {};
+    std::string m_MemberKey;
+    struct NameHash {
+        using is_transparent = void;
+        size_t operator()(std::string_view name) const noexcept {
+            return std::hash<std::string_view>()(name);
+        }
     };
-    ClassCacheEntry m_ClassCache[64];
+    std::unordered_map<std::string, const void*, NameHash, std::equal_to<>> m_BuiltinNames;
 };
 
 /// Counts one level of nesting for as long as it lives.
