@@ -77,6 +77,11 @@ int ParsedArray::Size() const noexcept {
         m_Elements);
 }
 
+ScriptValue::ScriptValue() noexcept : m_U64(0) {}
+ScriptValue::~ScriptValue() = default;
+ScriptValue::ScriptValue(ScriptValue&& other) noexcept = default;
+ScriptValue& ScriptValue::operator=(ScriptValue&& other) noexcept = default;
+
 EResult ValueReceiver::FoundBool(bool) {
     return Refuse("Bool");
 }

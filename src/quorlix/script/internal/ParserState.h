@@ -98,7 +98,13 @@ struct ScriptValue {
     ParsedArray m_Array;
     ParsedHash m_Hash;
 
-    ScriptValue() noexcept : m_U64(0) {}
+    // Out of line: the hash's entries hold values themselves.
+    ScriptValue() noexcept;
+    ~ScriptValue();
+    ScriptValue(ScriptValue&& other) noexcept;
+    ScriptValue& operator=(ScriptValue&& other) noexcept;
+    ScriptValue(const ScriptValue&) = delete;
+    ScriptValue& operator=(const ScriptValue&) = delete;
 };
 
 struct HashEntry {
