@@ -184,9 +184,8 @@ void ProgressReporter::Report() {
     if (bar == nullptr)
         return;
     const int64_t position = m_Pipe->Seek(0, SeekCurrent);
-    if (position < 0 || position == m_Last)
+    if (position < 0)
         return;
-    m_Last = position;
     bar->SetProgress(ProgressBar::Fraction(static_cast<double>(position - m_Start),
                                            static_cast<double>(m_Size)));
 }

@@ -317,7 +317,8 @@ private:
 class ProgressReporter {
 public:
     /// Measures the pipe (end and back to where it was); inactive when the engine has no bar
-    /// or the pipe cannot tell its size.
+    /// or the pipe cannot tell its size. Report tells the bar the fraction read so far (the
+    /// lexer reads ahead a block at a time, so it moves in steps).
     ProgressReporter(ScriptEngine& engine, StreamPipe* pipe);
     bool Active() const noexcept { return m_Size > 0; }
     void Report();
@@ -327,7 +328,6 @@ private:
     StreamPipe* m_Pipe;
     int64_t m_Start = 0;
     int64_t m_Size = 0;
-    int64_t m_Last = -1;
 };
 
 } // namespace Internal
