@@ -376,7 +376,15 @@ LexType Lexer::SetText(LexType type, const char* text, int length) noexcept {
 }
 
 LexType Lexer::Lex() {
+    // Skipped blanks and line ends go in one run: a line end and the indentation behind it
+    // would otherwise cost a dispatch each.
+    const unsigned skipped = ((m_Flags & FlagSkipBlank) != 0 ? k_ClassBlank : 0u) |
+                             ((m_Flags & FlagSkipCRLF) != 0 ? k_ClassLineEnd : 0u);
     for (;;) {
+        if (skipped != 0 && m_Ptr < m_End && (k_Classes[*m_Ptr + 1u] & skipped) != 0) {
+            SkipRun(skipped);
+            m_UnaryMark = m_Ptr;
+        }
         if (m_Ptr == m_End)
             return SetToken(LexEOF);
         const int c = *m_Ptr;
