@@ -132,15 +132,19 @@ public:
     Lexer(const Lexer&) = delete;
     Lexer& operator=(const Lexer&) = delete;
 
-    /// Advances to the next token and returns its kind.
+    /// Advances to the next token and returns its kind. Faults give LexError with a code:
+    /// 1 malformed (a bad escape, an exponent without digits, a '#' that opens no raw string),
+    /// 2 limit (a token past the token buffer, a number out of range for its kind, a raw
+    /// string past its limit), 3 a control byte in a quoted string (left for the next token).
+    /// Otherwise a faulty token is consumed to its end, so lexing goes on cleanly behind it.
     virtual LexType Lex();
     /// Discards the characters up to (not including) the next CR, LF or the end, then Lex.
     virtual LexType LexSkipToEOL();
     /// Where the next character is read.
     virtual const void* GetReadPtr() const;
-    /// Memory lexers only, `p` inside the block: reads on from `p` (the character there is
-    /// loaded). Anything else logs the fatal line "Lexer::SetReadPtr: illegal seek position."
-    /// and changes nothing.
+    /// Memory lexers only, `p` inside the block or at its end: reads on from `p` (the
+    /// character there is loaded). Anything else logs the fatal line "Lexer::SetReadPtr: illegal
+    /// seek position." and changes nothing.
     virtual void SetReadPtr(const void* p);
     /// With line counting on: the line of the read position (from 1) and its column (from 1);
     /// 0 otherwise.
