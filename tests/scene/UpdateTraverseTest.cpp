@@ -156,9 +156,10 @@ TEST_F(UpdateTraversal, ARepeatedUpdateFollowsEveryChangeOfTheTree) {
             for (const TNode* up = n; up != nullptr; up = up->GetParent())
                 shown = shown && (up->GetSNode()->GetVisibility() & 2) == 0;
             ASSERT_EQ(n->GetMatrixFrame() == round, shown) << "round " << round;
-            if (shown)
+            if (shown) {
                 ASSERT_TRUE(n->GetModelViewMatrix().EqualEpsilon(PathProduct(n, matrix), 1e-3f))
                     << "round " << round;
+            }
         }
     }
     {

@@ -8,7 +8,7 @@
 namespace Quorlix {
 
 /// Reports a failed assertion on standard error and through the report sink, and aborts.
-QUORLIX_API [[noreturn]] void AssertionFailed(const char* message, const char* file,
+[[noreturn]] QUORLIX_API void AssertionFailed(const char* message, const char* file,
                                               int line) noexcept;
 
 } // namespace Quorlix

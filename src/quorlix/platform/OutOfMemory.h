@@ -14,7 +14,7 @@ extern QUORLIX_API const char* const k_OutOfMemoryText;
 /// ChooseOutOfMemoryDialog), then ends the process at once with exit code -9. Safe to call from
 /// any thread: the first caller reports; an allocation failure inside the report (the dialog's)
 /// exits at once, and other threads wait for the reporting one to end the process.
-QUORLIX_API [[noreturn]] void ReportOutOfMemory();
+[[noreturn]] QUORLIX_API void ReportOutOfMemory();
 
 /// Hook for the dialog step. It may allocate: a failure inside it ends the process at once.
 using OutOfMemoryDialogHook = void (*)(const char* caption, const char* text);
