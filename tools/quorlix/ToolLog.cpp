@@ -5,6 +5,7 @@
 #include "quorlix/log/LogStream.h"
 #include "quorlix/stream/StreamPipeNull.h"
 
+#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -63,15 +64,33 @@ private:
     std::string m_Line;
 };
 
+// What scripts print (Xout) goes to standard output as it is, for pipelines.
+class OutputPipe final : public StreamPipeNull {
+public:
+    void Lock() override { m_Section.Enter(); }
+    void Unlock() override { m_Section.Leave(); }
+    int Write(const void* data, int n) override {
+        CriticalSectionLock lock(m_Section);
+        return n > 0 ? static_cast<int>(std::fwrite(data, 1, static_cast<size_t>(n), stdout)) : 0;
+    }
+    void Flush() override { std::fflush(stdout); }
+
+private:
+    CriticalSection m_Section;
+};
+
 } // namespace
 
 void RouteLibraryLog(bool verbose) {
     LogStream::SetLogFormat(LogStream::FormatBrackets | LogStream::FormatLevel |
                             LogStream::FormatWholeLevel);
     Xerr.SetStreamPipe(NewObject<ErrorLinePipe>(verbose));
+    Xout.SetStreamPipe(NewObject<OutputPipe>());
 }
 
 void UnrouteLibraryLog() {
+    Xout.Flush();
+    Xout.SetStreamPipe(nullptr);
     Xerr.SetStreamPipe(nullptr);
 }
 

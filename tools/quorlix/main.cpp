@@ -52,6 +52,8 @@ int main(int argc, char** argv) {
     bool verbose = false;
     app.add_flag("--version", version, "Print the program and library versions");
     app.add_flag("-v,--verbose", verbose, "Show every line the library logs");
+    // Options of the program (-v) may also follow a sub-command's name.
+    app.fallthrough();
     app.add_subcommand("version", "Print the program and library versions")->callback([&] {
         version = true;
     });

@@ -132,15 +132,19 @@ public:
     Lexer(const Lexer&) = delete;
     Lexer& operator=(const Lexer&) = delete;
 
-    /// Advances to the next token and returns its kind.
+    /// Advances to the next token and returns its kind. Faults give LexError with a code:
+    /// 1 malformed (a bad escape, an exponent without digits, a '#' that opens no raw string),
+    /// 2 limit (a token past the token buffer, a number out of range for its kind, a raw
+    /// string past its limit), 3 a control byte in a quoted string (left for the next token).
+    /// Otherwise a faulty token is consumed to its end, so lexing goes on cleanly behind it.
     virtual LexType Lex();
     /// Discards the characters up to (not including) the next CR, LF or the end, then Lex.
     virtual LexType LexSkipToEOL();
     /// Where the next character is read.
     virtual const void* GetReadPtr() const;
-    /// Memory lexers only, `p` inside the block: reads on from `p` (the character there is
-    /// loaded). Anything else logs the fatal line "Lexer::SetReadPtr: illegal seek position."
-    /// and changes nothing.
+    /// Memory lexers only, `p` inside the block or at its end: reads on from `p` (the
+    /// character there is loaded). Anything else logs the fatal line "Lexer::SetReadPtr: illegal
+    /// seek position." and changes nothing.
     virtual void SetReadPtr(const void* p);
     /// With line counting on: the line of the read position (from 1) and its column (from 1);
     /// 0 otherwise.
@@ -200,7 +204,54 @@ protected:
     const char* m_Text = "";
     int m_TextLength = 0;
 
-    // The implementation's state follows (see Lexer.cpp).
+    /// Raw block strings whose text passes `bytes` give Error 2 (the rest of the string is
+    /// consumed); 1 GiB unless set. Values below 8191 count as 8191.
+    void SetRawStringLimit(int bytes) noexcept;
+
+private:
+    static constexpr int k_DefaultRawStringLimit = 1 << 30;
+
+    bool Fill();
+    void Advance() {
+        if (++m_Ptr == m_End)
+            Fill();
+    }
+    int Current() const noexcept { return m_Ptr < m_End ? *m_Ptr : -1; }
+    int PeekNext();
+    void ScanLines(const unsigned char* upTo) noexcept;
+    void SkipLine();
+    void SkipRun(unsigned mask);
+    void TakeRun(unsigned mask);
+    void Put(int c) noexcept;
+    void SetFlag(unsigned flag, bool on) noexcept;
+    LexType SetToken(LexType type) noexcept;
+    LexType SetError(int code) noexcept;
+    LexType SetText(LexType type, const char* text, int length) noexcept;
+    LexType Pair(int second, LexType pair, LexType single);
+    LexType LexName(LexType type);
+    LexType LexNumber(bool negative);
+    LexType LexHex(bool negative);
+    LexType LexInteger(uint64_t magnitude, bool negative, int suffix);
+    LexType LexFloat(bool negative, bool isDouble);
+    LexType LexQuoted();
+    LexType LexCross();
+    void AppendRaw(const unsigned char* data, int n);
+
+    Obj<StreamPipe> m_Pipe;                     // null for a memory lexer
+    const unsigned char* m_Ptr = nullptr;       // the current character
+    const unsigned char* m_End = nullptr;       // end of the valid bytes
+    const unsigned char* m_Start = nullptr;     // memory lexers: the block
+    const unsigned char* m_LineScan = nullptr;  // LFs before it are counted in m_Line
+    const unsigned char* m_UnaryMark = nullptr; // a sign here may join a number
+    unsigned char* m_Buffer = nullptr;          // pipe lexers: the read buffer
+    int m_Line = 1;
+    int m_ColumnCarry = 0; // columns of the current line in earlier pipe blocks
+    unsigned m_Flags = 0;
+    bool m_TextOverflow = false;
+    int m_RawStringLimit = k_DefaultRawStringLimit;
+    int m_RawUsed = 0;
+    Array<char> m_Tmp; // raw block strings beyond the token buffer; kept for later ones
+    char m_TextBuffer[k_BufferSize];
 };
 
 } // namespace Quorlix
