@@ -17,6 +17,7 @@
 #include <climits>
 #include <cmath>
 #include <cstring>
+#include <optional>
 
 namespace Quorlix::Internal {
 
@@ -359,13 +360,51 @@ const ClassType_TypeID* Parser::ClassIDOf(int classIndex) noexcept {
                                                  : MakeTypeID(classIndex);
 }
 
+const void* NameCache::Find(uint32_t key, const char* name, int length,
+                            uint32_t& hash) const noexcept {
+    // FNV-1a over the key and the name.
+    uint32_t h = 2166136261u ^ key;
+    for (int i = 0; i < length; ++i)
+        h = (h ^ static_cast<unsigned char>(name[i])) * 16777619u;
+    hash = h;
+    if (m_Slots == nullptr || length > k_MaxName)
+        return nullptr;
+    const Slot& slot = m_Slots[h & (k_Slots - 1)];
+    if (slot.m_Value == nullptr || slot.m_Hash != h || slot.m_Key != key ||
+        slot.m_Length != length || std::memcmp(slot.m_Name, name, static_cast<size_t>(length)) != 0)
+        return nullptr;
+    return slot.m_Value;
+}
+
+void NameCache::Store(uint32_t hash, uint32_t key, const char* name, int length,
+                      const void* value) {
+    if (length > k_MaxName || value == nullptr)
+        return;
+    if (m_Slots == nullptr)
+        m_Slots = std::make_unique<Slot[]>(k_Slots);
+    Slot& slot = m_Slots[hash & (k_Slots - 1)];
+    slot.m_Value = value;
+    slot.m_Hash = hash;
+    slot.m_Key = key;
+    slot.m_Length = static_cast<uint8_t>(length);
+    std::memcpy(slot.m_Name, name, static_cast<size_t>(length));
+}
+
+namespace {
+
+// Keys of the name cache besides class indexes (0..511).
+constexpr uint32_t k_KeyBuiltinClass = 0x10000;
+constexpr uint32_t k_KeyBuiltinMember = 0x10001;
+
+} // namespace
+
 const ClassType_TypeID* Parser::ResolveClass(const char* name) {
-    const std::string_view key(name);
-    const auto found = m_BuiltinNames.find(key);
-    if (found != m_BuiltinNames.end())
-        return static_cast<const ClassType_TypeID*>(found->second);
+    const int length = static_cast<int>(std::strlen(name));
+    uint32_t hash = 0;
+    if (const void* cached = m_Names.Find(k_KeyBuiltinClass, name, length, hash))
+        return static_cast<const ClassType_TypeID*>(cached);
     if (const ClassType_TypeID* builtin = FindBuiltinClassID(name)) {
-        m_BuiltinNames.emplace(key, builtin);
+        m_Names.Store(hash, k_KeyBuiltinClass, name, length, builtin);
         return builtin;
     }
     // Script classes come and go with the namespace: never cached.
@@ -381,17 +420,25 @@ const ClassType_MemberID* Parser::ResolveBuiltinMember(const char* classPart, co
     key.assign(classPart);
     key.push_back('.');
     key.append(member);
-    const auto found = m_BuiltinNames.find(std::string_view(key));
-    if (found != m_BuiltinNames.end())
-        return static_cast<const ClassType_MemberID*>(found->second);
+    const int length = static_cast<int>(key.size());
+    uint32_t hash = 0;
+    if (const void* cached = m_Names.Find(k_KeyBuiltinMember, key.data(), length, hash))
+        return static_cast<const ClassType_MemberID*>(cached);
     const ClassType_MemberID* m = FindScopedMember(classPart, member);
-    if (m != nullptr)
-        m_BuiltinNames.emplace(key, m);
+    m_Names.Store(hash, k_KeyBuiltinMember, key.data(), length, m);
     return m;
 }
 
 const ClassType_MemberID* Parser::FindMember(ScriptObject* object, const char* name) {
-    return FindClassMember(object->GetObjectClassID(), name);
+    // Members of a class are fixed once it has objects, script classes included.
+    const int c = ClassIndexOf(object->GetObjectClassID());
+    const int length = static_cast<int>(std::strlen(name));
+    uint32_t hash = 0;
+    if (const void* cached = m_Names.Find(static_cast<uint32_t>(c), name, length, hash))
+        return static_cast<const ClassType_MemberID*>(cached);
+    const ClassType_MemberID* m = FindClassMember(object->GetObjectClassID(), name);
+    m_Names.Store(hash, static_cast<uint32_t>(c), name, length, m);
+    return m;
 }
 
 bool Parser::Adjacent(const void* before, const void* after, int length) const noexcept {
@@ -1274,8 +1321,65 @@ private:
     Parser& m_Parser;
 };
 
-// One value inside parentheses; the statement decides between grouping and components.
-class ParenthesisReceiver final : public CaptureReceiver {};
+// One value inside parentheses; ParseParenthesis decides between grouping and components.
+// Numbers, the components of vectors and matrices, are kept without a whole ScriptValue.
+class ParenthesisReceiver final : public ValueReceiver {
+public:
+    EResult FoundI32(int32_t value) override {
+        m_Number = ValueType::I32;
+        m_I32 = value;
+        return SOK;
+    }
+    EResult FoundF32(float value) override {
+        m_Number = ValueType::F32;
+        m_F32 = value;
+        return SOK;
+    }
+#define QUORLIX_CAPTURE(Found, Arg)                                                                \
+    EResult Found(Arg value) override {                                                            \
+        return Other().Found(value);                                                               \
+    }
+    QUORLIX_CAPTURE(FoundBool, bool)
+    QUORLIX_CAPTURE(FoundI64, int64_t)
+    QUORLIX_CAPTURE(FoundU32, uint32_t)
+    QUORLIX_CAPTURE(FoundU64, uint64_t)
+    QUORLIX_CAPTURE(FoundF64, double)
+    QUORLIX_CAPTURE(FoundVector2f, const Vector2f&)
+    QUORLIX_CAPTURE(FoundVector3f, const Vector3f&)
+    QUORLIX_CAPTURE(FoundVector4f, const Vector4f&)
+    QUORLIX_CAPTURE(FoundMatrix4f, const Matrix4f&)
+    QUORLIX_CAPTURE(FoundSpheref, const Spheref&)
+    QUORLIX_CAPTURE(FoundString, const String&)
+    QUORLIX_CAPTURE(FoundEnum, uint32_t)
+    QUORLIX_CAPTURE(FoundMemberID, uint32_t)
+    QUORLIX_CAPTURE(FoundObject, ScriptObject*)
+    QUORLIX_CAPTURE(FoundArray, ParsedArray&)
+    QUORLIX_CAPTURE(FoundHash, ParsedHash&)
+#undef QUORLIX_CAPTURE
+
+    /// The value as a ScriptValue, whatever it is (type None when no value came).
+    ScriptValue& Value() {
+        CaptureReceiver& other = Other();
+        if (m_Number == ValueType::I32)
+            (void)other.FoundI32(m_I32);
+        else if (m_Number == ValueType::F32)
+            (void)other.FoundF32(m_F32);
+        m_Number = ValueType::None;
+        return other.m_Value;
+    }
+
+    ValueType m_Number = ValueType::None; // I32 or F32 when the value is one of these
+    int32_t m_I32 = 0;
+    float m_F32 = 0;
+
+private:
+    CaptureReceiver& Other() {
+        if (!m_Other)
+            m_Other.emplace();
+        return *m_Other;
+    }
+    std::optional<CaptureReceiver> m_Other;
+};
 
 } // namespace
 
@@ -1347,7 +1451,22 @@ EResult Parser::ParseParenthesis(ValueReceiver& receiver) {
         EResult result = ParseValue(part);
         if (Failed(result))
             return result;
-        ScriptValue& value = part.m_Value;
+        const LexType next = Tok();
+        if (part.m_Number != ValueType::None &&
+            (next == LexComma || (next == LexParenthesisR && count > 0))) {
+            // A component in the common form: a number after a comma.
+            if (next == LexComma && count == 15) {
+                ReportError() << "Parenthesis: too many components for matrix.";
+                return EFail;
+            }
+            components[count++] =
+                part.m_Number == ValueType::I32 ? static_cast<float>(part.m_I32) : part.m_F32;
+            Next();
+            if (next == LexComma)
+                continue;
+            return BuildComponents(receiver, components, count);
+        }
+        ScriptValue& value = part.Value();
         if (value.m_Type == ValueType::None) {
             ReportError() << "Parenthesis: undefined construct.";
             return EFail;
@@ -1388,25 +1507,29 @@ EResult Parser::ParseParenthesis(ValueReceiver& receiver) {
         Next();
         if (t == LexComma)
             continue;
-        switch (count) {
-        case 2:
-            return receiver.FoundVector2f(Vector2f(components[0], components[1]));
-        case 3:
-            return receiver.FoundVector3f(Vector3f(components[0], components[1], components[2]));
-        case 4:
-            return receiver.FoundVector4f(
-                Vector4f(components[0], components[1], components[2], components[3]));
-        case 16: {
-            Matrix4f m;
-            m.Set(components);
-            return receiver.FoundMatrix4f(m);
-        }
-        default:
-            break;
-        }
-        ReportError() << "Parenthesis: invalid number of components for vector/matrix.";
-        return EFail;
+        return BuildComponents(receiver, components, count);
     }
+}
+
+EResult Parser::BuildComponents(ValueReceiver& receiver, const float* components, int count) {
+    switch (count) {
+    case 2:
+        return receiver.FoundVector2f(Vector2f(components[0], components[1]));
+    case 3:
+        return receiver.FoundVector3f(Vector3f(components[0], components[1], components[2]));
+    case 4:
+        return receiver.FoundVector4f(
+            Vector4f(components[0], components[1], components[2], components[3]));
+    case 16: {
+        Matrix4f m;
+        m.Set(components);
+        return receiver.FoundMatrix4f(m);
+    }
+    default:
+        break;
+    }
+    ReportError() << "Parenthesis: invalid number of components for vector/matrix.";
+    return EFail;
 }
 
 // --- [SECTION] Expressions -------------------------------------------------------------------

@@ -15,9 +15,8 @@
 #include "quorlix/stream/Stream.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
-#include <string_view>
-#include <unordered_map>
 #include <variant>
 #include <vector>
 
@@ -199,6 +198,28 @@ private:
     bool m_Note;
 };
 
+/// A direct-mapped cache of what names resolved to, keyed by a number (a class index, or a
+/// kind of name) and the name's bytes. Long names are not cached; a collision replaces.
+class NameCache {
+public:
+    static constexpr int k_Slots = 1024;
+    static constexpr int k_MaxName = 43;
+
+    /// The value stored for (key, name), or null; `hash` is what Store takes.
+    const void* Find(uint32_t key, const char* name, int length, uint32_t& hash) const noexcept;
+    void Store(uint32_t hash, uint32_t key, const char* name, int length, const void* value);
+
+private:
+    struct Slot {
+        const void* m_Value;
+        uint32_t m_Hash;
+        uint32_t m_Key;
+        uint8_t m_Length;
+        char m_Name[k_MaxName];
+    };
+    std::unique_ptr<Slot[]> m_Slots; // made on the first store
+};
+
 /// The state of one parse: the lexer, where definitions go, the error count and the position of
 /// the first error.
 class Parser {
@@ -268,6 +289,7 @@ private:
     EResult ParseArray(ValueReceiver& receiver, const ClassType_TypeID* elementClass);
     EResult ParseHash(ValueReceiver& receiver);
     EResult ParseParenthesis(ValueReceiver& receiver);
+    EResult BuildComponents(ValueReceiver& receiver, const float* components, int count);
     EResult ParseObject(ValueReceiver& receiver, const char* className, ScriptNamespace* ns,
                         const String* name, bool hasId, uint32_t id);
     EResult ParseObjectBody(ValueReceiver& receiver, ScriptObject* object, bool& delivered);
@@ -287,17 +309,12 @@ private:
     EResult StatementExpression();
     EResult RunBlock();
 
-    // Dotted names, and what names of built-in classes and enumerators resolved to: their
-    // lookups scan the class slots, and a file names the same few again and again.
+    // Dotted names being read.
     std::string m_Dotted;
     std::string m_MemberKey;
-    struct NameHash {
-        using is_transparent = void;
-        size_t operator()(std::string_view name) const noexcept {
-            return std::hash<std::string_view>()(name);
-        }
-    };
-    std::unordered_map<std::string, const void*, NameHash, std::equal_to<>> m_BuiltinNames;
+    // What names resolved to: built-in classes and enumerators (their lookups scan the class
+    // slots) and the members of each class; a file names the same few again and again.
+    NameCache m_Names;
 };
 
 /// Counts one level of nesting for as long as it lives.
