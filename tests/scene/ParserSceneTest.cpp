@@ -146,6 +146,15 @@ TTransform:root.{ .SNode :s_root; .Child [:t_mesh, :t_light]; };
     SetArray<ScriptObject*>(root.Get(), k_ClassTBranch, "Child", children);
 
     ExpectSame(engine->FindObjectC("root"), root.Get(), "root");
+    {
+        // Enumeration members take enumerators of their own enumeration only.
+        QuorlixTest::LogCapture refused;
+        engine->Execute(String("SLight:light.Type Euler.XYZ;"), String("scene"), 1);
+        ASSERT_GE(refused.Messages().size(), 2u);
+        EXPECT_EQ(refused.Messages()[1],
+                  "File: scene(1) x=29 :\n    MemberSet: argument type error, expected "
+                  "SLight.TypeEnum but found Euler.RotationOrderEnum.");
+    }
     // The script's objects are the ones its names define.
     EXPECT_EQ(engine->FindObjectC("root")->Get(Member<ScriptObject*>(k_ClassTNode, "SNode")),
               engine->FindObjectC("s_root"));

@@ -378,6 +378,56 @@ TEST_F(ScriptParser, ObjectsAreDefinedFoundChangedAndRead) {
                              "Expression: unsupported or invalid statement."});
 }
 
+TEST_F(ScriptParser, MemberTypesAreStrict) {
+    // A class with members of every form the setter and the get path distinguish.
+    const Obj<ScriptClass> cls = QuorlixTest::DefineClass("Strict", BuiltinTypeID(k_ClassObject),
+                                                          {{"Ratio", k_ClassF32},
+                                                           {"Count", k_ClassI32},
+                                                           {"Turn", k_ClassQuaternionf},
+                                                           {"Steps", k_ClassI32, MemberIsArray},
+                                                           {"Bits", k_ClassBool, MemberIsArray},
+                                                           {"Link", k_ClassScriptObject},
+                                                           {"Order", k_ClassEnum}});
+    m_Engine->GetCurrentNamespace()->AddClass(cls);
+    const auto expect = [&](const std::string& statement, const std::string& message) {
+        const Lines errors = Errors(statement);
+        ASSERT_FALSE(errors.empty()) << statement;
+        EXPECT_EQ(errors[0], message) << statement;
+    };
+    expect("Strict:s.Ratio 1;", "MemberSet: argument type error, expected F32 but found I32.");
+    expect("Strict:s.Count 1u;", "MemberSet: argument type error, expected I32 but found U32.");
+    expect("Strict:s.Count [1];", "MemberSet: Array: member Count does not accept an array.");
+    expect("Strict:s.Steps 1;",
+           "MemberSet: argument type error, expected Array_I32 but found I32.");
+    expect("Strict:s.Steps [1.5];",
+           "MemberSet: argument type error, expected Array_I32 but found Array_F32.");
+    expect("Strict:s.Bits [True];", "MemberSet: Array: type Bool not implemented.");
+    expect("Strict:s.Turn (0, 0, 0, 1);",
+           "MemberSet: argument type error, expected Quaternionf but found Vector4f.");
+    expect("Strict:s.Order @Object.Name;",
+           "MemberSet: argument type error, expected Enum but found MemberID.");
+    expect("Strict:s.Ratio { .a 1 };",
+           "MemberSet: argument type error, expected F32 but found Hash.");
+    expect("print :s.Turn ?;", "Object: unsupported member attribute (get) type.");
+    expect("print :s.Bits ?;", "Object: unsupported member attribute (get array) type.");
+    // What matches exactly is set, including an empty array and any object for ScriptObject.
+    EXPECT_EQ(Errors("Strict:s.{ .Ratio 1.5; .Count 2; .Steps []; .Link :s; .Order Euler.ZYX; "
+                     "};\nStrict:s.Steps [4; 5];\nprint :s.Ratio ? :s.Count ?;"),
+              Lines{});
+    EXPECT_EQ(Print(":s.Ratio ? :s.Count ?"), "1.52");
+    ScriptObject* s = Find("s");
+    EXPECT_EQ(
+        s->Get(static_cast<const ClassMember_Object*>(FindClassMember(cls->GetClassID(), "Link"))),
+        s);
+    Array<int32_t> steps;
+    ASSERT_TRUE(s->GetArray<int32_t>(
+        static_cast<const ClassMember*>(FindClassMember(cls->GetClassID(), "Steps")), steps));
+    ASSERT_EQ(steps.Size(), 2);
+    EXPECT_EQ(steps[1], 5);
+    EXPECT_EQ(Errors("print :s.Order ?;"),
+              (Lines{"Print::FoundEnum unimplemenmted.", "Print: unsupported or invalid value."}));
+}
+
 TEST_F(ScriptParser, IdentifierValuesAndMemberReferences) {
     const auto expect = [&](const std::string& statement, const Lines& messages) {
         EXPECT_EQ(Errors(statement), messages) << statement;

@@ -1082,9 +1082,18 @@ public:
         const char* found = TypeIDToString(Parser::ClassIDOf(enumClass));
         if (m_IsArray || m_Kind != Kind_Enum || (m_Type != k_ClassEnum && m_Type != enumClass))
             return TypeError(found != nullptr ? found : "Enum");
-        m_Object->Set(MakeMemberID<ClassMember_Enum>(IDValue(m_Member)),
-                      MakeMemberID<ClassType_Enum>(member));
-        return SOK;
+        const ClassMember_Enum* m = MakeMemberID<ClassMember_Enum>(IDValue(m_Member));
+        m_Object->Set(m, MakeMemberID<ClassType_Enum>(member));
+        // Members bound to one enumeration refuse the others (and log it): read back to know.
+        const ClassType_Enum* now = m_Object->Get(m);
+        if (IDValue(now) == member)
+            return SOK;
+        const char* expected =
+            now != nullptr ? TypeIDToString(Parser::ClassIDOf(ClassIndexOf(now))) : nullptr;
+        m_Parser.ReportError() << "MemberSet: argument type error, expected "
+                               << (expected != nullptr ? expected : "Enum") << " but found "
+                               << (found != nullptr ? found : "Enum") << ".";
+        return EInvalidArgument;
     }
     EResult FoundObject(ScriptObject* object) override {
         if (m_IsArray || m_Kind != Kind_Object || !Accepts(object))
@@ -1108,7 +1117,9 @@ private:
         return SOK;
     }
     EResult TypeError(const char* found, const char* foundPrefix = "") {
-        const char* expected = TypeIDToString(m_Entry.m_Type);
+        // Quaternionf is a member type without a class record of its own.
+        const char* expected =
+            m_Type == k_ClassQuaternionf ? "Quaternionf" : TypeIDToString(m_Entry.m_Type);
         m_Parser.ReportError() << "MemberSet: argument type error, expected "
                                << (m_IsArray ? "Array_" : "")
                                << (expected != nullptr ? expected : "???") << " but found "
