@@ -411,14 +411,15 @@ TEST_F(ScriptParser, MemberTypesAreStrict) {
     expect("print :s.Turn ?;", "Object: unsupported member attribute (get) type.");
     expect("print :s.Bits ?;", "Object: unsupported member attribute (get array) type.");
     // What matches exactly is set, including an empty array and any object for ScriptObject.
-    EXPECT_EQ(Errors("Strict:s.{ .Ratio 1.5; .Count 2; .Steps []; .Link :s; .Order Euler.ZYX; "
-                     "};\nStrict:s.Steps [4; 5];\nprint :s.Ratio ? :s.Count ?;"),
-              Lines{});
+    EXPECT_EQ(
+        Errors("Strict:s.{ .Ratio 1.5; .Count 2; .Steps []; .Link Object:other; .Order Euler.ZYX; "
+               "};\nStrict:s.Steps [4; 5];\nprint :s.Ratio ? :s.Count ?;"),
+        Lines{});
     EXPECT_EQ(Print(":s.Ratio ? :s.Count ?"), "1.52");
     ScriptObject* s = Find("s");
     EXPECT_EQ(
         s->Get(static_cast<const ClassMember_Object*>(FindClassMember(cls->GetClassID(), "Link"))),
-        s);
+        Find("other"));
     Array<int32_t> steps;
     ASSERT_TRUE(s->GetArray<int32_t>(
         static_cast<const ClassMember*>(FindClassMember(cls->GetClassID(), "Steps")), steps));
