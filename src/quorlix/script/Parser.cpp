@@ -1,5 +1,10 @@
 // The parser's entries, the recognition of the file forms, error reporting and the statements.
 // Values and expressions are in ParserValue.cpp.
+//
+// [SECTION] Entries       Parse (pipe and text), header recognition, the summary
+// [SECTION] Progress      measuring the pipe and reporting per statement
+// [SECTION] Messages      ReportError, notes, ReadExpect, Expect, SkipToSemicolon, SkipBlock
+// [SECTION] Statements    the loop, if/else, class, enum, var, print, include, expressions
 
 #include "quorlix/script/Parser.h"
 
@@ -75,7 +80,7 @@ public:
 
 } // namespace
 
-// --- Entries -------------------------------------------------------------------------------
+// --- [SECTION] Entries ---------------------------------------------------------------------------
 
 Obj<ScriptObject> Parse(ScriptEngine& engine, ScriptNamespace* ns, StreamPipe* pipe,
                         const StringRef& name, unsigned flags) {
@@ -162,7 +167,8 @@ Obj<ScriptObject> Parse(ScriptEngine& engine, ScriptNamespace* ns, const StringR
 
 namespace Internal {
 
-// --- Progress --------------------------------------------------------------------------------
+// --- [SECTION] Progress --------------------------------------------------------------------------
+// --------------------------------------------------------------------------------
 
 ProgressReporter::ProgressReporter(ScriptEngine& engine, StreamPipe* pipe)
     : m_Engine(engine), m_Pipe(pipe) {
@@ -190,7 +196,8 @@ void ProgressReporter::Report() {
                                            static_cast<double>(m_Size)));
 }
 
-// --- Messages --------------------------------------------------------------------------------
+// --- [SECTION] Messages --------------------------------------------------------------------------
+// --------------------------------------------------------------------------------
 
 ErrorLine::~ErrorLine() {
     if (m_Stream == nullptr)
@@ -312,7 +319,8 @@ EResult Parser::SkipBlock() {
     return SOK;
 }
 
-// --- Statements ------------------------------------------------------------------------------
+// --- [SECTION] Statements ------------------------------------------------------------------------
+// ------------------------------------------------------------------------------
 
 void Parser::RunStatements(ProgressReporter* progress) {
     while (Tok() != LexEOF) {
