@@ -316,6 +316,9 @@ TEST_F(ScriptParser, ClassesAndEnumerations) {
     expect("class C .{ .x {}; .y 1; };", {"Class: unsupported or invalid value."});
     expect("class D .{ .x [True]; };",
            {"Class: Array: type Bool not implemented.", "Class: unsupported or invalid value."});
+    expect("class Loop .{ .Self Loop:l; .Next 1; };",
+           {"Object: encountered unknown type \"Loop\".", "Class: unsupported or invalid value."});
+    EXPECT_EQ(Errors("Loop:l.Next 2;"), Lines{}); // complete after its statement
     expect("enum Shade;", {"Enum: redefinition of enum \"Shade\" not supported."});
     expect("enum 1;", {"Enum: expected identifier after 'enum'."});
     expect("enum E .{ .a 1.5; .b 2; };",

@@ -168,7 +168,6 @@ Obj<ScriptObject> Parse(ScriptEngine& engine, ScriptNamespace* ns, const StringR
 namespace Internal {
 
 // --- [SECTION] Progress --------------------------------------------------------------------------
-// --------------------------------------------------------------------------------
 
 ProgressReporter::ProgressReporter(ScriptEngine& engine, StreamPipe* pipe)
     : m_Engine(engine), m_Pipe(pipe) {
@@ -197,7 +196,6 @@ void ProgressReporter::Report() {
 }
 
 // --- [SECTION] Messages --------------------------------------------------------------------------
-// --------------------------------------------------------------------------------
 
 ErrorLine::~ErrorLine() {
     if (m_Stream == nullptr)
@@ -320,7 +318,6 @@ EResult Parser::SkipBlock() {
 }
 
 // --- [SECTION] Statements ------------------------------------------------------------------------
-// ------------------------------------------------------------------------------
 
 void Parser::RunStatements(ProgressReporter* progress) {
     while (Tok() != LexEOF) {
@@ -587,7 +584,6 @@ EResult Parser::StatementClass() {
     Obj<ScriptClass> cls(ScriptClass::Create());
     if (cls->IsNil())
         return EOutOfMemory;
-    m_Namespace->AddClass(cls);
     cls->DefClassObject(name.GetCPtr(), base);
     EResult result = SOK;
     if (Tok() == LexDot) {
@@ -608,6 +604,9 @@ EResult Parser::StatementClass() {
         }
     }
     cls->EndClass();
+    // Named only once complete: an instance made while members are still being added (a
+    // default value naming the class itself) would lack room for the later ones.
+    m_Namespace->AddClass(cls);
     return result;
 }
 
@@ -628,7 +627,6 @@ EResult Parser::StatementEnum() {
     Obj<ScriptClass> cls(ScriptClass::Create());
     if (cls->IsNil())
         return EOutOfMemory;
-    m_Namespace->AddClass(cls);
     cls->DefClassEnum(name.GetCPtr(), nullptr);
     EResult result = SOK;
     if (Tok() == LexDot) {
@@ -649,6 +647,9 @@ EResult Parser::StatementEnum() {
         }
     }
     cls->EndClass();
+    // Named only once complete: an instance made while members are still being added (a
+    // default value naming the class itself) would lack room for the later ones.
+    m_Namespace->AddClass(cls);
     return result;
 }
 
