@@ -539,6 +539,15 @@ TEST_F(ScriptParser, FileFormsAreToldByTheirHeader) {
     EXPECT_EQ(ExecPipe("//KS 0.2\n").m_Counted, 0);
     EXPECT_EQ(ExecPipe("//KS 0.3\nprint 5;").m_Out, "5"); // a short header line
     EXPECT_EQ(ExecPipe("//KS\nprint 6;").m_Out, "6");     // line end inside the 8 bytes
+    {
+        // Qualified names read from a pipe as from memory.
+        Obj<ScriptNamespace> previous;
+        ASSERT_EQ(m_Engine->EnterNamespace("lib", previous, 1), SOK);
+        ASSERT_EQ(m_Engine->LeaveNamespace(previous), SOK);
+        EXPECT_EQ(ExecPipe("//KS 0.3\nvar :lib:q 3;\nvar :r :lib:q;\nprint :lib:q :r;").m_Out,
+                  "33");
+        EXPECT_STREQ(Find("lib:q")->GetObjectClassName(), "I32");
+    }
 
     const auto logged = [&](const std::string& bytes, const std::string& message, int counted) {
         const Outcome run = ExecPipe(bytes);
