@@ -157,7 +157,8 @@ void BM_Parse_BuildThroughInterface(benchmark::State& state) {
                            benchmark::Counter::kIsRate);
 }
 
-BENCHMARK(BM_Parse_Memory)->Iterations(1)->Unit(benchmark::kMillisecond);
+// Once per process whatever --benchmark_repetitions asks: the peak never goes down.
+BENCHMARK(BM_Parse_Memory)->Iterations(1)->Repetitions(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Parse_SceneScript)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_Parse_BuildThroughInterface)->Unit(benchmark::kMillisecond)->UseRealTime();
 
@@ -166,8 +167,12 @@ BENCHMARK(BM_Parse_BuildThroughInterface)->Unit(benchmark::kMillisecond)->UseRea
 int main(int argc, char** argv) {
     DLLInitialize(0);
     const int result = QuorlixBench::RunAndCompare(
-        argc, argv, {{"BM_Parse_SceneScript", "BM_Parse_BuildThroughInterface", false}}, {},
-        {{"BM_Parse_Memory/iterations:1", "load at most 1.2x the scene", "load_ratio", 1.2}});
+        argc, argv,
+        {{"BM_Parse_SceneScript/real_time", "BM_Parse_BuildThroughInterface/real_time", false}},
+        // 400,000 objects a parse: a million a second is 400 ms.
+        {{"BM_Parse_SceneScript/real_time", "at least 1 million objects/s", 400e6, 0}},
+        {{"BM_Parse_Memory/iterations:1/repeats:1", "load at most 1.2x the scene", "load_ratio",
+          1.2}});
     DLLDeInitialize(0);
     return result;
 }
