@@ -4,8 +4,10 @@
 #include "quorlix/scene/Joint.h"
 #include "quorlix/scene/LODGroup.h"
 #include "quorlix/scene/SceneClassIndex.h"
+#include "quorlix/scene/SplineCurve.h"
 #include "quorlix/scene/Transform.h"
 #include "quorlix/scene/internal/ConstraintMath.h"
+#include "quorlix/scene/internal/IKSolve.h"
 #include "quorlix/scene/internal/TransformMath.h"
 #include "quorlix/script/internal/ScriptLog.h"
 
@@ -33,9 +35,8 @@ const char* NameOf(const ScriptObject* object) {
 }
 
 // Each constraint class moves the node's ModelViewMatrix (a pole vector constraint writes its
-// IK handle's pole vector instead). The IK arithmetic plugs in below: until it exists an IK
-// handle moves no joint.
-void UpdateConstraint(Constraint& constraint, TBaseTransform& node) {
+// IK handle's pole vector instead, in the space of `current`, the node's parent space).
+void UpdateConstraint(Constraint& constraint, TBaseTransform& node, const Matrix4f& current) {
     if (Is(&constraint, k_ClassTransformConstraint))
         Internal::UpdateTransformConstraint(static_cast<const TransformConstraint&>(constraint),
                                             node);
@@ -43,9 +44,8 @@ void UpdateConstraint(Constraint& constraint, TBaseTransform& node) {
         Internal::UpdateAimConstraint(static_cast<const AimConstraint&>(constraint), node);
     else if (Is(&constraint, k_ClassPoleVectorConstraint))
         Internal::UpdatePoleVectorConstraint(static_cast<const PoleVectorConstraint&>(constraint),
-                                             node);
+                                             node, current);
 }
-void SolveIK(TIKHandle&) {}
 
 constexpr int k_MaxPendingPasses = 100;
 
@@ -66,7 +66,7 @@ enum class XMiniUpdateTraverse::Kind : uint8_t {
     SoundReceiver,
 };
 
-XMiniUpdateTraverse::XMiniUpdateTraverse() = default;
+XMiniUpdateTraverse::XMiniUpdateTraverse() : m_IK(std::make_unique<Internal::IKWork>()) {}
 XMiniUpdateTraverse::~XMiniUpdateTraverse() = default;
 
 void XMiniUpdateTraverse::SetMasks(uint32_t excludeMask, uint32_t drawMask) noexcept {
@@ -181,13 +181,19 @@ bool XMiniUpdateTraverse::IKSolvable(TNode* node) {
         }
     }
     if (Is(node, k_ClassTIKSplineHandle)) {
-        for (const Obj<ScriptObject>& cluster :
-             static_cast<TIKSplineHandle*>(node)->GetClusterHandleArray()) {
+        const auto* spline = static_cast<TIKSplineHandle*>(node);
+        for (const Obj<ScriptObject>& cluster : spline->GetClusterHandleArray()) {
             if (!Stamped(cluster.Get(), "SolvableSplineIK: waiting for "))
                 return false;
         }
+        // The curve's CVs are placed by its parent transform.
+        const TSplineCurve* curve = spline->GetSplineCurve();
+        if (curve != nullptr &&
+            !Stamped(curve->GetParentTransform(), "SolvableSplineIK: waiting for "))
+            return false;
     }
-    return true;
+    GatherIKChain(*handle);
+    return !WaitsForIKPriority(*handle);
 }
 
 bool XMiniUpdateTraverse::Waits(TNode* node, TBaseTransform* transform) {
@@ -206,11 +212,16 @@ bool XMiniUpdateTraverse::Waits(TNode* node, TBaseTransform* transform) {
             return true;
         }
     }
-    // Its IK handle moves the joint.
+    // Its IK handle moves the joint, as long as the handle is in a tree and not hidden by the
+    // masks: a handle that is never visited must not freeze its chain.
     if (KindOf(node) == Kind::Joint) {
-        ScriptObject* handle = static_cast<TJoint*>(node)->GetIKDependency();
-        if (handle != nullptr && !handle->IsNil())
-            return true;
+        ScriptObject* object = static_cast<TJoint*>(node)->GetIKDependency();
+        if (object != nullptr && !object->IsNil() && Is(object, k_ClassTIKHandle)) {
+            const auto* handle = static_cast<const TIKHandle*>(object);
+            if (handle->GetParent() != nullptr &&
+                (handle->GetSNode()->GetVisibility() & m_ExcludeMask) == 0)
+                return true;
+        }
     }
     return false;
 }
@@ -241,7 +252,7 @@ void XMiniUpdateTraverse::UpdateTransform(TBaseTransform* node, const Matrix4f& 
     if (ordered) {
         for (int i = 0; i < count; ++i) {
             if (Constraint* constraint = constraintAt(i))
-                UpdateConstraint(*constraint, *node);
+                UpdateConstraint(*constraint, *node, current);
         }
     } else {
         std::vector<std::pair<int32_t, int>> order; // (priority, index): a stable order
@@ -252,7 +263,7 @@ void XMiniUpdateTraverse::UpdateTransform(TBaseTransform* node, const Matrix4f& 
         }
         std::sort(order.begin(), order.end());
         for (const auto& [priority, i] : order)
-            UpdateConstraint(*constraintAt(i), *node);
+            UpdateConstraint(*constraintAt(i), *node, current);
     }
     node->SetMatrixFrame(m_Frame);
 }
@@ -290,7 +301,7 @@ void XMiniUpdateTraverse::VisitTransform(TNode* node, Kind kind, const Matrix4f&
     }
     UpdateTransform(transform, current);
     if (kind == Kind::IKHandle)
-        SolveIK(*static_cast<TIKHandle*>(node));
+        SolveIK(*static_cast<TIKHandle*>(node), current);
     // The constraints and the IK solve may have moved the node: its children follow the result.
     PushChildren(transform, transform->GetModelViewMatrix());
 }

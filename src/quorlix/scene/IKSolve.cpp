@@ -1,0 +1,440 @@
+// The IK solve inside the update traversal: gathers a handle's chain, claims its joints, solves
+// from the rest pose in the pass's own space and writes the joints' ModelViewMatrix, then hands
+// the joints' children to the traversal's stack so that they follow.
+
+#include "quorlix/scene/internal/IKSolve.h"
+#include "quorlix/scene/Joint.h"
+#include "quorlix/scene/SceneClassIndex.h"
+#include "quorlix/scene/SplineCurve.h"
+#include "quorlix/scene/Transform.h"
+#include "quorlix/scene/UpdateTraverse.h"
+#include "quorlix/scene/internal/IKMath.h"
+#include "quorlix/scene/internal/TransformMath.h"
+#include "quorlix/script/internal/ScriptLog.h"
+
+#include <algorithm>
+#include <cmath>
+#include <unordered_set>
+
+namespace Quorlix {
+
+using Internal::IKQuat;
+using Internal::IKVec;
+using Internal::IKWork;
+
+namespace {
+
+constexpr int k_CCDIterations = 32;
+constexpr double k_CCDTolerance = 1e-4;
+// Chords per knot span of the arc length table of spline IK curves.
+constexpr int k_SplineSamplesPerSpan = 32;
+
+bool Is(const ScriptObject* object, int classIndex) noexcept {
+    return object != nullptr && !object->IsNil() && object->IsA(BuiltinTypeID(classIndex));
+}
+
+IKVec ToIK(const Vector3f& v) noexcept {
+    return IKVec{v.GetX(), v.GetY(), v.GetZ()};
+}
+
+Vector3f ToVector(const IKVec& v) noexcept {
+    return Vector3f(static_cast<float>(v.x), static_cast<float>(v.y), static_cast<float>(v.z));
+}
+
+IKVec PositionOf(const Matrix4f& m) noexcept {
+    return ToIK(m.GetM3Vector3());
+}
+
+// `start` turned by `rotation` about its own origin and moved to `position`.
+Matrix4f Solved(const Matrix4f& start, const IKQuat& rotation, const IKVec& position) noexcept {
+    Matrix4f m;
+    m.Set(ToVector(Internal::Rotate(rotation, ToIK(start.GetM0Vector3()))),
+          ToVector(Internal::Rotate(rotation, ToIK(start.GetM1Vector3()))),
+          ToVector(Internal::Rotate(rotation, ToIK(start.GetM2Vector3()))), ToVector(position));
+    return m;
+}
+
+bool FiniteMatrix(const Matrix4f& m) noexcept {
+    for (int i = 0; i < 16; ++i) {
+        if (!std::isfinite(m.GetData()[i]))
+            return false;
+    }
+    return true;
+}
+
+const SBaseTransform& LocalOf(const TBaseTransform* node) noexcept {
+    return *static_cast<const SBaseTransform*>(node->GetSNode());
+}
+
+// What the normal update does for a joint before its matrix: the parent's scaling is cancelled.
+void CopyParentScaling(TJoint* joint) {
+    const TBranch* parent = joint->GetParent();
+    const SNode* parentS = parent != nullptr ? parent->GetSNode() : nullptr;
+    if (parentS != nullptr && Is(parentS, k_ClassSSimpleTransform)) {
+        static_cast<SJoint*>(joint->GetSNode())
+            ->SetParentScaling(static_cast<const SSimpleTransform*>(parentS)->GetScaling());
+    }
+}
+
+const TIKHandle* HandleOf(const TJoint* joint) noexcept {
+    ScriptObject* object = joint->GetIKDependency();
+    return Is(object, k_ClassTIKHandle) ? static_cast<const TIKHandle*>(object) : nullptr;
+}
+
+} // namespace
+
+void XMiniUpdateTraverse::GatherIKChain(TIKHandle& handle) {
+    IKWork& work = *m_IK;
+    work.m_Handle = &handle;
+    work.m_Chain.clear();
+    work.m_State = IKWork::Chain::Broken;
+    TJoint* start = handle.GetStartJoint();
+    TIKEffector* effector = handle.GetEndEffector();
+    if (start == nullptr || effector == nullptr || start->IsNil() || effector->IsNil()) {
+        work.m_State = IKWork::Chain::None; // not set up yet: nothing to say
+        return;
+    }
+    // From the effector's parent up to the start joint: every step a joint. The walk is bounded
+    // by the tree's depth.
+    for (TBranch* node = effector->GetParent();; node = node->GetParent()) {
+        if (node == nullptr) {
+            work.m_Why = "start joint is not an ancestor of the effector";
+            work.m_Chain.clear();
+            return;
+        }
+        if (!Is(node, k_ClassTJoint)) {
+            work.m_Why = "a node between the start joint and the effector is not a joint";
+            work.m_Chain.clear();
+            return;
+        }
+        work.m_Chain.push_back(static_cast<TJoint*>(static_cast<TNode*>(node)));
+        if (node == start)
+            break;
+    }
+    std::reverse(work.m_Chain.begin(), work.m_Chain.end());
+    if (start->GetParentTransform() == nullptr) {
+        work.m_Why = "start joint has no parent transform";
+        return;
+    }
+    // A handle under its own chain would be placed by the solve it drives.
+    if (handle.IsSelfOrDescendantOf(start)) {
+        work.m_Why = "handle lies below its own start joint";
+        return;
+    }
+    work.m_State = IKWork::Chain::Valid;
+    ClaimIKChain(handle);
+}
+
+void XMiniUpdateTraverse::ClaimIKChain(TIKHandle& handle) {
+    IKWork& work = *m_IK;
+    Array<Obj<WeakObjTarget>>& marked = handle.m_Marked;
+    bool same = marked.Size() == static_cast<int>(work.m_Chain.size());
+    for (int i = 0; same && i < marked.Size(); ++i)
+        same = marked[i]->GetTarget() == work.m_Chain[static_cast<size_t>(i)];
+    work.m_Released.clear();
+    if (!same) {
+        // The chain changed: let go of the old joints first, keeping those it still holds.
+        for (const Obj<WeakObjTarget>& cell : marked) {
+            ScriptObject* object = cell->GetTarget();
+            if (Is(object, k_ClassTJoint)) {
+                auto* joint = static_cast<TJoint*>(object);
+                if (joint->GetIKDependency() == &handle) {
+                    joint->SetIKDependency(nullptr);
+                    work.m_Released.push_back(joint);
+                }
+            }
+        }
+        marked.Clear();
+        for (TJoint* joint : work.m_Chain)
+            marked.Add(Obj<WeakObjTarget>(const_cast<WeakObjTarget*>(joint->GetWeakObjTarget())));
+    }
+    // Claimed when free, or held by a handle of higher priority.
+    for (TJoint* joint : work.m_Chain) {
+        const TIKHandle* owner = HandleOf(joint);
+        if (owner == &handle)
+            continue;
+        if (owner == nullptr || owner->GetSolvePriority() > handle.GetSolvePriority())
+            joint->SetIKDependency(&handle);
+    }
+    // Joints that left the chain were skipped in this pass: update them now under their parent
+    // when it is already placed (otherwise the walk still reaches them).
+    if (work.m_Released.empty())
+        return;
+    std::unordered_set<const TNode*> released(work.m_Released.begin(), work.m_Released.end());
+    for (TJoint* joint : work.m_Released) {
+        if (!joint->GetIKDependency()->IsNil() || released.count(joint->GetParent()) != 0)
+            continue;
+        const TBaseTransform* parent = joint->GetParentTransform();
+        if (parent != nullptr && parent->GetMatrixFrame() == m_Frame)
+            PushChild(joint, parent->GetModelViewMatrix());
+    }
+}
+
+void XMiniUpdateTraverse::ReleaseIKChain(TIKHandle& handle) {
+    // Reuses the claim with an empty chain: every marked joint is let go.
+    IKWork& work = *m_IK;
+    work.m_Chain.clear();
+    if (handle.m_Marked.Size() != 0)
+        ClaimIKChain(handle);
+}
+
+bool XMiniUpdateTraverse::WaitsForIKPriority(const TIKHandle& handle) {
+    IKWork& work = *m_IK;
+    if (work.m_State != IKWork::Chain::Valid)
+        return false;
+    const TIKHandle* checked = nullptr;
+    for (const TJoint* joint : work.m_Chain) {
+        const TIKHandle* owner = HandleOf(joint);
+        if (owner == nullptr || owner == &handle || owner == checked ||
+            owner->GetSolvePriority() >= handle.GetSolvePriority() ||
+            owner->GetMatrixFrame() == m_Frame)
+            continue;
+        checked = owner;
+        // An owner starting inside this chain needs this chain's result first.
+        const TJoint* ownerStart = owner->GetStartJoint();
+        if (ownerStart != nullptr && ownerStart != work.m_Chain.front() &&
+            std::find(work.m_Chain.begin(), work.m_Chain.end(), ownerStart) != work.m_Chain.end())
+            continue;
+        if (m_Debug)
+            Internal::LogScriptDebug("SolvableIK: waiting for ", owner->GetNameCPtr());
+        return true;
+    }
+    return false;
+}
+
+void XMiniUpdateTraverse::ReportIK(TIKHandle& handle, const char* why) {
+    if (handle.m_IKSetupReported)
+        return;
+    handle.m_IKSetupReported = true;
+    const char* name = handle.GetNameCPtr();
+    Internal::LogScriptError("IK: ", why, " for ", name != nullptr ? name : "");
+}
+
+void XMiniUpdateTraverse::SolveIK(TIKHandle& handle, const Matrix4f& current) {
+    IKWork& work = *m_IK;
+    if (work.m_Handle != &handle)
+        GatherIKChain(handle);
+    work.m_Handle = nullptr; // the gathered chain serves this solve only
+    if (work.m_State != IKWork::Chain::Valid) {
+        if (work.m_State == IKWork::Chain::Broken)
+            ReportIK(handle, work.m_Why);
+        ReleaseIKChain(handle);
+        return;
+    }
+
+    // The start state: joints already solved in this pass by a handle of theirs keep that
+    // result; the others take their rest pose under it.
+    const size_t count = work.m_Chain.size();
+    const bool spline = Is(&handle, k_ClassTIKSplineHandle);
+    work.m_Start.resize(count);
+    work.m_Points.resize(count + 1);
+    work.m_Rotation.assign(count, IKQuat{});
+    const Matrix4f* parent = &work.m_Chain.front()->GetParentTransform()->GetModelViewMatrix();
+    for (size_t i = 0; i < count; ++i) {
+        TJoint* joint = work.m_Chain[i];
+        CopyParentScaling(joint);
+        const TIKHandle* owner = HandleOf(joint);
+        if (owner != nullptr && owner != &handle && owner->GetMatrixFrame() == m_Frame)
+            work.m_Start[i] = joint->GetModelViewMatrix();
+        else
+            work.m_Start[i].AssignMul(LocalOf(joint).GetLocalMatrix(), *parent);
+        work.m_Points[i] = PositionOf(work.m_Start[i]);
+        parent = &work.m_Start[i];
+    }
+    TIKEffector* effector = handle.GetEndEffector();
+    {
+        Matrix4f end;
+        end.AssignMul(LocalOf(effector).GetLocalMatrix(), work.m_Start.back());
+        work.m_Points[count] = PositionOf(end);
+    }
+    const IKVec target = PositionOf(handle.GetModelViewMatrix());
+    const auto* s = static_cast<const SIKHandle*>(handle.GetSNode());
+    const double twist = static_cast<double>(s->GetTwist()) * Internal::k_DegreesToRadians;
+
+    bool solved = false;
+    bool finite = Internal::Finite(target) && std::isfinite(twist);
+    for (const IKVec& p : work.m_Points)
+        finite = finite && Internal::Finite(p);
+    if (spline) {
+        solved = finite && SolveSplineIK(handle, current);
+    } else if (!finite) {
+        // Left in the rest pose.
+    } else if (count == 1) {
+        const IKVec a = work.m_Points[0];
+        const IKVec toTarget = target - a;
+        work.m_Rotation[0] =
+            Internal::Compose(Internal::RotationBetween(work.m_Points[1] - a, toTarget),
+                              Internal::AxisAngle(toTarget, twist));
+        solved = true;
+    } else if (count == 2) {
+        // The pole in this pass's space; without one, the side the rest pose turned by the
+        // preferred angles bends to.
+        Vector3f poleVector;
+        MulVector3Matrix3x3(poleVector, s->GetPoleVector(), current);
+        IKVec pole = ToIK(poleVector);
+        if (!(Internal::Length(pole) > 0.0)) {
+            Matrix4f upper = work.m_Start[0];
+            const Vector3f& angle0 =
+                static_cast<const SJoint*>(work.m_Chain[0]->GetSNode())->GetPreferredAngle();
+            const Vector3f& angle1 =
+                static_cast<const SJoint*>(work.m_Chain[1]->GetSNode())->GetPreferredAngle();
+            if (angle0 != Vector3f::Zero) {
+                Matrix4f turn;
+                turn.MakeRotation(angle0 * Internal::k_DegreesToRadians, Eulerf::XYZ);
+                upper.AssignMul(turn, work.m_Start[0]);
+            }
+            Matrix4f lower;
+            lower.AssignMul(LocalOf(work.m_Chain[1]).GetLocalMatrix(), upper);
+            if (angle1 != Vector3f::Zero) {
+                Matrix4f turn;
+                turn.MakeRotation(angle1 * Internal::k_DegreesToRadians, Eulerf::XYZ);
+                const Matrix4f unturned = lower;
+                lower.AssignMul(turn, unturned);
+            }
+            Matrix4f end;
+            end.AssignMul(LocalOf(effector).GetLocalMatrix(), lower);
+            const IKVec a = work.m_Points[0];
+            const IKVec middle = PositionOf(lower) - a;
+            const IKVec line = PositionOf(end) - a;
+            const double lineLength = Internal::Length(line);
+            pole = lineLength > 0.0
+                       ? middle - line * (Internal::Dot(middle, line) / (lineLength * lineLength))
+                       : middle;
+        }
+        Internal::TwoBoneResult result;
+        if (Internal::SolveTwoBone(work.m_Points[0], work.m_Points[1], work.m_Points[2], target,
+                                   pole, twist, result)) {
+            work.m_Rotation[0] = result.m_Upper;
+            work.m_Rotation[1] = result.m_Lower;
+            work.m_Points[1] = result.m_Middle;
+            solved = true;
+        }
+    } else {
+        // Seeded with the preferred angles, which decide the way the chain folds.
+        bool turned = false;
+        for (const TJoint* joint : work.m_Chain)
+            turned = turned || static_cast<const SJoint*>(joint->GetSNode())->GetPreferredAngle() !=
+                                   Vector3f::Zero;
+        if (turned) {
+            const Matrix4f* above =
+                &work.m_Chain.front()->GetParentTransform()->GetModelViewMatrix();
+            for (size_t i = 0; i < count; ++i) {
+                const TJoint* joint = work.m_Chain[i];
+                const TIKHandle* owner = HandleOf(joint);
+                if (owner == nullptr || owner == &handle || owner->GetMatrixFrame() != m_Frame) {
+                    Matrix4f m;
+                    m.AssignMul(LocalOf(joint).GetLocalMatrix(), *above);
+                    const Vector3f& angle =
+                        static_cast<const SJoint*>(joint->GetSNode())->GetPreferredAngle();
+                    if (angle != Vector3f::Zero) {
+                        Matrix4f turn;
+                        turn.MakeRotation(angle * Internal::k_DegreesToRadians, Eulerf::XYZ);
+                        work.m_Start[i].AssignMul(turn, m);
+                    } else {
+                        work.m_Start[i] = m;
+                    }
+                }
+                work.m_Points[i] = PositionOf(work.m_Start[i]);
+                above = &work.m_Start[i];
+            }
+            Matrix4f end;
+            end.AssignMul(LocalOf(effector).GetLocalMatrix(), work.m_Start.back());
+            work.m_Points[count] = PositionOf(end);
+        }
+        Internal::SolveCCD(work.m_Points, work.m_Rotation, target, k_CCDIterations, k_CCDTolerance);
+        if (twist != 0.0) {
+            const IKVec a = work.m_Points[0];
+            const IKQuat roll = Internal::AxisAngle(work.m_Points[count] - a, twist);
+            for (size_t i = 0; i <= count; ++i) {
+                work.m_Points[i] = a + Internal::Rotate(roll, work.m_Points[i] - a);
+                if (i < count)
+                    work.m_Rotation[i] = Internal::Compose(work.m_Rotation[i], roll);
+            }
+        }
+        solved = true;
+    }
+
+    // Write the chain; anything not finite leaves the whole chain in its start state.
+    for (size_t i = 0; solved && i < count; ++i) {
+        const Matrix4f m = Solved(work.m_Start[i], work.m_Rotation[i], work.m_Points[i]);
+        solved = FiniteMatrix(m);
+    }
+    for (size_t i = 0; i < count; ++i) {
+        TJoint* joint = work.m_Chain[i];
+        joint->SetModelViewMatrix(
+            solved ? Solved(work.m_Start[i], work.m_Rotation[i], work.m_Points[i])
+                   : work.m_Start[i]);
+        joint->SetMatrixFrame(m_Frame);
+    }
+    // The joints' children follow: the effector, side branches and the next chain joint, which
+    // is claimed and so skipped.
+    for (size_t i = count; i-- > 0;)
+        PushChildren(work.m_Chain[i], work.m_Chain[i]->GetModelViewMatrix());
+}
+
+bool XMiniUpdateTraverse::SolveSplineIK(TIKHandle& handle, const Matrix4f& current) {
+    IKWork& work = *m_IK;
+    const auto& spline = static_cast<const TIKSplineHandle&>(handle);
+    const TSplineCurve* curve = spline.GetSplineCurve();
+    if (curve == nullptr || curve->IsNil() || !Is(curve->GetSNode(), k_ClassSSplineCurve)) {
+        ReportIK(handle, "spline IK without a curve");
+        return false;
+    }
+    const auto* s = static_cast<const SSplineCurve*>(curve->GetSNode());
+    const TBaseTransform* curveParent = curve->GetParentTransform();
+    const Matrix4f& space = curveParent != nullptr ? curveParent->GetModelViewMatrix() : current;
+    const Array<Vector3f>& cvs = s->GetCVArray();
+    const Array<Obj<ScriptObject>>& clusters = spline.GetClusterHandleArray();
+    work.m_CVs.resize(static_cast<size_t>(cvs.Size()));
+    for (int i = 0; i < cvs.Size(); ++i) {
+        Vector3f cv = cvs[i];
+        const Matrix4f* through = &space;
+        ScriptObject* cluster = i < clusters.Size() ? clusters[i].Get() : nullptr;
+        if (Is(cluster, k_ClassTBaseTransform)) {
+            const auto* node = static_cast<const TBaseTransform*>(cluster);
+            if (Is(node->GetSNode(), k_ClassSClusterHandle))
+                cv -= static_cast<const SClusterHandle*>(node->GetSNode())->GetOrigin();
+            through = &node->GetModelViewMatrix();
+        }
+        Vector3f placed;
+        MulVector3Matrix4x3(placed, cv, *through);
+        work.m_CVs[static_cast<size_t>(i)] = ToIK(placed);
+    }
+    const Array<float>& knots = s->GetKnotArray();
+    work.m_Knots.resize(static_cast<size_t>(knots.Size()));
+    for (int i = 0; i < knots.Size(); ++i)
+        work.m_Knots[static_cast<size_t>(i)] = knots[i];
+    const char* why = "";
+    if (!work.m_Curve.Assign(work.m_CVs, work.m_Knots, why)) {
+        ReportIK(handle, why);
+        return false;
+    }
+    work.m_Curve.MeasureArcLength(k_SplineSamplesPerSpan);
+
+    // Joints at the rest pose's bone lengths along the curve.
+    const size_t count = work.m_Chain.size();
+    work.m_Rest = work.m_Points;
+    double along = 0.0;
+    work.m_Points[0] = work.m_Curve.AtArcLength(0.0);
+    for (size_t i = 0; i < count; ++i) {
+        along += Internal::Length(work.m_Rest[i + 1] - work.m_Rest[i]);
+        work.m_Points[i + 1] = work.m_Curve.AtArcLength(along);
+    }
+    // Each joint aims at the next; the turn is carried down so that each bone turns the least
+    // from where its parent's turn took it. The twist is added after, joint by joint.
+    const double twist =
+        static_cast<double>(static_cast<const SIKHandle*>(handle.GetSNode())->GetTwist()) *
+        Internal::k_DegreesToRadians;
+    IKQuat carried;
+    for (size_t i = 0; i < count; ++i) {
+        const IKVec rest = Internal::Rotate(carried, work.m_Rest[i + 1] - work.m_Rest[i]);
+        const IKVec bone = work.m_Points[i + 1] - work.m_Points[i];
+        carried = Internal::Compose(carried, Internal::RotationBetween(rest, bone));
+        const double share =
+            count > 1 ? static_cast<double>(i) / static_cast<double>(count - 1) : 1.0;
+        work.m_Rotation[i] = Internal::Compose(carried, Internal::AxisAngle(bone, twist * share));
+    }
+    return true;
+}
+
+} // namespace Quorlix

@@ -1,0 +1,36 @@
+#pragma once
+// The IK solve's working state, kept by the update traversal so that solving a handle does not
+// allocate once the arrays have grown to the longest chain met.
+
+#include "quorlix/math/Matrix4f.h"
+#include "quorlix/scene/internal/IKMath.h"
+
+#include <vector>
+
+namespace Quorlix {
+class TIKHandle;
+class TJoint;
+} // namespace Quorlix
+
+namespace Quorlix::Internal {
+
+struct IKWork {
+    enum class Chain { None, Valid, Broken };
+
+    // The chain gathered for m_Handle by the solvable test, start joint first.
+    const TIKHandle* m_Handle = nullptr;
+    Chain m_State = Chain::None;
+    const char* m_Why = "";
+    std::vector<TJoint*> m_Chain;
+
+    std::vector<Matrix4f> m_Start;   // the chain's world matrices before the solve
+    std::vector<IKVec> m_Points;     // joint positions, then the effector's
+    std::vector<IKVec> m_Rest;       // the same in the rest pose (spline IK)
+    std::vector<IKQuat> m_Rotation;  // the solved turn of each joint, about its new position
+    std::vector<TJoint*> m_Released; // joints that left the handle's chain
+    std::vector<IKVec> m_CVs;
+    std::vector<double> m_Knots;
+    CubicBSpline m_Curve;
+};
+
+} // namespace Quorlix::Internal
