@@ -27,7 +27,7 @@ namespace {
 constexpr int k_CCDIterations = 32;
 constexpr double k_CCDTolerance = 1e-4;
 // Chords per knot span of the arc length table of spline IK curves.
-constexpr int k_SplineSamplesPerSpan = 32;
+constexpr int k_SplineSamplesPerSpan = 64;
 
 bool Is(const ScriptObject* object, int classIndex) noexcept {
     return object != nullptr && !object->IsNil() && object->IsA(BuiltinTypeID(classIndex));
@@ -76,9 +76,14 @@ void CopyParentScaling(TJoint* joint) {
     }
 }
 
+// The handle that claimed `joint`, while it is alive and in a tree; a detached handle holds
+// nothing.
 const TIKHandle* HandleOf(const TJoint* joint) noexcept {
     ScriptObject* object = joint->GetIKDependency();
-    return Is(object, k_ClassTIKHandle) ? static_cast<const TIKHandle*>(object) : nullptr;
+    if (!Is(object, k_ClassTIKHandle))
+        return nullptr;
+    const auto* handle = static_cast<const TIKHandle*>(object);
+    return handle->GetParent() != nullptr ? handle : nullptr;
 }
 
 } // namespace
@@ -94,22 +99,26 @@ void XMiniUpdateTraverse::GatherIKChain(TIKHandle& handle) {
         work.m_State = IKWork::Chain::None; // not set up yet: nothing to say
         return;
     }
-    // From the effector's parent up to the start joint: every step a joint. The walk is bounded
-    // by the tree's depth.
+    // From the effector's parent up to the start joint, every step a joint. The walk is bounded
+    // by the tree's depth; past a node that is not a joint it only looks for the start joint.
+    const char* why = nullptr;
     for (TBranch* node = effector->GetParent();; node = node->GetParent()) {
         if (node == nullptr) {
             work.m_Why = "start joint is not an ancestor of the effector";
             work.m_Chain.clear();
             return;
         }
-        if (!Is(node, k_ClassTJoint)) {
-            work.m_Why = "a node between the start joint and the effector is not a joint";
-            work.m_Chain.clear();
-            return;
-        }
-        work.m_Chain.push_back(static_cast<TJoint*>(static_cast<TNode*>(node)));
+        if (why == nullptr && !Is(node, k_ClassTJoint))
+            why = "a node between the start joint and the effector is not a joint";
+        if (why == nullptr)
+            work.m_Chain.push_back(static_cast<TJoint*>(static_cast<TNode*>(node)));
         if (node == start)
             break;
+    }
+    if (why != nullptr) {
+        work.m_Why = why;
+        work.m_Chain.clear();
+        return;
     }
     std::reverse(work.m_Chain.begin(), work.m_Chain.end());
     if (start->GetParentTransform() == nullptr) {
@@ -300,10 +309,16 @@ void XMiniUpdateTraverse::SolveIK(TIKHandle& handle, const Matrix4f& current) {
             pole = lineLength > 0.0
                        ? middle - line * (Internal::Dot(middle, line) / (lineLength * lineLength))
                        : middle;
+            // A straight pose leaves rounding noise, which is no side.
+            if (!(Internal::Length(pole) > 1e-5 * Internal::Length(middle)))
+                pole = IKVec{};
         }
         Internal::TwoBoneResult result;
+        // Last resort for the side: the start joint's own frame, which turns with the pass.
+        const IKVec fallback =
+            ToIK(work.m_Start[0].GetM1Vector3()) + ToIK(work.m_Start[0].GetM2Vector3()) * 0.5;
         if (Internal::SolveTwoBone(work.m_Points[0], work.m_Points[1], work.m_Points[2], target,
-                                   pole, twist, result)) {
+                                   pole, fallback, twist, result)) {
             work.m_Rotation[0] = result.m_Upper;
             work.m_Rotation[1] = result.m_Lower;
             work.m_Points[1] = result.m_Middle;

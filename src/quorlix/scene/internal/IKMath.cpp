@@ -9,6 +9,9 @@ namespace {
 
 // Directions shorter than this (relative to the lengths at hand) count as none.
 constexpr double k_Tiny = 1e-12;
+// A part across a direction smaller than this share of its vector is float rounding of a vector
+// along it (the inputs come from float matrices).
+constexpr double k_Across = 1e-5;
 
 IKVec Normalized(const IKVec& v, double length) noexcept {
     return v * (1.0 / length);
@@ -110,10 +113,10 @@ IKQuat FrameRotation(const IKVec& u, const IKVec& n, const IKVec& u2, const IKVe
 }
 
 bool SolveTwoBone(const IKVec& a, const IKVec& b, const IKVec& c, const IKVec& t, const IKVec& pole,
-                  double twist, TwoBoneResult& out) noexcept {
+                  const IKVec& fallback, double twist, TwoBoneResult& out) noexcept {
     out = TwoBoneResult{IKQuat{}, IKQuat{}, b, c};
     if (!Finite(a) || !Finite(b) || !Finite(c) || !Finite(t) || !Finite(pole) ||
-        !std::isfinite(twist))
+        !Finite(fallback) || !std::isfinite(twist))
         return false;
     const IKVec ab = b - a, bc = c - b;
     const double l1 = Length(ab), l2 = Length(bc);
@@ -147,14 +150,23 @@ bool SolveTwoBone(const IKVec& a, const IKVec& b, const IKVec& c, const IKVec& t
     cosA = std::clamp(cosA, -1.0, 1.0);
     const double sinA = std::sqrt(std::max(0.0, 1.0 - cosA * cosA));
 
-    // The bend side: the pole's part across the axis, else the rest pose's, else any.
-    IKVec side = pole - axis * Dot(pole, axis);
-    double sideLength = Length(side);
-    if (!(sideLength > 1e-9 * Length(pole)) || !(sideLength > tiny)) {
-        side = ab - axis * Dot(ab, axis);
-        sideLength = Length(side);
+    // The bend side: the part across the axis of the pole, else of the rest pose's middle joint,
+    // else of the fallback. Parts below float rounding of their vector are noise and would
+    // differ between the passes.
+    IKVec side;
+    bool found = false;
+    for (const IKVec& v : {pole, ab, fallback}) {
+        const IKVec across = v - axis * Dot(v, axis);
+        const double length = Length(across);
+        if (length > k_Across * Length(v) && length > tiny) {
+            side = Normalized(across, length);
+            found = true;
+            break;
+        }
     }
-    IKVec bend = sideLength > tiny ? Normalized(side, sideLength) : Perpendicular(axis);
+    if (!found)
+        side = Perpendicular(axis);
+    IKVec bend = side;
     if (twist != 0.0)
         bend = bend * std::cos(twist) + Cross(axis, bend) * std::sin(twist);
 
@@ -168,13 +180,12 @@ bool SolveTwoBone(const IKVec& a, const IKVec& b, const IKVec& c, const IKVec& t
     const IKVec n2 = Cross(bend, axis); // unit: bend is across the axis
     IKVec n = Cross(ab, bc);
     double nLength = Length(n);
-    if (!(nLength > tiny * tiny)) {
-        const IKVec across = pole - u * Dot(pole, u);
-        n = Cross(across, u);
+    if (!(nLength > k_Across * l1 * l2)) {
+        n = Cross(side - u * Dot(side, u), u);
         nLength = Length(n);
     }
-    out.m_Upper = nLength > tiny * tiny ? FrameRotation(u, Normalized(n, nLength), u2, n2)
-                                        : RotationBetween(ab, out.m_Middle - a);
+    out.m_Upper = nLength > k_Across ? FrameRotation(u, Normalized(n, nLength), u2, n2)
+                                     : RotationBetween(ab, out.m_Middle - a);
 
     // The second bone hinges about the solved plane's normal.
     const IKVec w = Rotate(out.m_Upper, bc);

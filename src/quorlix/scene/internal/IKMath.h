@@ -53,10 +53,11 @@ IKQuat FrameRotation(const IKVec& u, const IKVec& n, const IKVec& u2, const IKVe
 
 /// The two-bone rotate-plane solution for the chain a (start) - b (middle) - c (end) and the
 /// target t. The end reaches t when |t - a| lies between |l1 - l2| and l1 + l2, else the chain
-/// stretches (or folds) along the start-target axis. The middle joint bends towards `pole`
-/// (its part across the axis; when it has none, the rest pose's bend side, then some fixed
-/// perpendicular), and the bend plane is rolled by `twist` radians about the axis. `upper` is
-/// the rotation of the first bone about a, `lower` the whole rotation of the second bone (upper
+/// stretches (or folds) along the start-target axis. The middle joint bends towards the part
+/// across the axis of `pole`; when it has none, of the rest pose's middle joint, then of
+/// `fallback`, then of some fixed perpendicular (parts below 1e-5 of their vector are float
+/// rounding and count as none). The bend plane is rolled by `twist` radians about the axis. `upper`
+/// is the rotation of the first bone about a, `lower` the whole rotation of the second bone (upper
 /// included) about the moved middle joint; `middle` and `end` receive the new positions. A
 /// zero-length bone turns the chain as one bone; false (rotations the identity) when nothing
 /// defines a direction.
@@ -65,7 +66,7 @@ struct TwoBoneResult {
     IKVec m_Middle, m_End;
 };
 bool SolveTwoBone(const IKVec& a, const IKVec& b, const IKVec& c, const IKVec& t, const IKVec& pole,
-                  double twist, TwoBoneResult& out) noexcept;
+                  const IKVec& fallback, double twist, TwoBoneResult& out) noexcept;
 
 /// Cyclic coordinate descent: `p` holds the joints' positions and last the end's (at least two
 /// entries), `rotation` one entry per bone, composed onto what it holds. Each iteration turns
