@@ -54,14 +54,6 @@ Matrix4f Solved(const Matrix4f& start, const IKQuat& rotation, const IKVec& posi
     return m;
 }
 
-bool FiniteMatrix(const Matrix4f& m) noexcept {
-    for (int i = 0; i < 16; ++i) {
-        if (!std::isfinite(m.GetData()[i]))
-            return false;
-    }
-    return true;
-}
-
 const SBaseTransform& LocalOf(const TBaseTransform* node) noexcept {
     return *static_cast<const SBaseTransform*>(node->GetSNode());
 }
@@ -191,18 +183,17 @@ bool XMiniUpdateTraverse::WaitsForIKPriority(const TIKHandle& handle) {
     IKWork& work = *m_IK;
     if (work.m_State != IKWork::Chain::Valid)
         return false;
-    const TIKHandle* checked = nullptr;
+    std::unordered_set<const TNode*> chain; // filled when first needed
     for (const TJoint* joint : work.m_Chain) {
         const TIKHandle* owner = HandleOf(joint);
-        if (owner == nullptr || owner == &handle || owner == checked ||
+        if (owner == nullptr || owner == &handle ||
             owner->GetSolvePriority() >= handle.GetSolvePriority() ||
             owner->GetMatrixFrame() == m_Frame)
             continue;
-        checked = owner;
         // An owner starting inside this chain needs this chain's result first.
-        const TJoint* ownerStart = owner->GetStartJoint();
-        if (ownerStart != nullptr && ownerStart != work.m_Chain.front() &&
-            std::find(work.m_Chain.begin(), work.m_Chain.end(), ownerStart) != work.m_Chain.end())
+        if (chain.empty())
+            chain.insert(work.m_Chain.begin() + 1, work.m_Chain.end());
+        if (chain.count(owner->GetStartJoint()) != 0)
             continue;
         if (m_Debug)
             Internal::LogScriptDebug("SolvableIK: waiting for ", owner->GetNameCPtr());
@@ -370,9 +361,13 @@ void XMiniUpdateTraverse::SolveIK(TIKHandle& handle, const Matrix4f& current) {
     }
 
     // Write the chain; anything not finite leaves the whole chain in its start state.
-    for (size_t i = 0; solved && i < count; ++i) {
-        const Matrix4f m = Solved(work.m_Start[i], work.m_Rotation[i], work.m_Points[i]);
-        solved = FiniteMatrix(m);
+    for (size_t i = 0; solved && i <= count; ++i) {
+        solved = Internal::Finite(work.m_Points[i]);
+        if (solved && i < count) {
+            const IKQuat& q = work.m_Rotation[i];
+            solved = std::isfinite(q.x) && std::isfinite(q.y) && std::isfinite(q.z) &&
+                     std::isfinite(q.w);
+        }
     }
     for (size_t i = 0; i < count; ++i) {
         TJoint* joint = work.m_Chain[i];
