@@ -33,6 +33,17 @@ bool Is(const ScriptObject* object, int classIndex) noexcept {
     return object != nullptr && !object->IsNil() && object->IsA(BuiltinTypeID(classIndex));
 }
 
+// Is() for the classes met on every solve: the joints of chains mostly share one class table,
+// whose answer is kept for the walk (tables may be freed between walks).
+bool IsOften(const ScriptObject* object, int classIndex, const void*& yes) noexcept {
+    if (object != nullptr && yes != nullptr && object->GetClassTable() == yes)
+        return true;
+    if (!Is(object, classIndex))
+        return false;
+    yes = object->GetClassTable();
+    return true;
+}
+
 IKVec ToIK(const Vector3f& v) noexcept {
     return IKVec{v.GetX(), v.GetY(), v.GetZ()};
 }
@@ -47,10 +58,29 @@ IKVec PositionOf(const Matrix4f& m) noexcept {
 
 // `start` turned by `rotation` about its own origin and moved to `position`.
 Matrix4f Solved(const Matrix4f& start, const IKQuat& rotation, const IKVec& position) noexcept {
+    Matrix4f m = start;
+    m.AccessM0Vector3() = ToVector(Internal::Rotate(rotation, ToIK(start.GetM0Vector3())));
+    m.AccessM1Vector3() = ToVector(Internal::Rotate(rotation, ToIK(start.GetM1Vector3())));
+    m.AccessM2Vector3() = ToVector(Internal::Rotate(rotation, ToIK(start.GetM2Vector3())));
+    m.AccessM3Vector3() = ToVector(position);
+    return m;
+}
+
+// Where the point `local` of a node's frame lands under `m` (affine).
+IKVec PointOf(const Vector3f& local, const Matrix4f& m) noexcept {
+    Vector3f out;
+    MulVector3Matrix4x3(out, local, m);
+    return ToIK(out);
+}
+
+SJoint& S(const TJoint* joint) noexcept {
+    return *static_cast<SJoint*>(joint->GetSNode());
+}
+
+// The rotation of a joint's preferred angle (degrees, XYZ).
+Matrix4f Turn(const Vector3f& degrees) {
     Matrix4f m;
-    m.Set(ToVector(Internal::Rotate(rotation, ToIK(start.GetM0Vector3()))),
-          ToVector(Internal::Rotate(rotation, ToIK(start.GetM1Vector3()))),
-          ToVector(Internal::Rotate(rotation, ToIK(start.GetM2Vector3()))), ToVector(position));
+    m.MakeRotation(degrees * Internal::k_DegreesToRadians, Eulerf::XYZ);
     return m;
 }
 
@@ -70,9 +100,9 @@ void CopyParentScaling(TJoint* joint) {
 
 // The handle that claimed `joint`, while it is alive and in a tree; a detached handle holds
 // nothing.
-const TIKHandle* HandleOf(const TJoint* joint) noexcept {
+const TIKHandle* HandleOf(const TJoint* joint, IKWork& work) noexcept {
     ScriptObject* object = joint->GetIKDependency();
-    if (!Is(object, k_ClassTIKHandle))
+    if (!IsOften(object, k_ClassTIKHandle, work.m_HandleTable))
         return nullptr;
     const auto* handle = static_cast<const TIKHandle*>(object);
     return handle->GetParent() != nullptr ? handle : nullptr;
@@ -100,7 +130,7 @@ void XMiniUpdateTraverse::GatherIKChain(TIKHandle& handle) {
             work.m_Chain.clear();
             return;
         }
-        if (why == nullptr && !Is(node, k_ClassTJoint))
+        if (why == nullptr && !IsOften(node, k_ClassTJoint, work.m_JointTable))
             why = "a node between the start joint and the effector is not a joint";
         if (why == nullptr)
             work.m_Chain.push_back(static_cast<TJoint*>(static_cast<TNode*>(node)));
@@ -150,12 +180,16 @@ void XMiniUpdateTraverse::ClaimIKChain(TIKHandle& handle) {
             marked.Add(Obj<WeakObjTarget>(const_cast<WeakObjTarget*>(joint->GetWeakObjTarget())));
     }
     // Claimed when free, or held by a handle of higher priority.
-    for (TJoint* joint : work.m_Chain) {
-        const TIKHandle* owner = HandleOf(joint);
-        if (owner == &handle)
-            continue;
-        if (owner == nullptr || owner->GetSolvePriority() > handle.GetSolvePriority())
+    work.m_Owner.resize(work.m_Chain.size());
+    for (size_t i = 0; i < work.m_Chain.size(); ++i) {
+        TJoint* joint = work.m_Chain[i];
+        const TIKHandle* owner = HandleOf(joint, work);
+        if (owner != &handle &&
+            (owner == nullptr || owner->GetSolvePriority() > handle.GetSolvePriority())) {
             joint->SetIKDependency(&handle);
+            owner = &handle;
+        }
+        work.m_Owner[i] = owner;
     }
     // Joints that left the chain were skipped in this pass: update them now under their parent
     // when it is already placed (otherwise the walk still reaches them).
@@ -184,8 +218,7 @@ bool XMiniUpdateTraverse::WaitsForIKPriority(const TIKHandle& handle) {
     if (work.m_State != IKWork::Chain::Valid)
         return false;
     std::unordered_set<const TNode*> chain; // filled when first needed
-    for (const TJoint* joint : work.m_Chain) {
-        const TIKHandle* owner = HandleOf(joint);
+    for (const TIKHandle* owner : work.m_Owner) {
         if (owner == nullptr || owner == &handle ||
             owner->GetSolvePriority() >= handle.GetSolvePriority() ||
             owner->GetMatrixFrame() == m_Frame)
@@ -225,16 +258,27 @@ void XMiniUpdateTraverse::SolveIK(TIKHandle& handle, const Matrix4f& current) {
     // The start state: joints already solved in this pass by a handle of theirs keep that
     // result; the others take their rest pose under it.
     const size_t count = work.m_Chain.size();
-    const bool spline = Is(&handle, k_ClassTIKSplineHandle);
+    // Handles of one class follow each other; the answer for the last class table is kept.
+    if (handle.GetClassTable() != work.m_HandleClass) {
+        work.m_HandleClass = handle.GetClassTable();
+        work.m_HandleIsSpline = Is(&handle, k_ClassTIKSplineHandle);
+    }
+    const bool spline = work.m_HandleIsSpline;
     work.m_Start.resize(count);
     work.m_Points.resize(count + 1);
     work.m_Rotation.assign(count, IKQuat{});
+    work.m_Kept.resize(count);
     const Matrix4f* parent = &work.m_Chain.front()->GetParentTransform()->GetModelViewMatrix();
     for (size_t i = 0; i < count; ++i) {
         TJoint* joint = work.m_Chain[i];
-        CopyParentScaling(joint);
-        const TIKHandle* owner = HandleOf(joint);
-        if (owner != nullptr && owner != &handle && owner->GetMatrixFrame() == m_Frame)
+        // As the normal update does, the joint cancels its parent's scaling.
+        if (i == 0)
+            CopyParentScaling(joint);
+        else
+            S(joint).SetParentScaling(S(work.m_Chain[i - 1]).GetScaling());
+        const TIKHandle* owner = work.m_Owner[i];
+        work.m_Kept[i] = owner != &handle && owner->GetMatrixFrame() == m_Frame;
+        if (work.m_Kept[i])
             work.m_Start[i] = joint->GetModelViewMatrix();
         else
             work.m_Start[i].AssignMul(LocalOf(joint).GetLocalMatrix(), *parent);
@@ -242,11 +286,9 @@ void XMiniUpdateTraverse::SolveIK(TIKHandle& handle, const Matrix4f& current) {
         parent = &work.m_Start[i];
     }
     TIKEffector* effector = handle.GetEndEffector();
-    {
-        Matrix4f end;
-        end.AssignMul(LocalOf(effector).GetLocalMatrix(), work.m_Start.back());
-        work.m_Points[count] = PositionOf(end);
-    }
+    // Only the effector's place matters: its local translation row under the last joint.
+    work.m_Points[count] =
+        PointOf(LocalOf(effector).GetLocalMatrix().GetM3Vector3(), work.m_Start.back());
     const IKVec target = PositionOf(handle.GetModelViewMatrix());
     const auto* s = static_cast<const SIKHandle*>(handle.GetSNode());
     const double twist = static_cast<double>(s->GetTwist()) * Internal::k_DegreesToRadians;
@@ -273,35 +315,40 @@ void XMiniUpdateTraverse::SolveIK(TIKHandle& handle, const Matrix4f& current) {
         MulVector3Matrix3x3(poleVector, s->GetPoleVector(), current);
         IKVec pole = ToIK(poleVector);
         if (!(Internal::Length(pole) > 0.0)) {
-            Matrix4f upper = work.m_Start[0];
-            const Vector3f& angle0 =
-                static_cast<const SJoint*>(work.m_Chain[0]->GetSNode())->GetPreferredAngle();
-            const Vector3f& angle1 =
-                static_cast<const SJoint*>(work.m_Chain[1]->GetSNode())->GetPreferredAngle();
-            if (angle0 != Vector3f::Zero) {
-                Matrix4f turn;
-                turn.MakeRotation(angle0 * Internal::k_DegreesToRadians, Eulerf::XYZ);
-                upper.AssignMul(turn, work.m_Start[0]);
+            // The middle joint and the effector in the start joint's frame, turned by the
+            // preferred angles (each turns what lies below its joint), then into the pass.
+            const Matrix4f& local1 = LocalOf(work.m_Chain[1]).GetLocalMatrix();
+            Vector3f end = LocalOf(effector).GetLocalMatrix().GetM3Vector3();
+            Vector3f middle = local1.GetM3Vector3();
+            Vector3f v;
+            if (const Vector3f& angle = S(work.m_Chain[1]).GetPreferredAngle();
+                angle != Vector3f::Zero) {
+                MulVector3Matrix3x3(v, end, Turn(angle));
+                end = v;
             }
-            Matrix4f lower;
-            lower.AssignMul(LocalOf(work.m_Chain[1]).GetLocalMatrix(), upper);
-            if (angle1 != Vector3f::Zero) {
-                Matrix4f turn;
-                turn.MakeRotation(angle1 * Internal::k_DegreesToRadians, Eulerf::XYZ);
-                const Matrix4f unturned = lower;
-                lower.AssignMul(turn, unturned);
+            MulVector3Matrix4x3(v, end, local1);
+            end = v;
+            if (const Vector3f& angle = S(work.m_Chain[0]).GetPreferredAngle();
+                angle != Vector3f::Zero) {
+                const Matrix4f turn = Turn(angle);
+                MulVector3Matrix3x3(v, end, turn);
+                end = v;
+                MulVector3Matrix3x3(v, middle, turn);
+                middle = v;
             }
-            Matrix4f end;
-            end.AssignMul(LocalOf(effector).GetLocalMatrix(), lower);
+            MulVector3Matrix4x3(v, end, work.m_Start[0]);
+            end = v;
+            MulVector3Matrix4x3(v, middle, work.m_Start[0]);
+            middle = v;
             const IKVec a = work.m_Points[0];
-            const IKVec middle = PositionOf(lower) - a;
-            const IKVec line = PositionOf(end) - a;
+            const IKVec bone = ToIK(middle) - a;
+            const IKVec line = ToIK(end) - a;
             const double lineLength = Internal::Length(line);
             pole = lineLength > 0.0
-                       ? middle - line * (Internal::Dot(middle, line) / (lineLength * lineLength))
-                       : middle;
+                       ? bone - line * (Internal::Dot(bone, line) / (lineLength * lineLength))
+                       : bone;
             // A straight pose leaves rounding noise, which is no side.
-            if (!(Internal::Length(pole) > 1e-5 * Internal::Length(middle)))
+            if (!(Internal::Length(pole) > 1e-5 * Internal::Length(bone)))
                 pole = IKVec{};
         }
         Internal::TwoBoneResult result;
@@ -319,23 +366,18 @@ void XMiniUpdateTraverse::SolveIK(TIKHandle& handle, const Matrix4f& current) {
         // Seeded with the preferred angles, which decide the way the chain folds.
         bool turned = false;
         for (const TJoint* joint : work.m_Chain)
-            turned = turned || static_cast<const SJoint*>(joint->GetSNode())->GetPreferredAngle() !=
-                                   Vector3f::Zero;
+            turned = turned || S(joint).GetPreferredAngle() != Vector3f::Zero;
         if (turned) {
             const Matrix4f* above =
                 &work.m_Chain.front()->GetParentTransform()->GetModelViewMatrix();
             for (size_t i = 0; i < count; ++i) {
                 const TJoint* joint = work.m_Chain[i];
-                const TIKHandle* owner = HandleOf(joint);
-                if (owner == nullptr || owner == &handle || owner->GetMatrixFrame() != m_Frame) {
+                if (!work.m_Kept[i]) {
                     Matrix4f m;
                     m.AssignMul(LocalOf(joint).GetLocalMatrix(), *above);
-                    const Vector3f& angle =
-                        static_cast<const SJoint*>(joint->GetSNode())->GetPreferredAngle();
+                    const Vector3f& angle = S(joint).GetPreferredAngle();
                     if (angle != Vector3f::Zero) {
-                        Matrix4f turn;
-                        turn.MakeRotation(angle * Internal::k_DegreesToRadians, Eulerf::XYZ);
-                        work.m_Start[i].AssignMul(turn, m);
+                        work.m_Start[i].AssignMul(Turn(angle), m);
                     } else {
                         work.m_Start[i] = m;
                     }
@@ -343,9 +385,8 @@ void XMiniUpdateTraverse::SolveIK(TIKHandle& handle, const Matrix4f& current) {
                 work.m_Points[i] = PositionOf(work.m_Start[i]);
                 above = &work.m_Start[i];
             }
-            Matrix4f end;
-            end.AssignMul(LocalOf(effector).GetLocalMatrix(), work.m_Start.back());
-            work.m_Points[count] = PositionOf(end);
+            work.m_Points[count] =
+                PointOf(LocalOf(effector).GetLocalMatrix().GetM3Vector3(), work.m_Start.back());
         }
         Internal::SolveCCD(work.m_Points, work.m_Rotation, target, k_CCDIterations, k_CCDTolerance);
         if (twist != 0.0) {

@@ -88,8 +88,10 @@ void XMiniUpdateTraverse::ClearLists() {
 
 XMiniUpdateTraverse::Kind XMiniUpdateTraverse::KindOf(const TNode* node) noexcept {
     const MVTBL* table = node->GetClassTable();
-    if (table == m_KindTable)
-        return m_Kind;
+    for (int i = 0; i < k_KindCache; ++i) {
+        if (table == m_KindTable[i])
+            return m_Kind[i];
+    }
     Kind kind = Kind::Leaf;
     if (Is(node, k_ClassTSimpleTransform)) {
         kind = Is(node, k_ClassTJoint)      ? Kind::Joint
@@ -112,8 +114,9 @@ XMiniUpdateTraverse::Kind XMiniUpdateTraverse::KindOf(const TNode* node) noexcep
     } else if (Is(node, k_ClassTSoundReceiver)) {
         kind = Kind::SoundReceiver;
     }
-    m_KindTable = table;
-    m_Kind = kind;
+    m_KindTable[m_KindNext] = table;
+    m_Kind[m_KindNext] = kind;
+    m_KindNext = (m_KindNext + 1) % k_KindCache;
     return kind;
 }
 
@@ -121,7 +124,9 @@ void XMiniUpdateTraverse::UpdateTree(TNode* node, const Matrix4f& matrix) {
     if (node == nullptr || node->IsNil())
         return;
     // Class tables may have been freed and their memory reused since the last walk.
-    m_KindTable = nullptr;
+    for (const void*& table : m_KindTable)
+        table = nullptr;
+    m_IK->m_JointTable = m_IK->m_HandleTable = m_IK->m_HandleClass = nullptr;
     m_Root = matrix;
     m_Stack.clear();
     m_Stack.push_back(Step{node, &m_Root});
@@ -216,7 +221,9 @@ bool XMiniUpdateTraverse::Waits(TNode* node, TBaseTransform* transform) {
     // masks: a handle that is never visited must not freeze its chain.
     if (KindOf(node) == Kind::Joint) {
         ScriptObject* object = static_cast<TJoint*>(node)->GetIKDependency();
-        if (object != nullptr && !object->IsNil() && Is(object, k_ClassTIKHandle)) {
+        if (object != nullptr && !object->IsNil() &&
+            (object->GetClassTable() == m_IK->m_HandleTable || Is(object, k_ClassTIKHandle))) {
+            m_IK->m_HandleTable = object->GetClassTable();
             const auto* handle = static_cast<const TIKHandle*>(object);
             if (handle->GetParent() != nullptr &&
                 (handle->GetSNode()->GetVisibility() & m_ExcludeMask) == 0)

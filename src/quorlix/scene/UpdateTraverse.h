@@ -100,9 +100,12 @@ private:
     std::vector<Step> m_Stack; // nodes still to visit, with their current matrix
     std::unique_ptr<Internal::IKWork> m_IK;
     Matrix4f m_Root; // the matrix UpdateTree was given
-    // The kind of the class met last: neighbouring nodes mostly share their class.
-    const void* m_KindTable = nullptr;
-    Kind m_Kind{};
+    // The kinds of the classes met last: a rig cycles through a few classes (transform, joint,
+    // effector, handle), so one entry would miss on nearly every node.
+    static constexpr int k_KindCache = 4;
+    const void* m_KindTable[k_KindCache] = {};
+    Kind m_Kind[k_KindCache] = {};
+    int m_KindNext = 0;
 };
 
 /// The two update passes of a frame over a scene, without a renderer (servers, tools, tests,

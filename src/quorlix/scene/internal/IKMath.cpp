@@ -33,29 +33,6 @@ IKQuat Normalized(const IKQuat& q) noexcept {
 
 } // namespace
 
-double Length(const IKVec& v) noexcept {
-    return std::sqrt(Dot(v, v));
-}
-
-bool Finite(const IKVec& v) noexcept {
-    return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z);
-}
-
-IKVec Rotate(const IKQuat& q, const IKVec& v) noexcept {
-    // v + 2w(q x v) + 2 q x (q x v), q the vector part.
-    const IKVec u{q.x, q.y, q.z};
-    const IKVec t = Cross(u, v) * 2.0;
-    return v + t * q.w + Cross(u, t);
-}
-
-IKQuat Compose(const IKQuat& a, const IKQuat& b) noexcept {
-    // The Hamilton product b a: a acts first.
-    return IKQuat{b.w * a.x + a.w * b.x + (b.y * a.z - b.z * a.y),
-                  b.w * a.y + a.w * b.y + (b.z * a.x - b.x * a.z),
-                  b.w * a.z + a.w * b.z + (b.x * a.y - b.y * a.x),
-                  b.w * a.w - (b.x * a.x + b.y * a.y + b.z * a.z)};
-}
-
 IKQuat AxisAngle(const IKVec& axis, double radians) noexcept {
     const double length = Length(axis);
     if (!(length > k_Tiny) || !std::isfinite(length) || !std::isfinite(radians))
@@ -80,36 +57,35 @@ IKQuat RotationBetween(const IKVec& from, const IKVec& to) noexcept {
 
 IKQuat FrameRotation(const IKVec& u, const IKVec& n, const IKVec& u2, const IKVec& n2) noexcept {
     const IKVec w = Cross(u, n), w2 = Cross(u2, n2);
-    // R = sum of f_k e_k^T acting on column vectors; the quaternion of R.
-    const IKVec e[3] = {u, n, w}, f[3] = {u2, n2, w2};
-    double r[3][3];
-    for (int i = 0; i < 3; ++i) {
-        for (int j = 0; j < 3; ++j) {
-            double sum = 0;
-            for (int k = 0; k < 3; ++k) {
-                const double fi = i == 0 ? f[k].x : i == 1 ? f[k].y : f[k].z;
-                const double ej = j == 0 ? e[k].x : j == 1 ? e[k].y : e[k].z;
-                sum += fi * ej;
-            }
-            r[i][j] = sum;
-        }
-    }
+    // R = u2 u^T + n2 n^T + w2 w^T acting on column vectors; the quaternion of R.
+    auto at = [&](double fi0, double fi1, double fi2, double e0, double e1, double e2) {
+        return fi0 * e0 + fi1 * e1 + fi2 * e2;
+    };
+    const double r00 = at(u2.x, n2.x, w2.x, u.x, n.x, w.x);
+    const double r01 = at(u2.x, n2.x, w2.x, u.y, n.y, w.y);
+    const double r02 = at(u2.x, n2.x, w2.x, u.z, n.z, w.z);
+    const double r10 = at(u2.y, n2.y, w2.y, u.x, n.x, w.x);
+    const double r11 = at(u2.y, n2.y, w2.y, u.y, n.y, w.y);
+    const double r12 = at(u2.y, n2.y, w2.y, u.z, n.z, w.z);
+    const double r20 = at(u2.z, n2.z, w2.z, u.x, n.x, w.x);
+    const double r21 = at(u2.z, n2.z, w2.z, u.y, n.y, w.y);
+    const double r22 = at(u2.z, n2.z, w2.z, u.z, n.z, w.z);
     IKQuat q;
-    const double trace = r[0][0] + r[1][1] + r[2][2];
+    const double trace = r00 + r11 + r22;
     if (trace > 0.0) {
         const double s = std::sqrt(trace + 1.0) * 2.0;
-        q = {(r[2][1] - r[1][2]) / s, (r[0][2] - r[2][0]) / s, (r[1][0] - r[0][1]) / s, 0.25 * s};
-    } else if (r[0][0] > r[1][1] && r[0][0] > r[2][2]) {
-        const double s = std::sqrt(1.0 + r[0][0] - r[1][1] - r[2][2]) * 2.0;
-        q = {0.25 * s, (r[0][1] + r[1][0]) / s, (r[0][2] + r[2][0]) / s, (r[2][1] - r[1][2]) / s};
-    } else if (r[1][1] > r[2][2]) {
-        const double s = std::sqrt(1.0 + r[1][1] - r[0][0] - r[2][2]) * 2.0;
-        q = {(r[0][1] + r[1][0]) / s, 0.25 * s, (r[1][2] + r[2][1]) / s, (r[0][2] - r[2][0]) / s};
+        q = {(r21 - r12) / s, (r02 - r20) / s, (r10 - r01) / s, 0.25 * s};
+    } else if (r00 > r11 && r00 > r22) {
+        const double s = std::sqrt(1.0 + r00 - r11 - r22) * 2.0;
+        q = {0.25 * s, (r01 + r10) / s, (r02 + r20) / s, (r21 - r12) / s};
+    } else if (r11 > r22) {
+        const double s = std::sqrt(1.0 + r11 - r00 - r22) * 2.0;
+        q = {(r01 + r10) / s, 0.25 * s, (r12 + r21) / s, (r02 - r20) / s};
     } else {
-        const double s = std::sqrt(1.0 + r[2][2] - r[0][0] - r[1][1]) * 2.0;
-        q = {(r[0][2] + r[2][0]) / s, (r[1][2] + r[2][1]) / s, 0.25 * s, (r[1][0] - r[0][1]) / s};
+        const double s = std::sqrt(1.0 + r22 - r00 - r11) * 2.0;
+        q = {(r02 + r20) / s, (r12 + r21) / s, 0.25 * s, (r10 - r01) / s};
     }
-    return Normalized(q);
+    return q; // unit up to rounding: the frames are orthonormal
 }
 
 bool SolveTwoBone(const IKVec& a, const IKVec& b, const IKVec& c, const IKVec& t, const IKVec& pole,
@@ -157,9 +133,9 @@ bool SolveTwoBone(const IKVec& a, const IKVec& b, const IKVec& c, const IKVec& t
     bool found = false;
     for (const IKVec& v : {pole, ab, fallback}) {
         const IKVec across = v - axis * Dot(v, axis);
-        const double length = Length(across);
-        if (length > k_Across * Length(v) && length > tiny) {
-            side = Normalized(across, length);
+        const double square = Dot(across, across);
+        if (square > k_Across * k_Across * Dot(v, v) && square > tiny * tiny) {
+            side = Normalized(across, std::sqrt(square));
             found = true;
             break;
         }
@@ -176,8 +152,8 @@ bool SolveTwoBone(const IKVec& a, const IKVec& b, const IKVec& c, const IKVec& t
     // The first bone: the rest frame (bone, bend plane normal) onto the solved one. A straight
     // rest chain takes its plane from the pole, or failing that turns the shortest way.
     const IKVec u = Normalized(ab, l1);
-    const IKVec u2 = Normalized(out.m_Middle - a, Length(out.m_Middle - a));
-    const IKVec n2 = Cross(bend, axis); // unit: bend is across the axis
+    const IKVec u2 = axis * cosA + bend * sinA; // unit: bend is across the axis
+    const IKVec n2 = Cross(bend, axis);         // unit: bend is across the axis
     IKVec n = Cross(ab, bc);
     double nLength = Length(n);
     if (!(nLength > k_Across * l1 * l2)) {
@@ -188,10 +164,18 @@ bool SolveTwoBone(const IKVec& a, const IKVec& b, const IKVec& c, const IKVec& t
                                      : RotationBetween(ab, out.m_Middle - a);
 
     // The second bone hinges about the solved plane's normal.
+    // Both directions lie across n2, so the shortest turn between them is about n2; only the
+    // half turn needs the axis named.
     const IKVec w = Rotate(out.m_Upper, bc);
     const IKVec v = out.m_End - out.m_Middle;
-    const double angle = std::atan2(Dot(Cross(w, v), n2), Dot(w, v));
-    out.m_Lower = Compose(out.m_Upper, AxisAngle(n2, angle));
+    // Both have length l2: the half-way quaternion (w x v, l2² + w.v) needs one root.
+    const double dot = Dot(w, v);
+    IKQuat hinge{n2.x, n2.y, n2.z, 0.0};
+    if (dot > (-1.0 + 1e-12) * l2 * l2) {
+        const IKVec axisOfTurn = Cross(w, v);
+        hinge = Normalized(IKQuat{axisOfTurn.x, axisOfTurn.y, axisOfTurn.z, l2 * l2 + dot});
+    }
+    out.m_Lower = Compose(out.m_Upper, hinge);
     return true;
 }
 

@@ -6,6 +6,7 @@
 //
 // Rotations act on row vectors as the matrices of the scene do; Compose(a, b) applies a first.
 
+#include <cmath>
 #include <vector>
 
 namespace Quorlix::Internal {
@@ -29,18 +30,33 @@ inline double Dot(const IKVec& a, const IKVec& b) noexcept {
 inline IKVec Cross(const IKVec& a, const IKVec& b) noexcept {
     return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
 }
-double Length(const IKVec& v) noexcept;
+inline double Length(const IKVec& v) noexcept {
+    return std::sqrt(Dot(v, v));
+}
 /// False for NaN or infinite components.
-bool Finite(const IKVec& v) noexcept;
+inline bool Finite(const IKVec& v) noexcept {
+    return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z);
+}
 
 /// A unit quaternion (x, y, z, w).
 struct IKQuat {
     double x = 0, y = 0, z = 0, w = 1;
 };
 
-IKVec Rotate(const IKQuat& q, const IKVec& v) noexcept;
+inline IKVec Rotate(const IKQuat& q, const IKVec& v) noexcept {
+    // v + 2w(q x v) + 2 q x (q x v), q the vector part.
+    const IKVec u{q.x, q.y, q.z};
+    const IKVec t = Cross(u, v) * 2.0;
+    return v + t * q.w + Cross(u, t);
+}
 /// `a` then `b`.
-IKQuat Compose(const IKQuat& a, const IKQuat& b) noexcept;
+inline IKQuat Compose(const IKQuat& a, const IKQuat& b) noexcept {
+    // The Hamilton product b a: a acts first.
+    return IKQuat{b.w * a.x + a.w * b.x + (b.y * a.z - b.z * a.y),
+                  b.w * a.y + a.w * b.y + (b.z * a.x - b.x * a.z),
+                  b.w * a.z + a.w * b.z + (b.x * a.y - b.y * a.x),
+                  b.w * a.w - (b.x * a.x + b.y * a.y + b.z * a.z)};
+}
 /// The rotation by `radians` about `axis` (any length; a zero axis gives the identity),
 /// counter-clockwise seen from the axis' tip.
 IKQuat AxisAngle(const IKVec& axis, double radians) noexcept;
