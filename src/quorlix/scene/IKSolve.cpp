@@ -403,7 +403,10 @@ void XMiniUpdateTraverse::SolveIK(TIKHandle& handle, const Matrix4f& current) {
 
     // Write the chain; anything not finite leaves the whole chain in its start state.
     for (size_t i = 0; solved && i <= count; ++i) {
-        solved = Internal::Finite(work.m_Points[i]);
+        // Checked as the floats written: a double beyond the float range is no place either.
+        const Vector3f written = ToVector(work.m_Points[i]);
+        solved = std::isfinite(written.GetX()) && std::isfinite(written.GetY()) &&
+                 std::isfinite(written.GetZ());
         if (solved && i < count) {
             const IKQuat& q = work.m_Rotation[i];
             solved = std::isfinite(q.x) && std::isfinite(q.y) && std::isfinite(q.z) &&

@@ -127,6 +127,7 @@ void XMiniUpdateTraverse::UpdateTree(TNode* node, const Matrix4f& matrix) {
     for (const void*& table : m_KindTable)
         table = nullptr;
     m_IK->m_JointTable = m_IK->m_HandleTable = m_IK->m_HandleClass = nullptr;
+    m_IK->m_Handle = nullptr;
     m_Root = matrix;
     m_Stack.clear();
     m_Stack.push_back(Step{node, &m_Root});
