@@ -89,10 +89,10 @@ const SBaseTransform& LocalOf(const TBaseTransform* node) noexcept {
 }
 
 // What the normal update does for a joint before its matrix: the parent's scaling is cancelled.
-void CopyParentScaling(TJoint* joint) {
+void CopyParentScaling(TJoint* joint, IKWork& work) {
     const TBranch* parent = joint->GetParent();
     const SNode* parentS = parent != nullptr ? parent->GetSNode() : nullptr;
-    if (parentS != nullptr && Is(parentS, k_ClassSSimpleTransform)) {
+    if (parentS != nullptr && IsOften(parentS, k_ClassSSimpleTransform, work.m_SimpleTable)) {
         static_cast<SJoint*>(joint->GetSNode())
             ->SetParentScaling(static_cast<const SSimpleTransform*>(parentS)->GetScaling());
     }
@@ -110,9 +110,20 @@ const TIKHandle* HandleOf(const TJoint* joint, IKWork& work) noexcept {
 
 } // namespace
 
-void XMiniUpdateTraverse::GatherIKChain(TIKHandle& handle) {
+bool XMiniUpdateTraverse::IsSplineIK(const TIKHandle& handle) {
+    // Handles of one class follow each other; the answer for the last class table is kept.
+    IKWork& work = *m_IK;
+    if (handle.GetClassTable() != work.m_HandleClass) {
+        work.m_HandleClass = handle.GetClassTable();
+        work.m_HandleIsSpline = Is(&handle, k_ClassTIKSplineHandle);
+    }
+    return work.m_HandleIsSpline;
+}
+
+void XMiniUpdateTraverse::GatherIKChain(TIKHandle& handle, TBaseTransform* startParent) {
     IKWork& work = *m_IK;
     work.m_Handle = &handle;
+    work.m_StartParent = startParent;
     work.m_Chain.clear();
     work.m_State = IKWork::Chain::Broken;
     TJoint* start = handle.GetStartJoint();
@@ -143,7 +154,7 @@ void XMiniUpdateTraverse::GatherIKChain(TIKHandle& handle) {
         return;
     }
     std::reverse(work.m_Chain.begin(), work.m_Chain.end());
-    if (start->GetParentTransform() == nullptr) {
+    if (startParent == nullptr) {
         work.m_Why = "start joint has no parent transform";
         return;
     }
@@ -245,8 +256,10 @@ void XMiniUpdateTraverse::ReportIK(TIKHandle& handle, const char* why) {
 
 void XMiniUpdateTraverse::SolveIK(TIKHandle& handle, const Matrix4f& current) {
     IKWork& work = *m_IK;
-    if (work.m_Handle != &handle)
-        GatherIKChain(handle);
+    if (work.m_Handle != &handle) {
+        const TJoint* start = handle.GetStartJoint();
+        GatherIKChain(handle, start != nullptr ? start->GetParentTransform() : nullptr);
+    }
     work.m_Handle = nullptr; // the gathered chain serves this solve only
     if (work.m_State != IKWork::Chain::Valid) {
         if (work.m_State == IKWork::Chain::Broken)
@@ -258,22 +271,17 @@ void XMiniUpdateTraverse::SolveIK(TIKHandle& handle, const Matrix4f& current) {
     // The start state: joints already solved in this pass by a handle of theirs keep that
     // result; the others take their rest pose under it.
     const size_t count = work.m_Chain.size();
-    // Handles of one class follow each other; the answer for the last class table is kept.
-    if (handle.GetClassTable() != work.m_HandleClass) {
-        work.m_HandleClass = handle.GetClassTable();
-        work.m_HandleIsSpline = Is(&handle, k_ClassTIKSplineHandle);
-    }
-    const bool spline = work.m_HandleIsSpline;
+    const bool spline = IsSplineIK(handle);
     work.m_Start.resize(count);
     work.m_Points.resize(count + 1);
     work.m_Rotation.assign(count, IKQuat{});
     work.m_Kept.resize(count);
-    const Matrix4f* parent = &work.m_Chain.front()->GetParentTransform()->GetModelViewMatrix();
+    const Matrix4f* parent = &work.m_StartParent->GetModelViewMatrix();
     for (size_t i = 0; i < count; ++i) {
         TJoint* joint = work.m_Chain[i];
         // As the normal update does, the joint cancels its parent's scaling.
         if (i == 0)
-            CopyParentScaling(joint);
+            CopyParentScaling(joint, work);
         else
             S(joint).SetParentScaling(S(work.m_Chain[i - 1]).GetScaling());
         const TIKHandle* owner = work.m_Owner[i];
@@ -368,8 +376,7 @@ void XMiniUpdateTraverse::SolveIK(TIKHandle& handle, const Matrix4f& current) {
         for (const TJoint* joint : work.m_Chain)
             turned = turned || S(joint).GetPreferredAngle() != Vector3f::Zero;
         if (turned) {
-            const Matrix4f* above =
-                &work.m_Chain.front()->GetParentTransform()->GetModelViewMatrix();
+            const Matrix4f* above = &work.m_StartParent->GetModelViewMatrix();
             for (size_t i = 0; i < count; ++i) {
                 const TJoint* joint = work.m_Chain[i];
                 if (!work.m_Kept[i]) {

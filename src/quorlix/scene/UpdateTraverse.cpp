@@ -126,7 +126,7 @@ void XMiniUpdateTraverse::UpdateTree(TNode* node, const Matrix4f& matrix) {
     // Class tables may have been freed and their memory reused since the last walk.
     for (const void*& table : m_KindTable)
         table = nullptr;
-    m_IK->m_JointTable = m_IK->m_HandleTable = m_IK->m_HandleClass = nullptr;
+    m_IK->m_JointTable = m_IK->m_HandleTable = m_IK->m_SimpleTable = m_IK->m_HandleClass = nullptr;
     m_IK->m_Handle = nullptr;
     m_Root = matrix;
     m_Stack.clear();
@@ -178,15 +178,18 @@ bool XMiniUpdateTraverse::ConstraintSolvable(ScriptObject* object) {
 
 bool XMiniUpdateTraverse::IKSolvable(TNode* node) {
     auto* handle = static_cast<TIKHandle*>(node);
+    TBaseTransform* parent = nullptr;
     if (TJoint* start = handle->GetStartJoint()) {
-        TBaseTransform* parent = start->GetParentTransform();
+        parent = start->GetParentTransform();
         if (parent == nullptr) {
             start->ExpectFailed(BuiltinTypeID(k_ClassTBaseTransform));
-        } else if (!Stamped(parent, "SolvableIK: waiting for ")) {
+        } else if (parent->GetMatrixFrame() != m_Frame) {
+            if (m_Debug)
+                LogScriptDebug("SolvableIK: waiting for ", NameOf(parent));
             return false;
         }
     }
-    if (Is(node, k_ClassTIKSplineHandle)) {
+    if (IsSplineIK(*handle)) {
         const auto* spline = static_cast<TIKSplineHandle*>(node);
         for (const Obj<ScriptObject>& cluster : spline->GetClusterHandleArray()) {
             if (!Stamped(cluster.Get(), "SolvableSplineIK: waiting for "))
@@ -198,7 +201,7 @@ bool XMiniUpdateTraverse::IKSolvable(TNode* node) {
             !Stamped(curve->GetParentTransform(), "SolvableSplineIK: waiting for "))
             return false;
     }
-    GatherIKChain(*handle);
+    GatherIKChain(*handle, parent);
     return !WaitsForIKPriority(*handle);
 }
 

@@ -79,7 +79,8 @@ private:
     void UpdateTransform(TBaseTransform* node, const Matrix4f& current);
     // The IK solve (IKSolve.cpp). The chain is gathered by the solvable test; `current` is the
     // matrix of the handle's parent space.
-    void GatherIKChain(TIKHandle& handle);
+    bool IsSplineIK(const TIKHandle& handle);
+    void GatherIKChain(TIKHandle& handle, TBaseTransform* startParent);
     bool WaitsForIKPriority(const TIKHandle& handle);
     void SolveIK(TIKHandle& handle, const Matrix4f& current);
     void ClaimIKChain(TIKHandle& handle);

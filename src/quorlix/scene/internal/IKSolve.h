@@ -8,6 +8,7 @@
 #include <vector>
 
 namespace Quorlix {
+class TBaseTransform;
 class TIKHandle;
 class TJoint;
 } // namespace Quorlix
@@ -22,7 +23,8 @@ struct IKWork {
     Chain m_State = Chain::None;
     const char* m_Why = "";
     std::vector<TJoint*> m_Chain;
-    std::vector<const TIKHandle*> m_Owner; // the claim each chain joint ended with
+    const TBaseTransform* m_StartParent = nullptr; // the start joint's parent transform
+    std::vector<const TIKHandle*> m_Owner;         // the claim each chain joint ended with
     std::vector<char> m_Kept; // whether the joint keeps its owner's result of this pass
 
     std::vector<Matrix4f> m_Start;   // the chain's world matrices before the solve
@@ -33,6 +35,7 @@ struct IKWork {
     // The class tables last found to be joints and handles; cleared by every walk.
     const void* m_JointTable = nullptr;
     const void* m_HandleTable = nullptr;
+    const void* m_SimpleTable = nullptr; // of an SSimpleTransform
     const void* m_HandleClass = nullptr; // the class table of the last handle solved
     bool m_HandleIsSpline = false;       // and whether it is a spline IK handle
 
