@@ -458,9 +458,6 @@ TEST_F(IK, HandlesAndTargetsLaterInTheTreeAndTheViewPassAgree) {
     Matrix4f viewed;
     viewed.AssignMul(arm.elbow->GetModelViewMatrix(), view);
     EXPECT_TRUE(viewed.EqualEpsilon(before[1], 1e-4f));
-    for (int r = 0; r < 4; ++r)
-        printf("%f %f %f | %f %f %f\n", viewed.Get(r, 0), viewed.Get(r, 1), viewed.Get(r, 2),
-               before[1].Get(r, 0), before[1].Get(r, 1), before[1].Get(r, 2));
 }
 
 TEST_F(IK, BadSetupsAndValuesLeaveTheChainAtRest) {
