@@ -427,10 +427,17 @@ void XMiniUpdateTraverse::SolveIK(TIKHandle& handle, const Matrix4f& current) {
                    : work.m_Start[i]);
         joint->SetMatrixFrame(m_Frame);
     }
-    // The joints' children follow: the effector, side branches and the next chain joint, which
-    // is claimed and so skipped.
-    for (size_t i = count; i-- > 0;)
-        PushChildren(work.m_Chain[i], work.m_Chain[i]->GetModelViewMatrix());
+    // The joints' children follow: the effector and side branches; the next chain joint is
+    // placed already (last child first, so that children are visited in order).
+    for (size_t i = count; i-- > 0;) {
+        const TJoint* joint = work.m_Chain[i];
+        const TNode* next = i + 1 < count ? work.m_Chain[i + 1] : nullptr;
+        for (int c = joint->ChildCount() - 1; c >= 0; --c) {
+            TNode* child = joint->GetChild(c);
+            if (child != next)
+                PushChild(child, joint->GetModelViewMatrix());
+        }
+    }
 }
 
 bool XMiniUpdateTraverse::SolveSplineIK(TIKHandle& handle, const Matrix4f& current) {
