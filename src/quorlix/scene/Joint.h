@@ -133,7 +133,9 @@ private:
 /// A start joint that is not an ancestor of the effector, a node on the way that is not a joint,
 /// a start joint without a parent transform or a handle inside its own chain's subtree is logged
 /// once per handle ("IK: <reason> for <handle>") and leaves the joints to the normal update.
-/// Non-finite positions leave the chain in its rest pose.
+/// Non-finite positions leave the chain in its rest pose. A handle that is detached or hidden by
+/// the update's exclusion mask leaves its joints to the normal update; one hidden only through
+/// an ancestor leaves them where it last placed them.
 class QUORLIX_API TIKHandle : public TTransform {
 public:
     static TIKHandle* Create();
