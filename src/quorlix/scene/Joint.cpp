@@ -61,6 +61,17 @@ const TypeInfo* TJoint::GetTJointTypeInfo() noexcept {
 TJoint::TJoint() : TSimpleTransform(SJoint::Create()) {}
 TJoint::~TJoint() = default;
 
+void TJoint::SetIKDependency(ScriptObject* handle) noexcept {
+    if (handle == nullptr || handle->IsNil()) {
+        m_IKDependency = nullptr;
+        return;
+    }
+    // The cell is made once per object and shared; it outlives the object as a nil pointer.
+    auto* cell = const_cast<WeakObjTarget*>(handle->GetWeakObjTarget());
+    if (cell != m_IKDependency.Get())
+        m_IKDependency = cell;
+}
+
 // --- IK effectors and handles -------------------------------------------------------------------
 
 SIKEffector* SIKEffector::Create() {
