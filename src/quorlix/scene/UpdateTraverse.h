@@ -138,17 +138,7 @@ private:
 /// The two update passes of a frame over a scene, without a renderer (servers, tools, tests,
 /// and the frame loop of the render system).
 struct QUORLIX_API SceneUpdateFrame {
-    uint32_t m_Frame = 0; // the frame counter; pass 1 flips its top bit
-    // One matrix product of a plan: view = local · parent.
-    struct PlanStep {
-        const SBaseTransform::LocalSlot* m_Local;
-        const SBaseTransform* m_S; // rebuilds an invalid local matrix
-        TBaseTransform::ViewSlot* m_View;
-        const Matrix4f* m_Parent; // the parent's ModelViewMatrix, or m_Root
-    };
-    void Walk(TNode* node);
-    void RunPlan() noexcept;
-
+    uint32_t m_Frame = 0;       // the frame counter; pass 1 flips its top bit
     uint32_t m_ExcludeMask = 0; // as the channel's
     uint32_t m_DrawMask = ~0u;
     bool m_Debug = false;
