@@ -77,13 +77,6 @@ SJoint& S(const TJoint* joint) noexcept {
     return *static_cast<SJoint*>(joint->GetSNode());
 }
 
-// The rotation of a joint's preferred angle (degrees, XYZ).
-Matrix4f Turn(const Vector3f& degrees) {
-    Matrix4f m;
-    m.MakeRotation(degrees * Internal::k_DegreesToRadians, Eulerf::XYZ);
-    return m;
-}
-
 const SBaseTransform& LocalOf(const TBaseTransform* node) noexcept {
     return *static_cast<const SBaseTransform*>(node->GetSNode());
 }
@@ -329,16 +322,14 @@ void XMiniUpdateTraverse::SolveIK(TIKHandle& handle, const Matrix4f& current) {
             Vector3f end = LocalOf(effector).GetLocalMatrix().GetM3Vector3();
             Vector3f middle = local1.GetM3Vector3();
             Vector3f v;
-            if (const Vector3f& angle = S(work.m_Chain[1]).GetPreferredAngle();
-                angle != Vector3f::Zero) {
-                MulVector3Matrix3x3(v, end, Turn(angle));
+            if (S(work.m_Chain[1]).GetPreferredAngle() != Vector3f::Zero) {
+                MulVector3Matrix3x3(v, end, S(work.m_Chain[1]).GetPreferredTurn());
                 end = v;
             }
             MulVector3Matrix4x3(v, end, local1);
             end = v;
-            if (const Vector3f& angle = S(work.m_Chain[0]).GetPreferredAngle();
-                angle != Vector3f::Zero) {
-                const Matrix4f turn = Turn(angle);
+            if (S(work.m_Chain[0]).GetPreferredAngle() != Vector3f::Zero) {
+                const Matrix4f& turn = S(work.m_Chain[0]).GetPreferredTurn();
                 MulVector3Matrix3x3(v, end, turn);
                 end = v;
                 MulVector3Matrix3x3(v, middle, turn);
@@ -382,9 +373,8 @@ void XMiniUpdateTraverse::SolveIK(TIKHandle& handle, const Matrix4f& current) {
                 if (!work.m_Kept[i]) {
                     Matrix4f m;
                     m.AssignMul(LocalOf(joint).GetLocalMatrix(), *above);
-                    const Vector3f& angle = S(joint).GetPreferredAngle();
-                    if (angle != Vector3f::Zero) {
-                        work.m_Start[i].AssignMul(Turn(angle), m);
+                    if (S(joint).GetPreferredAngle() != Vector3f::Zero) {
+                        work.m_Start[i].AssignMul(S(joint).GetPreferredTurn(), m);
                     } else {
                         work.m_Start[i] = m;
                     }

@@ -26,6 +26,14 @@ void SJoint::SetJointOrientation(const Vector3f& v) noexcept {
     InvalidateLocal();
 }
 
+const Matrix4f& SJoint::GetPreferredTurn() const noexcept {
+    if (!m_PreferredTurnValid) {
+        m_PreferredTurn.MakeRotation(m_PreferredAngle * Internal::k_DegreesToRadians, Eulerf::XYZ);
+        m_PreferredTurnValid = true;
+    }
+    return m_PreferredTurn;
+}
+
 void SJoint::SetParentScaling(const Vector3f& v) noexcept {
     if (v == m_ParentScaling)
         return;

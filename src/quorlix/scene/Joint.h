@@ -25,7 +25,13 @@ public:
     void SetJointOrientation(const Vector3f& v) noexcept;
     /// Stored only: it does not enter the local matrix.
     const Vector3f& GetPreferredAngle() const noexcept { return m_PreferredAngle; }
-    void SetPreferredAngle(const Vector3f& v) noexcept { m_PreferredAngle = v; }
+    void SetPreferredAngle(const Vector3f& v) noexcept {
+        m_PreferredAngle = v;
+        m_PreferredTurnValid = false;
+    }
+    /// The rotation matrix of PreferredAngle (degrees, order XYZ), kept until the angle changes:
+    /// the IK solvers turn the rest pose by it every frame.
+    const Matrix4f& GetPreferredTurn() const noexcept;
     /// An unchanged value keeps the cached matrix valid (the update sets it every frame).
     const Vector3f& GetParentScaling() const noexcept { return m_ParentScaling; }
     void SetParentScaling(const Vector3f& v) noexcept;
@@ -41,6 +47,8 @@ private:
     Vector3f m_PreferredAngle = Vector3f::Zero;
     Vector3f m_ParentScaling{1.0f, 1.0f, 1.0f};
     bool m_ParentScalingEnable = true;
+    mutable bool m_PreferredTurnValid = false;
+    mutable Matrix4f m_PreferredTurn;
 };
 
 /// A joint placement. `IKDependency` names the IK handle that moves the joint (set by the IK
