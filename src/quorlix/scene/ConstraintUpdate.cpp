@@ -159,7 +159,8 @@ void UpdateAimConstraint(const AimConstraint& constraint, TBaseTransform& node) 
     node.SetModelViewMatrix(m);
 }
 
-void UpdatePoleVectorConstraint(const PoleVectorConstraint& constraint, TBaseTransform& node) {
+void UpdatePoleVectorConstraint(const PoleVectorConstraint& constraint, TBaseTransform& node,
+                                const Matrix4f& current) {
     if (!node.IsA(BuiltinTypeID(k_ClassTIKHandle))) {
         ReportSetup(node, "owner of TTransformConstraint ");
         return;
@@ -184,7 +185,15 @@ void UpdatePoleVectorConstraint(const PoleVectorConstraint& constraint, TBaseTra
         world.AssignMul(local->GetLocalMatrix(), parent->GetModelViewMatrix());
         origin = world.GetM3Vector3();
     }
-    static_cast<SIKHandle*>(handle.GetSNode())->SetPoleVector(target - origin);
+    // Stored in the handle's parent space: the view pass then stores what the first pass did.
+    Vector3f pole = target - origin;
+    Matrix4f inverse;
+    if (current != Matrix4f::Identity && inverse.AssignInvertAffine(current)) {
+        const Vector3f pass = pole;
+        MulVector3Matrix3x3(pole, pass, inverse);
+    }
+    if (std::isfinite(pole.GetX()) && std::isfinite(pole.GetY()) && std::isfinite(pole.GetZ()))
+        static_cast<SIKHandle*>(handle.GetSNode())->SetPoleVector(pole);
 }
 
 } // namespace Quorlix::Internal

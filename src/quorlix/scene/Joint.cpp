@@ -26,6 +26,14 @@ void SJoint::SetJointOrientation(const Vector3f& v) noexcept {
     InvalidateLocal();
 }
 
+const Matrix4f& SJoint::GetPreferredTurn() const noexcept {
+    if (!m_PreferredTurnValid) {
+        m_PreferredTurn.MakeRotation(m_PreferredAngle * Internal::k_DegreesToRadians, Eulerf::XYZ);
+        m_PreferredTurnValid = true;
+    }
+    return m_PreferredTurn;
+}
+
 void SJoint::SetParentScaling(const Vector3f& v) noexcept {
     if (v == m_ParentScaling)
         return;
@@ -60,6 +68,17 @@ const TypeInfo* TJoint::GetTJointTypeInfo() noexcept {
 }
 TJoint::TJoint() : TSimpleTransform(SJoint::Create()) {}
 TJoint::~TJoint() = default;
+
+void TJoint::SetIKDependency(ScriptObject* handle) noexcept {
+    if (handle == nullptr || handle->IsNil()) {
+        m_IKDependency = nullptr;
+        return;
+    }
+    // The cell is made once per object and shared; it outlives the object as a nil pointer.
+    auto* cell = const_cast<WeakObjTarget*>(handle->GetWeakObjTarget());
+    if (cell != m_IKDependency.Get())
+        m_IKDependency = cell;
+}
 
 // --- IK effectors and handles -------------------------------------------------------------------
 

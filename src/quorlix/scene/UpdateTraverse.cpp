@@ -4,8 +4,10 @@
 #include "quorlix/scene/Joint.h"
 #include "quorlix/scene/LODGroup.h"
 #include "quorlix/scene/SceneClassIndex.h"
+#include "quorlix/scene/SplineCurve.h"
 #include "quorlix/scene/Transform.h"
 #include "quorlix/scene/internal/ConstraintMath.h"
+#include "quorlix/scene/internal/IKSolve.h"
 #include "quorlix/scene/internal/SceneStructure.h"
 #include "quorlix/scene/internal/TransformMath.h"
 #include "quorlix/script/internal/ScriptLog.h"
@@ -34,9 +36,8 @@ const char* NameOf(const ScriptObject* object) {
 }
 
 // Each constraint class moves the node's ModelViewMatrix (a pole vector constraint writes its
-// IK handle's pole vector instead). The IK arithmetic plugs in below: until it exists an IK
-// handle moves no joint.
-void UpdateConstraint(Constraint& constraint, TBaseTransform& node) {
+// IK handle's pole vector instead, in the space of `current`, the node's parent space).
+void UpdateConstraint(Constraint& constraint, TBaseTransform& node, const Matrix4f& current) {
     if (Is(&constraint, k_ClassTransformConstraint))
         Internal::UpdateTransformConstraint(static_cast<const TransformConstraint&>(constraint),
                                             node);
@@ -44,9 +45,8 @@ void UpdateConstraint(Constraint& constraint, TBaseTransform& node) {
         Internal::UpdateAimConstraint(static_cast<const AimConstraint&>(constraint), node);
     else if (Is(&constraint, k_ClassPoleVectorConstraint))
         Internal::UpdatePoleVectorConstraint(static_cast<const PoleVectorConstraint&>(constraint),
-                                             node);
+                                             node, current);
 }
-void SolveIK(TIKHandle&) {}
 
 constexpr int k_MaxPendingPasses = 100;
 
@@ -67,7 +67,7 @@ enum class XMiniUpdateTraverse::Kind : uint8_t {
     SoundReceiver,
 };
 
-XMiniUpdateTraverse::XMiniUpdateTraverse() = default;
+XMiniUpdateTraverse::XMiniUpdateTraverse() : m_IK(std::make_unique<Internal::IKWork>()) {}
 XMiniUpdateTraverse::~XMiniUpdateTraverse() = default;
 
 void XMiniUpdateTraverse::SetMasks(uint32_t excludeMask, uint32_t drawMask) noexcept {
@@ -89,8 +89,10 @@ void XMiniUpdateTraverse::ClearLists() {
 
 XMiniUpdateTraverse::Kind XMiniUpdateTraverse::KindOf(const TNode* node) noexcept {
     const MVTBL* table = node->GetClassTable();
-    if (table == m_KindTable)
-        return m_Kind;
+    for (int i = 0; i < k_KindCache; ++i) {
+        if (table == m_KindTable[i])
+            return m_Kind[i];
+    }
     Kind kind = Kind::Leaf;
     if (Is(node, k_ClassTSimpleTransform)) {
         kind = Is(node, k_ClassTJoint)      ? Kind::Joint
@@ -113,8 +115,9 @@ XMiniUpdateTraverse::Kind XMiniUpdateTraverse::KindOf(const TNode* node) noexcep
     } else if (Is(node, k_ClassTSoundReceiver)) {
         kind = Kind::SoundReceiver;
     }
-    m_KindTable = table;
-    m_Kind = kind;
+    m_KindTable[m_KindNext] = table;
+    m_Kind[m_KindNext] = kind;
+    m_KindNext = (m_KindNext + 1) % k_KindCache;
     return kind;
 }
 
@@ -157,7 +160,10 @@ void XMiniUpdateTraverse::RunPlan() noexcept {
 
 void XMiniUpdateTraverse::Walk(TNode* node) {
     // Class tables may have been freed and their memory reused since the last walk.
-    m_KindTable = nullptr;
+    for (const void*& table : m_KindTable)
+        table = nullptr;
+    m_IK->m_JointTable = m_IK->m_HandleTable = m_IK->m_SimpleTable = m_IK->m_HandleClass = nullptr;
+    m_IK->m_Handle = nullptr;
     m_Stack.clear();
     m_Stack.push_back(Step{node, &m_Root});
     while (!m_Stack.empty()) {
@@ -207,22 +213,31 @@ bool XMiniUpdateTraverse::ConstraintSolvable(ScriptObject* object) {
 
 bool XMiniUpdateTraverse::IKSolvable(TNode* node) {
     auto* handle = static_cast<TIKHandle*>(node);
+    TBaseTransform* parent = nullptr;
     if (TJoint* start = handle->GetStartJoint()) {
-        TBaseTransform* parent = start->GetParentTransform();
+        parent = start->GetParentTransform();
         if (parent == nullptr) {
             start->ExpectFailed(BuiltinTypeID(k_ClassTBaseTransform));
-        } else if (!Stamped(parent, "SolvableIK: waiting for ")) {
+        } else if (parent->GetMatrixFrame() != m_Frame) {
+            if (m_Debug)
+                LogScriptDebug("SolvableIK: waiting for ", NameOf(parent));
             return false;
         }
     }
-    if (Is(node, k_ClassTIKSplineHandle)) {
-        for (const Obj<ScriptObject>& cluster :
-             static_cast<TIKSplineHandle*>(node)->GetClusterHandleArray()) {
+    if (IsSplineIK(*handle)) {
+        const auto* spline = static_cast<TIKSplineHandle*>(node);
+        for (const Obj<ScriptObject>& cluster : spline->GetClusterHandleArray()) {
             if (!Stamped(cluster.Get(), "SolvableSplineIK: waiting for "))
                 return false;
         }
+        // The curve's CVs are placed by its parent transform.
+        const TSplineCurve* curve = spline->GetSplineCurve();
+        if (curve != nullptr &&
+            !Stamped(curve->GetParentTransform(), "SolvableSplineIK: waiting for "))
+            return false;
     }
-    return true;
+    GatherIKChain(*handle, parent);
+    return !WaitsForIKPriority(*handle);
 }
 
 bool XMiniUpdateTraverse::Waits(TNode* node, TBaseTransform* transform) {
@@ -241,11 +256,18 @@ bool XMiniUpdateTraverse::Waits(TNode* node, TBaseTransform* transform) {
             return true;
         }
     }
-    // Its IK handle moves the joint.
+    // Its IK handle moves the joint, as long as the handle is in a tree and not hidden by the
+    // masks: a handle that is never visited must not freeze its chain.
     if (KindOf(node) == Kind::Joint) {
-        ScriptObject* handle = static_cast<TJoint*>(node)->GetIKDependency();
-        if (handle != nullptr && !handle->IsNil())
-            return true;
+        ScriptObject* object = static_cast<TJoint*>(node)->GetIKDependency();
+        if (object != nullptr && !object->IsNil() &&
+            (object->GetClassTable() == m_IK->m_HandleTable || Is(object, k_ClassTIKHandle))) {
+            m_IK->m_HandleTable = object->GetClassTable();
+            const auto* handle = static_cast<const TIKHandle*>(object);
+            if (handle->GetParent() != nullptr &&
+                (handle->GetSNode()->GetVisibility() & m_ExcludeMask) == 0)
+                return true;
+        }
     }
     return false;
 }
@@ -276,7 +298,7 @@ void XMiniUpdateTraverse::UpdateTransform(TBaseTransform* node, const Matrix4f& 
     if (ordered) {
         for (int i = 0; i < count; ++i) {
             if (Constraint* constraint = constraintAt(i))
-                UpdateConstraint(*constraint, *node);
+                UpdateConstraint(*constraint, *node, current);
         }
     } else {
         std::vector<std::pair<int32_t, int>> order; // (priority, index): a stable order
@@ -287,7 +309,7 @@ void XMiniUpdateTraverse::UpdateTransform(TBaseTransform* node, const Matrix4f& 
         }
         std::sort(order.begin(), order.end());
         for (const auto& [priority, i] : order)
-            UpdateConstraint(*constraintAt(i), *node);
+            UpdateConstraint(*constraintAt(i), *node, current);
     }
     node->SetMatrixFrame(m_Frame);
 }
@@ -333,7 +355,7 @@ void XMiniUpdateTraverse::VisitTransform(TNode* node, Kind kind, const Matrix4f&
     }
     UpdateTransform(transform, current);
     if (kind == Kind::IKHandle)
-        SolveIK(*static_cast<TIKHandle*>(node));
+        SolveIK(*static_cast<TIKHandle*>(node), current);
     // The constraints and the IK solve may have moved the node: its children follow the result.
     PushChildren(transform, transform->GetModelViewMatrix());
 }

@@ -24,11 +24,17 @@
 #include "quorlix/scene/Transform.h"
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 namespace Quorlix {
 
 class TBaseTransform;
+class TIKHandle;
+class TJoint;
+namespace Internal {
+struct IKWork;
+}
 
 class QUORLIX_API XMiniUpdateTraverse {
 public:
@@ -80,6 +86,16 @@ private:
     bool IKSolvable(TNode* handle);
     bool Stamped(ScriptObject* object, const char* waitText);
     void UpdateTransform(TBaseTransform* node, const Matrix4f& current);
+    // The IK solve (IKSolve.cpp). The chain is gathered by the solvable test; `current` is the
+    // matrix of the handle's parent space.
+    bool IsSplineIK(const TIKHandle& handle);
+    void GatherIKChain(TIKHandle& handle, TBaseTransform* startParent);
+    bool WaitsForIKPriority(const TIKHandle& handle);
+    void SolveIK(TIKHandle& handle, const Matrix4f& current);
+    void ClaimIKChain(TIKHandle& handle);
+    void ReleaseIKChain(TIKHandle& handle);
+    void ReportIK(TIKHandle& handle, const char* why);
+    bool SolveSplineIK(TIKHandle& handle, const Matrix4f& current);
     void PushChildren(const TBranch* branch, const Matrix4f& matrix);
     void PushChild(TNode* child, const Matrix4f& matrix);
 
@@ -102,10 +118,14 @@ private:
     Array<Obj<TNode>> m_SoundEmitters;
     Array<Obj<TNode>> m_SoundReceivers;
     std::vector<Step> m_Stack; // nodes still to visit, with their current matrix
-    Matrix4f m_Root;           // the matrix UpdateTree was given
-    // The kind of the class met last: neighbouring nodes mostly share their class.
-    const void* m_KindTable = nullptr;
-    Kind m_Kind{};
+    std::unique_ptr<Internal::IKWork> m_IK;
+    Matrix4f m_Root; // the matrix UpdateTree was given
+    // The kinds of the classes met last: a rig cycles through a few classes (transform, joint,
+    // effector, handle), so one entry would miss on nearly every node.
+    static constexpr int k_KindCache = 4;
+    const void* m_KindTable[k_KindCache] = {};
+    Kind m_Kind[k_KindCache] = {};
+    int m_KindNext = 0;
     // The plan of the last walk, and what it holds for.
     std::vector<PlanStep> m_Plan;
     const TNode* m_PlanRoot = nullptr;
@@ -118,17 +138,7 @@ private:
 /// The two update passes of a frame over a scene, without a renderer (servers, tools, tests,
 /// and the frame loop of the render system).
 struct QUORLIX_API SceneUpdateFrame {
-    uint32_t m_Frame = 0; // the frame counter; pass 1 flips its top bit
-    // One matrix product of a plan: view = local · parent.
-    struct PlanStep {
-        const SBaseTransform::LocalSlot* m_Local;
-        const SBaseTransform* m_S; // rebuilds an invalid local matrix
-        TBaseTransform::ViewSlot* m_View;
-        const Matrix4f* m_Parent; // the parent's ModelViewMatrix, or m_Root
-    };
-    void Walk(TNode* node);
-    void RunPlan() noexcept;
-
+    uint32_t m_Frame = 0;       // the frame counter; pass 1 flips its top bit
     uint32_t m_ExcludeMask = 0; // as the channel's
     uint32_t m_DrawMask = ~0u;
     bool m_Debug = false;

@@ -73,7 +73,9 @@ bool AimRotation(const Vector3f& aim, const Vector3f& up, const Vector3f& direct
 /// Moves `node`'s ModelViewMatrix by the constraint (ConstraintUpdate.cpp).
 void UpdateTransformConstraint(const TransformConstraint& constraint, TBaseTransform& node);
 void UpdateAimConstraint(const AimConstraint& constraint, TBaseTransform& node);
-/// Writes the pole vector of `node`, which must be an IK handle; leaves its matrix alone.
-void UpdatePoleVectorConstraint(const PoleVectorConstraint& constraint, TBaseTransform& node);
+/// Writes the pole vector of `node`, which must be an IK handle, in the space of `current` (the
+/// handle's parent space); leaves its matrix alone.
+void UpdatePoleVectorConstraint(const PoleVectorConstraint& constraint, TBaseTransform& node,
+                                const Matrix4f& current);
 
 } // namespace Quorlix::Internal
