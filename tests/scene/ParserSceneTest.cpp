@@ -152,7 +152,7 @@ TTransform:root.{ .SNode :s_root; .Child [:t_mesh, :t_light]; };
         engine->Execute(String("SLight:light.Type Euler.XYZ;"), String("scene"), 1);
         ASSERT_GE(refused.Messages().size(), 2u);
         EXPECT_EQ(refused.Messages()[1],
-                  "File: scene(1) x=29 :\n    MemberSet: argument type error, expected "
+                  "[Error]File: scene(1) x=29 :\n    MemberSet: argument type error, expected "
                   "SLight.TypeEnum but found Euler.RotationOrderEnum.");
     }
     // The script's objects are the ones its names define.

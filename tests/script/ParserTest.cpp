@@ -479,7 +479,7 @@ TEST_F(ScriptParser, ErrorsAreCountedPositionedAndSummarised) {
         LogCapture colours(Xerr, 0x0D, true);
         m_Engine->Execute(String("5 5"), String("c"), 0);
         EXPECT_EQ(colours.Messages()[1],
-                  "{11/0}File: c(0) x=0 :\n    ReadExpect: expected 'Semicolon' but found "
+                  "[Error]{11/0}File: c(0) x=0 :\n    ReadExpect: expected 'Semicolon' but found "
                   "'I32'.\n{7/0}");
     }
     // Quiet: nothing shown, nil returned, still counted.

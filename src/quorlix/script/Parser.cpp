@@ -124,18 +124,13 @@ Obj<ScriptObject> Parse(ScriptEngine& engine, ScriptNamespace* ns, StreamPipe* p
         }
         return LoadOtherForm(engine, static_cast<char>(rest[1]), name);
     }
-    // The header line: up to eight bytes are checked, read one at a time so that a line end
-    // among them is not read past.
+    // The header line: up to eight bytes are checked. Its line feed is left to the lexer, which
+    // counts it, so that messages name the lines of the file.
     char header[8] = {static_cast<char>(first)};
     int length = 1;
-    bool lineEnded = first == '\n';
-    while (length < 8 && !lineEnded) {
-        const int c = pipe->Read();
-        if (c < 0)
-            break;
-        header[length++] = static_cast<char>(c);
-        lineEnded = c == '\n';
-    }
+    for (int c = pipe->Peek(); first != '\n' && length < 8 && c >= 0 && c != '\n';
+         c = pipe->Peek())
+        header[length++] = static_cast<char>(pipe->Read());
     if (length < 4 || std::memcmp(header, "//KS", 4) != 0) {
         (void)HeaderFailure(engine, "The file \"#1\" has an invalid ascii script header.", name);
         return nil;
@@ -144,9 +139,9 @@ Obj<ScriptObject> Parse(ScriptEngine& engine, ScriptNamespace* ns, StreamPipe* p
         (header[7] != '2' && header[7] != '3'))
         (void)LogMsg(EUnimplemented, "Parse: ", "IDCheck", ErrActionDefault,
                      "The file \"#1\" has an incompatible ascii script header.", name.GetCPtr());
-    if (!lineEnded) {
-        for (int c = pipe->Read(); c >= 0 && c != '\n'; c = pipe->Read()) {
-        }
+    if (first != '\n') {
+        while (pipe->Peek() >= 0 && pipe->Peek() != '\n')
+            (void)pipe->Read();
     }
     Lexer lexer(pipe, (flags & ParseLineCount) | k_LexerFlags);
     Parser parser(engine, ns, lexer, name, flags);
@@ -200,14 +195,10 @@ void ProgressReporter::Report() {
 ErrorLine::~ErrorLine() {
     if (m_Stream == nullptr)
         return;
-    if (m_Note) {
-        Xerr.pLF();
-        Xerr.pUnlockMessage();
-        return;
-    }
-    m_Stream->pLF();
-    m_Stream->pColor(7, 0);
-    m_Stream->pUnlock();
+    // Back to colour 7 (whatever the log's format), and the log's lock released.
+    Xerr.pLF();
+    Xerr.pColor(7, 0);
+    Xerr.pUnlockMessage();
 }
 
 ErrorLine& ErrorLine::Quoted(const char* text) {
@@ -237,8 +228,8 @@ ErrorLine Parser::ReportError() {
     }
     if (m_Quiet)
         return ErrorLine(nullptr);
-    Stream& stream = Xerr;
-    stream.pLock();
+    // On the error level, so that hosts filtering the log by level see parse errors.
+    Stream& stream = Xerr.pLockError();
     stream.pColor(11, 0);
     stream << "File: " << m_Name << "(" << m_Lexer.GetLineCount()
            << ") x=" << m_Lexer.GetColumnCount() << " :\n    ";
@@ -248,7 +239,7 @@ ErrorLine Parser::ReportError() {
 ErrorLine Parser::Note() {
     if (m_Quiet)
         return ErrorLine(nullptr);
-    return ErrorLine(&Xerr.pLockNote(), true);
+    return ErrorLine(&Xerr.pLockNote());
 }
 
 EResult Parser::ReadExpect(LexType kind) {

@@ -173,9 +173,8 @@ public:
 /// goes (a note ends as a log message). Inactive (writes nothing) in quiet mode.
 class ErrorLine {
 public:
-    explicit ErrorLine(Stream* stream, bool note = false) noexcept
-        : m_Stream(stream), m_Note(note) {}
-    ErrorLine(ErrorLine&& other) noexcept : m_Stream(other.m_Stream), m_Note(other.m_Note) {
+    explicit ErrorLine(Stream* stream) noexcept : m_Stream(stream) {}
+    ErrorLine(ErrorLine&& other) noexcept : m_Stream(other.m_Stream) {
         other.m_Stream = nullptr;
     }
     ~ErrorLine();
@@ -194,8 +193,7 @@ public:
     ErrorLine& Hex(uint32_t value, const char* prefix = "0x");
 
 private:
-    Stream* m_Stream;
-    bool m_Note;
+    Stream* m_Stream; // a level lock of Xerr is held while it is set
 };
 
 /// A direct-mapped cache of what names resolved to, keyed by a number (a class index, or a
