@@ -96,7 +96,8 @@ fuzz: deps
 
 demo: deps build
 	$(BUILD)/tools/quorlix/quorlix --version
-	$(BUILD)/tools/quorlix/quorlix demo
+	$(BUILD)/tools/quorlix/quorlix run examples/demo/scene.kss --update 3 \
+	  --then examples/demo/report.kss
 
 FORMAT_FILES = git ls-files '*.h' '*.cpp' ':!:tests/checks/fixtures/*'
 

@@ -2,10 +2,10 @@
 // rewritten by hand, digests included.
 
 #include "MemberPath.h"
+#include "ToolRun.h"
 #include "quorlix/core/MD5.h"
 #include "quorlix/core/Obj.h"
 #include "quorlix/stream/Archive.h"
-#include "stream/PipeTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -15,37 +15,15 @@
 #include <cstring>
 #include <filesystem>
 #include <string>
-#include <sys/wait.h>
 
 using namespace Quorlix;
 using namespace QuorlixTest;
 
 namespace {
 
-struct Outcome {
-    int m_Status;
-    std::string m_Out;
-    std::string m_Err;
-};
-
 // Runs "quorlix kxp <arguments>" in `folder`.
-Outcome Kxp(const TempDir& folder, const std::string& arguments) {
-    const std::string command =
-        "cd '" + folder.Path() + "' && '" QUORLIX_TOOL "' kxp " + arguments + " 2>stderr.txt";
-    Outcome outcome{-1, "", ""};
-    if (std::FILE* pipe = ::popen(command.c_str(), "r")) {
-        char buffer[4096];
-        for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
-            outcome.m_Out.append(buffer, n);
-        const int status = ::pclose(pipe);
-        outcome.m_Status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-    outcome.m_Err = ReadFileBytes(folder / "stderr.txt");
-    return outcome;
-}
-
-bool Contains(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
+ToolOutcome Kxp(const TempDir& folder, const std::string& arguments) {
+    return RunTool(folder, "kxp " + arguments);
 }
 
 TEST(KxpTool, CreatesListsVerifiesAddsExtractsAndPrints) {
@@ -59,14 +37,14 @@ TEST(KxpTool, CreatesListsVerifiesAddsExtractsAndPrints) {
     EXPECT_EQ(Kxp(folder, "create pak.kxp tree --compress").m_Status, 0);
     EXPECT_EQ(Kxp(folder, "create again.kxp tree --compress").m_Status, 0);
     EXPECT_EQ(ReadFileBytes(folder / "pak.kxp"), ReadFileBytes(folder / "again.kxp"));
-    const Outcome list = Kxp(folder, "list pak.kxp -r");
+    const ToolOutcome list = Kxp(folder, "list pak.kxp -r");
     EXPECT_EQ(list.m_Status, 0);
     for (const char* line : {"-            - dir   2023-11-14 22:13:20  empty/", "20000",
                              " z-    2023-11-14 22:13:20  sub/b.bin\n",
                              "5            5 --    2023-11-14 22:13:20  a.txt\n"})
         EXPECT_TRUE(Contains(list.m_Out, line)) << line << "\n" << list.m_Out;
 
-    const Outcome verify = Kxp(folder, "verify pak.kxp");
+    const ToolOutcome verify = Kxp(folder, "verify pak.kxp");
     EXPECT_EQ(verify.m_Status, 0);
     EXPECT_EQ(verify.m_Out, "pak.kxp: good\n");
     EXPECT_EQ(Kxp(folder, "add pak.kxp new/c.txt more.txt").m_Status, 0);
@@ -80,7 +58,7 @@ TEST(KxpTool, CreatesListsVerifiesAddsExtractsAndPrints) {
     EXPECT_TRUE(std::filesystem::is_directory(folder / "out/empty"));
 
     // Failures, and wrong use (status 2).
-    const Outcome missing = Kxp(folder, "cat pak.kxp nope");
+    const ToolOutcome missing = Kxp(folder, "cat pak.kxp nope");
     EXPECT_EQ(missing.m_Status, 1);
     EXPECT_EQ(missing.m_Err, "kxp cat: cannot read \"nope\": ArchiveFileNotFound\n");
     WriteFileBytes(folder / "short.kxp", ReadFileBytes(folder / "pak.kxp").substr(1));
@@ -136,7 +114,7 @@ TEST(KxpTool, RefusesMemberNamesThatLeaveTheFolderAndExtractsTheRest) {
     WriteFileBytes(path, bytes);
 
     EXPECT_EQ(Kxp(folder, "verify evil.kxp").m_Status, 0);
-    const Outcome extract = Kxp(folder, "extract evil.kxp out/inner");
+    const ToolOutcome extract = Kxp(folder, "extract evil.kxp out/inner");
     EXPECT_EQ(extract.m_Status, 1);
     EXPECT_TRUE(Contains(extract.m_Err, "kxp extract: refused \"sub/q\\x1B[2J\": control "))
         << extract.m_Err;
@@ -173,17 +151,17 @@ TEST(KxpTool, ListsVerifiesAndPrintsTheCheckedInArchive) {
     TempDir folder;
     const std::string golden = "'" QUORLIX_TEST_DATA "/stream/Golden.kxp'";
     const std::string key = " --key 0123456789abcdefFEDCBA9876543210";
-    Outcome list = Kxp(folder, "list -r " + golden + key);
+    ToolOutcome list = Kxp(folder, "list -r " + golden + key);
     EXPECT_EQ(list.m_Status, 0) << list.m_Err;
     EXPECT_EQ(list.m_Out, k_GoldenListing);
-    Outcome verify = Kxp(folder, "verify " + golden);
+    ToolOutcome verify = Kxp(folder, "verify " + golden);
     EXPECT_EQ(verify.m_Status, 0);
     EXPECT_TRUE(Contains(verify.m_Out, "Golden.kxp: good"));
     EXPECT_EQ(Kxp(folder, "cat " + golden + " docs/33.bin").m_Out, std::string(33, 'x'));
     EXPECT_EQ(Kxp(folder, "cat " + golden + " secret.bin" + key).m_Out, "thirteen byte");
     EXPECT_EQ(Kxp(folder, "cat " + golden + " docs/packed.txt").m_Out.substr(0, 22),
               "the quick brown fox 0\n");
-    Outcome keyless = Kxp(folder, "cat " + golden + " secret.bin");
+    ToolOutcome keyless = Kxp(folder, "cat " + golden + " secret.bin");
     EXPECT_EQ(keyless.m_Status, 1);
     EXPECT_TRUE(Contains(keyless.m_Err, "ArchiveInvalidKey")) << keyless.m_Err;
 }

@@ -1,6 +1,7 @@
 // quorlix: the command-line program of the engine runtime.
 
 #include "KxpCommand.h"
+#include "RunCommand.h"
 #include "ToolLog.h"
 #include "quorlix/Quorlix.h"
 
@@ -61,6 +62,7 @@ int main(int argc, char** argv) {
         action = Demo;
     });
     QuorlixTool::AddKxpCommand(app, action);
+    QuorlixTool::AddRunCommand(app, action);
     app.require_subcommand(0, 1);
     try {
         app.parse(argc, argv);
