@@ -523,6 +523,16 @@ TEST_F(ScriptParser, NestingIsBounded) {
                      "ReadExpect: expected 'Semicolon' but found 'EOF'."}));
 }
 
+TEST_F(ScriptParser, LexicalErrorsAreReportedByTheirCode) {
+    EXPECT_EQ(Errors("print \"a\\q\";"),
+              (Lines{"ParseValueCB: syntax error.", "Value: unexpected tokens.",
+                     "Print: unsupported or invalid value."}));
+    EXPECT_EQ(Errors("print 99999999999999999999;")[0], "ParseValueCB: value or length overflow.");
+    EXPECT_EQ(Errors("print \"a\nb\";")[0],
+              "ParseValueCB: unterminated string or illegal character in string.");
+    EXPECT_EQ(Errors("var 5;")[0], "Var: expected ':name' after 'var'.");
+}
+
 class CountingBar final : public ProgressBar {
 public:
     void SetProgress(float fraction) override { m_Values.push_back(fraction); }
