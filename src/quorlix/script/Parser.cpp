@@ -128,8 +128,7 @@ Obj<ScriptObject> Parse(ScriptEngine& engine, ScriptNamespace* ns, StreamPipe* p
     // counts it, so that messages name the lines of the file.
     char header[8] = {static_cast<char>(first)};
     int length = 1;
-    for (int c = pipe->Peek(); first != '\n' && length < 8 && c >= 0 && c != '\n';
-         c = pipe->Peek())
+    for (int c = pipe->Peek(); first != '\n' && length < 8 && c >= 0 && c != '\n'; c = pipe->Peek())
         header[length++] = static_cast<char>(pipe->Read());
     if (length < 4 || std::memcmp(header, "//KS", 4) != 0) {
         (void)HeaderFailure(engine, "The file \"#1\" has an invalid ascii script header.", name);

@@ -174,9 +174,7 @@ public:
 class ErrorLine {
 public:
     explicit ErrorLine(Stream* stream) noexcept : m_Stream(stream) {}
-    ErrorLine(ErrorLine&& other) noexcept : m_Stream(other.m_Stream) {
-        other.m_Stream = nullptr;
-    }
+    ErrorLine(ErrorLine&& other) noexcept : m_Stream(other.m_Stream) { other.m_Stream = nullptr; }
     ~ErrorLine();
     ErrorLine(const ErrorLine&) = delete;
     ErrorLine& operator=(const ErrorLine&) = delete;
