@@ -536,6 +536,35 @@ bool IsMemberName(LexType t) {
 
 } // namespace
 
+// The optional `. { .member value; ... }` of a class or enum statement, each value handed to a
+// receiver of type R (which defines the member); then the class is completed and named.
+template <class R>
+EResult Parser::FinishClass(ScriptClass& cls, const char* invalid) {
+    EResult result = SOK;
+    if (Tok() == LexDot) {
+        Next();
+        result = ReadExpect(LexBraceL);
+        if (Succeeded(result)) {
+            while (IsMemberName(Tok())) {
+                const String member(m_Lexer.GetText(), m_Lexer.GetTextLength());
+                Next();
+                R receiver(*this, cls, member.GetCPtr());
+                if (Failed(ParseValue(receiver))) {
+                    ReportError() << invalid;
+                    (void)SkipToSemicolon();
+                }
+                (void)ReadExpect(LexSemicolon);
+            }
+            result = ReadExpect(LexBraceR);
+        }
+    }
+    cls.EndClass();
+    // Named only once complete: an instance made while members are still being added (a
+    // default value naming the class itself) would lack room for the later ones.
+    m_Namespace->AddClass(&cls);
+    return result;
+}
+
 EResult Parser::StatementClass() {
     Next();
     if (Tok() != LexIdentifier) {
@@ -575,29 +604,7 @@ EResult Parser::StatementClass() {
     if (cls->IsNil())
         return EOutOfMemory;
     cls->DefClassObject(name.GetCPtr(), base);
-    EResult result = SOK;
-    if (Tok() == LexDot) {
-        Next();
-        result = ReadExpect(LexBraceL);
-        if (Succeeded(result)) {
-            while (IsMemberName(Tok())) {
-                const String member(m_Lexer.GetText(), m_Lexer.GetTextLength());
-                Next();
-                ClassMemberReceiver receiver(*this, *cls, member.GetCPtr());
-                if (Failed(ParseValue(receiver))) {
-                    ReportError() << "Class: unsupported or invalid value.";
-                    (void)SkipToSemicolon();
-                }
-                (void)ReadExpect(LexSemicolon);
-            }
-            result = ReadExpect(LexBraceR);
-        }
-    }
-    cls->EndClass();
-    // Named only once complete: an instance made while members are still being added (a
-    // default value naming the class itself) would lack room for the later ones.
-    m_Namespace->AddClass(cls);
-    return result;
+    return FinishClass<ClassMemberReceiver>(*cls, "Class: unsupported or invalid value.");
 }
 
 EResult Parser::StatementEnum() {
@@ -618,29 +625,7 @@ EResult Parser::StatementEnum() {
     if (cls->IsNil())
         return EOutOfMemory;
     cls->DefClassEnum(name.GetCPtr(), nullptr);
-    EResult result = SOK;
-    if (Tok() == LexDot) {
-        Next();
-        result = ReadExpect(LexBraceL);
-        if (Succeeded(result)) {
-            while (IsMemberName(Tok())) {
-                const String member(m_Lexer.GetText(), m_Lexer.GetTextLength());
-                Next();
-                EnumMemberReceiver receiver(*this, *cls, member.GetCPtr());
-                if (Failed(ParseValue(receiver))) {
-                    ReportError() << "Enum: unsupported or invalid value.";
-                    (void)SkipToSemicolon();
-                }
-                (void)ReadExpect(LexSemicolon);
-            }
-            result = ReadExpect(LexBraceR);
-        }
-    }
-    cls->EndClass();
-    // Named only once complete: an instance made while members are still being added (a
-    // default value naming the class itself) would lack room for the later ones.
-    m_Namespace->AddClass(cls);
-    return result;
+    return FinishClass<EnumMemberReceiver>(*cls, "Enum: unsupported or invalid value.");
 }
 
 namespace {

@@ -299,6 +299,8 @@ private:
     EResult StatementIf();
     EResult StatementClass();
     EResult StatementEnum();
+    template <class R>
+    EResult FinishClass(ScriptClass& cls, const char* invalid);
     EResult StatementVar();
     EResult StatementPrint();
     EResult StatementInclude();
