@@ -1496,6 +1496,25 @@ EResult Parser::ParseParenthesis(ValueReceiver& receiver) {
             Next();
             return Deliver(receiver, value);
         }
+        // ((x, y, z), r): a sphere, centre and radius, as the writers spell it.
+        if (t == LexComma && count == 0 && value.m_Type == ValueType::Vector3f) {
+            const Vector3f centre = Vec3(value);
+            Next();
+            ParenthesisReceiver radiusPart;
+            result = ParseExpression(radiusPart);
+            if (Failed(result))
+                return result;
+            const ScriptValue& radius = radiusPart.Value();
+            if ((radius.m_Type != ValueType::I32 && radius.m_Type != ValueType::F32) ||
+                Tok() != LexParenthesisR) {
+                ReportError() << "Parenthesis: a sphere is ((x, y, z), radius).";
+                return EFail;
+            }
+            Next();
+            return receiver.FoundSpheref(Spheref(centre, radius.m_Type == ValueType::I32
+                                                             ? static_cast<float>(radius.m_I32)
+                                                             : radius.m_F32));
+        }
         if (t != LexParenthesisR && t != LexComma) {
             ReportError() << "Parenthesis: undefined operator.";
             return EUnimplemented;
