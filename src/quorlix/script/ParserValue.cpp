@@ -1174,6 +1174,21 @@ EResult MemberSetReceiver::FoundArray(ParsedArray& array) {
     }
     ValueType wanted = ValueType::None;
     switch (m_Type) {
+    case k_ClassBool:
+        wanted = ValueType::Bool;
+        break;
+    case k_ClassI64:
+        wanted = ValueType::I64;
+        break;
+    case k_ClassU64:
+        wanted = ValueType::U64;
+        break;
+    case k_ClassF64:
+        wanted = ValueType::F64;
+        break;
+    case k_ClassSpheref:
+        wanted = ValueType::Spheref;
+        break;
     case k_ClassI32:
         wanted = ValueType::I32;
         break;
@@ -1211,6 +1226,16 @@ EResult MemberSetReceiver::FoundArray(ParsedArray& array) {
     if (!expect(wanted))
         return TypeError(ValueTypeName(array.m_Type), "Array_");
     switch (wanted) {
+    case ValueType::Bool:
+        return SetElements<bool>(array);
+    case ValueType::I64:
+        return SetElements<int64_t>(array);
+    case ValueType::U64:
+        return SetElements<uint64_t>(array);
+    case ValueType::F64:
+        return SetElements<double>(array);
+    case ValueType::Spheref:
+        return SetElements<Spheref>(array);
     case ValueType::I32:
         return SetElements<int32_t>(array);
     case ValueType::U32:

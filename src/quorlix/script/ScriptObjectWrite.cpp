@@ -8,9 +8,15 @@ namespace Quorlix {
 
 namespace {
 
-// Whether an identifier-valued member holds something with a written form: an enumerator or
-// member identifier of none cannot be written (a fresh object holds none, so skipping it
-// keeps the object as it is).
+// Whether an enumerator or member identifier has a written form: a name in a registered class.
+bool Named(const ClassType_MemberID* e) {
+    return e != nullptr && ScriptClassName(MakeTypeID(ClassIndexOf(e)), nullptr) != nullptr &&
+           ScriptMemberName(e, nullptr) != nullptr;
+}
+
+// Whether an identifier-valued member holds only identifiers with a written form. A member
+// that holds none, or one of an enumeration that is not registered, is skipped: a fresh object
+// holds none, and an unregistered enumeration has no names to write.
 bool HasWrittenForm(const ScriptObject* self, const ClassType_MemberID* m, const MVTBL& entry) {
     const int type = ClassIndexOf(entry.m_Type);
     const bool identifier = type == k_ClassMemberID || TypeIDToKind(entry.m_Type) == Kind_Enum;
@@ -21,7 +27,7 @@ bool HasWrittenForm(const ScriptObject* self, const ClassType_MemberID* m, const
         Array<const ClassType_MemberID*> elements;
         access.Get(self, m, 0, &elements);
         for (const ClassType_MemberID* e : elements) {
-            if (e == nullptr)
+            if (!Named(e))
                 return false;
         }
         return true;
@@ -31,14 +37,14 @@ bool HasWrittenForm(const ScriptObject* self, const ClassType_MemberID* m, const
         for (int i = 0; i < n; ++i) {
             const ClassType_MemberID* e = nullptr;
             access.Get(self, m, i, &e);
-            if (e == nullptr)
+            if (!Named(e))
                 return false;
         }
         return true;
     }
     const ClassType_MemberID* e = nullptr;
     access.Get(self, m, 0, &e);
-    return e != nullptr;
+    return Named(e);
 }
 
 // Calls visit(m, entry) for every written member: the object's class first, then its bases,
