@@ -285,6 +285,9 @@ TEST_F(ScriptWriters, ObjectWalksFrameMembersAsTheParserReadsThem) {
         EXPECT_EQ(Take(),
                   Words({297, s_, 1, 'x', 298, i_, 8, 290, o_, IDValue(cls->GetClassID()), 1}));
     }
+    Array<Obj<ScriptObject>> self;
+    self.Add(o);
+    QuorlixTest::BreakLinks(self);
 }
 
 TEST_F(ScriptWriters, ExportedScriptClassesReadBackEqual) {
@@ -314,6 +317,14 @@ TEST_F(ScriptWriters, ExportedScriptClassesReadBackEqual) {
             engine->Export(s, o, flags);
         const std::string text(pipe->GetData(), pipe->GetData() + pipe->GetSize());
         Obj<ScriptEngine> fresh = ScriptEngine::Create();
+        struct Unlink { // the objects read back link to each other too
+            ScriptEngine* m_Engine;
+            ~Unlink() {
+                Array<Obj<ScriptObject>> all;
+                m_Engine->GetObjectList(all, 1);
+                QuorlixTest::BreakLinks(all);
+            }
+        } unlink{fresh.Get()};
         Array<Obj<ScriptClass>> classes;
         engine->GetClassList(classes);
         fresh->ImportClassList(classes);
@@ -340,6 +351,7 @@ TEST_F(ScriptWriters, ExportedScriptClassesReadBackEqual) {
         }
     }
     EXPECT_EQ(log.Messages(), std::vector<std::string>{});
+    QuorlixTest::BreakLinks(objects);
 }
 
 } // namespace
