@@ -5,6 +5,7 @@
 #include "quorlix/script/Korvel.h"
 #include "quorlix/script/Object.h"
 #include "quorlix/script/ScriptEngine.h"
+#include "quorlix/script/ScriptStreamAlpha.h"
 #include "quorlix/stream/Stream.h"
 #include "quorlix/stream/StreamPipeMemory.h"
 #include "support/LogCapture.h"
@@ -441,9 +442,9 @@ TEST_F(ScriptClassTable, IdentifiersFromOutsideAreCheckedBeforeUse) {
     EXPECT_TRUE(IsValidMemberID(chest, lock));
 }
 
-// Every slot of every defined entry can be called: writers not written yet say so, enumerators
+// Every slot of every defined entry can be called: value members write, enumerators
 // and undefined entries answer as invalid calls; objects know their type record.
-TEST_F(ScriptClassTable, NoSlotIsNullAndWritesSaySoUntilTheWritersExist) {
+TEST_F(ScriptClassTable, NoSlotIsNullAndEveryValueMemberWrites) {
     auto lamp = DefineClass("Lamp", nullptr, {{"Watts", k_ClassF32}});
     const ClassType_MemberID* watts = lamp->FindMember_F32("Watts");
     Obj<ScriptObject> object = ScriptObject::Create(lamp->GetClassID());
@@ -465,16 +466,17 @@ TEST_F(ScriptClassTable, NoSlotIsNullAndWritesSaySoUntilTheWritersExist) {
         }
     }
     {
-        // The writers are not declared yet: the stubs take any storage and never touch it.
-        alignas(16) unsigned char nowhere[64] = {};
+        // Every member of a value type writes through its entry; a member the object's class
+        // does not have writes nothing and logs.
+        Obj<StreamPipeMemory> pipe = StreamPipeMemory::Create();
+        ScriptStreamAlpha stream(pipe);
         LogCapture log;
-        EntryOf(watts).m_Write(object.Get(), watts, *reinterpret_cast<ScriptStream*>(nowhere));
-        EntryOf(Object::NameMember())
-            .m_WriteASM(object.Get(), Object::NameMember(),
-                        *reinterpret_cast<VPUAsmWriter*>(nowhere));
-        EXPECT_EQ(log.Messages(),
-                  (std::vector<std::string>{"[Error]Lamp::Watts: not writable yet.",
-                                            "[Error]Object::Name: not writable yet."}));
+        EntryOf(watts).m_Write(object.Get(), watts, stream);
+        G_NilObject.Entry(watts).m_Write(&G_NilObject, watts, stream);
+        EXPECT_EQ(std::string(pipe->GetData(), pipe->GetData() + pipe->GetSize()),
+                  "//KS 0.3 F010219x\n0.");
+        ASSERT_EQ(log.Messages().size(), 1u);
+        EXPECT_EQ(log.Messages()[0].rfind("[Error]iInvalidWrite_F32: ", 0), 0u);
     }
     {
         const auto* xyz = MemberIDOf<ClassType_Enum>(1, k_ClassRotationOrderEnum);

@@ -404,7 +404,10 @@ TEST_F(ScriptParser, MemberTypesAreStrict) {
            "MemberSet: argument type error, expected Array_I32 but found I32.");
     expect("Strict:s.Steps [1.5];",
            "MemberSet: argument type error, expected Array_I32 but found Array_F32.");
-    expect("Strict:s.Bits [True];", "MemberSet: Array: type Bool not implemented.");
+    // Arrays of every type the writers write are taken, with elements of the member's type.
+    EXPECT_EQ(Errors("Strict:s.Bits [True, False];"), Lines{});
+    expect("Strict:s.Bits [1];",
+           "MemberSet: argument type error, expected Array_Bool but found Array_I32.");
     expect("Strict:s.Turn (0, 0, 0, 1);",
            "MemberSet: argument type error, expected Quaternionf but found Vector4f.");
     expect("Strict:s.Order @Object.Name;",

@@ -4,6 +4,7 @@
 
 #include "quorlix/library/Library.h"
 #include "quorlix/script/ScriptClass.h"
+#include "quorlix/script/ScriptObject.h"
 
 #include <gtest/gtest.h>
 
@@ -40,6 +41,32 @@ inline Quorlix::Obj<Quorlix::ScriptClass> DefineClass(const char* name,
             << m.m_Name;
     cls->EndClass();
     return cls;
+}
+
+/// Sets every object member of `objects` (their classes and bases) to nil or empty, so that
+/// links between them, cycles included, no longer keep them alive. Counted references do not
+/// collect cycles: tests that build them break them before the objects are released.
+inline void BreakLinks(const Quorlix::Array<Quorlix::Obj<Quorlix::ScriptObject>>& objects) {
+    using namespace Quorlix;
+    for (const Obj<ScriptObject>& o : objects) {
+        for (const MVTBL* table = o->GetClassTable(); table != nullptr;) {
+            const MVTBLHeader* header = TableHeader(table);
+            for (int k = 1; k < header->m_Count; ++k) {
+                if (table[k].m_Name == nullptr || TypeIDToKind(table[k].m_Type) != Kind_Object)
+                    continue;
+                const ClassType_MemberID* m = MemberIDOf(k, ClassIndexOf(header->m_ClassID));
+                if ((table[k].m_Flags & (MemberIsIndex | MemberIsArray)) != 0) {
+                    o->SetArray<ScriptObject*>(static_cast<const ClassMember*>(m),
+                                               Array<Obj<ScriptObject>>());
+                } else {
+                    ScriptObject* nil = &G_NilObject;
+                    o->Entry(m).Set(o.Get(), m, 0, &nil);
+                }
+            }
+            table =
+                header->m_BaseID != nullptr ? IsTableOf(ClassIndexOf(header->m_BaseID)) : nullptr;
+        }
+    }
 }
 
 /// An identifier the way the log's pointer notation prints it.

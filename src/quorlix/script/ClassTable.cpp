@@ -294,12 +294,26 @@ bool CreateMemberGeneric(const ClassType_MemberID* m, const char* name, GetAcces
         LogScriptError("CreateMember: ", name, " already exists on ",
                        TableHeader(m_MasterIsMVTBL[c])->m_Name, ".");
     }
-    // No write slot stays null: until the writers exist, writing a member says so.
+    // No write slot stays null: members of value types get the generic writers, which read
+    // through the object's entry whatever the storage; other types write as invalid calls.
     Internal::InvalidAccessors typed;
-    const ResizeAccessor resize =
-        Internal::InvalidStubs(ClassIndexOf(type), Internal::FormOf(flags), typed)
-            ? typed.m_Resize
-            : &Internal::DeadResize;
+    const bool hasStubs =
+        Internal::InvalidStubs(ClassIndexOf(type), Internal::FormOf(flags), typed);
+    const ResizeAccessor resize = hasStubs ? typed.m_Resize : &Internal::DeadResize;
+    WriteAccessor genericWrite = nullptr;
+    WriteASMAccessor genericWriteASM = nullptr;
+    Internal::GenericWriters(ClassIndexOf(type), Internal::FormOf(flags), genericWrite,
+                             genericWriteASM);
+    WriteASMAccessor invalidWriteASM = nullptr;
+    Internal::InvalidWriterASM(ClassIndexOf(type), invalidWriteASM);
+    if (write == nullptr)
+        write = genericWrite != nullptr ? genericWrite : writeInvalid;
+    if (writeASM == nullptr)
+        writeASM = genericWriteASM != nullptr ? genericWriteASM : writeASMInvalid;
+    if (writeInvalid == nullptr && hasStubs)
+        writeInvalid = typed.m_Write;
+    if (writeASMInvalid == nullptr)
+        writeASMInvalid = invalidWriteASM;
     is = MVTBL{get,
                set,
                size,
@@ -307,10 +321,10 @@ bool CreateMemberGeneric(const ClassType_MemberID* m, const char* name, GetAcces
                present,
                flags,
                compare,
-               write != nullptr ? write : &Internal::NotWritableWrite,
+               write != nullptr ? write : &Internal::DeadWrite,
                type,
                name,
-               writeASM != nullptr ? writeASM : &Internal::NotWritableWriteASM,
+               writeASM != nullptr ? writeASM : &Internal::DeadWriteASM,
                resize};
     no = MVTBL{getInvalid,
                setInvalid,

@@ -349,66 +349,6 @@ struct Invalid {
     }
 };
 
-// Calls f.template operator()<V>() with the C++ value type of built-in class `c`.
-template <class F>
-bool WithValueType(int c, F&& f) {
-    switch (c) {
-    case k_ClassScriptObject:
-        f.template operator()<ScriptObject*>();
-        return true;
-    case k_ClassEnum:
-        f.template operator()<const ClassType_Enum*>();
-        return true;
-    case k_ClassMemberID:
-        f.template operator()<const ClassType_MemberID*>();
-        return true;
-    case k_ClassBool:
-        f.template operator()<bool>();
-        return true;
-    case k_ClassString:
-        f.template operator()<String>();
-        return true;
-    case k_ClassI32:
-        f.template operator()<int32_t>();
-        return true;
-    case k_ClassI64:
-        f.template operator()<int64_t>();
-        return true;
-    case k_ClassU32:
-        f.template operator()<uint32_t>();
-        return true;
-    case k_ClassU64:
-        f.template operator()<uint64_t>();
-        return true;
-    case k_ClassF32:
-        f.template operator()<float>();
-        return true;
-    case k_ClassF64:
-        f.template operator()<double>();
-        return true;
-    case k_ClassVector2f:
-        f.template operator()<Vector2f>();
-        return true;
-    case k_ClassVector3f:
-        f.template operator()<Vector3f>();
-        return true;
-    case k_ClassVector4f:
-        f.template operator()<Vector4f>();
-        return true;
-    case k_ClassMatrix4f:
-        f.template operator()<Matrix4f>();
-        return true;
-    case k_ClassQuaternionf:
-        f.template operator()<Quaternionf>();
-        return true;
-    case k_ClassSpheref:
-        f.template operator()<Spheref>();
-        return true;
-    default:
-        return false;
-    }
-}
-
 } // namespace
 
 MemberForm FormOf(unsigned flags) {
@@ -479,25 +419,6 @@ void DeadWriteASM(const ScriptObject* self, const ClassType_MemberID* m, VPUAsmW
 bool DeadResize(ScriptObject* self, const ClassType_MemberID* m, int, const MVTBL&) {
     self->InvalidCall(m, "iInvalidResize");
     return false;
-}
-
-namespace {
-void ReportNotWritable(const ClassType_MemberID* m) {
-    const MVTBL* table = IsTableOf(ClassIndexOf(m));
-    const char* className = table != nullptr ? TableHeader(table)->m_Name : nullptr;
-    const int k = MemberIndexOf(m);
-    const char* memberName =
-        table != nullptr && k < TableHeader(table)->m_Count ? table[k].m_Name : nullptr;
-    LogScriptError(className != nullptr ? className : "?",
-                   "::", memberName != nullptr ? memberName : "?", ": not writable yet.");
-}
-} // namespace
-
-void NotWritableWrite(const ScriptObject*, const ClassType_MemberID* m, ScriptStream&) {
-    ReportNotWritable(m);
-}
-void NotWritableWriteASM(const ScriptObject*, const ClassType_MemberID* m, VPUAsmWriter&) {
-    ReportNotWritable(m);
 }
 
 bool RegisterMember(const ClassType_MemberID* m, const char* name, const ClassType_TypeID* type,

@@ -1174,6 +1174,21 @@ EResult MemberSetReceiver::FoundArray(ParsedArray& array) {
     }
     ValueType wanted = ValueType::None;
     switch (m_Type) {
+    case k_ClassBool:
+        wanted = ValueType::Bool;
+        break;
+    case k_ClassI64:
+        wanted = ValueType::I64;
+        break;
+    case k_ClassU64:
+        wanted = ValueType::U64;
+        break;
+    case k_ClassF64:
+        wanted = ValueType::F64;
+        break;
+    case k_ClassSpheref:
+        wanted = ValueType::Spheref;
+        break;
     case k_ClassI32:
         wanted = ValueType::I32;
         break;
@@ -1211,6 +1226,16 @@ EResult MemberSetReceiver::FoundArray(ParsedArray& array) {
     if (!expect(wanted))
         return TypeError(ValueTypeName(array.m_Type), "Array_");
     switch (wanted) {
+    case ValueType::Bool:
+        return SetElements<bool>(array);
+    case ValueType::I64:
+        return SetElements<int64_t>(array);
+    case ValueType::U64:
+        return SetElements<uint64_t>(array);
+    case ValueType::F64:
+        return SetElements<double>(array);
+    case ValueType::Spheref:
+        return SetElements<Spheref>(array);
     case ValueType::I32:
         return SetElements<int32_t>(array);
     case ValueType::U32:
@@ -1495,6 +1520,25 @@ EResult Parser::ParseParenthesis(ValueReceiver& receiver) {
         if (t == LexParenthesisR && count == 0) {
             Next();
             return Deliver(receiver, value);
+        }
+        // ((x, y, z), r): a sphere, centre and radius, as the writers spell it.
+        if (t == LexComma && count == 0 && value.m_Type == ValueType::Vector3f) {
+            const Vector3f centre = Vec3(value);
+            Next();
+            ParenthesisReceiver radiusPart;
+            result = ParseExpression(radiusPart);
+            if (Failed(result))
+                return result;
+            const ScriptValue& radius = radiusPart.Value();
+            if ((radius.m_Type != ValueType::I32 && radius.m_Type != ValueType::F32) ||
+                Tok() != LexParenthesisR) {
+                ReportError() << "Parenthesis: a sphere is ((x, y, z), radius).";
+                return EFail;
+            }
+            Next();
+            return receiver.FoundSpheref(Spheref(centre, radius.m_Type == ValueType::I32
+                                                             ? static_cast<float>(radius.m_I32)
+                                                             : radius.m_F32));
         }
         if (t != LexParenthesisR && t != LexComma) {
             ReportError() << "Parenthesis: undefined operator.";

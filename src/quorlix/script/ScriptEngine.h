@@ -13,6 +13,8 @@
 namespace Quorlix {
 
 class StreamPipe;
+class ScriptStream;
+class VPUAsmWriter;
 
 class QUORLIX_API ScriptEngine : public ScriptObject {
 public:
@@ -41,6 +43,14 @@ public:
     void ResetErrorCount() noexcept { m_ErrorCount = 0; }
     /// Counts one more error (the parser calls it).
     void CountError() noexcept { ++m_ErrorCount; }
+
+    /// Writes the tree of `root` (root first, then every object reachable through owned links,
+    /// depth first) as statements: per object its class, its number, its members (with bit 0
+    /// of `flags`: only those that differ from a fresh object) and `;`. Returns 0.
+    virtual int Export(ScriptStream& stream, ScriptObject* root, unsigned flags);
+    /// The same tree as compiled-form instructions: per object a create and its members; at the
+    /// end the root is selected and the program ended. Returns 0.
+    virtual int ExportASM(VPUAsmWriter& writer, ScriptObject* root, unsigned flags);
 
     // These forward to the current namespace; see ScriptNamespace.
     virtual void ClearObjects();

@@ -264,6 +264,24 @@ public:
         return Entry(m).Compare(this, m, other);
     }
 
+    // Writing. Members flagged MemberNotWritten are skipped, and so are enumerator and member
+    // identifier members that hold none (they have no written form; a fresh object holds none).
+    /// The value of member `m` through its write accessor.
+    void Write(const ClassType_MemberID* m, ScriptStream& stream) const;
+    /// Every written member, the object's own class first, then its bases: `.{`, a line end,
+    /// per member its name, a blank, the value, `;` and a line end, and `}`. Nothing at all when
+    /// no member is written.
+    void Write(ScriptStream& stream) const;
+    /// As Write, but only the members that differ from a fresh object of the class; a single
+    /// such member is written alone as name, blank and value, without braces or `;`.
+    void WriteNonDefault(ScriptStream& stream) const;
+    /// Member `m` as one compiled-form instruction on the writer's current object.
+    void WriteASM(const ClassType_MemberID* m, VPUAsmWriter& writer) const;
+    /// Every written member, one instruction each, without framing.
+    void WriteASM(VPUAsmWriter& writer) const;
+    /// The members that differ from a fresh object of the class.
+    void WriteASMNonDefault(VPUAsmWriter& writer) const;
+
     /// Resets `out`, then lists this object and every object reachable through owned object
     /// links (flags 0x0200 without 0x0002), each once, depth first; each takes a count. The nil
     /// object is never listed.

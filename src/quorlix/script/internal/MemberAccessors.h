@@ -3,10 +3,71 @@
 // that keep the value inside the object at the entry's offset, and the invalid-call stubs.
 
 #include "quorlix/script/ClassTable.h"
+#include "quorlix/script/ScriptTypes.h"
 
 namespace Quorlix::Internal {
 
 enum class MemberForm { Scalar, Index, Array };
+
+// Calls f.template operator()<V>() with the C++ value type of built-in class `c`.
+template <class F>
+inline bool WithValueType(int c, F&& f) {
+    switch (c) {
+    case k_ClassScriptObject:
+        f.template operator()<ScriptObject*>();
+        return true;
+    case k_ClassEnum:
+        f.template operator()<const ClassType_Enum*>();
+        return true;
+    case k_ClassMemberID:
+        f.template operator()<const ClassType_MemberID*>();
+        return true;
+    case k_ClassBool:
+        f.template operator()<bool>();
+        return true;
+    case k_ClassString:
+        f.template operator()<String>();
+        return true;
+    case k_ClassI32:
+        f.template operator()<int32_t>();
+        return true;
+    case k_ClassI64:
+        f.template operator()<int64_t>();
+        return true;
+    case k_ClassU32:
+        f.template operator()<uint32_t>();
+        return true;
+    case k_ClassU64:
+        f.template operator()<uint64_t>();
+        return true;
+    case k_ClassF32:
+        f.template operator()<float>();
+        return true;
+    case k_ClassF64:
+        f.template operator()<double>();
+        return true;
+    case k_ClassVector2f:
+        f.template operator()<Vector2f>();
+        return true;
+    case k_ClassVector3f:
+        f.template operator()<Vector3f>();
+        return true;
+    case k_ClassVector4f:
+        f.template operator()<Vector4f>();
+        return true;
+    case k_ClassMatrix4f:
+        f.template operator()<Matrix4f>();
+        return true;
+    case k_ClassQuaternionf:
+        f.template operator()<Quaternionf>();
+        return true;
+    case k_ClassSpheref:
+        f.template operator()<Spheref>();
+        return true;
+    default:
+        return false;
+    }
+}
 
 struct MemberAccessors {
     GetAccessor m_Get = nullptr;
@@ -64,10 +125,12 @@ void DeadWrite(const ScriptObject*, const ClassType_MemberID*, ScriptStream&);
 void DeadWriteASM(const ScriptObject*, const ClassType_MemberID*, VPUAsmWriter&);
 bool DeadResize(ScriptObject*, const ClassType_MemberID*, int, const MVTBL&);
 
-// The write slots of members whose writers do not exist yet: they log "<Class>::<Member>: not
-// writable yet." and write nothing.
-void NotWritableWrite(const ScriptObject*, const ClassType_MemberID*, ScriptStream&);
-void NotWritableWriteASM(const ScriptObject*, const ClassType_MemberID*, VPUAsmWriter&);
+/// The write and writeASM accessors of a member of value type `typeClass` in `form`: they read
+/// the member through the object's own entry, so they serve any storage; false for other types.
+bool GenericWriters(int typeClass, MemberForm form, WriteAccessor& write,
+                    WriteASMAccessor& writeASM);
+/// The writeASM stub of a value type ("iInvalidWriteASM_<Type>"); false for other types.
+bool InvalidWriterASM(int typeClass, WriteASMAccessor& writeASM);
 
 /// Fills entry `m` in both tables (through CreateMemberGeneric) with `real` in the Is table and
 /// `invalid` in the No table, `flags`, `type`, and `offset` in both. A null resize slot in
