@@ -11,8 +11,10 @@
 #include "quorlix/log/LogMsg.h"
 #include "quorlix/log/LogStream.h"
 #include "quorlix/math/StreamOutput.h"
+#include "quorlix/script/LexerBinary.h"
 #include "quorlix/script/ScriptClass.h"
 #include "quorlix/script/ScriptEngine.h"
+#include "quorlix/script/VPUAsmLoader.h"
 #include "quorlix/script/internal/ParserState.h"
 #include "quorlix/stream/Storage.h"
 
@@ -29,6 +31,7 @@ thread_local int t_IncludeDepth = 0;
 
 constexpr unsigned k_LexerFlags = Lexer::FlagCombineUnary | Lexer::FlagSkipBlank |
                                   Lexer::FlagSkipCRLF | Lexer::FlagSkipDoubleSlashComment;
+constexpr unsigned k_BinaryLexerFlags = Lexer::FlagSkipBlank | Lexer::FlagSkipCRLF;
 
 bool IsWord(const Lexer& lexer, const char* word, int length) {
     return lexer.GetTextLength() == length && std::memcmp(lexer.GetText(), word, length) == 0;
@@ -38,19 +41,6 @@ EResult HeaderFailure(ScriptEngine& engine, const char* message, const StringRef
     engine.CountError();
     (void)LogMsg(EUnimplemented, "Parse: ", "IDCheck", ErrActionDefault, message, name.GetCPtr());
     return EUnimplemented;
-}
-
-// The binary and compiled forms are read by loaders of their own; until they exist, a valid
-// header of either is reported here, the one place they will plug in.
-Obj<ScriptObject> LoadOtherForm(ScriptEngine& engine, char form, const StringRef& name) {
-    (void)HeaderFailure(engine,
-                        form == 'B'
-                            ? "The file \"#1\" is a binary script; this build reads ascii "
-                              "scripts only."
-                            : "The file \"#1\" is a compiled script; this build reads ascii "
-                              "scripts only.",
-                        name);
-    return Obj<ScriptObject>(&G_NilObject);
 }
 
 Obj<ScriptObject> RunParse(Parser& parser, ProgressReporter* progress) {
@@ -122,7 +112,19 @@ Obj<ScriptObject> Parse(ScriptEngine& engine, ScriptNamespace* ns, StreamPipe* p
                 name);
             return nil;
         }
-        return LoadOtherForm(engine, static_cast<char>(rest[1]), name);
+        if (rest[1] == 'C') {
+            Obj<ScriptObject> result(&G_NilObject);
+            if (Failed(VPUAsmLoader(pipe).Execute(ns, result))) {
+                engine.CountError();
+                return nil;
+            }
+            return result;
+        }
+        LexerBinary lexer(pipe, (flags & ParseLineCount) | k_BinaryLexerFlags);
+        Parser parser(engine, ns, lexer, name, flags);
+        parser.m_Binary = &lexer;
+        parser.Next();
+        return RunParse(parser, progress.Active() ? &progress : nullptr);
     }
     // The header line: up to eight bytes are checked. Its line feed is left to the lexer, which
     // counts it, so that messages name the lines of the file.
@@ -155,6 +157,18 @@ Obj<ScriptObject> Parse(ScriptEngine& engine, ScriptNamespace* ns, const StringR
     IncludeLevel level;
     Lexer lexer(script.GetCPtr(), script.Size(), (flags & ParseLineCount) | k_LexerFlags);
     Parser parser(engine, ns, lexer, name, flags);
+    parser.Next();
+    return RunParse(parser, nullptr);
+}
+
+Obj<ScriptObject> ParseBinary(ScriptEngine& engine, ScriptNamespace* ns, const void* data, int size,
+                              const StringRef& name, unsigned flags) {
+    if (ScriptNamespace::IsNil(ns))
+        return Obj<ScriptObject>(&G_NilObject);
+    IncludeLevel level;
+    LexerBinary lexer(data, size, (flags & ParseLineCount) | k_BinaryLexerFlags);
+    Parser parser(engine, ns, lexer, name, flags);
+    parser.m_Binary = &lexer;
     parser.Next();
     return RunParse(parser, nullptr);
 }

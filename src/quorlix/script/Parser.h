@@ -30,5 +30,10 @@ QUORLIX_API Obj<ScriptObject> Parse(ScriptEngine& engine, ScriptNamespace* ns, S
 /// Parses the ascii script text `script` (no header) into `ns`.
 QUORLIX_API Obj<ScriptObject> Parse(ScriptEngine& engine, ScriptNamespace* ns,
                                     const StringRef& script, const StringRef& name, unsigned flags);
+/// Parses the binary script tokens in the `size` bytes at `data` (what follows the 4-byte
+/// header of a binary file) into `ns`.
+QUORLIX_API Obj<ScriptObject> ParseBinary(ScriptEngine& engine, ScriptNamespace* ns,
+                                          const void* data, int size, const StringRef& name,
+                                          unsigned flags);
 
 } // namespace Quorlix

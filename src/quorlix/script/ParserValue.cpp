@@ -9,11 +9,13 @@
 // [SECTION] Expressions               precedence climbing and the operator table
 
 #include "quorlix/core/Hash.h"
+#include "quorlix/script/LexerBinary.h"
 #include "quorlix/script/Object.h"
 #include "quorlix/script/ScriptClass.h"
 #include "quorlix/script/ScriptEngine.h"
 #include "quorlix/script/internal/ParserState.h"
 
+#include <bit>
 #include <climits>
 #include <cmath>
 #include <cstring>
@@ -360,6 +362,54 @@ const ClassType_TypeID* Parser::ClassIDOf(int classIndex) noexcept {
                                                  : MakeTypeID(classIndex);
 }
 
+const ClassType_TypeID* Parser::TokenClass() const noexcept {
+    if (m_Binary == nullptr)
+        return nullptr;
+    const int c = m_Binary->GetClassIndex();
+    if (c >= k_MasterMVTBLSize || !IsValidClassID(ClassIDOf(c)))
+        return nullptr;
+    return ClassIDOf(c);
+}
+
+const ClassType_MemberID* Parser::TokenMember() const noexcept {
+    const ClassType_TypeID* cls = TokenClass();
+    if (cls == nullptr)
+        return nullptr;
+    // Validated before the identifier is rebuilt: the index alone must name a defined entry.
+    const MVTBL* table = IsTableOf(ClassIndexOf(cls));
+    const int k = m_Binary->GetMemberIndex();
+    if (table == nullptr || k <= 0 || k >= TableHeader(table)->m_Count ||
+        table[k].m_Name == nullptr)
+        return nullptr;
+    const ClassType_MemberID* m = MemberIDOf(k, ClassIndexOf(cls));
+    return IsValidMemberID(cls, m) ? m : nullptr;
+}
+
+std::string Parser::TokenText() const {
+    if (m_Binary == nullptr)
+        return std::string();
+    std::string text;
+    if (Tok() != LexClassToken)
+        text = "member " + std::to_string(m_Binary->GetMemberIndex()) + " of ";
+    return text + "class " + std::to_string(m_Binary->GetClassIndex());
+}
+
+const ClassType_MemberID* Parser::MemberOfToken(ScriptObject* object) {
+    if (Tok() != LexMemberToken)
+        return FindMember(object, m_Lexer.GetText());
+    const ClassType_MemberID* m = TokenMember();
+    // A member of another class would address storage the object does not have.
+    return m != nullptr && IsValidMemberID(object->GetObjectClassID(), m) ? m : nullptr;
+}
+
+std::string Parser::MemberTokenName() const {
+    if (Tok() != LexMemberToken)
+        return std::string(m_Lexer.GetText(), static_cast<size_t>(m_Lexer.GetTextLength()));
+    if (const ClassType_MemberID* m = TokenMember())
+        return IsTableOf(ClassIndexOf(m))[MemberIndexOf(m)].m_Name;
+    return TokenText();
+}
+
 const void* NameCache::Find(uint32_t key, const char* name, int length,
                             uint32_t& hash) const noexcept {
     // FNV-1a over the key and the name.
@@ -452,8 +502,11 @@ bool Parser::ReadQualifiedName(ScriptNamespace*& ns, String& name) {
     int lookups = 0;
     // A colon name that follows without a gap continues the path: the one before is a
     // namespace.
+    // In the binary form only a Blank token stands for the gap.
     while (Tok() == LexColonIdentifier &&
-           Adjacent(end, m_Lexer.GetReadPtr(), m_Lexer.GetTextLength() + 1)) {
+           (m_Binary != nullptr
+                ? !m_Binary->GetGapBefore()
+                : Adjacent(end, m_Lexer.GetReadPtr(), m_Lexer.GetTextLength() + 1))) {
         ScriptNamespace* inner = ns->FindNamespace(name.GetCPtr(), lookups++ == 0 ? 1 : 0);
         if (ScriptNamespace::IsNil(inner)) {
             ReportError() << "Object: unknown namespace \"" << name << "\".";
@@ -552,6 +605,32 @@ EResult Parser::ParseValue(ValueReceiver& receiver) {
     }
     case LexIdentifier:
         return ParseIdentifierValue(receiver);
+    case LexClassToken:
+    case LexClassMemberToken:
+        if (m_Binary != nullptr)
+            return ParseIdentifierValue(receiver);
+        break;
+    case LexVector2f:
+    case LexVector3f:
+    case LexVector4f:
+    case LexMatrix4f:
+    case LexSpheref:
+    case LexArrayBool:
+    case LexArrayString:
+    case LexArrayI32:
+    case LexArrayI64:
+    case LexArrayU32:
+    case LexArrayU64:
+    case LexArrayF32:
+    case LexArrayF64:
+    case LexArrayVector2f:
+    case LexArrayVector3f:
+    case LexArrayVector4f:
+    case LexArrayMatrix4f:
+    case LexArraySpheref:
+        if (m_Binary != nullptr)
+            return ParseBinaryLiteral(receiver);
+        break;
     case LexColonIdentifier:
         return ParseGlobalName(receiver);
     case LexAt:
@@ -568,11 +647,137 @@ EResult Parser::ParseValue(ValueReceiver& receiver) {
     default:
         break;
     }
-    // The literal vector, matrix, sphere, array and class kinds come only from the binary form,
-    // whose reader supplies their values.
     ReportError() << "ParseValueCB: unexpected character.";
     Next();
     return EFail;
+}
+
+namespace {
+
+// Elements of a binary array token as the lexer packed them, little-endian.
+template <class E>
+void TakeElements(ParsedArray& array, ValueType type, const unsigned char* data, int count) {
+    static_assert(std::endian::native == std::endian::little);
+    static_assert(std::is_trivially_copyable_v<E>);
+    if (count == 0)
+        return;
+    Array<E> elements;
+    elements.Resize(count);
+    std::memcpy(static_cast<void*>(&elements[0]), data, static_cast<size_t>(count) * sizeof(E));
+    array.m_Type = type;
+    array.m_Elements = std::move(elements);
+}
+
+} // namespace
+
+EResult Parser::ParseBinaryLiteral(ValueReceiver& receiver) {
+    static_assert(sizeof(Vector2f) == 8 && sizeof(Vector3f) == 12 && sizeof(Vector4f) == 16 &&
+                  sizeof(Matrix4f) == 64 && sizeof(Spheref) == 16);
+    const LexType t = Tok();
+    const float* f = m_Binary->GetFloats();
+    switch (t) {
+    case LexVector2f: {
+        const Vector2f v(f[0], f[1]);
+        Next();
+        return receiver.FoundVector2f(v);
+    }
+    case LexVector3f: {
+        const Vector3f v(f[0], f[1], f[2]);
+        Next();
+        return receiver.FoundVector3f(v);
+    }
+    case LexVector4f: {
+        const Vector4f v(f[0], f[1], f[2], f[3]);
+        Next();
+        return receiver.FoundVector4f(v);
+    }
+    case LexMatrix4f: {
+        Matrix4f m;
+        m.Set(f);
+        Next();
+        return receiver.FoundMatrix4f(m);
+    }
+    case LexSpheref: {
+        const Spheref sphere(Vector3f(f[0], f[1], f[2]), f[3]);
+        Next();
+        return receiver.FoundSpheref(sphere);
+    }
+    default:
+        break;
+    }
+    // Arrays: the elements are copied out before the next token replaces them.
+    ParsedArray array;
+    const int count = m_Binary->GetArrayCount();
+    const unsigned char* data = m_Binary->GetArrayData();
+    int elementClass = k_ClassNone;
+    switch (t) {
+    case LexArrayBool: {
+        elementClass = k_ClassBool;
+        if (count > 0) {
+            Array<bool> elements;
+            elements.Reserve(count);
+            for (int i = 0; i < count; ++i)
+                elements.Add(data[i] != 0);
+            array.m_Type = ValueType::Bool;
+            array.m_Elements = std::move(elements);
+        }
+        break;
+    }
+    case LexArrayString:
+        elementClass = k_ClassString;
+        if (count > 0) {
+            array.m_Type = ValueType::String;
+            array.m_Elements = m_Binary->GetStrings();
+        }
+        break;
+    case LexArrayI32:
+        elementClass = k_ClassI32;
+        TakeElements<int32_t>(array, ValueType::I32, data, count);
+        break;
+    case LexArrayI64:
+        elementClass = k_ClassI64;
+        TakeElements<int64_t>(array, ValueType::I64, data, count);
+        break;
+    case LexArrayU32:
+        elementClass = k_ClassU32;
+        TakeElements<uint32_t>(array, ValueType::U32, data, count);
+        break;
+    case LexArrayU64:
+        elementClass = k_ClassU64;
+        TakeElements<uint64_t>(array, ValueType::U64, data, count);
+        break;
+    case LexArrayF32:
+        elementClass = k_ClassF32;
+        TakeElements<float>(array, ValueType::F32, data, count);
+        break;
+    case LexArrayF64:
+        elementClass = k_ClassF64;
+        TakeElements<double>(array, ValueType::F64, data, count);
+        break;
+    case LexArrayVector2f:
+        elementClass = k_ClassVector2f;
+        TakeElements<Vector2f>(array, ValueType::Vector2f, data, count);
+        break;
+    case LexArrayVector3f:
+        elementClass = k_ClassVector3f;
+        TakeElements<Vector3f>(array, ValueType::Vector3f, data, count);
+        break;
+    case LexArrayVector4f:
+        elementClass = k_ClassVector4f;
+        TakeElements<Vector4f>(array, ValueType::Vector4f, data, count);
+        break;
+    case LexArrayMatrix4f:
+        elementClass = k_ClassMatrix4f;
+        TakeElements<Matrix4f>(array, ValueType::Matrix4f, data, count);
+        break;
+    default:
+        elementClass = k_ClassSpheref;
+        TakeElements<Spheref>(array, ValueType::Spheref, data, count);
+        break;
+    }
+    array.m_ElementClass = BuiltinTypeID(elementClass);
+    Next();
+    return receiver.FoundArray(array);
 }
 
 EResult Parser::ParseExpression(ValueReceiver& receiver) {
@@ -581,20 +786,46 @@ EResult Parser::ParseExpression(ValueReceiver& receiver) {
 }
 
 EResult Parser::ParseIdentifierValue(ValueReceiver& receiver) {
-    const int length = m_Lexer.GetTextLength();
-    const char* text = m_Lexer.GetText();
-    if (length == 4 && std::memcmp(text, "True", 4) == 0) {
-        Next();
-        return receiver.FoundBool(true);
-    }
-    if (length == 5 && std::memcmp(text, "False", 5) == 0) {
-        Next();
-        return receiver.FoundBool(false);
-    }
-    m_Dotted.assign(text, static_cast<size_t>(length));
     size_t lastDot = std::string::npos;
+    // A binary class token stands for the class's name, a class-member token for the class
+    // name and the dotted member name; their own identifiers are kept while nothing is joined.
+    const ClassType_TypeID* tokenClass = nullptr;
+    const ClassType_MemberID* tokenMember = nullptr;
+    if (Tok() == LexClassToken || Tok() == LexClassMemberToken) {
+        const bool withMember = Tok() == LexClassMemberToken;
+        tokenClass = TokenClass();
+        tokenMember = withMember ? TokenMember() : nullptr;
+        if (tokenClass == nullptr || (withMember && tokenMember == nullptr)) {
+            ReportError() << "Value: expected " << (tokenClass == nullptr ? "ClassID" : "MemberID")
+                          << " but found \"" << TokenText().c_str() << "\".";
+            Next();
+            return EFail;
+        }
+        m_Dotted.assign(TypeIDToString(tokenClass));
+        if (withMember) {
+            lastDot = m_Dotted.size();
+            m_Dotted.push_back('.');
+            m_Dotted.append(
+                IsTableOf(ClassIndexOf(tokenMember))[MemberIndexOf(tokenMember)].m_Name);
+            tokenClass = nullptr;
+        }
+    } else {
+        const int length = m_Lexer.GetTextLength();
+        const char* text = m_Lexer.GetText();
+        if (length == 4 && std::memcmp(text, "True", 4) == 0) {
+            Next();
+            return receiver.FoundBool(true);
+        }
+        if (length == 5 && std::memcmp(text, "False", 5) == 0) {
+            Next();
+            return receiver.FoundBool(false);
+        }
+        m_Dotted.assign(text, static_cast<size_t>(length));
+    }
     Next();
     while (Tok() == LexDotIdentifier || Tok() == LexDotIdentifierElement) {
+        tokenClass = nullptr;
+        tokenMember = nullptr;
         lastDot = m_Dotted.size();
         m_Dotted.push_back('.');
         m_Dotted.append(m_Lexer.GetText(), static_cast<size_t>(m_Lexer.GetTextLength()));
@@ -604,7 +835,7 @@ EResult Parser::ParseIdentifierValue(ValueReceiver& receiver) {
     const char* name = m_Dotted.c_str();
     switch (Tok()) {
     case LexBracketL: {
-        const ClassType_TypeID* cls = ResolveClass(name);
+        const ClassType_TypeID* cls = tokenClass != nullptr ? tokenClass : ResolveClass(name);
         if (cls == nullptr) {
             ReportError() << "Value: expected ClassID but found \"" << name << "\".";
             return EFail;
@@ -615,7 +846,7 @@ EResult Parser::ParseIdentifierValue(ValueReceiver& receiver) {
     case LexId: {
         const uint32_t id = m_Lexer.GetU32();
         Next();
-        return ParseObject(receiver, name, m_Namespace, nullptr, true, id);
+        return ParseObject(receiver, name, m_Namespace, nullptr, true, id, tokenClass);
     }
     case LexColonIdentifier: {
         ScriptNamespace* ns = m_Namespace;
@@ -623,17 +854,19 @@ EResult Parser::ParseIdentifierValue(ValueReceiver& receiver) {
         // The class name stays in m_Dotted: reading a colon name parses no value.
         if (!ReadQualifiedName(ns, objectName))
             return EFail;
-        return ParseObject(receiver, m_Dotted.c_str(), ns, &objectName, false, 0);
+        return ParseObject(receiver, m_Dotted.c_str(), ns, &objectName, false, 0, tokenClass);
     }
     case LexDot:
-        return ParseObject(receiver, name, m_Namespace, nullptr, false, 0);
+        return ParseObject(receiver, name, m_Namespace, nullptr, false, 0, tokenClass);
     default:
         break;
     }
     if (m_Dotted == "Nil")
         return receiver.FoundObject(&G_NilObject);
+    if (tokenMember != nullptr)
+        return receiver.FoundEnum(IDValue(tokenMember));
     if (lastDot == std::string::npos) {
-        if (ResolveClass(name) == nullptr)
+        if (tokenClass == nullptr && ResolveClass(name) == nullptr)
             ReportError() << "Value: expected ClassID but found \"" << name << "\".";
         else
             ReportError() << "Value: expected MemberID but found \"" << name << "\".";
@@ -730,6 +963,22 @@ EResult Parser::ParseGlobalName(ValueReceiver& receiver) {
 
 EResult Parser::ParseMemberReference(ValueReceiver& receiver) {
     Next();
+    if (m_Binary != nullptr && (Tok() == LexClassMemberToken || Tok() == LexClassToken)) {
+        const ClassType_TypeID* cls = TokenClass();
+        const ClassType_MemberID* m = Tok() == LexClassMemberToken ? TokenMember() : nullptr;
+        if (cls == nullptr || m == nullptr) {
+            ReportError() << (cls == nullptr ? "Value: expected ClassID but found \""
+                              : Tok() == LexClassMemberToken
+                                  ? "Value: expected MemberID but found \""
+                                  : "Value: pure TypeID is not yet "
+                                    "supported. \"")
+                          << TokenText().c_str() << "\".";
+            Next();
+            return EFail;
+        }
+        Next();
+        return receiver.FoundMemberID(IDValue(m));
+    }
     if (Tok() != LexIdentifier) {
         ReportError() << "Value: expected identifier after '@'.";
         return EFail;
@@ -825,14 +1074,15 @@ void DefineObject(ScriptNamespace* ns, ScriptObject* object, const String* name,
 } // namespace
 
 EResult Parser::ParseObject(ValueReceiver& receiver, const char* className, ScriptNamespace* ns,
-                            const String* name, bool hasId, uint32_t id) {
+                            const String* name, bool hasId, uint32_t id,
+                            const ClassType_TypeID* knownClass) {
     ScriptObject* object = &G_NilObject;
     if (hasId)
         object = ns->FindObjectID(id);
     else if (name != nullptr)
         object = ns->FindObject(*name);
     if (!object->IsNil() && className != nullptr) {
-        const ClassType_TypeID* cls = ResolveClass(className);
+        const ClassType_TypeID* cls = knownClass != nullptr ? knownClass : ResolveClass(className);
         if (cls == nullptr) {
             ReportError() << "Object: unknown class \"" << className << "\".";
             (void)SkipToSemicolon();
@@ -866,7 +1116,7 @@ EResult Parser::ParseObject(ValueReceiver& receiver, const char* className, Scri
             (void)SkipToSemicolon();
             return EFail;
         }
-        const ClassType_TypeID* cls = ResolveClass(className);
+        const ClassType_TypeID* cls = knownClass != nullptr ? knownClass : ResolveClass(className);
         if (cls == nullptr) {
             ReportError() << "Object: encountered unknown type \"" << className << "\".";
             (void)SkipToSemicolon();
@@ -894,15 +1144,20 @@ EResult Parser::ParseObject(ValueReceiver& receiver, const char* className, Scri
 }
 
 EResult Parser::ParseObjectBody(ValueReceiver& receiver, ScriptObject* object, bool& delivered) {
-    if (IsMemberName(Tok())) {
-        const ClassType_MemberID* m = FindMember(object, m_Lexer.GetText());
+    // A binary member token names a member as a dotted name does.
+    const auto isMember = [this] {
+        return IsMemberName(Tok()) || (Tok() == LexMemberToken && m_Binary != nullptr);
+    };
+    if (isMember()) {
+        const ClassType_MemberID* m = MemberOfToken(object);
         if (m == nullptr) {
-            const String name(m_Lexer.GetText(), m_Lexer.GetTextLength());
+            const std::string name = MemberTokenName();
             Next();
             if (Tok() == LexQuestion)
-                ReportError() << "Object: unknown member attribute (get) \"" << name << "\".";
+                ReportError() << "Object: unknown member attribute (get) \"" << name.c_str()
+                              << "\".";
             else
-                ReportError() << "Object: unknown member attribute \"" << name << "\".";
+                ReportError() << "Object: unknown member attribute \"" << name.c_str() << "\".";
             (void)SkipToSemicolon();
             return EFail;
         }
@@ -925,12 +1180,13 @@ EResult Parser::ParseObjectBody(ValueReceiver& receiver, ScriptObject* object, b
     Next();
     if (Failed(ReadExpect(LexBraceL)))
         return EFail;
-    while (IsMemberName(Tok())) {
-        const ClassType_MemberID* m = FindMember(object, m_Lexer.GetText());
+    while (isMember()) {
+        const ClassType_MemberID* m = MemberOfToken(object);
         if (m == nullptr) {
             {
                 ErrorLine line = ReportError();
-                line << "Object: unknown member attribute \"" << m_Lexer.GetText() << "\". ";
+                line << "Object: unknown member attribute \"" << MemberTokenName().c_str()
+                     << "\". ";
                 line.Hex(0);
             }
             Next();

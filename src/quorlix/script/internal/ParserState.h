@@ -22,6 +22,7 @@
 
 namespace Quorlix {
 
+class LexerBinary;
 class ScriptEngine;
 class ScriptNamespace;
 class ScriptClass;
@@ -266,10 +267,20 @@ public:
     const ClassType_MemberID* ResolveBuiltinMember(const char* classPart, const char* member);
     /// The class identifier of a class index: built-in form below 256.
     static const ClassType_TypeID* ClassIDOf(int classIndex) noexcept;
+    /// The class of the current binary class or member token: index below 512 with a class in
+    /// the slot; null otherwise.
+    const ClassType_TypeID* TokenClass() const noexcept;
+    /// The member of the current binary member or class-member token: its class as TokenClass
+    /// and a defined member index below the class table's count; null otherwise.
+    const ClassType_MemberID* TokenMember() const noexcept;
+    /// What an invalid class or member token names in messages ("class 600", "member 9 of
+    /// class 70").
+    std::string TokenText() const;
 
     ScriptEngine& m_Engine;
     ScriptNamespace* m_Namespace;
     Lexer& m_Lexer;
+    LexerBinary* m_Binary = nullptr; // the same lexer when the file is binary
     String m_Name;
     int m_Errors = 0;
     int m_FirstLine = 0;
@@ -280,20 +291,29 @@ public:
 
 private:
     EResult ParseIdentifierValue(ValueReceiver& receiver);
+    /// The binary literal kinds: vectors, the matrix, the sphere and arrays.
+    EResult ParseBinaryLiteral(ValueReceiver& receiver);
     EResult ParseGlobalName(ValueReceiver& receiver);
     EResult ParseMemberReference(ValueReceiver& receiver);
     EResult ParseArray(ValueReceiver& receiver, const ClassType_TypeID* elementClass);
     EResult ParseHash(ValueReceiver& receiver);
     EResult ParseParenthesis(ValueReceiver& receiver);
     EResult BuildComponents(ValueReceiver& receiver, const float* components, int count);
+    /// `knownClass`, when given, is the class `className` names (from a binary class token).
     EResult ParseObject(ValueReceiver& receiver, const char* className, ScriptNamespace* ns,
-                        const String* name, bool hasId, uint32_t id);
+                        const String* name, bool hasId, uint32_t id,
+                        const ClassType_TypeID* knownClass = nullptr);
     EResult ParseObjectBody(ValueReceiver& receiver, ScriptObject* object, bool& delivered);
     EResult GetMember(ValueReceiver& receiver, ScriptObject* object,
                       const ClassType_MemberID* member);
     EResult Climb(ScriptValue& left, int maxPrecedence);
     EResult Evaluate(ScriptValue& left, LexType op, ScriptValue& right);
     const ClassType_MemberID* FindMember(ScriptObject* object, const char* name);
+    /// The member the current name token gives for `object`: a dotted name by name, a binary
+    /// member token by its identifier (null unless valid and of the object's class).
+    const ClassType_MemberID* MemberOfToken(ScriptObject* object);
+    /// The current name token as text for messages.
+    std::string MemberTokenName() const;
     bool Adjacent(const void* before, const void* after, int length) const noexcept;
 
     EResult StatementIf();

@@ -1,0 +1,464 @@
+#include "quorlix/script/VPUAsmLoader.h"
+
+#include "quorlix/script/ClassTable.h"
+#include "quorlix/script/ScriptNamespace.h"
+#include "quorlix/script/VPUAsm.h"
+#include "quorlix/script/internal/ScriptLog.h"
+
+#include <bit>
+#include <cstring>
+#include <vector>
+
+namespace Quorlix {
+
+namespace {
+
+const ClassType_TypeID* ClassOfIndex(int c) noexcept {
+    return c < k_MasterMVTBLBuiltinSize ? BuiltinTypeID(c) : MakeTypeID(c);
+}
+
+// Runs one program; every operand read goes through Need first.
+class Machine {
+public:
+    Machine(ScriptNamespace* ns, const std::vector<uint32_t>& words, size_t dataWords)
+        : m_Namespace(ns), m_Words(words), m_DataWords(dataWords) {}
+
+    EResult Run(Obj<ScriptObject>& result);
+
+private:
+    EResult Fail(const char* reason, EResult code = EFail) {
+        Internal::LogScriptError("VPUAsmLoader::Execute: ", reason, " (instruction at word ",
+                                 static_cast<int64_t>(m_Start), ")");
+        return code;
+    }
+    // Whether `n` operand words follow the position inside the data.
+    bool Need(uint64_t n) const noexcept { return n <= m_DataWords - m_Pos; }
+    uint32_t Word() noexcept { return m_Words[m_Pos++]; }
+    template <class T>
+    T Take() noexcept {
+        static_assert(sizeof(T) % 4 == 0);
+        // Eight-byte operands sit at four-byte offsets.
+        T value;
+        std::memcpy(static_cast<void*>(&value), &m_Words[m_Pos], sizeof(T));
+        m_Pos += sizeof(T) / 4;
+        return value;
+    }
+
+    EResult Object(uint32_t classWord, uint32_t number, Obj<ScriptObject>& out);
+    EResult Member(const ClassType_MemberID*& m, const MVTBL*& entry);
+    EResult SetMember(uint32_t op);
+    template <class V>
+    EResult SetScalar(const ClassType_MemberID* m, const MVTBL& entry, int words);
+    template <class V>
+    EResult SetPlainArray(const ClassType_MemberID* m, const MVTBL& entry, uint32_t count);
+    EResult TypeError(const MVTBL& entry, const char* found);
+
+    ScriptNamespace* m_Namespace;
+    const std::vector<uint32_t>& m_Words;
+    size_t m_DataWords; // words of the program; the zero word behind them ends it
+    size_t m_Pos = 0;
+    size_t m_Start = 0;
+    Obj<ScriptObject> m_Current{&G_NilObject};
+};
+
+EResult Machine::TypeError(const MVTBL& entry, const char* found) {
+    const char* expected = TypeIDToString(entry.m_Type);
+    Internal::LogScriptError("VPUAsmLoader::Execute: member ", entry.m_Name, " of type ",
+                             expected != nullptr ? expected : "???",
+                             (entry.m_Flags & (MemberIsIndex | MemberIsArray)) != 0 ? " array" : "",
+                             " cannot take a value of type ", found, " (instruction at word ",
+                             static_cast<int64_t>(m_Start), ")");
+    return EInvalidArgument;
+}
+
+// The object `number` of the namespace, else a new object of the class defined under it.
+EResult Machine::Object(uint32_t classWord, uint32_t number, Obj<ScriptObject>& out) {
+    const ClassType_TypeID* cls = MakeTypeID(static_cast<int32_t>(classWord));
+    if (number == 0)
+        return Fail("object number 0");
+    ScriptObject* found = m_Namespace->FindObjectID(number);
+    if (!found->IsNil()) {
+        out = found;
+        return SOK;
+    }
+    if (!IsValidClassID(cls))
+        return Fail("invalid class identifier", EInvalidArgument);
+    ScriptObject* created = ScriptObject::Create(ClassOfIndex(ClassIndexOf(cls)));
+    if (created->IsNil())
+        return Fail("class cannot be instantiated", EInvalidArgument);
+    out = created;
+    m_Namespace->DefObjectID(created, number);
+    return SOK;
+}
+
+// The member operand, checked against the current object's class.
+EResult Machine::Member(const ClassType_MemberID*& m, const MVTBL*& entry) {
+    if (m_Current->IsNil())
+        return Fail("member set without a current object");
+    m = MakeMemberID(Word());
+    if (!IsValidMemberID(m_Current->GetObjectClassID(), m) ||
+        TypeIDToKind(ClassOfIndex(ClassIndexOf(m))) == Kind_Enum)
+        return Fail("invalid member identifier", EInvalidArgument);
+    entry = &m_Current->Entry(m);
+    return SOK;
+}
+
+bool IsArrayEntry(const MVTBL& entry) noexcept {
+    return (entry.m_Flags & (MemberIsIndex | MemberIsArray)) != 0;
+}
+
+// Whether `entry` holds plain values of class `c` (scalar or array as asked).
+bool HoldsValue(const MVTBL& entry, int c, bool array) noexcept {
+    const T_Kind kind = TypeIDToKind(entry.m_Type);
+    return IsArrayEntry(entry) == array && ClassIndexOf(entry.m_Type) == c && kind != Kind_Enum &&
+           kind != Kind_Object;
+}
+
+// An enumerator identifier that an enumeration member of `entry`'s type may hold.
+bool IsEnumeratorFor(const MVTBL& entry, uint32_t value) noexcept {
+    const int c = ClassIndexOf(MakeMemberID(value));
+    const ClassType_TypeID* cls = ClassOfIndex(c);
+    if (TypeIDToKind(cls) != Kind_Enum || !IsValidMemberID(cls, MakeMemberID(value)))
+        return false;
+    const int wanted = ClassIndexOf(entry.m_Type);
+    return wanted == k_ClassEnum || wanted == c;
+}
+
+// A member identifier a MemberID member may hold.
+bool IsMemberValue(uint32_t value) noexcept {
+    const ClassType_MemberID* m = MakeMemberID(value);
+    return IsValidMemberID(ClassOfIndex(ClassIndexOf(m)), m);
+}
+
+template <class V>
+EResult Machine::SetScalar(const ClassType_MemberID* m, const MVTBL& entry, int words) {
+    if (!Need(static_cast<uint64_t>(words)))
+        return Fail("truncated instruction");
+    if (!HoldsValue(entry, ScriptValueTraits<V>::k_Class, false))
+        return TypeError(entry, ScriptValueTraits<V>::k_Name);
+    const V value = Take<V>();
+    m_Current->Set(MakeMemberID<ClassMemberOf<V, false>>(IDValue(m)), value);
+    return SOK;
+}
+
+template <class V>
+EResult Machine::SetPlainArray(const ClassType_MemberID* m, const MVTBL& entry, uint32_t count) {
+    using Element = typename ScriptValueTraits<V>::Element;
+    static_assert(sizeof(Element) % 4 == 0);
+    if (!Need(static_cast<uint64_t>(count) * (sizeof(Element) / 4)))
+        return Fail("truncated instruction");
+    if (!HoldsValue(entry, ScriptValueTraits<V>::k_Class, true))
+        return TypeError(entry, ScriptValueTraits<V>::k_Name);
+    Array<Element> elements;
+    elements.Resize(static_cast<int>(count));
+    if (count > 0)
+        std::memcpy(static_cast<void*>(&elements[0]), &m_Words[m_Pos], count * sizeof(Element));
+    m_Pos += count * (sizeof(Element) / 4);
+    (void)m_Current->SetArray<V>(static_cast<const ClassMember*>(m), elements);
+    return SOK;
+}
+
+EResult Machine::SetMember(uint32_t op) {
+    if (!Need(1))
+        return Fail("truncated instruction");
+    const ClassType_MemberID* m = nullptr;
+    const MVTBL* entryPtr = nullptr;
+    if (const EResult r = Member(m, entryPtr); Failed(r))
+        return r;
+    const MVTBL& entry = *entryPtr;
+    const uint32_t id = IDValue(m);
+    switch (op) {
+    case AsmOp::mfnset_tO_cT_cOTu: {
+        if (!Need(2))
+            return Fail("truncated instruction");
+        if (IsArrayEntry(entry) || TypeIDToKind(entry.m_Type) != Kind_Object)
+            return TypeError(entry, "Object");
+        const uint32_t classWord = Word();
+        const uint32_t number = Word();
+        Obj<ScriptObject> target;
+        if (const EResult r = Object(classWord, number, target); Failed(r))
+            return r;
+        if (ClassIndexOf(entry.m_Type) != k_ClassScriptObject && !target->IsA(entry.m_Type))
+            return TypeError(entry, target->GetObjectClassName());
+        m_Current->Set(MakeMemberID<ClassMember_Object>(id), target.Get());
+        return SOK;
+    }
+    case AsmOp::mfnset_tO_cT_cE: {
+        if (!Need(1))
+            return Fail("truncated instruction");
+        if (IsArrayEntry(entry) || TypeIDToKind(entry.m_Type) != Kind_Enum)
+            return TypeError(entry, "Enum");
+        const uint32_t value = Word();
+        if (!IsEnumeratorFor(entry, value))
+            return Fail("invalid enumeration value", EInvalidArgument);
+        m_Current->Set(MakeMemberID<ClassMember_Enum>(id), MakeMemberID<ClassType_Enum>(value));
+        return SOK;
+    }
+    case AsmOp::mfnset_tO_cT_cM: {
+        if (!Need(1))
+            return Fail("truncated instruction");
+        if (!HoldsValue(entry, k_ClassMemberID, false))
+            return TypeError(entry, "MemberID");
+        const uint32_t value = Word();
+        if (!IsMemberValue(value))
+            return Fail("invalid member identifier value", EInvalidArgument);
+        m_Current->Set(MakeMemberID<ClassMember_MemberID>(id), MakeMemberID(value));
+        return SOK;
+    }
+    case AsmOp::mfnset_tO_cT_cb: {
+        if (!Need(1))
+            return Fail("truncated instruction");
+        if (!HoldsValue(entry, k_ClassBool, false))
+            return TypeError(entry, "Bool");
+        m_Current->Set(MakeMemberID<ClassMember_Bool>(id), Word() != 0);
+        return SOK;
+    }
+    case AsmOp::mfnset_tO_cT_cs: {
+        if (!Need(1))
+            return Fail("truncated instruction");
+        const uint32_t length = Word();
+        const uint64_t words = (static_cast<uint64_t>(length) + 3) / 4;
+        if (!Need(words))
+            return Fail("truncated instruction");
+        if (!HoldsValue(entry, k_ClassString, false))
+            return TypeError(entry, "String");
+        const String text(reinterpret_cast<const char*>(&m_Words[m_Pos]), static_cast<int>(length));
+        m_Pos += words;
+        m_Current->Set(MakeMemberID<ClassMember_String>(id), text);
+        return SOK;
+    }
+    case AsmOp::mfnset_tO_cT_ci:
+        return SetScalar<int32_t>(m, entry, 1);
+    case AsmOp::mfnset_tO_cT_cI:
+        return SetScalar<int64_t>(m, entry, 2);
+    case AsmOp::mfnset_tO_cT_cu:
+        return SetScalar<uint32_t>(m, entry, 1);
+    case AsmOp::mfnset_tO_cT_cU:
+        return SetScalar<uint64_t>(m, entry, 2);
+    case AsmOp::mfnset_tO_cT_cf:
+        return SetScalar<float>(m, entry, 1);
+    case AsmOp::mfnset_tO_cT_cF:
+        return SetScalar<double>(m, entry, 2);
+    case AsmOp::mfnset_tO_cT_cv2f:
+        return SetScalar<Vector2f>(m, entry, 2);
+    case AsmOp::mfnset_tO_cT_cv3f:
+        return SetScalar<Vector3f>(m, entry, 3);
+    case AsmOp::mfnset_tO_cT_cv4f:
+        return SetScalar<Vector4f>(m, entry, 4);
+    case AsmOp::mfnset_tO_cT_cm4f:
+        return SetScalar<Matrix4f>(m, entry, 16);
+    case AsmOp::mfnset_tO_cT_cspf:
+        return SetScalar<Spheref>(m, entry, 4);
+    case AsmOp::mfnset_tO_cT_cqf:
+        return SetScalar<Quaternionf>(m, entry, 4);
+    default:
+        break;
+    }
+    // Arrays: a count, then the elements.
+    if (!Need(1))
+        return Fail("truncated instruction");
+    const uint32_t count = Word();
+    // No element takes less than a byte: a count past the remaining bytes is a lie.
+    if (static_cast<uint64_t>(count) > (m_DataWords - m_Pos) * 4)
+        return Fail("truncated instruction");
+    switch (op) {
+    case AsmOp::mfnset_tO_cT_cAOTu: {
+        if (!Need(static_cast<uint64_t>(count) * 2))
+            return Fail("truncated instruction");
+        if (!IsArrayEntry(entry) || TypeIDToKind(entry.m_Type) != Kind_Object)
+            return TypeError(entry, "Object");
+        Array<Obj<ScriptObject>> elements;
+        elements.Reserve(static_cast<int>(count));
+        for (uint32_t i = 0; i < count; ++i) {
+            const uint32_t classWord = Word();
+            const uint32_t number = Word();
+            Obj<ScriptObject> target;
+            if (const EResult r = Object(classWord, number, target); Failed(r))
+                return r;
+            if (ClassIndexOf(entry.m_Type) != k_ClassScriptObject && !target->IsA(entry.m_Type))
+                return TypeError(entry, target->GetObjectClassName());
+            elements.Add(target);
+        }
+        (void)m_Current->SetArray<ScriptObject*>(static_cast<const ClassMember*>(m), elements);
+        return SOK;
+    }
+    case AsmOp::mfnset_tO_cT_cAE:
+    case AsmOp::mfnset_tO_cT_cAM: {
+        const bool isEnum = op == AsmOp::mfnset_tO_cT_cAE;
+        if (!Need(count))
+            return Fail("truncated instruction");
+        if (isEnum ? (!IsArrayEntry(entry) || TypeIDToKind(entry.m_Type) != Kind_Enum)
+                   : !HoldsValue(entry, k_ClassMemberID, true))
+            return TypeError(entry, isEnum ? "Enum" : "MemberID");
+        for (uint32_t i = 0; i < count; ++i) {
+            const uint32_t value = m_Words[m_Pos + i];
+            if (isEnum ? !IsEnumeratorFor(entry, value) : !IsMemberValue(value))
+                return Fail(isEnum ? "invalid enumeration value"
+                                   : "invalid member identifier value",
+                            EInvalidArgument);
+        }
+        if (isEnum) {
+            Array<const ClassType_Enum*> elements;
+            elements.Reserve(static_cast<int>(count));
+            for (uint32_t i = 0; i < count; ++i)
+                elements.Add(MakeMemberID<ClassType_Enum>(Word()));
+            (void)m_Current->SetArray<const ClassType_Enum*>(static_cast<const ClassMember*>(m),
+                                                             elements);
+        } else {
+            Array<const ClassType_MemberID*> elements;
+            elements.Reserve(static_cast<int>(count));
+            for (uint32_t i = 0; i < count; ++i)
+                elements.Add(MakeMemberID(Word()));
+            (void)m_Current->SetArray<const ClassType_MemberID*>(static_cast<const ClassMember*>(m),
+                                                                 elements);
+        }
+        return SOK;
+    }
+    case AsmOp::mfnset_tO_cT_cAb: {
+        const uint64_t words = (static_cast<uint64_t>(count) + 3) / 4;
+        if (!Need(words))
+            return Fail("truncated instruction");
+        if (!HoldsValue(entry, k_ClassBool, true))
+            return TypeError(entry, "Bool");
+        const auto* bytes = reinterpret_cast<const unsigned char*>(&m_Words[m_Pos]);
+        Array<bool> elements;
+        elements.Reserve(static_cast<int>(count));
+        for (uint32_t i = 0; i < count; ++i)
+            elements.Add(bytes[i] != 0);
+        m_Pos += words;
+        (void)m_Current->SetArray<bool>(static_cast<const ClassMember*>(m), elements);
+        return SOK;
+    }
+    case AsmOp::mfnset_tO_cT_cAs: {
+        if (!HoldsValue(entry, k_ClassString, true))
+            return TypeError(entry, "String");
+        Array<String> elements;
+        for (uint32_t i = 0; i < count; ++i) {
+            if (!Need(1))
+                return Fail("truncated instruction");
+            const uint32_t length = Word();
+            const uint64_t words = (static_cast<uint64_t>(length) + 3) / 4;
+            if (!Need(words))
+                return Fail("truncated instruction");
+            elements.Add(
+                String(reinterpret_cast<const char*>(&m_Words[m_Pos]), static_cast<int>(length)));
+            m_Pos += words;
+        }
+        (void)m_Current->SetArray<String>(static_cast<const ClassMember*>(m), elements);
+        return SOK;
+    }
+    case AsmOp::mfnset_tO_cT_cAi:
+        return SetPlainArray<int32_t>(m, entry, count);
+    case AsmOp::mfnset_tO_cT_cAI:
+        return SetPlainArray<int64_t>(m, entry, count);
+    case AsmOp::mfnset_tO_cT_cAu:
+        return SetPlainArray<uint32_t>(m, entry, count);
+    case AsmOp::mfnset_tO_cT_cAU:
+        return SetPlainArray<uint64_t>(m, entry, count);
+    case AsmOp::mfnset_tO_cT_cAf:
+        return SetPlainArray<float>(m, entry, count);
+    case AsmOp::mfnset_tO_cT_cAF:
+        return SetPlainArray<double>(m, entry, count);
+    case AsmOp::mfnset_tO_cT_cAv2f:
+        return SetPlainArray<Vector2f>(m, entry, count);
+    case AsmOp::mfnset_tO_cT_cAv3f:
+        return SetPlainArray<Vector3f>(m, entry, count);
+    case AsmOp::mfnset_tO_cT_cAv4f:
+        return SetPlainArray<Vector4f>(m, entry, count);
+    case AsmOp::mfnset_tO_cT_cAm4f:
+        return SetPlainArray<Matrix4f>(m, entry, count);
+    case AsmOp::mfnset_tO_cT_cAspf:
+        return SetPlainArray<Spheref>(m, entry, count);
+    case AsmOp::mfnset_tO_cT_cAqf:
+        return SetPlainArray<Quaternionf>(m, entry, count);
+    default:
+        break;
+    }
+    return Fail("illegal opcode", EUnimplemented); // not reached: Run dispatches only the table
+}
+
+bool IsMemberSet(uint32_t op) noexcept {
+    return op == 290 || op == 293 || op == 294 || (op >= 296 && op <= 309) || op == 322 ||
+           op == 325 || op == 326 || (op >= 328 && op <= 341);
+}
+
+EResult Machine::Run(Obj<ScriptObject>& result) {
+    for (;;) {
+        m_Start = m_Pos;
+        const uint32_t op = Word(); // the zero word behind the data ends every program
+        if (op == AsmOp::brk_v) {
+            result = m_Current;
+            return SOK;
+        }
+        EResult r = SOK;
+        if (op == AsmOp::create_tO_cOTu) {
+            if (!Need(2))
+                return Fail("truncated instruction");
+            const uint32_t classWord = Word();
+            const uint32_t number = Word();
+            Obj<ScriptObject> object;
+            r = Object(classWord, number, object);
+            if (Succeeded(r))
+                m_Current = object;
+        } else if (op == AsmOp::select_tO_cOu) {
+            if (!Need(1))
+                return Fail("truncated instruction");
+            const uint32_t number = Word();
+            ScriptObject* object = number != 0 ? m_Namespace->FindObjectID(number) : &G_NilObject;
+            if (object->IsNil())
+                return Fail(number == 0 ? "object number 0" : "select of an undefined object");
+            m_Current = object;
+        } else if (IsMemberSet(op)) {
+            r = SetMember(op);
+        } else {
+            Internal::LogScriptError("VPUAsmLoader::Execute: illegal opcode: ", op);
+            return EUnimplemented;
+        }
+        if (Failed(r))
+            return r;
+    }
+}
+
+} // namespace
+
+VPUAsmLoader::VPUAsmLoader(StreamPipe* pipe) : m_Pipe(pipe) {}
+
+EResult VPUAsmLoader::Execute(ScriptNamespace* ns, Obj<ScriptObject>& result) {
+    if (ScriptNamespace::IsNil(ns) || !m_Pipe) {
+        Internal::LogScriptError("VPUAsmLoader::Execute: no namespace or no pipe");
+        return EInvalidArgument;
+    }
+    // Refused before reading when the pipe can tell its size; counted while reading otherwise.
+    const int64_t here = m_Pipe->Seek(0, SeekCurrent);
+    if (here >= 0) {
+        const int64_t end = m_Pipe->Seek(0, SeekEnd);
+        (void)m_Pipe->Seek(here, SeekBegin);
+        if (end - here >= k_MaxProgramBytes) {
+            Internal::LogScriptError("VPUAsmLoader::Execute: program of ", end - here,
+                                     " bytes refused (1 GiB or more)");
+            return EOverflow;
+        }
+    }
+    std::vector<unsigned char> bytes;
+    for (;;) {
+        const size_t at = bytes.size();
+        bytes.resize(at + 65536);
+        const int n = m_Pipe->Read(bytes.data() + at, 65536);
+        bytes.resize(at + static_cast<size_t>(n > 0 ? n : 0));
+        if (n <= 0)
+            break;
+        if (static_cast<int64_t>(bytes.size()) >= k_MaxProgramBytes) {
+            Internal::LogScriptError("VPUAsmLoader::Execute: program of 1 GiB or more refused");
+            return EOverflow;
+        }
+    }
+    const size_t dataWords = (bytes.size() + 3) / 4;
+    std::vector<uint32_t> words(dataWords + 1, 0);
+    for (size_t i = 0; i < bytes.size(); ++i)
+        words[i / 4] |= static_cast<uint32_t>(bytes[i]) << (8 * (i % 4));
+    bytes = {};
+    Machine machine(ns, words, dataWords);
+    return machine.Run(result);
+}
+
+} // namespace Quorlix

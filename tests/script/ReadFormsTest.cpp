@@ -1,0 +1,514 @@
+// The binary and compiled script forms, read from hand-made bytes: every token kind and every
+// opcode, the parser's handling of the binary-only values, and input that lies.
+
+#include "ScriptTestSupport.h"
+
+#include "quorlix/script/LexerBinary.h"
+#include "quorlix/script/Parser.h"
+#include "quorlix/script/ScriptEngine.h"
+#include "quorlix/script/VPUAsm.h"
+#include "quorlix/script/VPUAsmLoader.h"
+#include "quorlix/stream/StreamPipeMemory.h"
+#include "support/LogCapture.h"
+
+#include <bit>
+#include <cstring>
+#include <string>
+#include <vector>
+
+using namespace Quorlix;
+using QuorlixTest::LogCapture;
+
+namespace {
+
+// Kind bytes and little-endian payloads.
+struct Bytes {
+    std::string m_S;
+    Bytes& K(int kind) { return U8(kind); }
+    Bytes& U8(int v) {
+        m_S.push_back(static_cast<char>(v));
+        return *this;
+    }
+    Bytes& U16(int v) { return U8(v & 0xFF).U8(v >> 8 & 0xFF); }
+    Bytes& U32(uint32_t v) {
+        return U16(static_cast<int>(v & 0xFFFF)).U16(static_cast<int>(v >> 16));
+    }
+    Bytes& U64(uint64_t v) {
+        return U32(static_cast<uint32_t>(v)).U32(static_cast<uint32_t>(v >> 32));
+    }
+    Bytes& F(float v) { return U32(std::bit_cast<uint32_t>(v)); }
+    Bytes& Name(int kind, const std::string& n) {
+        K(kind).U8(static_cast<int>(n.size()));
+        m_S += n;
+        return *this;
+    }
+    Bytes& Str(const std::string& t) {
+        K(LexString).U32(static_cast<uint32_t>(t.size()));
+        m_S += t;
+        return *this;
+    }
+    Bytes& Class(int c) { return K(LexClassToken).U16(c); }
+    Bytes& Member(int kind, const ClassType_MemberID* m) {
+        return K(kind).U8(MemberIndexOf(m)).U16(ClassIndexOf(m));
+    }
+};
+
+// Instruction words.
+struct Words {
+    std::vector<uint32_t> m_W;
+    Words& operator<<(uint32_t w) {
+        m_W.push_back(w);
+        return *this;
+    }
+    Words& F(float v) { return *this << std::bit_cast<uint32_t>(v); }
+    Words& Text(const std::string& t) {
+        *this << static_cast<uint32_t>(t.size());
+        for (size_t i = 0; i < t.size(); i += 4) {
+            uint32_t w = 0;
+            std::memcpy(&w, t.data() + i, std::min<size_t>(4, t.size() - i));
+            *this << w;
+        }
+        return *this;
+    }
+    std::string Bytes() const {
+        return std::string("KSC\x01", 4) +
+               std::string(reinterpret_cast<const char*>(m_W.data()), m_W.size() * 4);
+    }
+};
+
+std::vector<std::string> Tokens(Lexer& lexer) {
+    std::vector<std::string> out;
+    for (int i = 0; i < 200 && lexer.Lex() != LexEOF; ++i) {
+        std::string t = Lexer::LexTypeToString(lexer.GetType());
+        const LexType k = lexer.GetType();
+        if (k == LexString || (k >= LexIdentifier && k <= LexColonIdentifier) ||
+            k == LexDotIdentifierElement)
+            t += " " + std::string(lexer.GetText(), static_cast<size_t>(lexer.GetTextLength()));
+        else if (k != LexEOF && k < LexIdentifier)
+            t += " " + std::to_string(lexer.GetU64());
+        else if (k == LexId)
+            t += " " + std::to_string(lexer.GetU32());
+        out.push_back(t);
+    }
+    return out;
+}
+
+class ReadForms : public QuorlixTest::ScriptTest {
+protected:
+    void SetUp() override {
+        m_Engine = ScriptEngine::Create();
+        m_Class = QuorlixTest::DefineClass("ReadProbe", BuiltinTypeID(k_ClassObject),
+                                           {{"b", k_ClassBool},
+                                            {"i", k_ClassI32},
+                                            {"I", k_ClassI64},
+                                            {"u", k_ClassU32},
+                                            {"U", k_ClassU64},
+                                            {"f", k_ClassF32},
+                                            {"F", k_ClassF64},
+                                            {"v2", k_ClassVector2f},
+                                            {"v3", k_ClassVector3f},
+                                            {"v4", k_ClassVector4f},
+                                            {"m", k_ClassMatrix4f},
+                                            {"sp", k_ClassSpheref},
+                                            {"q", k_ClassQuaternionf},
+                                            {"s", k_ClassString},
+                                            {"mid", k_ClassMemberID},
+                                            {"o", k_ClassScriptObject},
+                                            {"ai", k_ClassI32, MemberIsArray},
+                                            {"au", k_ClassU32, MemberIsArray},
+                                            {"af", k_ClassF32, MemberIsArray},
+                                            {"av2", k_ClassVector2f, MemberIsArray},
+                                            {"av3", k_ClassVector3f, MemberIsArray},
+                                            {"av4", k_ClassVector4f, MemberIsArray},
+                                            {"am", k_ClassMatrix4f, MemberIsArray},
+                                            {"as", k_ClassString, MemberIsArray},
+                                            {"amid", k_ClassMemberID, MemberIsArray},
+                                            {"ao", k_ClassScriptObject, MemberIsArray}});
+        m_Engine->GetCurrentNamespace()->AddClass(m_Class);
+        m_C = ClassIndexOf(m_Class->GetClassID());
+    }
+    ScriptObject* Find(unsigned number) {
+        return m_Engine->GetCurrentNamespace()->FindObjectID(number);
+    }
+    void Fresh() {
+        m_Engine = ScriptEngine::Create();
+        m_Engine->GetCurrentNamespace()->AddClass(m_Class);
+    }
+    const ClassType_MemberID* M(const char* name) {
+        return FindClassMember(m_Class->GetClassID(), name);
+    }
+    ScriptObject* Run(const std::string& binary, std::vector<std::string>* errors = nullptr,
+                      bool memory = false) {
+        LogCapture err;
+        Obj<ScriptObject> result;
+        if (memory)
+            result = ParseBinary(*m_Engine, m_Engine->GetCurrentNamespace(), binary.data(),
+                                 static_cast<int>(binary.size()), String("b"), 0);
+        else {
+            const std::string file = std::string("KSB\x03", 4) + binary;
+            result = m_Engine->Execute(
+                StreamPipeMemory::Create(file.data(), static_cast<int>(file.size())), String("b"),
+                0);
+        }
+        if (errors != nullptr)
+            *errors = err.Messages();
+        return Find(1);
+    }
+    Obj<ScriptObject> Load(const Words& words, EResult* code = nullptr,
+                           std::vector<std::string>* errors = nullptr) {
+        LogCapture err;
+        const std::string file = words.Bytes();
+        const Obj<StreamPipe> pipe(
+            StreamPipeMemory::Create(file.data() + 4, static_cast<int>(file.size() - 4)));
+        Obj<ScriptObject> result;
+        const EResult r = VPUAsmLoader(pipe).Execute(m_Engine->GetCurrentNamespace(), result);
+        if (code != nullptr)
+            *code = r;
+        if (errors != nullptr)
+            *errors = err.Messages();
+        return result;
+    }
+    // An object of the probe class, number 1, with a body of member tokens.
+    Bytes Object1() {
+        Bytes b;
+        b.Class(m_C).K(LexId).U32(1).K(LexDot).K(LexBraceL);
+        return b;
+    }
+
+    Obj<ScriptEngine> m_Engine;
+    Obj<ScriptClass> m_Class;
+    int m_C = 0;
+};
+
+bool Has(const std::vector<std::string>& lines, const std::string& part) {
+    for (const std::string& l : lines)
+        if (l.find(part) != std::string::npos)
+            return true;
+    return false;
+}
+
+TEST_F(ReadForms, BinaryTokensMatchTheTextLexer) {
+    const std::string text = "class :a $1F @ ( ) [ ] { } < > <= >= == != + - * / % << >> & | ^ ! "
+                             "&& || ^^ = . : , ; ? .pos[ \"hi\" 5 5000000000 7u 8U 1.5 2.5F .x";
+    Lexer textLexer(text.data(), static_cast<int>(text.size()),
+                    Lexer::FlagSkipBlank | Lexer::FlagSkipCRLF);
+    Bytes b;
+    b.Name(LexIdentifier, "class").Name(LexColonIdentifier, "a").K(LexId).U32(31).K(LexAt);
+    for (int k : {176, 177, 178, 179, 180, 181, 192, 193, 194, 195, 196, 197, 209, 210, 211, 212,
+                  213, 214, 215, 217, 218, 219, 220, 221, 222, 223, 224, 240, 241, 242, 243, 244})
+        b.K(k).K(LexBlank).K(LexCRLF); // dropped with the skip flags
+    b.Name(LexDotIdentifierElement, "pos").K(LexBracketL).Str("hi").K(LexI32).U32(5);
+    b.K(LexI64).U64(5000000000).K(LexU32).U32(7).K(LexU64).U64(8);
+    b.K(LexF32).F(1.5f).K(LexF64).U64(std::bit_cast<uint64_t>(2.5));
+    b.Name(LexDotIdentifier, "x");
+    LexerBinary memory(b.m_S.data(), static_cast<int>(b.m_S.size()),
+                       Lexer::FlagSkipBlank | Lexer::FlagSkipCRLF);
+    const auto expected = Tokens(textLexer);
+    EXPECT_EQ(Tokens(memory), expected);
+    LexerBinary pipe(StreamPipeMemory::Create(b.m_S.data(), static_cast<int>(b.m_S.size())),
+                     Lexer::FlagSkipBlank | Lexer::FlagSkipCRLF);
+    EXPECT_EQ(Tokens(pipe), expected);
+    {
+        // Without the skip flags the blanks come through; an explicit end token ends it all.
+        Bytes c;
+        c.K(LexBlank).K(LexCRLF).K(LexEOF).K(LexComma);
+        LexerBinary l(c.m_S.data(), static_cast<int>(c.m_S.size()), 0);
+        EXPECT_EQ(Tokens(l), (std::vector<std::string>{"Blank", "CRLF"}));
+    }
+}
+
+TEST_F(ReadForms, BinaryValuesSetEveryMemberKind) {
+    Bytes b = Object1();
+    auto set = [&](const char* name) -> Bytes& { return b.Member(LexMemberToken, M(name)); };
+    set("b").K(LexBool).U8(2).K(LexSemicolon);
+    set("i").K(LexI32).U32(static_cast<uint32_t>(-7)).K(LexSemicolon);
+    set("I").K(LexI64).U64(1ull << 40).K(LexSemicolon);
+    set("u").K(LexU32).U32(4000000000u).K(LexSemicolon);
+    set("U").K(LexU64).U64(~0ull).K(LexSemicolon);
+    set("f").K(LexF32).F(0.25f).K(LexSemicolon);
+    set("F").K(LexF64).U64(std::bit_cast<uint64_t>(0.125)).K(LexSemicolon);
+    set("v2").K(LexVector2f).F(1).F(2).K(LexSemicolon);
+    set("v3").K(LexVector3f).F(1).F(2).F(3).K(LexSemicolon);
+    set("v4").K(LexVector4f).F(1).F(2).F(3).F(4).K(LexSemicolon);
+    set("m").K(LexMatrix4f);
+    for (int i = 0; i < 16; ++i)
+        b.F(static_cast<float>(i));
+    b.K(LexSemicolon);
+    set("sp").K(LexSpheref).F(1).F(2).F(3).F(9).K(LexSemicolon);
+    set("s").Str("text").K(LexSemicolon);
+    set("mid").K(LexAt).Member(LexClassMemberToken, M("i")).K(LexSemicolon);
+    set("o").Class(m_C).K(LexId).U32(2).K(LexSemicolon);
+    set("ai").K(70).U32(2).U8(0xFF).U8(5).K(LexSemicolon);
+    set("au").K(LexArrayU32).U32(1).U32(9).K(LexSemicolon);
+    set("af").K(LexArrayF32).U32(2).F(1).F(2).K(LexSemicolon);
+    set("av2").K(LexArrayVector2f).U32(1).F(1).F(2).K(LexSemicolon);
+    set("av3").K(LexArrayVector3f).U32(1).F(1).F(2).F(3).K(LexSemicolon);
+    set("av4").K(LexArrayVector4f).U32(1).F(1).F(2).F(3).F(4).K(LexSemicolon);
+    set("am").K(LexArrayMatrix4f).U32(1);
+    for (int i = 0; i < 16; ++i)
+        b.F(1);
+    b.K(LexSemicolon);
+    set("as").K(LexArrayString).U32(2).U32(1).U8('a').U32(0).K(LexSemicolon);
+    b.K(LexBraceR).K(LexSemicolon);
+    // A second statement: the compact 16-bit array into the I32 array of object 2.
+    b.Class(m_C).K(LexId).U32(2).Member(LexMemberToken, M("ai")).K(71).U32(1).U16(0x8000);
+    b.K(LexSemicolon);
+    for (bool memory : {false, true}) {
+        Fresh();
+        std::vector<std::string> errors;
+        ScriptObject* o = Run(b.m_S, &errors, memory);
+        ASSERT_FALSE(o->IsNil()) << (errors.empty() ? "" : errors[0]);
+        EXPECT_TRUE(errors.empty()) << errors[0];
+        auto id = [&](const char* n) { return IDValue(M(n)); };
+        EXPECT_TRUE(o->Get(MakeMemberID<ClassMember_Bool>(id("b"))));
+        EXPECT_EQ(o->Get(MakeMemberID<ClassMember_I32>(id("i"))), -7);
+        EXPECT_EQ(o->Get(MakeMemberID<ClassMember_I64>(id("I"))), 1ll << 40);
+        EXPECT_EQ(o->Get(MakeMemberID<ClassMember_U32>(id("u"))), 4000000000u);
+        EXPECT_EQ(o->Get(MakeMemberID<ClassMember_U64>(id("U"))), ~0ull);
+        EXPECT_EQ(o->Get(MakeMemberID<ClassMember_F32>(id("f"))), 0.25f);
+        EXPECT_EQ(o->Get(MakeMemberID<ClassMember_F64>(id("F"))), 0.125);
+        EXPECT_EQ(o->Get(MakeMemberID<ClassMember_Vector3f>(id("v3"))), Vector3f(1, 2, 3));
+        EXPECT_EQ(o->Get(MakeMemberID<ClassMember_Vector4f>(id("v4"))).GetW(), 4.0f);
+        EXPECT_EQ(o->Get(MakeMemberID<ClassMember_Matrix4f>(id("m"))).Get(3, 3), 15.0f);
+        EXPECT_EQ(o->Get(MakeMemberID<ClassMember_Spheref>(id("sp"))).GetRadius(), 9.0f);
+        String s;
+        o->Get(MakeMemberID<ClassMember_String>(id("s")), s);
+        EXPECT_STREQ(s.GetCPtr(), "text");
+        EXPECT_EQ(IDValue(o->Get(MakeMemberID<ClassMember_MemberID>(id("mid")))), id("i"));
+        EXPECT_EQ(o->Get(MakeMemberID<ClassMember_Object>(id("o"))), Find(2));
+        Array<int32_t> ai;
+        ASSERT_TRUE(o->GetArray<int32_t>(static_cast<const ClassMember*>(M("ai")), ai));
+        ASSERT_EQ(ai.Size(), 2);
+        EXPECT_EQ(ai[0], -1); // sign-extended
+        EXPECT_EQ(ai[1], 5);
+        Array<String> as;
+        ASSERT_TRUE(o->GetArray<String>(static_cast<const ClassMember*>(M("as")), as));
+        ASSERT_EQ(as.Size(), 2);
+        EXPECT_STREQ(as[0].GetCPtr(), "a");
+        Array<Matrix4f> am;
+        ASSERT_TRUE(o->GetArray<Matrix4f>(static_cast<const ClassMember*>(M("am")), am));
+        EXPECT_EQ(am.Size(), 1);
+        ASSERT_TRUE(Find(2)->GetArray<int32_t>(static_cast<const ClassMember*>(M("ai")), ai));
+        ASSERT_EQ(ai.Size(), 1);
+        EXPECT_EQ(ai[0], -32768);
+    }
+}
+
+TEST_F(ReadForms, BinaryFaultsKeepTheStreamInStep) {
+    {
+        // An oversized String: logged, consumed, Error 2; the statement after it still runs.
+        Bytes b = Object1();
+        b.Member(LexMemberToken, M("s")).Str(std::string(8192, 'x')).K(LexSemicolon);
+        b.Member(LexMemberToken, M("i")).K(LexI32).U32(3).K(LexSemicolon).K(LexBraceR);
+        b.K(LexSemicolon);
+        LexerBinary l(b.m_S.data() + 10, static_cast<int>(b.m_S.size() - 10), 0);
+        LogCapture err;
+        l.Lex();
+        EXPECT_EQ(l.Lex(), LexError);
+        EXPECT_EQ(l.GetCode(), 2);
+        EXPECT_TRUE(Has(err.Messages(), "buffer limit exceeded by 'String' in binary script"));
+        EXPECT_EQ(l.Lex(), LexSemicolon);
+        std::vector<std::string> errors;
+        ScriptObject* o = Run(b.m_S, &errors);
+        EXPECT_TRUE(Has(errors, "ParseValueCB: value or length overflow."));
+        EXPECT_EQ(o->Get(MakeMemberID<ClassMember_I32>(IDValue(M("i")))), 3);
+    }
+    {
+        // Truncated payloads and counts that lie: Error then the end, in both forms.
+        const std::vector<std::string> cuts = {
+            Bytes().K(LexI64).U32(1).m_S,
+            Bytes().K(LexArrayI32).U32(0xFFFFFFFF).U32(1).m_S,
+            Bytes().K(LexArrayMatrix4f).U32(0x40000000).m_S,
+            Bytes().K(LexArrayString).U32(3).U32(100).U8('a').m_S,
+            Bytes().K(LexArrayString).U32(0xFFFFFFFF).m_S,
+            Bytes().K(LexString).U32(10).U8('a').m_S,
+            Bytes().K(LexMemberToken).U8(1).m_S,
+            Bytes().K(LexIdentifier).U8(4).U8('a').m_S};
+        for (const std::string& c : cuts) {
+            LexerBinary memory(c.data(), static_cast<int>(c.size()), 0);
+            EXPECT_EQ(memory.Lex(), LexError) << int(c[0]);
+            EXPECT_EQ(memory.GetCode(), 1);
+            EXPECT_EQ(memory.Lex(), LexEOF);
+            LexerBinary pipe(StreamPipeMemory::Create(c.data(), static_cast<int>(c.size())), 0);
+            EXPECT_EQ(pipe.Lex(), LexError) << int(c[0]);
+            EXPECT_EQ(pipe.Lex(), LexEOF);
+        }
+    }
+    {
+        // Unknown kind bytes are logged; the parser reports them.
+        LogCapture err;
+        const std::string c = Bytes().K(17).K(LexSemicolon).m_S;
+        LexerBinary l(c.data(), 2, 0);
+        EXPECT_EQ(l.Lex(), LexError);
+        EXPECT_EQ(l.GetCode(), LexerBinary::k_ErrorUnknownKind);
+        EXPECT_TRUE(Has(err.Messages(), "Invalid symbol 0x11 in binary script stream."));
+    }
+    {
+        // Class and member tokens naming nothing: the ClassID / MemberID messages.
+        std::vector<std::string> errors;
+        Run(Bytes().Class(600).K(LexId).U32(1).K(LexSemicolon).m_S, &errors);
+        EXPECT_TRUE(Has(errors, "Value: expected ClassID but found \"class 600\"."));
+        Run(Bytes().K(LexClassMemberToken).U8(200).U16(m_C).K(LexSemicolon).m_S, &errors);
+        EXPECT_TRUE(Has(errors, "Value: expected MemberID but found"));
+        // A member of another class is refused, not written into the object.
+        Bytes b = Object1();
+        b.Member(LexMemberToken, MemberIDOf(1, k_ClassObject + 0)).K(LexI32).U32(1);
+        b.K(LexSemicolon).K(LexBraceR).K(LexSemicolon);
+        const ClassType_MemberID* foreign =
+            FindClassMember(BuiltinTypeID(k_ClassRotationOrderEnum), "XYZ");
+        Bytes c = Object1();
+        c.Member(LexMemberToken, foreign).K(LexI32).U32(1).K(LexSemicolon).K(LexBraceR);
+        c.K(LexSemicolon);
+        Run(c.m_S, &errors);
+        EXPECT_TRUE(Has(errors, "Object: unknown member attribute \"XYZ\"."));
+    }
+    {
+        // A typed I32 member refuses an I64 array and a Bool; the error names both types.
+        std::vector<std::string> errors;
+        Bytes b = Object1();
+        b.Member(LexMemberToken, M("ai")).K(LexArrayI64).U32(1).U64(1).K(LexSemicolon);
+        b.Member(LexMemberToken, M("i")).K(LexBool).U8(1).K(LexSemicolon).K(LexBraceR);
+        b.K(LexSemicolon);
+        Run(b.m_S, &errors);
+        EXPECT_TRUE(Has(errors, "expected Array_I32 but found Array_I64."));
+        EXPECT_TRUE(Has(errors, "expected I32 but found Bool."));
+    }
+}
+
+TEST_F(ReadForms, CompiledProgramsSetEveryMemberKind) {
+    const uint32_t cls = IDValue(m_Class->GetClassID());
+    auto id = [&](const char* n) { return IDValue(M(n)); };
+    Words w;
+    w << AsmOp::create_tO_cOTu << cls << 1;
+    w << AsmOp::mfnset_tO_cT_cb << id("b") << 1;
+    w << AsmOp::mfnset_tO_cT_ci << id("i") << static_cast<uint32_t>(-5);
+    w << AsmOp::mfnset_tO_cT_cI << id("I") << 1 << 2;
+    w << AsmOp::mfnset_tO_cT_cu << id("u") << 7;
+    w << AsmOp::mfnset_tO_cT_cU << id("U") << 3 << 4;
+    w << AsmOp::mfnset_tO_cT_cf << id("f");
+    w.F(0.5f);
+    w << AsmOp::mfnset_tO_cT_cF << id("F") << 0 << 0x3FF80000u; // 1.5
+    w << AsmOp::mfnset_tO_cT_cv2f << id("v2");
+    w.F(1).F(2);
+    w << AsmOp::mfnset_tO_cT_cv3f << id("v3");
+    w.F(1).F(2).F(3);
+    w << AsmOp::mfnset_tO_cT_cv4f << id("v4");
+    w.F(1).F(2).F(3).F(4);
+    w << AsmOp::mfnset_tO_cT_cm4f << id("m");
+    for (int i = 0; i < 16; ++i)
+        w.F(static_cast<float>(i));
+    w << AsmOp::mfnset_tO_cT_cspf << id("sp");
+    w.F(0).F(0).F(0).F(6);
+    w << AsmOp::mfnset_tO_cT_cqf << id("q");
+    w.F(0).F(0).F(0).F(1);
+    w << AsmOp::mfnset_tO_cT_cs << id("s");
+    w.Text("hello");
+    w << AsmOp::mfnset_tO_cT_cM << id("mid") << id("f");
+    w << AsmOp::mfnset_tO_cT_cOTu << id("o") << cls << 2;
+    w << AsmOp::mfnset_tO_cT_cAOTu << id("ao") << 2 << cls << 2 << cls << 3;
+    w << AsmOp::mfnset_tO_cT_cAM << id("amid") << 1 << id("i");
+    w << AsmOp::mfnset_tO_cT_cAs << id("as") << 2;
+    w.Text("abcd").Text("e");
+    w << AsmOp::mfnset_tO_cT_cAi << id("ai") << 2 << 1 << static_cast<uint32_t>(-1);
+    w << AsmOp::mfnset_tO_cT_cAu << id("au") << 1 << 8;
+    w << AsmOp::mfnset_tO_cT_cAf << id("af") << 1;
+    w.F(2);
+    w << AsmOp::mfnset_tO_cT_cAv2f << id("av2") << 1;
+    w.F(1).F(2);
+    w << AsmOp::mfnset_tO_cT_cAv3f << id("av3") << 1;
+    w.F(1).F(2).F(3);
+    w << AsmOp::mfnset_tO_cT_cAv4f << id("av4") << 1;
+    w.F(1).F(2).F(3).F(4);
+    w << AsmOp::mfnset_tO_cT_cAm4f << id("am") << 1;
+    for (int i = 0; i < 16; ++i)
+        w.F(1);
+    w << AsmOp::create_tO_cOTu << cls << 1; // the same number: only made current again
+    // Through the parser's dispatch of a compiled file.
+    LogCapture err;
+    const std::string file = w.Bytes();
+    const Obj<ScriptObject> result = m_Engine->Execute(
+        StreamPipeMemory::Create(file.data(), static_cast<int>(file.size())), String("c"), 0);
+    ASSERT_TRUE(err.Messages().empty()) << err.Messages()[0];
+    ScriptObject* o = Find(1);
+    EXPECT_EQ(result.Get(), o);
+    EXPECT_TRUE(o->Get(MakeMemberID<ClassMember_Bool>(id("b"))));
+    EXPECT_EQ(o->Get(MakeMemberID<ClassMember_I32>(id("i"))), -5);
+    EXPECT_EQ(o->Get(MakeMemberID<ClassMember_I64>(id("I"))), int64_t{2} << 32 | 1);
+    EXPECT_EQ(o->Get(MakeMemberID<ClassMember_U64>(id("U"))), uint64_t{4} << 32 | 3);
+    EXPECT_EQ(o->Get(MakeMemberID<ClassMember_F64>(id("F"))), 1.5);
+    EXPECT_EQ(o->Get(MakeMemberID<ClassMember_Matrix4f>(id("m"))).Get(2, 1), 9.0f);
+    EXPECT_EQ(o->Get(MakeMemberID<ClassMember_Quaternionf>(id("q"))).GetW(), 1.0f);
+    String s;
+    o->Get(MakeMemberID<ClassMember_String>(id("s")), s);
+    EXPECT_STREQ(s.GetCPtr(), "hello");
+    EXPECT_EQ(o->Get(MakeMemberID<ClassMember_Object>(id("o"))), Find(2));
+    Array<Obj<ScriptObject>> ao;
+    ASSERT_TRUE(o->GetArray<ScriptObject*>(static_cast<const ClassMember*>(M("ao")), ao));
+    ASSERT_EQ(ao.Size(), 2);
+    EXPECT_EQ(ao[1].Get(), Find(3));
+    Array<String> as;
+    ASSERT_TRUE(o->GetArray<String>(static_cast<const ClassMember*>(M("as")), as));
+    ASSERT_EQ(as.Size(), 2);
+    EXPECT_STREQ(as[1].GetCPtr(), "e");
+    Array<int32_t> ai;
+    ASSERT_TRUE(o->GetArray<int32_t>(static_cast<const ClassMember*>(M("ai")), ai));
+    EXPECT_EQ(ai[1], -1);
+    EXPECT_EQ(AsmOpToString(AsmOp::mfnset_tO_cT_cf), String("mfnset_tO_cT_cf"));
+    EXPECT_EQ(AsmOpToString(static_cast<AsmOp>(4)), String("unknown"));
+}
+
+TEST_F(ReadForms, CompiledFaultsStopWithoutAResult) {
+    const uint32_t cls = IDValue(m_Class->GetClassID());
+    auto id = [&](const char* n) { return IDValue(M(n)); };
+    struct Case {
+        Words m_W;
+        const char* m_Message;
+        EResult m_Code;
+    };
+    std::vector<Case> cases;
+    auto add = [&](Words w, const char* message, EResult code = EFail) {
+        cases.push_back({std::move(w), message, code});
+    };
+    add(Words() << 1, "VPUAsmLoader::Execute: illegal opcode: 1", EUnimplemented);
+    add(Words() << 9999, "VPUAsmLoader::Execute: illegal opcode: 9999", EUnimplemented);
+    add(Words() << AsmOp::create_tO_cOTu << cls, "truncated instruction");
+    add(Words() << AsmOp::create_tO_cOTu << cls << 0, "object number 0");
+    add(Words() << AsmOp::create_tO_cOTu << 700 << 5, "invalid class identifier", EInvalidArgument);
+    add(Words() << AsmOp::select_tO_cOu << 42, "select of an undefined object");
+    add(Words() << AsmOp::mfnset_tO_cT_ci << id("i") << 1, "member set without a current object");
+    Words base;
+    base << AsmOp::create_tO_cOTu << cls << 1;
+    add(Words(base) << AsmOp::mfnset_tO_cT_cf << id("i") << 0, "cannot take a value of type F32",
+        EInvalidArgument);
+    add(Words(base) << AsmOp::mfnset_tO_cT_ci << 0x7F000000u, "invalid member identifier",
+        EInvalidArgument);
+    add(Words(base) << AsmOp::mfnset_tO_cT_cAi << id("ai") << 0xFFFFFFFFu << 1,
+        "truncated instruction");
+    add(Words(base) << AsmOp::mfnset_tO_cT_cAs << id("as") << 1 << 0xFFFFFFF0u,
+        "truncated instruction");
+    add(Words(base) << AsmOp::mfnset_tO_cT_cI << id("I") << 1, "truncated instruction");
+    add(Words(base) << AsmOp::mfnset_tO_cT_cE << id("i") << 0, "cannot take a value of type Enum",
+        EInvalidArgument);
+    add(Words(base) << AsmOp::mfnset_tO_cT_cAb << id("ai") << 1 << 1,
+        "cannot take a value of type Bool", EInvalidArgument);
+    add(Words(base) << AsmOp::mfnset_tO_cT_cAI << id("ai") << 1 << 1 << 1,
+        "cannot take a value of type I64", EInvalidArgument);
+    for (const Case& c : cases) {
+        Fresh();
+        EResult code = SOK;
+        std::vector<std::string> errors;
+        const Obj<ScriptObject> result = Load(c.m_W, &code, &errors);
+        EXPECT_EQ(result.Get(), nullptr) << c.m_Message;
+        EXPECT_EQ(code, c.m_Code) << c.m_Message;
+        EXPECT_TRUE(Has(errors, c.m_Message))
+            << c.m_Message << ": " << (errors.empty() ? "" : errors[0]);
+    }
+    {
+        // Only a header: the appended zero word ends it; nothing made, the nil object back.
+        EResult code = EFail;
+        EXPECT_EQ(Load(Words(), &code).Get(), &G_NilObject);
+        EXPECT_EQ(code, SOK);
+    }
+}
+
+} // namespace
