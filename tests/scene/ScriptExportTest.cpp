@@ -1,6 +1,7 @@
-// Ascii round trips of scenes: objects executed, exported, executed again in a fresh engine and
-// compared member by member. The demo scene, and generated objects of every registered class
-// with random values in every member, linked to each other (cycles included).
+// Round trips of scenes: objects executed, exported, executed again in a fresh engine and
+// compared member by member. The demo scene through all three forms, and generated objects of
+// every registered class with random values in every member, linked to each other (cycles
+// included).
 
 #include "SceneTestSupport.h"
 
@@ -8,12 +9,15 @@
 #include "quorlix/script/Object.h"
 #include "quorlix/script/ScriptEngine.h"
 #include "quorlix/script/ScriptStreamAlpha.h"
+#include "quorlix/script/ScriptStreamBinary.h"
+#include "quorlix/script/VPUAsmWriter.h"
 #include "quorlix/script/internal/MemberAccessors.h"
 #include "quorlix/stream/Storage.h"
 #include "quorlix/stream/StreamPipeMemory.h"
 #include "support/LogCapture.h"
 
 #include <cstring>
+#include <functional>
 #include <random>
 #include <set>
 #include <string>
@@ -89,17 +93,19 @@ protected:
             const ScriptObject* after = ns->FindObjectID(number);
             EXPECT_FALSE(after->IsNil()) << number;
             if (!after->IsNil())
-                ExpectSame(before, after, stream, ns);
+                ExpectSame(
+                    before, after, [&](const ScriptObject* o) { return stream.NumberOf(o); }, ns);
         }
         return text;
     }
 
     // Values by Compare; object links by the number the writer gave the linked object.
-    static void ExpectSame(const ScriptObject* a, const ScriptObject* b, ScriptStream& stream,
+    using Numbers = std::function<uint32_t(const ScriptObject*)>;
+    static void ExpectSame(const ScriptObject* a, const ScriptObject* b, const Numbers& numberOf,
                            const ScriptNamespace* ns) {
         ASSERT_STREQ(a->GetObjectClassName(), b->GetObjectClassName());
         auto same = [&](const ScriptObject* x, const ScriptObject* y) {
-            return x->IsNil() ? y->IsNil() : ns->FindObjectID(stream.NumberOf(x)) == y;
+            return x->IsNil() ? y->IsNil() : ns->FindObjectID(numberOf(x)) == y;
         };
         for (const MVTBL* table = a->GetClassTable(); table != nullptr;) {
             const MVTBLHeader* header = TableHeader(table);
@@ -154,6 +160,64 @@ TEST_F(SceneExport, DemoSceneReadsBackEqual) {
         EXPECT_NE(text.find("Lamp$"), std::string::npos); // a script class on a library class
         if (HasFailure())
             ADD_FAILURE() << text.substr(0, 4000);
+    }
+}
+
+// The demo scene from its ascii text, written in the binary form and read back, then written
+// in the compiled form from what was read and run: every object equal to the original.
+TEST_F(SceneExport, DemoSceneTravelsThroughTheBinaryAndCompiledForms) {
+    Obj<ScriptEngine> original = ScriptEngine::Create();
+    ASSERT_FALSE(Storage::SetReadPath(String(QUORLIX_EXAMPLES_DIR "/demo/")));
+    original->Execute(Storage::OpenStream(String(QUORLIX_EXAMPLES_DIR "/demo/scene.kss"), 0),
+                      String("scene.kss"), 0);
+    ASSERT_EQ(original->GetErrorCount(), 0);
+    ScriptObject* root = original->FindObjectC("root");
+    Array<Obj<ScriptObject>> tree;
+    root->Traverse(tree);
+    Array<Obj<ScriptClass>> classes;
+    original->GetClassList(classes);
+    // Executes `pipe` in a fresh engine that knows the script's classes.
+    auto reload = [&](StreamPipe* pipe, const char* name) {
+        Obj<ScriptEngine> engine = ScriptEngine::Create();
+        engine->ImportClassList(classes);
+        pipe->Seek(0, SeekBegin);
+        LogCapture log;
+        engine->Execute(pipe, String(name), 0);
+        EXPECT_EQ(engine->GetErrorCount(), 0) << name;
+        EXPECT_EQ(log.Messages(), std::vector<std::string>{}) << name;
+        return engine;
+    };
+    std::vector<Obj<ScriptEngine>> engines;
+    for (unsigned flags : {0u, 1u}) {
+        SCOPED_TRACE(flags);
+        Obj<StreamPipeMemory> binary = StreamPipeMemory::Create();
+        ScriptStreamBinary stream(binary);
+        original->Export(stream, root, flags);
+        EXPECT_EQ(std::memcmp(binary->GetData(), "KSB\x03", 4), 0);
+        Obj<ScriptEngine> fromBinary = reload(binary, "export.ksb");
+        const ScriptNamespace* ns1 = fromBinary->GetCurrentNamespace();
+        const Numbers numbers1 = [&](const ScriptObject* o) { return stream.NumberOf(o); };
+        for (const Obj<ScriptObject>& object : tree)
+            ExpectSame(object, ns1->FindObjectID(numbers1(object)), numbers1, ns1);
+
+        Obj<StreamPipeMemory> compiled = StreamPipeMemory::Create();
+        VPUAsmWriter writer(compiled);
+        fromBinary->ExportASM(writer, ns1->FindObjectID(numbers1(root)), flags);
+        EXPECT_EQ(std::memcmp(compiled->GetData(), "KSC\x01", 4), 0);
+        Obj<ScriptEngine> fromCompiled = reload(compiled, "export.ksc");
+        const ScriptNamespace* ns2 = fromCompiled->GetCurrentNamespace();
+        const Numbers numbers2 = [&](const ScriptObject* o) { return writer.NumberOf(o); };
+        for (const Obj<ScriptObject>& object : tree) {
+            const ScriptObject* middle = ns1->FindObjectID(numbers1(object));
+            ExpectSame(middle, ns2->FindObjectID(numbers2(middle)), numbers2, ns2);
+        }
+        engines.push_back(fromBinary);
+        engines.push_back(fromCompiled);
+    }
+    for (const Obj<ScriptEngine>& engine : engines) {
+        Array<Obj<ScriptObject>> all;
+        engine->GetObjectList(all, 1);
+        QuorlixTest::BreakLinks(all);
     }
 }
 

@@ -60,6 +60,7 @@ struct Words {
         m_W.push_back(w);
         return *this;
     }
+    Words& operator<<(AsmOp op) { return *this << static_cast<uint32_t>(op); }
     Words& F(float v) { return *this << std::bit_cast<uint32_t>(v); }
     Words& Text(const std::string& t) {
         *this << static_cast<uint32_t>(t.size());

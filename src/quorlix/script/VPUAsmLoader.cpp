@@ -45,6 +45,8 @@ private:
     }
 
     EResult Object(uint32_t classWord, uint32_t number, Obj<ScriptObject>& out);
+    EResult Reference(uint32_t classWord, uint32_t number, const MVTBL& entry,
+                      Obj<ScriptObject>& out);
     EResult Member(const ClassType_MemberID*& m, const MVTBL*& entry);
     EResult SetMember(uint32_t op);
     template <class V>
@@ -69,6 +71,21 @@ EResult Machine::TypeError(const MVTBL& entry, const char* found) {
                              " cannot take a value of type ", found, " (instruction at word ",
                              static_cast<int64_t>(m_Start), ")");
     return EInvalidArgument;
+}
+
+// The value of an object operand for member `entry`: number 0 is the nil object (how writers
+// give an empty link), any other number the object of Object(), which must suit the member.
+EResult Machine::Reference(uint32_t classWord, uint32_t number, const MVTBL& entry,
+                           Obj<ScriptObject>& out) {
+    if (number == 0) {
+        out = &G_NilObject;
+        return SOK;
+    }
+    if (const EResult r = Object(classWord, number, out); Failed(r))
+        return r;
+    if (ClassIndexOf(entry.m_Type) != k_ClassScriptObject && !out->IsA(entry.m_Type))
+        return TypeError(entry, out->GetObjectClassName());
+    return SOK;
 }
 
 // The object `number` of the namespace, else a new object of the class defined under it.
@@ -167,7 +184,7 @@ EResult Machine::SetMember(uint32_t op) {
         return r;
     const MVTBL& entry = *entryPtr;
     const uint32_t id = IDValue(m);
-    switch (op) {
+    switch (static_cast<AsmOp>(op)) {
     case AsmOp::mfnset_tO_cT_cOTu: {
         if (!Need(2))
             return Fail("truncated instruction");
@@ -176,10 +193,8 @@ EResult Machine::SetMember(uint32_t op) {
         const uint32_t classWord = Word();
         const uint32_t number = Word();
         Obj<ScriptObject> target;
-        if (const EResult r = Object(classWord, number, target); Failed(r))
+        if (const EResult r = Reference(classWord, number, entry, target); Failed(r))
             return r;
-        if (ClassIndexOf(entry.m_Type) != k_ClassScriptObject && !target->IsA(entry.m_Type))
-            return TypeError(entry, target->GetObjectClassName());
         m_Current->Set(MakeMemberID<ClassMember_Object>(id), target.Get());
         return SOK;
     }
@@ -261,7 +276,7 @@ EResult Machine::SetMember(uint32_t op) {
     // No element takes less than a byte: a count past the remaining bytes is a lie.
     if (static_cast<uint64_t>(count) > (m_DataWords - m_Pos) * 4)
         return Fail("truncated instruction");
-    switch (op) {
+    switch (static_cast<AsmOp>(op)) {
     case AsmOp::mfnset_tO_cT_cAOTu: {
         if (!Need(static_cast<uint64_t>(count) * 2))
             return Fail("truncated instruction");
@@ -273,10 +288,8 @@ EResult Machine::SetMember(uint32_t op) {
             const uint32_t classWord = Word();
             const uint32_t number = Word();
             Obj<ScriptObject> target;
-            if (const EResult r = Object(classWord, number, target); Failed(r))
+            if (const EResult r = Reference(classWord, number, entry, target); Failed(r))
                 return r;
-            if (ClassIndexOf(entry.m_Type) != k_ClassScriptObject && !target->IsA(entry.m_Type))
-                return TypeError(entry, target->GetObjectClassName());
             elements.Add(target);
         }
         (void)m_Current->SetArray<ScriptObject*>(static_cast<const ClassMember*>(m), elements);
@@ -284,7 +297,7 @@ EResult Machine::SetMember(uint32_t op) {
     }
     case AsmOp::mfnset_tO_cT_cAE:
     case AsmOp::mfnset_tO_cT_cAM: {
-        const bool isEnum = op == AsmOp::mfnset_tO_cT_cAE;
+        const bool isEnum = static_cast<AsmOp>(op) == AsmOp::mfnset_tO_cT_cAE;
         if (!Need(count))
             return Fail("truncated instruction");
         if (isEnum ? (!IsArrayEntry(entry) || TypeIDToKind(entry.m_Type) != Kind_Enum)
@@ -386,12 +399,12 @@ EResult Machine::Run(Obj<ScriptObject>& result) {
     for (;;) {
         m_Start = m_Pos;
         const uint32_t op = Word(); // the zero word behind the data ends every program
-        if (op == AsmOp::brk_v) {
+        if (static_cast<AsmOp>(op) == AsmOp::brk_v) {
             result = m_Current;
             return SOK;
         }
         EResult r = SOK;
-        if (op == AsmOp::create_tO_cOTu) {
+        if (static_cast<AsmOp>(op) == AsmOp::create_tO_cOTu) {
             if (!Need(2))
                 return Fail("truncated instruction");
             const uint32_t classWord = Word();
@@ -400,7 +413,7 @@ EResult Machine::Run(Obj<ScriptObject>& result) {
             r = Object(classWord, number, object);
             if (Succeeded(r))
                 m_Current = object;
-        } else if (op == AsmOp::select_tO_cOu) {
+        } else if (static_cast<AsmOp>(op) == AsmOp::select_tO_cOu) {
             if (!Need(1))
                 return Fail("truncated instruction");
             const uint32_t number = Word();
