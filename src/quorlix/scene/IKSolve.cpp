@@ -183,13 +183,20 @@ void XMiniUpdateTraverse::ClaimIKChain(TIKHandle& handle) {
         for (TJoint* joint : work.m_Chain)
             marked.Add(Obj<WeakObjTarget>(const_cast<WeakObjTarget*>(joint->GetWeakObjTarget())));
     }
-    // Claimed when free, or held by a handle of higher priority.
+    // Claimed when free, or held by a handle of higher priority. That handle, when it has
+    // solved already in this pass (it came first in the tree, and the first frame had not told
+    // it of this one), solves again after this one: it has the last word on shared joints.
     work.m_Owner.resize(work.m_Chain.size());
+    const TIKHandle* overtaken = nullptr;
     for (size_t i = 0; i < work.m_Chain.size(); ++i) {
         TJoint* joint = work.m_Chain[i];
         const TIKHandle* owner = HandleOf(joint, work);
         if (owner != &handle &&
             (owner == nullptr || owner->GetSolvePriority() > handle.GetSolvePriority())) {
+            if (owner != nullptr && owner != overtaken && owner->GetMatrixFrame() == m_Frame) {
+                overtaken = owner;
+                m_Pending.Add(Obj<TNode>(const_cast<TIKHandle*>(owner)));
+            }
             joint->SetIKDependency(&handle);
             owner = &handle;
         }
