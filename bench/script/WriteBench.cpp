@@ -49,18 +49,24 @@ struct Scene {
     Array<Obj<ScriptObject>> m_Roots; // the named transforms
 };
 
+// Made on first use and released by main before the library shuts down: objects must not
+// outlive the class tables.
+Scene& SceneHolder() {
+    static Scene scene;
+    return scene;
+}
+
 const Scene& TheScene() {
-    static const Scene scene = [] {
-        Scene s;
-        s.m_Engine = ScriptEngine::Create();
+    Scene& scene = SceneHolder();
+    if (!scene.m_Engine) {
+        scene.m_Engine = ScriptEngine::Create();
         const std::string script = SceneScript();
-        s.m_Engine->Execute(
+        scene.m_Engine->Execute(
             StreamPipeMemory::Create(script.data(), static_cast<int>(script.size())),
             String("bench.kss"), 0);
         Array<String> names;
-        s.m_Engine->ListObjects(&names, &s.m_Roots, 0, BuiltinTypeID(k_ClassTTransform));
-        return s;
-    }();
+        scene.m_Engine->ListObjects(&names, &scene.m_Roots, 0, BuiltinTypeID(k_ClassTTransform));
+    }
     return scene;
 }
 
@@ -157,6 +163,7 @@ int main(int argc, char** argv) {
         {{"BM_Write_Ascii/repeats:5/real_time", "BM_Write_Memcpy/repeats:5/real_time", true},
          {"BM_Write_Binary/repeats:5/real_time", "BM_Write_Memcpy/repeats:5/real_time", true},
          {"BM_Write_Compiled/repeats:5/real_time", "BM_Write_Memcpy/repeats:5/real_time", true}});
+    SceneHolder() = Scene();
     DLLDeInitialize(0);
     return result;
 }
