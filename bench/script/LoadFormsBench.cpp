@@ -113,8 +113,11 @@ void Measure(benchmark::State& state, const std::string& file, int expected,
         Array<Obj<ScriptObject>> objects;
         engine->GetObjectList(objects, 0);
         if (engine->GetErrorCount() != 0 || objects.Size() != expected) {
-            state.SkipWithError(("loaded " + std::to_string(objects.Size()) + " objects with " +
-                                 std::to_string(engine->GetErrorCount()) + " errors")
+            state.SkipWithError(("loaded " + std::to_string(objects.Size()) + " of " +
+                                 std::to_string(expected) + " objects with " +
+                                 std::to_string(engine->GetErrorCount()) + " errors from " +
+                                 std::to_string(file.size()) + " bytes (non-default " +
+                                 std::to_string(static_cast<size_t>(nonDefaultSize)) + ")")
                                     .c_str());
             return;
         }
