@@ -64,6 +64,16 @@ struct Goal {
     double m_MinBytesPerSecond = 0;
 };
 
+/// A goal on the speed of a subject relative to a baseline of the same run: the baseline's time
+/// per iteration divided by the subject's at least m_MinSpeedup. For goals that only make sense
+/// against a measurement, such as one form of a file loading n times faster than another.
+struct SpeedupGoal {
+    std::string m_Subject;
+    std::string m_Baseline;
+    std::string m_Text;
+    double m_MinSpeedup = 0;
+};
+
 /// A goal on a user counter of one benchmark (memory, counts): its value at most m_Max.
 struct CounterGoal {
     std::string m_Benchmark;
@@ -73,11 +83,14 @@ struct CounterGoal {
 };
 
 /// The console output of Google Benchmark, keeping the best time and throughput of each run.
+/// The median of repeated runs is kept under its own name ("<benchmark>_median"), so that
+/// comparisons can use it; programs that report aggregates only get no other entry.
 class CollectingReporter : public benchmark::ConsoleReporter {
 public:
     void ReportRuns(const std::vector<Run>& runs) override {
         for (const Run& run : runs) {
-            if (run.error_occurred || run.run_type != Run::RT_Iteration)
+            const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
+            if (run.error_occurred || (run.run_type != Run::RT_Iteration && !median))
                 continue;
             const double ns =
                 run.GetAdjustedRealTime() * 1e9 / benchmark::GetTimeUnitMultiplier(run.time_unit);
@@ -104,7 +117,8 @@ private:
 
 inline void PrintSummary(const Measurements& results, const std::vector<Comparison>& comparisons,
                          const std::vector<Goal>& goals,
-                         const std::vector<CounterGoal>& counterGoals = {}) {
+                         const std::vector<CounterGoal>& counterGoals = {},
+                         const std::vector<SpeedupGoal>& speedupGoals = {}) {
     std::printf("\nRatios to the baselines of this run\n");
     for (const Comparison& c : comparisons) {
         auto subject = results.find(c.m_Subject);
@@ -123,7 +137,7 @@ inline void PrintSummary(const Measurements& results, const std::vector<Comparis
                         b.m_Nanoseconds);
         }
     }
-    if (goals.empty() && counterGoals.empty())
+    if (goals.empty() && counterGoals.empty() && speedupGoals.empty())
         return;
     std::printf("Goals\n");
     for (const Goal& g : goals) {
@@ -147,19 +161,30 @@ inline void PrintSummary(const Measurements& results, const std::vector<Comparis
                     counter->second <= g.m_Max ? "met" : "NOT MET", g.m_Counter.c_str(),
                     counter->second);
     }
+    for (const SpeedupGoal& g : speedupGoals) {
+        auto subject = results.find(g.m_Subject);
+        auto baseline = results.find(g.m_Baseline);
+        if (subject == results.end() || baseline == results.end() ||
+            subject->second.m_Nanoseconds <= 0)
+            continue;
+        const double speedup = baseline->second.m_Nanoseconds / subject->second.m_Nanoseconds;
+        std::printf("  %-44s %-28s %s (%.2fx)\n", g.m_Subject.c_str(), g.m_Text.c_str(),
+                    speedup >= g.m_MinSpeedup ? "met" : "NOT MET", speedup);
+    }
 }
 
 /// The main of a benchmark program.
 inline int RunAndCompare(int argc, char** argv, const std::vector<Comparison>& comparisons,
                          const std::vector<Goal>& goals = {},
-                         const std::vector<CounterGoal>& counterGoals = {}) {
+                         const std::vector<CounterGoal>& counterGoals = {},
+                         const std::vector<SpeedupGoal>& speedupGoals = {}) {
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;
     CollectingReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
-    PrintSummary(reporter.Results(), comparisons, goals, counterGoals);
+    PrintSummary(reporter.Results(), comparisons, goals, counterGoals, speedupGoals);
     return 0;
 }
 

@@ -3,6 +3,7 @@
 // memory of the same scene built through the object interface.
 
 #include "BenchRatios.h"
+#include "SceneScript.h"
 #include "quorlix/library/Library.h"
 #include "quorlix/platform/Memory.h"
 #include "quorlix/scene/PolygonGeometry.h"
@@ -20,34 +21,16 @@ using namespace Quorlix;
 
 namespace {
 
-constexpr int k_Nodes = 100000;
-constexpr int k_ObjectsPerNode = 4; // TTransform, STransform, TPolygonGeometry, SPolygonGeometry
+constexpr int k_Nodes = QuorlixBench::k_SceneNodes;
+constexpr int k_ObjectsPerNode = QuorlixBench::k_SceneObjectsPerNode;
 constexpr double k_MiB = 1024.0 * 1024.0;
 
 float Component(int i) {
     return static_cast<float>(i % 97);
 }
 
-// One named transform per node with its S node and a triangle mesh child, all in one
-// statement, as an exporter writes them.
 const std::string& SceneScript() {
-    static const std::string script = [] {
-        std::string text = "//KS 0.3 F010219x\n";
-        text.reserve(static_cast<size_t>(k_Nodes) * 330);
-        char line[512];
-        for (int i = 0; i < k_Nodes; ++i) {
-            const int f = i % 97;
-            std::snprintf(line, sizeof(line),
-                          "TTransform:node%d.{ .SNode STransform.{ .Translation (%d.0, 1.0, "
-                          "-%d.0); .Rotation (0.%02d, 0.5, 0.0); .Scaling (1.0, 1.%02d, 1.0); };\n"
-                          "  .Child [TPolygonGeometry.{ .SNode SPolygonGeometry.{ .PrimType "
-                          "Primitive.Triangle; .PrimCount 1;\n    .VertexArray [(0, 0, 0), (1, "
-                          "0, 0), (0, 1, 0)]; .IndexArray [0, 1, 2]; }; }]; };\n",
-                          i, f, f, f, f);
-            text += line;
-        }
-        return text;
-    }();
+    static const std::string script = QuorlixBench::SceneScript();
     return script;
 }
 

@@ -3,6 +3,7 @@
 // ascii form takes; the size of each form is reported as a counter. Medians of 5 runs.
 
 #include "BenchRatios.h"
+#include "SceneScript.h"
 #include "quorlix/library/Library.h"
 #include "quorlix/scene/SceneClassIndex.h"
 #include "quorlix/script/ScriptEngine.h"
@@ -11,7 +12,6 @@
 #include "quorlix/script/VPUAsmWriter.h"
 #include "quorlix/stream/StreamPipeMemory.h"
 
-#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -20,29 +20,8 @@ using namespace Quorlix;
 
 namespace {
 
-constexpr int k_Nodes = 100000;
-constexpr int k_ObjectsPerNode = 4; // TTransform, STransform, TPolygonGeometry, SPolygonGeometry
+constexpr int k_ObjectsPerNode = QuorlixBench::k_SceneObjectsPerNode;
 constexpr double k_KiB = 1024.0;
-
-// The scene of the parse benchmark: one named transform per node with its S node and a
-// triangle mesh child.
-std::string SceneScript() {
-    std::string text = "//KS 0.3 F010219x\n";
-    text.reserve(static_cast<size_t>(k_Nodes) * 330);
-    char line[512];
-    for (int i = 0; i < k_Nodes; ++i) {
-        const int f = i % 97;
-        std::snprintf(line, sizeof(line),
-                      "TTransform:node%d.{ .SNode STransform.{ .Translation (%d.0, 1.0, "
-                      "-%d.0); .Rotation (0.%02d, 0.5, 0.0); .Scaling (1.0, 1.%02d, 1.0); };\n"
-                      "  .Child [TPolygonGeometry.{ .SNode SPolygonGeometry.{ .PrimType "
-                      "Primitive.Triangle; .PrimCount 1;\n    .VertexArray [(0, 0, 0), (1, "
-                      "0, 0), (0, 1, 0)]; .IndexArray [0, 1, 2]; }; }]; };\n",
-                      i, f, f, f, f);
-        text += line;
-    }
-    return text;
-}
 
 struct Scene {
     Obj<ScriptEngine> m_Engine;
@@ -60,7 +39,7 @@ const Scene& TheScene() {
     Scene& scene = SceneHolder();
     if (!scene.m_Engine) {
         scene.m_Engine = ScriptEngine::Create();
-        const std::string script = SceneScript();
+        const std::string script = QuorlixBench::SceneScript();
         scene.m_Engine->Execute(
             StreamPipeMemory::Create(script.data(), static_cast<int>(script.size())),
             String("bench.kss"), 0);
@@ -158,11 +137,14 @@ BENCHMARK(BM_Write_Memcpy)
 
 int main(int argc, char** argv) {
     DLLInitialize(0);
-    const int result = QuorlixBench::RunAndCompare(
-        argc, argv,
-        {{"BM_Write_Ascii/repeats:5/real_time", "BM_Write_Memcpy/repeats:5/real_time", true},
-         {"BM_Write_Binary/repeats:5/real_time", "BM_Write_Memcpy/repeats:5/real_time", true},
-         {"BM_Write_Compiled/repeats:5/real_time", "BM_Write_Memcpy/repeats:5/real_time", true}});
+    const int result =
+        QuorlixBench::RunAndCompare(argc, argv,
+                                    {{"BM_Write_Ascii/repeats:5/real_time_median",
+                                      "BM_Write_Memcpy/repeats:5/real_time_median", true},
+                                     {"BM_Write_Binary/repeats:5/real_time_median",
+                                      "BM_Write_Memcpy/repeats:5/real_time_median", true},
+                                     {"BM_Write_Compiled/repeats:5/real_time_median",
+                                      "BM_Write_Memcpy/repeats:5/real_time_median", true}});
     SceneHolder() = Scene();
     DLLDeInitialize(0);
     return result;
