@@ -408,8 +408,10 @@ TEST_F(ScriptParser, MemberTypesAreStrict) {
     EXPECT_EQ(Errors("Strict:s.Bits [True, False];"), Lines{});
     expect("Strict:s.Bits [1];",
            "MemberSet: argument type error, expected Array_Bool but found Array_I32.");
-    expect("Strict:s.Turn (0, 0, 0, 1);",
-           "MemberSet: argument type error, expected Quaternionf but found Vector4f.");
+    // A quaternion is written as its four floats, and only they are taken.
+    EXPECT_EQ(Errors("Strict:s.Turn (0, 0, 0.5, 1);"), Lines{});
+    expect("Strict:s.Turn (0, 0, 1);",
+           "MemberSet: argument type error, expected Quaternionf but found Vector3f.");
     expect("Strict:s.Order @Object.Name;",
            "MemberSet: argument type error, expected Enum but found MemberID.");
     expect("Strict:s.Ratio { .a 1 };",

@@ -10,7 +10,10 @@
 #include "quorlix/stream/StreamPipeMemory.h"
 #include "support/LogCapture.h"
 
+#include <cmath>
 #include <cstring>
+#include <limits>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -288,6 +291,134 @@ TEST_F(ScriptWriters, ObjectWalksFrameMembersAsTheParserReadsThem) {
     Array<Obj<ScriptObject>> self;
     self.Add(o);
     QuorlixTest::BreakLinks(self);
+}
+
+// Floats without digits (infinities, NaN, negative zero) and quaternions, in members of every
+// float type, written in each form and read back: infinities and zeros bit-exact, NaN as NaN.
+TEST_F(ScriptWriters, SpecialFloatsAndQuaternionsSurviveEveryForm) {
+    Obj<ScriptClass> cls = QuorlixTest::DefineClass("Odd", BuiltinTypeID(k_ClassObject),
+                                                    {{"f", k_ClassF32},
+                                                     {"F", k_ClassF64},
+                                                     {"v", k_ClassVector3f},
+                                                     {"m", k_ClassMatrix4f},
+                                                     {"sp", k_ClassSpheref},
+                                                     {"q", k_ClassQuaternionf},
+                                                     {"af", k_ClassF32, MemberIsArray},
+                                                     {"aF", k_ClassF64, MemberIsArray},
+                                                     {"aq", k_ClassQuaternionf, MemberIsArray},
+                                                     {"none", k_ClassQuaternionf, MemberIsArray}});
+    auto member = [&](const char* name) {
+        return static_cast<const ClassMember*>(FindClassMember(cls->GetClassID(), name));
+    };
+    constexpr float inf = std::numeric_limits<float>::infinity();
+    constexpr float nan = std::numeric_limits<float>::quiet_NaN();
+    Obj<ScriptObject> o = ScriptObject::Create(cls->GetClassID());
+    o->Set(static_cast<const ClassMember_F32*>(member("f")), -inf);
+    o->Set(static_cast<const ClassMember_F64*>(member("F")),
+           -std::numeric_limits<double>::quiet_NaN());
+    o->Set(static_cast<const ClassMember_Vector3f*>(member("v")), Vector3f(inf, nan, -0.0f));
+    Matrix4f m = Matrix4f::Identity;
+    m.SetM11(-inf);
+    m.SetM32(nan);
+    o->Set(static_cast<const ClassMember_Matrix4f*>(member("m")), m);
+    o->Set(static_cast<const ClassMember_Spheref*>(member("sp")),
+           Spheref(Vector3f(nan, 1, 2), inf));
+    o->Set(static_cast<const ClassMember_Quaternionf*>(member("q")),
+           Quaternionf(0.5f, -inf, -0.0f, 1));
+    Array<float> af;
+    for (float f : {nan, -inf, 1.5f})
+        af.Add(f);
+    o->SetArray<float>(member("af"), af);
+    Array<double> aF;
+    for (double d : {std::numeric_limits<double>::infinity(), 0.1, -0.0})
+        aF.Add(d);
+    o->SetArray<double>(member("aF"), aF);
+    Array<Quaternionf> aq;
+    aq.Add(Quaternionf(1, 2, 3, 4));
+    aq.Add(Quaternionf(nan, 0, 0, -inf));
+    o->SetArray<Quaternionf>(member("aq"), aq);
+
+    // Every component of every member, in order.
+    auto components = [&](const ScriptObject* x) {
+        std::vector<double> out;
+        auto floats = [&](const void* data, size_t n) {
+            for (size_t i = 0; i < n; ++i) {
+                float f;
+                std::memcpy(&f, static_cast<const char*>(data) + 4 * i, 4);
+                out.push_back(f);
+            }
+        };
+        out.push_back(x->Get(static_cast<const ClassMember_F32*>(member("f"))));
+        out.push_back(x->Get(static_cast<const ClassMember_F64*>(member("F"))));
+        const Vector3f v = x->Get(static_cast<const ClassMember_Vector3f*>(member("v")));
+        floats(&v, 3);
+        const Matrix4f mm = x->Get(static_cast<const ClassMember_Matrix4f*>(member("m")));
+        floats(&mm, 16);
+        const Spheref sp = x->Get(static_cast<const ClassMember_Spheref*>(member("sp")));
+        floats(&sp, 4);
+        const Quaternionf q = x->Get(static_cast<const ClassMember_Quaternionf*>(member("q")));
+        floats(&q, 4);
+        Array<float> f32;
+        Array<double> f64;
+        Array<Quaternionf> turns;
+        Array<Quaternionf> none;
+        EXPECT_TRUE(x->GetArray<float>(member("af"), f32));
+        EXPECT_TRUE(x->GetArray<double>(member("aF"), f64));
+        EXPECT_TRUE(x->GetArray<Quaternionf>(member("aq"), turns));
+        EXPECT_TRUE(x->GetArray<Quaternionf>(member("none"), none));
+        out.push_back(f32.Size() * 100 + f64.Size() * 10 + turns.Size() + none.Size() * 1000);
+        for (float f : f32)
+            out.push_back(f);
+        for (double d : f64)
+            out.push_back(d);
+        for (const Quaternionf& t : turns)
+            floats(&t, 4);
+        return out;
+    };
+    const std::vector<double> before = components(o);
+    for (int form = 0; form < 3; ++form) {
+        SCOPED_TRACE(form);
+        Obj<StreamPipeMemory> pipe = StreamPipeMemory::Create();
+        std::optional<ScriptStreamAlpha> alpha;
+        std::optional<ScriptStreamBinary> binary;
+        if (form == 2) {
+            VPUAsmWriter w(pipe);
+            w.Create(o);
+            o->WriteASM(w);
+            w.Finish(o);
+        } else {
+            ScriptStream& s = form == 0 ? static_cast<ScriptStream&>(alpha.emplace(pipe))
+                                        : static_cast<ScriptStream&>(binary.emplace(pipe));
+            s.WriteClassToken(o->GetObjectClassID(), o->GetClassRow());
+            s.WriteObject(o);
+            o->Write(s);
+            s.WriteToken(LexSemicolon);
+        }
+        const std::string written(pipe->GetData(), pipe->GetData() + pipe->GetSize());
+        if (form == 0) {
+            for (const char* spelling : {" -inf", "(inf,nan,-0.)", ",inf)", "nanF",
+                                         "[nan,-inf,1.5]", "[infF,0.1F,-0.F]", "Vector4f[]"})
+                EXPECT_NE(written.find(spelling), std::string::npos) << spelling << "\n" << written;
+        }
+        Obj<ScriptEngine> engine = ScriptEngine::Create();
+        engine->GetCurrentNamespace()->AddClass(cls);
+        LogCapture log;
+        pipe->Seek(0, SeekBegin);
+        engine->Execute(pipe, String("odd"), 0);
+        EXPECT_EQ(log.Messages(), std::vector<std::string>{}) << written;
+        const ScriptObject* after = engine->GetCurrentNamespace()->FindObjectID(1);
+        ASSERT_FALSE(after->IsNil()) << written;
+        const std::vector<double> back = components(after);
+        ASSERT_EQ(back.size(), before.size());
+        for (size_t i = 0; i < back.size(); ++i) {
+            EXPECT_EQ(std::isnan(back[i]), std::isnan(before[i])) << i;
+            if (std::isnan(before[i]))
+                continue;
+            EXPECT_TRUE(back[i] == before[i] && std::signbit(back[i]) == std::signbit(before[i]))
+                << i << ": " << back[i] << " for " << before[i] << "\n"
+                << written;
+        }
+    }
 }
 
 TEST_F(ScriptWriters, ExportedScriptClassesReadBackEqual) {

@@ -122,6 +122,14 @@ void WriteElements(ScriptStream& s, const Array<int32_t>& a) {
 void WriteElements(ScriptStream& s, const Array<bool>& a) {
     s.WriteArrayBool(a);
 }
+void WriteElements(ScriptStream& s, const Array<Quaternionf>& a) {
+    Array<Vector4f> floats;
+    if (!a.IsEmpty()) {
+        floats.Resize(a.Size());
+        std::memcpy(static_cast<void*>(&floats[0]), &a[0], sizeof(Vector4f) * a.Size());
+    }
+    s.WriteArrayVector4f(floats);
+}
 template <class E>
 void WriteElements(ScriptStream& s, const Array<E>& a, const char* typeName) {
     if (a.IsEmpty())

@@ -19,6 +19,7 @@
 #include <climits>
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <optional>
 
 namespace Quorlix::Internal {
@@ -545,6 +546,30 @@ MemberLookup ResolveMember(Parser& parser, const char* classPart, const char* me
 
 // --- [SECTION] ParseValue --------------------------------------------------------------------
 
+namespace {
+
+// The floats without digits, as the ascii writer spells them: `nan` and `inf`, with the suffix
+// F for F64 (a minus is a token of its own, since the lexer joins it only to digits). They are
+// read in value position only, like True and False. 0: not such a spelling; 1: F32; 2: F64.
+int SpecialFloat(const char* text, int length, double& value) {
+    const bool wide = length == 4 && text[3] == 'F';
+    if (length != 3 && !wide)
+        return 0;
+    if (std::memcmp(text, "nan", 3) == 0)
+        value = std::numeric_limits<double>::quiet_NaN();
+    else if (std::memcmp(text, "inf", 3) == 0)
+        value = std::numeric_limits<double>::infinity();
+    else
+        return 0;
+    return wide ? 2 : 1;
+}
+
+EResult DeliverSpecialFloat(ValueReceiver& receiver, int kind, double value) {
+    return kind == 2 ? receiver.FoundF64(value) : receiver.FoundF32(static_cast<float>(value));
+}
+
+} // namespace
+
 EResult Parser::ParseValue(ValueReceiver& receiver) {
     DepthGuard guard(*this);
     if (guard.TooDeep()) {
@@ -605,6 +630,19 @@ EResult Parser::ParseValue(ValueReceiver& receiver) {
     }
     case LexIdentifier:
         return ParseIdentifierValue(receiver);
+    case LexOperatorSub: {
+        Next();
+        double value = 0;
+        const int kind = Tok() == LexIdentifier
+                             ? SpecialFloat(m_Lexer.GetText(), m_Lexer.GetTextLength(), value)
+                             : 0;
+        if (kind == 0) {
+            ReportError() << "ParseValueCB: unexpected character.";
+            return EFail;
+        }
+        Next();
+        return DeliverSpecialFloat(receiver, kind, -value);
+    }
     case LexClassToken:
     case LexClassMemberToken:
         if (m_Binary != nullptr)
@@ -819,6 +857,11 @@ EResult Parser::ParseIdentifierValue(ValueReceiver& receiver) {
         if (length == 5 && std::memcmp(text, "False", 5) == 0) {
             Next();
             return receiver.FoundBool(false);
+        }
+        double value = 0;
+        if (const int kind = SpecialFloat(text, length, value); kind != 0) {
+            Next();
+            return DeliverSpecialFloat(receiver, kind, value);
         }
         m_Dotted.assign(text, static_cast<size_t>(length));
     }
@@ -1323,7 +1366,13 @@ public:
     EResult FoundF64(double value) override { return SetScalar(value); }
     EResult FoundVector2f(const Vector2f& value) override { return SetScalar(value); }
     EResult FoundVector3f(const Vector3f& value) override { return SetScalar(value); }
-    EResult FoundVector4f(const Vector4f& value) override { return SetScalar(value); }
+    // Quaternions travel as their four floats (no form has a quaternion token).
+    EResult FoundVector4f(const Vector4f& value) override {
+        if (m_Type != k_ClassQuaternionf || m_IsArray)
+            return SetScalar(value);
+        m_Object->Set(MakeMemberID<ClassMember_Quaternionf>(IDValue(m_Member)), Turn(value));
+        return SOK;
+    }
     EResult FoundMatrix4f(const Matrix4f& value) override { return SetScalar(value); }
     EResult FoundSpheref(const Spheref& value) override { return SetScalar(value); }
     EResult FoundString(const String& value) override { return SetScalar(value); }
@@ -1381,6 +1430,22 @@ private:
                                << (expected != nullptr ? expected : "???") << " but found "
                                << foundPrefix << found << ".";
         return EInvalidArgument;
+    }
+    static Quaternionf Turn(const Vector4f& floats) {
+        static_assert(sizeof(Quaternionf) == sizeof(Vector4f));
+        Quaternionf q;
+        std::memcpy(static_cast<void*>(&q), &floats, sizeof(q));
+        return q;
+    }
+    EResult SetQuaternions(ParsedArray& array) {
+        Array<Quaternionf> turns;
+        if (array.m_Type != ValueType::None) {
+            for (const Vector4f& floats : std::get<Array<Vector4f>>(array.m_Elements))
+                turns.Add(Turn(floats));
+        }
+        return m_Object->SetArray<Quaternionf>(static_cast<const ClassMember*>(m_Member), turns)
+                   ? SOK
+                   : EInvalidArgument;
     }
     template <class V>
     EResult SetElements(ParsedArray& array) {
@@ -1461,6 +1526,7 @@ EResult MemberSetReceiver::FoundArray(ParsedArray& array) {
         wanted = ValueType::Vector3f;
         break;
     case k_ClassVector4f:
+    case k_ClassQuaternionf:
         wanted = ValueType::Vector4f;
         break;
     case k_ClassMatrix4f:
@@ -1503,6 +1569,8 @@ EResult MemberSetReceiver::FoundArray(ParsedArray& array) {
     case ValueType::Vector3f:
         return SetElements<Vector3f>(array);
     case ValueType::Vector4f:
+        if (m_Type == k_ClassQuaternionf)
+            return SetQuaternions(array);
         return SetElements<Vector4f>(array);
     case ValueType::Matrix4f:
         return SetElements<Matrix4f>(array);
