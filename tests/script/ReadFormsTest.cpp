@@ -8,9 +8,11 @@
 #include "quorlix/script/ScriptEngine.h"
 #include "quorlix/script/VPUAsm.h"
 #include "quorlix/script/VPUAsmLoader.h"
+#include "quorlix/stream/StreamPipeFilter.h"
 #include "quorlix/stream/StreamPipeMemory.h"
 #include "support/LogCapture.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstring>
 #include <string>
@@ -456,6 +458,63 @@ TEST_F(ReadForms, CompiledProgramsSetEveryMemberKind) {
     EXPECT_EQ(ai[1], -1);
     EXPECT_EQ(AsmOpToString(AsmOp::mfnset_tO_cT_cf), String("mfnset_tO_cT_cf"));
     EXPECT_EQ(AsmOpToString(static_cast<AsmOp>(4)), String("unknown"));
+}
+
+// A pipe over a program in memory that claims to end `claimed` bytes from its start, so that a
+// huge program can be offered without allocating it. Counts the bytes read.
+class ClaimingPipe final : public StreamPipeFilter {
+public:
+    ClaimingPipe(StreamPipe* inner, int64_t claimed)
+        : StreamPipeFilter(inner), m_Claimed(claimed) {}
+    int Read(void* buffer, int n) override {
+        const int r = m_Inner->Read(buffer, n);
+        m_Read += std::max(r, 0);
+        return r;
+    }
+    int Read() override {
+        ++m_Read;
+        return m_Inner->Read();
+    }
+    int Peek() override { return m_Inner->Peek(); }
+    int PeekAt(int offset) override { return m_Inner->PeekAt(offset); }
+    int Skip(int n) override { return m_Inner->Skip(n); }
+    int64_t Seek(int64_t offset, int origin) override {
+        return origin == SeekEnd ? m_Claimed + offset : m_Inner->Seek(offset, origin);
+    }
+
+    int64_t m_Read = 0;
+
+private:
+    int64_t m_Claimed;
+};
+
+// A program of 1 GiB or more is refused before anything of it is read or run; one byte less
+// runs.
+TEST_F(ReadForms, CompiledProgramsOfAGibibyteAreRefused) {
+    Words w;
+    w << AsmOp::create_tO_cOTu << IDValue(m_Class->GetClassID()) << 1;
+    const std::string program = w.Bytes().substr(4);
+    for (const int64_t claimed :
+         {int64_t{0x40000000}, int64_t{0x7FFFFFFF} * 4, int64_t{0x3FFFFFFF}}) {
+        SCOPED_TRACE(claimed);
+        Fresh();
+        Obj<ClaimingPipe> pipe = NewObject<ClaimingPipe>(
+            StreamPipeMemory::Create(program.data(), static_cast<int>(program.size())), claimed);
+        Obj<ScriptObject> result;
+        LogCapture err;
+        const EResult code = VPUAsmLoader(pipe).Execute(m_Engine->GetCurrentNamespace(), result);
+        if (claimed >= 0x40000000) {
+            EXPECT_EQ(code, EOverflow);
+            EXPECT_EQ(pipe->m_Read, 0);
+            EXPECT_EQ(result.Get(), nullptr);
+            EXPECT_TRUE(Find(1)->IsNil());
+            EXPECT_TRUE(Has(err.Messages(), "refused"));
+        } else {
+            EXPECT_EQ(code, SOK);
+            EXPECT_FALSE(Find(1)->IsNil());
+            EXPECT_EQ(result.Get(), Find(1));
+        }
+    }
 }
 
 TEST_F(ReadForms, CompiledFaultsStopWithoutAResult) {
