@@ -1,7 +1,8 @@
-// Round trips of scenes: objects executed, exported, executed again in a fresh engine and
-// compared member by member. The demo scene through all three forms, and generated objects of
-// every registered class with random values in every member, linked to each other (cycles
-// included).
+// Round trips of scenes: objects written in the ascii form and read in a fresh engine, what was
+// read written in the binary form and read again, and that in the compiled form; after each load
+// every object is compared member by member with its original. The demo scene, and generated
+// objects of every registered class with random values in every member, linked to each other
+// (cycles included).
 
 #include "SceneTestSupport.h"
 
