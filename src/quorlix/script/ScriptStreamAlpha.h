@@ -1,7 +1,10 @@
 #pragma once
 // The ascii script writer: text that the parser reads back. The header line "//KS 0.3 F010219x"
 // is written at once. Numbers carry their type (5, 5u, 5I, 5U, 1.5, 1.5F); floats are written
-// with the fewest digits that read back to the same bits, always with a point or an exponent.
+// with the fewest digits that read back to the same bits, always with a point or an exponent;
+// infinities and NaN as `inf`, `-inf` and `nan` (`infF`, `-infF`, `nanF` for F64), which the
+// parser reads as floats in value position (a NaN's sign and payload are not kept).
+// Quaternions go as their four floats, quaternion arrays as Vector4f arrays.
 // Objects are `$` and their number in hexadecimal; member writers put the class name in front
 // (`TTransform$3`), which the value parser reads as "this object, made now if it is new".
 
