@@ -15,6 +15,7 @@
 #include "quorlix/stream/Storage.h"
 #include "quorlix/stream/StreamPipeMemory.h"
 #include "support/LogCapture.h"
+#include "support/ObjectCompare.h"
 
 #include <cstring>
 #include <functional>
@@ -24,27 +25,29 @@
 #include <vector>
 
 using namespace Quorlix;
+using QuorlixTest::ExpectSameObject;
 using QuorlixTest::LogCapture;
+using Numbers = QuorlixTest::ObjectNumbers;
 
 namespace {
 
 class SceneExport : public QuorlixTest::SceneTest {
 protected:
     // Exports the trees of `roots` (or, without `trees`, each of them alone) with `flags`
-    // through one ascii stream, executes the text
-    // in a fresh engine that knows `classes`, and compares each exported object with the one
-    // read back under its number. Returns the text.
+    // through one ascii stream, executes the text in a fresh engine (which, for the objects
+    // alone, knows the script's classes: only trees come with their declarations), and compares
+    // each exported object with the one read back under its number. Returns the text.
     std::string RoundTrip(ScriptEngine& engine, const Array<Obj<ScriptObject>>& roots,
                           unsigned flags, bool trees) {
         Obj<StreamPipeMemory> pipe = StreamPipeMemory::Create();
         ScriptStreamAlpha stream(pipe);
-        // Trees are exported whole; a flat list writes each object once, as Export would,
-        // since a second statement for one object sets its members again in another state.
+        // A flat list writes each object once, as ExportRoots does, since a second statement
+        // for one object sets its members again in another state.
+        if (trees)
+            engine.ExportRoots(stream, roots, flags);
         for (const Obj<ScriptObject>& root : roots) {
-            if (trees) {
-                engine.Export(stream, root, flags);
-                continue;
-            }
+            if (trees)
+                break;
             stream.WriteClassToken(root->GetObjectClassID(), root->GetClassRow());
             stream.WriteObject(root);
             if ((flags & 1) != 0)
@@ -65,9 +68,11 @@ protected:
                 QuorlixTest::BreakLinks(all);
             }
         } unlink{fresh.Get()};
-        Array<Obj<ScriptClass>> classes;
-        engine.GetClassList(classes);
-        fresh->ImportClassList(classes);
+        if (!trees) {
+            Array<Obj<ScriptClass>> classes;
+            engine.GetClassList(classes);
+            fresh->ImportClassList(classes);
+        }
         {
             LogCapture log;
             fresh->Execute(String(text.c_str(), static_cast<int>(text.size())),
@@ -93,49 +98,10 @@ protected:
             const ScriptObject* after = ns->FindObjectID(number);
             EXPECT_FALSE(after->IsNil()) << number;
             if (!after->IsNil())
-                ExpectSame(
+                ExpectSameObject(
                     before, after, [&](const ScriptObject* o) { return stream.NumberOf(o); }, ns);
         }
         return text;
-    }
-
-    // Values by Compare; object links by the number the writer gave the linked object.
-    using Numbers = std::function<uint32_t(const ScriptObject*)>;
-    static void ExpectSame(const ScriptObject* a, const ScriptObject* b, const Numbers& numberOf,
-                           const ScriptNamespace* ns) {
-        ASSERT_STREQ(a->GetObjectClassName(), b->GetObjectClassName());
-        auto same = [&](const ScriptObject* x, const ScriptObject* y) {
-            return x->IsNil() ? y->IsNil() : ns->FindObjectID(numberOf(x)) == y;
-        };
-        for (const MVTBL* table = a->GetClassTable(); table != nullptr;) {
-            const MVTBLHeader* header = TableHeader(table);
-            const int c = ClassIndexOf(header->m_ClassID);
-            for (int k = 1; k < header->m_Count; ++k) {
-                const MVTBL& entry = table[k];
-                if (entry.m_Name == nullptr || (entry.m_Flags & MemberNotWritten) != 0)
-                    continue;
-                const ClassType_MemberID* m = MemberIDOf(k, c);
-                const std::string where = std::string(header->m_Name) + "." + entry.m_Name;
-                if (TypeIDToKind(entry.m_Type) != Kind_Object) {
-                    EXPECT_TRUE(a->Compare(m, b)) << where;
-                    continue;
-                }
-                Array<Obj<ScriptObject>> left;
-                Array<Obj<ScriptObject>> right;
-                if ((entry.m_Flags & (MemberIsIndex | MemberIsArray)) != 0) {
-                    a->GetArray<ScriptObject*>(static_cast<const ClassMember*>(m), left);
-                    b->GetArray<ScriptObject*>(static_cast<const ClassMember*>(m), right);
-                } else {
-                    left.Add(Obj<ScriptObject>(a->Get(static_cast<const ClassMember_Object*>(m))));
-                    right.Add(Obj<ScriptObject>(b->Get(static_cast<const ClassMember_Object*>(m))));
-                }
-                ASSERT_EQ(left.Size(), right.Size()) << where;
-                for (int i = 0; i < left.Size(); ++i)
-                    EXPECT_TRUE(same(left[i], right[i])) << where << "[" << i << "]";
-            }
-            table =
-                header->m_BaseID != nullptr ? IsTableOf(ClassIndexOf(header->m_BaseID)) : nullptr;
-        }
     }
 };
 
@@ -156,15 +122,22 @@ TEST_F(SceneExport, DemoSceneReadsBackEqual) {
     for (unsigned flags : {0u, 1u}) {
         SCOPED_TRACE(flags);
         const std::string text = RoundTrip(*engine, roots, flags, true);
-        EXPECT_EQ(text.rfind("//KS 0.3 F010219x\nTTransform$1.", 0), 0u);
+        // The script's classes come first, the enumeration before the class that uses it.
+        EXPECT_EQ(text.rfind("//KS 0.3 F010219x\nenum Mood .{\n .Calm 0;\n .Stormy 1;\n};\n"
+                             "class Lamp > TTransform .{\n .Label \"lamp\";\n .Brightness 0.75;\n"
+                             " .Mood Mood.Calm;\n};\nTTransform$1.",
+                             0),
+                  0u);
         EXPECT_NE(text.find("Lamp$"), std::string::npos); // a script class on a library class
         if (HasFailure())
             ADD_FAILURE() << text.substr(0, 4000);
     }
 }
 
-// The demo scene from its ascii text, written in the binary form and read back, then written
-// in the compiled form from what was read and run: every object equal to the original.
+// The demo scene from its ascii text, written in the binary form and read back by an engine
+// that knows none of its classes, then in the compiled form from what was read: every object
+// equal to the original. The compiled form refuses the script's classes; the arm, of library
+// classes only, goes through it.
 TEST_F(SceneExport, DemoSceneTravelsThroughTheBinaryAndCompiledForms) {
     Obj<ScriptEngine> original = ScriptEngine::Create();
     ASSERT_FALSE(Storage::SetReadPath(String(QUORLIX_EXAMPLES_DIR "/demo/")));
@@ -174,12 +147,8 @@ TEST_F(SceneExport, DemoSceneTravelsThroughTheBinaryAndCompiledForms) {
     ScriptObject* root = original->FindObjectC("root");
     Array<Obj<ScriptObject>> tree;
     root->Traverse(tree);
-    Array<Obj<ScriptClass>> classes;
-    original->GetClassList(classes);
-    // Executes `pipe` in a fresh engine that knows the script's classes.
     auto reload = [&](StreamPipe* pipe, const char* name) {
         Obj<ScriptEngine> engine = ScriptEngine::Create();
-        engine->ImportClassList(classes);
         pipe->Seek(0, SeekBegin);
         LogCapture log;
         engine->Execute(pipe, String(name), 0);
@@ -195,30 +164,148 @@ TEST_F(SceneExport, DemoSceneTravelsThroughTheBinaryAndCompiledForms) {
         original->Export(stream, root, flags);
         EXPECT_EQ(std::memcmp(binary->GetData(), "KSB\x03", 4), 0);
         Obj<ScriptEngine> fromBinary = reload(binary, "export.ksb");
+        engines.push_back(fromBinary);
         const ScriptNamespace* ns1 = fromBinary->GetCurrentNamespace();
         const Numbers numbers1 = [&](const ScriptObject* o) { return stream.NumberOf(o); };
         for (const Obj<ScriptObject>& object : tree)
-            ExpectSame(object, ns1->FindObjectID(numbers1(object)), numbers1, ns1);
+            ExpectSameObject(object, ns1->FindObjectID(numbers1(object)), numbers1, ns1);
 
+        Obj<StreamPipeMemory> refused = StreamPipeMemory::Create();
+        {
+            VPUAsmWriter writer(refused);
+            LogCapture log;
+            EXPECT_EQ(fromBinary->ExportASM(writer, ns1->FindObjectID(numbers1(root)), flags), -1);
+            EXPECT_EQ(log.Messages(),
+                      std::vector<std::string>{"[Error]ScriptEngine::ExportASM: class \"Lamp\" is "
+                                               "declared by a script; the compiled form cannot "
+                                               "carry it."});
+        }
+        EXPECT_EQ(refused->GetSize(), 4); // the header alone
+
+        const ScriptObject* arm = ns1->FindObjectID(numbers1(original->FindObjectC("shoulder")));
         Obj<StreamPipeMemory> compiled = StreamPipeMemory::Create();
         VPUAsmWriter writer(compiled);
-        fromBinary->ExportASM(writer, ns1->FindObjectID(numbers1(root)), flags);
-        EXPECT_EQ(std::memcmp(compiled->GetData(), "KSC\x01", 4), 0);
+        EXPECT_EQ(fromBinary->ExportASM(writer, const_cast<ScriptObject*>(arm), flags), 0);
         Obj<ScriptEngine> fromCompiled = reload(compiled, "export.ksc");
+        engines.push_back(fromCompiled);
         const ScriptNamespace* ns2 = fromCompiled->GetCurrentNamespace();
         const Numbers numbers2 = [&](const ScriptObject* o) { return writer.NumberOf(o); };
-        for (const Obj<ScriptObject>& object : tree) {
-            const ScriptObject* middle = ns1->FindObjectID(numbers1(object));
-            ExpectSame(middle, ns2->FindObjectID(numbers2(middle)), numbers2, ns2);
-        }
-        engines.push_back(fromBinary);
-        engines.push_back(fromCompiled);
+        Array<Obj<ScriptObject>> armTree;
+        arm->Traverse(armTree);
+        ASSERT_GT(armTree.Size(), 4);
+        for (const Obj<ScriptObject>& object : armTree)
+            ExpectSameObject(object, ns2->FindObjectID(numbers2(object)), numbers2, ns2);
     }
     for (const Obj<ScriptEngine>& engine : engines) {
         Array<Obj<ScriptObject>> all;
         engine->GetObjectList(all, 1);
         QuorlixTest::BreakLinks(all);
     }
+}
+
+// Exports `roots` through `stream` over `pipe` and executes the result in a fresh engine, which
+// must take it without a message.
+template <class S>
+Obj<ScriptEngine> ExportAndReload(ScriptEngine& engine, const Array<Obj<ScriptObject>>& roots,
+                                  unsigned flags, S& stream, StreamPipeMemory* pipe) {
+    engine.ExportRoots(stream, roots, flags);
+    Obj<ScriptEngine> fresh = ScriptEngine::Create();
+    LogCapture log;
+    pipe->Seek(0, SeekBegin);
+    fresh->Execute(pipe, String("export"), 0);
+    EXPECT_EQ(fresh->GetErrorCount(), 0);
+    EXPECT_EQ(log.Messages(), std::vector<std::string>{});
+    return fresh;
+}
+
+// Two trees that share a branch: each object is written once, and the compiled program ends
+// once, with the first root as its result.
+TEST_F(SceneExport, TreesThatShareObjectsWriteThemOnce) {
+    Obj<ScriptEngine> engine = ScriptEngine::Create();
+    engine->Execute(String("STransform:s.{ .Translation (1, 2, 3); };\n"
+                           "TTransform:a.{ .SNode :s; };\nTTransform:b.{ .SNode :s; };"),
+                    String("shared.kss"), 0);
+    ASSERT_EQ(engine->GetErrorCount(), 0);
+    Array<Obj<ScriptObject>> roots;
+    roots.Add(Obj<ScriptObject>(engine->FindObjectC("a")));
+    roots.Add(Obj<ScriptObject>(engine->FindObjectC("b")));
+    const auto check = [&](ScriptEngine& fresh, const Numbers& numbers) {
+        const ScriptNamespace* ns = fresh.GetCurrentNamespace();
+        ScriptObject* a = ns->FindObjectID(numbers(roots[0]));
+        ScriptObject* b = ns->FindObjectID(numbers(roots[1]));
+        ExpectSameObject(roots[0], a, numbers, ns);
+        ExpectSameObject(roots[1], b, numbers, ns);
+        EXPECT_TRUE(ns->FindObjectID(4)->IsNil()); // three objects, no more
+    };
+    {
+        Obj<StreamPipeMemory> pipe = StreamPipeMemory::Create();
+        ScriptStreamAlpha stream(pipe);
+        Obj<ScriptEngine> fresh = ExportAndReload(*engine, roots, 0, stream, pipe.Get());
+        check(*fresh, [&](const ScriptObject* o) { return stream.NumberOf(o); });
+        const std::string text(pipe->GetData(), pipe->GetData() + pipe->GetSize());
+        EXPECT_EQ(text.find("\nSTransform$2."), text.rfind("\nSTransform$2.")) << text;
+    }
+    Obj<StreamPipeMemory> pipe = StreamPipeMemory::Create();
+    VPUAsmWriter writer(pipe);
+    EXPECT_EQ(engine->ExportRootsASM(writer, roots, 0), 0);
+    Obj<ScriptEngine> fresh = ScriptEngine::Create();
+    LogCapture log;
+    pipe->Seek(0, SeekBegin);
+    const Obj<ScriptObject> result = fresh->Execute(pipe, String("export.ksc"), 0);
+    EXPECT_EQ(fresh->GetErrorCount(), 0);
+    check(*fresh, [&](const ScriptObject* o) { return writer.NumberOf(o); });
+    EXPECT_EQ(result.Get(), fresh->GetCurrentNamespace()->FindObjectID(writer.NumberOf(roots[0])));
+}
+
+// Objects of script classes carry the declarations they need (bases and enumerations first,
+// unused ones left out) through the ascii and binary forms into an engine that knows none.
+TEST_F(SceneExport, ScriptClassesTravelWithTheirObjects) {
+    Obj<ScriptEngine> engine = ScriptEngine::Create();
+    engine->Execute(String("enum Unused .{ .X 1; };\nenum Mood .{ .Calm 0; .Stormy 5; };\n"
+                           "class Base > Object .{ .Level 2; .Mode Mood.Stormy; .Tags [\"a\"]; };\n"
+                           "class Spare .{ };\n"
+                           "class Leaf > Base .{ .Glow 0.5; .Next Nil; .Id 7u; .Big 9I; "
+                           ".Fine 2.5F; .Pos (1, 2, 3); .Path [(0, 1)]; .Wide 3U; };\n"
+                           "Leaf:one.{ .Level 3; .Mode Mood.Calm; .Glow 1.5; .Big 10I; };\n"
+                           "Base:two.{ .Name \"second\"; };\nLeaf:three;"),
+                    String("classes.kss"), 0);
+    ASSERT_EQ(engine->GetErrorCount(), 0);
+    Array<Obj<ScriptObject>> roots;
+    for (const char* name : {"one", "two", "three"})
+        roots.Add(Obj<ScriptObject>(engine->FindObjectC(name)));
+    std::vector<Obj<ScriptEngine>> engines;
+    for (unsigned flags : {0u, 1u}) {
+        SCOPED_TRACE(flags);
+        Obj<StreamPipeMemory> text = StreamPipeMemory::Create();
+        ScriptStreamAlpha alpha(text);
+        engines.push_back(ExportAndReload(*engine, roots, flags, alpha, text.Get()));
+        const Numbers alphaNumbers = [&](const ScriptObject* o) { return alpha.NumberOf(o); };
+        Obj<StreamPipeMemory> bytes = StreamPipeMemory::Create();
+        ScriptStreamBinary binary(bytes);
+        engines.push_back(ExportAndReload(*engine, roots, flags, binary, bytes.Get()));
+        const Numbers binaryNumbers = [&](const ScriptObject* o) { return binary.NumberOf(o); };
+        for (int e = 0; e < 2; ++e) {
+            const Numbers& numbers = e == 0 ? alphaNumbers : binaryNumbers;
+            const ScriptNamespace* ns = engines[engines.size() - 2 + e]->GetCurrentNamespace();
+            for (const Obj<ScriptObject>& root : roots)
+                ExpectSameObject(root, ns->FindObjectID(numbers(root)), numbers, ns);
+        }
+        const std::string written(text->GetData(), text->GetData() + text->GetSize());
+        const size_t mood = written.find("enum Mood");
+        const size_t base = written.find("class Base > Object");
+        const size_t leaf = written.find("class Leaf > Base");
+        EXPECT_TRUE(mood < base && base < leaf && leaf < written.find("Leaf$1")) << written;
+        EXPECT_EQ(written.find("Unused"), std::string::npos) << written;
+        EXPECT_EQ(written.find("Spare"), std::string::npos) << written;
+    }
+    // The compiled form cannot carry them.
+    Obj<StreamPipeMemory> pipe = StreamPipeMemory::Create();
+    VPUAsmWriter writer(pipe);
+    LogCapture log;
+    EXPECT_EQ(engine->ExportRootsASM(writer, roots, 0), -1);
+    EXPECT_EQ(log.Messages(), std::vector<std::string>{"[Error]ScriptEngine::ExportASM: class "
+                                                       "\"Leaf\" is declared by a script; the "
+                                                       "compiled form cannot carry it."});
 }
 
 // A random value of type V for member `m` of `self`; false when none can be made.
