@@ -38,10 +38,11 @@ Form FormOf(const std::string& to, const std::string& output) {
             dot != std::string::npos && (slash == std::string::npos || dot > slash)
                 ? output.substr(dot + 1)
                 : std::string();
-        name = extension == "ks"    ? "ascii"
-               : extension == "ksb" ? "binary"
-               : extension == "ksc" ? "compiled"
-                                    : "";
+        // .kss too: the library's own ascii scripts carry it.
+        name = extension == "ks" || extension == "kss" ? "ascii"
+               : extension == "ksb"                    ? "binary"
+               : extension == "ksc"                    ? "compiled"
+                                                       : "";
     }
     return name == "ascii"      ? Form::Ascii
            : name == "binary"   ? Form::Binary
@@ -167,7 +168,7 @@ void AddConvertCommand(CLI::App& app, std::function<int()>& action) {
     convert->add_option("OUTPUT", options->m_Output, "File to write (replaced whole)")->required();
     convert
         ->add_option("--to", options->m_To,
-                     "Form of OUTPUT; without it, its extension: .ks ascii, .ksb binary, "
+                     "Form of OUTPUT; without it, its extension: .ks or .kss ascii, .ksb binary, "
                      ".ksc compiled")
         ->check(CLI::IsMember({"ascii", "binary", "compiled"}));
     convert->add_flag("--non-default", options->m_NonDefault,
@@ -182,7 +183,7 @@ void AddConvertCommand(CLI::App& app, std::function<int()>& action) {
             if (form == Form::Unknown) {
                 std::fprintf(stderr,
                              "error: cannot tell the form of %s from its extension "
-                             "(.ks, .ksb, .ksc); give --to\n",
+                             "(.ks, .kss, .ksb, .ksc); give --to\n",
                              options->m_Output.c_str());
                 return 2;
             }
