@@ -98,6 +98,14 @@ demo: deps build
 	$(BUILD)/tools/quorlix/quorlix --version
 	$(BUILD)/tools/quorlix/quorlix run examples/demo/scene.kss --update 3 \
 	  --then examples/demo/report.kss
+	@# convert: the scene in the binary form, run again; its materials (library classes only,
+	@# the scene's own classes keep it out of the compiled form) in the compiled form.
+	mkdir -p $(BUILD)/demo
+	$(BUILD)/tools/quorlix/quorlix convert examples/demo/scene.kss $(BUILD)/demo/scene.ksb
+	$(BUILD)/tools/quorlix/quorlix run $(BUILD)/demo/scene.ksb --import-names --update 3 \
+	  --then examples/demo/report.kss
+	$(BUILD)/tools/quorlix/quorlix convert examples/demo/materials.kss $(BUILD)/demo/materials.ksc
+	$(BUILD)/tools/quorlix/quorlix run $(BUILD)/demo/materials.ksc
 
 FORMAT_FILES = git ls-files '*.h' '*.cpp' ':!:tests/checks/fixtures/*'
 

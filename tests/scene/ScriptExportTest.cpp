@@ -16,6 +16,7 @@
 #include "quorlix/stream/Storage.h"
 #include "quorlix/stream/StreamPipeMemory.h"
 #include "support/LogCapture.h"
+#include "support/ObjectCompare.h"
 
 #include <cstring>
 #include <functional>
@@ -27,7 +28,9 @@
 #include <vector>
 
 using namespace Quorlix;
+using QuorlixTest::ExpectSameObject;
 using QuorlixTest::LogCapture;
+using Numbers = QuorlixTest::ObjectNumbers;
 
 namespace {
 
@@ -35,6 +38,21 @@ enum class Form { Ascii, Binary, Compiled };
 
 const char* FormName(Form form) {
     return form == Form::Ascii ? "ascii" : form == Form::Binary ? "binary" : "compiled";
+}
+
+// Exports `roots` through `stream` over `pipe` and executes the result in a fresh engine, which
+// must take it without a message.
+template <class S>
+Obj<ScriptEngine> ExportAndReload(ScriptEngine& engine, const Array<Obj<ScriptObject>>& roots,
+                                  unsigned flags, S& stream, StreamPipeMemory* pipe) {
+    engine.ExportRoots(stream, roots, flags);
+    Obj<ScriptEngine> fresh = ScriptEngine::Create();
+    LogCapture log;
+    pipe->Seek(0, SeekBegin);
+    fresh->Execute(pipe, String("export"), 0);
+    EXPECT_EQ(fresh->GetErrorCount(), 0);
+    EXPECT_EQ(log.Messages(), std::vector<std::string>{});
+    return fresh;
 }
 
 // Each object of one engine and its counterpart in another.
@@ -150,44 +168,14 @@ protected:
         }
     }
 
-    // Values by Compare; object links by counterpart.
+    // Object links by counterpart.
     static void ExpectSame(const ScriptObject* a, const ScriptObject* b, const Counterparts& map) {
-        ASSERT_STREQ(a->GetObjectClassName(), b->GetObjectClassName());
-        auto same = [&](const ScriptObject* x, const ScriptObject* y) {
+        ExpectSameObject(a, b, [&](const ScriptObject* x, const ScriptObject* y) {
             if (x->IsNil())
                 return y->IsNil();
             const auto found = map.find(x);
             return found != map.end() && found->second == y;
-        };
-        for (const MVTBL* table = a->GetClassTable(); table != nullptr;) {
-            const MVTBLHeader* header = TableHeader(table);
-            const int c = ClassIndexOf(header->m_ClassID);
-            for (int k = 1; k < header->m_Count; ++k) {
-                const MVTBL& entry = table[k];
-                if (entry.m_Name == nullptr || (entry.m_Flags & MemberNotWritten) != 0)
-                    continue;
-                const ClassType_MemberID* m = MemberIDOf(k, c);
-                const std::string where = std::string(header->m_Name) + "." + entry.m_Name;
-                if (TypeIDToKind(entry.m_Type) != Kind_Object) {
-                    EXPECT_TRUE(a->Compare(m, b)) << where;
-                    continue;
-                }
-                Array<Obj<ScriptObject>> left;
-                Array<Obj<ScriptObject>> right;
-                if ((entry.m_Flags & (MemberIsIndex | MemberIsArray)) != 0) {
-                    a->GetArray<ScriptObject*>(static_cast<const ClassMember*>(m), left);
-                    b->GetArray<ScriptObject*>(static_cast<const ClassMember*>(m), right);
-                } else {
-                    left.Add(Obj<ScriptObject>(a->Get(static_cast<const ClassMember_Object*>(m))));
-                    right.Add(Obj<ScriptObject>(b->Get(static_cast<const ClassMember_Object*>(m))));
-                }
-                ASSERT_EQ(left.Size(), right.Size()) << where;
-                for (int i = 0; i < left.Size(); ++i)
-                    EXPECT_TRUE(same(left[i], right[i])) << where << "[" << i << "]";
-            }
-            table =
-                header->m_BaseID != nullptr ? IsTableOf(ClassIndexOf(header->m_BaseID)) : nullptr;
-        }
+        });
     }
 
     std::vector<Obj<ScriptEngine>> m_Engines;
@@ -208,17 +196,134 @@ TEST_F(SceneExport, DemoSceneTravelsThroughEveryForm) {
     root->Traverse(tree);
     ASSERT_GT(tree.Size(), 10);
     {
+        // Export puts the script's classes first, the enumeration before the class using it.
         Obj<StreamPipeMemory> text = StreamPipeMemory::Create();
         ScriptStreamAlpha stream(text);
         engine->Export(stream, root, 0);
         const std::string written(text->GetData(), text->GetData() + text->GetSize());
-        EXPECT_EQ(written.rfind("//KS 0.3 F010219x\nTTransform$1.", 0), 0u);
+        EXPECT_EQ(written.rfind("//KS 0.3 F010219x\nenum Mood .{\n .Calm 0;\n .Stormy 1;\n};\n"
+                                "class Lamp > TTransform .{\n .Label \"lamp\";\n"
+                                " .Brightness 0.75;\n .Mood Mood.Calm;\n};\nTTransform$1.",
+                                0),
+                  0u);
         EXPECT_NE(written.find("Lamp$"), std::string::npos); // a script class on a library class
     }
     for (unsigned flags : {0u, 1u}) {
         SCOPED_TRACE(flags);
         ThroughEveryForm(*engine, tree, flags);
+        // The binary export carries the declarations into an engine that knows none of them.
+        Obj<StreamPipeMemory> bytes = StreamPipeMemory::Create();
+        ScriptStreamBinary binary(bytes);
+        Array<Obj<ScriptObject>> roots;
+        roots.Add(root);
+        Obj<ScriptEngine> fresh = ExportAndReload(*engine, roots, flags, binary, bytes.Get());
+        m_Engines.push_back(fresh);
+        const ScriptNamespace* ns = fresh->GetCurrentNamespace();
+        const Numbers numbers = [&](const ScriptObject* o) { return binary.NumberOf(o); };
+        for (const Obj<ScriptObject>& object : tree)
+            ExpectSameObject(object, ns->FindObjectID(numbers(object)), numbers, ns);
     }
+    // The compiled form cannot carry them: a multi-tree export refuses, writing only the header.
+    Obj<StreamPipeMemory> refused = StreamPipeMemory::Create();
+    VPUAsmWriter writer(refused);
+    Array<Obj<ScriptObject>> roots;
+    roots.Add(root);
+    LogCapture refusal;
+    EXPECT_EQ(engine->ExportRootsASM(writer, roots, 0), -1);
+    EXPECT_EQ(refusal.Messages(),
+              std::vector<std::string>{"[Error]ScriptEngine::ExportASM: class \"Lamp\" is "
+                                       "declared by a script; the compiled form cannot carry it."});
+    EXPECT_EQ(refused->GetSize(), 4);
+}
+
+// Two trees that share a branch: each object is written once, and the compiled program ends
+// once, with the first root as its result.
+TEST_F(SceneExport, TreesThatShareObjectsWriteThemOnce) {
+    Obj<ScriptEngine> engine = ScriptEngine::Create();
+    engine->Execute(String("STransform:s.{ .Translation (1, 2, 3); };\n"
+                           "TTransform:a.{ .SNode :s; };\nTTransform:b.{ .SNode :s; };"),
+                    String("shared.kss"), 0);
+    ASSERT_EQ(engine->GetErrorCount(), 0);
+    Array<Obj<ScriptObject>> roots;
+    roots.Add(Obj<ScriptObject>(engine->FindObjectC("a")));
+    roots.Add(Obj<ScriptObject>(engine->FindObjectC("b")));
+    const auto check = [&](ScriptEngine& fresh, const Numbers& numbers) {
+        const ScriptNamespace* ns = fresh.GetCurrentNamespace();
+        ScriptObject* a = ns->FindObjectID(numbers(roots[0]));
+        ScriptObject* b = ns->FindObjectID(numbers(roots[1]));
+        ExpectSameObject(roots[0], a, numbers, ns);
+        ExpectSameObject(roots[1], b, numbers, ns);
+        EXPECT_TRUE(ns->FindObjectID(4)->IsNil()); // three objects, no more
+    };
+    {
+        Obj<StreamPipeMemory> pipe = StreamPipeMemory::Create();
+        ScriptStreamAlpha stream(pipe);
+        Obj<ScriptEngine> fresh = ExportAndReload(*engine, roots, 0, stream, pipe.Get());
+        check(*fresh, [&](const ScriptObject* o) { return stream.NumberOf(o); });
+        const std::string text(pipe->GetData(), pipe->GetData() + pipe->GetSize());
+        EXPECT_EQ(text.find("\nSTransform$2."), text.rfind("\nSTransform$2.")) << text;
+    }
+    Obj<StreamPipeMemory> pipe = StreamPipeMemory::Create();
+    VPUAsmWriter writer(pipe);
+    EXPECT_EQ(engine->ExportRootsASM(writer, roots, 0), 0);
+    Obj<ScriptEngine> fresh = ScriptEngine::Create();
+    LogCapture log;
+    pipe->Seek(0, SeekBegin);
+    const Obj<ScriptObject> result = fresh->Execute(pipe, String("export.ksc"), 0);
+    EXPECT_EQ(fresh->GetErrorCount(), 0);
+    check(*fresh, [&](const ScriptObject* o) { return writer.NumberOf(o); });
+    EXPECT_EQ(result.Get(), fresh->GetCurrentNamespace()->FindObjectID(writer.NumberOf(roots[0])));
+}
+
+// Objects of script classes carry the declarations they need (bases and enumerations first,
+// unused ones left out) through the ascii and binary forms into an engine that knows none.
+TEST_F(SceneExport, ScriptClassesTravelWithTheirObjects) {
+    Obj<ScriptEngine> engine = ScriptEngine::Create();
+    engine->Execute(String("enum Unused .{ .X 1; };\nenum Mood .{ .Calm 0; .Stormy 5; };\n"
+                           "class Base > Object .{ .Level 2; .Mode Mood.Stormy; .Tags [\"a\"]; };\n"
+                           "class Spare .{ };\n"
+                           "class Leaf > Base .{ .Glow 0.5; .Next Nil; .Id 7u; .Big 9I; "
+                           ".Fine 2.5F; .Pos (1, 2, 3); .Path [(0, 1)]; .Wide 3U; };\n"
+                           "Leaf:one.{ .Level 3; .Mode Mood.Calm; .Glow 1.5; .Big 10I; };\n"
+                           "Base:two.{ .Name \"second\"; };\nLeaf:three;"),
+                    String("classes.kss"), 0);
+    ASSERT_EQ(engine->GetErrorCount(), 0);
+    Array<Obj<ScriptObject>> roots;
+    for (const char* name : {"one", "two", "three"})
+        roots.Add(Obj<ScriptObject>(engine->FindObjectC(name)));
+    std::vector<Obj<ScriptEngine>> engines;
+    for (unsigned flags : {0u, 1u}) {
+        SCOPED_TRACE(flags);
+        Obj<StreamPipeMemory> text = StreamPipeMemory::Create();
+        ScriptStreamAlpha alpha(text);
+        engines.push_back(ExportAndReload(*engine, roots, flags, alpha, text.Get()));
+        const Numbers alphaNumbers = [&](const ScriptObject* o) { return alpha.NumberOf(o); };
+        Obj<StreamPipeMemory> bytes = StreamPipeMemory::Create();
+        ScriptStreamBinary binary(bytes);
+        engines.push_back(ExportAndReload(*engine, roots, flags, binary, bytes.Get()));
+        const Numbers binaryNumbers = [&](const ScriptObject* o) { return binary.NumberOf(o); };
+        for (int e = 0; e < 2; ++e) {
+            const Numbers& numbers = e == 0 ? alphaNumbers : binaryNumbers;
+            const ScriptNamespace* ns = engines[engines.size() - 2 + e]->GetCurrentNamespace();
+            for (const Obj<ScriptObject>& root : roots)
+                ExpectSameObject(root, ns->FindObjectID(numbers(root)), numbers, ns);
+        }
+        const std::string written(text->GetData(), text->GetData() + text->GetSize());
+        const size_t mood = written.find("enum Mood");
+        const size_t base = written.find("class Base > Object");
+        const size_t leaf = written.find("class Leaf > Base");
+        EXPECT_TRUE(mood < base && base < leaf && leaf < written.find("Leaf$1")) << written;
+        EXPECT_EQ(written.find("Unused"), std::string::npos) << written;
+        EXPECT_EQ(written.find("Spare"), std::string::npos) << written;
+    }
+    // The compiled form cannot carry them.
+    Obj<StreamPipeMemory> pipe = StreamPipeMemory::Create();
+    VPUAsmWriter writer(pipe);
+    LogCapture log;
+    EXPECT_EQ(engine->ExportRootsASM(writer, roots, 0), -1);
+    EXPECT_EQ(log.Messages(), std::vector<std::string>{"[Error]ScriptEngine::ExportASM: class "
+                                                       "\"Leaf\" is declared by a script; the "
+                                                       "compiled form cannot carry it."});
 }
 
 constexpr int k_ClassGauge = 230; // a built-in slot that no class of the library takes

@@ -22,6 +22,7 @@ struct Options {
     std::string m_Then;
     bool m_PrintObjects = false;
     bool m_Quiet = false;
+    bool m_ImportNames = false;
     int m_Frames = 0;
     double m_Fps = 30.0;
 };
@@ -109,6 +110,12 @@ int Run(const Options& options) {
         if (options.m_Script != "-")
             (void)Storage::SetReadPath(ToString(FolderOf(options.m_Script)));
         bool opened = Execute(*engine, options.m_Script, flags);
+        if (opened && options.m_ImportNames) {
+            // Converted files number their objects; their names survive in the Name member.
+            Array<Obj<ScriptObject>> objects;
+            engine->GetRootNamespace()->GetObjectList(objects, 0);
+            engine->GetRootNamespace()->AddObjectList(objects);
+        }
         if (opened && options.m_Frames > 0)
             Update(*engine, options.m_Frames, options.m_Fps);
         if (opened && !options.m_Then.empty())
@@ -135,6 +142,8 @@ void AddRunCommand(CLI::App& app, std::function<int()>& action) {
     run->add_flag("--print-objects", options->m_PrintObjects,
                   "List the names of the objects defined");
     run->add_flag("--quiet", options->m_Quiet, "Parse without messages (the status still tells)");
+    run->add_flag("--import-names", options->m_ImportNames,
+                  "Name every object of the script by its Name member (for converted files)");
     run->add_option("--update", options->m_Frames, "Update every scene root for FRAMES frames")
         ->check(CLI::NonNegativeNumber);
     run->add_option("--fps", options->m_Fps, "Frames per second of scene time (default 30)")

@@ -1,5 +1,6 @@
 // quorlix: the command-line program of the engine runtime.
 
+#include "ConvertCommand.h"
 #include "KxpCommand.h"
 #include "RunCommand.h"
 #include "ToolLog.h"
@@ -63,6 +64,7 @@ int main(int argc, char** argv) {
     });
     QuorlixTool::AddKxpCommand(app, action);
     QuorlixTool::AddRunCommand(app, action);
+    QuorlixTool::AddConvertCommand(app, action);
     app.require_subcommand(0, 1);
     try {
         app.parse(argc, argv);

@@ -1,8 +1,5 @@
 #include "quorlix/script/ScriptEngine.h"
 
-#include "quorlix/script/ScriptStream.h"
-#include "quorlix/script/VPUAsmWriter.h"
-
 #include "quorlix/core/Hash.h"
 #include "quorlix/log/LogStream.h"
 #include "quorlix/script/ClassBinding.h"
@@ -172,41 +169,6 @@ void ScriptEngine::ImportObjectTreeNames(ScriptObject* root) {
 void ScriptEngine::ListObjects(Array<String>* names, Array<Obj<ScriptObject>>* objects, int flags,
                                const ClassType_TypeID* type) const {
     m_Current->ListObjects(names, objects, flags, type, String());
-}
-
-int ScriptEngine::Export(ScriptStream& stream, ScriptObject* root, unsigned flags) {
-    if (root == nullptr)
-        return 0;
-    Array<Obj<ScriptObject>> objects;
-    root->Traverse(objects);
-    for (const Obj<ScriptObject>& object : objects) {
-        stream.WriteClassToken(object->GetObjectClassID(), object->GetClassRow());
-        stream.WriteObject(object.Get());
-        if ((flags & 1) != 0)
-            object->WriteNonDefault(stream);
-        else
-            object->Write(stream);
-        stream.WriteToken(LexSemicolon);
-        stream.WriteToken(LexCRLF);
-    }
-    return 0;
-}
-
-int ScriptEngine::ExportASM(VPUAsmWriter& writer, ScriptObject* root, unsigned flags) {
-    if (root == nullptr)
-        return 0;
-    Array<Obj<ScriptObject>> objects;
-    root->Traverse(objects);
-    for (const Obj<ScriptObject>& object : objects) {
-        writer.Create(object.Get());
-        if ((flags & 1) != 0)
-            object->WriteASMNonDefault(writer);
-        else
-            object->WriteASM(writer);
-    }
-    if (!objects.IsEmpty())
-        writer.Finish(objects[0].Get());
-    return 0;
 }
 
 } // namespace Quorlix

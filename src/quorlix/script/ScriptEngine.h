@@ -46,11 +46,24 @@ public:
 
     /// Writes the tree of `root` (root first, then every object reachable through owned links,
     /// depth first) as statements: per object its class, its number, its members (with bit 0
-    /// of `flags`: only those that differ from a fresh object) and `;`. Returns 0.
+    /// of `flags`: only those that differ from a fresh object) and `;`; ahead of them the
+    /// declarations of the script classes they need (see ExportRoots). Returns 0.
     virtual int Export(ScriptStream& stream, ScriptObject* root, unsigned flags);
     /// The same tree as compiled-form instructions: per object a create and its members; at the
-    /// end the root is selected and the program ended. Returns 0.
+    /// end the root is selected and the program ended. Returns 0. Objects of script-declared
+    /// classes are written by class numbers that only this process knows (a file for others:
+    /// ExportRootsASM).
     virtual int ExportASM(VPUAsmWriter& writer, ScriptObject* root, unsigned flags);
+
+    /// Export of several trees through one stream: first the declarations of the script classes
+    /// and enumerations the objects need (bases and enumerations before the classes that use
+    /// them; built-in classes never), then the tree of each root in turn, each object written
+    /// once however many trees reach it. Null roots are skipped. Returns 0.
+    int ExportRoots(ScriptStream& stream, const Array<Obj<ScriptObject>>& roots, unsigned flags);
+    /// ExportASM of several trees, each object once, closed by one selection of the first root.
+    /// Returns 0, or -1 with only the header written and an error line naming the class when
+    /// the trees need a script-declared class, which the compiled form cannot carry.
+    int ExportRootsASM(VPUAsmWriter& writer, const Array<Obj<ScriptObject>>& roots, unsigned flags);
 
     // These forward to the current namespace; see ScriptNamespace.
     virtual void ClearObjects();

@@ -14,6 +14,14 @@ static_assert(std::endian::native == std::endian::little,
 
 namespace {
 constexpr int k_MaxName = 255;
+
+// The name of class index `c` when a script declared it, else null.
+const char* ScriptDeclaredName(int c) {
+    const MVTBL* table = c > 0 && c < k_MasterMVTBLSize ? IsTableOf(c) : nullptr;
+    if (table == nullptr || TableHeader(table)->m_Owner == nullptr)
+        return nullptr;
+    return ScriptClassName(MakeTypeID(c), nullptr);
+}
 } // namespace
 
 ScriptStreamBinary::ScriptStreamBinary(StreamPipe* pipe) : m_Pipe(pipe) {
@@ -165,16 +173,26 @@ int ScriptStreamBinary::WriteString(const char* text, int length) {
 }
 
 int ScriptStreamBinary::WriteClassToken(const ClassType_TypeID* c, MVTBL* const*) {
+    if (const char* name = ScriptDeclaredName(ClassIndexOf(c)))
+        return Name(LexIdentifier, name);
     const uint16_t index = static_cast<uint16_t>(ClassIndexOf(c));
     return Value(LexClassToken, &index, 2);
 }
 int ScriptStreamBinary::WriteMemberToken(const ClassType_MemberID* m, MVTBL* const*) {
+    if (ScriptDeclaredName(ClassIndexOf(m)) != nullptr) {
+        const char* name = ScriptMemberName(m, nullptr);
+        return Name(LexDotIdentifier, name != nullptr ? name : "");
+    }
     const unsigned char bytes[3] = {static_cast<unsigned char>(MemberIndexOf(m)),
                                     static_cast<unsigned char>(ClassIndexOf(m) & 0xFF),
                                     static_cast<unsigned char>(ClassIndexOf(m) >> 8)};
     return Value(LexMemberToken, bytes, 3);
 }
 int ScriptStreamBinary::WriteClassMemberToken(const ClassType_MemberID* m, MVTBL* const*) {
+    if (const char* cls = ScriptDeclaredName(ClassIndexOf(m))) {
+        const char* name = ScriptMemberName(m, nullptr);
+        return Name(LexIdentifier, cls) + Name(LexDotIdentifier, name != nullptr ? name : "");
+    }
     const unsigned char bytes[3] = {static_cast<unsigned char>(MemberIndexOf(m)),
                                     static_cast<unsigned char>(ClassIndexOf(m) & 0xFF),
                                     static_cast<unsigned char>(ClassIndexOf(m) >> 8)};

@@ -4,6 +4,9 @@
 // is its count and then all of its elements in one write. Blank and line-end tokens are not
 // written. Names are one length byte and the bytes: a longer name is logged and cut to 255.
 // Classes are their 12-bit index (2 bytes), members their index byte and class index (2 bytes).
+// Script-declared classes and their members are written by name instead (an identifier, a dot
+// identifier): the index a script class gets depends on what else the process declared, so a
+// reader declares the class again and finds it by name.
 
 #include "quorlix/script/ScriptStream.h"
 #include "quorlix/stream/StreamPipe.h"

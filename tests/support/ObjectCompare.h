@@ -1,0 +1,88 @@
+#pragma once
+// Compares an object with its copy read back from an exported script, member by member.
+
+#include "quorlix/script/ScriptNamespace.h"
+#include "quorlix/script/ScriptStreamAlpha.h"
+#include "quorlix/stream/StreamPipeMemory.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+
+namespace QuorlixTest {
+
+/// The number the writer of the export gave an object.
+using ObjectNumbers = std::function<uint32_t(const Quorlix::ScriptObject*)>;
+
+/// Member `m` of `o` as ascii script text.
+inline std::string WrittenMember(const Quorlix::ScriptObject* o,
+                                 const Quorlix::ClassType_MemberID* m) {
+    Quorlix::Obj<Quorlix::StreamPipeMemory> pipe = Quorlix::StreamPipeMemory::Create();
+    {
+        Quorlix::ScriptStreamAlpha stream(pipe);
+        o->Write(m, stream);
+    }
+    return std::string(pipe->GetData(), pipe->GetData() + pipe->GetSize());
+}
+
+/// Whether `copy` is the counterpart of `original` (a linked object) in the engine read back.
+using SameLink =
+    std::function<bool(const Quorlix::ScriptObject* original, const Quorlix::ScriptObject* copy)>;
+
+/// Every member of `a` equals that of `b`: values by Compare, or by their written text when `b`
+/// is of a class the export declared again (its member identifiers differ then); object links
+/// by `same`.
+inline void ExpectSameObject(const Quorlix::ScriptObject* a, const Quorlix::ScriptObject* b,
+                             const SameLink& same) {
+    using namespace Quorlix;
+    ASSERT_FALSE(b->IsNil());
+    ASSERT_STREQ(a->GetObjectClassName(), b->GetObjectClassName());
+    const bool sameClass = a->GetObjectClassID() == b->GetObjectClassID();
+    for (const MVTBL* table = a->GetClassTable(); table != nullptr;) {
+        const MVTBLHeader* header = TableHeader(table);
+        const int c = ClassIndexOf(header->m_ClassID);
+        for (int k = 1; k < header->m_Count; ++k) {
+            const MVTBL& entry = table[k];
+            if (entry.m_Name == nullptr ||
+                (entry.m_Flags & (MemberNotWritten | MemberIsSomeEnum)) != 0)
+                continue;
+            const ClassType_MemberID* m = MemberIDOf(k, c);
+            const ClassType_MemberID* mb =
+                sameClass ? m : FindClassMember(b->GetObjectClassID(), entry.m_Name);
+            const std::string where = std::string(header->m_Name) + "." + entry.m_Name;
+            ASSERT_NE(mb, nullptr) << where;
+            if (TypeIDToKind(entry.m_Type) != Kind_Object) {
+                if (sameClass)
+                    EXPECT_TRUE(a->Compare(m, b)) << where;
+                else
+                    EXPECT_EQ(WrittenMember(a, m), WrittenMember(b, mb)) << where;
+                continue;
+            }
+            Array<Obj<ScriptObject>> left;
+            Array<Obj<ScriptObject>> right;
+            if ((entry.m_Flags & (MemberIsIndex | MemberIsArray)) != 0) {
+                a->GetArray<ScriptObject*>(static_cast<const ClassMember*>(m), left);
+                b->GetArray<ScriptObject*>(static_cast<const ClassMember*>(mb), right);
+            } else {
+                left.Add(Obj<ScriptObject>(a->Get(static_cast<const ClassMember_Object*>(m))));
+                right.Add(Obj<ScriptObject>(b->Get(static_cast<const ClassMember_Object*>(mb))));
+            }
+            ASSERT_EQ(left.Size(), right.Size()) << where;
+            for (int i = 0; i < left.Size(); ++i)
+                EXPECT_TRUE(same(left[i], right[i])) << where << "[" << i << "]";
+        }
+        table = header->m_BaseID != nullptr ? IsTableOf(ClassIndexOf(header->m_BaseID)) : nullptr;
+    }
+}
+
+/// ExpectSameObject with links matched by the number the writer gave the linked object, looked up
+/// in `ns`.
+inline void ExpectSameObject(const Quorlix::ScriptObject* a, const Quorlix::ScriptObject* b,
+                             const ObjectNumbers& numberOf, const Quorlix::ScriptNamespace* ns) {
+    ExpectSameObject(a, b, [&](const Quorlix::ScriptObject* x, const Quorlix::ScriptObject* y) {
+        return x->IsNil() ? y->IsNil() : ns->FindObjectID(numberOf(x)) == y;
+    });
+}
+
+} // namespace QuorlixTest
