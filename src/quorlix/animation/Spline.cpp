@@ -215,10 +215,42 @@ int SplineKeys<Key>::FindKey(float time) const {
         return 0;
     if (time >= keys[n - 1].m_Time)
         return n - 1;
-    // The last i in 0..n-2 with time(i) <= time: the answer lies in [low, low + count). Without
-    // branches on the comparison, which a random time would mispredict at every step.
+    // The answer is the last i in [low, high) with time(i) <= time. Keys are usually spaced
+    // about evenly, so the first probe goes where that spacing puts the time: one or two cache
+    // lines instead of the seven a binary search over 100 keys touches, which is what
+    // evaluating many curves at once waits for. Galloping from there keeps the worst case
+    // logarithmic; every probe stays inside [low, high), so unsorted or NaN times cannot lead
+    // outside the keys.
     int low = 0;
-    int count = n - 1;
+    int high = n - 1;
+    const float guess = (time - keys[0].m_Time) / (keys[n - 1].m_Time - keys[0].m_Time) *
+                        static_cast<float>(n - 1);
+    if (guess >= 0 && guess < static_cast<float>(n - 1)) { // false for NaN
+        const int g = static_cast<int>(guess);
+        if (keys[g].m_Time <= time) {
+            if (g + 1 >= high || time < keys[g + 1].m_Time)
+                return g;
+            low = g + 1;
+            for (int step = 1; low + step < high; step *= 2) {
+                if (!(keys[low + step].m_Time <= time)) {
+                    high = low + step;
+                    break;
+                }
+                low += step;
+            }
+        } else {
+            high = std::max(g, low + 1);
+            for (int step = 1; high - step > low; step *= 2) {
+                if (keys[high - step].m_Time <= time) {
+                    low = high - step;
+                    break;
+                }
+                high -= step;
+            }
+        }
+    }
+    // Without branches on the comparison, which a random time would mispredict.
+    int count = high - low;
     while (count > 1) {
         const int half = count / 2;
         low = keys[low + half].m_Time <= time ? low + half : low;
