@@ -223,8 +223,8 @@ int SplineKeys<Key>::FindKey(float time) const {
     // outside the keys.
     int low = 0;
     int high = n - 1;
-    const float guess = (time - keys[0].m_Time) / (keys[n - 1].m_Time - keys[0].m_Time) *
-                        static_cast<float>(n - 1);
+    const float guess =
+        (time - keys[0].m_Time) / (keys[n - 1].m_Time - keys[0].m_Time) * static_cast<float>(n - 1);
     if (guess >= 0 && guess < static_cast<float>(n - 1)) { // false for NaN
         const int g = static_cast<int>(guess);
         if (keys[g].m_Time <= time) {

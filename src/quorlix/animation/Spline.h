@@ -13,7 +13,8 @@
 //
 // Evaluation assumes the keys in ascending time order (SortKeys establishes it); unsorted keys
 // or NaN times give some key's neighbourhood, never a read outside the keys. A spline without
-// keys evaluates to zero (the identity rotation) and FindKey answers 0.
+// keys evaluates to zero (the identity rotation) and FindKey answers 0. The const operations
+// only read, so several threads may evaluate one spline while nothing changes its keys.
 
 #include "quorlix/core/Array.h"
 #include "quorlix/math/Quaternionf.h"
