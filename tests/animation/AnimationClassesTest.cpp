@@ -102,7 +102,7 @@ TEST_F(AnimationClasses, RegistryAndDefaultsMatchTheTable) {
         {"SplineVector2f", -3945, -3947, KeyColumns(k_ClassVector2f)},
         {"SplineVector3f", -3944, -3947, KeyColumns(k_ClassVector3f)},
         {"SplineVector4f", -3943, -3947, KeyColumns(k_ClassVector4f)},
-        {"SplineQuaternionf", -3942, -3947, {}},
+        {"SplineQuaternionf", -3942, -3947, {{1, "KeyValue", k_ClassVector4f, 0x400}}},
     };
     for (const RegistryClass& c : classes) {
         ExpectRegistered(c);

@@ -111,6 +111,13 @@ void BindValueSpline(int classIndex, const char* name) {
     BindClass(NativeClass<S>(classIndex, k_ClassSplineBase, name).Members(k_Rows));
 }
 
+// Rotations as (x, y, z, w), so that scripts fill them like the other value columns.
+using SQ = SplineQuaternionf;
+const MemberRow k_SplineQuaternionfRows[] = {
+    IndexProperty<&SQ::GetKeyValue, &SQ::SetKeyValue, &SQ::GetKeyCount, &SQ::SetKeyCount>(
+        "KeyValue", 1),
+};
+
 const MemberRow k_OperatorRows[] = {
     Enumerator("Add", 1, 0), Enumerator("Blend", 2, 1), Enumerator("Min", 3, 2),
     Enumerator("Max", 4, 3), Enumerator("Mul", 5, 4),
@@ -148,7 +155,8 @@ void BindAnimationClasses() {
     BindValueSpline<SplineVector3f>(k_ClassSplineVector3f, "SplineVector3f");
     BindValueSpline<SplineVector4f>(k_ClassSplineVector4f, "SplineVector4f");
     BindClass(NativeClass<SplineQuaternionf>(k_ClassSplineQuaternionf, k_ClassSplineBase,
-                                             "SplineQuaternionf"));
+                                             "SplineQuaternionf")
+                  .Members(k_SplineQuaternionfRows));
 }
 
 void BindAnimationEnumerations() {

@@ -4,11 +4,17 @@
 // KeyValue its value, ...). Writing element i at or past the key count first grows the keys to
 // i + 1, the new keys all zero, so a script may fill the columns in any order. Indices below 0,
 // of 2^24 and above, or growing the keys by more than 65536 at once are refused with an error
-// line. Evaluation, sorting and tangent generation come with the animation scheduler.
+// line.
 //
 // SplineBase (-3947) holds time-only keys when made as itself; SplineScalarf (-3946) and
-// SplineVector2f/3f/4f (-3945..-3943) hold keys with value and tangents; SplineQuaternionf
-// (-3942) holds rotations and has no script members besides KeyTime.
+// SplineVector2f/3f/4f (-3945..-3943) hold keys with value and tangents and interpolate with
+// cubic Hermite segments; SplineQuaternionf (-3942) holds rotations, interpolated by the shortest
+// slerp, and shows their (x, y, z, w) to scripts as the Vector4f column KeyValue.
+//
+// Evaluation assumes the keys in ascending time order (SortKeys establishes it); unsorted keys
+// or NaN times give some key's neighbourhood, never a read outside the keys. A spline without
+// keys evaluates to zero (the identity rotation) and FindKey answers 0. The const operations
+// only read, so several threads may evaluate one spline while nothing changes its keys.
 
 #include "quorlix/core/Array.h"
 #include "quorlix/math/Quaternionf.h"
@@ -17,6 +23,7 @@
 #include "quorlix/math/Vector4f.h"
 #include "quorlix/platform/Export.h"
 #include "quorlix/script/Object.h"
+#include "quorlix/script/ScriptTypes.h"
 
 #include <type_traits>
 
@@ -84,6 +91,8 @@ private:
 template <class Key>
 class QUORLIX_API SplineKeys : public SplineBase {
 public:
+    using KeyType = Key;
+
     SplineKeys() noexcept = default;
     ~SplineKeys() override;
 
@@ -93,6 +102,26 @@ public:
     void SetKeyCount(int n) override;
 
     const Array<Key>& GetKeys() const noexcept { return m_Keys; }
+
+    /// Appends `key`; refused with an error line at 2^24 keys.
+    void AddKey(const Key& key);
+    /// A copy of key i; a default key (all zero, the identity rotation) outside the keys.
+    Key GetKey(int i) const;
+    /// Removes key i, closing the gap. An index outside the keys is refused with an error line.
+    void RemoveKey(int i);
+    /// Inserts `key` as key i, shifting the later keys up; i may be the count (appending).
+    /// Other indices, and inserting into 2^24 keys, are refused with an error line.
+    void InsertKey(int i, const Key& key);
+    /// Replaces key i; an index outside the keys is refused with an error line.
+    void SetKey(int i, const Key& key);
+    /// Orders all keys by ascending time (NaN times last); equal times keep no particular order.
+    void SortKeys();
+    /// Orders keys first..last (inclusive) by time; the range is clamped to the keys.
+    void SortKeyRange(int first, int last);
+    /// The index i of the segment that holds `time`: 0 at or before the first key, count - 1
+    /// at or after the last, else the i with time(i) <= time < time(i + 1) for sorted keys.
+    /// 0 without keys.
+    int FindKey(float time) const;
 
 protected:
     Array<Key> m_Keys;
@@ -117,6 +146,19 @@ public:
     void SetKeyTangentIn(int i, In value);
     V GetKeyTangentOut(int i) const;
     void SetKeyTangentOut(int i, In value);
+
+    /// The value at `time`: the Hermite blend of the segment's two values with the out tangent
+    /// of its first key and the in tangent of its second, as stored (not scaled by the
+    /// segment's length). A component whose out tangent is 1e30 or more holds the first key's
+    /// value over the segment (a step). Before the first key and after the last the end values
+    /// hold; zero without keys.
+    void Evaluate(float time, V& out) const;
+    /// Tangents from the neighbours p = i - 1 and q = i + 1 (clamped to the keys): with
+    /// d = value(q) - value(p) and r = (time(i) - time(p)) / (time(q) - time(p)), tangent in
+    /// (1 - r) d and tangent out r d; r is 0.5 where time(q) == time(p). Times and values stay.
+    void ComputeTangentsSmooth();
+    /// Tangent in value(q) - value(i), tangent out value(i) - value(p), p and q as above.
+    void ComputeTangentsDifference();
 };
 
 extern template class SplineKeys<KeyScalarf>;
@@ -138,26 +180,61 @@ public:
 class QUORLIX_API SplineVector2f : public SplineValue<Vector2f, KeyVector2f> {
 public:
     static SplineVector2f* Create();
+    /// Key i takes key i's time from `x` and value and tangents component by component from key
+    /// i of each component spline. Only as many keys as every component holds are made (a null
+    /// component holds none); differing counts are logged.
+    static SplineVector2f* Create(SplineScalarf* x, SplineScalarf* y);
     static const TypeInfo* GetSplineVector2fTypeInfo() noexcept;
 };
 
 class QUORLIX_API SplineVector3f : public SplineValue<Vector3f, KeyVector3f> {
 public:
     static SplineVector3f* Create();
+    /// Key i takes key i's time from `x` and value and tangents component by component from key
+    /// i of each component spline. Only as many keys as every component holds are made (a null
+    /// component holds none); differing counts are logged.
+    static SplineVector3f* Create(SplineScalarf* x, SplineScalarf* y, SplineScalarf* z);
     static const TypeInfo* GetSplineVector3fTypeInfo() noexcept;
 };
 
 class QUORLIX_API SplineVector4f : public SplineValue<Vector4f, KeyVector4f> {
 public:
     static SplineVector4f* Create();
+    /// Key i takes key i's time from `x` and value and tangents component by component from key
+    /// i of each component spline. Only as many keys as every component holds are made (a null
+    /// component holds none); differing counts are logged.
+    static SplineVector4f* Create(SplineScalarf* x, SplineScalarf* y, SplineScalarf* z,
+                                  SplineScalarf* w);
     static const TypeInfo* GetSplineVector4fTypeInfo() noexcept;
 };
 
-/// Keys grown through KeyTime hold the identity rotation.
+/// Rotation keys; keys grown through a column hold the identity rotation.
 class QUORLIX_API SplineQuaternionf : public SplineKeys<KeyQuaternionf> {
 public:
     static SplineQuaternionf* Create();
     static const TypeInfo* GetSplineQuaternionfTypeInfo() noexcept;
+
+    // The count again, as a member of this class (for the KeyValue row).
+    int GetKeyCount() const override;
+    void SetKeyCount(int n) override;
+    /// Key i's rotation as (x, y, z, w); zero outside the keys. Stored as given: evaluation
+    /// normalises.
+    Vector4f GetKeyValue(int i) const;
+    void SetKeyValue(int i, const Vector4f& value);
+
+    /// The rotation at `time`: the shortest-arc slerp between the normalised rotations of the
+    /// segment's keys (a rotation that cannot be normalised counts as the identity), so the
+    /// first key's normalised rotation before the first key; the last key's rotation as stored
+    /// at and after the last key; the identity without keys.
+    Quaternionf Evaluate(float time) const;
+    /// Evaluates and hands the rotation to `object`'s setter of the Quaternionf member `m`.
+    /// A member of another type or form, or a null object, is refused with an error line; an
+    /// object without the member logs through the object model.
+    void EvaluateToMember(float time, ScriptObject* object, const ClassType_MemberID* m) const;
+    /// The same for element `element` of a Quaternionf index or array member, which grows
+    /// within the object model's limits.
+    void EvaluateToMemberElement(float time, ScriptObject* object, const ClassType_MemberID* m,
+                                 int element) const;
 };
 
 } // namespace Quorlix
