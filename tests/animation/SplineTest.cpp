@@ -190,6 +190,28 @@ TEST_F(Splines, KeyOperationsStayWithinTheKeys) {
         EXPECT_EQ(log.Messages(), expected);
     }
     {
+        // The search keeps the ends of the keys beside them: every kind of edit moves them.
+        Obj<SplineScalarf> edited = SplineScalarf::Create();
+        edited->SetKeyValue(1, 4); // two keys at time 0
+        edited->SetKeyTime(1, 2);
+        EXPECT_EQ(At(*edited, 1), 2.0f);
+        edited->SetKey(1, Scalar(4, 8));
+        EXPECT_EQ(At(*edited, 2), 4.0f);
+        edited->AddKey(Scalar(6, 0));
+        EXPECT_EQ(edited->FindKey(5), 1);
+        edited->SetKeyTime(0, 10); // unsorted until sorted
+        edited->SortKeys();
+        EXPECT_EQ(edited->FindKey(7), 1);
+        EXPECT_EQ(At(*edited, 11), 0.0f);
+        edited->RemoveKey(2);
+        EXPECT_EQ(At(*edited, 11), 0.0f);
+        EXPECT_EQ(edited->FindKey(7), 1);
+        edited->SetKeyCount(1);
+        EXPECT_EQ(At(*edited, 7), 8.0f);
+        edited->InsertKey(0, Scalar(-2, 2));
+        EXPECT_EQ(At(*edited, 1), 5.0f); // halfway from the new first key
+    }
+    {
         // Quaternion keys outside the keys are the identity rotation.
         Obj<SplineQuaternionf> rotation = SplineQuaternionf::Create();
         EXPECT_EQ(rotation->GetKey(0).m_Value, Quaternionf::Identity);

@@ -137,8 +137,14 @@ void SplineBase::SetKeyCount(int n) {
 template <class Key>
 SplineKeys<Key>::~SplineKeys() = default;
 template <class Key>
+void SplineKeys<Key>::Refresh() noexcept {
+    m_Count = m_Keys.Size();
+    m_FirstTime = m_Count > 0 ? m_Keys.Data()[0].m_Time : 0;
+    m_LastTime = m_Count > 0 ? m_Keys.Data()[m_Count - 1].m_Time : 0;
+}
+template <class Key>
 int SplineKeys<Key>::GetKeyCount() const {
-    return m_Keys.Size();
+    return m_Count;
 }
 template <class Key>
 float SplineKeys<Key>::GetKeyTime(int i) const {
@@ -146,11 +152,13 @@ float SplineKeys<Key>::GetKeyTime(int i) const {
 }
 template <class Key>
 void SplineKeys<Key>::SetKeyTime(int i, float time) {
-    ColumnSet<&Key::m_Time>(m_Keys, i, time, k_Where<Key, "KeyTime">.data());
+    EditKeys([&](Array<Key>& keys) {
+        ColumnSet<&Key::m_Time>(keys, i, time, k_Where<Key, "KeyTime">.data());
+    });
 }
 template <class Key>
 void SplineKeys<Key>::SetKeyCount(int n) {
-    KeyCountSet(m_Keys, n, k_Where<Key, "KeyTime">.data());
+    EditKeys([&](Array<Key>& keys) { KeyCountSet(keys, n, k_Where<Key, "KeyTime">.data()); });
 }
 
 template <class Key>
@@ -168,7 +176,7 @@ void SplineKeys<Key>::RemoveKey(int i) {
                                  " is out of range.");
         return;
     }
-    m_Keys.Remove(i);
+    EditKeys([&](Array<Key>& keys) { keys.Remove(i); });
 }
 template <class Key>
 void SplineKeys<Key>::InsertKey(int i, const Key& key) {
@@ -181,7 +189,7 @@ void SplineKeys<Key>::InsertKey(int i, const Key& key) {
         Internal::LogScriptError(k_Where<Key, "InsertKey">.data(), ": too many keys.");
         return;
     }
-    m_Keys.Insert(i, key);
+    EditKeys([&](Array<Key>& keys) { keys.Insert(i, key); });
 }
 template <class Key>
 void SplineKeys<Key>::SetKey(int i, const Key& key) {
@@ -189,7 +197,7 @@ void SplineKeys<Key>::SetKey(int i, const Key& key) {
         Internal::LogScriptError(k_Where<Key, "SetKey">.data(), ": index ", i, " is out of range.");
         return;
     }
-    m_Keys[i] = key;
+    EditKeys([&](Array<Key>& keys) { keys[i] = key; });
 }
 template <class Key>
 void SplineKeys<Key>::SortKeys() {
@@ -202,18 +210,28 @@ void SplineKeys<Key>::SortKeyRange(int first, int last) {
     if (first >= last)
         return;
     // An introsort: O(n log n) also on keys that are already sorted, which a file usually has.
-    Key* keys = &m_Keys[0];
-    std::sort(keys + first, keys + last + 1, TimeBefore<Key>);
+    EditKeys([&](Array<Key>& keys) {
+        Key* data = &keys[0];
+        std::sort(data + first, data + last + 1, TimeBefore<Key>);
+    });
+}
+template <class Key>
+int SplineKeys<Key>::GuessKey(float time) const noexcept {
+    const float guess =
+        (time - m_FirstTime) / (m_LastTime - m_FirstTime) * static_cast<float>(m_Count - 1);
+    return guess >= 0 && guess < static_cast<float>(m_Count - 1) // false for NaN
+               ? static_cast<int>(guess)
+               : -1;
 }
 template <class Key>
 int SplineKeys<Key>::FindKey(float time) const {
-    const int n = m_Keys.Size();
+    const int n = m_Count;
     if (n <= 1)
         return 0;
     const Key* keys = m_Keys.Data();
-    if (time <= keys[0].m_Time)
+    if (time <= m_FirstTime)
         return 0;
-    if (time >= keys[n - 1].m_Time)
+    if (time >= m_LastTime)
         return n - 1;
     // The answer is the last i in [low, high) with time(i) <= time. Keys are usually spaced
     // about evenly, so the first probe goes where that spacing puts the time: one or two cache
@@ -223,10 +241,7 @@ int SplineKeys<Key>::FindKey(float time) const {
     // outside the keys.
     int low = 0;
     int high = n - 1;
-    const float guess =
-        (time - keys[0].m_Time) / (keys[n - 1].m_Time - keys[0].m_Time) * static_cast<float>(n - 1);
-    if (guess >= 0 && guess < static_cast<float>(n - 1)) { // false for NaN
-        const int g = static_cast<int>(guess);
+    if (const int g = GuessKey(time); g >= 0) {
         if (keys[g].m_Time <= time) {
             if (g + 1 >= high || time < keys[g + 1].m_Time)
                 return g;
@@ -269,37 +284,43 @@ void SplineValue<V, Key>::SetKeyCount(int n) {
 }
 template <class V, class Key>
 V SplineValue<V, Key>::GetKeyValue(int i) const {
-    return ColumnGet<&Key::m_Value>(this->m_Keys, i);
+    return ColumnGet<&Key::m_Value>(this->GetKeys(), i);
 }
 template <class V, class Key>
 void SplineValue<V, Key>::SetKeyValue(int i, In value) {
-    ColumnSet<&Key::m_Value>(this->m_Keys, i, value, k_Where<Key, "KeyValue">.data());
+    this->EditKeys([&](Array<Key>& keys) {
+        ColumnSet<&Key::m_Value>(keys, i, value, k_Where<Key, "KeyValue">.data());
+    });
 }
 template <class V, class Key>
 V SplineValue<V, Key>::GetKeyTangentIn(int i) const {
-    return ColumnGet<&Key::m_TangentIn>(this->m_Keys, i);
+    return ColumnGet<&Key::m_TangentIn>(this->GetKeys(), i);
 }
 template <class V, class Key>
 void SplineValue<V, Key>::SetKeyTangentIn(int i, In value) {
-    ColumnSet<&Key::m_TangentIn>(this->m_Keys, i, value, k_Where<Key, "KeyTangentIn">.data());
+    this->EditKeys([&](Array<Key>& keys) {
+        ColumnSet<&Key::m_TangentIn>(keys, i, value, k_Where<Key, "KeyTangentIn">.data());
+    });
 }
 template <class V, class Key>
 V SplineValue<V, Key>::GetKeyTangentOut(int i) const {
-    return ColumnGet<&Key::m_TangentOut>(this->m_Keys, i);
+    return ColumnGet<&Key::m_TangentOut>(this->GetKeys(), i);
 }
 template <class V, class Key>
 void SplineValue<V, Key>::SetKeyTangentOut(int i, In value) {
-    ColumnSet<&Key::m_TangentOut>(this->m_Keys, i, value, k_Where<Key, "KeyTangentOut">.data());
+    this->EditKeys([&](Array<Key>& keys) {
+        ColumnSet<&Key::m_TangentOut>(keys, i, value, k_Where<Key, "KeyTangentOut">.data());
+    });
 }
 
 template <class V, class Key>
 void SplineValue<V, Key>::Evaluate(float time, V& out) const {
-    const int n = this->m_Keys.Size();
+    const int n = this->GetKeyCount();
     if (n == 0) {
         out = V{};
         return;
     }
-    const Key* keys = this->m_Keys.Data();
+    const Key* keys = this->GetKeys().Data();
     const int i = this->FindKey(time);
     const Key& a = keys[i];
     if (i == n - 1) {
@@ -325,40 +346,44 @@ void SplineValue<V, Key>::Evaluate(float time, V& out) const {
 }
 template <class V, class Key>
 void SplineValue<V, Key>::ComputeTangentsSmooth() {
-    const int n = this->m_Keys.Size();
+    const int n = this->GetKeyCount();
     if (n == 0)
         return;
-    Key* keys = &this->m_Keys[0];
-    // Each key reads only values and times, which stay, so one pass in place is exact.
-    for (int i = 0; i < n; ++i) {
-        const Key& p = keys[std::max(i - 1, 0)];
-        const Key& q = keys[std::min(i + 1, n - 1)];
-        const float span = q.m_Time - p.m_Time;
-        float r = span != 0 ? (keys[i].m_Time - p.m_Time) / span : 0.5f;
-        if (!std::isfinite(r))
-            r = 0.5f;
-        for (int c = 0; c < k_Components<V>; ++c) {
-            const float d = Component(q.m_Value, c) - Component(p.m_Value, c);
-            Component(keys[i].m_TangentIn, c) = (1 - r) * d;
-            Component(keys[i].m_TangentOut, c) = r * d;
+    this->EditKeys([n](Array<Key>& array) {
+        Key* keys = &array[0];
+        // Each key reads only values and times, which stay, so one pass in place is exact.
+        for (int i = 0; i < n; ++i) {
+            const Key& p = keys[std::max(i - 1, 0)];
+            const Key& q = keys[std::min(i + 1, n - 1)];
+            const float span = q.m_Time - p.m_Time;
+            float r = span != 0 ? (keys[i].m_Time - p.m_Time) / span : 0.5f;
+            if (!std::isfinite(r))
+                r = 0.5f;
+            for (int c = 0; c < k_Components<V>; ++c) {
+                const float d = Component(q.m_Value, c) - Component(p.m_Value, c);
+                Component(keys[i].m_TangentIn, c) = (1 - r) * d;
+                Component(keys[i].m_TangentOut, c) = r * d;
+            }
         }
-    }
+    });
 }
 template <class V, class Key>
 void SplineValue<V, Key>::ComputeTangentsDifference() {
-    const int n = this->m_Keys.Size();
+    const int n = this->GetKeyCount();
     if (n == 0)
         return;
-    Key* keys = &this->m_Keys[0];
-    for (int i = 0; i < n; ++i) {
-        const V& p = keys[std::max(i - 1, 0)].m_Value;
-        const V& q = keys[std::min(i + 1, n - 1)].m_Value;
-        const V& v = keys[i].m_Value;
-        for (int c = 0; c < k_Components<V>; ++c) {
-            Component(keys[i].m_TangentIn, c) = Component(q, c) - Component(v, c);
-            Component(keys[i].m_TangentOut, c) = Component(v, c) - Component(p, c);
+    this->EditKeys([n](Array<Key>& array) {
+        Key* keys = &array[0];
+        for (int i = 0; i < n; ++i) {
+            const V& p = keys[std::max(i - 1, 0)].m_Value;
+            const V& q = keys[std::min(i + 1, n - 1)].m_Value;
+            const V& v = keys[i].m_Value;
+            for (int c = 0; c < k_Components<V>; ++c) {
+                Component(keys[i].m_TangentIn, c) = Component(q, c) - Component(v, c);
+                Component(keys[i].m_TangentOut, c) = Component(v, c) - Component(p, c);
+            }
         }
-    }
+    });
 }
 
 namespace {
@@ -456,21 +481,23 @@ void SplineQuaternionf::SetKeyCount(int n) {
     SplineKeys<KeyQuaternionf>::SetKeyCount(n);
 }
 Vector4f SplineQuaternionf::GetKeyValue(int i) const {
-    if (i < 0 || i >= m_Keys.Size())
+    if (i < 0 || i >= GetKeyCount())
         return Vector4f(0, 0, 0, 0);
-    const Quaternionf& q = m_Keys[i].m_Value;
+    const Quaternionf& q = GetKeys()[i].m_Value;
     return Vector4f(q[0], q[1], q[2], q[3]);
 }
 void SplineQuaternionf::SetKeyValue(int i, const Vector4f& value) {
-    ColumnSet<&KeyQuaternionf::m_Value>(m_Keys, i,
-                                        Quaternionf(value[0], value[1], value[2], value[3]),
-                                        "SplineQuaternionf.KeyValue");
+    EditKeys([&](Array<KeyQuaternionf>& keys) {
+        ColumnSet<&KeyQuaternionf::m_Value>(keys, i,
+                                            Quaternionf(value[0], value[1], value[2], value[3]),
+                                            "SplineQuaternionf.KeyValue");
+    });
 }
 Quaternionf SplineQuaternionf::Evaluate(float time) const {
-    const int n = m_Keys.Size();
+    const int n = GetKeyCount();
     if (n == 0)
         return Quaternionf::Identity;
-    const KeyQuaternionf* keys = m_Keys.Data();
+    const KeyQuaternionf* keys = GetKeys().Data();
     const int i = FindKey(time);
     if (i == n - 1)
         return keys[i].m_Value;

@@ -124,7 +124,26 @@ public:
     int FindKey(float time) const;
 
 protected:
+    /// Runs `edit` on the keys, then refreshes what the key search keeps of them. Every change
+    /// of the keys goes through here.
+    template <class Edit>
+    void EditKeys(Edit&& edit) {
+        edit(m_Keys);
+        Refresh();
+    }
+
+private:
+    void Refresh() noexcept;
+    /// Where even spacing of the keys puts `time`: an index in [0, count - 1), or -1 when the
+    /// time lies outside the keys' inner range (or is NaN). Reads no key.
+    int GuessKey(float time) const noexcept;
+
     Array<Key> m_Keys;
+    // The count and the first and last key times, kept beside the array pointer: a search then
+    // reads the object and the one key it probes, not the two ends of the keys first.
+    int m_Count = 0;
+    float m_FirstTime = 0;
+    float m_LastTime = 0;
 };
 
 /// Keys with a value and in and out tangents of type V: the columns KeyValue, KeyTangentIn and
