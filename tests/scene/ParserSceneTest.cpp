@@ -6,10 +6,12 @@
 #include "quorlix/script/Object.h"
 #include "quorlix/script/ScriptEngine.h"
 #include "support/LogCapture.h"
+#include "support/ObjectCompare.h"
 
 #include <string>
 
 using namespace Quorlix;
+using QuorlixTest::LinkedObjects;
 
 namespace {
 
@@ -34,15 +36,8 @@ protected:
                 }
                 if ((entry.m_Flags & (MemberObjectLink | MemberNotOwned)) != MemberObjectLink)
                     continue;
-                Array<Obj<ScriptObject>> left;
-                Array<Obj<ScriptObject>> right;
-                if ((entry.m_Flags & (MemberIsIndex | MemberIsArray)) != 0) {
-                    a->GetArray<ScriptObject*>(static_cast<const ClassMember*>(m), left);
-                    b->GetArray<ScriptObject*>(static_cast<const ClassMember*>(m), right);
-                } else {
-                    left.Add(Obj<ScriptObject>(a->Get(static_cast<const ClassMember_Object*>(m))));
-                    right.Add(Obj<ScriptObject>(b->Get(static_cast<const ClassMember_Object*>(m))));
-                }
+                const Array<Obj<ScriptObject>> left = LinkedObjects(a, m, entry.m_Flags);
+                const Array<Obj<ScriptObject>> right = LinkedObjects(b, m, entry.m_Flags);
                 ASSERT_EQ(left.Size(), right.Size()) << where;
                 for (int i = 0; i < left.Size(); ++i)
                     ExpectSame(left[i], right[i], where + "[" + std::to_string(i) + "]");

@@ -440,14 +440,8 @@ void ForEachLink(const ScriptObject* o, F&& visit) {
                 TypeIDToKind(entry.m_Type) != Kind_Object)
                 continue;
             const ClassType_MemberID* m = MemberIDOf(k, ClassIndexOf(header->m_ClassID));
-            if ((entry.m_Flags & (MemberIsIndex | MemberIsArray)) != 0) {
-                Array<Obj<ScriptObject>> linked;
-                o->GetArray<ScriptObject*>(static_cast<const ClassMember*>(m), linked);
-                for (const Obj<ScriptObject>& l : linked)
-                    visit(l.Get());
-            } else {
-                visit(o->Get(static_cast<const ClassMember_Object*>(m)));
-            }
+            for (const Obj<ScriptObject>& l : QuorlixTest::LinkedObjects(o, m, entry.m_Flags))
+                visit(l.Get());
         }
         table = header->m_BaseID != nullptr ? IsTableOf(ClassIndexOf(header->m_BaseID)) : nullptr;
     }

@@ -26,6 +26,20 @@ inline std::string WrittenMember(const Quorlix::ScriptObject* o,
     return std::string(pipe->GetData(), pipe->GetData() + pipe->GetSize());
 }
 
+/// The objects member `m` (with the flags of its entry) of `o` links to: the elements of an
+/// array or index member, else the one object (the nil object for none).
+inline Quorlix::Array<Quorlix::Obj<Quorlix::ScriptObject>>
+LinkedObjects(const Quorlix::ScriptObject* o, const Quorlix::ClassType_MemberID* m,
+              unsigned flags) {
+    using namespace Quorlix;
+    Array<Obj<ScriptObject>> linked;
+    if ((flags & (MemberIsIndex | MemberIsArray)) != 0)
+        o->GetArray<ScriptObject*>(static_cast<const ClassMember*>(m), linked);
+    else
+        linked.Add(Obj<ScriptObject>(o->Get(static_cast<const ClassMember_Object*>(m))));
+    return linked;
+}
+
 /// Whether `copy` is the counterpart of `original` (a linked object) in the engine read back.
 using SameLink =
     std::function<bool(const Quorlix::ScriptObject* original, const Quorlix::ScriptObject* copy)>;
@@ -59,15 +73,8 @@ inline void ExpectSameObject(const Quorlix::ScriptObject* a, const Quorlix::Scri
                     EXPECT_EQ(WrittenMember(a, m), WrittenMember(b, mb)) << where;
                 continue;
             }
-            Array<Obj<ScriptObject>> left;
-            Array<Obj<ScriptObject>> right;
-            if ((entry.m_Flags & (MemberIsIndex | MemberIsArray)) != 0) {
-                a->GetArray<ScriptObject*>(static_cast<const ClassMember*>(m), left);
-                b->GetArray<ScriptObject*>(static_cast<const ClassMember*>(mb), right);
-            } else {
-                left.Add(Obj<ScriptObject>(a->Get(static_cast<const ClassMember_Object*>(m))));
-                right.Add(Obj<ScriptObject>(b->Get(static_cast<const ClassMember_Object*>(mb))));
-            }
+            const Array<Obj<ScriptObject>> left = LinkedObjects(a, m, entry.m_Flags);
+            const Array<Obj<ScriptObject>> right = LinkedObjects(b, mb, entry.m_Flags);
             ASSERT_EQ(left.Size(), right.Size()) << where;
             for (int i = 0; i < left.Size(); ++i)
                 EXPECT_TRUE(same(left[i], right[i])) << where << "[" << i << "]";
