@@ -432,33 +432,21 @@ int EnumerationOf(int c, int k, int fallback, const MemberRow*& row) {
 // Calls `visit` with every object that a written member of `o` links to.
 template <class F>
 void ForEachLink(const ScriptObject* o, F&& visit) {
-    for (const MVTBL* table = o->GetClassTable(); table != nullptr;) {
-        const MVTBLHeader* header = TableHeader(table);
-        for (int k = 1; k < header->m_Count; ++k) {
-            const MVTBL& entry = table[k];
-            if (entry.m_Name == nullptr || (entry.m_Flags & MemberNotWritten) != 0 ||
-                TypeIDToKind(entry.m_Type) != Kind_Object)
-                continue;
-            const ClassType_MemberID* m = MemberIDOf(k, ClassIndexOf(header->m_ClassID));
+    QuorlixTest::ForEachWrittenMember(
+        o, [&](const MVTBLHeader&, const MVTBL& entry, int, const ClassType_MemberID* m) {
+            if (TypeIDToKind(entry.m_Type) != Kind_Object)
+                return;
             for (const Obj<ScriptObject>& l : QuorlixTest::LinkedObjects(o, m, entry.m_Flags))
                 visit(l.Get());
-        }
-        table = header->m_BaseID != nullptr ? IsTableOf(ClassIndexOf(header->m_BaseID)) : nullptr;
-    }
+        });
 }
 
 // Every written member of `o` set to random values (arrays of 1 to 3 elements).
 void Randomise(std::mt19937& random, ScriptObject* o, Array<Obj<ScriptObject>>& pool,
                int scriptEnumeration) {
-    for (const MVTBL* table = o->GetClassTable(); table != nullptr;) {
-        const MVTBLHeader* header = TableHeader(table);
-        const int c = ClassIndexOf(header->m_ClassID);
-        for (int k = 1; k < header->m_Count; ++k) {
-            const MVTBL& entry = table[k];
-            if (entry.m_Name == nullptr ||
-                (entry.m_Flags & (MemberNotWritten | MemberIsSomeEnum)) != 0)
-                continue;
-            const ClassType_MemberID* m = MemberIDOf(k, c);
+    QuorlixTest::ForEachWrittenMember(
+        o, [&](const MVTBLHeader& header, const MVTBL& entry, int k, const ClassType_MemberID* m) {
+            const int c = ClassIndexOf(header.m_ClassID);
             const MemberRow* row = nullptr;
             const int enumeration = EnumerationOf(c, k, scriptEnumeration, row);
             Internal::WithValueType(ClassIndexOf(entry.m_Type), [&]<class V>() {
@@ -476,9 +464,7 @@ void Randomise(std::mt19937& random, ScriptObject* o, Array<Obj<ScriptObject>>& 
                         o->Entry(m).Set(o, m, 0, &v);
                 }
             });
-        }
-        table = header->m_BaseID != nullptr ? IsTableOf(ClassIndexOf(header->m_BaseID)) : nullptr;
-    }
+        });
 }
 
 TEST_F(SceneExport, EveryMemberOfEveryClassReadsBackEqual) {
@@ -532,13 +518,8 @@ TEST_F(SceneExport, EveryMemberOfEveryClassReadsBackEqual) {
     // What the scene holds: value types by form, arrays also by whether they are empty.
     std::set<std::string> held;
     for (const Obj<ScriptObject>& o : pool) {
-        for (const MVTBL* table = o->GetClassTable(); table != nullptr;) {
-            const MVTBLHeader* header = TableHeader(table);
-            for (int k = 1; k < header->m_Count; ++k) {
-                const MVTBL& entry = table[k];
-                if (entry.m_Name == nullptr || (entry.m_Flags & MemberNotWritten) != 0)
-                    continue;
-                const ClassType_MemberID* m = MemberIDOf(k, ClassIndexOf(header->m_ClassID));
+        QuorlixTest::ForEachWrittenMember(
+            o, [&](const MVTBLHeader&, const MVTBL& entry, int, const ClassType_MemberID* m) {
                 const int type = ClassIndexOf(entry.m_Type);
                 const T_Kind kind = TypeIDToKind(entry.m_Type);
                 const char* name = type == k_ClassQuaternionf ? "Quaternionf"
@@ -549,10 +530,7 @@ TEST_F(SceneExport, EveryMemberOfEveryClassReadsBackEqual) {
                     held.insert(name);
                 else
                     held.insert(std::string(name) + (entry.Size(o, m) > 0 ? "[n]" : "[]"));
-            }
-            table =
-                header->m_BaseID != nullptr ? IsTableOf(ClassIndexOf(header->m_BaseID)) : nullptr;
-        }
+            });
     }
     for (const char* wanted :
          {"Enum",           "MemberID",      "Quaternionf", "Spheref", "F32",        "F64",

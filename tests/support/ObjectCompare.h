@@ -26,6 +26,23 @@ inline std::string WrittenMember(const Quorlix::ScriptObject* o,
     return std::string(pipe->GetData(), pipe->GetData() + pipe->GetSize());
 }
 
+/// Calls visit(header, entry, k, m) for every member k of `o`'s class and its bases (table
+/// header, entry, member index, member identifier) that is written and not an enumerator.
+template <class Visit>
+void ForEachWrittenMember(const Quorlix::ScriptObject* o, Visit&& visit) {
+    using namespace Quorlix;
+    for (const MVTBL* table = o->GetClassTable(); table != nullptr;) {
+        const MVTBLHeader* header = TableHeader(table);
+        for (int k = 1; k < header->m_Count; ++k) {
+            const MVTBL& entry = table[k];
+            if (entry.m_Name != nullptr &&
+                (entry.m_Flags & (MemberNotWritten | MemberIsSomeEnum)) == 0)
+                visit(*header, entry, k, MemberIDOf(k, ClassIndexOf(header->m_ClassID)));
+        }
+        table = header->m_BaseID != nullptr ? IsTableOf(ClassIndexOf(header->m_BaseID)) : nullptr;
+    }
+}
+
 /// The objects member `m` (with the flags of its entry) of `o` links to: the elements of an
 /// array or index member, else the one object (the nil object for none).
 inline Quorlix::Array<Quorlix::Obj<Quorlix::ScriptObject>>
@@ -53,34 +70,25 @@ inline void ExpectSameObject(const Quorlix::ScriptObject* a, const Quorlix::Scri
     ASSERT_FALSE(b->IsNil());
     ASSERT_STREQ(a->GetObjectClassName(), b->GetObjectClassName());
     const bool sameClass = a->GetObjectClassID() == b->GetObjectClassID();
-    for (const MVTBL* table = a->GetClassTable(); table != nullptr;) {
-        const MVTBLHeader* header = TableHeader(table);
-        const int c = ClassIndexOf(header->m_ClassID);
-        for (int k = 1; k < header->m_Count; ++k) {
-            const MVTBL& entry = table[k];
-            if (entry.m_Name == nullptr ||
-                (entry.m_Flags & (MemberNotWritten | MemberIsSomeEnum)) != 0)
-                continue;
-            const ClassType_MemberID* m = MemberIDOf(k, c);
+    ForEachWrittenMember(
+        a, [&](const MVTBLHeader& header, const MVTBL& entry, int, const ClassType_MemberID* m) {
             const ClassType_MemberID* mb =
                 sameClass ? m : FindClassMember(b->GetObjectClassID(), entry.m_Name);
-            const std::string where = std::string(header->m_Name) + "." + entry.m_Name;
+            const std::string where = std::string(header.m_Name) + "." + entry.m_Name;
             ASSERT_NE(mb, nullptr) << where;
             if (TypeIDToKind(entry.m_Type) != Kind_Object) {
                 if (sameClass)
                     EXPECT_TRUE(a->Compare(m, b)) << where;
                 else
                     EXPECT_EQ(WrittenMember(a, m), WrittenMember(b, mb)) << where;
-                continue;
+                return;
             }
             const Array<Obj<ScriptObject>> left = LinkedObjects(a, m, entry.m_Flags);
             const Array<Obj<ScriptObject>> right = LinkedObjects(b, mb, entry.m_Flags);
             ASSERT_EQ(left.Size(), right.Size()) << where;
             for (int i = 0; i < left.Size(); ++i)
                 EXPECT_TRUE(same(left[i], right[i])) << where << "[" << i << "]";
-        }
-        table = header->m_BaseID != nullptr ? IsTableOf(ClassIndexOf(header->m_BaseID)) : nullptr;
-    }
+        });
 }
 
 /// ExpectSameObject with links matched by the number the writer gave the linked object, looked up
