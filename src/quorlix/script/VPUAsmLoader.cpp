@@ -13,6 +13,9 @@ namespace Quorlix {
 
 namespace {
 
+// Reads of a pipe that cannot tell its size go in pieces of this size.
+constexpr int k_Piece = 64 * 1024;
+
 const ClassType_TypeID* ClassOfIndex(int c) noexcept {
     return c < k_MasterMVTBLBuiltinSize ? BuiltinTypeID(c) : MakeTypeID(c);
 }
@@ -20,8 +23,9 @@ const ClassType_TypeID* ClassOfIndex(int c) noexcept {
 // Runs one program; every operand read goes through Need first.
 class Machine {
 public:
-    Machine(ScriptNamespace* ns, const std::vector<uint32_t>& words, size_t dataWords)
-        : m_Namespace(ns), m_Words(words), m_DataWords(dataWords) {}
+    Machine(ScriptNamespace* ns, const std::vector<uint32_t>& words, size_t dataBytes)
+        : m_Namespace(ns), m_Words(words), m_DataBytes(dataBytes),
+          m_DataWords((dataBytes + 3) / 4) {}
 
     EResult Run(Obj<ScriptObject>& result);
 
@@ -57,6 +61,7 @@ private:
 
     ScriptNamespace* m_Namespace;
     const std::vector<uint32_t>& m_Words;
+    size_t m_DataBytes;
     size_t m_DataWords; // words of the program; the zero word behind them ends it
     size_t m_Pos = 0;
     size_t m_Start = 0;
@@ -400,6 +405,13 @@ EResult Machine::Run(Obj<ScriptObject>& result) {
         m_Start = m_Pos;
         const uint32_t op = Word(); // the zero word behind the data ends every program
         if (static_cast<AsmOp>(op) == AsmOp::brk_v) {
+            // Opcode 0 ends the program wherever it stands; data behind it (programs written
+            // back to back) is not run, which a reader should learn of.
+            const size_t end = m_Pos * 4;
+            if (end < m_DataBytes)
+                Internal::LogScriptWarn(
+                    "VPUAsmLoader::Execute: ", static_cast<int64_t>(m_DataBytes - end),
+                    " bytes after the end of the program ignored");
             result = m_Current;
             return SOK;
         }
@@ -442,35 +454,53 @@ EResult VPUAsmLoader::Execute(ScriptNamespace* ns, Obj<ScriptObject>& result) {
         return EInvalidArgument;
     }
     // Refused before reading when the pipe can tell its size; counted while reading otherwise.
+    int64_t known = 0;
     const int64_t here = m_Pipe->Seek(0, SeekCurrent);
     if (here >= 0) {
         const int64_t end = m_Pipe->Seek(0, SeekEnd);
         (void)m_Pipe->Seek(here, SeekBegin);
-        if (end - here >= k_MaxProgramBytes) {
+        known = end - here;
+        if (known >= k_MaxProgramBytes) {
             Internal::LogScriptError("VPUAsmLoader::Execute: program of ", end - here,
                                      " bytes refused (1 GiB or more)");
             return EOverflow;
         }
     }
-    std::vector<unsigned char> bytes;
+    // The words are read in place (the file is little-endian), with room for the zero word
+    // that ends every program: a pipe that knows its size in one read, the rest (all of it
+    // for other pipes) in pieces, so that storage grows only as bytes arrive.
+    std::vector<uint32_t> words;
+    size_t size = 0;
+    const auto bytes = [&words] { return reinterpret_cast<unsigned char*>(words.data()); };
+    if (known > 0) {
+        words.resize(static_cast<size_t>(known + 3) / 4 + 1);
+        const int n = ReadFully(*m_Pipe, bytes(), static_cast<int>(known));
+        size = static_cast<size_t>(n > 0 ? n : 0);
+    }
+    std::vector<unsigned char> piece;
     for (;;) {
-        const size_t at = bytes.size();
-        bytes.resize(at + 65536);
-        const int n = m_Pipe->Read(bytes.data() + at, 65536);
-        bytes.resize(at + static_cast<size_t>(n > 0 ? n : 0));
+        piece.resize(k_Piece);
+        const int n = m_Pipe->Read(piece.data(), k_Piece);
         if (n <= 0)
             break;
-        if (static_cast<int64_t>(bytes.size()) >= k_MaxProgramBytes) {
+        if (static_cast<int64_t>(size) + n >= k_MaxProgramBytes) {
             Internal::LogScriptError("VPUAsmLoader::Execute: program of 1 GiB or more refused");
             return EOverflow;
         }
+        words.resize((size + static_cast<size_t>(n) + 3) / 4 + 1);
+        std::memcpy(bytes() + size, piece.data(), static_cast<size_t>(n));
+        size += static_cast<size_t>(n);
     }
-    const size_t dataWords = (bytes.size() + 3) / 4;
-    std::vector<uint32_t> words(dataWords + 1, 0);
-    for (size_t i = 0; i < bytes.size(); ++i)
-        words[i / 4] |= static_cast<uint32_t>(bytes[i]) << (8 * (i % 4));
-    bytes = {};
-    Machine machine(ns, words, dataWords);
+    const size_t dataWords = (size + 3) / 4;
+    words.resize(dataWords + 1);
+    // The pad bytes of the last word and the end word are zero whatever the pipe left there.
+    std::memset(reinterpret_cast<unsigned char*>(words.data()) + size, 0,
+                (dataWords + 1) * 4 - size);
+    if constexpr (std::endian::native == std::endian::big) {
+        for (uint32_t& word : words)
+            word = (word >> 24) | (word >> 8 & 0xFF00u) | (word << 8 & 0xFF0000u) | (word << 24);
+    }
+    Machine machine(ns, words, size);
     return machine.Run(result);
 }
 
