@@ -538,6 +538,9 @@ TEST_F(ReadForms, CompiledProgramsReadFromEveryPipeAndEndAtOpcodeZero) {
         Obj<ScriptObject> result;
         EXPECT_EQ(VPUAsmLoader(pipe).Execute(m_Engine->GetCurrentNamespace(), result), SOK);
         EXPECT_EQ(result.Get(), Find(k_Objects));
+        if (pipeKind != 2) { // read to its end, whether copied or run in place
+            EXPECT_EQ(pipe->Seek(0, SeekCurrent), static_cast<int64_t>(program.size() - 4));
+        }
         return err.Messages();
     };
     for (int pipeKind : {0, 1, 2}) { // memory, trickling, trickling without a size
