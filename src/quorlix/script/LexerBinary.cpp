@@ -111,9 +111,10 @@ const unsigned char* LexerBinary::Payload(unsigned char* scratch, int n) {
 
 bool LexerBinary::ReadBytes(void* out, int64_t n) {
     auto* to = static_cast<unsigned char*>(out);
+    if (n <= 0)
+        return true;
     if (m_Size - m_Pos >= n) {
-        if (n > 0)
-            std::memcpy(to, m_Data + m_Pos, static_cast<size_t>(n));
+        std::memcpy(to, m_Data + m_Pos, static_cast<size_t>(n));
         m_Pos += n;
         return true;
     }
