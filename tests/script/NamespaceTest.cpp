@@ -132,6 +132,52 @@ TEST_F(Namespaces, ObjectTableReplacesNamesAndGrowsItsBuckets) {
     for (const String& name : names)
         found += ns->FindObject(name) == first.Get();
     EXPECT_EQ(found, 30000);
+
+    {
+        // Numbered records far past the bucket cap: lookups follow replacements and removals,
+        // and a named record never answers an id.
+        Obj<ScriptNamespace> ids = ScriptNamespace::Create(nullptr, "");
+        Obj<Object> a = Named(""), b = Named(""), c = Named("");
+        ids->DefObject(a, String("named"));
+        EXPECT_EQ(ids->FindObjectID(0xFFFFFFFFu), Nil());
+        constexpr unsigned k_Ids = 20000;
+        for (unsigned id = 1; id <= k_Ids; ++id)
+            ids->DefObjectID(id % 3 == 0 ? b : a, id);
+        ids->DefObjectID(c, 5);
+        ids->DefObjectID(Nil(), 5); // a record holding the nil object is still a record
+        ids->DefObjectID(c, 5);
+        const auto expected = [&](unsigned id) -> ScriptObject* {
+            return id == 5 ? c.Get() : (id % 3 == 0 ? b.Get() : a.Get());
+        };
+        int right = 0;
+        for (unsigned id = 1; id <= k_Ids; ++id)
+            right += ids->FindObjectID(id) == expected(id);
+        EXPECT_EQ(right, int(k_Ids));
+        EXPECT_EQ(ids->FindObjectID(0), Nil());
+        EXPECT_EQ(ids->FindObjectID(k_Ids + 1), Nil());
+        Array<Obj<ScriptObject>> listed;
+        ids->GetObjectList(listed, 0);
+        EXPECT_EQ(listed.Size(), int(k_Ids) + 1);
+        listed.Clear();
+
+        // Removing every third id leaves holes inside probe runs; the others must stay found.
+        EXPECT_EQ(ids->ClearObjectReferences(b, 0), SOK);
+        right = 0;
+        for (unsigned id = 1; id <= k_Ids; ++id)
+            right += ids->FindObjectID(id) == (id % 3 == 0 ? Nil() : expected(id));
+        EXPECT_EQ(right, int(k_Ids));
+        EXPECT_EQ(BlockRefCount(b.Get()), 1);
+        ids->DefObjectID(b, 0xFFFFFFFFu);
+        EXPECT_EQ(ids->FindObjectID(0xFFFFFFFFu), b.Get());
+        EXPECT_EQ(ids->FindObject(String("named")), a.Get());
+
+        ids->ClearObjects();
+        EXPECT_EQ(ids->FindObjectID(1), Nil());
+        EXPECT_EQ(ids->FindObjectID(0xFFFFFFFFu), Nil());
+        EXPECT_EQ(BlockRefCount(c.Get()), 1);
+        ids->DefObjectID(c, 1);
+        EXPECT_EQ(ids->FindObjectID(1), c.Get());
+    }
 }
 
 TEST_F(Namespaces, EnterLeaveAndRemove) {

@@ -10,6 +10,7 @@
 #include "quorlix/script/VPUAsmLoader.h"
 #include "quorlix/stream/StreamPipeFilter.h"
 #include "quorlix/stream/StreamPipeMemory.h"
+#include "support/FaultPipe.h"
 #include "support/LogCapture.h"
 
 #include <algorithm>
@@ -568,6 +569,55 @@ TEST_F(ReadForms, CompiledFaultsStopWithoutAResult) {
         EResult code = EFail;
         EXPECT_EQ(Load(Words(), &code).Get(), &G_NilObject);
         EXPECT_EQ(code, SOK);
+    }
+}
+
+TEST_F(ReadForms, CompiledProgramsReadFromEveryPipeAndEndAtOpcodeZero) {
+    const uint32_t cls = IDValue(m_Class->GetClassID());
+    // Past one read piece, so that pipes of unknown size deliver it in several.
+    constexpr uint32_t k_Objects = 20000;
+    Words first;
+    for (uint32_t n = 1; n <= k_Objects; ++n)
+        first << AsmOp::create_tO_cOTu << cls << n;
+    first << AsmOp::brk_v;
+    Words twoPrograms(first);
+    twoPrograms << AsmOp::create_tO_cOTu << cls << k_Objects + 1;
+    const auto load = [&](const std::string& program, int pipeKind) {
+        Fresh();
+        Obj<StreamPipe> pipe(
+            StreamPipeMemory::Create(program.data() + 4, static_cast<int>(program.size() - 4)));
+        if (pipeKind != 0) {
+            auto* faulty = NewObject<QuorlixTest::FaultPipe>(pipe.Get());
+            faulty->Trickle(1000);
+            if (pipeKind == 2)
+                faulty->FailSeeks(QuorlixTest::FaultPipe::Fault::Always);
+            pipe = faulty;
+        }
+        LogCapture err;
+        Obj<ScriptObject> result;
+        EXPECT_EQ(VPUAsmLoader(pipe).Execute(m_Engine->GetCurrentNamespace(), result), SOK);
+        EXPECT_EQ(result.Get(), Find(k_Objects));
+        if (pipeKind != 2) { // read to its end, whether copied or run in place
+            EXPECT_EQ(pipe->Seek(0, SeekCurrent), static_cast<int64_t>(program.size() - 4));
+        }
+        return err.Messages();
+    };
+    for (int pipeKind : {0, 1, 2}) { // memory, trickling, trickling without a size
+        EXPECT_TRUE(load(first.Bytes(), pipeKind).empty()) << pipeKind;
+        int made = 0;
+        for (uint32_t n = 1; n <= k_Objects; ++n)
+            made += !Find(n)->IsNil();
+        EXPECT_EQ(made, int(k_Objects)) << pipeKind;
+
+        // A second program behind the first is not run, but reported.
+        const std::vector<std::string> lines = load(twoPrograms.Bytes(), pipeKind);
+        EXPECT_TRUE(Has(lines, "VPUAsmLoader::Execute: 12 bytes after the end of the program "
+                               "ignored"))
+            << pipeKind;
+        EXPECT_TRUE(Find(k_Objects + 1)->IsNil());
+        EXPECT_TRUE(Has(load(first.Bytes() + "ab", pipeKind),
+                        "Execute: 2 bytes after the end of the program ignored"))
+            << pipeKind;
     }
 }
 

@@ -100,8 +100,24 @@ int LexerBinary::ReadByte() {
     return m_Data[m_Pos++];
 }
 
+const unsigned char* LexerBinary::Payload(unsigned char* scratch, int n) {
+    if (m_Size - m_Pos >= n) {
+        const unsigned char* in = m_Data + m_Pos;
+        m_Pos += n;
+        return in;
+    }
+    return ReadBytes(scratch, n) ? scratch : nullptr;
+}
+
 bool LexerBinary::ReadBytes(void* out, int64_t n) {
     auto* to = static_cast<unsigned char*>(out);
+    if (n <= 0)
+        return true;
+    if (m_Size - m_Pos >= n) {
+        std::memcpy(to, m_Data + m_Pos, static_cast<size_t>(n));
+        m_Pos += n;
+        return true;
+    }
     while (n > 0) {
         if (m_Pos == m_Size && !Fill())
             return false;
@@ -126,8 +142,9 @@ bool LexerBinary::SkipBytes(int64_t n) {
 }
 
 bool LexerBinary::ReadU32(uint32_t& value) {
-    unsigned char bytes[4];
-    if (!ReadBytes(bytes, 4))
+    unsigned char scratch[4];
+    const unsigned char* bytes = Payload(scratch, 4);
+    if (bytes == nullptr)
         return false;
     value = LoadU32(bytes);
     return true;
@@ -143,8 +160,9 @@ LexType LexerBinary::Truncated() {
 }
 
 LexType LexerBinary::Fixed(LexType type, int bytes) {
-    unsigned char raw[8] = {};
-    if (!ReadBytes(raw, bytes))
+    unsigned char scratch[8];
+    const unsigned char* raw = Payload(scratch, bytes);
+    if (raw == nullptr)
         return Truncated();
     m_Value.m_U64 = bytes == 8 ? LoadU64(raw) : (bytes == 4 ? LoadU32(raw) : raw[0]);
     m_Type = type;
@@ -152,8 +170,9 @@ LexType LexerBinary::Fixed(LexType type, int bytes) {
 }
 
 LexType LexerBinary::Floats(LexType type, int count) {
-    unsigned char raw[64];
-    if (!ReadBytes(raw, count * 4))
+    unsigned char scratch[64];
+    const unsigned char* raw = Payload(scratch, count * 4);
+    if (raw == nullptr)
         return Truncated();
     for (int i = 0; i < count; ++i)
         m_Floats[i] = std::bit_cast<float>(LoadU32(raw + 4 * i));
@@ -235,16 +254,17 @@ LexType LexerBinary::NumberArray(int kind) {
         // Sign-extended into a second array, as Array_I32 holds them.
         Array<unsigned char> wide;
         wide.Resize(static_cast<int>(static_cast<int64_t>(count) * 4));
+        const unsigned char* from = m_ArrayBytes.Data();
+        unsigned char* to = count > 0 ? &wide[0] : nullptr;
         for (uint32_t i = 0; i < count; ++i) {
             int32_t v = 0;
             if (size == 1)
-                v = static_cast<int8_t>(m_ArrayBytes[static_cast<int>(i)]);
+                v = static_cast<int8_t>(from[i]);
             else
-                v = static_cast<int16_t>(m_ArrayBytes[static_cast<int>(2 * i)] |
-                                         m_ArrayBytes[static_cast<int>(2 * i + 1)] << 8);
+                v = static_cast<int16_t>(from[2 * i] | from[2 * i + 1] << 8);
             const auto u = static_cast<uint32_t>(v);
             for (int b = 0; b < 4; ++b)
-                wide[static_cast<int>(4 * i) + b] = static_cast<unsigned char>(u >> (8 * b));
+                to[4 * i + b] = static_cast<unsigned char>(u >> (8 * b));
         }
         m_ArrayBytes.Swap(wide);
     }
@@ -302,12 +322,15 @@ LexType LexerBinary::StringArray() {
 
 LexType LexerBinary::Lex() {
     m_GapBefore = false;
-    m_ArrayBytes.Clear();
-    m_Strings.Clear();
+    // Clearing an empty array still counts references on the shared empty block.
+    if (!m_ArrayBytes.IsEmpty())
+        m_ArrayBytes.Clear();
+    if (!m_Strings.IsEmpty())
+        m_Strings.Clear();
     m_ArrayCount = 0;
     m_Value.m_U64 = 0;
     for (;;) {
-        const int kind = m_Ended ? -1 : ReadByte();
+        const int kind = m_Ended ? -1 : m_Pos < m_Size ? m_Data[m_Pos++] : ReadByte();
         if (kind < 0 || kind == LexEOF) {
             m_Ended = true;
             m_Type = LexEOF;
@@ -359,9 +382,10 @@ LexType LexerBinary::Lex() {
         case LexClassToken:
         case LexMemberToken:
         case LexClassMemberToken: {
-            unsigned char raw[3];
+            unsigned char scratch[3];
             const int n = kind == LexClassToken ? 2 : 3;
-            if (!ReadBytes(raw, n))
+            const unsigned char* raw = Payload(scratch, n);
+            if (raw == nullptr)
                 return Truncated();
             m_MemberIndex = n == 3 ? raw[0] : 0;
             m_ClassIndex = raw[n - 2] | raw[n - 1] << 8;

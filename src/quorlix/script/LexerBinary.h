@@ -70,6 +70,9 @@ private:
     int ReadByte();
     /// Copies `n` bytes; false (everything up to the end consumed) when fewer remain.
     bool ReadBytes(void* out, int64_t n);
+    /// `n` (at most 64) payload bytes: in place when they are known to remain, else copied
+    /// into `scratch`; null (everything up to the end consumed) when fewer remain.
+    const unsigned char* Payload(unsigned char* scratch, int n);
     bool SkipBytes(int64_t n);
     bool Fill();
     /// Bytes known to remain: memory lexers exactly, pipe lexers only what is buffered.

@@ -398,7 +398,15 @@ std::string Parser::TokenText() const {
 const ClassType_MemberID* Parser::MemberOfToken(ScriptObject* object) {
     if (Tok() != LexMemberToken)
         return FindMember(object, m_Lexer.GetText());
-    const ClassType_MemberID* m = TokenMember();
+    if (m_Binary == nullptr)
+        return nullptr;
+    const auto c = static_cast<uint32_t>(m_Binary->GetClassIndex());
+    const auto k = static_cast<uint32_t>(m_Binary->GetMemberIndex());
+    const uint32_t key = (c << 8 | k) + 1;
+    TokenMemberSlot& slot = m_TokenMembers[(c * 37 + k) & (m_TokenMembers.size() - 1)];
+    const ClassType_MemberID* m = slot.m_Key == key ? slot.m_Member : TokenMember();
+    if (m != nullptr)
+        slot = {key, m};
     // A member of another class would address storage the object does not have.
     return m != nullptr && IsValidMemberID(object->GetObjectClassID(), m) ? m : nullptr;
 }

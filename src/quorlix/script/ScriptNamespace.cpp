@@ -6,6 +6,7 @@
 #include "quorlix/script/ScriptClass.h"
 #include "quorlix/stream/Stream.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -137,16 +138,23 @@ ScriptObject* ScriptNamespace::FindObjectInChain(unsigned key, const char* name,
 void ScriptNamespace::Insert(unsigned key, int32_t id, const StringRef& name,
                              ScriptObject* object) {
     const Bucket& found = m_Buckets.Data()[BucketOf(key)];
-    for (int i = found.Size(); i-- > 0;) {
+    // A numbered record exists exactly when the index has its id: a new number needs no scan
+    // of a bucket that holds a hundred records once the table stops doubling.
+    const bool scan = name.Size() != 0 || FindIdSlot(static_cast<uint32_t>(id)) != nullptr;
+    for (int i = scan ? found.Size() : 0; i-- > 0;) {
         const Record& record = found.Data()[i];
         if (record.m_Key == key && record.m_Id == id && record.m_Name == name) {
             m_Buckets[BucketOf(key)][i].m_Object = object;
+            if (name.Size() == 0)
+                IndexId(static_cast<uint32_t>(id), object);
             return;
         }
     }
     if (found.Size() >= k_BucketLoad && m_Buckets.Size() < k_MaxBuckets)
         DoubleTable();
     m_Buckets[BucketOf(key)].Add(Record{key, id, String(name), Obj<ScriptObject>(object)});
+    if (name.Size() == 0)
+        IndexId(static_cast<uint32_t>(id), object);
 }
 
 void ScriptNamespace::DoubleTable() {
@@ -166,6 +174,81 @@ void ScriptNamespace::DoubleTable() {
         for (int i = bucket.Size(); i-- > 0;)
             m_Buckets[BucketOf(bucket.Data()[i].m_Key)].Add(bucket.Data()[i]);
     }
+}
+
+// The id index -----------------------------------------------------------------------------
+
+namespace {
+
+// Runs of eight consecutive ids (how files number their objects) share one hashed start and
+// take consecutive slots, so that neighbouring objects are looked up in the same cache lines.
+size_t IdHome(uint32_t id, size_t mask) noexcept {
+    return (static_cast<size_t>(AddressHash32(id >> 3)) + (id & 7)) & mask;
+}
+
+} // namespace
+
+void ScriptNamespace::IndexId(uint32_t id, ScriptObject* object) {
+    if ((m_IdCount + 1) * 2 > m_IdSlots.size()) {
+        std::vector<IdSlot> old(std::max<size_t>(16, m_IdSlots.size() * 2), IdSlot{0, nullptr});
+        old.swap(m_IdSlots);
+        const size_t mask = m_IdSlots.size() - 1;
+        for (const IdSlot& slot : old) {
+            if (slot.m_Id == 0)
+                continue;
+            size_t i = IdHome(slot.m_Id, mask);
+            while (m_IdSlots[i].m_Id != 0)
+                i = (i + 1) & mask;
+            m_IdSlots[i] = slot;
+        }
+    }
+    const size_t mask = m_IdSlots.size() - 1;
+    size_t i = IdHome(id, mask);
+    while (m_IdSlots[i].m_Id != 0 && m_IdSlots[i].m_Id != id)
+        i = (i + 1) & mask;
+    if (m_IdSlots[i].m_Id == 0)
+        ++m_IdCount;
+    m_IdSlots[i] = IdSlot{id, object};
+}
+
+const ScriptNamespace::IdSlot* ScriptNamespace::FindIdSlot(uint32_t id) const noexcept {
+    if (id == 0 || m_IdSlots.empty())
+        return nullptr;
+    const size_t mask = m_IdSlots.size() - 1;
+    for (size_t i = IdHome(id, mask); m_IdSlots[i].m_Id != 0; i = (i + 1) & mask) {
+        if (m_IdSlots[i].m_Id == id)
+            return &m_IdSlots[i];
+    }
+    return nullptr;
+}
+
+void ScriptNamespace::UnindexId(uint32_t id) {
+    if (m_IdSlots.empty())
+        return;
+    const size_t mask = m_IdSlots.size() - 1;
+    size_t i = IdHome(id, mask);
+    while (m_IdSlots[i].m_Id != id) {
+        if (m_IdSlots[i].m_Id == 0)
+            return;
+        i = (i + 1) & mask;
+    }
+    // Backward shift: each later slot of the run whose home does not lie after the hole (up to
+    // itself) moves into it, so probes never meet a false gap and no tombstones pile up.
+    for (size_t j = (i + 1) & mask; m_IdSlots[j].m_Id != 0; j = (j + 1) & mask) {
+        const size_t home = IdHome(m_IdSlots[j].m_Id, mask);
+        const bool stays = i < j ? (i < home && home <= j) : (i < home || home <= j);
+        if (!stays) {
+            m_IdSlots[i] = m_IdSlots[j];
+            i = j;
+        }
+    }
+    m_IdSlots[i] = IdSlot{0, nullptr};
+    --m_IdCount;
+}
+
+void ScriptNamespace::ClearIdIndex() noexcept {
+    std::vector<IdSlot>().swap(m_IdSlots);
+    m_IdCount = 0;
 }
 
 void ScriptNamespace::NoteFirstObject(ScriptObject* object) {
@@ -204,20 +287,14 @@ ScriptObject* ScriptNamespace::FindObject(const StringRef& name) const {
 }
 
 ScriptObject* ScriptNamespace::FindObjectID(unsigned id) const {
-    const unsigned key = AddressHash32(id);
-    const Bucket& bucket = m_Buckets.Data()[BucketOf(key)];
-    // Numbered records have an empty name; id 0xFFFFFFFF must not match a named record's -1.
-    for (int i = bucket.Size(); i-- > 0;) {
-        const Record& record = bucket.Data()[i];
-        if (record.m_Key == key && record.m_Id == static_cast<int32_t>(id) &&
-            record.m_Name.Size() == 0)
-            return record.m_Object.Get();
-    }
-    return NilObject();
+    // Only numbered records are indexed, so id 0xFFFFFFFF never meets a named record's -1.
+    const IdSlot* slot = FindIdSlot(id);
+    return slot != nullptr ? slot->m_Object : NilObject();
 }
 
 void ScriptNamespace::ClearObjects() {
     m_Buckets = NewTable();
+    ClearIdIndex();
     m_Anonymous.Clear();
     m_FirstObject = nullptr;
 }
@@ -244,7 +321,10 @@ bool ScriptNamespace::ClearOwnReferences(ScriptObject* object) {
             continue;
         Bucket& bucket = m_Buckets[b];
         for (int i = bucket.Size(); i-- > 0;) {
-            if (bucket.Data()[i].m_Object.Get() == object) {
+            const Record& record = bucket.Data()[i];
+            if (record.m_Object.Get() == object) {
+                if (record.m_Name.Size() == 0)
+                    UnindexId(static_cast<uint32_t>(record.m_Id));
                 bucket.RemoveSwapLast(i);
                 removed = true;
             }

@@ -19,6 +19,7 @@
 #include "quorlix/script/ScriptObject.h"
 
 #include <cstdint>
+#include <vector>
 
 namespace Quorlix {
 
@@ -142,6 +143,11 @@ private:
         Obj<ScriptObject> m_Object;
     };
     using Bucket = Array<Record>;
+    // A slot of the id index; id 0 marks a free slot (numbered records never carry 0).
+    struct IdSlot {
+        uint32_t m_Id;
+        ScriptObject* m_Object; // owned by its record
+    };
 
     ScriptNamespace(ScriptNamespace* parent, const char* name);
     template <class T, class... Args>
@@ -155,6 +161,10 @@ private:
     ScriptNamespace* FindNamespaceBytes(const char* name, int length, int searchParents) const;
     void Insert(unsigned key, int32_t id, const StringRef& name, ScriptObject* object);
     void DoubleTable();
+    const IdSlot* FindIdSlot(uint32_t id) const noexcept;
+    void IndexId(uint32_t id, ScriptObject* object);
+    void UnindexId(uint32_t id);
+    void ClearIdIndex() noexcept;
     void NoteFirstObject(ScriptObject* object);
     bool ClearOwnReferences(ScriptObject* object);
     void AppendOwnObjects(Array<Obj<ScriptObject>>& out) const;
@@ -169,6 +179,11 @@ private:
     Array<Obj<ScriptNamespace>> m_Children;
     Array<Obj<ScriptClass>> m_Classes;
     Array<Bucket> m_Buckets;
+    // Numbered records by id beside the table, whose bucket cap makes id lookups slow in large
+    // scenes: open addressing, linear probing, at most half full. Kept in step with every
+    // insertion and removal of a numbered record.
+    std::vector<IdSlot> m_IdSlots;
+    size_t m_IdCount = 0;
     Array<Obj<ScriptObject>> m_Anonymous;
     Obj<ScriptObject> m_FirstObject;
 };

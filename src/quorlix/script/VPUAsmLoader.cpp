@@ -4,6 +4,7 @@
 #include "quorlix/script/ScriptNamespace.h"
 #include "quorlix/script/VPUAsm.h"
 #include "quorlix/script/internal/ScriptLog.h"
+#include "quorlix/stream/StreamPipeMemory.h"
 
 #include <bit>
 #include <cstring>
@@ -13,6 +14,9 @@ namespace Quorlix {
 
 namespace {
 
+// Reads of a pipe that cannot tell its size go in pieces of this size.
+constexpr int k_Piece = 64 * 1024;
+
 const ClassType_TypeID* ClassOfIndex(int c) noexcept {
     return c < k_MasterMVTBLBuiltinSize ? BuiltinTypeID(c) : MakeTypeID(c);
 }
@@ -20,8 +24,11 @@ const ClassType_TypeID* ClassOfIndex(int c) noexcept {
 // Runs one program; every operand read goes through Need first.
 class Machine {
 public:
-    Machine(ScriptNamespace* ns, const std::vector<uint32_t>& words, size_t dataWords)
-        : m_Namespace(ns), m_Words(words), m_DataWords(dataWords) {}
+    // `bytes` holds the program's `dataBytes` rounded up to whole words (the pad bytes zero),
+    // in the machine's byte order, at any alignment.
+    Machine(ScriptNamespace* ns, const unsigned char* bytes, size_t dataBytes)
+        : m_Namespace(ns), m_Bytes(bytes), m_DataBytes(dataBytes),
+          m_DataWords((dataBytes + 3) / 4) {}
 
     EResult Run(Obj<ScriptObject>& result);
 
@@ -33,13 +40,19 @@ private:
     }
     // Whether `n` operand words follow the position inside the data.
     bool Need(uint64_t n) const noexcept { return n <= m_DataWords - m_Pos; }
-    uint32_t Word() noexcept { return m_Words[m_Pos++]; }
+    const unsigned char* At(size_t word) const noexcept { return m_Bytes + 4 * word; }
+    uint32_t WordAt(size_t word) const noexcept {
+        uint32_t value;
+        std::memcpy(&value, At(word), 4);
+        return value;
+    }
+    uint32_t Word() noexcept { return WordAt(m_Pos++); }
     template <class T>
     T Take() noexcept {
         static_assert(sizeof(T) % 4 == 0);
         // Eight-byte operands sit at four-byte offsets.
         T value;
-        std::memcpy(static_cast<void*>(&value), &m_Words[m_Pos], sizeof(T));
+        std::memcpy(static_cast<void*>(&value), At(m_Pos), sizeof(T));
         m_Pos += sizeof(T) / 4;
         return value;
     }
@@ -56,8 +69,9 @@ private:
     EResult TypeError(const MVTBL& entry, const char* found);
 
     ScriptNamespace* m_Namespace;
-    const std::vector<uint32_t>& m_Words;
-    size_t m_DataWords; // words of the program; the zero word behind them ends it
+    const unsigned char* m_Bytes;
+    size_t m_DataBytes;
+    size_t m_DataWords; // words of the program; the end of the data ends it as opcode 0 does
     size_t m_Pos = 0;
     size_t m_Start = 0;
     Obj<ScriptObject> m_Current{&G_NilObject};
@@ -169,7 +183,7 @@ EResult Machine::SetPlainArray(const ClassType_MemberID* m, const MVTBL& entry, 
     Array<Element> elements;
     elements.Resize(static_cast<int>(count));
     if (count > 0)
-        std::memcpy(static_cast<void*>(&elements[0]), &m_Words[m_Pos], count * sizeof(Element));
+        std::memcpy(static_cast<void*>(&elements[0]), At(m_Pos), count * sizeof(Element));
     m_Pos += count * (sizeof(Element) / 4);
     (void)m_Current->SetArray<V>(static_cast<const ClassMember*>(m), elements);
     return SOK;
@@ -237,7 +251,7 @@ EResult Machine::SetMember(uint32_t op) {
             return Fail("truncated instruction");
         if (!HoldsValue(entry, k_ClassString, false))
             return TypeError(entry, "String");
-        const String text(reinterpret_cast<const char*>(&m_Words[m_Pos]), static_cast<int>(length));
+        const String text(reinterpret_cast<const char*>(At(m_Pos)), static_cast<int>(length));
         m_Pos += words;
         m_Current->Set(MakeMemberID<ClassMember_String>(id), text);
         return SOK;
@@ -304,7 +318,7 @@ EResult Machine::SetMember(uint32_t op) {
                    : !HoldsValue(entry, k_ClassMemberID, true))
             return TypeError(entry, isEnum ? "Enum" : "MemberID");
         for (uint32_t i = 0; i < count; ++i) {
-            const uint32_t value = m_Words[m_Pos + i];
+            const uint32_t value = WordAt(m_Pos + i);
             if (isEnum ? !IsEnumeratorFor(entry, value) : !IsMemberValue(value))
                 return Fail(isEnum ? "invalid enumeration value"
                                    : "invalid member identifier value",
@@ -333,7 +347,7 @@ EResult Machine::SetMember(uint32_t op) {
             return Fail("truncated instruction");
         if (!HoldsValue(entry, k_ClassBool, true))
             return TypeError(entry, "Bool");
-        const auto* bytes = reinterpret_cast<const unsigned char*>(&m_Words[m_Pos]);
+        const unsigned char* bytes = At(m_Pos);
         Array<bool> elements;
         elements.Reserve(static_cast<int>(count));
         for (uint32_t i = 0; i < count; ++i)
@@ -354,7 +368,7 @@ EResult Machine::SetMember(uint32_t op) {
             if (!Need(words))
                 return Fail("truncated instruction");
             elements.Add(
-                String(reinterpret_cast<const char*>(&m_Words[m_Pos]), static_cast<int>(length)));
+                String(reinterpret_cast<const char*>(At(m_Pos)), static_cast<int>(length)));
             m_Pos += words;
         }
         (void)m_Current->SetArray<String>(static_cast<const ClassMember*>(m), elements);
@@ -398,8 +412,16 @@ bool IsMemberSet(uint32_t op) noexcept {
 EResult Machine::Run(Obj<ScriptObject>& result) {
     for (;;) {
         m_Start = m_Pos;
-        const uint32_t op = Word(); // the zero word behind the data ends every program
+        // Operands are read only after Need: the opcode is the one word read unchecked.
+        const uint32_t op = m_Pos < m_DataWords ? Word() : 0;
         if (static_cast<AsmOp>(op) == AsmOp::brk_v) {
+            // Opcode 0 ends the program wherever it stands; data behind it (programs written
+            // back to back) is not run, which a reader should learn of.
+            const size_t end = m_Pos * 4;
+            if (end < m_DataBytes)
+                Internal::LogScriptWarn(
+                    "VPUAsmLoader::Execute: ", static_cast<int64_t>(m_DataBytes - end),
+                    " bytes after the end of the program ignored");
             result = m_Current;
             return SOK;
         }
@@ -442,35 +464,70 @@ EResult VPUAsmLoader::Execute(ScriptNamespace* ns, Obj<ScriptObject>& result) {
         return EInvalidArgument;
     }
     // Refused before reading when the pipe can tell its size; counted while reading otherwise.
+    int64_t known = 0;
     const int64_t here = m_Pipe->Seek(0, SeekCurrent);
     if (here >= 0) {
         const int64_t end = m_Pipe->Seek(0, SeekEnd);
         (void)m_Pipe->Seek(here, SeekBegin);
-        if (end - here >= k_MaxProgramBytes) {
+        known = end - here;
+        if (known >= k_MaxProgramBytes) {
             Internal::LogScriptError("VPUAsmLoader::Execute: program of ", end - here,
                                      " bytes refused (1 GiB or more)");
             return EOverflow;
         }
     }
-    std::vector<unsigned char> bytes;
+    // A memory block of whole words runs where it is, without a copy of tens of megabytes.
+    if constexpr (std::endian::native == std::endian::little) {
+        if (auto* const memory = dynamic_cast<StreamPipeMemory*>(m_Pipe.Get())) {
+            memory->Lock();
+            const int position = memory->GetPosition();
+            const int size = memory->GetSize() - position;
+            const unsigned char* data = memory->GetData() + position;
+            if (size >= 0 && size % 4 == 0) {
+                Machine machine(ns, data, static_cast<size_t>(size));
+                const EResult r = machine.Run(result);
+                (void)memory->Seek(0, SeekEnd); // read to the end, as a copy would have
+                memory->Unlock();
+                return r;
+            }
+            memory->Unlock();
+        }
+    }
+    // The words are read in place (the file is little-endian), with room for the zero word
+    // that ends every program: a pipe that knows its size in one read, the rest (all of it
+    // for other pipes) in pieces, so that storage grows only as bytes arrive.
+    std::vector<uint32_t> words;
+    size_t size = 0;
+    const auto bytes = [&words] { return reinterpret_cast<unsigned char*>(words.data()); };
+    if (known > 0) {
+        words.resize(static_cast<size_t>(known + 3) / 4 + 1);
+        const int n = ReadFully(*m_Pipe, bytes(), static_cast<int>(known));
+        size = static_cast<size_t>(n > 0 ? n : 0);
+    }
+    std::vector<unsigned char> piece;
     for (;;) {
-        const size_t at = bytes.size();
-        bytes.resize(at + 65536);
-        const int n = m_Pipe->Read(bytes.data() + at, 65536);
-        bytes.resize(at + static_cast<size_t>(n > 0 ? n : 0));
+        piece.resize(k_Piece);
+        const int n = m_Pipe->Read(piece.data(), k_Piece);
         if (n <= 0)
             break;
-        if (static_cast<int64_t>(bytes.size()) >= k_MaxProgramBytes) {
+        if (static_cast<int64_t>(size) + n >= k_MaxProgramBytes) {
             Internal::LogScriptError("VPUAsmLoader::Execute: program of 1 GiB or more refused");
             return EOverflow;
         }
+        words.resize((size + static_cast<size_t>(n) + 3) / 4 + 1);
+        std::memcpy(bytes() + size, piece.data(), static_cast<size_t>(n));
+        size += static_cast<size_t>(n);
     }
-    const size_t dataWords = (bytes.size() + 3) / 4;
-    std::vector<uint32_t> words(dataWords + 1, 0);
-    for (size_t i = 0; i < bytes.size(); ++i)
-        words[i / 4] |= static_cast<uint32_t>(bytes[i]) << (8 * (i % 4));
-    bytes = {};
-    Machine machine(ns, words, dataWords);
+    const size_t dataWords = (size + 3) / 4;
+    words.resize(dataWords + 1);
+    // The pad bytes of the last word and the end word are zero whatever the pipe left there.
+    std::memset(reinterpret_cast<unsigned char*>(words.data()) + size, 0,
+                (dataWords + 1) * 4 - size);
+    if constexpr (std::endian::native == std::endian::big) {
+        for (uint32_t& word : words)
+            word = (word >> 24) | (word >> 8 & 0xFF00u) | (word << 8 & 0xFF0000u) | (word << 24);
+    }
+    Machine machine(ns, bytes(), size);
     return machine.Run(result);
 }
 

@@ -22,9 +22,10 @@ public:
     /// Holds `pipe` (counted), positioned after the header.
     explicit VPUAsmLoader(StreamPipe* pipe);
 
-    /// Reads the rest of the pipe and runs it into `ns`. On opcode 0 (a zero word follows the
-    /// data, so every program ends) `result` is set to the current object (the last created or
-    /// selected; the nil object when none) and SOK returned. A program of k_MaxProgramBytes or
+    /// Reads the rest of the pipe and runs it into `ns` (a memory pipe's block in place). On
+    /// opcode 0 or at the end of the data `result` is set to the current object (the last
+    /// created or selected; the nil object when none) and SOK returned; data behind an opcode 0
+    /// is not run, and its size is logged as a warning. A program of k_MaxProgramBytes or
     /// more is refused at once (EOverflow). An illegal opcode logs "VPUAsmLoader::Execute:
     /// illegal opcode: " and its number (EUnimplemented); any other fault (a truncated
     /// instruction, an invalid class or member, a value type other than the member's, object

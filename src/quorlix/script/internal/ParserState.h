@@ -14,6 +14,7 @@
 #include "quorlix/script/ScriptObject.h"
 #include "quorlix/stream/Stream.h"
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -333,6 +334,14 @@ private:
     // What names resolved to: built-in classes and enumerators (their lookups scan the class
     // slots) and the members of each class; a file names the same few again and again.
     NameCache m_Names;
+    // Binary member tokens that TokenMember accepted, by class and member index: the
+    // identifier is a function of the two, and MemberOfToken checks it against the object's
+    // class each time, which fails wherever TokenMember would now.
+    struct TokenMemberSlot {
+        uint32_t m_Key = 0; // class << 8 | member, plus 1; 0 when empty
+        const ClassType_MemberID* m_Member = nullptr;
+    };
+    std::array<TokenMemberSlot, 256> m_TokenMembers{};
 };
 
 /// Counts one level of nesting for as long as it lives.
