@@ -7,7 +7,6 @@
 #include "SceneScript.h"
 #include "quorlix/library/Library.h"
 #include "quorlix/scene/SceneClassIndex.h"
-#include "quorlix/scene/Transform.h"
 #include "quorlix/script/ScriptEngine.h"
 #include "quorlix/script/ScriptStreamAlpha.h"
 #include "quorlix/script/ScriptStreamBinary.h"
@@ -39,35 +38,30 @@ std::string Bytes(const StreamPipeMemory& pipe) {
                        static_cast<size_t>(pipe.GetSize()));
 }
 
-// Every root exported into one memory file; `flags` 0 writes every member, 1 only those that
-// differ from a fresh object.
+// Every root exported into one memory file (one compiled program); `flags` 0 writes every
+// member, 1 only those that differ from a fresh object.
 std::string ExportScene(ScriptEngine& engine, const Array<Obj<ScriptObject>>& roots, Form form,
                         unsigned flags) {
     Obj<StreamPipeMemory> pipe = StreamPipeMemory::Create();
     // The writers finish their file when they go out of scope.
     if (form == Form::Compiled) {
         VPUAsmWriter writer(pipe);
-        for (const Obj<ScriptObject>& root : roots)
-            engine.ExportASM(writer, root, flags);
+        engine.ExportRootsASM(writer, roots, flags);
     } else if (form == Form::Binary) {
         ScriptStreamBinary stream(pipe);
-        for (const Obj<ScriptObject>& root : roots)
-            engine.Export(stream, root, flags);
+        engine.ExportRoots(stream, roots, flags);
     } else {
         ScriptStreamAlpha stream(pipe);
-        for (const Obj<ScriptObject>& root : roots)
-            engine.Export(stream, root, flags);
+        engine.ExportRoots(stream, roots, flags);
     }
     return Bytes(*pipe);
 }
 
-// The files of each form, full and non-default, and the compiled scene as one program. Only
-// bytes outlive the call: no scene may be left for the static destructors, which run after the
-// library is shut down.
+// The files of each form, full and non-default. Only bytes outlive the call: no scene may be
+// left for the static destructors, which run after the library is shut down.
 struct Files {
     std::string m_Full[3];
     size_t m_NonDefaultSize[3] = {};
-    std::string m_CompiledOneProgram;
 };
 
 const Files& TheFiles() {
@@ -80,19 +74,6 @@ const Files& TheFiles() {
             f.m_Full[i] = ExportScene(*engine, roots, form, 0);
             f.m_NonDefaultSize[i] = ExportScene(*engine, roots, form, 1).size();
         }
-        // A compiled file runs one program, and each ExportASM ends one: the file of every root
-        // loads the first root only. Here the nodes are children of one group transform (two
-        // objects more), exported once.
-        const Obj<TTransform> group(TTransform::Create());
-        for (const Obj<ScriptObject>& root : roots)
-            group->AddChild(static_cast<TTransform*>(root.Get()));
-        Obj<StreamPipeMemory> pipe = StreamPipeMemory::Create();
-        {
-            VPUAsmWriter writer(pipe);
-            engine->ExportASM(writer, group, 0);
-        }
-        f.m_CompiledOneProgram = Bytes(*pipe);
-        group->ResizeChild(0); // the parent links would keep the scene alive
         return f;
     }();
     return files;
@@ -160,10 +141,6 @@ void BM_Load_Compiled(benchmark::State& state) {
     MeasureForm(state, Form::Compiled);
 }
 
-void BM_Load_CompiledOneProgram(benchmark::State& state) {
-    Measure(state, TheFiles().m_CompiledOneProgram, k_Objects + 2, 0);
-}
-
 BENCHMARK(BM_Load_Ascii)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime()
@@ -179,11 +156,6 @@ BENCHMARK(BM_Load_Compiled)
     ->UseRealTime()
     ->Repetitions(5)
     ->ReportAggregatesOnly(true);
-BENCHMARK(BM_Load_CompiledOneProgram)
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime()
-    ->Repetitions(5)
-    ->ReportAggregatesOnly(true);
 
 } // namespace
 
@@ -192,13 +164,10 @@ int main(int argc, char** argv) {
     const std::string ascii = "BM_Load_Ascii/repeats:5/real_time_median";
     const std::string binary = "BM_Load_Binary/repeats:5/real_time_median";
     const std::string compiled = "BM_Load_Compiled/repeats:5/real_time_median";
-    const std::string oneProgram = "BM_Load_CompiledOneProgram/repeats:5/real_time_median";
     const int result = QuorlixBench::RunAndCompare(
-        argc, argv, {{binary, ascii, false}, {compiled, ascii, false}, {oneProgram, ascii, false}},
-        {}, {},
+        argc, argv, {{binary, ascii, false}, {compiled, ascii, false}}, {}, {},
         {{binary, ascii, "at least 3x faster than ascii", 3.0},
-         {compiled, ascii, "at least 5x faster than ascii", 5.0},
-         {oneProgram, ascii, "at least 5x faster than ascii", 5.0}});
+         {compiled, ascii, "at least 5x faster than ascii", 5.0}});
     DLLDeInitialize(0);
     return result;
 }
