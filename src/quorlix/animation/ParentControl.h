@@ -7,6 +7,9 @@
 // to its manager (MarkDirty), a change of the manager's ControlArray marks all its controls, and
 // the manager's AdvanceFrame moves the children. The host calls AdvanceFrame before the scene
 // update of the frame, so that the world matrices follow the new parents at once.
+//
+// A control holds its manager and the manager's ControlArray holds the control: the pair lives
+// until one side lets go (ControlArray emptied, or the control's ParentManager cleared).
 
 #include "quorlix/core/Array.h"
 #include "quorlix/math/Vector4f.h"
