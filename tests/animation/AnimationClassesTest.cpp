@@ -211,14 +211,14 @@ TEST_F(AnimationClasses, ComputedMembersFollowTheirSources) {
         Obj<ParentControl> control = ParentControl::Create();
         control->m_SwapRange = Vector4f(0, 10, 20, 30);
         const auto* swap = MemberIDOf<ClassMember_I32>(4, -3856 & 0xFFF);
-        control->m_ParentID = 5;
+        control->SetParentID(5);
         EXPECT_EQ(control->Get(swap), 25);
-        control->m_ParentID = 25;
+        control->SetParentID(25);
         EXPECT_EQ(control->Get(swap), 5);
-        control->m_ParentID = 15;
+        control->SetParentID(15);
         EXPECT_EQ(control->Get(swap), 15);
         control->Set(swap, 22);
-        EXPECT_EQ(control->m_ParentID, 2);
+        EXPECT_EQ(control->GetParentID(), 2);
         // Components truncate toward zero, NaN counts as 0, results stay within 32 bits.
         const float nan = std::numeric_limits<float>::quiet_NaN();
         const Vector4f odd(nan, 1e20f, 2.9f, -0.5f);

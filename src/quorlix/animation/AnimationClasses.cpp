@@ -23,7 +23,7 @@ using PC = ParentControl;
 const MemberRow k_ParentControlRows[] = {
     Field<&PC::m_ParentManager>("ParentManager", 1, k_Ref),
     Field<&PC::m_Child>("Child", 2, k_Ref),
-    Field<&PC::m_ParentID>("ParentID", 3).Default(-1),
+    Property<&PC::GetParentID, &PC::SetParentID>("ParentID", 3).Default(-1),
     Property<&PC::GetParentIDSwap, &PC::SetParentIDSwap>("ParentIDSwap", 4, MemberNotWritten)
         .Default(-1),
     Field<&PC::m_SwapRange>("SwapRange", 5).Default(Vector4f(0, 0, 0, 0)),

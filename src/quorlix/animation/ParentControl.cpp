@@ -1,6 +1,7 @@
 #include "quorlix/animation/ParentControl.h"
 
 #include "quorlix/animation/internal/GrowingArray.h"
+#include "quorlix/script/internal/ScriptLog.h"
 
 #include <cmath>
 #include <limits>
@@ -13,7 +14,11 @@ ParentManager* ParentManager::Create() {
 const TypeInfo* ParentManager::GetParentManagerTypeInfo() noexcept {
     return &TypeOf<ParentManager>();
 }
-ParentManager::~ParentManager() = default;
+ParentManager::~ParentManager() {
+    // Releasing the arrays may end controls and nodes; nothing may queue on a dying manager.
+    m_Destroying = true;
+    Unmark(m_Pending);
+}
 
 ParentControl* ParentControl::Create() {
     return NewObject<ParentControl>();
@@ -27,14 +32,18 @@ ParentControl* ParentManager::GetControl(int i) const {
     return Internal::ElementOr(m_ControlArray, i, Obj<ParentControl>()).Get();
 }
 void ParentManager::SetControl(int i, ParentControl* control) {
-    if (Internal::GrowFor(m_ControlArray, i, Obj<ParentControl>(), "ParentManager.ControlArray"))
+    if (Internal::GrowFor(m_ControlArray, i, Obj<ParentControl>(), "ParentManager.ControlArray")) {
         m_ControlArray[i] = control;
+        m_AllDirty = true;
+    }
 }
 int ParentManager::GetControlCount() const {
     return m_ControlArray.Size();
 }
 void ParentManager::SetControlCount(int n) {
-    Internal::ResizeFilled(m_ControlArray, n, Obj<ParentControl>(), "ParentManager.ControlArray");
+    if (Internal::ResizeFilled(m_ControlArray, n, Obj<ParentControl>(),
+                               "ParentManager.ControlArray"))
+        m_AllDirty = true;
 }
 
 TBranch* ParentManager::GetParent(int i) const {
@@ -46,6 +55,88 @@ void ParentManager::SetParent(int i, TBranch* parent) {
 }
 void ParentManager::SetParentCount(int n) {
     Internal::ResizeFilled(m_ParentArray, n, Obj<TBranch>(), "ParentManager.ParentArray");
+}
+
+void ParentManager::MarkDirty(ParentControl* control) {
+    // A dirty manager applies its whole array and drops the queue anyway.
+    if (control == nullptr || m_AllDirty || m_Destroying || control->m_QueuedIn == this)
+        return;
+    auto* cell = const_cast<WeakObjTarget*>(control->GetWeakObjTarget());
+    if (control->m_QueuedIn == nullptr) {
+        control->m_QueuedIn = this;
+    } else {
+        // Queued in another manager as well (its manager changed): the mark belongs to that
+        // one, so look here; each manager applies the control once.
+        for (const Obj<WeakObjTarget>& queued : m_Pending) {
+            if (queued.Get() == cell)
+                return;
+        }
+    }
+    m_Pending.Add(Obj<WeakObjTarget>(cell));
+}
+
+void ParentManager::Unmark(const Array<Obj<WeakObjTarget>>& queue) const noexcept {
+    for (const Obj<WeakObjTarget>& cell : queue) {
+        ScriptObject* target = cell->GetTarget();
+        if (!target->IsNil() && static_cast<ParentControl*>(target)->m_QueuedIn == this)
+            static_cast<ParentControl*>(target)->m_QueuedIn = nullptr;
+    }
+}
+
+void ParentManager::AdvanceFrame() {
+    // Both lists are taken first: applying moves nodes, and whatever that sets off (a control
+    // queued again, the array changed) belongs to the next update.
+    Array<Obj<WeakObjTarget>> pending;
+    pending.Swap(m_Pending);
+    Unmark(pending);
+    if (m_AllDirty) {
+        m_AllDirty = false;
+        const Array<Obj<ParentControl>> controls = m_ControlArray; // shared until changed
+        for (const Obj<ParentControl>& control : controls) {
+            if (control != nullptr)
+                Apply(*control);
+        }
+        return;
+    }
+    for (const Obj<WeakObjTarget>& cell : pending) {
+        ScriptObject* target = cell->GetTarget();
+        if (target->IsNil())
+            continue;
+        const Obj<ParentControl> control(static_cast<ParentControl*>(target));
+        Apply(*control);
+    }
+}
+
+void ParentManager::Apply(ParentControl& control) {
+    const int32_t id = control.m_ParentID;
+    if (id < 0)
+        return;
+    TBranch* parent = GetParent(id);
+    if (parent == nullptr) {
+        Internal::LogScriptWarn("ParentManager: requested undefined ParentID ", id, " for \"",
+                                control.GetNameCPtr(), "\".");
+        return;
+    }
+    TNode* child = control.m_Child.Get();
+    if (child == nullptr || id == control.m_AppliedID)
+        return;
+    if (parent->IsSelfOrDescendantOf(child)) {
+        Internal::LogScriptWarn("ParentManager: ParentID ", id, " for \"", control.GetNameCPtr(),
+                                "\" would put \"", child->GetNameCPtr(),
+                                "\" below itself; ignored.");
+        return;
+    }
+    control.m_AppliedID = id;
+    const Obj<TBranch> keep(parent); // the move may release the array that holds it
+    child->SetParent(parent);
+}
+
+void ParentControl::SetParentID(int32_t id) {
+    if (id < 0 || id == m_ParentID)
+        return;
+    if (m_ParentManager != nullptr)
+        m_ParentManager->MarkDirty(this);
+    m_ParentID = id;
 }
 
 namespace {
