@@ -245,6 +245,7 @@ TEST_F(Scheduler, ConnectionGroupCommitsByMemberType) {
         group->m_Member[0] = MemberIDOf(1, k_ClassSLight); // a BlendControl has no Color
         group->m_Member[1] = MemberIDOf(200, k_ClassBlendControl);
         group->m_Member[2] = nullptr;
+        group->m_Object[4] = nullptr;  // stored past the setter: counts as nil
         group->m_MemberMask.Resize(5); // port 5 is gone
         control->m_Weight = 7;
         commit(Vector4f(2, 2, 2, 2));
@@ -256,12 +257,14 @@ TEST_F(Scheduler, ConnectionGroupCommitsByMemberType) {
         group->AddOutput(0, library.Get(), std::numeric_limits<double>::quiet_NaN(), 1);
         group->CommitOutput();
         EXPECT_EQ(control->m_Weight, 7.0f);
-        EXPECT_EQ(parent->m_SwapRange, Vector4f(2, 2, 2, 2));
+        EXPECT_EQ(light->GetColor(), Vector3f(2, 2, 2));
+        EXPECT_EQ(parent->m_SwapRange, Vector4f(3, 3, 3, 3));
         const Lines expected = {
             "[Error]ConnectionGroup: animation library specifies invalid port.",
             "[Error]AnimationController: member #1FFF056 class seems unsupported.",
             "[Error]AnimationController: member #C8FFF08E function seems unsupported.",
             "[Error]AnimationController: member #0 class seems unsupported.",
+            "[Error]AnimationController: member #5FFF0F0 class seems unsupported.",
             "[Error]ConnectionGroup: track 32 is outside 0..31.",
             "[Error]ConnectionGroup: track -1 is outside 0..31.",
         };

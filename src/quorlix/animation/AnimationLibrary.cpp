@@ -76,7 +76,8 @@ bool EvaluateAs(const SplineBase* curve, float time, Vector4f& out) {
 
 void AnimationLibrary::EvaluateCurve(int i, double time, Vector4f& out) const {
     out = Vector4f::Zero;
-    const SplineBase* curve = GetCurve(i);
+    // No handle copy: this runs for every curve of every clip each frame.
+    const SplineBase* curve = i >= 0 && i < m_Curve.Size() ? m_Curve[i].Get() : nullptr;
     if (curve == nullptr) {
         Internal::LogScriptError("AnimationLibrary: index out of range / no curve at given index.");
         return;

@@ -40,6 +40,10 @@ public:
     int GetGroupPortCount() const { return m_GroupPort.Size(); }
     void SetGroupPortCount(int n) { SetCurveCount(n); }
 
+    /// The curves and their ports as stored, for drivers that walk them every frame.
+    const Array<Obj<SplineBase>>& GetCurves() const noexcept { return m_Curve; }
+    const Array<int32_t>& GetGroupPorts() const noexcept { return m_GroupPort; }
+
     /// Curve i at `time` (converted to F32) into `out`, which is zeroed first: a scalar curve
     /// fills x, a Vector2f curve x and y, and so on; a rotation curve fills (x, y, z, w). An
     /// index outside the curves or a missing curve logs an error and leaves `out` zero.

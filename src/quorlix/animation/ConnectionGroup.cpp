@@ -18,7 +18,8 @@ const TypeInfo* ConnectionGroup::GetConnectionGroupTypeInfo() noexcept {
 ConnectionGroup::~ConnectionGroup() = default;
 
 ScriptObject* ConnectionGroup::GetObject(int i) const {
-    return i >= 0 && i < m_Object.Size() ? m_Object[i].Get() : &G_NilObject;
+    ScriptObject* object = i >= 0 && i < m_Object.Size() ? m_Object[i].Get() : nullptr;
+    return object != nullptr ? object : &G_NilObject;
 }
 void ConnectionGroup::SetObject(int i, ScriptObject* object) {
     constexpr const char* k_Where = "ConnectionGroup.Object";
@@ -67,9 +68,10 @@ void ConnectionGroup::AddOutput(int track, const AnimationLibrary* library, doub
     // Ports follow the arrays; the buffer follows the last ResetOutput.
     const int ports = std::min(GetPortCount(), m_Output.Size());
     const double t = library->m_StartTime + time;
+    const Array<int32_t>& groupPorts = library->GetGroupPorts();
     const int curves = library->GetCurveCount();
     for (int i = 0; i < curves; ++i) {
-        const int p = library->GetGroupPort(i);
+        const int p = i < groupPorts.Size() ? groupPorts[i] : -1;
         if (p < 0 || p >= ports) {
             Internal::LogScriptError("ConnectionGroup: animation library specifies invalid port.");
             continue;
@@ -130,7 +132,10 @@ void ConnectionGroup::CommitOutput() {
             sum += value;
 
         // The member's entry in the object's row, refusing what the row cannot answer.
-        const Obj<ScriptObject> object = m_Object[p];
+        // Not held: no setter of a member reaches back into this group's objects.
+        ScriptObject* object = std::as_const(m_Object)[p].Get();
+        if (object == nullptr)
+            object = &G_NilObject; // stored directly into the public array
         const ClassType_MemberID* m = m_Member[p];
         MVTBL* const* row = object->GetClassRow();
         const int c = ClassIndexOf(m);

@@ -61,12 +61,12 @@ public:
     /// class does not have, or one without a setter, logs an error naming the member.
     virtual void CommitOutput();
 
+    Array<Obj<ScriptObject>> m_Object; // nil stands for none (a null element counts as nil)
     Array<const ClassType_MemberID*> m_Member;
     Array<int32_t> m_MemberIndex;
     Array<uint32_t> m_MemberMask;
 
 private:
-    Array<Obj<ScriptObject>> m_Object; // never null elements: nil stands for none
     // Per port, the values of the tracks written since ResetOutput (empty: none). Cleared, not
     // freed, every frame, so that a steady animation allocates nothing.
     Array<Array<Vector4f>> m_Output;
