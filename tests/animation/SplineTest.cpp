@@ -66,10 +66,11 @@ TEST_F(Splines, EvaluationEdgeCases) {
         EXPECT_EQ(spline->FindKey(1.0f), 0);
         EXPECT_EQ(At(*spline, 1.0f), 0.0f);
         Vector3f v(7, 7, 7);
-        SplineVector3f::Create()->Evaluate(0.5f, v);
+        Obj<SplineVector3f>(SplineVector3f::Create())->Evaluate(0.5f, v);
         EXPECT_EQ(v, Vector3f(0, 0, 0));
-        EXPECT_EQ(SplineQuaternionf::Create()->Evaluate(0.5f), Quaternionf::Identity);
-        EXPECT_EQ(SplineQuaternionf::Create()->FindKey(0.5f), 0);
+        Obj<SplineQuaternionf> rotation = SplineQuaternionf::Create();
+        EXPECT_EQ(rotation->Evaluate(0.5f), Quaternionf::Identity);
+        EXPECT_EQ(rotation->FindKey(0.5f), 0);
     }
     {
         // One key holds at every time.
@@ -319,13 +320,16 @@ TEST_F(Splines, VectorsFromScalarComponents) {
     EXPECT_EQ(k.m_Value, Vector3f(2, 20, 200));
     EXPECT_EQ(k.m_TangentIn, Vector3f(1, 3, 5));
     EXPECT_EQ(k.m_TangentOut, Vector3f(2, 4, 6));
-    EXPECT_EQ(SplineVector2f::Create(x.Get(), y.Get())->GetKey(1).m_Value, Vector2f(1, 10));
+    EXPECT_EQ(Obj<SplineVector2f>(SplineVector2f::Create(x.Get(), y.Get()))->GetKey(1).m_Value,
+              Vector2f(1, 10));
     {
         // Shorter or missing components limit the keys.
         LogCapture log;
         y->RemoveKey(2);
-        EXPECT_EQ(SplineVector4f::Create(x.Get(), y.Get(), z.Get(), x.Get())->GetKeyCount(), 2);
-        EXPECT_EQ(SplineVector2f::Create(x.Get(), nullptr)->GetKeyCount(), 0);
+        EXPECT_EQ(Obj<SplineVector4f>(SplineVector4f::Create(x.Get(), y.Get(), z.Get(), x.Get()))
+                      ->GetKeyCount(),
+                  2);
+        EXPECT_EQ(Obj<SplineVector2f>(SplineVector2f::Create(x.Get(), nullptr))->GetKeyCount(), 0);
         const std::vector<std::string> expected = {
             "[Error]SplineVector4f.Create: component splines hold different key counts; using "
             "2.",
