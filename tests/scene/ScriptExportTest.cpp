@@ -5,6 +5,8 @@
 
 #include "SceneTestSupport.h"
 
+#include "quorlix/animation/AnimationClassIndex.h"
+#include "quorlix/animation/ConnectionGroup.h"
 #include "quorlix/script/ClassBinding.h"
 #include "quorlix/script/Object.h"
 #include "quorlix/script/ScriptEngine.h"
@@ -318,8 +320,15 @@ void Randomise(std::mt19937& random, ScriptObject* o, Array<Obj<ScriptObject>>& 
                     o->SetArray<V>(static_cast<const ClassMember*>(m), values);
                 } else {
                     V v = ScriptNeutralValue<V>();
-                    if (RandomValue<V>(random, row, entry, pool, enumeration, v))
+                    if (RandomValue<V>(random, row, entry, pool, enumeration, v)) {
+                        // Schedulers refuse clips on tracks outside 0..31: a file holding one
+                        // does not read back as written.
+                        if constexpr (std::is_same_v<V, int32_t>) {
+                            if (c == k_ClassAnimationClip && k == 11)
+                                v &= 31;
+                        }
                         o->Entry(m).Set(o, m, 0, &v);
+                    }
                 }
             });
         }
@@ -347,8 +356,12 @@ TEST_F(SceneExport, EveryMemberOfEveryClassReadsBackEqual) {
     }
     ASSERT_GT(pool.Size(), 20);
     std::mt19937 random(20261207);
-    for (int i = 0; i < pool.Size(); ++i) // the pool grows while links are made
+    for (int i = 0; i < pool.Size(); ++i) { // the pool grows while links are made
         Randomise(random, pool[i], pool, mood);
+        // Reading a connection group's Object array back grows its parallel arrays with it.
+        if (auto* group = dynamic_cast<ConnectionGroup*>(pool[i].Get()))
+            group->SetObjectCount(group->GetObjectCount());
+    }
     for (unsigned flags : {0u, 1u}) {
         SCOPED_TRACE(flags);
         const std::string text = RoundTrip(*engine, pool, flags, false);
