@@ -72,7 +72,8 @@ const MemberRow k_AnimationLibraryRows[] = {
     Field<&AL::m_EndTime>("EndTime", 2).Default(0.0),
     IndexProperty<&AL::GetCurve, &AL::SetCurve, &AL::GetCurveCount, &AL::SetCurveCount>("Curve", 3,
                                                                                         k_RefArray),
-    Field<&AL::m_GroupPort>("GroupPort", 4, MemberIsIndex),
+    IndexProperty<&AL::GetGroupPort, &AL::SetGroupPort, &AL::GetGroupPortCount,
+                  &AL::SetGroupPortCount>("GroupPort", 4),
 };
 
 using AS = AnimationScheduler;
@@ -86,7 +87,8 @@ const MemberRow k_AnimationSchedulerRows[] = {
 
 using CG = ConnectionGroup;
 const MemberRow k_ConnectionGroupRows[] = {
-    Field<&CG::m_Object>("Object", 1, k_RefArray),
+    IndexProperty<&CG::GetObject, &CG::SetObject, &CG::GetObjectCount, &CG::SetObjectCount>(
+        "Object", 1, k_RefArray),
     Field<&CG::m_Member>("Member", 2, MemberIsIndex),
     Field<&CG::m_MemberIndex>("MemberIndex", 3, MemberIsIndex),
     Field<&CG::m_MemberMask>("MemberMask", 4, MemberIsIndex),

@@ -1,0 +1,557 @@
+// Animation libraries, connection groups, clips and the scheduler's frame: timing, tracks,
+// member writes, events, the bookkeeping of the clip list, and a scene animated from a script.
+
+#include "quorlix/animation/AnimationClassIndex.h"
+#include "quorlix/animation/AnimationClip.h"
+#include "quorlix/animation/AnimationLibrary.h"
+#include "quorlix/animation/AnimationScheduler.h"
+#include "quorlix/animation/ConnectionGroup.h"
+#include "quorlix/animation/ParentControl.h"
+#include "quorlix/animation/PoseBlend.h"
+#include "quorlix/animation/Spline.h"
+#include "quorlix/library/Library.h"
+#include "quorlix/scene/BlendControl.h"
+#include "quorlix/scene/Fog.h"
+#include "quorlix/scene/Light.h"
+#include "quorlix/scene/SceneClassIndex.h"
+#include "quorlix/scene/Transform.h"
+#include "quorlix/script/ScriptEngine.h"
+#include "support/LogCapture.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <functional>
+#include <limits>
+#include <string>
+#include <utility>
+#include <vector>
+
+using namespace Quorlix;
+using namespace QuorlixTest;
+
+namespace {
+
+using Lines = std::vector<std::string>;
+
+class Scheduler : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { DLLInitialize(0); }
+    static void TearDownTestSuite() { DLLDeInitialize(0); }
+};
+
+const ClassType_MemberID* Weight() {
+    return MemberIDOf(1, k_ClassBlendControl);
+}
+
+// A library over [start, end] whose scalar curve on `port` answers the library time itself:
+// tangents equal to the step make the Hermite segment a straight line.
+Obj<AnimationLibrary> TimeLibrary(double start, double end, int port = 0) {
+    Obj<SplineScalarf> line = SplineScalarf::Create();
+    const float step = static_cast<float>(end - start);
+    line->AddKey({static_cast<float>(start), static_cast<float>(start), 0, step});
+    line->AddKey({static_cast<float>(end), static_cast<float>(end), step, 0});
+    Obj<AnimationLibrary> library = AnimationLibrary::Create();
+    library->m_StartTime = start;
+    library->m_EndTime = end;
+    library->SetCurve(0, line.Get());
+    library->SetGroupPort(0, port);
+    return library;
+}
+
+// A library over [0, 4] whose curve on `port` holds `value`.
+Obj<AnimationLibrary> ConstantLibrary(float value, int port = 0) {
+    Obj<SplineScalarf> level = SplineScalarf::Create();
+    level->AddKey({0, value, 0, 0});
+    Obj<AnimationLibrary> library = AnimationLibrary::Create();
+    library->m_EndTime = 4;
+    library->SetCurve(0, level.Get());
+    library->SetGroupPort(0, port);
+    return library;
+}
+
+// A scheduler whose group drives the Weight of two blend controls, ports 0 and 1.
+struct Rig {
+    Rig() {
+        for (int p = 0; p < 2; ++p) {
+            m_Target[p] = BlendControl::Create();
+            m_Group->SetObject(p, m_Target[p].Get());
+            m_Group->m_Member[p] = Weight();
+        }
+        m_Scheduler->m_ConnectionGroup = m_Group;
+        m_Scheduler->SetName("player");
+    }
+    AnimationClip* Add(AnimationLibrary* library, double start, double scale = 1, double cycles = 1,
+                       int track = 0) {
+        Obj<AnimationClip> clip = AnimationClip::Create();
+        clip->m_AnimationLibrary = library;
+        clip->m_StartTime = start;
+        clip->m_Scale = scale;
+        clip->m_Cycles = cycles;
+        clip->m_Track = track;
+        m_Scheduler->SetAnimationClip(m_Scheduler->GetAnimationClipCount(), clip.Get());
+        return clip.Get();
+    }
+    // The weight on `port` after a frame at `time`; -100 when the frame did not write it.
+    float Frame(double time, int port = 0) {
+        m_Target[port]->m_Weight = -100;
+        m_Scheduler->AdvanceFrame(time);
+        return m_Target[port]->m_Weight;
+    }
+
+    Obj<AnimationScheduler> m_Scheduler = AnimationScheduler::Create();
+    Obj<ConnectionGroup> m_Group = ConnectionGroup::Create();
+    Obj<BlendControl> m_Target[2];
+};
+
+TEST_F(Scheduler, LibraryEvaluatesCurvesIntoVector4f) {
+    Obj<AnimationLibrary> library = AnimationLibrary::Create();
+    {
+        // Writing either array grows both; new ports are -1, new curves empty.
+        library->SetCurve(2, SplineScalarf::Create());
+        EXPECT_EQ(library->GetGroupPortCount(), 3);
+        EXPECT_EQ(library->GetGroupPort(1), -1);
+        library->SetGroupPort(4, 7);
+        EXPECT_EQ(library->GetCurveCount(), 5);
+        EXPECT_EQ(library->GetCurve(4), nullptr);
+        library->SetCurveCount(1);
+        EXPECT_EQ(library->GetGroupPortCount(), 1);
+    }
+    {
+        // Each spline fills as many components as it has, the rest stay zero.
+        Obj<SplineVector2f> v2 = SplineVector2f::Create();
+        v2->AddKey({0, Vector2f(1, 2), Vector2f(0, 0), Vector2f(0, 0)});
+        Obj<SplineVector3f> v3 = SplineVector3f::Create();
+        v3->AddKey({0, Vector3f(1, 2, 3), Vector3f(0, 0, 0), Vector3f(0, 0, 0)});
+        Obj<SplineVector4f> v4 = SplineVector4f::Create();
+        v4->AddKey({0, Vector4f(1, 2, 3, 4), Vector4f(0, 0, 0, 0), Vector4f(0, 0, 0, 0)});
+        Obj<SplineQuaternionf> q = SplineQuaternionf::Create();
+        q->AddKey({0, Quaternionf(0, 0, 0, 1)});
+        Obj<SplineScalarf> s = SplineScalarf::Create();
+        s->AddKey({0, 5, 0, 0});
+        library->SetCurve(0, s.Get());
+        library->SetCurve(1, v2.Get());
+        library->SetCurve(2, v3.Get());
+        library->SetCurve(3, v4.Get());
+        library->SetCurve(4, q.Get());
+        const Vector4f expected[] = {Vector4f(5, 0, 0, 0), Vector4f(1, 2, 0, 0),
+                                     Vector4f(1, 2, 3, 0), Vector4f(1, 2, 3, 4),
+                                     Vector4f(0, 0, 0, 1)};
+        for (int i = 0; i < 5; ++i) {
+            Vector4f out(9, 9, 9, 9);
+            library->EvaluateCurve(i, 0.5, out);
+            EXPECT_EQ(out, expected[i]) << i;
+        }
+    }
+    {
+        LogCapture log;
+        library->SetCurve(5, nullptr);
+        for (int i : {5, 6, -1}) {
+            Vector4f out(9, 9, 9, 9);
+            library->EvaluateCurve(i, 0, out);
+            EXPECT_EQ(out, Vector4f::Zero);
+        }
+        const std::string line =
+            "[Error]AnimationLibrary: index out of range / no curve at given index.";
+        EXPECT_EQ(log.Messages(), Lines(3, line));
+    }
+}
+
+TEST_F(Scheduler, ConnectionGroupCommitsByMemberType) {
+    Obj<ConnectionGroup> group = ConnectionGroup::Create();
+    {
+        // Object[i] grows the four arrays together.
+        Obj<BlendControl> control = BlendControl::Create();
+        group->SetObject(2, control.Get());
+        EXPECT_EQ(group->m_Member.Size(), 3);
+        EXPECT_EQ(group->m_MemberIndex.Size(), 3);
+        EXPECT_EQ(group->m_MemberMask.Size(), 3);
+        EXPECT_TRUE(group->GetObject(0)->IsNil());
+        EXPECT_EQ(group->GetPortCount(), 3);
+    }
+    // One port per member type: a constant curve per port, amplitude 1.
+    Obj<AnimationClip> clip = AnimationClip::Create();   // Track: I32
+    Obj<BlendControl> control = BlendControl::Create();  // Weight: F32
+    Obj<SFog> fog = SFog::Create();                      // NearFar: Vector2f
+    Obj<SLight> light = SLight::Create();                // Color: Vector3f
+    Obj<ParentControl> parent = ParentControl::Create(); // SwapRange: Vector4f
+    Obj<PoseBlend> pose = PoseBlend::Create();           // PoseDefault: F32 index member
+    const std::pair<ScriptObject*, const ClassType_MemberID*> ports[] = {
+        {clip.Get(), MemberIDOf(11, k_ClassAnimationClip)},
+        {control.Get(), Weight()},
+        {fog.Get(), MemberIDOf(5, k_ClassSFog)},
+        {light.Get(), MemberIDOf(1, k_ClassSLight)},
+        {parent.Get(), MemberIDOf(5, k_ClassParentControl)},
+        {pose.Get(), MemberIDOf(2, k_ClassPoseBlend)},
+    };
+    for (int p = 0; p < 6; ++p) {
+        group->SetObject(p, ports[p].first);
+        group->m_Member[p] = ports[p].second;
+    }
+    group->m_MemberIndex[5] = 2;
+    Obj<SplineVector4f> level = SplineVector4f::Create();
+    Obj<AnimationLibrary> library = AnimationLibrary::Create();
+    library->m_EndTime = 1;
+    for (int p = 0; p < 6; ++p) {
+        library->SetCurve(p, level.Get());
+        library->SetGroupPort(p, p);
+    }
+    auto commit = [&](const Vector4f& value, float amplitude = 1) {
+        level->SetKeyCount(0);
+        level->AddKey({0, value, Vector4f::Zero, Vector4f::Zero});
+        group->ResetOutput();
+        group->AddOutput(0, library.Get(), 0, amplitude);
+        group->CommitOutput();
+    };
+    {
+        commit(Vector4f(1.5f, 2, 3, 4));
+        EXPECT_EQ(clip->m_Track, 2);
+        EXPECT_EQ(control->m_Weight, 1.5f);
+        EXPECT_EQ(fog->GetNearFar(), Vector2f(1.5f, 2));
+        EXPECT_EQ(light->GetColor(), Vector3f(1.5f, 2, 3));
+        EXPECT_EQ(parent->m_SwapRange, Vector4f(1.5f, 2, 3, 4));
+        ASSERT_EQ(pose->m_PoseDefault.Size(), 3);
+        EXPECT_EQ(pose->m_PoseDefault[2], 1.5f);
+    }
+    {
+        // I32 members round half up and saturate; NaN gives 0.
+        const std::pair<float, int32_t> cases[] = {
+            {1.49f, 1},
+            {-1.5f, -1},
+            {1e20f, std::numeric_limits<int32_t>::max()},
+            {-1e20f, std::numeric_limits<int32_t>::min()},
+            {std::numeric_limits<float>::quiet_NaN(), 0},
+        };
+        for (const auto& [value, rounded] : cases) {
+            commit(Vector4f(value, 0, 0, 0));
+            EXPECT_EQ(clip->m_Track, rounded) << value;
+        }
+    }
+    {
+        // Tracks add up; writing a track again replaces it.
+        group->ResetOutput();
+        level->SetKeyCount(0);
+        level->AddKey({0, Vector4f(1, 1, 1, 1), Vector4f::Zero, Vector4f::Zero});
+        group->AddOutput(0, library.Get(), 0, 1);
+        group->AddOutput(3, library.Get(), 0, 5);
+        group->AddOutput(3, library.Get(), 0, 2);
+        group->CommitOutput();
+        EXPECT_EQ(control->m_Weight, 3.0f);
+    }
+    {
+        // Members the object lacks, ports past the shortest array, tracks outside 0..31, and
+        // times outside the library are refused; the rest of the frame goes on.
+        LogCapture log;
+        group->m_Member[0] = MemberIDOf(1, k_ClassSLight); // a BlendControl has no Color
+        group->m_Member[1] = MemberIDOf(200, k_ClassBlendControl);
+        group->m_Member[2] = nullptr;
+        group->m_Object[4] = nullptr;  // stored past the setter: counts as nil
+        group->m_MemberMask.Resize(5); // port 5 is gone
+        control->m_Weight = 7;
+        commit(Vector4f(2, 2, 2, 2));
+        group->AddOutput(32, library.Get(), 0, 1);
+        group->AddOutput(-1, library.Get(), 0, 1);
+        group->ResetOutput();
+        group->AddOutput(0, library.Get(), -0.5, 1);
+        group->AddOutput(0, library.Get(), 1.5, 1);
+        group->AddOutput(0, library.Get(), std::numeric_limits<double>::quiet_NaN(), 1);
+        group->CommitOutput();
+        EXPECT_EQ(control->m_Weight, 7.0f);
+        EXPECT_EQ(light->GetColor(), Vector3f(2, 2, 2));
+        EXPECT_EQ(parent->m_SwapRange, Vector4f(3, 3, 3, 3));
+        const Lines expected = {
+            "[Error]ConnectionGroup: animation library specifies invalid port.",
+            "[Error]AnimationController: member #1FFF056 class seems unsupported.",
+            "[Error]AnimationController: member #C8FFF08E function seems unsupported.",
+            "[Error]AnimationController: member #0 class seems unsupported.",
+            "[Error]AnimationController: member #5FFF0F0 class seems unsupported.",
+            "[Error]ConnectionGroup: track 32 is outside 0..31.",
+            "[Error]ConnectionGroup: track -1 is outside 0..31.",
+        };
+        EXPECT_EQ(log.Messages(), expected);
+    }
+}
+
+TEST_F(Scheduler, ClipTimeFollowsStartScaleCyclesAndWarp) {
+    Obj<AnimationLibrary> library = TimeLibrary(0, 4);
+    {
+        // Start 2 over a 4 s library: sampled at t - 2, at its end in the frame that crosses
+        // it, then no more.
+        Rig rig;
+        rig.Add(library.Get(), 2);
+        EXPECT_EQ(rig.Frame(2), -100.0f); // not after its start yet
+        EXPECT_FLOAT_EQ(rig.Frame(4), 2);
+        EXPECT_FLOAT_EQ(rig.Frame(6), 4);
+        EXPECT_FLOAT_EQ(rig.Frame(6.5), 4);
+        EXPECT_EQ(rig.Frame(7), -100.0f);
+    }
+    {
+        // Scale 2 ends at 10 and samples 1 s at t = 4.
+        Rig rig;
+        const AnimationClip* clip = rig.Add(library.Get(), 2, 2);
+        EXPECT_EQ(clip->GetEndTime(), 10.0);
+        EXPECT_FLOAT_EQ(rig.Frame(4), 1);
+    }
+    {
+        // Scale -1 plays backwards.
+        Rig rig;
+        rig.Add(library.Get(), 2, -1);
+        EXPECT_NEAR(rig.Frame(2.001), 4, 0.002);
+        EXPECT_FLOAT_EQ(rig.Frame(6), 0);
+    }
+    {
+        // Three cycles: 5 s after the start is 1 s into the second.
+        Rig rig;
+        rig.Add(library.Get(), 1, 1, 3);
+        EXPECT_FLOAT_EQ(rig.Frame(6), 1);
+    }
+    {
+        // A warp time pins the clip.
+        Rig rig;
+        rig.Add(library.Get(), 0)->m_WarpTime = 0.5;
+        EXPECT_FLOAT_EQ(rig.Frame(0.1), 2);
+        EXPECT_FLOAT_EQ(rig.Frame(0.9), 2);
+    }
+    {
+        // A library that starts later samples from its own start time.
+        Rig rig;
+        rig.Add(TimeLibrary(10, 14).Get(), 0);
+        EXPECT_FLOAT_EQ(rig.Frame(1), 11);
+    }
+    {
+        // Clips without length (no library range, Scale 0, Cycles 0) have ended once they
+        // started: sampled at the end of their cycle, never NaN, then done.
+        Rig rig;
+        Obj<AnimationLibrary> empty = TimeLibrary(3, 3);
+        rig.Add(empty.Get(), 1);
+        rig.Add(library.Get(), 1, 0, 1, 1);
+        rig.Add(library.Get(), 1, 1, 0, 2);
+        EXPECT_FLOAT_EQ(rig.Frame(1.5), 3 + 4 + 0);
+        EXPECT_EQ(rig.Frame(2), -100.0f);
+    }
+}
+
+TEST_F(Scheduler, TracksAddAndTheLaterClipOnATrackWins) {
+    {
+        Rig rig;
+        rig.Add(ConstantLibrary(1).Get(), 0, 1, 1, 0);
+        rig.Add(ConstantLibrary(2).Get(), 0, 1, 1, 1);
+        EXPECT_EQ(rig.Frame(1), 3.0f);
+    }
+    {
+        Rig rig;
+        rig.Add(ConstantLibrary(1).Get(), 0);
+        rig.Add(ConstantLibrary(2).Get(), 0);
+        EXPECT_EQ(rig.Frame(1), 2.0f);
+    }
+    {
+        // An I32 target: 1.5 gives 2, 1.49 gives 1; AmplitudeScale scales the curve.
+        Rig rig;
+        Obj<AnimationClip> target = AnimationClip::Create();
+        rig.m_Group->SetObject(0, target.Get());
+        rig.m_Group->m_Member[0] = MemberIDOf(11, k_ClassAnimationClip);
+        AnimationClip* clip = rig.Add(ConstantLibrary(1).Get(), 0);
+        clip->m_AmplitudeScale = 1.5f;
+        rig.m_Scheduler->AdvanceFrame(1);
+        EXPECT_EQ(target->m_Track, 2);
+        clip->m_AmplitudeScale = 1.49f;
+        rig.m_Scheduler->AdvanceFrame(2);
+        EXPECT_EQ(target->m_Track, 1);
+    }
+}
+
+TEST_F(Scheduler, ClipListKeepsTrackEndsOrderAndLogs) {
+    Obj<AnimationLibrary> library = TimeLibrary(0, 1);
+    {
+        // Track ends rise with the clips put on them; the list sorts by EndTime at the next
+        // frame; nil removes; an empty list resets the track ends.
+        Rig rig;
+        AnimationClip* late = rig.Add(library.Get(), 0, 5);
+        AnimationClip* early = rig.Add(library.Get(), 0, 3);
+        EXPECT_EQ(rig.m_Scheduler->m_TrackEndTime[0], 5.0);
+        EXPECT_EQ(rig.m_Scheduler->m_TrackEndTime[1], -1.0);
+        rig.m_Scheduler->AdvanceFrame(0.5);
+        EXPECT_EQ(rig.m_Scheduler->GetAnimationClip(0), early);
+        EXPECT_EQ(rig.m_Scheduler->GetAnimationClip(1), late);
+        rig.m_Scheduler->SetAnimationClip(0, nullptr);
+        EXPECT_EQ(rig.m_Scheduler->GetAnimationClip(0), late);
+        EXPECT_EQ(rig.m_Scheduler->m_TrackEndTime[0], 5.0);
+        rig.m_Scheduler->SetAnimationClip(0, nullptr);
+        EXPECT_EQ(rig.m_Scheduler->GetAnimationClipCount(), 0);
+        EXPECT_EQ(rig.m_Scheduler->m_TrackEndTime[0], -1.0);
+    }
+    {
+        // Expired clips leave the front of the list.
+        Rig rig;
+        rig.m_Scheduler->m_RemoveExpiredClip = true;
+        rig.Add(library.Get(), 0, 3);
+        AnimationClip* kept = rig.Add(library.Get(), 0, 5);
+        rig.m_Scheduler->AdvanceFrame(4);
+        ASSERT_EQ(rig.m_Scheduler->GetAnimationClipCount(), 1);
+        EXPECT_EQ(rig.m_Scheduler->GetAnimationClip(0), kept);
+    }
+    {
+        // Tracks outside 0..31 are refused when added and skipped when changed afterwards; a
+        // repeated frame time, an empty entry and a missing group are logged.
+        Rig rig;
+        LogCapture log;
+        Obj<AnimationClip> far = AnimationClip::Create();
+        far->SetName("far");
+        far->m_Track = 32;
+        rig.m_Scheduler->SetAnimationClip(0, far.Get());
+        far->m_Track = -1;
+        rig.m_Scheduler->SetAnimationClip(0, far.Get());
+        EXPECT_EQ(rig.m_Scheduler->GetAnimationClipCount(), 0);
+        rig.Add(library.Get(), 0)->m_Track = 40;
+        EXPECT_EQ(rig.Frame(0.5), -100.0f);
+        rig.m_Scheduler->AdvanceFrame(0.5);
+        rig.m_Scheduler->SetAnimationClipCount(2);
+        rig.m_Scheduler->AdvanceFrame(0.6);
+        rig.m_Scheduler->m_ConnectionGroup = nullptr;
+        rig.m_Scheduler->AdvanceFrame(0.7);
+        EXPECT_EQ(rig.m_Scheduler->GetLastFrameTime(), 0.6);
+        const Lines expected = {
+            "[Error]AnimationScheduler.AnimationClip: track 32 of clip \"far\" is outside 0..31.",
+            "[Error]AnimationScheduler.AnimationClip: track -1 of clip \"far\" is outside 0..31.",
+            "[Error]AnimationScheduler: track 40 of clip at index 0 is outside 0..31.",
+            "[Warn ]CONSTD.m_LastFrameTime==frameTime",
+            "[Error]AnimationScheduler: track 40 of clip at index 0 is outside 0..31.",
+            "[Error]AnimationScheduler: track 40 of clip at index 0 is outside 0..31.",
+            "[Warn ]AnimationScheduler: clip at index 1is Nil.",
+            "[Warn ]AnimationScheduler: no ConnectionGroup for \"player\".",
+        };
+        EXPECT_EQ(log.Messages(), expected);
+    }
+}
+
+// Records the events it receives and runs a hook after each.
+struct Recorder : ClipEvent {
+    void OnClipEvent() override {
+        m_Events.emplace_back(m_Type, m_Position);
+        if (m_Hook)
+            m_Hook();
+    }
+    std::vector<std::pair<uint32_t, float>> m_Events;
+    std::function<void()> m_Hook;
+};
+
+TEST_F(Scheduler, ClipEventsReportAndMayChangeTheList) {
+    Obj<AnimationLibrary> library = TimeLibrary(0, 4);
+    {
+        // Start once, running while before the end, end in each frame that reaches it.
+        Rig rig;
+        Obj<Recorder> recorder = NewObject<Recorder>();
+        Obj<AnimationClipEvent> clip = AnimationClipEvent::Create();
+        clip->m_AnimationLibrary = library;
+        clip->SetEventMode(7);
+        clip->SetClipEvent(recorder.Get());
+        rig.m_Scheduler->SetAnimationClip(0, clip.Get());
+        for (double t : {1.0, 2.0, 5.0, 6.0})
+            rig.m_Scheduler->AdvanceFrame(t);
+        const std::vector<std::pair<uint32_t, float>> expected = {
+            {1, 0.25f}, {2, 0.25f}, {2, 0.5f}, {4, 1.25f}};
+        EXPECT_EQ(recorder->m_Events, expected);
+
+        // A clone copies the members and shares the receiver.
+        clip->SetName("walk");
+        clip->m_Track = 3;
+        const Obj<AnimationClip> copy = clip->Clone();
+        auto* event = dynamic_cast<AnimationClipEvent*>(copy.Get());
+        ASSERT_NE(event, nullptr);
+        EXPECT_EQ(event->GetClipEvent(), recorder.Get());
+        EXPECT_EQ(event->GetEventMode(), 7u);
+        EXPECT_EQ(event->m_Track, 3);
+        EXPECT_EQ(event->m_AnimationLibrary.Get(), library.Get());
+        EXPECT_STREQ(event->GetNameCPtr(), "walk");
+    }
+    {
+        // A callback that empties the list and refills it, and one that removes its own clip:
+        // the frame goes on over what the list holds.
+        Rig rig;
+        Obj<Recorder> recorder = NewObject<Recorder>();
+        AnimationScheduler* scheduler = rig.m_Scheduler.Get();
+        for (int i = 0; i < 3; ++i) {
+            Obj<AnimationClipEvent> clip = AnimationClipEvent::Create();
+            clip->m_AnimationLibrary = library;
+            clip->SetClipEvent(recorder.Get());
+            scheduler->SetAnimationClip(i, clip.Get());
+        }
+        Obj<AnimationLibrary> other = ConstantLibrary(9);
+        recorder->m_Hook = [&] {
+            if (recorder->m_Events.size() == 1) {
+                scheduler->SetAnimationClipCount(0);
+                Obj<AnimationClip> fresh = AnimationClip::Create();
+                fresh->m_AnimationLibrary = other;
+                scheduler->SetAnimationClip(0, fresh.Get());
+            } else {
+                scheduler->SetAnimationClip(0, nullptr);
+            }
+        };
+        EXPECT_EQ(rig.Frame(1), 1.0f); // the first clip played on after its callback
+        EXPECT_EQ(scheduler->GetAnimationClipCount(), 1);
+        EXPECT_EQ(recorder->m_Events.size(), 1u);
+        rig.m_Scheduler->SetAnimationClip(0, nullptr);
+        Obj<AnimationClipEvent> self = AnimationClipEvent::Create();
+        self->SetClipEvent(recorder.Get());
+        scheduler->SetAnimationClip(0, self.Get());
+        self->m_StartTime = 2;
+        self = nullptr; // the list holds the only handle; the callback drops it
+        rig.m_Scheduler->AdvanceFrame(2.5);
+        EXPECT_EQ(scheduler->GetAnimationClipCount(), 0);
+        EXPECT_EQ(recorder->m_Events.size(), 2u);
+    }
+}
+
+TEST_F(Scheduler, ScriptAnimatesATransformAndALight) {
+    const char* script = R"(
+SplineVector3f:path.{ .KeyTime [0.0, 2.0]; .KeyValue [(0, 0, 0), (2, 4, 6)];
+                      .KeyTangentIn [(0, 0, 0), (2, 4, 6)]; .KeyTangentOut [(2, 4, 6), (0, 0, 0)]; };
+SplineVector3f:tint.{ .KeyTime [0.0, 2.0]; .KeyValue [(1, 1, 1), (0, 0.5, 1)];
+                      .KeyTangentIn [(0, 0, 0), (-1, -0.5, 0)];
+                      .KeyTangentOut [(-1, -0.5, 0), (0, 0, 0)]; };
+AnimationLibrary:walk.{ .StartTime 0.0F; .EndTime 2.0F; .Curve [:path, :tint]; .GroupPort [0, 1]; };
+STransform:s_root.{ .Translation (9, 9, 9); };
+TTransform:root.{ .SNode :s_root; };
+SLight:lamp.{ .Color (1, 1, 1); };
+TLight:t_lamp.{ .SNode :lamp; };
+ConnectionGroup:ports.{ .Object [:s_root, :lamp];
+                        .Member [@SSimpleTransform.Translation, @SLight.Color];
+                        .MemberIndex [0, 0]; .MemberMask [7u, 7u]; };
+AnimationClip:stroll.{ .AnimationLibrary :walk; .StartTime 1.0F; .Cycles 2.0F; };
+AnimationScheduler:player.{ .ConnectionGroup :ports; .AnimationClip [:stroll]; };
+)";
+    const Obj<ScriptEngine> engine(ScriptEngine::Create());
+    LogCapture err;
+    engine->Execute(String(script), String("stroll"), 1);
+    EXPECT_TRUE(err.Messages().empty()) << err.Text();
+    auto* player = dynamic_cast<AnimationScheduler*>(engine->FindObjectC("player"));
+    auto* root = dynamic_cast<TTransform*>(engine->FindObjectC("root"));
+    auto* lamp = dynamic_cast<SLight*>(engine->FindObjectC("lamp"));
+    ASSERT_NE(player, nullptr);
+    ASSERT_NE(root, nullptr);
+    ASSERT_NE(lamp, nullptr);
+    auto* transform = dynamic_cast<STransform*>(root->GetSNode());
+    ASSERT_NE(transform, nullptr);
+    EXPECT_EQ(player->m_TrackEndTime[0], 5.0);
+
+    // Two 2 s cycles from t = 1. At t = 3.5 the position is 2.5 / 4: 0.25 into the second
+    // cycle, library time 0.5 s, a quarter of each straight path.
+    for (double t : {1.5, 2.5, 3.5})
+        player->AdvanceFrame(t);
+    EXPECT_EQ(transform->GetTranslation(), Vector3f(0.5f, 1, 1.5f));
+    EXPECT_EQ(lamp->GetColor(), Vector3f(0.75f, 0.875f, 1));
+    player->AdvanceFrame(4.5);
+    EXPECT_EQ(transform->GetTranslation(), Vector3f(1.5f, 3, 4.5f));
+    EXPECT_EQ(lamp->GetColor(), Vector3f(0.25f, 0.625f, 1));
+    // The frame that crosses the end (t = 5) plays once more, at 1.5 x 2 cycles: the start of
+    // a cycle; after it the clip is done.
+    player->AdvanceFrame(7);
+    EXPECT_EQ(transform->GetTranslation(), Vector3f(0, 0, 0));
+    EXPECT_EQ(lamp->GetColor(), Vector3f(1, 1, 1));
+    lamp->SetColor(Vector3f(5, 5, 5));
+    player->AdvanceFrame(8);
+    EXPECT_EQ(lamp->GetColor(), Vector3f(5, 5, 5));
+    EXPECT_TRUE(err.Messages().empty()) << err.Text();
+}
+
+} // namespace
