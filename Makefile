@@ -106,6 +106,8 @@ demo: deps build
 	  --then examples/demo/report.kss
 	$(BUILD)/tools/quorlix/quorlix convert examples/demo/materials.kss $(BUILD)/demo/materials.ksc
 	$(BUILD)/tools/quorlix/quorlix run $(BUILD)/demo/materials.ksc
+	$(BUILD)/tools/quorlix/quorlix run examples/demo/animation.kss --update 45 --fps 30 \
+	  --then examples/demo/animation-report.kss
 
 FORMAT_FILES = git ls-files '*.h' '*.cpp' ':!:tests/checks/fixtures/*'
 

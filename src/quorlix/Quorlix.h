@@ -9,6 +9,7 @@
 #include "quorlix/animation/AnimationClip.h"
 #include "quorlix/animation/AnimationLibrary.h"
 #include "quorlix/animation/AnimationScheduler.h"
+#include "quorlix/animation/AnimationSystem.h"
 #include "quorlix/animation/ConnectionGroup.h"
 #include "quorlix/animation/ParentControl.h"
 #include "quorlix/animation/PoseBlend.h"

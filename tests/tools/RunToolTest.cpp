@@ -59,6 +59,22 @@ TEST(RunTool, ExecutesUpdatesAndReportsFromAFolderAnArchiveAndStandardInput) {
     EXPECT_EQ(named.m_Out, "n;\n");
 }
 
+// The animation demo: frame 45 at 30 fps plays the clip 1.5 s in, three quarters along its
+// straight paths. With -v the run's note names the drivers it advanced.
+TEST(RunTool, UpdatesPlayTheAnimationOfTheScript) {
+    TempDir folder;
+    const std::string demo = QUORLIX_EXAMPLES_DIR "/demo/";
+    const ToolOutcome played = RunTool(folder, "run " + demo +
+                                                   "animation.kss --update 45 --fps 30 "
+                                                   "--then " +
+                                                   demo + "animation-report.kss -v");
+    EXPECT_EQ(played.m_Status, 0) << played.m_Err;
+    EXPECT_EQ(played.m_Out, "stage at (1.5,3.,4.5), lamp colour (0.25,0.625,1.)\n");
+    EXPECT_TRUE(Contains(played.m_Err, "over 1 scene roots, with 1 animation schedulers, 0 pose "
+                                       "blends and 0 parent managers."))
+        << played.m_Err;
+}
+
 TEST(RunTool, ErrorsFailTheRunAndWrongUseIsTwo) {
     TempDir folder;
     // An error in an included file counts too.

@@ -81,18 +81,28 @@ std::vector<Obj<TNode>> SceneRoots(const ScriptEngine& engine) {
     return roots;
 }
 
+// Frame i (from 1) plays at i / fps seconds: the animation drivers advance to that time, then
+// every scene root is updated. Parent managers can move roots, so with any the roots are found
+// again each frame.
 void Update(const ScriptEngine& engine, int frames, double fps) {
-    const std::vector<Obj<TNode>> roots = SceneRoots(engine);
+    std::vector<Obj<TNode>> roots = SceneRoots(engine);
+    AnimationSystem animation(engine.GetRootNamespace());
     XMiniUpdateTraverse traverse;
     SceneUpdateFrame frame;
     for (int i = 1; i <= frames; ++i) {
+        animation.AdvanceFrame(i / fps);
+        if (animation.GetParentManagerCount() > 0)
+            roots = SceneRoots(engine);
         frame.m_Frame = static_cast<uint32_t>(i);
         for (const Obj<TNode>& root : roots)
             UpdateSceneFrame(traverse, root, Matrix4f::Identity, frame);
     }
     Xerr.pLockNote() << "run: " << frames << " frames (" << static_cast<float>(frames / fps)
                      << " s of scene time) over " << static_cast<int>(roots.size())
-                     << " scene roots.\n";
+                     << " scene roots, with " << animation.GetSchedulerCount()
+                     << " animation schedulers, " << animation.GetPoseBlendCount()
+                     << " pose blends and " << animation.GetParentManagerCount()
+                     << " parent managers.\n";
     Xerr.pUnlockMessage();
 }
 
@@ -144,7 +154,8 @@ void AddRunCommand(CLI::App& app, std::function<int()>& action) {
     run->add_flag("--quiet", options->m_Quiet, "Parse without messages (the status still tells)");
     run->add_flag("--import-names", options->m_ImportNames,
                   "Name every object of the script by its Name member (for converted files)");
-    run->add_option("--update", options->m_Frames, "Update every scene root for FRAMES frames")
+    run->add_option("--update", options->m_Frames,
+                    "Advance the animation and update every scene root for FRAMES frames")
         ->check(CLI::NonNegativeNumber);
     run->add_option("--fps", options->m_Fps, "Frames per second of scene time (default 30)")
         ->check(CLI::PositiveNumber);
