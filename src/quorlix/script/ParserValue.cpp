@@ -13,6 +13,7 @@
 #include "quorlix/script/Object.h"
 #include "quorlix/script/ScriptClass.h"
 #include "quorlix/script/ScriptEngine.h"
+#include "quorlix/script/internal/ClassTableEpoch.h"
 #include "quorlix/script/internal/ParserState.h"
 
 #include <bit>
@@ -403,12 +404,23 @@ const ClassType_MemberID* Parser::MemberOfToken(ScriptObject* object) {
     const auto c = static_cast<uint32_t>(m_Binary->GetClassIndex());
     const auto k = static_cast<uint32_t>(m_Binary->GetMemberIndex());
     const uint32_t key = (c << 8 | k) + 1;
+    if (const uint32_t epoch = ClassTableEpoch(); epoch != m_TokenEpoch) {
+        m_TokenMembers.fill(TokenMemberSlot{});
+        m_TokenEpoch = epoch;
+    }
     TokenMemberSlot& slot = m_TokenMembers[(c * 37 + k) & (m_TokenMembers.size() - 1)];
+    MVTBL* const* row = object->GetClassRow();
+    if (slot.m_Key == key && slot.m_Row == row && row != nullptr)
+        return slot.m_Member;
     const ClassType_MemberID* m = slot.m_Key == key ? slot.m_Member : TokenMember();
-    if (m != nullptr)
-        slot = {key, m};
+    if (m == nullptr)
+        return nullptr;
+    slot = {key, m, nullptr};
     // A member of another class would address storage the object does not have.
-    return m != nullptr && IsValidMemberID(object->GetObjectClassID(), m) ? m : nullptr;
+    if (!IsValidMemberID(object->GetObjectClassID(), m))
+        return nullptr;
+    slot.m_Row = row;
+    return m;
 }
 
 std::string Parser::MemberTokenName() const {

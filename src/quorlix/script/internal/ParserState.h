@@ -334,14 +334,16 @@ private:
     // What names resolved to: built-in classes and enumerators (their lookups scan the class
     // slots) and the members of each class; a file names the same few again and again.
     NameCache m_Names;
-    // Binary member tokens that TokenMember accepted, by class and member index: the
-    // identifier is a function of the two, and MemberOfToken checks it against the object's
-    // class each time, which fails wherever TokenMember would now.
+    // Binary member tokens that TokenMember accepted, by class and member index (the
+    // identifier is a function of the two), with the class row of the last object the member
+    // was found valid for. Both answers stand until the class tables change (the epoch).
     struct TokenMemberSlot {
         uint32_t m_Key = 0; // class << 8 | member, plus 1; 0 when empty
         const ClassType_MemberID* m_Member = nullptr;
+        MVTBL* const* m_Row = nullptr; // null: not checked against an object yet
     };
     std::array<TokenMemberSlot, 256> m_TokenMembers{};
+    uint32_t m_TokenEpoch = 0;
 };
 
 /// Counts one level of nesting for as long as it lives.
