@@ -13,6 +13,7 @@
 #include <atomic>
 #include <cmath>
 #include <initializer_list>
+#include <random>
 #include <set>
 #include <string>
 #include <vector>
@@ -209,6 +210,66 @@ TEST_F(Namespaces, EnterLeaveAndRemove) {
     EXPECT_EQ(engine->RemoveNamespace("x"), SOK);
     EXPECT_EQ(engine->RemoveNamespace("x"), ENotFound);
     EXPECT_EQ(engine->FindNamespace("x"), ScriptNamespace::Nil());
+}
+
+TEST_F(Namespaces, NumberedRecordsEnterTheTableLateInTheSameOrder) {
+    // Numbered records reach the table only when something looks at it. A namespace made to
+    // flush after every call and one left alone must end with the same table, in the same
+    // order, through replacements, removals, clears and doublings.
+    Obj<ScriptNamespace> eager = ScriptNamespace::Create(nullptr, "");
+    Obj<ScriptNamespace> lazy = ScriptNamespace::Create(nullptr, "");
+    std::vector<Obj<Object>> objects;
+    for (int i = 0; i < 64; ++i)
+        objects.push_back(Named(""));
+    const auto listed = [](ScriptNamespace& ns) {
+        Array<Obj<ScriptObject>> all;
+        ns.GetObjectList(all, 0);
+        std::vector<const ScriptObject*> out;
+        for (const Obj<ScriptObject>& object : all)
+            out.push_back(object.Get());
+        Array<String> names;
+        ns.ListObjects(&names, nullptr, 0, nullptr, String());
+        return std::make_pair(out, Strings(names));
+    };
+    std::mt19937 random(7);
+    for (int step = 0; step < 20000; ++step) {
+        ScriptObject* object = objects[random() % objects.size()];
+        const unsigned pick = random() % 100;
+        const unsigned id = pick < 2 ? 0xFFFFFFFFu : 1 + random() % 6000;
+        const String name(("n" + std::to_string(random() % 300)).c_str());
+        EResult cleared[2] = {SOK, SOK};
+        for (int n = 0; n < 2; ++n) {
+            ScriptNamespace* ns = n == 0 ? eager.Get() : lazy.Get();
+            if (pick < 80)
+                ns->DefObjectID(object, id);
+            else if (pick < 88)
+                ns->DefObject(object, name);
+            else if (pick < 92)
+                ns->DefObject(object, String());
+            else if (pick < 96)
+                EXPECT_EQ(ns->ClearObject(name), SOK);
+            else if (pick < 99)
+                cleared[n] = ns->ClearObjectReferences(object, 0);
+            else if (step % 7 == 0)
+                ns->ClearObjects();
+        }
+        eager->GetObjectBucketCount();
+        ASSERT_EQ(cleared[0], cleared[1]) << step;
+        ASSERT_EQ(eager->FindObjectID(id), lazy->FindObjectID(id)) << step;
+        if (step % 4000 == 3999) {
+            ASSERT_EQ(listed(*eager), listed(*lazy)) << step;
+            ASSERT_EQ(eager->GetObjectBucketCount(), lazy->GetObjectBucketCount()) << step;
+        }
+    }
+    for (int i = 1; i <= 5000; ++i)
+        lazy->DefObjectID(objects[size_t(i) % objects.size()], 100000u + unsigned(i));
+    for (int i = 1; i <= 5000; ++i) {
+        eager->DefObjectID(objects[size_t(i) % objects.size()], 100000u + unsigned(i));
+        eager->GetObjectBucketCount();
+    }
+    EXPECT_EQ(Printed(*eager), Printed(*lazy));
+    EXPECT_EQ(listed(*eager), listed(*lazy));
+    EXPECT_EQ(eager->GetObjectBucketCount(), ScriptNamespace::k_MaxBuckets);
 }
 
 TEST_F(Namespaces, ClearingObjectsAndReferences) {

@@ -5,6 +5,7 @@
 #include "quorlix/platform/Memory.h"
 #include "quorlix/platform/OutOfMemory.h"
 #include "quorlix/script/ScriptObject.h"
+#include "quorlix/script/internal/ClassTableEpoch.h"
 #include "quorlix/script/internal/MemberAccessors.h"
 #include "quorlix/script/internal/ScriptLog.h"
 
@@ -23,6 +24,10 @@ const int m_MasterMVTBLSize = k_MasterMVTBLSize;
 const int m_MasterMVTBLBuiltinSize = k_MasterMVTBLBuiltinSize;
 int G_MasterAlloc = 0;
 int G_MasterAllocHash = 0;
+
+namespace Internal {
+std::atomic<uint32_t> G_ClassTableEpoch{0};
+} // namespace Internal
 
 struct MemberHash {
     const ClassType_MemberID** m_Buckets[256];
@@ -112,6 +117,7 @@ bool HasTables(int c) {
 // Makes entry `k` of class `c` exist in both tables: new blocks with room for entries 0..k+1,
 // and every pointer to the old tables moved to the new ones.
 bool GrowTables(int c, int k) {
+    Internal::ClassTablesChanged();
     MVTBL* oldIs = m_MasterIsMVTBL[c];
     MVTBL* oldNo = m_MasterNoMVTBL[c];
     const int count = TableHeader(oldIs)->m_Count;
@@ -195,6 +201,7 @@ bool IsValidMemberID(const ClassType_TypeID* c, const ClassType_MemberID* m) noe
 }
 
 void CreateMasterCVTBL() {
+    Internal::ClassTablesChanged();
     if (m_MasterIsMVTBL != nullptr)
         return;
     const size_t bytes = sizeof(void*) * k_MasterMVTBLSize;
@@ -205,6 +212,7 @@ void CreateMasterCVTBL() {
 
 void CreateClass(const ClassType_TypeID* id, const ClassType_TypeID* base, const char* scope,
                  const char* name, const TypeInfo* typeInfo, CreateFunction create, T_Kind kind) {
+    Internal::ClassTablesChanged();
     const int c = ClassIndexOf(id);
     const int b = base != nullptr ? ClassIndexOf(base) : k_ClassScriptObject;
     if (c >= k_MasterMVTBLSize || b >= k_MasterMVTBLSize) {
@@ -284,6 +292,7 @@ bool CreateMemberGeneric(const ClassType_MemberID* m, const char* name, GetAcces
                          WriteAccessor writeInvalid, WriteASMAccessor writeASM,
                          WriteASMAccessor writeASMInvalid, int present, unsigned flags,
                          const ClassType_TypeID* type) {
+    Internal::ClassTablesChanged();
     int c = 0;
     int k = 0;
     if (!PrepareEntry(m, c, k))
@@ -343,6 +352,7 @@ bool CreateMemberGeneric(const ClassType_MemberID* m, const char* name, GetAcces
 
 bool CreateEnumMemberGeneric(const ClassType_Enum* m, const char* name, unsigned value, int present,
                              unsigned flags) {
+    Internal::ClassTablesChanged();
     int c = 0;
     int k = 0;
     if (!PrepareEntry(m, c, k))
@@ -374,6 +384,7 @@ bool CreateEnumMemberGeneric(const ClassType_Enum* m, const char* name, unsigned
 }
 
 const ClassType_TypeID* AllocateClassID() {
+    Internal::ClassTablesChanged();
     CriticalSectionLock lock(MasterLock());
     if (m_MasterIsMVTBL == nullptr)
         return nullptr;
@@ -533,6 +544,7 @@ bool IsBuiltinClassOrScope(const char* name) {
 }
 
 void DeleteClass(const ClassType_TypeID* c) {
+    Internal::ClassTablesChanged();
     const int index = ClassIndexOf(c);
     if (m_MasterIsMVTBL == nullptr || !ValidIndex(index))
         return;
@@ -567,6 +579,7 @@ void DeleteClass(const ClassType_TypeID* c) {
 }
 
 void DeleteMasterCVTBL() {
+    Internal::ClassTablesChanged();
     LogScriptDebug("DeleteMasterCVTBL() start.");
     if (m_MasterIsMVTBL != nullptr) {
         for (int c = 0; c < k_MasterMVTBLSize; ++c)

@@ -13,6 +13,7 @@
 #include "quorlix/script/Object.h"
 #include "quorlix/script/ScriptClass.h"
 #include "quorlix/script/ScriptEngine.h"
+#include "quorlix/script/internal/ClassTableEpoch.h"
 #include "quorlix/script/internal/ParserState.h"
 
 #include <bit>
@@ -395,20 +396,45 @@ std::string Parser::TokenText() const {
     return text + "class " + std::to_string(m_Binary->GetClassIndex());
 }
 
-const ClassType_MemberID* Parser::MemberOfToken(ScriptObject* object) {
-    if (Tok() != LexMemberToken)
-        return FindMember(object, m_Lexer.GetText());
+const ClassType_MemberID* Parser::CachedTokenMember() {
     if (m_Binary == nullptr)
         return nullptr;
+    if (const uint32_t epoch = ClassTableEpoch(); epoch != m_TokenEpoch) {
+        m_TokenMembers.fill(TokenMemberSlot{});
+        m_CheckedMembers.fill(CheckedMemberSlot{});
+        m_TokenEpoch = epoch;
+    }
     const auto c = static_cast<uint32_t>(m_Binary->GetClassIndex());
     const auto k = static_cast<uint32_t>(m_Binary->GetMemberIndex());
     const uint32_t key = (c << 8 | k) + 1;
     TokenMemberSlot& slot = m_TokenMembers[(c * 37 + k) & (m_TokenMembers.size() - 1)];
-    const ClassType_MemberID* m = slot.m_Key == key ? slot.m_Member : TokenMember();
+    if (slot.m_Key == key)
+        return slot.m_Member;
+    const ClassType_MemberID* m = TokenMember();
     if (m != nullptr)
         slot = {key, m};
+    return m;
+}
+
+const ClassType_MemberID* Parser::MemberOfToken(ScriptObject* object) {
+    if (Tok() != LexMemberToken)
+        return FindMember(object, m_Lexer.GetText());
+    const ClassType_MemberID* m = CachedTokenMember();
+    if (m == nullptr)
+        return nullptr;
+    // Members of a base class come with the rows of every class derived from it, so the
+    // checked pairs are placed by both.
+    MVTBL* const* row = object->GetClassRow();
+    const uint32_t id = IDValue(m);
+    CheckedMemberSlot& checked = m_CheckedMembers
+        [static_cast<uint32_t>((id ^ reinterpret_cast<uintptr_t>(row) >> 4) * 0x9E3779B1u) >> 24];
+    if (checked.m_Member == m && checked.m_Row == row && row != nullptr)
+        return m;
     // A member of another class would address storage the object does not have.
-    return m != nullptr && IsValidMemberID(object->GetObjectClassID(), m) ? m : nullptr;
+    if (!IsValidMemberID(object->GetObjectClassID(), m))
+        return nullptr;
+    checked = {row, m};
+    return m;
 }
 
 std::string Parser::MemberTokenName() const {
@@ -831,6 +857,16 @@ EResult Parser::ParseExpression(ValueReceiver& receiver) {
     return ParseValue(expression);
 }
 
+namespace {
+
+// Whether a token after a name makes it part of a longer name, an array or an object.
+bool ContinuesName(LexType token) noexcept {
+    return token == LexDotIdentifier || token == LexDotIdentifierElement || token == LexBracketL ||
+           token == LexId || token == LexColonIdentifier || token == LexDot;
+}
+
+} // namespace
+
 EResult Parser::ParseIdentifierValue(ValueReceiver& receiver) {
     size_t lastDot = std::string::npos;
     // A binary class token stands for the class's name, a class-member token for the class
@@ -840,13 +876,18 @@ EResult Parser::ParseIdentifierValue(ValueReceiver& receiver) {
     if (Tok() == LexClassToken || Tok() == LexClassMemberToken) {
         const bool withMember = Tok() == LexClassMemberToken;
         tokenClass = TokenClass();
-        tokenMember = withMember ? TokenMember() : nullptr;
+        tokenMember = withMember ? CachedTokenMember() : nullptr;
         if (tokenClass == nullptr || (withMember && tokenMember == nullptr)) {
             ReportError() << "Value: expected " << (tokenClass == nullptr ? "ClassID" : "MemberID")
                           << " but found \"" << TokenText().c_str() << "\".";
             Next();
             return EFail;
         }
+        Next();
+        // An enumerator standing alone (how binary files write enumeration values) is
+        // delivered without its name being put together.
+        if (withMember && !ContinuesName(Tok()))
+            return receiver.FoundEnum(IDValue(tokenMember));
         m_Dotted.assign(TypeIDToString(tokenClass));
         if (withMember) {
             lastDot = m_Dotted.size();
@@ -872,8 +913,8 @@ EResult Parser::ParseIdentifierValue(ValueReceiver& receiver) {
             return DeliverSpecialFloat(receiver, kind, value);
         }
         m_Dotted.assign(text, static_cast<size_t>(length));
+        Next();
     }
-    Next();
     while (Tok() == LexDotIdentifier || Tok() == LexDotIdentifierElement) {
         tokenClass = nullptr;
         tokenMember = nullptr;

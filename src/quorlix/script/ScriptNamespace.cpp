@@ -146,15 +146,38 @@ void ScriptNamespace::Insert(unsigned key, int32_t id, const StringRef& name,
         if (record.m_Key == key && record.m_Id == id && record.m_Name == name) {
             m_Buckets[BucketOf(key)][i].m_Object = object;
             if (name.Size() == 0)
-                IndexId(static_cast<uint32_t>(id), object);
+                (void)IndexId(static_cast<uint32_t>(id), object);
             return;
         }
     }
-    if (found.Size() >= k_BucketLoad && m_Buckets.Size() < k_MaxBuckets)
+    Append(key, id, name, object);
+    if (name.Size() == 0)
+        (void)IndexId(static_cast<uint32_t>(id), object);
+}
+
+// A record known to be new (its name or number is not in the table).
+void ScriptNamespace::Append(unsigned key, int32_t id, const StringRef& name,
+                             ScriptObject* object) {
+    if (m_Buckets.Data()[BucketOf(key)].Size() >= k_BucketLoad && m_Buckets.Size() < k_MaxBuckets)
         DoubleTable();
     m_Buckets[BucketOf(key)].Add(Record{key, id, String(name), Obj<ScriptObject>(object)});
-    if (name.Size() == 0)
-        IndexId(static_cast<uint32_t>(id), object);
+}
+
+void ScriptNamespace::Flush() const {
+    if (m_Pending.empty())
+        return;
+    // Pending ids are already indexed and new to the table, so no bucket is scanned.
+    std::vector<Pending> pending;
+    pending.swap(m_Pending);
+    auto& self = const_cast<ScriptNamespace&>(*this);
+    for (Pending& record : pending)
+        self.Append(AddressHash32(record.m_Id), static_cast<int32_t>(record.m_Id), String(),
+                    record.m_Object.Get());
+}
+
+int ScriptNamespace::GetObjectBucketCount() const noexcept {
+    Flush();
+    return m_Buckets.Size();
 }
 
 void ScriptNamespace::DoubleTable() {
@@ -188,7 +211,7 @@ size_t IdHome(uint32_t id, size_t mask) noexcept {
 
 } // namespace
 
-void ScriptNamespace::IndexId(uint32_t id, ScriptObject* object) {
+bool ScriptNamespace::IndexId(uint32_t id, ScriptObject* object) {
     if ((m_IdCount + 1) * 2 > m_IdSlots.size()) {
         std::vector<IdSlot> old(std::max<size_t>(16, m_IdSlots.size() * 2), IdSlot{0, nullptr});
         old.swap(m_IdSlots);
@@ -206,9 +229,11 @@ void ScriptNamespace::IndexId(uint32_t id, ScriptObject* object) {
     size_t i = IdHome(id, mask);
     while (m_IdSlots[i].m_Id != 0 && m_IdSlots[i].m_Id != id)
         i = (i + 1) & mask;
-    if (m_IdSlots[i].m_Id == 0)
+    const bool added = m_IdSlots[i].m_Id == 0;
+    if (added)
         ++m_IdCount;
     m_IdSlots[i] = IdSlot{id, object};
+    return added;
 }
 
 const ScriptNamespace::IdSlot* ScriptNamespace::FindIdSlot(uint32_t id) const noexcept {
@@ -268,6 +293,7 @@ void ScriptNamespace::DefObject(ScriptObject* object, const StringRef& name) {
         m_Anonymous.Add(Obj<ScriptObject>(object));
         return;
     }
+    Flush();
     Insert(name.Hash32(), -1, name, object);
 }
 
@@ -279,7 +305,13 @@ void ScriptNamespace::DefObjectID(ScriptObject* object, unsigned id) {
         m_Anonymous.Add(Obj<ScriptObject>(object));
         return;
     }
-    Insert(AddressHash32(id), static_cast<int32_t>(id), String(), object);
+    if (!IndexId(id, object)) {
+        // Replacement: the record, pending or not, keeps its place and takes the new object.
+        Flush();
+        Insert(AddressHash32(id), static_cast<int32_t>(id), String(), object);
+        return;
+    }
+    m_Pending.push_back(Pending{id, Obj<ScriptObject>(object)});
 }
 
 ScriptObject* ScriptNamespace::FindObject(const StringRef& name) const {
@@ -294,6 +326,7 @@ ScriptObject* ScriptNamespace::FindObjectID(unsigned id) const {
 
 void ScriptNamespace::ClearObjects() {
     m_Buckets = NewTable();
+    std::vector<Pending>().swap(m_Pending);
     ClearIdIndex();
     m_Anonymous.Clear();
     m_FirstObject = nullptr;
@@ -302,6 +335,7 @@ void ScriptNamespace::ClearObjects() {
 EResult ScriptNamespace::ClearObject(const StringRef& name) {
     if (name.Size() == 0)
         return SOK;
+    Flush();
     const unsigned key = name.Hash32();
     Bucket& bucket = m_Buckets[BucketOf(key)];
     for (int i = bucket.Size(); i-- > 0;) {
@@ -315,6 +349,7 @@ EResult ScriptNamespace::ClearObject(const StringRef& name) {
 }
 
 bool ScriptNamespace::ClearOwnReferences(ScriptObject* object) {
+    Flush();
     bool removed = false;
     for (int b = m_Buckets.Size(); b-- > 0;) {
         if (m_Buckets.Data()[b].IsEmpty())
@@ -455,6 +490,7 @@ void ScriptNamespace::ImportClassList(const Array<Obj<ScriptClass>>& list) {
 // Lists --------------------------------------------------------------------------------------
 
 void ScriptNamespace::AppendOwnObjects(Array<Obj<ScriptObject>>& out) const {
+    Flush();
     for (int b = m_Buckets.Size(); b-- > 0;) {
         const Bucket& bucket = m_Buckets.Data()[b];
         for (int i = bucket.Size(); i-- > 0;)
@@ -484,6 +520,7 @@ void ScriptNamespace::PrintObjectNames(Stream& stream, const StringRef& prefix) 
             writePrefix(path);
             (stream << ";").pLF();
         }
+        ns.Flush();
         for (int b = ns.m_Buckets.Size(); b-- > 0;) {
             const Bucket& bucket = ns.m_Buckets.Data()[b];
             for (int i = bucket.Size(); i-- > 0;) {
@@ -508,6 +545,7 @@ void ScriptNamespace::ListObjects(Array<String>* names, Array<Obj<ScriptObject>>
     Walk((flags & 1) != 0, [&](const ScriptNamespace& ns, const Path& path) {
         String base;
         bool haveBase = false;
+        ns.Flush();
         for (int b = ns.m_Buckets.Size(); b-- > 0;) {
             const Bucket& bucket = ns.m_Buckets.Data()[b];
             for (int i = bucket.Size(); i-- > 0;) {

@@ -9,8 +9,9 @@
 // keeps a dangling parent.
 //
 // Lookups never return null: they answer the nil object (see IsNil). No locks: one thread edits
-// and searches a namespace tree at a time. Every walk over parents or children is iterative, so
-// deep namespace chains cannot exhaust the stack.
+// and searches a namespace tree at a time (reads included: numbered objects enter the table
+// late, on the first call that looks at the table, const ones too). Every walk over parents or
+// children is iterative, so deep namespace chains cannot exhaust the stack.
 
 #include "quorlix/core/Array.h"
 #include "quorlix/core/Result.h"
@@ -127,7 +128,7 @@ public:
     void SetFirstObject(ScriptObject* object);
 
     /// Buckets of the object table now (4 to 4096).
-    int GetObjectBucketCount() const noexcept { return m_Buckets.Size(); }
+    int GetObjectBucketCount() const noexcept;
 
     /// The nil object as a namespace, for comparisons only (it is not a namespace).
     static ScriptNamespace* Nil() noexcept;
@@ -160,9 +161,12 @@ private:
     const ScriptNamespace* FindChild(const char* name, int length) const;
     ScriptNamespace* FindNamespaceBytes(const char* name, int length, int searchParents) const;
     void Insert(unsigned key, int32_t id, const StringRef& name, ScriptObject* object);
+    void Append(unsigned key, int32_t id, const StringRef& name, ScriptObject* object);
+    void Flush() const;
     void DoubleTable();
     const IdSlot* FindIdSlot(uint32_t id) const noexcept;
-    void IndexId(uint32_t id, ScriptObject* object);
+    // Whether the id was new to the index.
+    bool IndexId(uint32_t id, ScriptObject* object);
     void UnindexId(uint32_t id);
     void ClearIdIndex() noexcept;
     void NoteFirstObject(ScriptObject* object);
@@ -184,6 +188,16 @@ private:
     // insertion and removal of a numbered record.
     std::vector<IdSlot> m_IdSlots;
     size_t m_IdCount = 0;
+    // Numbered objects indexed but not yet in the table, in the order they were defined. A
+    // load defines hundreds of thousands of them, and adding each to a random bucket of the
+    // capped table costs a cache miss; they are added (the same insertions in the same order,
+    // so the table ends exactly as it would have) by the first call that reads or changes
+    // the table other than the lookups. Pending ids are distinct and none is in the table.
+    struct Pending {
+        uint32_t m_Id;
+        Obj<ScriptObject> m_Object;
+    };
+    mutable std::vector<Pending> m_Pending;
     Array<Obj<ScriptObject>> m_Anonymous;
     Obj<ScriptObject> m_FirstObject;
 };

@@ -3,9 +3,11 @@
 #include "quorlix/script/ClassTable.h"
 #include "quorlix/script/ScriptNamespace.h"
 #include "quorlix/script/VPUAsm.h"
+#include "quorlix/script/internal/ClassTableEpoch.h"
 #include "quorlix/script/internal/ScriptLog.h"
 #include "quorlix/stream/StreamPipeMemory.h"
 
+#include <array>
 #include <bit>
 #include <cstring>
 #include <vector>
@@ -27,8 +29,8 @@ public:
     // `bytes` holds the program's `dataBytes` rounded up to whole words (the pad bytes zero),
     // in the machine's byte order, at any alignment.
     Machine(ScriptNamespace* ns, const unsigned char* bytes, size_t dataBytes)
-        : m_Namespace(ns), m_Bytes(bytes), m_DataBytes(dataBytes),
-          m_DataWords((dataBytes + 3) / 4) {}
+        : m_Namespace(ns), m_Bytes(bytes), m_DataBytes(dataBytes), m_DataWords((dataBytes + 3) / 4),
+          m_CheckedEpoch(Internal::ClassTableEpoch()) {}
 
     EResult Run(Obj<ScriptObject>& result);
 
@@ -75,6 +77,18 @@ private:
     size_t m_Pos = 0;
     size_t m_Start = 0;
     Obj<ScriptObject> m_Current{&G_NilObject};
+    // Member operands that passed Member's checks, by class row and operand: a program sets
+    // the same few members of every object of a class, and the answer stands until the class
+    // tables change.
+    struct CheckedMember {
+        MVTBL* const* m_Row = nullptr; // null: empty
+        uint32_t m_Word = 0;
+        T_Kind m_Kind = Kind_None;
+        const MVTBL* m_Entry = nullptr;
+    };
+    std::array<CheckedMember, 64> m_Checked{};
+    uint32_t m_CheckedEpoch;
+    T_Kind m_EntryKind = Kind_None; // of the type of the entry Member found last
 };
 
 EResult Machine::TypeError(const MVTBL& entry, const char* found) {
@@ -126,11 +140,25 @@ EResult Machine::Object(uint32_t classWord, uint32_t number, Obj<ScriptObject>& 
 EResult Machine::Member(const ClassType_MemberID*& m, const MVTBL*& entry) {
     if (m_Current->IsNil())
         return Fail("member set without a current object");
-    m = MakeMemberID(Word());
+    const uint32_t word = Word();
+    m = MakeMemberID(word);
+    if (const uint32_t epoch = Internal::ClassTableEpoch(); epoch != m_CheckedEpoch) {
+        m_Checked.fill(CheckedMember{});
+        m_CheckedEpoch = epoch;
+    }
+    MVTBL* const* row = m_Current->GetClassRow();
+    CheckedMember& checked = m_Checked[(word * 0x9E3779B1u) >> 26];
+    if (checked.m_Row == row && checked.m_Word == word && row != nullptr) {
+        entry = checked.m_Entry;
+        m_EntryKind = checked.m_Kind;
+        return SOK;
+    }
     if (!IsValidMemberID(m_Current->GetObjectClassID(), m) ||
         TypeIDToKind(ClassOfIndex(ClassIndexOf(m))) == Kind_Enum)
         return Fail("invalid member identifier", EInvalidArgument);
     entry = &m_Current->Entry(m);
+    m_EntryKind = TypeIDToKind(entry->m_Type);
+    checked = CheckedMember{row, word, m_EntryKind, entry};
     return SOK;
 }
 
@@ -139,8 +167,8 @@ bool IsArrayEntry(const MVTBL& entry) noexcept {
 }
 
 // Whether `entry` holds plain values of class `c` (scalar or array as asked).
-bool HoldsValue(const MVTBL& entry, int c, bool array) noexcept {
-    const T_Kind kind = TypeIDToKind(entry.m_Type);
+// `kind` is that of the entry's type.
+bool HoldsValue(const MVTBL& entry, T_Kind kind, int c, bool array) noexcept {
     return IsArrayEntry(entry) == array && ClassIndexOf(entry.m_Type) == c && kind != Kind_Enum &&
            kind != Kind_Object;
 }
@@ -165,7 +193,7 @@ template <class V>
 EResult Machine::SetScalar(const ClassType_MemberID* m, const MVTBL& entry, int words) {
     if (!Need(static_cast<uint64_t>(words)))
         return Fail("truncated instruction");
-    if (!HoldsValue(entry, ScriptValueTraits<V>::k_Class, false))
+    if (!HoldsValue(entry, m_EntryKind, ScriptValueTraits<V>::k_Class, false))
         return TypeError(entry, ScriptValueTraits<V>::k_Name);
     const V value = Take<V>();
     m_Current->Set(MakeMemberID<ClassMemberOf<V, false>>(IDValue(m)), value);
@@ -178,7 +206,7 @@ EResult Machine::SetPlainArray(const ClassType_MemberID* m, const MVTBL& entry, 
     static_assert(sizeof(Element) % 4 == 0);
     if (!Need(static_cast<uint64_t>(count) * (sizeof(Element) / 4)))
         return Fail("truncated instruction");
-    if (!HoldsValue(entry, ScriptValueTraits<V>::k_Class, true))
+    if (!HoldsValue(entry, m_EntryKind, ScriptValueTraits<V>::k_Class, true))
         return TypeError(entry, ScriptValueTraits<V>::k_Name);
     Array<Element> elements;
     elements.Resize(static_cast<int>(count));
@@ -202,7 +230,7 @@ EResult Machine::SetMember(uint32_t op) {
     case AsmOp::mfnset_tO_cT_cOTu: {
         if (!Need(2))
             return Fail("truncated instruction");
-        if (IsArrayEntry(entry) || TypeIDToKind(entry.m_Type) != Kind_Object)
+        if (IsArrayEntry(entry) || m_EntryKind != Kind_Object)
             return TypeError(entry, "Object");
         const uint32_t classWord = Word();
         const uint32_t number = Word();
@@ -215,7 +243,7 @@ EResult Machine::SetMember(uint32_t op) {
     case AsmOp::mfnset_tO_cT_cE: {
         if (!Need(1))
             return Fail("truncated instruction");
-        if (IsArrayEntry(entry) || TypeIDToKind(entry.m_Type) != Kind_Enum)
+        if (IsArrayEntry(entry) || m_EntryKind != Kind_Enum)
             return TypeError(entry, "Enum");
         const uint32_t value = Word();
         if (!IsEnumeratorFor(entry, value))
@@ -226,7 +254,7 @@ EResult Machine::SetMember(uint32_t op) {
     case AsmOp::mfnset_tO_cT_cM: {
         if (!Need(1))
             return Fail("truncated instruction");
-        if (!HoldsValue(entry, k_ClassMemberID, false))
+        if (!HoldsValue(entry, m_EntryKind, k_ClassMemberID, false))
             return TypeError(entry, "MemberID");
         const uint32_t value = Word();
         if (!IsMemberValue(value))
@@ -237,7 +265,7 @@ EResult Machine::SetMember(uint32_t op) {
     case AsmOp::mfnset_tO_cT_cb: {
         if (!Need(1))
             return Fail("truncated instruction");
-        if (!HoldsValue(entry, k_ClassBool, false))
+        if (!HoldsValue(entry, m_EntryKind, k_ClassBool, false))
             return TypeError(entry, "Bool");
         m_Current->Set(MakeMemberID<ClassMember_Bool>(id), Word() != 0);
         return SOK;
@@ -249,7 +277,7 @@ EResult Machine::SetMember(uint32_t op) {
         const uint64_t words = (static_cast<uint64_t>(length) + 3) / 4;
         if (!Need(words))
             return Fail("truncated instruction");
-        if (!HoldsValue(entry, k_ClassString, false))
+        if (!HoldsValue(entry, m_EntryKind, k_ClassString, false))
             return TypeError(entry, "String");
         const String text(reinterpret_cast<const char*>(At(m_Pos)), static_cast<int>(length));
         m_Pos += words;
@@ -294,7 +322,7 @@ EResult Machine::SetMember(uint32_t op) {
     case AsmOp::mfnset_tO_cT_cAOTu: {
         if (!Need(static_cast<uint64_t>(count) * 2))
             return Fail("truncated instruction");
-        if (!IsArrayEntry(entry) || TypeIDToKind(entry.m_Type) != Kind_Object)
+        if (!IsArrayEntry(entry) || m_EntryKind != Kind_Object)
             return TypeError(entry, "Object");
         Array<Obj<ScriptObject>> elements;
         elements.Reserve(static_cast<int>(count));
@@ -314,8 +342,8 @@ EResult Machine::SetMember(uint32_t op) {
         const bool isEnum = static_cast<AsmOp>(op) == AsmOp::mfnset_tO_cT_cAE;
         if (!Need(count))
             return Fail("truncated instruction");
-        if (isEnum ? (!IsArrayEntry(entry) || TypeIDToKind(entry.m_Type) != Kind_Enum)
-                   : !HoldsValue(entry, k_ClassMemberID, true))
+        if (isEnum ? (!IsArrayEntry(entry) || m_EntryKind != Kind_Enum)
+                   : !HoldsValue(entry, m_EntryKind, k_ClassMemberID, true))
             return TypeError(entry, isEnum ? "Enum" : "MemberID");
         for (uint32_t i = 0; i < count; ++i) {
             const uint32_t value = WordAt(m_Pos + i);
@@ -345,7 +373,7 @@ EResult Machine::SetMember(uint32_t op) {
         const uint64_t words = (static_cast<uint64_t>(count) + 3) / 4;
         if (!Need(words))
             return Fail("truncated instruction");
-        if (!HoldsValue(entry, k_ClassBool, true))
+        if (!HoldsValue(entry, m_EntryKind, k_ClassBool, true))
             return TypeError(entry, "Bool");
         const unsigned char* bytes = At(m_Pos);
         Array<bool> elements;
@@ -357,7 +385,7 @@ EResult Machine::SetMember(uint32_t op) {
         return SOK;
     }
     case AsmOp::mfnset_tO_cT_cAs: {
-        if (!HoldsValue(entry, k_ClassString, true))
+        if (!HoldsValue(entry, m_EntryKind, k_ClassString, true))
             return TypeError(entry, "String");
         Array<String> elements;
         for (uint32_t i = 0; i < count; ++i) {

@@ -313,6 +313,8 @@ private:
     /// The member the current name token gives for `object`: a dotted name by name, a binary
     /// member token by its identifier (null unless valid and of the object's class).
     const ClassType_MemberID* MemberOfToken(ScriptObject* object);
+    /// TokenMember, remembered by class and member index.
+    const ClassType_MemberID* CachedTokenMember();
     /// The current name token as text for messages.
     std::string MemberTokenName() const;
     bool Adjacent(const void* before, const void* after, int length) const noexcept;
@@ -334,14 +336,20 @@ private:
     // What names resolved to: built-in classes and enumerators (their lookups scan the class
     // slots) and the members of each class; a file names the same few again and again.
     NameCache m_Names;
-    // Binary member tokens that TokenMember accepted, by class and member index: the
-    // identifier is a function of the two, and MemberOfToken checks it against the object's
-    // class each time, which fails wherever TokenMember would now.
+    // Binary member tokens that TokenMember accepted, by class and member index (the
+    // identifier is a function of the two), and the pairs of member and class row that
+    // MemberOfToken found valid. Both stand until the class tables change (the epoch).
     struct TokenMemberSlot {
         uint32_t m_Key = 0; // class << 8 | member, plus 1; 0 when empty
         const ClassType_MemberID* m_Member = nullptr;
     };
     std::array<TokenMemberSlot, 256> m_TokenMembers{};
+    struct CheckedMemberSlot {
+        MVTBL* const* m_Row = nullptr; // null when empty
+        const ClassType_MemberID* m_Member = nullptr;
+    };
+    std::array<CheckedMemberSlot, 256> m_CheckedMembers{};
+    uint32_t m_TokenEpoch = 0;
 };
 
 /// Counts one level of nesting for as long as it lives.
