@@ -141,21 +141,9 @@ void BM_Load_Compiled(benchmark::State& state) {
     MeasureForm(state, Form::Compiled);
 }
 
-BENCHMARK(BM_Load_Ascii)
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime()
-    ->Repetitions(5)
-    ->ReportAggregatesOnly(true);
-BENCHMARK(BM_Load_Binary)
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime()
-    ->Repetitions(5)
-    ->ReportAggregatesOnly(true);
-BENCHMARK(BM_Load_Compiled)
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime()
-    ->Repetitions(5)
-    ->ReportAggregatesOnly(true);
+BENCHMARK(BM_Load_Ascii)->Apply(QuorlixBench::MedianOfFive);
+BENCHMARK(BM_Load_Binary)->Apply(QuorlixBench::MedianOfFive);
+BENCHMARK(BM_Load_Compiled)->Apply(QuorlixBench::MedianOfFive);
 
 } // namespace
 

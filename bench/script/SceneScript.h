@@ -2,6 +2,8 @@
 // The scene script of the script benchmarks: 100,000 named transforms, each with its S node and
 // a triangle mesh child, written as an exporter writes them (one statement per node).
 
+#include <benchmark/benchmark.h>
+
 #include <cstdio>
 #include <string>
 
@@ -10,6 +12,12 @@ namespace QuorlixBench {
 constexpr int k_SceneNodes = 100000;
 // TTransform, STransform, TPolygonGeometry, SPolygonGeometry
 constexpr int k_SceneObjectsPerNode = 4;
+
+/// The settings of the scene benchmarks, which take long and vary: milliseconds of real time,
+/// medians of 5 runs (`->Apply(MedianOfFive)`).
+inline void MedianOfFive(benchmark::internal::Benchmark* b) {
+    b->Unit(benchmark::kMillisecond)->UseRealTime()->Repetitions(5)->ReportAggregatesOnly(true);
+}
 
 inline std::string SceneScript() {
     std::string text = "//KS 0.3 F010219x\n";

@@ -112,26 +112,10 @@ void BM_Write_Memcpy(benchmark::State& state) {
     state.counters["size_KiB"] = static_cast<double>(size) / k_KiB;
 }
 
-BENCHMARK(BM_Write_Ascii)
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime()
-    ->Repetitions(5)
-    ->ReportAggregatesOnly(true);
-BENCHMARK(BM_Write_Binary)
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime()
-    ->Repetitions(5)
-    ->ReportAggregatesOnly(true);
-BENCHMARK(BM_Write_Compiled)
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime()
-    ->Repetitions(5)
-    ->ReportAggregatesOnly(true);
-BENCHMARK(BM_Write_Memcpy)
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime()
-    ->Repetitions(5)
-    ->ReportAggregatesOnly(true);
+BENCHMARK(BM_Write_Ascii)->Apply(QuorlixBench::MedianOfFive);
+BENCHMARK(BM_Write_Binary)->Apply(QuorlixBench::MedianOfFive);
+BENCHMARK(BM_Write_Compiled)->Apply(QuorlixBench::MedianOfFive);
+BENCHMARK(BM_Write_Memcpy)->Apply(QuorlixBench::MedianOfFive);
 
 } // namespace
 
