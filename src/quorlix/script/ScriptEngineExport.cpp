@@ -146,6 +146,24 @@ struct ExportPlan {
 
     // With `classes` unset, or when no script has declared a class at all, only the objects.
     ExportPlan(const Array<Obj<ScriptObject>>& roots, bool classes) {
+        // One tree lists each object once already; only several need the set across them.
+        if (roots.Size() == 1 && roots[0] && !roots[0]->IsNil())
+            roots[0]->Traverse(m_Objects);
+        else
+            ListTrees(roots);
+        if (!classes || !AnyScriptDeclared())
+            return;
+        for (const Obj<ScriptObject>& object : m_Objects) {
+            Need(ClassIndexOf(object->GetObjectClassID()));
+            ClassProbe probe;
+            object->Write(probe);
+            for (const int c : probe.m_Classes)
+                Need(c);
+        }
+    }
+
+    // The objects of every tree, each once, in the order the trees reach them.
+    void ListTrees(const Array<Obj<ScriptObject>>& roots) {
         std::unordered_set<const ScriptObject*> listed;
         Array<Obj<ScriptObject>> tree;
         for (const Obj<ScriptObject>& root : roots) {
@@ -156,15 +174,6 @@ struct ExportPlan {
                 if (listed.insert(object.Get()).second)
                     m_Objects.Add(object);
             }
-        }
-        if (!classes || !AnyScriptDeclared())
-            return;
-        for (const Obj<ScriptObject>& object : m_Objects) {
-            Need(ClassIndexOf(object->GetObjectClassID()));
-            ClassProbe probe;
-            object->Write(probe);
-            for (const int c : probe.m_Classes)
-                Need(c);
         }
     }
 
