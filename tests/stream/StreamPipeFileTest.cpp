@@ -175,6 +175,11 @@ TEST(StreamPipeFileCache, LooksAheadOneBufferAndTruncatesWhereTheReaderIs) {
     EXPECT_EQ(pipe->Seek(0, SeekBegin), 0);
     char ten[10];
     ASSERT_EQ(pipe->Read(ten, 10), 10); // reads ahead a whole buffer
+    // Asking the position counts the read-ahead as unread and reading goes on from there.
+    EXPECT_EQ(pipe->Seek(0, SeekCurrent), 10);
+    ASSERT_EQ(pipe->Read(ten, 10), 10);
+    EXPECT_EQ(std::string(ten, 10), Pattern().substr(10, 10));
+    EXPECT_EQ(pipe->Seek(10, SeekBegin), 10);
     EXPECT_TRUE(pipe->Truncate());
     EXPECT_EQ(ReadFileBytes(dir / "f"), Pattern().substr(0, 10));
 }

@@ -24,6 +24,9 @@ public:
     /// The library's report: redraws the bar at `fraction` with the last item (terminals only).
     void SetProgress(float fraction) override;
 
+    /// Whether the bar is drawn at all (standard error is a terminal).
+    bool IsOnTerminal() const noexcept { return m_Terminal; }
+
     /// Writes a message line to standard error without tearing a bar that is on screen.
     static void PrintLine(const std::string& line);
 

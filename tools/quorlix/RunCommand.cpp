@@ -112,7 +112,9 @@ int Run(const Options& options) {
     {
         Obj<ScriptEngine> engine(ScriptEngine::Create());
         Obj<TerminalProgressBar> bar(TerminalProgressBar::Create("run", 0));
-        engine->SetProgressBar(bar);
+        // Off a terminal nothing is drawn, and the engine need not measure its progress.
+        if (bar->IsOnTerminal())
+            engine->SetProgressBar(bar);
         Obj<ScriptNamespace> previous;
         if (!options.m_Namespace.empty())
             (void)engine->EnterNamespace(options.m_Namespace.c_str(), previous, 1);

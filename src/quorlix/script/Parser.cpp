@@ -330,9 +330,12 @@ void Parser::RunStatements(ProgressReporter* progress) {
         // Every path consumes a token or reports; this keeps a missed case from looping.
         if (m_Tokens == before)
             Next();
-        if (progress != nullptr)
+        // The position costs a call into the pipe; a bar moves no faster than this anyway.
+        if (progress != nullptr && (++m_Statements & 255) == 0)
             progress->Report();
     }
+    if (progress != nullptr && m_Statements > 0)
+        progress->Report();
 }
 
 EResult Parser::ParseStatement() {

@@ -177,6 +177,12 @@ bool StreamPipeFileCache::Truncate() {
 
 int64_t StreamPipeFileCache::Seek(int64_t offset, int origin) {
     CriticalSectionLock lock(m_Section);
+    // Asking where reading stands keeps the read-ahead: dropping it would cost a read for
+    // every question (a progress bar asks once per statement).
+    if (offset == 0 && origin == SeekCurrent && m_WriteFill == 0) {
+        const int64_t position = StreamPipeFile::Seek(0, SeekCurrent);
+        return position < 0 ? position : position - GetBuffered();
+    }
     if (!PushDown() || ReturnReadAhead() < 0)
         return -1;
     return StreamPipeFile::Seek(offset, origin);

@@ -287,8 +287,9 @@ public:
     int m_FirstLine = 0;
     int m_FirstColumn = 0;
     bool m_Quiet;
-    int m_Depth = 0;   // values and blocks being parsed, one inside the other
-    long m_Tokens = 0; // tokens consumed, to see that a statement made progress
+    int m_Depth = 0;           // values and blocks being parsed, one inside the other
+    long m_Tokens = 0;         // tokens consumed, to see that a statement made progress
+    unsigned m_Statements = 0; // statements run, to report progress every so many
 
 private:
     EResult ParseIdentifierValue(ValueReceiver& receiver);
