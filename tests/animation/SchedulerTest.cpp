@@ -40,30 +40,27 @@ const ClassType_MemberID* Weight() {
     return MemberIDOf(1, k_ClassBlendControl);
 }
 
-// A library over [start, end] whose scalar curve on `port` answers the library time itself:
-// tangents equal to the step make the Hermite segment a straight line.
-Obj<AnimationLibrary> TimeLibrary(double start, double end, int port = 0) {
-    Obj<SplineScalarf> line = SplineScalarf::Create();
-    const float step = static_cast<float>(end - start);
-    line->AddKey({static_cast<float>(start), static_cast<float>(start), 0, step});
-    line->AddKey({static_cast<float>(end), static_cast<float>(end), step, 0});
+// A library over [start, end] with a scalar curve of `keys` on port 0.
+Obj<AnimationLibrary> Library(float start, float end, std::initializer_list<KeyScalarf> keys) {
+    Obj<SplineScalarf> curve = SplineScalarf::Create();
+    for (const KeyScalarf& key : keys)
+        curve->AddKey(key);
     Obj<AnimationLibrary> library = AnimationLibrary::Create();
     library->m_StartTime = start;
     library->m_EndTime = end;
-    library->SetCurve(0, line.Get());
-    library->SetGroupPort(0, port);
+    library->SetCurve(0, curve.Get());
+    library->SetGroupPort(0, 0);
     return library;
 }
 
-// A library over [0, 4] whose curve on `port` holds `value`.
-Obj<AnimationLibrary> ConstantLibrary(float value, int port = 0) {
-    Obj<SplineScalarf> level = SplineScalarf::Create();
-    level->AddKey({0, value, 0, 0});
-    Obj<AnimationLibrary> library = AnimationLibrary::Create();
-    library->m_EndTime = 4;
-    library->SetCurve(0, level.Get());
-    library->SetGroupPort(0, port);
-    return library;
+// The curve answers the library time: tangents equal to the step make the segment straight.
+Obj<AnimationLibrary> TimeLibrary(float start, float end) {
+    return Library(start, end, {{start, start, 0, end - start}, {end, end, end - start, 0}});
+}
+
+// The curve holds `value` over [0, 4].
+Obj<AnimationLibrary> ConstantLibrary(float value) {
+    return Library(0, 4, {{0, value}});
 }
 
 // A scheduler whose group drives the Weight of two blend controls, ports 0 and 1.
@@ -77,9 +74,11 @@ struct Rig {
         m_Scheduler->m_ConnectionGroup = m_Group;
         m_Scheduler->SetName("player");
     }
-    AnimationClip* Add(AnimationLibrary* library, double start, double scale = 1, double cycles = 1,
-                       int track = 0) {
-        Obj<AnimationClip> clip = AnimationClip::Create();
+    // Appends a clip; the list holds the only handle.
+    template <class Clip = AnimationClip>
+    Clip* Add(AnimationLibrary* library, double start = 0, double scale = 1, double cycles = 1,
+              int track = 0) {
+        Obj<Clip> clip = Clip::Create();
         clip->m_AnimationLibrary = library;
         clip->m_StartTime = start;
         clip->m_Scale = scale;
@@ -141,16 +140,13 @@ TEST_F(Scheduler, LibraryEvaluatesCurvesIntoVector4f) {
 
 TEST_F(Scheduler, ConnectionGroupCommitsByMemberType) {
     Obj<ConnectionGroup> group = ConnectionGroup::Create();
-    {
-        // Object[i] grows the four arrays together.
-        Obj<BlendControl> control = BlendControl::Create();
-        group->SetObject(2, control.Get());
-        EXPECT_EQ(group->m_Member.Size(), 3);
-        EXPECT_EQ(group->m_MemberIndex.Size(), 3);
-        EXPECT_EQ(group->m_MemberMask.Size(), 3);
-        EXPECT_TRUE(group->GetObject(0)->IsNil());
-        EXPECT_EQ(group->GetPortCount(), 3);
-    }
+    // Object[i] grows the four arrays together.
+    group->SetObject(2, Obj<BlendControl>(BlendControl::Create()));
+    EXPECT_EQ((std::vector<int>{group->m_Member.Size(), group->m_MemberIndex.Size(),
+                                group->m_MemberMask.Size()}),
+              std::vector<int>(3, 3));
+    EXPECT_TRUE(group->GetObject(0)->IsNil());
+    EXPECT_EQ(group->GetPortCount(), 3);
     // One port per member type: a constant curve per port, amplitude 1.
     Obj<AnimationClip> clip = AnimationClip::Create();   // Track: I32
     Obj<BlendControl> control = BlendControl::Create();  // Weight: F32
@@ -178,49 +174,38 @@ TEST_F(Scheduler, ConnectionGroupCommitsByMemberType) {
         library->SetCurve(p, level.Get());
         library->SetGroupPort(p, p);
     }
-    auto commit = [&](const Vector4f& value, float amplitude = 1) {
+    // One frame of `value` through tracks of the given amplitudes.
+    auto commit = [&](const Vector4f& value,
+                      std::initializer_list<std::pair<int, float>> tracks = {{0, 1.0f}}) {
         level->SetKeyCount(0);
-        level->AddKey({0, value, Vector4f::Zero, Vector4f::Zero});
+        level->AddKey({0, value});
         group->ResetOutput();
-        group->AddOutput(0, library.Get(), 0, amplitude);
+        for (const auto& [track, amplitude] : tracks)
+            group->AddOutput(track, library.Get(), 0, amplitude);
         group->CommitOutput();
     };
-    {
-        commit(Vector4f(1.5f, 2, 3, 4));
-        EXPECT_EQ(clip->m_Track, 2);
-        EXPECT_EQ(control->m_Weight, 1.5f);
-        EXPECT_EQ(fog->GetNearFar(), Vector2f(1.5f, 2));
-        EXPECT_EQ(light->GetColor(), Vector3f(1.5f, 2, 3));
-        EXPECT_EQ(parent->m_SwapRange, Vector4f(1.5f, 2, 3, 4));
-        ASSERT_EQ(pose->m_PoseDefault.Size(), 3);
-        EXPECT_EQ(pose->m_PoseDefault[2], 1.5f);
+    commit(Vector4f(1.5f, 2, 3, 4));
+    EXPECT_EQ(clip->m_Track, 2);
+    EXPECT_EQ(control->m_Weight, 1.5f);
+    EXPECT_EQ(fog->GetNearFar(), Vector2f(1.5f, 2));
+    EXPECT_EQ(light->GetColor(), Vector3f(1.5f, 2, 3));
+    EXPECT_EQ(parent->m_SwapRange, Vector4f(1.5f, 2, 3, 4));
+    ASSERT_EQ(pose->m_PoseDefault.Size(), 3);
+    EXPECT_EQ(pose->m_PoseDefault[2], 1.5f);
+    // I32 members round half up and saturate; NaN gives 0.
+    const std::pair<float, int32_t> rounding[] = {{1.49f, 1},
+                                                  {-1.5f, -1},
+                                                  {1.5f, 2},
+                                                  {1e20f, std::numeric_limits<int32_t>::max()},
+                                                  {-1e20f, std::numeric_limits<int32_t>::min()},
+                                                  {std::nanf(""), 0}};
+    for (const auto& [value, rounded] : rounding) {
+        commit(Vector4f(value, 0, 0, 0));
+        EXPECT_EQ(clip->m_Track, rounded) << value;
     }
-    {
-        // I32 members round half up and saturate; NaN gives 0.
-        const std::pair<float, int32_t> cases[] = {
-            {1.49f, 1},
-            {-1.5f, -1},
-            {1.5f, 2},
-            {1e20f, std::numeric_limits<int32_t>::max()},
-            {-1e20f, std::numeric_limits<int32_t>::min()},
-            {std::numeric_limits<float>::quiet_NaN(), 0},
-        };
-        for (const auto& [value, rounded] : cases) {
-            commit(Vector4f(value, 0, 0, 0));
-            EXPECT_EQ(clip->m_Track, rounded) << value;
-        }
-    }
-    {
-        // Tracks add up; writing a track again replaces it.
-        group->ResetOutput();
-        level->SetKeyCount(0);
-        level->AddKey({0, Vector4f(1, 1, 1, 1), Vector4f::Zero, Vector4f::Zero});
-        group->AddOutput(0, library.Get(), 0, 1);
-        group->AddOutput(3, library.Get(), 0, 5);
-        group->AddOutput(3, library.Get(), 0, 2);
-        group->CommitOutput();
-        EXPECT_EQ(control->m_Weight, 3.0f);
-    }
+    // Tracks add up; writing a track again replaces it.
+    commit(Vector4f(1, 1, 1, 1), {{0, 1.0f}, {3, 5.0f}, {3, 2.0f}});
+    EXPECT_EQ(control->m_Weight, 3.0f);
     {
         // Members the object lacks, ports past the shortest array, tracks outside 0..31, and
         // times outside the library are refused; the rest of the frame goes on.
@@ -296,7 +281,6 @@ TEST_F(Scheduler, ClipsFollowStartScaleCyclesWarpAndTracks) {
         for (const auto& [time, weight] : c.m_Frames)
             EXPECT_NEAR(rig.Frame(time), weight, 1e-5f) << time;
     }
-    EXPECT_EQ(Rig().Add(line.Get(), 2, 2)->GetEndTime(), 10.0);
 }
 
 TEST_F(Scheduler, ClipListKeepsTrackEndsOrderAndLogs) {
@@ -380,11 +364,9 @@ TEST_F(Scheduler, ClipEventsReportAndMayChangeTheList) {
         // Start once, running while before the end, end in each frame that reaches it.
         Rig rig;
         Obj<Recorder> recorder = NewObject<Recorder>();
-        Obj<AnimationClipEvent> clip = AnimationClipEvent::Create();
-        clip->m_AnimationLibrary = library;
+        AnimationClipEvent* clip = rig.Add<AnimationClipEvent>(library);
         clip->SetEventMode(7);
         clip->SetClipEvent(recorder.Get());
-        rig.m_Scheduler->SetAnimationClip(0, clip.Get());
         for (double t : {1.0, 2.0, 5.0, 6.0})
             rig.m_Scheduler->AdvanceFrame(t);
         const std::vector<std::pair<uint32_t, float>> expected = {
@@ -409,12 +391,8 @@ TEST_F(Scheduler, ClipEventsReportAndMayChangeTheList) {
         Rig rig;
         Obj<Recorder> recorder = NewObject<Recorder>();
         AnimationScheduler* scheduler = rig.m_Scheduler.Get();
-        for (int i = 0; i < 3; ++i) {
-            Obj<AnimationClipEvent> clip = AnimationClipEvent::Create();
-            clip->m_AnimationLibrary = library;
-            clip->SetClipEvent(recorder.Get());
-            scheduler->SetAnimationClip(i, clip.Get());
-        }
+        for (int i = 0; i < 3; ++i)
+            rig.Add<AnimationClipEvent>(library)->SetClipEvent(recorder.Get());
         Obj<AnimationLibrary> other = ConstantLibrary(9);
         recorder->m_Hook = [&] {
             if (recorder->m_Events.size() == 1) {
@@ -429,13 +407,11 @@ TEST_F(Scheduler, ClipEventsReportAndMayChangeTheList) {
         EXPECT_EQ(rig.Frame(1), 1.0f); // the first clip played on after its callback
         EXPECT_EQ(scheduler->GetAnimationClipCount(), 1);
         EXPECT_EQ(recorder->m_Events.size(), 1u);
-        rig.m_Scheduler->SetAnimationClip(0, nullptr);
-        Obj<AnimationClipEvent> self = AnimationClipEvent::Create();
+        scheduler->SetAnimationClip(0, nullptr);
+        // The list holds the only handle of this one; its callback drops it.
+        AnimationClipEvent* self = rig.Add<AnimationClipEvent>(nullptr, 2);
         self->SetClipEvent(recorder.Get());
-        scheduler->SetAnimationClip(0, self.Get());
-        self->m_StartTime = 2;
-        self = nullptr; // the list holds the only handle; the callback drops it
-        rig.m_Scheduler->AdvanceFrame(2.5);
+        scheduler->AdvanceFrame(2.5);
         EXPECT_EQ(scheduler->GetAnimationClipCount(), 0);
         EXPECT_EQ(recorder->m_Events.size(), 2u);
     }

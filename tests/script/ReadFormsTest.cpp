@@ -115,33 +115,26 @@ class ReadForms : public QuorlixTest::ScriptTest {
 protected:
     void SetUp() override {
         m_Engine = ScriptEngine::Create();
-        m_Class = QuorlixTest::DefineClass("ReadProbe", BuiltinTypeID(k_ClassObject),
-                                           {{"b", k_ClassBool},
-                                            {"i", k_ClassI32},
-                                            {"I", k_ClassI64},
-                                            {"u", k_ClassU32},
-                                            {"U", k_ClassU64},
-                                            {"f", k_ClassF32},
-                                            {"F", k_ClassF64},
-                                            {"v2", k_ClassVector2f},
-                                            {"v3", k_ClassVector3f},
-                                            {"v4", k_ClassVector4f},
-                                            {"m", k_ClassMatrix4f},
-                                            {"sp", k_ClassSpheref},
-                                            {"q", k_ClassQuaternionf},
-                                            {"s", k_ClassString},
-                                            {"mid", k_ClassMemberID},
-                                            {"o", k_ClassScriptObject},
-                                            {"ai", k_ClassI32, MemberIsArray},
-                                            {"au", k_ClassU32, MemberIsArray},
-                                            {"af", k_ClassF32, MemberIsArray},
-                                            {"av2", k_ClassVector2f, MemberIsArray},
-                                            {"av3", k_ClassVector3f, MemberIsArray},
-                                            {"av4", k_ClassVector4f, MemberIsArray},
-                                            {"am", k_ClassMatrix4f, MemberIsArray},
-                                            {"as", k_ClassString, MemberIsArray},
-                                            {"amid", k_ClassMemberID, MemberIsArray},
-                                            {"ao", k_ClassScriptObject, MemberIsArray}});
+        // One member of every value type, and arrays of the types the binary form has in bulk.
+        const std::pair<const char*, int> values[] = {
+            {"b", k_ClassBool},        {"i", k_ClassI32},       {"I", k_ClassI64},
+            {"u", k_ClassU32},         {"U", k_ClassU64},       {"f", k_ClassF32},
+            {"F", k_ClassF64},         {"v2", k_ClassVector2f}, {"v3", k_ClassVector3f},
+            {"v4", k_ClassVector4f},   {"m", k_ClassMatrix4f},  {"sp", k_ClassSpheref},
+            {"q", k_ClassQuaternionf}, {"s", k_ClassString},    {"mid", k_ClassMemberID},
+            {"o", k_ClassScriptObject}};
+        const std::pair<const char*, int> arrays[] = {
+            {"ai", k_ClassI32},         {"au", k_ClassU32},       {"af", k_ClassF32},
+            {"av2", k_ClassVector2f},   {"av3", k_ClassVector3f}, {"av4", k_ClassVector4f},
+            {"am", k_ClassMatrix4f},    {"as", k_ClassString},    {"amid", k_ClassMemberID},
+            {"ao", k_ClassScriptObject}};
+        m_Class = ScriptClass::Create();
+        m_Class->DefClassObject("ReadProbe", BuiltinTypeID(k_ClassObject));
+        for (const auto& [name, type] : values)
+            m_Class->DefMemberVar(name, BuiltinTypeID(type), 0, nullptr);
+        for (const auto& [name, type] : arrays)
+            m_Class->DefMemberVar(name, BuiltinTypeID(type), MemberIsArray, nullptr);
+        m_Class->EndClass();
         m_Engine->GetCurrentNamespace()->AddClass(m_Class);
         m_C = ClassIndexOf(m_Class->GetClassID());
     }
