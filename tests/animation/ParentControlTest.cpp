@@ -94,8 +94,7 @@ TEST_F(ParentControls, ParentIDRequestsApplyAtTheNextUpdate) {
         s.control->SetParentID(-2);
         EXPECT_EQ(s.control->GetParentID(), 1);
         s.control->m_SwapRange = Vector4f(0, 1, 1, 2);
-        s.control->SetParentIDSwap(1);
-        EXPECT_EQ(s.control->GetParentID(), 0);
+        s.control->SetParentIDSwap(1); // id 0
         s.manager->AdvanceFrame();
         EXPECT_EQ(s.child->GetParent(), s.parents[0].Get());
         s.control->SetParentIDSwap(0);
@@ -135,11 +134,10 @@ TEST_F(ParentControls, UndefinedAndCircularRequestsAreRefused) {
         s.control->SetParentID(2);
         s.manager->AdvanceFrame();
         EXPECT_EQ(s.child->GetParent(), s.parents[0].Get());
-        const std::vector<std::string> expected = {
-            "[Warn ]ParentManager: requested undefined ParentID 5 for \"grip\".",
-            "[Warn ]ParentManager: requested undefined ParentID 2 for \"grip\".",
-        };
-        EXPECT_EQ(log.Messages(), expected);
+        EXPECT_EQ(log.Messages(),
+                  (std::vector<std::string>{
+                      "[Warn ]ParentManager: requested undefined ParentID 5 for \"grip\".",
+                      "[Warn ]ParentManager: requested undefined ParentID 2 for \"grip\"."}));
     }
     {
         // A parent at or below the child would close a cycle: refused, and tried again later.

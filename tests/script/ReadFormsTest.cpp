@@ -346,20 +346,16 @@ TEST_F(ReadForms, BinaryFaultsKeepTheStreamInStep) {
     // wrong type are refused with messages that name them; the statement goes on after them.
     const ClassType_MemberID* foreign =
         FindClassMember(BuiltinTypeID(k_ClassRotationOrderEnum), "XYZ");
+    Bytes wrongTypes; // into an I32 array, then an I32
+    wrongTypes.K(LexArrayI64).U32(1).U64(1).K(LexSemicolon);
+    wrongTypes.Member(LexMemberToken, M("i")).K(LexBool).U8(1);
     const std::pair<std::string, std::vector<const char*>> refusals[] = {
         {Bytes().Class(600).K(LexId).U32(1).K(LexSemicolon).m_S,
          {"Value: expected ClassID but found \"class 600\"."}},
         {Bytes().K(LexClassMemberToken).U8(200).U16(m_C).K(LexSemicolon).m_S,
          {"Value: expected MemberID but found"}},
         {Set1(foreign, Bytes().K(LexI32).U32(1)), {"Object: unknown member attribute \"XYZ\"."}},
-        {Set1(M("ai"), Bytes()
-                           .K(LexArrayI64)
-                           .U32(1)
-                           .U64(1)
-                           .K(LexSemicolon)
-                           .Member(LexMemberToken, M("i"))
-                           .K(LexBool)
-                           .U8(1)),
+        {Set1(M("ai"), wrongTypes),
          {"expected Array_I32 but found Array_I64.", "expected I32 but found Bool."}},
     };
     for (const auto& [bytes, messages] : refusals) {

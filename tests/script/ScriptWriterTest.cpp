@@ -164,12 +164,13 @@ TEST_F(ScriptWriters, AsciiValuesReadBackAsTheirOwnTypes) {
 
 TEST_F(ScriptWriters, CompiledFormIsWholeWordsWithPaddedBytes) {
     EXPECT_EQ(AsmOp::mfnset_tO_cT_cf, static_cast<AsmOp>(302));
-    for (const auto& [op, name] : {std::pair{0, "brk_v"},
-                                   {256, "create_tO_cOTu"},
-                                   {302, "mfnset_tO_cT_cf"},
-                                   {341, "mfnset_tO_cT_cAqf"},
-                                   {4, "unknown"},
-                                   {310, "unknown"}})
+    const std::pair<int, const char*> names[] = {{0, "brk_v"},
+                                                 {256, "create_tO_cOTu"},
+                                                 {302, "mfnset_tO_cT_cf"},
+                                                 {341, "mfnset_tO_cT_cAqf"},
+                                                 {4, "unknown"},
+                                                 {310, "unknown"}};
+    for (const auto& [op, name] : names)
         EXPECT_STREQ(AsmOpToString(static_cast<AsmOp>(op)).GetCPtr(), name) << op;
 
     VPUAsmWriter w(m_Pipe);
@@ -203,44 +204,36 @@ TEST_F(ScriptWriters, CompiledFormIsWholeWordsWithPaddedBytes) {
     }
 }
 
-// A script class with one member of every value type.
-Obj<ScriptClass> EveryType(const char* name) {
-    static const String k_Text("text");
-    const int32_t seven = 7;
-    return QuorlixTest::DefineClass(name, nullptr,
-                                    {{"B", k_ClassBool},
-                                     {"S", k_ClassString, 0, &k_Text},
-                                     {"I", k_ClassI32, 0, &seven},
-                                     {"Hidden", k_ClassI32, MemberNotWritten, &seven},
-                                     {"O", k_ClassScriptObject},
-                                     {"Os", k_ClassScriptObject, MemberIsIndex},
-                                     {"E", k_ClassEnum}});
-}
-
 TEST_F(ScriptWriters, ObjectWalksFrameMembersAsTheParserReadsThem) {
-    Obj<ScriptClass> cls = EveryType("Walked");
+    // One member of every value type.
+    const String text("text");
+    const int32_t seven = 7;
+    Obj<ScriptClass> cls = DefineClass("Walked", nullptr,
+                                       {{"B", k_ClassBool},
+                                        {"S", k_ClassString, 0, &text},
+                                        {"I", k_ClassI32, 0, &seven},
+                                        {"Hidden", k_ClassI32, MemberNotWritten, &seven},
+                                        {"O", k_ClassScriptObject},
+                                        {"Os", k_ClassScriptObject, MemberIsIndex},
+                                        {"E", k_ClassEnum}});
     Obj<ScriptObject> o = ScriptObject::Create(cls->GetClassID());
     ScriptStreamAlpha s(m_Pipe);
     TakeText();
-    {
-        // Fresh: WriteNonDefault writes nothing; one change the short form; two a body.
-        o->WriteNonDefault(s);
-        EXPECT_EQ(TakeText(), "");
-        o->Set(cls->FindMember_I32("I"), 8);
-        o->WriteNonDefault(s);
-        EXPECT_EQ(TakeText(), ".I 8");
-        o->Set(cls->FindMember_I32("Hidden"), 9); // never written
-        o->Set(cls->FindMember_String("S"), String("x"));
-        o->WriteNonDefault(s);
-        EXPECT_EQ(TakeText(), ".{\n.S \"x\";\n.I 8;\n}");
-    }
-    {
-        // Write: every member but the hidden one and the enumerator of none.
-        o->Set(cls->FindMember_ScriptObject("O"), o.Get());
-        o->Write(s);
-        EXPECT_EQ(TakeText(), ".{\n.B False;\n.S \"x\";\n.I 8;\n.O Walked$1;\n.Os "
-                              "ScriptObject[];\n}");
-    }
+    // Fresh: WriteNonDefault writes nothing; one change the short form; two a body.
+    o->WriteNonDefault(s);
+    EXPECT_EQ(TakeText(), "");
+    o->Set(cls->FindMember_I32("I"), 8);
+    o->WriteNonDefault(s);
+    EXPECT_EQ(TakeText(), ".I 8");
+    o->Set(cls->FindMember_I32("Hidden"), 9); // never written
+    o->Set(cls->FindMember_String("S"), String("x"));
+    o->WriteNonDefault(s);
+    EXPECT_EQ(TakeText(), ".{\n.S \"x\";\n.I 8;\n}");
+    // Write: every member but the hidden one and the enumerator of none.
+    o->Set(cls->FindMember_ScriptObject("O"), o.Get());
+    o->Write(s);
+    EXPECT_EQ(TakeText(), ".{\n.B False;\n.S \"x\";\n.I 8;\n.O Walked$1;\n.Os "
+                          "ScriptObject[];\n}");
     {
         // A class whose members are all hidden writes nothing, not even braces.
         const int32_t one = 1;
@@ -261,9 +254,7 @@ TEST_F(ScriptWriters, ObjectWalksFrameMembersAsTheParserReadsThem) {
         EXPECT_EQ(Take(),
                   Words({297, s_, 1, 'x', 298, i_, 8, 290, o_, IDValue(cls->GetClassID()), 1}));
     }
-    Array<Obj<ScriptObject>> self;
-    self.Add(o);
-    QuorlixTest::BreakLinks(self);
+    BreakLinks(ArrayOf({o}));
 }
 
 // Floats without digits (infinities, NaN, negative zero) and quaternions, in members of every
