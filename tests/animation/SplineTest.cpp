@@ -3,19 +3,16 @@
 // fill splines.
 
 #include "quorlix/animation/Spline.h"
-#include "quorlix/library/Library.h"
-#include "quorlix/script/ScriptClass.h"
 #include "quorlix/script/ScriptEngine.h"
+#include "script/ScriptTestSupport.h"
 #include "support/LogCapture.h"
 
-#include <gtest/gtest.h>
-
-#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <limits>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 using namespace Quorlix;
@@ -23,11 +20,11 @@ using namespace QuorlixTest;
 
 namespace {
 
-class Splines : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() { DLLInitialize(0); }
-    static void TearDownTestSuite() { DLLDeInitialize(0); }
-};
+class Splines : public ScriptTest {};
+
+using Lines = std::vector<std::string>;
+constexpr float k_NaN = std::numeric_limits<float>::quiet_NaN();
+constexpr float k_Inf = std::numeric_limits<float>::infinity();
 
 KeyScalarf Scalar(float time, float value, float in = 0, float out = 0) {
     return KeyScalarf{time, value, in, out};
@@ -37,6 +34,14 @@ float At(const SplineScalarf& spline, float time) {
     float value = -1;
     spline.Evaluate(time, value);
     return value;
+}
+
+// Time, value, tangent in and out of every key.
+std::vector<float> Columns(const SplineScalarf& spline) {
+    std::vector<float> out;
+    for (const KeyScalarf& k : spline.GetKeys())
+        out.insert(out.end(), {k.m_Time, k.m_Value, k.m_TangentIn, k.m_TangentOut});
+    return out;
 }
 
 // The Hermite segment in power form a + b s + c s^2 + d s^3, independent of the basis-function
@@ -72,29 +77,24 @@ TEST_F(Splines, EvaluationEdgeCases) {
         EXPECT_EQ(rotation->Evaluate(0.5f), Quaternionf::Identity);
         EXPECT_EQ(rotation->FindKey(0.5f), 0);
     }
+    // One key holds at every time.
+    spline->AddKey(Scalar(2, 3, 5, 5));
+    for (float t : {-1e30f, 0.0f, 2.0f, 9.0f, k_NaN})
+        EXPECT_EQ(At(*spline, t), 3.0f) << t;
+    // Keys (0, 0) and (1, 1) with zero tangents blend the values only; the ends hold, and NaN
+    // is the start.
+    spline->SetKey(0, Scalar(0, 0));
+    spline->AddKey(Scalar(1, 1));
+    const std::pair<float, float> blend[] = {{0.5f, 0.5f}, {0.25f, 0.15625f}, {-4.0f, 0.0f},
+                                             {4.0f, 1.0f}, {k_Inf, 1.0f},     {k_NaN, 0.0f}};
+    for (const auto& [t, v] : blend)
+        EXPECT_EQ(At(*spline, t), v) << t;
     {
-        // One key holds at every time.
-        spline->AddKey(Scalar(2, 3, 5, 5));
-        for (float t : {-1e30f, 0.0f, 2.0f, 9.0f, std::numeric_limits<float>::quiet_NaN()})
-            EXPECT_EQ(At(*spline, t), 3.0f) << t;
-    }
-    {
-        // Keys (0, 0) and (1, 1) with zero tangents blend the values only; the ends hold.
-        spline->SetKey(0, Scalar(0, 0));
-        spline->AddKey(Scalar(1, 1));
-        EXPECT_EQ(At(*spline, 0.5f), 0.5f);
-        EXPECT_EQ(At(*spline, 0.25f), 0.15625f);
-        EXPECT_EQ(At(*spline, -4.0f), 0.0f);
-        EXPECT_EQ(At(*spline, 4.0f), 1.0f);
-        EXPECT_EQ(At(*spline, std::numeric_limits<float>::infinity()), 1.0f);
-        EXPECT_EQ(At(*spline, std::numeric_limits<float>::quiet_NaN()), 0.0f);
-    }
-    {
-        // A tangent out of 1e30 on key 0 holds value(0) up to time(1), then jumps.
+        // A tangent out of 1e30 on key 0 holds value(0) up to time(1), then jumps; vectors
+        // step per component.
         spline->SetKey(0, Scalar(0, 0, 0, 1e30f));
         EXPECT_EQ(At(*spline, 0.999f), 0.0f);
         EXPECT_EQ(At(*spline, 1.0f), 1.0f);
-        // Vectors step per component.
         Obj<SplineVector3f> vector = SplineVector3f::Create();
         vector->AddKey({0, Vector3f(0, 0, 0), Vector3f(0, 0, 0), Vector3f(0, 2e30f, 0)});
         vector->AddKey({1, Vector3f(1, 1, 1), Vector3f(0, 0, 0), Vector3f(0, 0, 0)});
@@ -105,12 +105,11 @@ TEST_F(Splines, EvaluationEdgeCases) {
     {
         // Equal key times (as unsorted or duplicate keys give) never make a NaN.
         Obj<SplineScalarf> same = SplineScalarf::Create();
-        same->AddKey(Scalar(1, 2, 1, 1));
-        same->AddKey(Scalar(1, 4, 1, 1));
-        same->AddKey(Scalar(1, 8, 1, 1));
+        for (float v : {2.0f, 4.0f, 8.0f})
+            same->AddKey(Scalar(1, v, 1, 1));
         for (float t : {0.0f, 1.0f, 2.0f})
             EXPECT_FALSE(std::isnan(At(*same, t)));
-        same->SetKeyTime(1, std::numeric_limits<float>::quiet_NaN());
+        same->SetKeyTime(1, k_NaN);
         EXPECT_FALSE(std::isnan(At(*same, 1.0f)));
     }
 }
@@ -138,23 +137,19 @@ TEST_F(Splines, EvaluationMatchesDirectHermite) {
             int i = 0;
             while (i + 1 < n && keys[i + 1].m_Time <= t)
                 ++i;
-            Vector2f expected;
-            for (int c = 0; c < 2; ++c) {
-                if (t <= keys[0].m_Time)
-                    expected[c] = keys[0].m_Value[c];
-                else if (i == n - 1)
-                    expected[c] = keys[i].m_Value[c];
-                else
-                    expected[c] =
-                        PowerHermite(keys[i].m_Value[c], keys[i].m_TangentOut[c],
-                                     keys[i + 1].m_Value[c], keys[i + 1].m_TangentIn[c],
-                                     (t - keys[i].m_Time) / (keys[i + 1].m_Time - keys[i].m_Time));
-            }
             EXPECT_EQ(spline->FindKey(t), t <= keys[0].m_Time ? 0 : i) << t;
             Vector2f got;
             spline->Evaluate(t, got);
-            for (int c = 0; c < 2; ++c)
-                EXPECT_NEAR(got[c], expected[c], 1e-3f) << "n " << n << " t " << t;
+            for (int c = 0; c < 2; ++c) {
+                const float expected =
+                    t <= keys[0].m_Time ? keys[0].m_Value[c]
+                    : i == n - 1        ? keys[i].m_Value[c]
+                                        : PowerHermite(keys[i].m_Value[c], keys[i].m_TangentOut[c],
+                                                       keys[i + 1].m_Value[c], keys[i + 1].m_TangentIn[c],
+                                                       (t - keys[i].m_Time) /
+                                                           (keys[i + 1].m_Time - keys[i].m_Time));
+                EXPECT_NEAR(got[c], expected, 1e-3f) << "n " << n << " t " << t;
+            }
         }
     }
 }
@@ -167,9 +162,7 @@ TEST_F(Splines, KeyOperationsStayWithinTheKeys) {
     spline->InsertKey(1, Scalar(-0.5f, 7));
     ASSERT_EQ(spline->GetKeyCount(), 4);
     spline->RemoveKey(1);
-    EXPECT_EQ(spline->GetKey(0).m_Value, 5.0f);
-    EXPECT_EQ(spline->GetKey(1).m_Value, 10.0f);
-    EXPECT_EQ(spline->GetKey(2).m_Value, 20.0f);
+    EXPECT_EQ(Columns(*spline), (std::vector<float>{-1, 5, 0, 0, 0, 10, 0, 0, 1, 20, 0, 0}));
     {
         LogCapture log;
         EXPECT_EQ(spline->GetKey(3).m_Value, 0.0f);
@@ -180,14 +173,12 @@ TEST_F(Splines, KeyOperationsStayWithinTheKeys) {
         spline->InsertKey(4, Scalar(9, 9));
         spline->InsertKey(-1, Scalar(9, 9));
         EXPECT_EQ(spline->GetKeyCount(), 3);
-        const std::vector<std::string> expected = {
-            "[Error]SplineScalarf.SetKey: index 3 is out of range.",
-            "[Error]SplineScalarf.SetKey: index -1 is out of range.",
-            "[Error]SplineScalarf.RemoveKey: index 3 is out of range.",
-            "[Error]SplineScalarf.InsertKey: index 4 is out of range.",
-            "[Error]SplineScalarf.InsertKey: index -1 is out of range.",
-        };
-        EXPECT_EQ(log.Messages(), expected);
+        EXPECT_EQ(log.Messages(), (Lines{"[Error]SplineScalarf.SetKey: index 3 is out of range.",
+                                         "[Error]SplineScalarf.SetKey: index -1 is out of range.",
+                                         "[Error]SplineScalarf.RemoveKey: index 3 is out of range.",
+                                         "[Error]SplineScalarf.InsertKey: index 4 is out of range.",
+                                         "[Error]SplineScalarf.InsertKey: index -1 is out of "
+                                         "range."}));
     }
     {
         // The search keeps the ends of the keys beside them: every kind of edit moves them.
@@ -243,7 +234,7 @@ TEST_F(Splines, SortingIsLogLinearAndClampsItsRange) {
             const float t = static_cast<float>(random() % 500);
             spline->AddKey(Scalar(t, t * 2)); // the value travels with its time
         }
-        spline->SetKeyTime(10, std::numeric_limits<float>::quiet_NaN());
+        spline->SetKeyTime(10, k_NaN);
         spline->SortKeys();
         const Array<KeyScalarf>& keys = spline->GetKeys();
         EXPECT_TRUE(std::isnan(keys[999].m_Time));
@@ -276,45 +267,25 @@ TEST_F(Splines, SortingIsLogLinearAndClampsItsRange) {
 }
 
 TEST_F(Splines, TangentGeneration) {
+    // Inner keys by their neighbours; d, 0 at the first key and 0, d at the last. Time and
+    // value stay.
     Obj<SplineScalarf> spline = SplineScalarf::Create();
-    spline->AddKey(Scalar(0, 0));
-    spline->AddKey(Scalar(1, 1));
-    spline->AddKey(Scalar(2, 4));
-    {
-        spline->ComputeTangentsSmooth();
-        const Array<KeyScalarf>& k = spline->GetKeys();
-        EXPECT_EQ(k[1].m_TangentIn, 2.0f);
-        EXPECT_EQ(k[1].m_TangentOut, 2.0f);
-        EXPECT_EQ(k[0].m_TangentIn, 1.0f); // d, 0 at the first key
-        EXPECT_EQ(k[0].m_TangentOut, 0.0f);
-        EXPECT_EQ(k[2].m_TangentIn, 0.0f); // 0, d at the last key
-        EXPECT_EQ(k[2].m_TangentOut, 3.0f);
-        EXPECT_EQ(k[1].m_Time, 1.0f);
-        EXPECT_EQ(k[1].m_Value, 1.0f);
-    }
-    {
-        // Uneven spacing weights by position: r = 1 / 4.
-        spline->SetKeyTime(2, 4.0f);
-        spline->ComputeTangentsSmooth();
-        EXPECT_EQ(spline->GetKey(1).m_TangentIn, 3.0f);
-        EXPECT_EQ(spline->GetKey(1).m_TangentOut, 1.0f);
-    }
-    {
-        spline->ComputeTangentsDifference();
-        const Array<KeyScalarf>& k = spline->GetKeys();
-        EXPECT_EQ(k[0].m_TangentIn, 1.0f);
-        EXPECT_EQ(k[0].m_TangentOut, 0.0f);
-        EXPECT_EQ(k[1].m_TangentIn, 3.0f);
-        EXPECT_EQ(k[1].m_TangentOut, 1.0f);
-        EXPECT_EQ(k[2].m_TangentIn, 0.0f);
-        EXPECT_EQ(k[2].m_TangentOut, 3.0f);
-    }
+    for (float t : {0.0f, 1.0f, 2.0f})
+        spline->AddKey(Scalar(t, t * t));
+    spline->ComputeTangentsSmooth();
+    EXPECT_EQ(Columns(*spline), (std::vector<float>{0, 0, 1, 0, 1, 1, 2, 2, 2, 4, 0, 3}));
+    // Uneven spacing weights by position: r = 1 / 4.
+    spline->SetKeyTime(2, 4.0f);
+    spline->ComputeTangentsSmooth();
+    const std::vector<float> uneven = {0, 0, 1, 0, 1, 1, 3, 1, 4, 4, 0, 3};
+    EXPECT_EQ(Columns(*spline), uneven);
+    spline->ComputeTangentsDifference();
+    EXPECT_EQ(Columns(*spline), uneven);
     {
         // Equal neighbour times take r = 0.5; vectors per component.
         Obj<SplineVector2f> vector = SplineVector2f::Create();
-        vector->AddKey({1, Vector2f(0, 0), Vector2f(9, 9), Vector2f(9, 9)});
-        vector->AddKey({1, Vector2f(2, 4), Vector2f(9, 9), Vector2f(9, 9)});
-        vector->AddKey({1, Vector2f(4, 8), Vector2f(9, 9), Vector2f(9, 9)});
+        for (float v : {0.0f, 2.0f, 4.0f})
+            vector->AddKey({1, Vector2f(v, 2 * v), Vector2f(9, 9), Vector2f(9, 9)});
         vector->ComputeTangentsSmooth();
         EXPECT_EQ(vector->GetKeyTangentIn(1), Vector2f(2, 4));
         EXPECT_EQ(vector->GetKeyTangentOut(1), Vector2f(2, 4));
@@ -344,22 +315,16 @@ TEST_F(Splines, VectorsFromScalarComponents) {
     EXPECT_EQ(k.m_TangentOut, Vector3f(2, 4, 6));
     EXPECT_EQ(Obj<SplineVector2f>(SplineVector2f::Create(x.Get(), y.Get()))->GetKey(1).m_Value,
               Vector2f(1, 10));
-    {
-        // Shorter or missing components limit the keys.
-        LogCapture log;
-        y->RemoveKey(2);
-        EXPECT_EQ(Obj<SplineVector4f>(SplineVector4f::Create(x.Get(), y.Get(), z.Get(), x.Get()))
-                      ->GetKeyCount(),
-                  2);
-        EXPECT_EQ(Obj<SplineVector2f>(SplineVector2f::Create(x.Get(), nullptr))->GetKeyCount(), 0);
-        const std::vector<std::string> expected = {
-            "[Error]SplineVector4f.Create: component splines hold different key counts; using "
-            "2.",
-            "[Error]SplineVector2f.Create: component splines hold different key counts; using "
-            "0.",
-        };
-        EXPECT_EQ(log.Messages(), expected);
-    }
+    // Shorter or missing components limit the keys.
+    LogCapture log;
+    y->RemoveKey(2);
+    EXPECT_EQ(Obj<SplineVector4f>(SplineVector4f::Create(x.Get(), y.Get(), z.Get(), x.Get()))
+                  ->GetKeyCount(),
+              2);
+    EXPECT_EQ(Obj<SplineVector2f>(SplineVector2f::Create(x.Get(), nullptr))->GetKeyCount(), 0);
+    const std::string line = ".Create: component splines hold different key counts; using ";
+    EXPECT_EQ(log.Messages(), (Lines{"[Error]SplineVector4f" + line + "2.",
+                                     "[Error]SplineVector2f" + line + "0."}));
 }
 
 TEST_F(Splines, QuaternionsSlerpTheShortestArc) {
@@ -368,47 +333,50 @@ TEST_F(Splines, QuaternionsSlerpTheShortestArc) {
     const Quaternionf b = RotationZ(2.0f);
     spline->AddKey({1, Quaternionf(a[0] * 2, a[1] * 2, a[2] * 2, a[3] * 2)}); // normalised first
     spline->AddKey({3, b});
+    Quaternionf expected;
+    expected.AssignSlerp(a, b, 0.25f, Quaternionf::SlerpPlain);
+    const Quaternionf got = spline->Evaluate(1.5f);
+    for (int c = 0; c < 4; ++c)
+        EXPECT_NEAR(got[c], expected[c], 1e-6f);
+    ExpectSameRotation(spline->Evaluate(2.0f), RotationZ(1.15f));
+    // Before the first key its normalised rotation, after the last that key as stored.
+    EXPECT_NEAR(spline->Evaluate(0.0f)[3], a[3], 1e-6f);
+    EXPECT_EQ(spline->Evaluate(5.0f), b);
+    // Between q and -q (one rotation) the rotation stays; towards -b it takes the short way,
+    // the same as towards b.
+    spline->SetKey(0, {1, b});
+    spline->SetKey(1, {3, Quaternionf(-b[0], -b[1], -b[2], -b[3])});
+    for (float t : {1.5f, 2.0f, 2.5f})
+        ExpectSameRotation(spline->Evaluate(t), b);
+    spline->SetKey(0, {1, a});
+    ExpectSameRotation(spline->Evaluate(2.0f), RotationZ(1.15f));
+    // A zero or NaN rotation counts as the identity.
+    spline->SetKey(1, {3, Quaternionf(0, 0, 0, 0)});
+    ExpectSameRotation(spline->Evaluate(3.0f - 1e-6f), Quaternionf::Identity);
+    spline->SetKey(1, {3, Quaternionf(k_NaN, 0, 0, 1)});
+    EXPECT_FALSE(std::isnan(spline->Evaluate(2.0f)[3]));
     {
-        Quaternionf expected;
-        expected.AssignSlerp(a, b, 0.25f, Quaternionf::SlerpPlain);
-        const Quaternionf got = spline->Evaluate(1.5f);
-        for (int c = 0; c < 4; ++c)
-            EXPECT_NEAR(got[c], expected[c], 1e-6f);
-        ExpectSameRotation(spline->Evaluate(2.0f), RotationZ(1.15f));
-        // Before the first key its normalised rotation, after the last that key as stored.
-        EXPECT_NEAR(spline->Evaluate(0.0f)[3], a[3], 1e-6f);
-        EXPECT_EQ(spline->Evaluate(5.0f), b);
-    }
-    {
-        // Between q and -q (one rotation) the rotation stays; towards -b it takes the short
-        // way, the same as towards b.
-        const Quaternionf minusB(-b[0], -b[1], -b[2], -b[3]);
-        spline->SetKey(0, {1, b});
-        spline->SetKey(1, {3, minusB});
-        for (float t : {1.5f, 2.0f, 2.5f})
-            ExpectSameRotation(spline->Evaluate(t), b);
-        spline->SetKey(0, {1, a});
-        ExpectSameRotation(spline->Evaluate(2.0f), RotationZ(1.15f));
-    }
-    {
-        // A zero or NaN rotation counts as the identity.
-        spline->SetKey(1, {3, Quaternionf(0, 0, 0, 0)});
-        ExpectSameRotation(spline->Evaluate(3.0f - 1e-6f), Quaternionf::Identity);
-        spline->SetKey(1, {3, Quaternionf(std::nanf(""), 0, 0, 1)});
-        EXPECT_FALSE(std::isnan(spline->Evaluate(2.0f)[3]));
+        // Scripts give the keys as Vector4f.
+        const Obj<ScriptEngine> engine(ScriptEngine::Create());
+        LogCapture err;
+        engine->Execute(String("SplineQuaternionf:spin.{ .KeyTime [0.0, 1.0]; "
+                               ".KeyValue [(0, 0, 0, 1), (0, 0, 1, 0)]; };"),
+                        String("spin"), 1);
+        EXPECT_TRUE(err.Messages().empty()) << err.Text();
+        auto* spin = dynamic_cast<SplineQuaternionf*>(engine->FindObjectC("spin"));
+        ASSERT_NE(spin, nullptr);
+        EXPECT_EQ(spin->GetKeyValue(1), Vector4f(0, 0, 1, 0));
+        ExpectSameRotation(spin->Evaluate(0.5f), Quaternionf(0, 0, 0.70710677f, 0.70710677f));
     }
 }
 
 TEST_F(Splines, QuaternionsEvaluateIntoMembers) {
-    Obj<ScriptClass> cls = ScriptClass::Create();
-    ASSERT_NE(cls->DefClassObject("Turner", BuiltinTypeID(k_ClassObject)), nullptr);
-    cls->DefMemberVar("Turn", BuiltinTypeID(k_ClassQuaternionf), 0, nullptr);
-    cls->DefMemberVar("Turns", BuiltinTypeID(k_ClassQuaternionf), MemberIsArray, nullptr);
-    cls->DefMemberVar("Ratio", BuiltinTypeID(k_ClassF32), 0, nullptr);
-    cls->EndClass();
+    Obj<ScriptClass> cls = DefineClass("Turner", BuiltinTypeID(k_ClassObject),
+                                       {{"Turn", k_ClassQuaternionf},
+                                        {"Turns", k_ClassQuaternionf, MemberIsArray},
+                                        {"Ratio", k_ClassF32}});
     const auto* turn = cls->FindMemberOf<Quaternionf, false>("Turn");
     const auto* turns = cls->FindMember("Turns", nullptr);
-    const auto* ratio = cls->FindMember("Ratio", nullptr);
     Obj<ScriptObject> object = ScriptObject::Create(cls->GetClassID());
     Obj<SplineQuaternionf> spline = SplineQuaternionf::Create();
     spline->AddKey({0, RotationZ(0)});
@@ -423,45 +391,21 @@ TEST_F(Splines, QuaternionsEvaluateIntoMembers) {
     EXPECT_EQ(values[0], Quaternionf::Identity);
 
     LogCapture log;
-    spline->EvaluateToMember(0.5f, object.Get(), ratio);
+    spline->EvaluateToMember(0.5f, object.Get(), cls->FindMember("Ratio", nullptr));
     spline->EvaluateToMember(0.5f, object.Get(), turns);
     spline->EvaluateToMember(0.5f, nullptr, turn);
     spline->EvaluateToMemberElement(0.5f, object.Get(), turn, 0);
-    spline->EvaluateToMemberElement(0.5f, object.Get(), turns, -1);
-    spline->EvaluateToMemberElement(0.5f, object.Get(), turns, 1 << 24);
+    for (int i : {-1, 1 << 24})
+        spline->EvaluateToMemberElement(0.5f, object.Get(), turns, i);
     ASSERT_TRUE(object->GetArray<Quaternionf>(turns, values));
     EXPECT_EQ(values.Size(), 3);
-    const std::vector<std::string> expected = {
-        "[Error]SplineQuaternionf.EvaluateToMember: member is not a Quaternionf value.",
-        "[Error]SplineQuaternionf.EvaluateToMember: member is not a Quaternionf value.",
-        "[Error]SplineQuaternionf.EvaluateToMember: no object.",
-        "[Error]SplineQuaternionf.EvaluateToMemberElement: member is not a Quaternionf array.",
-        "[Error]SplineQuaternionf.EvaluateToMemberElement: index -1 is out of range.",
-        "[Error]SplineQuaternionf.EvaluateToMemberElement: index 16777216 is out of range.",
-    };
-    EXPECT_EQ(log.Messages(), expected);
-}
-
-TEST_F(Splines, ScriptsFillSplines) {
-    const char* script = R"(
-SplineVector3f:path.{ .KeyTime [0.0, 2.0]; .KeyValue [(0, 0, 0), (2, 4, 6)];
-                      .KeyTangentOut [(1, 1e30, 0), (0, 0, 0)]; };
-SplineQuaternionf:spin.{ .KeyTime [0.0, 1.0]; .KeyValue [(0, 0, 0, 1), (0, 0, 1, 0)]; };
-)";
-    const Obj<ScriptEngine> engine(ScriptEngine::Create());
-    LogCapture err;
-    engine->Execute(String(script), String("splines"), 1);
-    EXPECT_TRUE(err.Messages().empty()) << err.Text();
-    auto* path = static_cast<SplineVector3f*>(engine->FindObjectC("path"));
-    auto* spin = static_cast<SplineQuaternionf*>(engine->FindObjectC("spin"));
-    ASSERT_NE(path, nullptr);
-    ASSERT_NE(spin, nullptr);
-    ASSERT_EQ(path->GetKeyCount(), 2);
-    Vector3f v;
-    path->Evaluate(1.0f, v);
-    EXPECT_EQ(v, Vector3f(1.125f, 0, 3));
-    EXPECT_EQ(spin->GetKeyValue(1), Vector4f(0, 0, 1, 0));
-    ExpectSameRotation(spin->Evaluate(0.5f), Quaternionf(0, 0, 0.70710677f, 0.70710677f));
+    const std::string member = "[Error]SplineQuaternionf.EvaluateToMember";
+    EXPECT_EQ(log.Messages(),
+              (Lines{member + ": member is not a Quaternionf value.",
+                     member + ": member is not a Quaternionf value.", member + ": no object.",
+                     member + "Element: member is not a Quaternionf array.",
+                     member + "Element: index -1 is out of range.",
+                     member + "Element: index 16777216 is out of range."}));
 }
 
 } // namespace

@@ -23,116 +23,64 @@
 #include <cstring>
 #include <functional>
 #include <map>
-#include <optional>
 #include <random>
 #include <set>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 using namespace Quorlix;
-using QuorlixTest::ExpectSameObject;
-using QuorlixTest::LogCapture;
-using Numbers = QuorlixTest::ObjectNumbers;
+using namespace QuorlixTest;
 
 namespace {
-
-enum class Form { Ascii, Binary, Compiled };
-
-const char* FormName(Form form) {
-    return form == Form::Ascii ? "ascii" : form == Form::Binary ? "binary" : "compiled";
-}
-
-// Exports `roots` through `stream` over `pipe` and executes the result in a fresh engine, which
-// must take it without a message.
-template <class S>
-Obj<ScriptEngine> ExportAndReload(ScriptEngine& engine, const Array<Obj<ScriptObject>>& roots,
-                                  unsigned flags, S& stream, StreamPipeMemory* pipe) {
-    engine.ExportRoots(stream, roots, flags);
-    Obj<ScriptEngine> fresh = ScriptEngine::Create();
-    LogCapture log;
-    pipe->Seek(0, SeekBegin);
-    fresh->Execute(pipe, String("export"), 0);
-    EXPECT_EQ(fresh->GetErrorCount(), 0);
-    EXPECT_EQ(log.Messages(), std::vector<std::string>{});
-    return fresh;
-}
 
 // Each object of one engine and its counterpart in another.
 using Counterparts = std::map<const ScriptObject*, const ScriptObject*>;
 
-class SceneExport : public QuorlixTest::SceneTest {
+class SceneExport : public SceneTest {
 protected:
-    // Writes each of `objects` once in `form` with `flags` (as Export and ExportASM do for a
-    // tree), executes the result in `target` and records where each object went. Returns the
-    // bytes written.
-    static std::string Travel(Form form, const Array<Obj<ScriptObject>>& objects, unsigned flags,
-                              ScriptEngine& target, Counterparts& counterparts) {
+    // Executes `pipe` from its start in `target`, which must take it without a message.
+    static Obj<ScriptObject> Load(ScriptEngine& target, StreamPipeMemory* pipe, Form form) {
+        LogCapture log;
+        pipe->Seek(0, SeekBegin);
+        Obj<ScriptObject> result = target.Execute(pipe, String(FormName(form)), 0);
+        EXPECT_EQ(target.GetErrorCount(), 0);
+        const std::vector<std::string> messages = log.Messages();
+        EXPECT_EQ(std::set<std::string>(messages.begin(), messages.end()), std::set<std::string>{});
+        return result;
+    }
+
+    // Exports `roots` with ExportRoots in the form S writes, reads that in a fresh engine that
+    // knows no script class, and compares each of `compared` (else `roots`) with what was read.
+    // Returns the bytes written.
+    template <class S>
+    std::string Reload(ScriptEngine& engine, const Array<Obj<ScriptObject>>& roots, unsigned flags,
+                       const Array<Obj<ScriptObject>>* compared = nullptr) {
         Obj<StreamPipeMemory> pipe = StreamPipeMemory::Create();
-        std::function<uint32_t(const ScriptObject*)> numberOf;
-        std::optional<ScriptStreamAlpha> alpha;
-        std::optional<ScriptStreamBinary> binary;
-        std::optional<VPUAsmWriter> compiled;
-        if (form == Form::Compiled) {
-            VPUAsmWriter& writer = compiled.emplace(pipe);
-            for (const Obj<ScriptObject>& o : objects) {
-                writer.Create(o);
-                if ((flags & 1) != 0)
-                    o->WriteASMNonDefault(writer);
-                else
-                    o->WriteASM(writer);
-            }
-            writer.Finish(objects[0]);
-            numberOf = [&](const ScriptObject* o) { return compiled->NumberOf(o); };
-        } else {
-            ScriptStream& stream = form == Form::Ascii
-                                       ? static_cast<ScriptStream&>(alpha.emplace(pipe))
-                                       : static_cast<ScriptStream&>(binary.emplace(pipe));
-            for (const Obj<ScriptObject>& o : objects) {
-                stream.WriteClassToken(o->GetObjectClassID(), o->GetClassRow());
-                stream.WriteObject(o);
-                if ((flags & 1) != 0)
-                    o->WriteNonDefault(stream);
-                else
-                    o->Write(stream);
-                stream.WriteToken(LexSemicolon);
-                stream.WriteToken(LexCRLF);
-            }
-            numberOf = [&](const ScriptObject* o) { return stream.NumberOf(o); };
-        }
-        const std::string bytes(pipe->GetData(), pipe->GetData() + pipe->GetSize());
-        {
-            LogCapture log;
-            pipe->Seek(0, SeekBegin);
-            target.Execute(pipe, String(FormName(form)), 0);
-            EXPECT_EQ(target.GetErrorCount(), 0) << FormName(form);
-            const std::vector<std::string> messages = log.Messages();
-            const std::set<std::string> distinct(messages.begin(), messages.end());
-            EXPECT_EQ(distinct, std::set<std::string>{}) << FormName(form);
-        }
-        const ScriptNamespace* ns = target.GetCurrentNamespace();
-        for (const Obj<ScriptObject>& o : objects) {
-            const ScriptObject* after = ns->FindObjectID(numberOf(o));
-            EXPECT_FALSE(after->IsNil()) << FormName(form) << " " << numberOf(o);
-            counterparts[o.Get()] = after;
-        }
-        return bytes;
+        S stream(pipe);
+        engine.ExportRoots(stream, roots, flags);
+        const Obj<ScriptEngine> fresh = m_Engines.emplace_back(ScriptEngine::Create());
+        Load(*fresh, pipe, std::is_same_v<S, ScriptStreamAlpha> ? Form::Ascii : Form::Binary);
+        const ScriptNamespace* ns = fresh->GetCurrentNamespace();
+        const ObjectNumbers numbers = [&](const ScriptObject* o) { return stream.NumberOf(o); };
+        for (const Obj<ScriptObject>& o : compared != nullptr ? *compared : roots)
+            ExpectSameObject(o, ns->FindObjectID(numbers(o)), numbers, ns);
+        return std::string(pipe->GetData(), pipe->GetData() + pipe->GetSize());
     }
 
     // A fresh engine that knows the script classes of `engine`; its objects are unlinked when
     // the test ends, since objects read back link to each other as the originals do.
     Obj<ScriptEngine> FreshEngine(ScriptEngine& engine) {
-        Obj<ScriptEngine> fresh = ScriptEngine::Create();
         Array<Obj<ScriptClass>> classes;
         engine.GetClassList(classes);
-        fresh->ImportClassList(classes);
-        m_Engines.push_back(fresh);
-        return fresh;
+        m_Engines.emplace_back(ScriptEngine::Create())->ImportClassList(classes);
+        return m_Engines.back();
     }
     void ReleaseEngines() {
         for (const Obj<ScriptEngine>& engine : m_Engines) {
             Array<Obj<ScriptObject>> all;
             engine->GetObjectList(all, 1);
-            QuorlixTest::BreakLinks(all);
+            BreakLinks(all);
         }
         m_Engines.clear();
     }
@@ -142,7 +90,8 @@ protected:
     }
 
     // `objects` through the ascii, then the binary, then the compiled form, each written from
-    // what the previous form read; after every load each object is compared with its original.
+    // what the previous form read (each object once, as Export and ExportASM write a tree);
+    // after every load each object is compared with its original.
     void ThroughEveryForm(ScriptEngine& engine, const Array<Obj<ScriptObject>>& objects,
                           unsigned flags) {
         Counterparts now; // each original's copy in the latest engine
@@ -152,10 +101,15 @@ protected:
         for (Form form : {Form::Ascii, Form::Binary, Form::Compiled}) {
             SCOPED_TRACE(FormName(form));
             Obj<ScriptEngine> target = FreshEngine(engine);
-            Counterparts moved;
-            const std::string bytes = Travel(form, written, flags, *target, moved);
-            for (auto& [original, copy] : now)
-                copy = moved[copy];
+            Obj<StreamPipeMemory> pipe = StreamPipeMemory::Create();
+            const std::vector<uint32_t> numbers = WriteObjects(form, written, flags & 1, pipe);
+            Load(*target, pipe, form);
+            for (int i = 0; i < written.Size(); ++i) {
+                const ScriptObject* after =
+                    target->GetCurrentNamespace()->FindObjectID(numbers[size_t(i)]);
+                EXPECT_FALSE(after->IsNil()) << numbers[size_t(i)];
+                now[objects[i].Get()] = after;
+            }
             written.Clear();
             for (const Obj<ScriptObject>& o : objects) {
                 written.Add(Obj<ScriptObject>(const_cast<ScriptObject*>(now[o.Get()])));
@@ -164,7 +118,8 @@ protected:
             }
             if (HasFailure()) {
                 if (form == Form::Ascii)
-                    ADD_FAILURE() << bytes.substr(0, 6000);
+                    ADD_FAILURE() << std::string(pipe->GetData(), pipe->GetData() + pipe->GetSize())
+                                         .substr(0, 6000);
                 return;
             }
         }
@@ -214,28 +169,8 @@ TEST_F(SceneExport, DemoSceneTravelsThroughEveryForm) {
         SCOPED_TRACE(flags);
         ThroughEveryForm(*engine, tree, flags);
         // The binary export carries the declarations into an engine that knows none of them.
-        Obj<StreamPipeMemory> bytes = StreamPipeMemory::Create();
-        ScriptStreamBinary binary(bytes);
-        Array<Obj<ScriptObject>> roots;
-        roots.Add(root);
-        Obj<ScriptEngine> fresh = ExportAndReload(*engine, roots, flags, binary, bytes.Get());
-        m_Engines.push_back(fresh);
-        const ScriptNamespace* ns = fresh->GetCurrentNamespace();
-        const Numbers numbers = [&](const ScriptObject* o) { return binary.NumberOf(o); };
-        for (const Obj<ScriptObject>& object : tree)
-            ExpectSameObject(object, ns->FindObjectID(numbers(object)), numbers, ns);
+        Reload<ScriptStreamBinary>(*engine, ArrayOf({root}), flags, &tree);
     }
-    // The compiled form cannot carry them: a multi-tree export refuses, writing only the header.
-    Obj<StreamPipeMemory> refused = StreamPipeMemory::Create();
-    VPUAsmWriter writer(refused);
-    Array<Obj<ScriptObject>> roots;
-    roots.Add(root);
-    LogCapture refusal;
-    EXPECT_EQ(engine->ExportRootsASM(writer, roots, 0), -1);
-    EXPECT_EQ(refusal.Messages(),
-              std::vector<std::string>{"[Error]ScriptEngine::ExportASM: class \"Lamp\" is "
-                                       "declared by a script; the compiled form cannot carry it."});
-    EXPECT_EQ(refused->GetSize(), 4);
 }
 
 // Two trees that share a branch: each object is written once, and the compiled program ends
@@ -246,79 +181,58 @@ TEST_F(SceneExport, TreesThatShareObjectsWriteThemOnce) {
                            "TTransform:a.{ .SNode :s; };\nTTransform:b.{ .SNode :s; };"),
                     String("shared.kss"), 0);
     ASSERT_EQ(engine->GetErrorCount(), 0);
-    Array<Obj<ScriptObject>> roots;
-    roots.Add(Obj<ScriptObject>(engine->FindObjectC("a")));
-    roots.Add(Obj<ScriptObject>(engine->FindObjectC("b")));
-    const auto check = [&](ScriptEngine& fresh, const Numbers& numbers) {
-        const ScriptNamespace* ns = fresh.GetCurrentNamespace();
-        ScriptObject* a = ns->FindObjectID(numbers(roots[0]));
-        ScriptObject* b = ns->FindObjectID(numbers(roots[1]));
-        ExpectSameObject(roots[0], a, numbers, ns);
-        ExpectSameObject(roots[1], b, numbers, ns);
-        EXPECT_TRUE(ns->FindObjectID(4)->IsNil()); // three objects, no more
-    };
-    {
-        Obj<StreamPipeMemory> pipe = StreamPipeMemory::Create();
-        ScriptStreamAlpha stream(pipe);
-        Obj<ScriptEngine> fresh = ExportAndReload(*engine, roots, 0, stream, pipe.Get());
-        check(*fresh, [&](const ScriptObject* o) { return stream.NumberOf(o); });
-        const std::string text(pipe->GetData(), pipe->GetData() + pipe->GetSize());
-        EXPECT_EQ(text.find("\nSTransform$2."), text.rfind("\nSTransform$2.")) << text;
-    }
+    const Array<Obj<ScriptObject>> roots =
+        ArrayOf<Obj<ScriptObject>>({engine->FindObjectC("a"), engine->FindObjectC("b")});
+    const std::string text = Reload<ScriptStreamAlpha>(*engine, roots, 0);
+    EXPECT_EQ(text.find("\nSTransform$2."), text.rfind("\nSTransform$2.")) << text;
+    EXPECT_TRUE(m_Engines.back()->GetCurrentNamespace()->FindObjectID(4)->IsNil()); // 3 objects
     Obj<StreamPipeMemory> pipe = StreamPipeMemory::Create();
     VPUAsmWriter writer(pipe);
     EXPECT_EQ(engine->ExportRootsASM(writer, roots, 0), 0);
     Obj<ScriptEngine> fresh = ScriptEngine::Create();
-    LogCapture log;
-    pipe->Seek(0, SeekBegin);
-    const Obj<ScriptObject> result = fresh->Execute(pipe, String("export.ksc"), 0);
-    EXPECT_EQ(fresh->GetErrorCount(), 0);
-    check(*fresh, [&](const ScriptObject* o) { return writer.NumberOf(o); });
-    EXPECT_EQ(result.Get(), fresh->GetCurrentNamespace()->FindObjectID(writer.NumberOf(roots[0])));
+    const Obj<ScriptObject> result = Load(*fresh, pipe, Form::Compiled);
+    const ScriptNamespace* ns = fresh->GetCurrentNamespace();
+    const ObjectNumbers numbers = [&](const ScriptObject* o) { return writer.NumberOf(o); };
+    for (const Obj<ScriptObject>& root : roots)
+        ExpectSameObject(root, ns->FindObjectID(numbers(root)), numbers, ns);
+    EXPECT_TRUE(ns->FindObjectID(4)->IsNil());
+    EXPECT_EQ(result.Get(), ns->FindObjectID(writer.NumberOf(roots[0])));
 }
 
 // Objects of script classes carry the declarations they need (bases and enumerations first,
-// unused ones left out) through the ascii and binary forms into an engine that knows none.
+// each once, unused ones left out) through the ascii and binary forms into an engine that knows
+// none; script members are no owned links, so objects that link to each other are all roots.
 TEST_F(SceneExport, ScriptClassesTravelWithTheirObjects) {
-    Obj<ScriptEngine> engine = ScriptEngine::Create();
-    engine->Execute(String("enum Unused .{ .X 1; };\nenum Mood .{ .Calm 0; .Stormy 5; };\n"
-                           "class Base > Object .{ .Level 2; .Mode Mood.Stormy; .Tags [\"a\"]; };\n"
-                           "class Spare .{ };\n"
-                           "class Leaf > Base .{ .Glow 0.5; .Next Nil; .Id 7u; .Big 9I; "
-                           ".Fine 2.5F; .Pos (1, 2, 3); .Path [(0, 1)]; .Wide 3U; };\n"
-                           "Leaf:one.{ .Level 3; .Mode Mood.Calm; .Glow 1.5; .Big 10I; };\n"
-                           "Base:two.{ .Name \"second\"; };\nLeaf:three;"),
-                    String("classes.kss"), 0);
+    const Obj<ScriptEngine> engine = m_Engines.emplace_back(ScriptEngine::Create());
+    engine->Execute(
+        String(
+            "enum Unused .{ .X 1; };\nenum Mood .{ .Calm 0; .Stormy 5; };\n"
+            "class Base .{ .Level 2; .Mode Mood.Stormy; .Tags [\"a\"]; };\n"
+            "class Spare .{ };\n"
+            "class Leaf > Base .{ .Glow 0.5; .Next Nil; .Id 7u; .Big 9I; .Fine 2.5F; .B False;\n"
+            "  .S \"\"; .Pos (1, 2, 3); .Path [(0, 1)]; .Wide 3U; .Sp ((0, 0, 0), -1.0);\n"
+            "  .M (1,0,0,0, 0,1,0,0, 0,0,1,0, 0,0,0,1); .Fs [0.5]; };\n"
+            "Leaf:one.{ .Level 3; .Mode Mood.Calm; .Glow 1.5; .Big 10I; .B True; .S \"q\\\"\\n\";\n"
+            "  .Fine 0.1F; .Pos (1, 2.5, -3e-7); .Sp ((1, 2, 3), 4.5); .Fs [1.5, -2.0];\n"
+            "  .Next Leaf:three.{ .Next Leaf:one; .Fs []; .M (1,2,3,4, 5,6,7,8, 9,10,11,12,\n"
+            "  13,14,15,16.5); }; };\nBase:two.{ .Tags [\"b\", \"c\"]; };"),
+        String("classes.kss"), 0);
     ASSERT_EQ(engine->GetErrorCount(), 0);
-    Array<Obj<ScriptObject>> roots;
-    for (const char* name : {"one", "two", "three"})
-        roots.Add(Obj<ScriptObject>(engine->FindObjectC(name)));
-    std::vector<Obj<ScriptEngine>> engines;
+    const Array<Obj<ScriptObject>> roots = ArrayOf<Obj<ScriptObject>>(
+        {engine->FindObjectC("one"), engine->FindObjectC("two"), engine->FindObjectC("three")});
     for (unsigned flags : {0u, 1u}) {
         SCOPED_TRACE(flags);
-        Obj<StreamPipeMemory> text = StreamPipeMemory::Create();
-        ScriptStreamAlpha alpha(text);
-        engines.push_back(ExportAndReload(*engine, roots, flags, alpha, text.Get()));
-        const Numbers alphaNumbers = [&](const ScriptObject* o) { return alpha.NumberOf(o); };
-        Obj<StreamPipeMemory> bytes = StreamPipeMemory::Create();
-        ScriptStreamBinary binary(bytes);
-        engines.push_back(ExportAndReload(*engine, roots, flags, binary, bytes.Get()));
-        const Numbers binaryNumbers = [&](const ScriptObject* o) { return binary.NumberOf(o); };
-        for (int e = 0; e < 2; ++e) {
-            const Numbers& numbers = e == 0 ? alphaNumbers : binaryNumbers;
-            const ScriptNamespace* ns = engines[engines.size() - 2 + e]->GetCurrentNamespace();
-            for (const Obj<ScriptObject>& root : roots)
-                ExpectSameObject(root, ns->FindObjectID(numbers(root)), numbers, ns);
-        }
-        const std::string written(text->GetData(), text->GetData() + text->GetSize());
+        const std::string written = Reload<ScriptStreamAlpha>(*engine, roots, flags);
+        Reload<ScriptStreamBinary>(*engine, roots, flags);
         const size_t mood = written.find("enum Mood");
-        const size_t base = written.find("class Base > Object");
+        const size_t base = written.find("class Base .{");
         const size_t leaf = written.find("class Leaf > Base");
         EXPECT_TRUE(mood < base && base < leaf && leaf < written.find("Leaf$1")) << written;
+        EXPECT_EQ(leaf, written.rfind("class Leaf")) << written;
         EXPECT_EQ(written.find("Unused"), std::string::npos) << written;
         EXPECT_EQ(written.find("Spare"), std::string::npos) << written;
     }
-    // The compiled form cannot carry them.
+    // The compiled form cannot carry them: the export refuses, writing only the header.
     Obj<StreamPipeMemory> pipe = StreamPipeMemory::Create();
     VPUAsmWriter writer(pipe);
     LogCapture log;
@@ -326,6 +240,7 @@ TEST_F(SceneExport, ScriptClassesTravelWithTheirObjects) {
     EXPECT_EQ(log.Messages(), std::vector<std::string>{"[Error]ScriptEngine::ExportASM: class "
                                                        "\"Leaf\" is declared by a script; the "
                                                        "compiled form cannot carry it."});
+    EXPECT_EQ(pipe->GetSize(), 4);
 }
 
 constexpr int k_ClassGauge = 230; // a built-in slot that no class of the library takes
@@ -434,11 +349,11 @@ int EnumerationOf(int c, int k, int fallback, const MemberRow*& row) {
 // Calls `visit` with every object that a written member of `o` links to.
 template <class F>
 void ForEachLink(const ScriptObject* o, F&& visit) {
-    QuorlixTest::ForEachWrittenMember(
+    ForEachWrittenMember(
         o, [&](const MVTBLHeader&, const MVTBL& entry, int, const ClassType_MemberID* m) {
             if (TypeIDToKind(entry.m_Type) != Kind_Object)
                 return;
-            for (const Obj<ScriptObject>& l : QuorlixTest::LinkedObjects(o, m, entry.m_Flags))
+            for (const Obj<ScriptObject>& l : LinkedObjects(o, m, entry.m_Flags))
                 visit(l.Get());
         });
 }
@@ -446,7 +361,7 @@ void ForEachLink(const ScriptObject* o, F&& visit) {
 // Every written member of `o` set to random values (arrays of 1 to 3 elements).
 void Randomise(std::mt19937& random, ScriptObject* o, Array<Obj<ScriptObject>>& pool,
                int scriptEnumeration) {
-    QuorlixTest::ForEachWrittenMember(
+    ForEachWrittenMember(
         o, [&](const MVTBLHeader& header, const MVTBL& entry, int k, const ClassType_MemberID* m) {
             const int c = ClassIndexOf(header.m_ClassID);
             const MemberRow* row = nullptr;
@@ -494,9 +409,9 @@ TEST_F(SceneExport, EveryMemberOfEveryClassReadsBackEqual) {
                     String("classes.kss"), 0);
     ASSERT_EQ(engine->GetErrorCount(), 0);
     // Member identifiers: no library class holds one.
-    engine->GetCurrentNamespace()->AddClass(QuorlixTest::DefineClass(
-        "Dial", BuiltinTypeID(k_ClassObject),
-        {{"Watch", k_ClassMemberID}, {"Watches", k_ClassMemberID, MemberIsArray}}));
+    engine->GetCurrentNamespace()->AddClass(
+        DefineClass("Dial", BuiltinTypeID(k_ClassObject),
+                    {{"Watch", k_ClassMemberID}, {"Watches", k_ClassMemberID, MemberIsArray}}));
     const int mood = ClassIndexOf(engine->FindClass("Mood")->GetClassID());
     Array<Obj<ScriptObject>> pool;
     for (int c = 1; c < k_MasterMVTBLSize; ++c) {
@@ -530,7 +445,7 @@ TEST_F(SceneExport, EveryMemberOfEveryClassReadsBackEqual) {
     // What the scene holds: value types by form, arrays also by whether they are empty.
     std::set<std::string> held;
     for (const Obj<ScriptObject>& o : pool) {
-        QuorlixTest::ForEachWrittenMember(
+        ForEachWrittenMember(
             o, [&](const MVTBLHeader&, const MVTBL& entry, int, const ClassType_MemberID* m) {
                 const int type = ClassIndexOf(entry.m_Type);
                 const T_Kind kind = TypeIDToKind(entry.m_Type);
@@ -556,7 +471,7 @@ TEST_F(SceneExport, EveryMemberOfEveryClassReadsBackEqual) {
         if (HasFailure())
             break;
     }
-    QuorlixTest::BreakLinks(pool);
+    BreakLinks(pool);
 }
 
 } // namespace

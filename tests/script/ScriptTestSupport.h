@@ -43,6 +43,15 @@ inline Quorlix::Obj<Quorlix::ScriptClass> DefineClass(const char* name,
     return cls;
 }
 
+/// An array of `values`.
+template <class T>
+Quorlix::Array<T> ArrayOf(std::initializer_list<T> values) {
+    Quorlix::Array<T> out;
+    for (const T& v : values)
+        out.Add(v);
+    return out;
+}
+
 /// Sets every object member of `objects` (their classes and bases) to nil or empty, so that
 /// links between them, cycles included, no longer keep them alive. Counted references do not
 /// collect cycles: tests that build them break them before the objects are released.

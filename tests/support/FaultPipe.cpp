@@ -76,6 +76,8 @@ int FaultPipe::Write(const void* data, int n) {
 int64_t FaultPipe::Seek(int64_t offset, int origin) {
     if (Fires(m_Seeks))
         return -1;
+    if (origin == Quorlix::SeekEnd && m_ClaimedSize >= 0)
+        return m_ClaimedSize + offset;
     const int64_t position = m_Inner->Seek(offset, origin);
     if (position >= 0)
         m_Position = position;

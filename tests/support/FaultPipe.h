@@ -34,6 +34,9 @@ public:
         m_FlipOffset = offset;
         m_FlipMask = static_cast<unsigned char>(1u << (bit & 7));
     }
+    /// Seeks from the end answer as for data of `size` bytes and do not move, so that a huge
+    /// input can be offered without allocating it.
+    void ClaimSize(int64_t size) { m_ClaimedSize = size; }
     /// The position as the reader sees it.
     int64_t Position() const { return m_Position; }
 
@@ -78,6 +81,7 @@ private:
     int64_t m_FlipOffset = -1;
     unsigned char m_FlipMask = 0;
     int64_t m_Position = 0;
+    int64_t m_ClaimedSize = -1;
 };
 
 } // namespace QuorlixTest

@@ -3,17 +3,62 @@
 
 #include "quorlix/script/ScriptNamespace.h"
 #include "quorlix/script/ScriptStreamAlpha.h"
+#include "quorlix/script/ScriptStreamBinary.h"
+#include "quorlix/script/VPUAsmWriter.h"
 #include "quorlix/stream/StreamPipeMemory.h"
 
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace QuorlixTest {
 
 /// The number the writer of the export gave an object.
 using ObjectNumbers = std::function<uint32_t(const Quorlix::ScriptObject*)>;
+
+enum class Form { Ascii, Binary, Compiled };
+
+inline const char* FormName(Form form) {
+    return form == Form::Ascii ? "ascii" : form == Form::Binary ? "binary" : "compiled";
+}
+
+/// Writes each of `objects` once in `form` into `pipe`, as Export and ExportASM write a tree
+/// (only the members off their defaults with `nonDefault`; the compiled program's result is
+/// the first object). Returns the number each object got, in order.
+inline std::vector<uint32_t>
+WriteObjects(Form form, const Quorlix::Array<Quorlix::Obj<Quorlix::ScriptObject>>& objects,
+             bool nonDefault, Quorlix::StreamPipe* pipe) {
+    using namespace Quorlix;
+    std::vector<uint32_t> numbers;
+    if (form == Form::Compiled) {
+        VPUAsmWriter writer(pipe);
+        for (const Obj<ScriptObject>& o : objects) {
+            writer.Create(o);
+            nonDefault ? o->WriteASMNonDefault(writer) : o->WriteASM(writer);
+        }
+        writer.Finish(objects[0]);
+        for (const Obj<ScriptObject>& o : objects)
+            numbers.push_back(writer.NumberOf(o));
+        return numbers;
+    }
+    std::optional<ScriptStreamAlpha> alpha;
+    std::optional<ScriptStreamBinary> binary;
+    ScriptStream& stream = form == Form::Ascii ? static_cast<ScriptStream&>(alpha.emplace(pipe))
+                                               : static_cast<ScriptStream&>(binary.emplace(pipe));
+    for (const Obj<ScriptObject>& o : objects) {
+        stream.WriteClassToken(o->GetObjectClassID(), o->GetClassRow());
+        stream.WriteObject(o);
+        nonDefault ? o->WriteNonDefault(stream) : o->Write(stream);
+        stream.WriteToken(LexSemicolon);
+        stream.WriteToken(LexCRLF);
+    }
+    for (const Obj<ScriptObject>& o : objects)
+        numbers.push_back(stream.NumberOf(o));
+    return numbers;
+}
 
 /// Member `m` of `o` as ascii script text.
 inline std::string WrittenMember(const Quorlix::ScriptObject* o,
