@@ -33,8 +33,9 @@ constexpr unsigned char k_Jp2Signature[12] = {0x00, 0x00, 0x00, 0x0C, 0x6A, 0x50
                                               0x20, 0x20, 0x0D, 0x0A, 0x87, 0x0A};
 constexpr unsigned char k_J2kSignature[4] = {0xFF, 0x4F, 0xFF, 0x51};
 
-// The pipe as an OpenJPEG stream. The signature bytes, read to choose the codec, are served
-// again from m_Prefix, so a pipe that cannot seek still decodes front to back.
+// The pipe as an OpenJPEG stream, from the pipe's position on. The signature bytes, read to
+// choose the codec, are served again from m_Prefix, so choosing needs no look-ahead. OpenJPEG
+// seeks (to count tile parts, for one), so the pipe must be able to.
 struct Source {
     StreamPipe* m_Pipe = nullptr;
     unsigned char m_Prefix[sizeof k_Jp2Signature] = {};
@@ -224,15 +225,19 @@ EResult ReadJp2(Image& image, StreamPipe& pipe, const char* name) {
         opj_stream_set_read_function(stream, ReadSource);
         opj_stream_set_skip_function(stream, SkipSource);
         opj_stream_set_seek_function(stream, SeekSource);
-        // The length lets OpenJPEG bound its boxes and tile parts by the data really there.
+        // OpenJPEG bounds boxes and tile parts by the length and asserts that it never reads
+        // past it; a pipe that cannot tell its length gets the largest a pipe can hold, and a
+        // short read ends the decode instead.
+        int64_t length = INT32_MAX;
         if (source.m_Base >= 0) {
             const int64_t end = pipe.Seek(0, SeekEnd);
             const int64_t resume = source.m_Base + source.m_PrefixSize;
             if (pipe.Seek(resume, SeekBegin) != resume)
                 source.m_Base = -1;
             else if (end >= resume)
-                opj_stream_set_user_data_length(stream, OPJ_UINT64(end - source.m_Base));
+                length = end - source.m_Base;
         }
+        opj_stream_set_user_data_length(stream, OPJ_UINT64(length));
         if (opj_setup_decoder(codec, &parameters))
             result = Decode(image, codec, stream, decoded, name);
         else
