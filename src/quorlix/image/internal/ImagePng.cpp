@@ -72,13 +72,18 @@ void FlushData(png_structp png) {
     static_cast<StreamPipe*>(png_get_io_ptr(png))->Flush();
 }
 
-// Reads the header and sets the transforms up: 16-bit samples to 8, sub-byte samples unpacked,
-// palettes and low-bit gray expanded, tRNS to alpha, interlaced passes combined. False after a
-// libpng error.
 bool ReadHeader(png_structp png, png_infop info) {
     if (setjmp(png_jmpbuf(png)))
         return false;
     png_read_info(png, info);
+    return true;
+}
+
+// The transforms: 16-bit samples to 8, sub-byte samples unpacked, palettes and low-bit gray
+// expanded, tRNS to alpha, interlaced passes combined. libpng allocates its row buffers here.
+bool SetTransforms(png_structp png, png_infop info) {
+    if (setjmp(png_jmpbuf(png)))
+        return false;
     png_set_strip_16(png);
     png_set_packing(png);
     png_set_expand(png);
@@ -136,6 +141,7 @@ bool Decode(Image& image, png_structp png, png_infop info, const char* name) {
         return false;
     const png_uint_32 width = png_get_image_width(png, info);
     const png_uint_32 height = png_get_image_height(png, info);
+    // Refused before libpng sizes its row buffers and before the image is allocated.
     if (width > k_MaxSize || height > k_MaxSize) {
         Stream& line = Xerr.pLockError();
         line << "ImportFilePNG: image too large (" << unsigned(width) << " x " << unsigned(height)
@@ -144,6 +150,8 @@ bool Decode(Image& image, png_structp png, png_infop info, const char* name) {
         Xerr.pUnlockMessage();
         return false;
     }
+    if (!SetTransforms(png, info))
+        return false;
     // The colour type as the transforms leave it: a palette has become RGB or RGBA by now.
     const int channels = ChannelsOf(png_get_color_type(png, info));
     if (channels == 0 || png_get_bit_depth(png, info) != 8) {
