@@ -25,7 +25,7 @@ CMAKE_COMMON += -DQUORLIX_WERROR=$(WERROR)
 # out: the sanitizer takes fatal signals over itself.
 TSAN_SUITES ?= LogStream LogFiles LogConsole StreamPipeLog Obj RegistryTest Storage Trace \
   Semaphore PlatformThreading Library FilterPipes Archive StreamPipeConformance BufferedReader \
-  StreamPipeCipherTEA SlotPool
+  StreamPipeCipherTEA SlotPool ImageCodecs
 empty :=
 space := $(empty) $(empty)
 TSAN_TESTS = $(subst $(space),|,$(strip $(TSAN_SUITES)))
