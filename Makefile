@@ -13,7 +13,8 @@ export CCACHE_BASEDIR ?= $(CURDIR)
 
 DEPS := cmake ninja-build ccache g++ make pkg-config \
         libgtest-dev libgmock-dev libbenchmark-dev libsdl2-dev \
-        clang libclang-rt-14-dev locales libssl-dev zlib1g-dev libcli11-dev zip
+        clang libclang-rt-14-dev locales libssl-dev zlib1g-dev libcli11-dev zip \
+        libpng-dev libopenjp2-7-dev imagemagick libopenjp2-tools
 
 CMAKE_COMMON := -G Ninja -DCMAKE_EXPORT_COMPILE_COMMANDS=ON
 # WERROR=ON (CI sets it) turns every compiler warning into an error.
@@ -24,7 +25,7 @@ CMAKE_COMMON += -DQUORLIX_WERROR=$(WERROR)
 # out: the sanitizer takes fatal signals over itself.
 TSAN_SUITES ?= LogStream LogFiles LogConsole StreamPipeLog Obj RegistryTest Storage Trace \
   Semaphore PlatformThreading Library FilterPipes Archive StreamPipeConformance BufferedReader \
-  StreamPipeCipherTEA SlotPool
+  StreamPipeCipherTEA SlotPool ImageCodecs
 empty :=
 space := $(empty) $(empty)
 TSAN_TESTS = $(subst $(space),|,$(strip $(TSAN_SUITES)))

@@ -3,6 +3,7 @@
 #include "quorlix/image/Image.h"
 #include "quorlix/image/ImageClassIndex.h"
 #include "quorlix/image/ImageLayer.h"
+#include "quorlix/image/internal/ImageD.h"
 #include "quorlix/script/ClassBinding.h"
 
 namespace Quorlix {
@@ -52,7 +53,7 @@ const MemberRow k_CombineModeRows[] = {
 } // namespace
 
 void BindImageClasses() {
-    BindClass(NativeClass<Image>(k_ClassImage, k_ClassObject, "Image"));
+    BindClass(NativeClass<Image_D>(k_ClassImage, k_ClassObject, "Image"));
     BindClass(
         NativeClass<ExpressionLayer>(k_ClassExpressionLayer, k_ClassObject, "ExpressionLayer"));
     BindClass(NativeClass<ImageLayer>(k_ClassImageLayer, k_ClassExpressionLayer, "ImageLayer")
