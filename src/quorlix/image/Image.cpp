@@ -161,9 +161,11 @@ bool Image_D::Allocate(int bytesPerPixel, int width, int height, uint32_t format
     m_Width = width;
     m_Height = height;
     m_Format = format;
+    // The bytes are raw storage with no elements to destroy: a count of 0 keeps the release
+    // from walking up to 2^31 trivial destructor calls in builds that do not optimise them out.
     if (bytes > 0)
         m_Data = static_cast<unsigned char*>(
-            Memory::UninitializedNewArrayRef1(int(bytes), int(bytes), TypeOf<unsigned char>()));
+            Memory::UninitializedNewArrayRef1(int(bytes), 0, TypeOf<unsigned char>()));
     return true;
 }
 
