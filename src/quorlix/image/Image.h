@@ -70,7 +70,8 @@ public:
     virtual void MipMap(int mode) = 0;
     /// SetPixel over the rectangle clipped to the image.
     virtual void FillRect(int x, int y, int w, int h, uint32_t color) = 0;
-    /// A checkerboard of cells starting with colour a at (x, y); cells below 1 pixel draw
+    /// A checkerboard of cellWidth x cellHeight cells over the area (x, y, w, h), starting with
+    /// colour a at (x, y); cells are cut to the area and the image. Cells below 1 pixel draw
     /// nothing.
     virtual void FillChecker(int x, int y, int w, int h, int cellWidth, int cellHeight, uint32_t a,
                              uint32_t b) = 0;
