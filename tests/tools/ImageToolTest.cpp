@@ -94,7 +94,7 @@ TEST_F(ImageTool, ConvertsBetweenTheFormsPixelForPixel) {
     Obj<Image> rgba = Pattern(4, 3, 2);
     ASSERT_EQ(rgba->ExportFile((m_Dir / "d.png").c_str(), 0), SOK);
     ASSERT_EQ(RunTool(m_Dir, "image convert d.png d.tga").m_Status, 0);
-    const std::string seen = Shell("convert d.tga rgba:-");
+    const std::string seen = Shell("convert d.tga -auto-orient rgba:-");
     std::string topDown;
     for (int row = 1; row >= 0; --row)
         topDown += Bytes(*rgba).substr(static_cast<size_t>(row) * 12, 12);
@@ -103,9 +103,9 @@ TEST_F(ImageTool, ConvertsBetweenTheFormsPixelForPixel) {
 
 TEST_F(ImageTool, ReadsJpeg2000MadeByAnotherProgram) {
     ASSERT_EQ(Pattern(3, 16, 8)->ExportFile((m_Dir / "p.png").c_str(), 0), SOK);
-    const std::string make =
-        "cd '" + m_Dir.Path() + "' && opj_compress -i p.png -o p.jp2 >/dev/null";
-    ASSERT_EQ(std::system(make.c_str()), 0);
+    // Fewer resolution levels than the default six, which need at least 32 x 32 pixels.
+    (void)Shell("opj_compress -n 3 -i p.png -o p.jp2");
+    ASSERT_TRUE(std::filesystem::exists(m_Dir / "p.jp2"));
     ToolOutcome run = RunTool(m_Dir, "image convert p.jp2 q.png");
     ASSERT_EQ(run.m_Status, 0) << run.m_Err;
     EXPECT_EQ(Bytes(*Read(m_Dir / "q.png")), Bytes(*Pattern(3, 16, 8)));
