@@ -1,7 +1,7 @@
 #include "ConvertCommand.h"
+#include "ToolFiles.h"
 
 #include "quorlix/Quorlix.h"
-#include "quorlix/platform/File.h"
 
 #include <CLI/CLI.hpp>
 
@@ -53,21 +53,6 @@ Form FormOf(const std::string& to, const std::string& output) {
 std::string FolderOf(const std::string& path) {
     const size_t slash = path.find_last_of('/');
     return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-}
-
-// The whole output in memory first: a failure anywhere leaves no half file. The bytes go to a
-// file beside the output, which then replaces it in one step.
-bool WriteWhole(const std::string& path, const StreamPipeMemory& data) {
-    const std::string part = path + ".part";
-    bool written = false;
-    {
-        Obj<StreamPipeFile> file(StreamPipeFile::Create(part.c_str(), IOWrite | 12));
-        written = file->IsOpen() && file->Write(data.GetData(), data.GetSize()) == data.GetSize();
-    }
-    if (written && Platform::ReplaceFile(part.c_str(), path.c_str()))
-        return true;
-    (void)Platform::DeleteFile(part.c_str());
-    return false;
 }
 
 int Convert(const Options& options, Form form) {

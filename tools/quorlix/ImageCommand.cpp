@@ -1,7 +1,7 @@
 #include "ImageCommand.h"
+#include "ToolFiles.h"
 
 #include "quorlix/Quorlix.h"
-#include "quorlix/platform/File.h"
 
 #include <CLI/CLI.hpp>
 
@@ -93,23 +93,10 @@ int Info(const Options& options) {
     return status;
 }
 
-// The image written in memory first, then to a file beside the output that replaces it in one
-// step: a failure leaves no half file and an existing output as it was.
+// The image written in memory first, so that a failure leaves no half file.
 bool Save(Image& image, const std::string& path) {
     Obj<StreamPipeMemory> data(StreamPipeMemory::Create());
-    if (Failed(image.ExportStream(path.c_str(), data, 0)))
-        return false;
-    const std::string part = path + ".part";
-    bool written = false;
-    {
-        Obj<StreamPipeFile> file(StreamPipeFile::Create(part.c_str(), IOWrite | 12));
-        written =
-            file->IsOpen() && file->Write(data->GetData(), data->GetSize()) == data->GetSize();
-    }
-    if (written && Platform::ReplaceFile(part.c_str(), path.c_str()))
-        return true;
-    (void)Platform::DeleteFile(part.c_str());
-    return false;
+    return Succeeded(image.ExportStream(path.c_str(), data, 0)) && WriteWhole(path, *data);
 }
 
 int Convert(const Options& options) {
