@@ -109,6 +109,13 @@ demo: deps build
 	$(BUILD)/tools/quorlix/quorlix run $(BUILD)/demo/materials.ksc
 	$(BUILD)/tools/quorlix/quorlix run examples/demo/animation.kss --update 45 --fps 30 \
 	  --then examples/demo/animation-report.kss
+	@# image: a picture made by ImageMagick, given its mipmap chain in the library's own form,
+	@# then written as a TGA.
+	convert -size 256x128 gradient:'#2060c0'-'#f0d040' $(BUILD)/demo/gradient.png
+	$(BUILD)/tools/quorlix/quorlix image convert $(BUILD)/demo/gradient.png \
+	  $(BUILD)/demo/gradient.bmg --mipmap
+	$(BUILD)/tools/quorlix/quorlix image info $(BUILD)/demo/gradient.bmg
+	$(BUILD)/tools/quorlix/quorlix image convert $(BUILD)/demo/gradient.bmg $(BUILD)/demo/gradient.tga
 
 FORMAT_FILES = git ls-files '*.h' '*.cpp' ':!:tests/checks/fixtures/*'
 
