@@ -66,6 +66,15 @@ public:
     /// between two names is in text).
     bool GetGapBefore() const noexcept { return m_GapBefore; }
 
+    /// The next `n` bytes after the current token when they are already in memory (no read is
+    /// made); null otherwise. With SkipRaw, for readers that take a run of fixed-size tokens
+    /// straight from the bytes; the next Lex goes on after what was skipped.
+    const unsigned char* PeekRaw(int n) const noexcept {
+        return !m_Ended && n <= m_Size - m_Pos ? m_Data + m_Pos : nullptr;
+    }
+    /// Moves past `n` bytes that PeekRaw gave.
+    void SkipRaw(int n) noexcept { m_Pos += n; }
+
 private:
     int ReadByte();
     /// Copies `n` bytes; false (everything up to the end consumed) when fewer remain.

@@ -1274,6 +1274,8 @@ EResult Parser::ParseObjectBody(ValueReceiver& receiver, ScriptObject* object, b
         return EFail;
     while (isMember()) {
         const ClassType_MemberID* m = MemberOfToken(object);
+        if (m != nullptr && m_Binary != nullptr && SetBinaryMember(object, m))
+            continue;
         if (m == nullptr) {
             {
                 ErrorLine line = ReportError();
@@ -1298,6 +1300,254 @@ EResult Parser::ParseObjectBody(ValueReceiver& receiver, ScriptObject* object, b
         (void)ReadExpect(LexSemicolon);
     }
     return ReadExpect(LexBraceR);
+}
+
+namespace {
+
+// The payload bytes of the fixed-size literal kinds a member takes directly; 0 for the others.
+int FixedLiteralBytes(int kind) noexcept {
+    switch (kind) {
+    case LexBool:
+        return 1;
+    case LexI32:
+    case LexU32:
+    case LexF32:
+        return 4;
+    case LexI64:
+    case LexU64:
+    case LexF64:
+    case LexVector2f:
+        return 8;
+    case LexVector3f:
+        return 12;
+    case LexVector4f:
+    case LexSpheref:
+        return 16;
+    case LexMatrix4f:
+        return 64;
+    default:
+        return 0;
+    }
+}
+
+// The class a member must be of to take a literal of `kind` as it stands.
+int LiteralClass(int kind) noexcept {
+    switch (kind) {
+    case LexBool:
+        return k_ClassBool;
+    case LexI32:
+        return k_ClassI32;
+    case LexU32:
+        return k_ClassU32;
+    case LexF32:
+        return k_ClassF32;
+    case LexI64:
+        return k_ClassI64;
+    case LexU64:
+        return k_ClassU64;
+    case LexF64:
+        return k_ClassF64;
+    case LexVector2f:
+        return k_ClassVector2f;
+    case LexVector3f:
+        return k_ClassVector3f;
+    case LexVector4f:
+        return k_ClassVector4f;
+    case LexSpheref:
+        return k_ClassSpheref;
+    default:
+        return k_ClassMatrix4f;
+    }
+}
+
+// Array kinds whose elements the file holds as they lie in memory: the element size (and, in
+// `elementClass`, the class of the members that take them), 0 for the others.
+int PlainArrayElement(int kind, int& elementClass) noexcept {
+    switch (kind) {
+    case LexArrayI32:
+        return elementClass = k_ClassI32, 4;
+    case LexArrayU32:
+        return elementClass = k_ClassU32, 4;
+    case LexArrayF32:
+        return elementClass = k_ClassF32, 4;
+    case LexArrayI64:
+        return elementClass = k_ClassI64, 8;
+    case LexArrayU64:
+        return elementClass = k_ClassU64, 8;
+    case LexArrayF64:
+        return elementClass = k_ClassF64, 8;
+    case LexArrayVector2f:
+        return elementClass = k_ClassVector2f, 8;
+    case LexArrayVector3f:
+        return elementClass = k_ClassVector3f, 12;
+    case LexArrayVector4f:
+        return elementClass = k_ClassVector4f, 16;
+    case LexArraySpheref:
+        return elementClass = k_ClassSpheref, 16;
+    case LexArrayMatrix4f:
+        return elementClass = k_ClassMatrix4f, 64;
+    default:
+        return 0;
+    }
+}
+
+template <class V>
+bool SetArrayFromBytes(ScriptObject* object, const ClassType_MemberID* m,
+                       const unsigned char* bytes, int count) {
+    using Element = typename ScriptValueTraits<V>::Element;
+    static_assert(std::is_trivially_copyable_v<Element>);
+    Array<Element> elements;
+    if (count > 0) {
+        elements.Resize(count);
+        std::memcpy(static_cast<void*>(&elements[0]), bytes,
+                    static_cast<size_t>(count) * sizeof(Element));
+    }
+    return object->SetArray<V>(static_cast<const ClassMember*>(m), elements);
+}
+
+template <class V>
+void SetFromBytes(ScriptObject* object, uint32_t id, const unsigned char* bytes) {
+    static_assert(std::endian::native == std::endian::little);
+    V value;
+    std::memcpy(static_cast<void*>(&value), bytes, sizeof(V));
+    object->Set(MakeMemberID<ClassMemberOf<V, false>>(id), value);
+}
+
+} // namespace
+
+bool Parser::SetBinaryMember(ScriptObject* object, const ClassType_MemberID* m) {
+    // Most of a binary object body is member token, fixed-size literal, ';' for a member of
+    // exactly the literal's type: such a member is set here from the bytes, without a token
+    // for the literal or the ';'. Anything else (another type, a conversion, a value that is not
+    // a lone literal, bytes not yet read) is left to the general path, untouched.
+    const unsigned char* kind = m_Binary->PeekRaw(1);
+    if (kind == nullptr)
+        return false;
+    if (int elementClass = 0; const int size = PlainArrayElement(*kind, elementClass))
+        return SetBinaryArray(object, m, *kind, size, elementClass);
+    const int bytes = FixedLiteralBytes(*kind);
+    if (bytes == 0)
+        return false;
+    const unsigned char* raw = m_Binary->PeekRaw(bytes + 2);
+    if (raw == nullptr || raw[bytes + 1] != LexSemicolon)
+        return false;
+    const MVTBL& entry = object->Entry(m);
+    if ((entry.m_Flags & (MemberIsIndex | MemberIsArray)) != 0 ||
+        ClassIndexOf(entry.m_Type) != LiteralClass(*kind) ||
+        TypeIDToKind(entry.m_Type) != Kind_Value)
+        return false;
+    const uint32_t id = IDValue(m);
+    const unsigned char* payload = raw + 1;
+    switch (*kind) {
+    case LexBool:
+        object->Set(MakeMemberID<ClassMember_Bool>(id), payload[0] != 0);
+        break;
+    case LexI32:
+        SetFromBytes<int32_t>(object, id, payload);
+        break;
+    case LexU32:
+        SetFromBytes<uint32_t>(object, id, payload);
+        break;
+    case LexF32:
+        SetFromBytes<float>(object, id, payload);
+        break;
+    case LexI64:
+        SetFromBytes<int64_t>(object, id, payload);
+        break;
+    case LexU64:
+        SetFromBytes<uint64_t>(object, id, payload);
+        break;
+    case LexF64:
+        SetFromBytes<double>(object, id, payload);
+        break;
+    case LexVector2f:
+        SetFromBytes<Vector2f>(object, id, payload);
+        break;
+    case LexVector3f:
+        SetFromBytes<Vector3f>(object, id, payload);
+        break;
+    case LexVector4f:
+        SetFromBytes<Vector4f>(object, id, payload);
+        break;
+    case LexSpheref:
+        SetFromBytes<Spheref>(object, id, payload);
+        break;
+    default:
+        SetFromBytes<Matrix4f>(object, id, payload);
+        break;
+    }
+    m_Binary->SkipRaw(bytes + 2);
+    Next();
+    return true;
+}
+
+bool Parser::SetBinaryArray(ScriptObject* object, const ClassType_MemberID* m, int kind, int size,
+                            int elementClass) {
+    const unsigned char* head = m_Binary->PeekRaw(5);
+    if (head == nullptr)
+        return false;
+    uint32_t count = 0;
+    std::memcpy(&count, head + 1, 4);
+    const int64_t bytes = static_cast<int64_t>(count) * size;
+    // Larger arrays are refused by the lexer, with its message.
+    if (bytes > LexerBinary::k_MaxArrayBytes)
+        return false;
+    const int length = static_cast<int>(5 + bytes + 1);
+    const unsigned char* raw = m_Binary->PeekRaw(length);
+    if (raw == nullptr || raw[length - 1] != LexSemicolon)
+        return false;
+    const MVTBL& entry = object->Entry(m);
+    if ((entry.m_Flags & (MemberIsIndex | MemberIsArray)) == 0 ||
+        ClassIndexOf(entry.m_Type) != elementClass || TypeIDToKind(entry.m_Type) != Kind_Value)
+        return false;
+    const unsigned char* elements = raw + 5;
+    const int n = static_cast<int>(count);
+    bool set = false;
+    switch (kind) {
+    case LexArrayI32:
+        set = SetArrayFromBytes<int32_t>(object, m, elements, n);
+        break;
+    case LexArrayU32:
+        set = SetArrayFromBytes<uint32_t>(object, m, elements, n);
+        break;
+    case LexArrayF32:
+        set = SetArrayFromBytes<float>(object, m, elements, n);
+        break;
+    case LexArrayI64:
+        set = SetArrayFromBytes<int64_t>(object, m, elements, n);
+        break;
+    case LexArrayU64:
+        set = SetArrayFromBytes<uint64_t>(object, m, elements, n);
+        break;
+    case LexArrayF64:
+        set = SetArrayFromBytes<double>(object, m, elements, n);
+        break;
+    case LexArrayVector2f:
+        set = SetArrayFromBytes<Vector2f>(object, m, elements, n);
+        break;
+    case LexArrayVector3f:
+        set = SetArrayFromBytes<Vector3f>(object, m, elements, n);
+        break;
+    case LexArrayVector4f:
+        set = SetArrayFromBytes<Vector4f>(object, m, elements, n);
+        break;
+    case LexArraySpheref:
+        set = SetArrayFromBytes<Spheref>(object, m, elements, n);
+        break;
+    default:
+        set = SetArrayFromBytes<Matrix4f>(object, m, elements, n);
+        break;
+    }
+    m_Binary->SkipRaw(length);
+    if (!set) {
+        // What the general path says of a refused array, at the same place.
+        ReportError() << "ParseAttributeValue: unsupported or invalid value.";
+        ErrorLine line = ReportError();
+        line << "Object: failed to set member attribute \"" << entry.m_Name << "\". ";
+        line.Hex(IDValue(m));
+    }
+    Next();
+    return true;
 }
 
 namespace {

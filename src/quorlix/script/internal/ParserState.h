@@ -314,6 +314,14 @@ private:
     /// The member the current name token gives for `object`: a dotted name by name, a binary
     /// member token by its identifier (null unless valid and of the object's class).
     const ClassType_MemberID* MemberOfToken(ScriptObject* object);
+    /// Binary bodies: sets member `m` (the current token) from a fixed-size literal and ';'
+    /// that follow in the lexer's bytes and moves to the token after them. False, with nothing
+    /// consumed, when the member needs the general path.
+    bool SetBinaryMember(ScriptObject* object, const ClassType_MemberID* m);
+    /// The same for a plain number or vector array of `kind` (elements of `size` bytes, for
+    /// members of class `elementClass`).
+    bool SetBinaryArray(ScriptObject* object, const ClassType_MemberID* m, int kind, int size,
+                        int elementClass);
     /// TokenMember, remembered by class and member index.
     const ClassType_MemberID* CachedTokenMember();
     /// The current name token as text for messages.
