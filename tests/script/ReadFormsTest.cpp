@@ -298,6 +298,7 @@ TEST_F(ReadForms, BinaryValuesSetEveryMemberKind) {
 TEST_F(ReadForms, BinaryMembersReadAcrossPipeBuffersAndExpressions) {
     // Literals that straddle the pipe lexer's buffers, and literals that begin an expression,
     // read as the same values as those taken straight from the bytes.
+    const std::vector<float> pair = {1, 2};
     Bytes b = Object1();
     const int count = 2997; // the last, 2996, is a multiple of 7 and 2 past one of 3
     for (int i = 0; i < count; ++i) {
@@ -307,18 +308,15 @@ TEST_F(ReadForms, BinaryMembersReadAcrossPipeBuffersAndExpressions) {
         b.K(LexSemicolon);
         b.Member(LexMemberToken, M("v3")).K(LexVector3f).Fs({1, 2, static_cast<float>(i)});
         b.K(LexSemicolon);
-        b.Member(LexMemberToken, M("af"))
-            .K(LexArrayF32)
-            .U32(i % 3)
-            .Fs({1, 2})
-            .m_S.resize(b.m_S.size() - 4 * (2 - i % 3));
-        b.K(LexSemicolon);
+        b.Member(LexMemberToken, M("af")).K(LexArrayF32).U32(i % 3);
+        b.Fs(std::vector<float>(pair.begin(), pair.begin() + i % 3)).K(LexSemicolon);
+        b.Member(LexMemberToken, M("s")).Str(std::string(i % 5, 'a' + i % 26)).K(LexSemicolon);
     }
     b.K(LexBraceR).K(LexSemicolon);
     for (bool memory : {false, true}) {
         Fresh();
         EXPECT_EQ(Run(b.m_S, memory), std::vector<std::string>{});
-        ExpectObjects("ReadProbe$1.{ .f 2996.5; .v3 (1, 2, 2996); .af [1.0, 2.0]; };");
+        ExpectObjects("ReadProbe$1.{ .f 2996.5; .v3 (1, 2, 2996); .af [1.0, 2.0]; .s \"g\"; };");
     }
 }
 

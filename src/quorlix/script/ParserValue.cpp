@@ -365,21 +365,26 @@ const ClassType_TypeID* Parser::ClassIDOf(int classIndex) noexcept {
 }
 
 const ClassType_TypeID* Parser::TokenClass() const noexcept {
-    if (m_Binary == nullptr)
-        return nullptr;
-    const int c = m_Binary->GetClassIndex();
+    return m_Binary != nullptr ? TokenClass(m_Binary->GetClassIndex()) : nullptr;
+}
+
+const ClassType_TypeID* Parser::TokenClass(int c) noexcept {
     if (c >= k_MasterMVTBLSize || !IsValidClassID(ClassIDOf(c)))
         return nullptr;
     return ClassIDOf(c);
 }
 
 const ClassType_MemberID* Parser::TokenMember() const noexcept {
-    const ClassType_TypeID* cls = TokenClass();
+    return m_Binary != nullptr ? TokenMember(m_Binary->GetClassIndex(), m_Binary->GetMemberIndex())
+                               : nullptr;
+}
+
+const ClassType_MemberID* Parser::TokenMember(int c, int k) noexcept {
+    const ClassType_TypeID* cls = TokenClass(c);
     if (cls == nullptr)
         return nullptr;
     // Validated before the identifier is rebuilt: the index alone must name a defined entry.
     const MVTBL* table = IsTableOf(ClassIndexOf(cls));
-    const int k = m_Binary->GetMemberIndex();
     if (table == nullptr || k <= 0 || k >= TableHeader(table)->m_Count ||
         table[k].m_Name == nullptr)
         return nullptr;
@@ -399,18 +404,22 @@ std::string Parser::TokenText() const {
 const ClassType_MemberID* Parser::CachedTokenMember() {
     if (m_Binary == nullptr)
         return nullptr;
+    return CachedTokenMember(m_Binary->GetClassIndex(), m_Binary->GetMemberIndex());
+}
+
+const ClassType_MemberID* Parser::CachedTokenMember(int classIndex, int memberIndex) {
     if (const uint32_t epoch = ClassTableEpoch(); epoch != m_TokenEpoch) {
         m_TokenMembers.fill(TokenMemberSlot{});
         m_CheckedMembers.fill(CheckedMemberSlot{});
         m_TokenEpoch = epoch;
     }
-    const auto c = static_cast<uint32_t>(m_Binary->GetClassIndex());
-    const auto k = static_cast<uint32_t>(m_Binary->GetMemberIndex());
+    const auto c = static_cast<uint32_t>(classIndex);
+    const auto k = static_cast<uint32_t>(memberIndex);
     const uint32_t key = (c << 8 | k) + 1;
     TokenMemberSlot& slot = m_TokenMembers[(c * 37 + k) & (m_TokenMembers.size() - 1)];
     if (slot.m_Key == key)
         return slot.m_Member;
-    const ClassType_MemberID* m = TokenMember();
+    const ClassType_MemberID* m = TokenMember(classIndex, memberIndex);
     if (m != nullptr)
         slot = {key, m};
     return m;
@@ -1425,6 +1434,10 @@ bool Parser::SetBinaryMember(ScriptObject* object, const ClassType_MemberID* m) 
         return false;
     if (int elementClass = 0; const int size = PlainArrayElement(*kind, elementClass))
         return SetBinaryArray(object, m, *kind, size, elementClass);
+    if (*kind == LexClassMemberToken)
+        return SetBinaryEnumerator(object, m);
+    if (*kind == LexString)
+        return SetBinaryString(object, m);
     const int bytes = FixedLiteralBytes(*kind);
     if (bytes == 0)
         return false;
@@ -1477,6 +1490,63 @@ bool Parser::SetBinaryMember(ScriptObject* object, const ClassType_MemberID* m) 
         break;
     }
     m_Binary->SkipRaw(bytes + 2);
+    Next();
+    return true;
+}
+
+bool Parser::SetBinaryEnumerator(ScriptObject* object, const ClassType_MemberID* m) {
+    // An enumerator stands alone as a class-member token: member index, class index.
+    const unsigned char* raw = m_Binary->PeekRaw(5);
+    if (raw == nullptr || raw[4] != LexSemicolon)
+        return false;
+    const MVTBL& entry = object->Entry(m);
+    if ((entry.m_Flags & (MemberIsIndex | MemberIsArray)) != 0 ||
+        TypeIDToKind(entry.m_Type) != Kind_Enum)
+        return false;
+    const ClassType_MemberID* value = CachedTokenMember(raw[2] | raw[3] << 8, raw[1]);
+    // Only an enumerator of the member's own enumeration, which the member takes as it is.
+    if (value == nullptr || ClassIndexOf(value) != ClassIndexOf(entry.m_Type))
+        return false;
+    const ClassMember_Enum* member = MakeMemberID<ClassMember_Enum>(IDValue(m));
+    object->Set(member, MakeMemberID<ClassType_Enum>(IDValue(value)));
+    m_Binary->SkipRaw(5);
+    if (const ClassType_Enum* now = object->Get(member); IDValue(now) != IDValue(value)) {
+        // A setter that refused it, said as the general path says it.
+        const char* found = TypeIDToString(ClassIDOf(ClassIndexOf(value)));
+        const char* expected =
+            now != nullptr ? TypeIDToString(ClassIDOf(ClassIndexOf(now))) : nullptr;
+        ReportError() << "MemberSet: argument type error, expected "
+                      << (expected != nullptr ? expected : "Enum") << " but found "
+                      << (found != nullptr ? found : "Enum") << ".";
+        ReportError() << "ParseAttributeValue: unsupported or invalid value.";
+        ErrorLine line = ReportError();
+        line << "Object: failed to set member attribute \"" << entry.m_Name << "\". ";
+        line.Hex(IDValue(m));
+    }
+    Next();
+    return true;
+}
+
+bool Parser::SetBinaryString(ScriptObject* object, const ClassType_MemberID* m) {
+    const unsigned char* head = m_Binary->PeekRaw(5);
+    if (head == nullptr)
+        return false;
+    uint32_t length = 0;
+    std::memcpy(&length, head + 1, 4);
+    // Longer strings are refused by the lexer, with its message.
+    if (length >= static_cast<uint32_t>(Lexer::k_BufferSize))
+        return false;
+    const int size = static_cast<int>(5 + length + 1);
+    const unsigned char* raw = m_Binary->PeekRaw(size);
+    if (raw == nullptr || raw[size - 1] != LexSemicolon)
+        return false;
+    const MVTBL& entry = object->Entry(m);
+    if ((entry.m_Flags & (MemberIsIndex | MemberIsArray)) != 0 ||
+        ClassIndexOf(entry.m_Type) != k_ClassString || TypeIDToKind(entry.m_Type) != Kind_Value)
+        return false;
+    object->Set(MakeMemberID<ClassMember_String>(IDValue(m)),
+                String(reinterpret_cast<const char*>(raw + 5), static_cast<int>(length)));
+    m_Binary->SkipRaw(size);
     Next();
     return true;
 }

@@ -271,6 +271,9 @@ public:
     /// The class of the current binary class or member token: index below 512 with a class in
     /// the slot; null otherwise.
     const ClassType_TypeID* TokenClass() const noexcept;
+    /// The same for class index `c` and member index `k` as a token carries them.
+    static const ClassType_TypeID* TokenClass(int c) noexcept;
+    static const ClassType_MemberID* TokenMember(int c, int k) noexcept;
     /// The member of the current binary member or class-member token: its class as TokenClass
     /// and a defined member index below the class table's count; null otherwise.
     const ClassType_MemberID* TokenMember() const noexcept;
@@ -322,8 +325,13 @@ private:
     /// members of class `elementClass`).
     bool SetBinaryArray(ScriptObject* object, const ClassType_MemberID* m, int kind, int size,
                         int elementClass);
+    /// The same for an enumerator of the member's own enumeration.
+    bool SetBinaryEnumerator(ScriptObject* object, const ClassType_MemberID* m);
+    /// The same for a String shorter than the lexer's buffer.
+    bool SetBinaryString(ScriptObject* object, const ClassType_MemberID* m);
     /// TokenMember, remembered by class and member index.
     const ClassType_MemberID* CachedTokenMember();
+    const ClassType_MemberID* CachedTokenMember(int c, int k);
     /// The current name token as text for messages.
     std::string MemberTokenName() const;
     bool Adjacent(const void* before, const void* after, int length) const noexcept;
