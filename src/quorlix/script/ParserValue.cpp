@@ -1313,113 +1313,68 @@ EResult Parser::ParseObjectBody(ValueReceiver& receiver, ScriptObject* object, b
 
 namespace {
 
-// The payload bytes of the fixed-size literal kinds a member takes directly; 0 for the others.
-int FixedLiteralBytes(int kind) noexcept {
+// Calls f.template operator()<V>() with the value type V of a fixed-size literal kind or of a
+// number or vector array kind whose elements the file holds as they lie in memory; false for
+// the other kinds.
+template <class F>
+bool WithLiteralType(int kind, F&& f) {
     switch (kind) {
     case LexBool:
-        return 1;
+        f.template operator()<bool>();
+        return true;
     case LexI32:
-    case LexU32:
-    case LexF32:
-        return 4;
-    case LexI64:
-    case LexU64:
-    case LexF64:
-    case LexVector2f:
-        return 8;
-    case LexVector3f:
-        return 12;
-    case LexVector4f:
-    case LexSpheref:
-        return 16;
-    case LexMatrix4f:
-        return 64;
-    default:
-        return 0;
-    }
-}
-
-// The class a member must be of to take a literal of `kind` as it stands.
-int LiteralClass(int kind) noexcept {
-    switch (kind) {
-    case LexBool:
-        return k_ClassBool;
-    case LexI32:
-        return k_ClassI32;
-    case LexU32:
-        return k_ClassU32;
-    case LexF32:
-        return k_ClassF32;
-    case LexI64:
-        return k_ClassI64;
-    case LexU64:
-        return k_ClassU64;
-    case LexF64:
-        return k_ClassF64;
-    case LexVector2f:
-        return k_ClassVector2f;
-    case LexVector3f:
-        return k_ClassVector3f;
-    case LexVector4f:
-        return k_ClassVector4f;
-    case LexSpheref:
-        return k_ClassSpheref;
-    default:
-        return k_ClassMatrix4f;
-    }
-}
-
-// Array kinds whose elements the file holds as they lie in memory: the element size (and, in
-// `elementClass`, the class of the members that take them), 0 for the others.
-int PlainArrayElement(int kind, int& elementClass) noexcept {
-    switch (kind) {
     case LexArrayI32:
-        return elementClass = k_ClassI32, 4;
+        f.template operator()<int32_t>();
+        return true;
+    case LexU32:
     case LexArrayU32:
-        return elementClass = k_ClassU32, 4;
+        f.template operator()<uint32_t>();
+        return true;
+    case LexF32:
     case LexArrayF32:
-        return elementClass = k_ClassF32, 4;
+        f.template operator()<float>();
+        return true;
+    case LexI64:
     case LexArrayI64:
-        return elementClass = k_ClassI64, 8;
+        f.template operator()<int64_t>();
+        return true;
+    case LexU64:
     case LexArrayU64:
-        return elementClass = k_ClassU64, 8;
+        f.template operator()<uint64_t>();
+        return true;
+    case LexF64:
     case LexArrayF64:
-        return elementClass = k_ClassF64, 8;
+        f.template operator()<double>();
+        return true;
+    case LexVector2f:
     case LexArrayVector2f:
-        return elementClass = k_ClassVector2f, 8;
+        f.template operator()<Vector2f>();
+        return true;
+    case LexVector3f:
     case LexArrayVector3f:
-        return elementClass = k_ClassVector3f, 12;
+        f.template operator()<Vector3f>();
+        return true;
+    case LexVector4f:
     case LexArrayVector4f:
-        return elementClass = k_ClassVector4f, 16;
+        f.template operator()<Vector4f>();
+        return true;
+    case LexSpheref:
     case LexArraySpheref:
-        return elementClass = k_ClassSpheref, 16;
+        f.template operator()<Spheref>();
+        return true;
+    case LexMatrix4f:
     case LexArrayMatrix4f:
-        return elementClass = k_ClassMatrix4f, 64;
+        f.template operator()<Matrix4f>();
+        return true;
     default:
-        return 0;
+        return false;
     }
 }
 
-template <class V>
-bool SetArrayFromBytes(ScriptObject* object, const ClassType_MemberID* m,
-                       const unsigned char* bytes, int count) {
-    using Element = typename ScriptValueTraits<V>::Element;
-    static_assert(std::is_trivially_copyable_v<Element>);
-    Array<Element> elements;
-    if (count > 0) {
-        elements.Resize(count);
-        std::memcpy(static_cast<void*>(&elements[0]), bytes,
-                    static_cast<size_t>(count) * sizeof(Element));
-    }
-    return object->SetArray<V>(static_cast<const ClassMember*>(m), elements);
-}
-
-template <class V>
-void SetFromBytes(ScriptObject* object, uint32_t id, const unsigned char* bytes) {
-    static_assert(std::endian::native == std::endian::little);
-    V value;
-    std::memcpy(static_cast<void*>(&value), bytes, sizeof(V));
-    object->Set(MakeMemberID<ClassMemberOf<V, false>>(id), value);
+// Whether member `entry` is exactly of value class `c`, an array or not.
+bool MemberIs(const MVTBL& entry, int c, bool array) noexcept {
+    return ((entry.m_Flags & (MemberIsIndex | MemberIsArray)) != 0) == array &&
+           ClassIndexOf(entry.m_Type) == c && TypeIDToKind(entry.m_Type) == Kind_Value;
 }
 
 } // namespace
@@ -1432,64 +1387,33 @@ bool Parser::SetBinaryMember(ScriptObject* object, const ClassType_MemberID* m) 
     const unsigned char* kind = m_Binary->PeekRaw(1);
     if (kind == nullptr)
         return false;
-    if (int elementClass = 0; const int size = PlainArrayElement(*kind, elementClass))
-        return SetBinaryArray(object, m, *kind, size, elementClass);
     if (*kind == LexClassMemberToken)
         return SetBinaryEnumerator(object, m);
     if (*kind == LexString)
         return SetBinaryString(object, m);
-    const int bytes = FixedLiteralBytes(*kind);
-    if (bytes == 0)
+    const bool array = *kind >= LexArrayBool;
+    bool handled = false;
+    (void)WithLiteralType(*kind, [&]<class V>() {
+        handled = array ? SetBinaryArray<V>(object, m) : SetBinaryValue<V>(object, m);
+    });
+    return handled;
+}
+
+template <class V>
+bool Parser::SetBinaryValue(ScriptObject* object, const ClassType_MemberID* m) {
+    static_assert(std::endian::native == std::endian::little);
+    constexpr int k_Bytes = std::is_same_v<V, bool> ? 1 : static_cast<int>(sizeof(V));
+    const unsigned char* raw = m_Binary->PeekRaw(k_Bytes + 2);
+    if (raw == nullptr || raw[k_Bytes + 1] != LexSemicolon ||
+        !MemberIs(object->Entry(m), ScriptValueTraits<V>::k_Class, false))
         return false;
-    const unsigned char* raw = m_Binary->PeekRaw(bytes + 2);
-    if (raw == nullptr || raw[bytes + 1] != LexSemicolon)
-        return false;
-    const MVTBL& entry = object->Entry(m);
-    if ((entry.m_Flags & (MemberIsIndex | MemberIsArray)) != 0 ||
-        ClassIndexOf(entry.m_Type) != LiteralClass(*kind) ||
-        TypeIDToKind(entry.m_Type) != Kind_Value)
-        return false;
-    const uint32_t id = IDValue(m);
-    const unsigned char* payload = raw + 1;
-    switch (*kind) {
-    case LexBool:
-        object->Set(MakeMemberID<ClassMember_Bool>(id), payload[0] != 0);
-        break;
-    case LexI32:
-        SetFromBytes<int32_t>(object, id, payload);
-        break;
-    case LexU32:
-        SetFromBytes<uint32_t>(object, id, payload);
-        break;
-    case LexF32:
-        SetFromBytes<float>(object, id, payload);
-        break;
-    case LexI64:
-        SetFromBytes<int64_t>(object, id, payload);
-        break;
-    case LexU64:
-        SetFromBytes<uint64_t>(object, id, payload);
-        break;
-    case LexF64:
-        SetFromBytes<double>(object, id, payload);
-        break;
-    case LexVector2f:
-        SetFromBytes<Vector2f>(object, id, payload);
-        break;
-    case LexVector3f:
-        SetFromBytes<Vector3f>(object, id, payload);
-        break;
-    case LexVector4f:
-        SetFromBytes<Vector4f>(object, id, payload);
-        break;
-    case LexSpheref:
-        SetFromBytes<Spheref>(object, id, payload);
-        break;
-    default:
-        SetFromBytes<Matrix4f>(object, id, payload);
-        break;
-    }
-    m_Binary->SkipRaw(bytes + 2);
+    V value;
+    if constexpr (std::is_same_v<V, bool>)
+        value = raw[1] != 0;
+    else
+        std::memcpy(static_cast<void*>(&value), raw + 1, sizeof(V));
+    object->Set(MakeMemberID<ClassMemberOf<V, false>>(IDValue(m)), value);
+    m_Binary->SkipRaw(k_Bytes + 2);
     Next();
     return true;
 }
@@ -1551,65 +1475,32 @@ bool Parser::SetBinaryString(ScriptObject* object, const ClassType_MemberID* m) 
     return true;
 }
 
-bool Parser::SetBinaryArray(ScriptObject* object, const ClassType_MemberID* m, int kind, int size,
-                            int elementClass) {
+template <class V>
+bool Parser::SetBinaryArray(ScriptObject* object, const ClassType_MemberID* m) {
+    using Element = typename ScriptValueTraits<V>::Element;
+    static_assert(std::is_trivially_copyable_v<Element>);
     const unsigned char* head = m_Binary->PeekRaw(5);
     if (head == nullptr)
         return false;
     uint32_t count = 0;
     std::memcpy(&count, head + 1, 4);
-    const int64_t bytes = static_cast<int64_t>(count) * size;
+    const int64_t bytes = static_cast<int64_t>(count) * static_cast<int64_t>(sizeof(Element));
     // Larger arrays are refused by the lexer, with its message.
     if (bytes > LexerBinary::k_MaxArrayBytes)
         return false;
     const int length = static_cast<int>(5 + bytes + 1);
     const unsigned char* raw = m_Binary->PeekRaw(length);
-    if (raw == nullptr || raw[length - 1] != LexSemicolon)
-        return false;
     const MVTBL& entry = object->Entry(m);
-    if ((entry.m_Flags & (MemberIsIndex | MemberIsArray)) == 0 ||
-        ClassIndexOf(entry.m_Type) != elementClass || TypeIDToKind(entry.m_Type) != Kind_Value)
+    if (raw == nullptr || raw[length - 1] != LexSemicolon ||
+        !MemberIs(entry, ScriptValueTraits<V>::k_Class, true))
         return false;
-    const unsigned char* elements = raw + 5;
-    const int n = static_cast<int>(count);
-    bool set = false;
-    switch (kind) {
-    case LexArrayI32:
-        set = SetArrayFromBytes<int32_t>(object, m, elements, n);
-        break;
-    case LexArrayU32:
-        set = SetArrayFromBytes<uint32_t>(object, m, elements, n);
-        break;
-    case LexArrayF32:
-        set = SetArrayFromBytes<float>(object, m, elements, n);
-        break;
-    case LexArrayI64:
-        set = SetArrayFromBytes<int64_t>(object, m, elements, n);
-        break;
-    case LexArrayU64:
-        set = SetArrayFromBytes<uint64_t>(object, m, elements, n);
-        break;
-    case LexArrayF64:
-        set = SetArrayFromBytes<double>(object, m, elements, n);
-        break;
-    case LexArrayVector2f:
-        set = SetArrayFromBytes<Vector2f>(object, m, elements, n);
-        break;
-    case LexArrayVector3f:
-        set = SetArrayFromBytes<Vector3f>(object, m, elements, n);
-        break;
-    case LexArrayVector4f:
-        set = SetArrayFromBytes<Vector4f>(object, m, elements, n);
-        break;
-    case LexArraySpheref:
-        set = SetArrayFromBytes<Spheref>(object, m, elements, n);
-        break;
-    default:
-        set = SetArrayFromBytes<Matrix4f>(object, m, elements, n);
-        break;
+    Array<Element> elements;
+    if (count > 0) {
+        elements.Resize(static_cast<int>(count));
+        std::memcpy(static_cast<void*>(&elements[0]), raw + 5, static_cast<size_t>(bytes));
     }
     m_Binary->SkipRaw(length);
-    if (!set) {
+    if (!object->SetArray<V>(static_cast<const ClassMember*>(m), elements)) {
         // What the general path says of a refused array, at the same place.
         ReportError() << "ParseAttributeValue: unsupported or invalid value.";
         ErrorLine line = ReportError();

@@ -321,10 +321,11 @@ private:
     /// that follow in the lexer's bytes and moves to the token after them. False, with nothing
     /// consumed, when the member needs the general path.
     bool SetBinaryMember(ScriptObject* object, const ClassType_MemberID* m);
-    /// The same for a plain number or vector array of `kind` (elements of `size` bytes, for
-    /// members of class `elementClass`).
-    bool SetBinaryArray(ScriptObject* object, const ClassType_MemberID* m, int kind, int size,
-                        int elementClass);
+    /// The same for a literal of value type V, and for a plain number or vector array of V.
+    template <class V>
+    bool SetBinaryValue(ScriptObject* object, const ClassType_MemberID* m);
+    template <class V>
+    bool SetBinaryArray(ScriptObject* object, const ClassType_MemberID* m);
     /// The same for an enumerator of the member's own enumeration.
     bool SetBinaryEnumerator(ScriptObject* object, const ClassType_MemberID* m);
     /// The same for a String shorter than the lexer's buffer.
