@@ -1297,12 +1297,7 @@ EResult Parser::ParseObjectBody(ValueReceiver& receiver, ScriptObject* object, b
         } else {
             Next();
             if (Failed(ParseAttributeValue(object, m))) {
-                {
-                    ErrorLine line = ReportError();
-                    line << "Object: failed to set member attribute \"" << object->Entry(m).m_Name
-                         << "\". ";
-                    line.Hex(IDValue(m));
-                }
+                ReportMemberNotSet(object->Entry(m), m);
                 (void)SkipToSemicolon();
             }
         }
@@ -1379,6 +1374,17 @@ bool MemberIs(const MVTBL& entry, int c, bool array) noexcept {
 
 } // namespace
 
+void Parser::ReportMemberNotSet(const MVTBL& entry, const ClassType_MemberID* m) {
+    ErrorLine line = ReportError();
+    line << "Object: failed to set member attribute \"" << entry.m_Name << "\". ";
+    line.Hex(IDValue(m));
+}
+
+void Parser::ReportValueNotSet(const MVTBL& entry, const ClassType_MemberID* m) {
+    ReportError() << "ParseAttributeValue: unsupported or invalid value.";
+    ReportMemberNotSet(entry, m);
+}
+
 bool Parser::SetBinaryMember(ScriptObject* object, const ClassType_MemberID* m) {
     // Most of a binary object body is member token, fixed-size literal, ';' for a member of
     // exactly the literal's type: such a member is set here from the bytes, without a token
@@ -1442,10 +1448,7 @@ bool Parser::SetBinaryEnumerator(ScriptObject* object, const ClassType_MemberID*
         ReportError() << "MemberSet: argument type error, expected "
                       << (expected != nullptr ? expected : "Enum") << " but found "
                       << (found != nullptr ? found : "Enum") << ".";
-        ReportError() << "ParseAttributeValue: unsupported or invalid value.";
-        ErrorLine line = ReportError();
-        line << "Object: failed to set member attribute \"" << entry.m_Name << "\". ";
-        line.Hex(IDValue(m));
+        ReportValueNotSet(entry, m);
     }
     Next();
     return true;
@@ -1500,13 +1503,8 @@ bool Parser::SetBinaryArray(ScriptObject* object, const ClassType_MemberID* m) {
         std::memcpy(static_cast<void*>(&elements[0]), raw + 5, static_cast<size_t>(bytes));
     }
     m_Binary->SkipRaw(length);
-    if (!object->SetArray<V>(static_cast<const ClassMember*>(m), elements)) {
-        // What the general path says of a refused array, at the same place.
-        ReportError() << "ParseAttributeValue: unsupported or invalid value.";
-        ErrorLine line = ReportError();
-        line << "Object: failed to set member attribute \"" << entry.m_Name << "\". ";
-        line.Hex(IDValue(m));
-    }
+    if (!object->SetArray<V>(static_cast<const ClassMember*>(m), elements))
+        ReportValueNotSet(entry, m); // as the general path says it, at the same place
     Next();
     return true;
 }

@@ -321,6 +321,10 @@ private:
     /// that follow in the lexer's bytes and moves to the token after them. False, with nothing
     /// consumed, when the member needs the general path.
     bool SetBinaryMember(ScriptObject* object, const ClassType_MemberID* m);
+    /// "Object: failed to set member attribute ..." for member m of a body; with the line of
+    /// ParseAttributeValue before it, what a value the member refused leaves in the log.
+    void ReportMemberNotSet(const MVTBL& entry, const ClassType_MemberID* m);
+    void ReportValueNotSet(const MVTBL& entry, const ClassType_MemberID* m);
     /// The same for a literal of value type V, and for a plain number or vector array of V.
     template <class V>
     bool SetBinaryValue(ScriptObject* object, const ClassType_MemberID* m);
