@@ -59,6 +59,20 @@ Obj<Image> Decode(Reader reader, const std::string& bytes, EResult& result) {
     return image;
 }
 
+// `bytes` refused by `reader`: EFail, an empty image, and `logged` (when given) in the log.
+void ExpectFailure(Reader reader, const std::string& bytes, const char* logged) {
+    LogCapture log;
+    EResult result;
+    Obj<Image> image = Decode(reader, bytes, result);
+    EXPECT_EQ(result, EFail);
+    EXPECT_EQ(image->GetBytesPerPixel(), 0);
+    EXPECT_EQ(image->GetWidth(), 0);
+    EXPECT_EQ(image->GetHeight(), 0);
+    EXPECT_EQ(image->GetData(), nullptr);
+    if (logged != nullptr)
+        EXPECT_NE(log.Text().find(logged), std::string::npos) << log.Text();
+}
+
 // The image top-down as R, G, B, A bytes, channels expanded as ImageMagick lists gray files.
 std::string TopDownRgba(const Image& image) {
     const int n = image.GetBytesPerPixel();
@@ -253,14 +267,7 @@ TEST_F(ImageCodecs, PngFailuresLeaveTheImageEmpty) {
     const std::string good = ReadFileBytes(MakePng("rgba", "PNG32:", false));
     ASSERT_GT(good.size(), 100u);
     const auto expectFailure = [](const std::string& bytes, const char* logged) {
-        LogCapture log;
-        EResult result;
-        Obj<Image> image = Decode(Internal::ReadPng, bytes, result);
-        EXPECT_EQ(result, EFail);
-        EXPECT_EQ(image->GetBytesPerPixel(), 0);
-        EXPECT_EQ(image->GetWidth(), 0);
-        EXPECT_EQ(image->GetData(), nullptr);
-        EXPECT_NE(log.Text().find(logged), std::string::npos) << log.Text();
+        ExpectFailure(Internal::ReadPng, bytes, logged);
     };
     {
         SCOPED_TRACE("truncated");
@@ -386,16 +393,7 @@ TEST_F(ImageCodecs, Jp2FailuresLeaveTheImageEmpty) {
     const std::string good = Compress(MakePng("rgba", "PNG32:", false), ".jp2");
     ASSERT_GT(good.size(), 100u);
     const auto expectFailure = [](const std::string& bytes, const char* logged) {
-        LogCapture log;
-        EResult result;
-        Obj<Image> image = Decode(Internal::ReadJp2, bytes, result);
-        EXPECT_EQ(result, EFail);
-        EXPECT_EQ(image->GetBytesPerPixel(), 0);
-        EXPECT_EQ(image->GetHeight(), 0);
-        EXPECT_EQ(image->GetData(), nullptr);
-        if (logged != nullptr) {
-            EXPECT_NE(log.Text().find(logged), std::string::npos) << log.Text();
-        }
+        ExpectFailure(Internal::ReadJp2, bytes, logged);
     };
     {
         SCOPED_TRACE("unknown format");
