@@ -69,8 +69,9 @@ void ExpectFailure(Reader reader, const std::string& bytes, const char* logged) 
     EXPECT_EQ(image->GetWidth(), 0);
     EXPECT_EQ(image->GetHeight(), 0);
     EXPECT_EQ(image->GetData(), nullptr);
-    if (logged != nullptr)
+    if (logged != nullptr) {
         EXPECT_NE(log.Text().find(logged), std::string::npos) << log.Text();
+    }
 }
 
 // The image top-down as R, G, B, A bytes, channels expanded as ImageMagick lists gray files.

@@ -99,6 +99,9 @@ TEST_F(ImageFiles, BmgHeadersOutsideTheFormAreRefused) {
         EXPECT_EQ(image->GetWidth(), 8192);
         EXPECT_EQ(Import(*image, BmgHeader(0, 1, 1, 8192) + pixel8192), SOK);
         EXPECT_EQ(image->GetHeight(), 8192);
+        // A picture without pixels is read as what its writer wrote: an empty image.
+        EXPECT_EQ(Import(*image, BmgHeader(0, 4, 5, 0)), SOK);
+        EXPECT_EQ(image->GetData(), nullptr);
         // Magic and version are not looked at.
         EXPECT_EQ(Import(*image, BmgHeader(0, 3, 1, 1, 1, "PNG\x07") + "rgb"), SOK);
         EXPECT_EQ(Pixels(*image), "rgb");
