@@ -62,6 +62,7 @@
 #include "quorlix/render/RenderChannel.h"
 #include "quorlix/render/RenderClassIndex.h"
 #include "quorlix/render/RenderClasses.h"
+#include "quorlix/render/RenderEngine.h"
 #include "quorlix/render/RenderMaterial.h"
 #include "quorlix/render/RenderPipe.h"
 #include "quorlix/render/RenderShader.h"
