@@ -425,7 +425,71 @@ const ClassType_MemberID* Parser::CachedTokenMember(int classIndex, int memberIn
     return m;
 }
 
-const ClassType_MemberID* Parser::MemberOfToken(ScriptObject* object) {
+namespace {
+
+// Calls f.template operator()<V>() with the value type V of a fixed-size literal kind or of a
+// number or vector array kind whose elements the file holds as they lie in memory; false for
+// the other kinds.
+template <class F>
+bool WithLiteralType(int kind, F&& f) {
+    switch (kind) {
+    case LexBool:
+        f.template operator()<bool>();
+        return true;
+    case LexI32:
+    case LexArrayI32:
+        f.template operator()<int32_t>();
+        return true;
+    case LexU32:
+    case LexArrayU32:
+        f.template operator()<uint32_t>();
+        return true;
+    case LexF32:
+    case LexArrayF32:
+        f.template operator()<float>();
+        return true;
+    case LexI64:
+    case LexArrayI64:
+        f.template operator()<int64_t>();
+        return true;
+    case LexU64:
+    case LexArrayU64:
+        f.template operator()<uint64_t>();
+        return true;
+    case LexF64:
+    case LexArrayF64:
+        f.template operator()<double>();
+        return true;
+    case LexVector2f:
+    case LexArrayVector2f:
+        f.template operator()<Vector2f>();
+        return true;
+    case LexVector3f:
+    case LexArrayVector3f:
+        f.template operator()<Vector3f>();
+        return true;
+    case LexVector4f:
+    case LexArrayVector4f:
+        f.template operator()<Vector4f>();
+        return true;
+    case LexSpheref:
+    case LexArraySpheref:
+        f.template operator()<Spheref>();
+        return true;
+    case LexMatrix4f:
+    case LexArrayMatrix4f:
+        f.template operator()<Matrix4f>();
+        return true;
+    default:
+        return false;
+    }
+}
+
+} // namespace
+
+const ClassType_MemberID* Parser::MemberOfToken(ScriptObject* object, uint8_t* direct) {
+    if (direct != nullptr)
+        *direct = 0;
     if (Tok() != LexMemberToken)
         return FindMember(object, m_Lexer.GetText());
     const ClassType_MemberID* m = CachedTokenMember();
@@ -435,15 +499,47 @@ const ClassType_MemberID* Parser::MemberOfToken(ScriptObject* object) {
     // checked pairs are placed by both.
     MVTBL* const* row = object->GetClassRow();
     const uint32_t id = IDValue(m);
-    CheckedMemberSlot& checked = m_CheckedMembers
-        [static_cast<uint32_t>((id ^ reinterpret_cast<uintptr_t>(row) >> 4) * 0x9E3779B1u) >> 24];
-    if (checked.m_Member == m && checked.m_Row == row && row != nullptr)
-        return m;
-    // A member of another class would address storage the object does not have.
-    if (!IsValidMemberID(object->GetObjectClassID(), m))
-        return nullptr;
-    checked = {row, m};
+    CheckedMemberSlot& checked =
+        m_CheckedMembers[static_cast<uint32_t>((id ^ reinterpret_cast<uintptr_t>(row) >> 4) *
+                                               0x9E3779B1u) >>
+                         (32 - k_CheckedMemberBits)];
+    if (checked.m_Member != m || checked.m_Row != row || row == nullptr) {
+        // A member of another class would address storage the object does not have.
+        if (!IsValidMemberID(object->GetObjectClassID(), m))
+            return nullptr;
+        checked = {row, m, DirectKindOf(object->Entry(m))};
+    }
+    if (direct != nullptr)
+        *direct = checked.m_Direct;
     return m;
+}
+
+uint8_t Parser::DirectKindOf(const MVTBL& entry) noexcept {
+    const bool array = (entry.m_Flags & (MemberIsIndex | MemberIsArray)) != 0;
+    const T_Kind kind = TypeIDToKind(entry.m_Type);
+    const int c = ClassIndexOf(entry.m_Type);
+    if (kind == Kind_Enum)
+        return array ? 0 : LexClassMemberToken;
+    if (kind != Kind_Value)
+        return 0;
+    if (c == k_ClassString)
+        return array ? 0 : LexString;
+    // Array kinds are their scalar kind plus 64; arrays of Bool go the general way.
+    static constexpr uint8_t k_Scalars[] = {LexBool,     LexI32,      LexU32,     LexF32,
+                                            LexI64,      LexU64,      LexF64,     LexVector2f,
+                                            LexVector3f, LexVector4f, LexSpheref, LexMatrix4f};
+    uint8_t found = 0;
+    for (const uint8_t scalar : k_Scalars) {
+        (void)WithLiteralType(scalar, [&]<class V>() {
+            if (ScriptValueTraits<V>::k_Class == c)
+                found = scalar;
+        });
+        if (found != 0)
+            break;
+    }
+    if (found == 0 || !array)
+        return found;
+    return found == LexBool ? 0 : static_cast<uint8_t>(found + (LexArrayBool - LexBool));
 }
 
 std::string Parser::MemberTokenName() const {
@@ -1282,8 +1378,9 @@ EResult Parser::ParseObjectBody(ValueReceiver& receiver, ScriptObject* object, b
     if (Failed(ReadExpect(LexBraceL)))
         return EFail;
     while (isMember()) {
-        const ClassType_MemberID* m = MemberOfToken(object);
-        if (m != nullptr && m_Binary != nullptr && SetBinaryMember(object, m))
+        uint8_t direct = 0;
+        const ClassType_MemberID* m = MemberOfToken(object, &direct);
+        if (direct != 0 && m_Binary != nullptr && SetBinaryMember(object, m, direct))
             continue;
         if (m == nullptr) {
             {
@@ -1306,74 +1403,6 @@ EResult Parser::ParseObjectBody(ValueReceiver& receiver, ScriptObject* object, b
     return ReadExpect(LexBraceR);
 }
 
-namespace {
-
-// Calls f.template operator()<V>() with the value type V of a fixed-size literal kind or of a
-// number or vector array kind whose elements the file holds as they lie in memory; false for
-// the other kinds.
-template <class F>
-bool WithLiteralType(int kind, F&& f) {
-    switch (kind) {
-    case LexBool:
-        f.template operator()<bool>();
-        return true;
-    case LexI32:
-    case LexArrayI32:
-        f.template operator()<int32_t>();
-        return true;
-    case LexU32:
-    case LexArrayU32:
-        f.template operator()<uint32_t>();
-        return true;
-    case LexF32:
-    case LexArrayF32:
-        f.template operator()<float>();
-        return true;
-    case LexI64:
-    case LexArrayI64:
-        f.template operator()<int64_t>();
-        return true;
-    case LexU64:
-    case LexArrayU64:
-        f.template operator()<uint64_t>();
-        return true;
-    case LexF64:
-    case LexArrayF64:
-        f.template operator()<double>();
-        return true;
-    case LexVector2f:
-    case LexArrayVector2f:
-        f.template operator()<Vector2f>();
-        return true;
-    case LexVector3f:
-    case LexArrayVector3f:
-        f.template operator()<Vector3f>();
-        return true;
-    case LexVector4f:
-    case LexArrayVector4f:
-        f.template operator()<Vector4f>();
-        return true;
-    case LexSpheref:
-    case LexArraySpheref:
-        f.template operator()<Spheref>();
-        return true;
-    case LexMatrix4f:
-    case LexArrayMatrix4f:
-        f.template operator()<Matrix4f>();
-        return true;
-    default:
-        return false;
-    }
-}
-
-// Whether member `entry` is exactly of value class `c`, an array or not.
-bool MemberIs(const MVTBL& entry, int c, bool array) noexcept {
-    return ((entry.m_Flags & (MemberIsIndex | MemberIsArray)) != 0) == array &&
-           ClassIndexOf(entry.m_Type) == c && TypeIDToKind(entry.m_Type) == Kind_Value;
-}
-
-} // namespace
-
 void Parser::ReportMemberNotSet(const MVTBL& entry, const ClassType_MemberID* m) {
     ErrorLine line = ReportError();
     line << "Object: failed to set member attribute \"" << entry.m_Name << "\". ";
@@ -1385,13 +1414,13 @@ void Parser::ReportValueNotSet(const MVTBL& entry, const ClassType_MemberID* m) 
     ReportMemberNotSet(entry, m);
 }
 
-bool Parser::SetBinaryMember(ScriptObject* object, const ClassType_MemberID* m) {
+bool Parser::SetBinaryMember(ScriptObject* object, const ClassType_MemberID* m, uint8_t direct) {
     // Most of a binary object body is member token, fixed-size literal, ';' for a member of
     // exactly the literal's type: such a member is set here from the bytes, without a token
     // for the literal or the ';'. Anything else (another type, a conversion, a value that is not
     // a lone literal, bytes not yet read) is left to the general path, untouched.
     const unsigned char* kind = m_Binary->PeekRaw(1);
-    if (kind == nullptr)
+    if (kind == nullptr || *kind != direct)
         return false;
     if (*kind == LexClassMemberToken)
         return SetBinaryEnumerator(object, m);
@@ -1410,8 +1439,7 @@ bool Parser::SetBinaryValue(ScriptObject* object, const ClassType_MemberID* m) {
     static_assert(std::endian::native == std::endian::little);
     constexpr int k_Bytes = std::is_same_v<V, bool> ? 1 : static_cast<int>(sizeof(V));
     const unsigned char* raw = m_Binary->PeekRaw(k_Bytes + 2);
-    if (raw == nullptr || raw[k_Bytes + 1] != LexSemicolon ||
-        !MemberIs(object->Entry(m), ScriptValueTraits<V>::k_Class, false))
+    if (raw == nullptr || raw[k_Bytes + 1] != LexSemicolon)
         return false;
     V value;
     if constexpr (std::is_same_v<V, bool>)
@@ -1430,9 +1458,6 @@ bool Parser::SetBinaryEnumerator(ScriptObject* object, const ClassType_MemberID*
     if (raw == nullptr || raw[4] != LexSemicolon)
         return false;
     const MVTBL& entry = object->Entry(m);
-    if ((entry.m_Flags & (MemberIsIndex | MemberIsArray)) != 0 ||
-        TypeIDToKind(entry.m_Type) != Kind_Enum)
-        return false;
     const ClassType_MemberID* value = CachedTokenMember(raw[2] | raw[3] << 8, raw[1]);
     // Only an enumerator of the member's own enumeration, which the member takes as it is.
     if (value == nullptr || ClassIndexOf(value) != ClassIndexOf(entry.m_Type))
@@ -1467,10 +1492,6 @@ bool Parser::SetBinaryString(ScriptObject* object, const ClassType_MemberID* m) 
     const unsigned char* raw = m_Binary->PeekRaw(size);
     if (raw == nullptr || raw[size - 1] != LexSemicolon)
         return false;
-    const MVTBL& entry = object->Entry(m);
-    if ((entry.m_Flags & (MemberIsIndex | MemberIsArray)) != 0 ||
-        ClassIndexOf(entry.m_Type) != k_ClassString || TypeIDToKind(entry.m_Type) != Kind_Value)
-        return false;
     object->Set(MakeMemberID<ClassMember_String>(IDValue(m)),
                 String(reinterpret_cast<const char*>(raw + 5), static_cast<int>(length)));
     m_Binary->SkipRaw(size);
@@ -1493,10 +1514,9 @@ bool Parser::SetBinaryArray(ScriptObject* object, const ClassType_MemberID* m) {
         return false;
     const int length = static_cast<int>(5 + bytes + 1);
     const unsigned char* raw = m_Binary->PeekRaw(length);
-    const MVTBL& entry = object->Entry(m);
-    if (raw == nullptr || raw[length - 1] != LexSemicolon ||
-        !MemberIs(entry, ScriptValueTraits<V>::k_Class, true))
+    if (raw == nullptr || raw[length - 1] != LexSemicolon)
         return false;
+    const MVTBL& entry = object->Entry(m);
     Array<Element> elements;
     if (count > 0) {
         elements.Resize(static_cast<int>(count));

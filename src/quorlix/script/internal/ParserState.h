@@ -315,12 +315,17 @@ private:
     EResult Evaluate(ScriptValue& left, LexType op, ScriptValue& right);
     const ClassType_MemberID* FindMember(ScriptObject* object, const char* name);
     /// The member the current name token gives for `object`: a dotted name by name, a binary
-    /// member token by its identifier (null unless valid and of the object's class).
-    const ClassType_MemberID* MemberOfToken(ScriptObject* object);
-    /// Binary bodies: sets member `m` (the current token) from a fixed-size literal and ';'
-    /// that follow in the lexer's bytes and moves to the token after them. False, with nothing
-    /// consumed, when the member needs the general path.
-    bool SetBinaryMember(ScriptObject* object, const ClassType_MemberID* m);
+    /// member token by its identifier (null unless valid and of the object's class). `direct`,
+    /// when given, receives the binary literal kind the member takes as it is (DirectKindOf).
+    const ClassType_MemberID* MemberOfToken(ScriptObject* object, uint8_t* direct = nullptr);
+    /// The literal kind whose bytes member `entry` stores unconverted: the scalar kind of a
+    /// number, vector, sphere or matrix member (its array kind for an array of them),
+    /// LexString, LexClassMemberToken for an enumeration; 0 for every other member.
+    static uint8_t DirectKindOf(const MVTBL& entry) noexcept;
+    /// Binary bodies: sets member `m` (the current token) from a literal of kind `direct` and
+    /// ';' that follow in the lexer's bytes and moves to the token after them. False, with
+    /// nothing consumed, when the member needs the general path.
+    bool SetBinaryMember(ScriptObject* object, const ClassType_MemberID* m, uint8_t direct);
     /// "Object: failed to set member attribute ..." for member m of a body; with the line of
     /// ParseAttributeValue before it, what a value the member refused leaves in the log.
     void ReportMemberNotSet(const MVTBL& entry, const ClassType_MemberID* m);
@@ -369,8 +374,10 @@ private:
     struct CheckedMemberSlot {
         MVTBL* const* m_Row = nullptr; // null when empty
         const ClassType_MemberID* m_Member = nullptr;
+        uint8_t m_Direct = 0; // DirectKindOf the member's entry in that row
     };
-    std::array<CheckedMemberSlot, 256> m_CheckedMembers{};
+    static constexpr int k_CheckedMemberBits = 10;
+    std::array<CheckedMemberSlot, 1u << k_CheckedMemberBits> m_CheckedMembers{};
     uint32_t m_TokenEpoch = 0;
 };
 
