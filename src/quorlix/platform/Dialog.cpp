@@ -2,6 +2,7 @@
 
 #include "quorlix/platform/Console.h"
 #include "quorlix/platform/Process.h"
+#include "quorlix/platform/internal/Text1252.h"
 
 #include <SDL2/SDL.h>
 
@@ -15,34 +16,6 @@ namespace Quorlix::Platform {
 namespace {
 
 std::atomic<MessageDialogHook> G_DialogHook{nullptr};
-
-// Code points of the bytes 0x80 to 0x9F in Windows-1252; 0 where the code page has a gap.
-constexpr char16_t k_Windows1252High[32] = {
-    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
-
-std::string ToUtf8(const char* text) {
-    std::string out;
-    if (text == nullptr)
-        return out;
-    for (const unsigned char* p = reinterpret_cast<const unsigned char*>(text); *p != 0; ++p) {
-        unsigned code = *p;
-        if (code >= 0x80 && code < 0xA0)
-            code = k_Windows1252High[code - 0x80] != 0 ? k_Windows1252High[code - 0x80] : '?';
-        if (code < 0x80) {
-            out += static_cast<char>(code);
-        } else if (code < 0x800) {
-            out += static_cast<char>(0xC0 | (code >> 6));
-            out += static_cast<char>(0x80 | (code & 0x3F));
-        } else {
-            out += static_cast<char>(0xE0 | (code >> 12));
-            out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (code & 0x3F));
-        }
-    }
-    return out;
-}
 
 bool DisplayPresent() {
     const std::string x11 = GetEnvironmentVariable("DISPLAY");
@@ -68,13 +41,13 @@ int ShowMessageDialog(const char* caption, const char* text, const DialogButton*
         return hook(caption, text, buttons, count);
     if (!DialogsAvailable() || count < 1 || buttons == nullptr)
         return k_DialogFailed;
-    const std::string title = ToUtf8(caption);
-    const std::string message = ToUtf8(text);
+    const std::string title = Internal::Windows1252ToUtf8(caption);
+    const std::string message = Internal::Windows1252ToUtf8(text);
     std::vector<std::string> labels;
     std::vector<SDL_MessageBoxButtonData> data;
     labels.reserve(static_cast<size_t>(count));
     for (int i = 0; i < count; ++i) {
-        labels.push_back(ToUtf8(buttons[i].m_Text));
+        labels.push_back(Internal::Windows1252ToUtf8(buttons[i].m_Text));
         Uint32 flags = 0;
         if (i == 0)
             flags =

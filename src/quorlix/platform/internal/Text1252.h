@@ -1,0 +1,14 @@
+#pragma once
+// Windows-1252 bytes to and from UTF-8, where the library's text meets SDL.
+
+#include <string>
+
+namespace Quorlix::Internal {
+
+/// `text` (Windows-1252; null reads as "") as UTF-8. The code page's gaps become '?'.
+std::string Windows1252ToUtf8(const char* text);
+/// `text` (UTF-8) as Windows-1252 bytes; characters the code page lacks, and malformed
+/// sequences, become '?'.
+std::string Utf8ToWindows1252(const char* text);
+
+} // namespace Quorlix::Internal
