@@ -426,6 +426,10 @@ bool SetSwapInterval(int interval) {
     return true;
 }
 
+int GetSwapInterval() {
+    return SDL_GL_GetSwapInterval();
+}
+
 bool GetGLSurfaceFormat(GLSurfaceFormat& format) {
     if (SDL_GL_GetCurrentContext() == nullptr)
         return false;
