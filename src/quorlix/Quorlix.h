@@ -68,6 +68,7 @@
 #include "quorlix/render/RenderShader.h"
 #include "quorlix/render/Shader.h"
 #include "quorlix/render/Texture.h"
+#include "quorlix/render/opengl/OpenGLAPI.h"
 #include "quorlix/scene/BlendControl.h"
 #include "quorlix/scene/Camera.h"
 #include "quorlix/scene/Constraint.h"

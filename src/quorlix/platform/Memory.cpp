@@ -54,4 +54,16 @@ size_t PeakResidentBytes() noexcept {
     return static_cast<size_t>(usage.ru_maxrss) * 1024; // Linux counts KiB
 }
 
+uint64_t PhysicalMemoryBytes() noexcept {
+    const long pages = ::sysconf(_SC_PHYS_PAGES);
+    const long size = ::sysconf(_SC_PAGESIZE);
+    return pages > 0 && size > 0 ? static_cast<uint64_t>(pages) * static_cast<uint64_t>(size) : 0;
+}
+
+uint64_t AvailablePhysicalMemoryBytes() noexcept {
+    const long pages = ::sysconf(_SC_AVPHYS_PAGES);
+    const long size = ::sysconf(_SC_PAGESIZE);
+    return pages > 0 && size > 0 ? static_cast<uint64_t>(pages) * static_cast<uint64_t>(size) : 0;
+}
+
 } // namespace Quorlix::Platform

@@ -4,6 +4,7 @@
 #include "quorlix/platform/Export.h"
 
 #include <cstddef>
+#include <cstdint>
 
 namespace Quorlix::Platform {
 
@@ -26,5 +27,10 @@ QUORLIX_API HeapState CheckHeap() noexcept;
 /// The most memory the process has held resident at once since it started, in bytes; 0 when
 /// the system does not tell.
 QUORLIX_API size_t PeakResidentBytes() noexcept;
+
+/// The machine's physical memory and the part of it now available, in bytes; 0 when the
+/// system does not tell.
+QUORLIX_API uint64_t PhysicalMemoryBytes() noexcept;
+QUORLIX_API uint64_t AvailablePhysicalMemoryBytes() noexcept;
 
 } // namespace Quorlix::Platform

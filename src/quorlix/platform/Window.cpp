@@ -5,6 +5,7 @@
 
 #include <SDL2/SDL.h>
 #include <dlfcn.h>
+#include <link.h>
 
 #include <array>
 #include <cstring>
@@ -197,6 +198,27 @@ void SplitColorBits(int colorBits, int& red, int& green, int& blue) {
     } else {
         red = green = blue = 8;
     }
+}
+
+// Keeps the GL driver's modules loaded for the life of the process once a context exists. The
+// window system closes its GL and EGL libraries when the video stops, and drivers keep state
+// past their close: reloading one is a known way to crash it, and the memory it left behind
+// would read as leaks of a library that is gone.
+void PinGLDriverModules() {
+    dl_iterate_phdr(
+        [](dl_phdr_info* info, size_t, void*) {
+            const char* name = info->dlpi_name;
+            if (name == nullptr || name[0] == '\0')
+                return 0;
+            for (const char* part :
+                 {"/libGL.so", "/libGLX", "/libEGL", "/libglapi", "/libgallium", "_dri.so"})
+                if (std::strstr(name, part) != nullptr) {
+                    dlopen(name, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE); // never closed
+                    break;
+                }
+            return 0;
+        },
+        nullptr);
 }
 
 } // namespace
@@ -393,6 +415,8 @@ GLContext* CreateGLContext(Window* window) {
     SDL_GLContext context = SDL_GL_CreateContext(window->m_Sdl);
     if (context == nullptr)
         SetError(SDL_GetError());
+    else
+        PinGLDriverModules();
     return static_cast<GLContext*>(context);
 }
 
@@ -424,6 +448,10 @@ bool SetSwapInterval(int interval) {
         return false;
     }
     return true;
+}
+
+int GetSwapInterval() {
+    return SDL_GL_GetSwapInterval();
 }
 
 bool GetGLSurfaceFormat(GLSurfaceFormat& format) {

@@ -99,6 +99,8 @@ QUORLIX_API void SwapWindow(Window* window);
 /// Sets the swap interval of the current context; false when the driver refuses (many do:
 /// that is not an error for callers).
 QUORLIX_API bool SetSwapInterval(int interval);
+/// The swap interval of the current context (0 when the driver does not say).
+QUORLIX_API int GetSwapInterval();
 /// The buffer configuration the surface got: colour, alpha, depth, stencil bits and double
 /// buffering, as the current context reports them.
 struct QUORLIX_API GLSurfaceFormat {
