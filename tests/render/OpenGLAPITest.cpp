@@ -230,10 +230,18 @@ TEST_F(OpenGLAPITest, DriverRuleAsksOnceAndAgainAfterACrash) {
         EXPECT_EQ(G_Dialogs.size(), 3u);
     }
     {
+        // Without a base path the default key records the clean shutdown as well, so the
+        // start after it does not ask again.
+        Start("", true);
+        Start("", true);
+        EXPECT_EQ(G_Dialogs.size(), 4u);
+        EXPECT_EQ(Setting("Software\\Quorlix\\Engine\\OpenGL", "Running"), "default");
+    }
+    {
         // Without a driver rule nobody is asked, and culling stays allowed.
         Internal::SetOpenGLDriverStrings("Mesa", nullptr, nullptr, nullptr);
         Start(base, true);
-        EXPECT_EQ(G_Dialogs.size(), 3u);
+        EXPECT_EQ(G_Dialogs.size(), 4u);
         EXPECT_FALSE(m_CullingDisabled);
     }
 }

@@ -69,7 +69,8 @@ protected:
         Obj<Image> image = Image::Create();
         EXPECT_TRUE(m_Engine->ReadPixels(*image));
         EXPECT_EQ(image->GetWidth(), k_Size);
-        const unsigned char* p = image->GetData() + (y * image->GetWidth() + x) * 4;
+        const int row = image->GetHeight() - 1 - y; // images keep their rows bottom-up
+        const unsigned char* p = image->GetData() + (row * image->GetWidth() + x) * 4;
         return (uint32_t(p[0]) << 16) | (uint32_t(p[1]) << 8) | p[2];
     }
     // A shader whose surface is a ShaderPhong with `material`.

@@ -133,8 +133,8 @@ public:
     virtual int GetTexturesPending() const = 0;
 
     virtual void SwapBuffers() = 0;
-    /// Copies the colour buffer just drawn (before the swap) into `image` as 8-bit RGBA, top row
-    /// first. False when the engine cannot read pixels.
+    /// Copies the colour buffer just drawn (before the swap) into `image` as 8-bit RGBA, rows
+    /// bottom-up as images keep them. False when the engine cannot read pixels.
     virtual bool ReadPixels(Image& image) = 0;
 
     /// The engine's figures; never null.

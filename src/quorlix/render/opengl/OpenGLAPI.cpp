@@ -320,8 +320,7 @@ int OpenGLAPI::InitExtensions(const StringRef& basePath, Platform::Window* windo
         IntegerOf(Platform::GetEnvironmentVariable("XPDISABLE_OPENGL_EXTENSIONS")) != 0;
     bool enabled = !environmentOff;
     Registry settings(Registry::CurrentUser);
-    const String key = basePath.Size() == 0 ? String("Software\\Quorlix\\Engine\\OpenGL")
-                                            : String(basePath) + "Engine\\OpenGL";
+    const String key = SettingsKey(m_BasePath);
     if (settings.OpenKey(key.GetCPtr())) {
         const String value = settings.GetValueData("Extensions");
         const StringRef& v = value;
@@ -459,15 +458,21 @@ void OpenGLAPI::CheckConsistency() {
     }
 }
 
+String OpenGLAPI::SettingsKey(const String& basePath) {
+    return basePath.Size() == 0 ? String("Software\\Quorlix\\Engine\\OpenGL")
+                                : basePath + "Engine\\OpenGL";
+}
+
 int OpenGLAPI::ExitExtensions() {
     if (--m_ExtensionInitCount < 0) {
         m_ExtensionInitCount = 0;
         return EOverflow;
     }
-    if (m_ExtensionInitCount == 0 && m_BasePath.Size() > 0) {
+    // A clean shutdown clears "Running" under whichever key the start used: left at "enable"
+    // under the default key, every later start would count as one after a crash and ask again.
+    if (m_ExtensionInitCount == 0) {
         Registry settings(Registry::CurrentUser);
-        const String key = m_BasePath + "Engine\\OpenGL";
-        if (settings.OpenKey(key.GetCPtr()))
+        if (settings.OpenKey(SettingsKey(m_BasePath).GetCPtr()))
             settings.SetValueData("Running", "default");
     }
     return SOK;

@@ -266,9 +266,11 @@ public:
     /// "Engine\OpenGL". Runs once per count (later calls count and return SOK); returns the
     /// failure of InitAPI.
     int InitExtensions(const StringRef& basePath, Platform::Window* window);
-    /// Lowers the count (below zero: EOverflow); the last exit with a base path records the
-    /// clean shutdown ("Running" = "default").
+    /// Lowers the count (below zero: EOverflow); the last exit records the clean shutdown
+    /// ("Running" = "default") under the key the start used.
     int ExitExtensions();
+    /// The settings key for `basePath` (see InitExtensions).
+    static String SettingsKey(const String& basePath);
 
     bool HasExtension(Extension extension) const noexcept {
         return extension >= 0 && extension < k_ExtensionCount && m_Extensions[extension];

@@ -847,13 +847,8 @@ bool RenderEngineOpenGL_D::ReadPixels(Image& image) {
         GL.glReadBuffer(k_Back);
     GL.glPixelStorei(k_PackAlignment, 1);
     uint8_t* data = image.GetData();
+    // GL reads bottom-up, which is how images keep their rows.
     GL.glReadPixels(0, 0, width, height, k_Rgba, k_UnsignedByte, data);
-    // GL reads bottom-up; hand the rows over top first.
-    const size_t stride = static_cast<size_t>(width) * 4;
-    for (int top = 0, bottom = height - 1; top < bottom; ++top, --bottom)
-        std::swap_ranges(data + static_cast<size_t>(top) * stride,
-                         data + static_cast<size_t>(top + 1) * stride,
-                         data + static_cast<size_t>(bottom) * stride);
     return true;
 }
 
