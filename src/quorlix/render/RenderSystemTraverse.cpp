@@ -379,6 +379,23 @@ void RenderSystemTraverse_D::PushChildren(const TNode* node, const Matrix4f& mat
     }
 }
 
+void RenderSystemTraverse_D::ToView(const Spheref& local, const Matrix4f& m, Spheref& view) {
+    // As Spheref::XFormAffine; the placements under one transform share its matrix, so its
+    // radius scale (a square root) is kept for the next.
+    if (&m != m_ScaleMatrix) {
+        float largest = 0.0f;
+        for (int column = 0; column < 3; ++column) {
+            const float x = m.Get(0, column), y = m.Get(1, column), z = m.Get(2, column);
+            largest = std::max(largest, x * x + y * y + z * z);
+        }
+        m_Scale = std::sqrt(largest);
+        m_ScaleMatrix = &m;
+    }
+    Vector3f centre;
+    MulVector3Matrix4x3(centre, local.GetCentre(), m);
+    view.Set(centre, local.GetRadius() * m_Scale);
+}
+
 bool RenderSystemTraverse_D::SubtreeCulled(const TNode& node, const Matrix4f& matrix) {
     if (node.GetBoundingMode() != TNode::BoundingStaticSubtree)
         return false;
@@ -386,7 +403,7 @@ bool RenderSystemTraverse_D::SubtreeCulled(const TNode& node, const Matrix4f& ma
     if (local.GetRadius() < 0.0f || local.GetRadius() >= k_InfiniteRadius)
         return false;
     Spheref view;
-    view.XFormAffine(local, matrix);
+    ToView(local, matrix, view);
     if (!Finite(view) || m_Cull.FastCull(view) == CullFrustumf::k_CullVisible)
         return false;
     ++m_Culled;
@@ -411,7 +428,7 @@ void RenderSystemTraverse_D::File(TGeometry& geometry, const Matrix4f& modelView
     Spheref local;
     if (LocalSphere(geometry, local)) {
         Spheref view;
-        view.XFormAffine(local, modelView);
+        ToView(local, modelView, view);
         if (Finite(view)) {
             if (m_Cull.FastCull(view) != CullFrustumf::k_CullVisible) {
                 ++m_Culled;
@@ -442,6 +459,7 @@ void RenderSystemTraverse_D::Collect(TNode* root) {
         table = nullptr;
     m_MeshTable[0] = m_MeshTable[1] = nullptr;
     m_ShaderTable = nullptr;
+    m_ScaleMatrix = nullptr; // matrices have moved since the last collect
 
     m_Stack.clear();
     m_Stack.push_back(Step{root, &m_View});

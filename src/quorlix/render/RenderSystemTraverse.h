@@ -94,6 +94,7 @@ private:
     void Pass(RenderEngine& engine, int mode, TNode* root, bool lit);
     void Collect(TNode* root);
     void File(TGeometry& geometry, const Matrix4f& modelView);
+    void ToView(const Spheref& local, const Matrix4f& m, Spheref& view);
     bool SubtreeCulled(const TNode& node, const Matrix4f& matrix);
     bool LocalSphere(const TGeometry& geometry, Spheref& sphere);
     void Lights(RenderEngine& engine);
@@ -136,7 +137,9 @@ private:
     const void* m_MeshTable[2] = {};
     MeshKind m_Mesh[2] = {};
     int m_MeshNext = 0;
-    const void* m_ShaderTable = nullptr; // a class table known to be a RenderShader's
+    const void* m_ShaderTable = nullptr;     // a class table known to be a RenderShader's
+    const Matrix4f* m_ScaleMatrix = nullptr; // the matrix m_Scale belongs to
+    float m_Scale = 1.0f;
 };
 
 } // namespace Quorlix

@@ -129,6 +129,7 @@ void RenderEngineNull::CloseGlobalModePair() {
 
 void RenderEngineNull::EndGlobalMode() {
     Note(OpEndGlobalMode);
+    m_PolygonTable = nullptr;
 }
 
 bool RenderEngineNull::AcceptShaderAmbient(RenderShader* shader) {
@@ -150,8 +151,10 @@ void RenderEngineNull::BindShaderBase(RenderShader* shader) {
 
 void RenderEngineNull::DrawGeometry(TGeometry& geometry) {
     const SNode* s = geometry.GetSNode();
-    if (s->IsA(BuiltinTypeID(k_ClassSPolygonGeometry)))
+    if (s->GetClassTable() == m_PolygonTable || s->IsA(BuiltinTypeID(k_ClassSPolygonGeometry))) {
+        m_PolygonTable = s->GetClassTable();
         m_Statistics->AddTriangles(static_cast<const SPolygonGeometry*>(s)->GetTriangleCount());
+    }
     if (Call* call = Note(OpDrawGeometry)) {
         call->m_Object = &geometry;
         call->m_Layer = DrawLayerOf(RenderShaderOf(geometry));

@@ -112,6 +112,9 @@ private:
     int m_TexturesPending = 0;
     Matrix4f m_ModelView = Matrix4f::Identity;
     Obj<RenderStatistics> m_Statistics;
+    // The class table of the last polygon mesh drawn; forgotten at the end of each channel's
+    // drawing, since class tables may be freed (and their memory reused) between frames.
+    const void* m_PolygonTable = nullptr;
 };
 
 } // namespace Quorlix::Internal
