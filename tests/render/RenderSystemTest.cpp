@@ -125,6 +125,9 @@ TEST_F(RenderSystemFrame, ChannelClampsViewportAndClippingWhenSet) {
     EXPECT_EQ(c->Get(clipping), Vector2f(5.0f, 5.0f));
     c->Set(clipping, Vector2f(NAN, NAN));
     EXPECT_EQ(c->Get(clipping), Vector2f(1.5258789e-5f, 1.5258789e-5f));
+    // Far follows the raised near, so a stored value set again stays as it is.
+    c->Set(clipping, Vector2f(-5.0f, -3.0f));
+    EXPECT_EQ(c->Get(clipping), Vector2f(1.5258789e-5f, 1.5258789e-5f));
     EXPECT_EQ(c->GetPassMask(), 1u);
     EXPECT_FALSE(c->GetForceTextureLoading());
 }

@@ -31,8 +31,10 @@ void RenderChannel::SetViewport(const Vector4f& viewport) noexcept {
 void RenderChannel::SetClipping(const Vector2f& clipping) noexcept {
     const float given = clipping.GetX();
     const float near = given >= k_MinNear ? given : k_MinNear; // NaN: the least
+    // Against the raised near, so that setting a stored value again changes nothing (a file
+    // written from the channel reads back the same).
     float far = clipping.GetY();
-    if (!(far >= given))
+    if (!(far >= near))
         far = near;
     m_Clipping = Vector2f(near, far);
 }

@@ -32,9 +32,9 @@ public:
     /// (0.5, 0.25, 0, 1) is stored as (0.5, 0.5, 0, 1), an empty viewport.
     const Vector4f& GetViewport() const noexcept { return m_Viewport; }
     void SetViewport(const Vector4f& viewport) noexcept;
-    /// (near, far). The setter raises near to at least k_MinNear (NaN gives k_MinNear) and
-    /// replaces a far below the given near by that near: (0, 10) is stored as (k_MinNear, 10),
-    /// (5, 2) as (5, 5).
+    /// (near, far). The setter raises near to at least k_MinNear (NaN gives k_MinNear), then
+    /// raises far to near when it is below (or NaN): (0, 10) is stored as (k_MinNear, 10), (5, 2)
+    /// as (5, 5).
     const Vector2f& GetClipping() const noexcept { return m_Clipping; }
     void SetClipping(const Vector2f& clipping) noexcept;
 
