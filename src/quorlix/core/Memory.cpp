@@ -157,7 +157,11 @@ namespace {
 // Largest payload a block may have: counts are 32-bit and sizes must stay far from wrapping.
 constexpr uint64_t k_MaxPayloadBytes = uint64_t{1} << 46;
 
+// Relaxed: a statistic, read by code that checks a path allocates nothing.
+constinit std::atomic<uint64_t> G_BlockAllocations{0};
+
 BlockHeader* AllocateBlock(uint64_t payloadBytes) {
+    G_BlockAllocations.fetch_add(1, std::memory_order_relaxed);
     if (payloadBytes > k_MaxPayloadBytes)
         Platform::ReportOutOfMemory();
     void* block = Platform::HeapAllocate(sizeof(BlockHeader) + payloadBytes);
@@ -267,6 +271,10 @@ void* Memory::NewObjectBlock(size_t size, int count, const TypeInfo& ti, int ext
     header->m_Capacity = count;
     header->m_Count = count;
     return header + 1;
+}
+
+uint64_t Memory::GetBlockAllocationCount() noexcept {
+    return G_BlockAllocations.load(std::memory_order_relaxed);
 }
 
 void Memory::FreeBlock(const void* payload) noexcept {

@@ -187,6 +187,9 @@ public:
 
     /// Writes "Heap: <label>(<number>)" and the heap check result to standard output.
     static void PrintHeapStatus(const char* label, int number);
+    /// Counted blocks allocated since the library loaded (objects, arrays, string buffers; a
+    /// reallocation counts once). For tests and benchmarks that check a path allocates nothing.
+    static uint64_t GetBlockAllocationCount() noexcept;
     /// Allocation is not tracked: both return -1.
     static int GetMemoryCount() { return -1; }
     static int GetMemoryUsage() { return -1; }

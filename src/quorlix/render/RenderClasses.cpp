@@ -55,8 +55,8 @@ using RC = RenderChannel;
 const MemberRow k_RenderChannelRows[] = {
     Field<&RC::m_SceneRoot>("SceneRoot", 1, k_Ref),
     Field<&RC::m_Camera>("Camera", 2, k_Ref),
-    Field<&RC::m_Viewport>("Viewport", 3).Default(Vector4f(0, 1, 0, 1)),
-    Field<&RC::m_Clipping>("Clipping", 4).Default(Vector2f(0.5f, 1024.0f)),
+    Property<&RC::GetViewport, &RC::SetViewport>("Viewport", 3).Default(Vector4f(0, 1, 0, 1)),
+    Property<&RC::GetClipping, &RC::SetClipping>("Clipping", 4).Default(Vector2f(0.5f, 1024.0f)),
     Field<&RC::m_CullFrustumFactor>("CullFrustumFactor", 5).Default(1.0f),
     Field<&RC::m_Enable>("Enable", 6).Default(true),
     Field<&RC::m_ColorClearEnable>("ColorClearEnable", 7).Default(true),

@@ -6,6 +6,7 @@
 #include "quorlix/script/internal/ScriptLog.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace Quorlix {
 
@@ -95,7 +96,21 @@ void SPolygonGeometry::SetIndexArray(const Array<int32_t>& indices) {
 
 void SPolygonGeometry::SetVertexArray(const Array<Vector3f>& vertices) {
     m_VertexArray = vertices;
+    m_VertexSphereValid = false;
     UpdateCounts();
+}
+
+const Spheref& SPolygonGeometry::GetVertexBoundingSphere() const noexcept {
+    if (!m_VertexSphereValid) {
+        m_VertexSphere.AroundPoints(m_VertexArray.Data(), m_VertexArray.Size());
+        const Vector3f& c = m_VertexSphere.GetCentre();
+        // A vertex from a file may be NaN or huge: such a mesh is never culled.
+        if (!std::isfinite(c.GetX()) || !std::isfinite(c.GetY()) || !std::isfinite(c.GetZ()) ||
+            !std::isfinite(m_VertexSphere.GetRadius()))
+            m_VertexSphere.MakeInfinite();
+        m_VertexSphereValid = true;
+    }
+    return m_VertexSphere;
 }
 
 void SPolygonGeometry::UpdateCounts() noexcept {

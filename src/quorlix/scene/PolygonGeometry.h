@@ -5,6 +5,7 @@
 
 #include "quorlix/core/Array.h"
 #include "quorlix/math/Matrix4f.h"
+#include "quorlix/math/Spheref.h"
 #include "quorlix/math/Vector3f.h"
 #include "quorlix/platform/Export.h"
 #include "quorlix/scene/Geometry.h"
@@ -62,6 +63,10 @@ public:
     /// Vertex positions.
     const Array<Vector3f>& GetVertexArray() const noexcept { return m_VertexArray; }
     void SetVertexArray(const Array<Vector3f>& vertices);
+    /// A sphere around every vertex of VertexArray (Spheref::AroundPoints), computed on the
+    /// first call after the array changed: empty without vertices, infinite when a vertex is
+    /// not finite. The renderer culls placements of the mesh with it.
+    const Spheref& GetVertexBoundingSphere() const noexcept;
 
     /// Triangles the mesh draws (primitives that fail validation count none; 0 for the types
     /// validation does not support).
@@ -96,6 +101,8 @@ private:
     int64_t m_PrimLengthTotal = 0;
     int64_t m_IndexLimit = 0;
     bool m_NegativeIndex = false;
+    mutable bool m_VertexSphereValid = false; // a cache: SetVertexArray clears it
+    mutable Spheref m_VertexSphere;
 };
 
 /// A placed polygon mesh (class TPolygonGeometry, -3977); a fresh one refers to a fresh

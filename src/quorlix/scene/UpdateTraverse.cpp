@@ -76,15 +76,24 @@ void XMiniUpdateTraverse::SetMasks(uint32_t excludeMask, uint32_t drawMask) noex
 }
 
 void XMiniUpdateTraverse::TakePending(Array<Obj<TNode>>& out) {
-    out.Clear();
+    out.Resize(0);
     out.Swap(m_Pending);
 }
 
+void XMiniUpdateTraverse::UpdatePending(const Matrix4f& root) {
+    TakePending(m_Waiting);
+    for (const Obj<TNode>& node : m_Waiting) {
+        const TBaseTransform* parent = node->GetParentTransform();
+        UpdateTree(node, parent != nullptr ? parent->GetModelViewMatrix() : root);
+    }
+    m_Waiting.Resize(0);
+}
+
 void XMiniUpdateTraverse::ClearLists() {
-    m_Pending.Clear();
-    m_Particles.Clear();
-    m_SoundEmitters.Clear();
-    m_SoundReceivers.Clear();
+    m_Pending.Resize(0);
+    m_Particles.Resize(0);
+    m_SoundEmitters.Resize(0);
+    m_SoundReceivers.Resize(0);
 }
 
 XMiniUpdateTraverse::Kind XMiniUpdateTraverse::KindOf(const TNode* node) noexcept {
@@ -416,17 +425,12 @@ namespace {
 // bound is reached; true when the bound was reached.
 template <class Done>
 bool ReprocessPending(XMiniUpdateTraverse& traverse, const Matrix4f& root, Done&& done) {
-    Array<Obj<TNode>> pending;
     for (int pass = 0; !done(); ++pass) {
         if (traverse.GetPending().Size() == 0)
             return false;
         if (pass == k_MaxPendingPasses)
             return true;
-        traverse.TakePending(pending);
-        for (const Obj<TNode>& node : pending) {
-            const TBaseTransform* parent = node->GetParentTransform();
-            traverse.UpdateTree(node, parent != nullptr ? parent->GetModelViewMatrix() : root);
-        }
+        traverse.UpdatePending(root);
     }
     return false;
 }
@@ -439,31 +443,42 @@ void ReportEndless(const XMiniUpdateTraverse& traverse, const char* text) {
 
 } // namespace
 
-int UpdateSceneFrame(XMiniUpdateTraverse& traverse, TNode* root, const Matrix4f& view,
-                     const SceneUpdateFrame& frame) {
+int UpdateSceneWorld(XMiniUpdateTraverse& traverse, TNode* root, const SceneUpdateFrame& frame) {
     if (root == nullptr || root->IsNil())
         return 0;
     traverse.SetMasks(frame.m_ExcludeMask, frame.m_DrawMask);
     traverse.SetDebug(frame.m_Debug);
-
-    // Pass 1: world matrices, under a stamp of its own.
+    // World matrices, under a stamp of their own.
     const uint32_t stamp = frame.m_Frame ^ 0x80000000u;
     traverse.SetFrame(stamp);
     traverse.ClearLists();
     traverse.UpdateTree(root, Matrix4f::Identity);
-    const bool endless1 = ReprocessPending(traverse, Matrix4f::Identity, [&] {
+    const bool endless = ReprocessPending(traverse, Matrix4f::Identity, [&] {
         return frame.m_WaitFor != nullptr && frame.m_WaitFor->GetMatrixFrame() == stamp;
     });
-    if (endless1)
+    if (endless)
         ReportEndless(traverse, "RenderSystemTraverse_D: DependantP1 infinite recursion.");
+    return traverse.GetPending().Size();
+}
 
-    // Pass 2: the view.
+int UpdateSceneView(XMiniUpdateTraverse& traverse, TNode* root, const Matrix4f& view,
+                    const SceneUpdateFrame& frame) {
+    if (root == nullptr || root->IsNil())
+        return 0;
+    traverse.SetMasks(frame.m_ExcludeMask, frame.m_DrawMask);
+    traverse.SetDebug(frame.m_Debug);
     traverse.SetFrame(frame.m_Frame);
     traverse.ClearLists();
     traverse.UpdateTree(root, view);
     if (ReprocessPending(traverse, view, [] { return false; }))
         ReportEndless(traverse, "RenderSystemTraverse_D: DependantP2 infinite recursion.");
     return traverse.GetPending().Size();
+}
+
+int UpdateSceneFrame(XMiniUpdateTraverse& traverse, TNode* root, const Matrix4f& view,
+                     const SceneUpdateFrame& frame) {
+    UpdateSceneWorld(traverse, root, frame);
+    return UpdateSceneView(traverse, root, view, frame);
 }
 
 } // namespace Quorlix

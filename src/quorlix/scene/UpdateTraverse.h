@@ -64,9 +64,14 @@ public:
     const Array<Obj<TNode>>& GetParticles() const noexcept { return m_Particles; }
     const Array<Obj<TNode>>& GetSoundEmitters() const noexcept { return m_SoundEmitters; }
     const Array<Obj<TNode>>& GetSoundReceivers() const noexcept { return m_SoundReceivers; }
-    /// Takes the pending list over (the traversal's own becomes empty).
+    /// Takes the pending list over (the traversal's own becomes empty and keeps the capacity
+    /// `out` had).
     void TakePending(Array<Obj<TNode>>& out);
-    /// Empties all four lists.
+    /// Updates the pending nodes again, each under its parent transform's ModelViewMatrix (or
+    /// `root` when it has none); those that still wait form the new pending list.
+    void UpdatePending(const Matrix4f& root);
+    /// Empties all four lists. They keep their capacity, so a frame like the last one
+    /// allocates nothing.
     void ClearLists();
 
 private:
@@ -117,7 +122,8 @@ private:
     Array<Obj<TNode>> m_Particles;
     Array<Obj<TNode>> m_SoundEmitters;
     Array<Obj<TNode>> m_SoundReceivers;
-    std::vector<Step> m_Stack; // nodes still to visit, with their current matrix
+    Array<Obj<TNode>> m_Waiting; // the pending list UpdatePending works through
+    std::vector<Step> m_Stack;   // nodes still to visit, with their current matrix
     std::unique_ptr<Internal::IKWork> m_IK;
     Matrix4f m_Root; // the matrix UpdateTree was given
     // The kinds of the classes met last: a rig cycles through a few classes (transform, joint,
@@ -157,5 +163,12 @@ struct QUORLIX_API SceneUpdateFrame {
 /// of nodes still waiting after pass 2 (0 when all were updated).
 QUORLIX_API int UpdateSceneFrame(XMiniUpdateTraverse& traverse, TNode* root, const Matrix4f& view,
                                  const SceneUpdateFrame& frame);
+/// Pass 1 of UpdateSceneFrame alone, for callers that derive the view from its results (the
+/// camera's world matrix). Returns the number of nodes still waiting.
+QUORLIX_API int UpdateSceneWorld(XMiniUpdateTraverse& traverse, TNode* root,
+                                 const SceneUpdateFrame& frame);
+/// Pass 2 of UpdateSceneFrame alone; the same result.
+QUORLIX_API int UpdateSceneView(XMiniUpdateTraverse& traverse, TNode* root, const Matrix4f& view,
+                                const SceneUpdateFrame& frame);
 
 } // namespace Quorlix
