@@ -15,7 +15,7 @@ DEPS := cmake ninja-build ccache g++ make pkg-config \
         libgtest-dev libgmock-dev libbenchmark-dev libsdl2-dev \
         clang libclang-rt-14-dev locales libssl-dev zlib1g-dev libcli11-dev zip \
         libpng-dev libopenjp2-7-dev imagemagick libopenjp2-tools \
-        libgl1 libegl1 libgl1-mesa-dri libegl-mesa0
+        libgl1 libegl1 libgl1-mesa-dri libegl-mesa0 xvfb x11-utils
 
 CMAKE_COMMON := -G Ninja -DCMAKE_EXPORT_COMPILE_COMMANDS=ON
 # WERROR=ON (CI sets it) turns every compiler warning into an error.

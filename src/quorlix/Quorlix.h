@@ -59,6 +59,7 @@
 #include "quorlix/math/Vector2f.h"
 #include "quorlix/math/Vector3f.h"
 #include "quorlix/math/Vector4f.h"
+#include "quorlix/render/InputTracker.h"
 #include "quorlix/render/RenderChannel.h"
 #include "quorlix/render/RenderClassIndex.h"
 #include "quorlix/render/RenderClasses.h"

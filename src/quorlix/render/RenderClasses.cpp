@@ -22,7 +22,7 @@ using RP = RenderPipe;
 const MemberRow k_RenderPipeRows[] = {
     Field<&RP::m_RenderEngineType>("RenderEngineType", 1).Default("Auto"),
     Field<&RP::m_Fullscreen>("Fullscreen", 2).Default(false),
-    Field<&RP::m_Resolution>("Resolution", 3).Default(Vector2f(640, 480)),
+    Property<&RP::GetResolution, &RP::SetResolution>("Resolution", 3).Default(Vector2f(640, 480)),
     Field<&RP::m_RefreshRate>("RefreshRate", 4).Default(70.0f),
     Field<&RP::m_SwapInterval>("SwapInterval", 5).Default(0),
     Field<&RP::m_ColorBits>("ColorBits", 6).Default(16),
@@ -38,17 +38,23 @@ const MemberRow k_RenderPipeRows[] = {
     Field<&RP::m_BufferBackDepthStencilAccessEnable>("BufferBackDepthStencilAccessEnable", 15)
         .Default(false),
     Field<&RP::m_WindowBorderEnable>("WindowBorderEnable", 16).Default(true),
-    Field<&RP::m_WindowPosition>("WindowPosition", 17).Default(Vector2f(0, 0)),
-    Field<&RP::m_WindowTitle>("WindowTitle", 18).Default(""),
-    Field<&RP::m_EnableTexture>("EnableTexture", 19).Default(1),
-    Field<&RP::m_EnableTextureThread>("EnableTextureThread", 20).Default(1),
-    Field<&RP::m_MaxTextureUnit>("MaxTextureUnit", 21).Default(8),
-    Field<&RP::m_WindowVisibility>("WindowVisibility", 22).Default(true),
-    Field<&RP::m_TextureLoadTimeLimit>("TextureLoadTimeLimit", 23).Default(-1.0f),
-    Field<&RP::m_ImagePath>("ImagePath", 24).Default("Images/"),
-    Field<&RP::m_WindowResizeable>("WindowResizeable", 25).Default(true),
-    Field<&RP::m_WindowMaximize>("WindowMaximize", 26).Default(false),
-    Field<&RP::m_MaxTextureSizeShift>("MaxTextureSizeShift", 27).Default(0),
+    Property<&RP::GetWindowPosition, &RP::SetWindowPosition>("WindowPosition", 17)
+        .Default(Vector2f(0, 0)),
+    Property<&RP::GetWindowTitle, &RP::SetWindowTitle>("WindowTitle", 18).Default(""),
+    Property<&RP::GetEnableTexture, &RP::SetEnableTexture>("EnableTexture", 19).Default(1),
+    Property<&RP::GetEnableTextureThread, &RP::SetEnableTextureThread>("EnableTextureThread", 20)
+        .Default(1),
+    Property<&RP::GetMaxTextureUnit, &RP::SetMaxTextureUnit>("MaxTextureUnit", 21).Default(8),
+    Property<&RP::GetWindowVisibility, &RP::SetWindowVisibility>("WindowVisibility", 22)
+        .Default(true),
+    Property<&RP::GetTextureLoadTimeLimit, &RP::SetTextureLoadTimeLimit>("TextureLoadTimeLimit", 23)
+        .Default(-1.0f),
+    Property<&RP::GetImagePath, &RP::SetImagePath>("ImagePath", 24).Default("Images/"),
+    Property<&RP::GetWindowResizeable, &RP::SetWindowResizeable>("WindowResizeable", 25)
+        .Default(true),
+    Property<&RP::GetWindowMaximize, &RP::SetWindowMaximize>("WindowMaximize", 26).Default(false),
+    Property<&RP::GetMaxTextureSizeShift, &RP::SetMaxTextureSizeShift>("MaxTextureSizeShift", 27)
+        .Default(0),
 };
 
 using RC = RenderChannel;
