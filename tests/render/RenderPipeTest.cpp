@@ -222,15 +222,22 @@ TEST_F(RenderPipeWindow, SettersActOnTheLiveWindow) {
 
 TEST_F(RenderPipeWindow, ApplyFormatChoosesAndReplacesTheEngine) {
     {
-        // This build has no engine of the type: the window stays, no engine is kept.
+        // An unknown name is reported and gets the OpenGL engine.
         LogCapture log;
         m_Pipe->m_RenderEngineType = "Vulkan";
-        EXPECT_EQ(m_Pipe->ApplyFormat(), -1);
-        EXPECT_NE(m_Pipe->GetWindow(), nullptr);
-        EXPECT_EQ(m_Pipe->GetRenderEngine(), nullptr);
+        EXPECT_EQ(m_Pipe->ApplyFormat(), SOK);
+        EXPECT_NE(m_Pipe->GetRenderEngine(), nullptr);
         ASSERT_FALSE(log.Messages().empty());
         EXPECT_EQ(log.Messages()[0], "[Warn ]ApplyFormat: engine type \"Vulkan\" is unknown, "
                                      "defaulting to \"OpenGL\"");
+    }
+    {
+        // This build has no DirectX 8 engine: the window stays, no engine is kept.
+        LogCapture log;
+        m_Pipe->m_RenderEngineType = "DirectX8";
+        EXPECT_EQ(m_Pipe->ApplyFormat(), -1);
+        EXPECT_NE(m_Pipe->GetWindow(), nullptr);
+        EXPECT_EQ(m_Pipe->GetRenderEngine(), nullptr);
     }
     m_Pipe->SetRenderEngineFactory(&TestEngine::Make);
     const std::pair<const char*, int32_t> names[] = {{"Auto", 1},      {"OpenGL", 1},
