@@ -75,13 +75,6 @@ protected:
     static void SetUpTestSuite() {
         DLLInitialize(0);
         ASSERT_TRUE(Platform::StartVideo("offscreen")) << Platform::LastWindowError();
-        // The window system unloads the GL driver with its last GL window (and with the video
-        // system), and the memory the driver leaves then reads as leaked under the sanitizers:
-        // one hidden window keeps it loaded to the end of the run.
-        Platform::WindowDesc keeper;
-        keeper.m_Visible = false;
-        keeper.m_Width = keeper.m_Height = 1;
-        ASSERT_NE(Platform::CreateWindow(keeper), nullptr) << Platform::LastWindowError();
     }
     static void TearDownTestSuite() { DLLDeInitialize(0); }
     void SetUp() override {

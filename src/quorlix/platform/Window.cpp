@@ -324,6 +324,8 @@ Window* CreateWindow(const WindowDesc& desc) {
         SetError(SDL_GetError());
         return nullptr;
     }
+    // A GL window has loaded the driver already; it goes with the last GL window otherwise.
+    PinGLDriverModules();
     Window* window = new Window{sdl, desc.m_UserData};
     SDL_SetWindowData(sdl, k_WindowDataName, window);
     return window;
