@@ -117,6 +117,11 @@ demo: deps build
 	  $(BUILD)/demo/gradient.bmg --mipmap
 	$(BUILD)/tools/quorlix/quorlix image info $(BUILD)/demo/gradient.bmg
 	$(BUILD)/tools/quorlix/quorlix image convert $(BUILD)/demo/gradient.bmg $(BUILD)/demo/gradient.tga
+	@# play: the lit scene of examples/demo/play.kss drawn headless; frame 30 is half a second
+	@# into the middle box's turn.
+	$(BUILD)/tools/quorlix/quorlix play examples/demo/play.kss --headless --frames 30 \
+	  --screenshot $(BUILD)/demo/demo.png
+	@echo "demo: the rendered scene is $(BUILD)/demo/demo.png"
 
 FORMAT_FILES = git ls-files '*.h' '*.cpp' ':!:tests/checks/fixtures/*'
 

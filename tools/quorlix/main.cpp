@@ -3,6 +3,7 @@
 #include "ConvertCommand.h"
 #include "ImageCommand.h"
 #include "KxpCommand.h"
+#include "PlayCommand.h"
 #include "RunCommand.h"
 #include "ToolLog.h"
 #include "quorlix/Quorlix.h"
@@ -67,6 +68,7 @@ int main(int argc, char** argv) {
     QuorlixTool::AddRunCommand(app, action);
     QuorlixTool::AddConvertCommand(app, action);
     QuorlixTool::AddImageCommand(app, action);
+    QuorlixTool::AddPlayCommand(app, action);
     app.require_subcommand(0, 1);
     try {
         app.parse(argc, argv);

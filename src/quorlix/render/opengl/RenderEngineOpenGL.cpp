@@ -1,6 +1,7 @@
 #include "quorlix/render/opengl/internal/RenderEngineOpenGL.h"
 
 #include "quorlix/core/Result.h"
+#include "quorlix/core/Timer.h"
 #include "quorlix/image/Image.h"
 #include "quorlix/log/LogMsg.h"
 #include "quorlix/platform/Memory.h"
@@ -48,6 +49,7 @@ constexpr GLenum k_CullFace = 0x0B44;
 constexpr GLenum k_Lighting = 0x0B50;
 constexpr GLenum k_LightModelAmbient = 0x0B53;
 constexpr GLenum k_Fog = 0x0B60;
+constexpr GLenum k_ScissorTest = 0x0C11;
 constexpr GLenum k_FogDensity = 0x0B62;
 constexpr GLenum k_FogStart = 0x0B63;
 constexpr GLenum k_FogEnd = 0x0B64;
@@ -140,7 +142,7 @@ RenderEngine* CreateRenderEngineOpenGL() {
 
 } // namespace Internal
 
-RenderEngineOpenGL_D::RenderEngineOpenGL_D() noexcept = default;
+RenderEngineOpenGL_D::RenderEngineOpenGL_D() : m_Statistics(RenderStatistics::Create()) {}
 
 RenderEngineOpenGL_D::~RenderEngineOpenGL_D() {
     LogInfo("RenderEngineOpenGL_D::~RenderEngineOpenGL_D()");
@@ -191,6 +193,7 @@ int RenderEngineOpenGL_D::InitializeRenderEngine(Platform::Window* window,
     }
     m_TextureMemory = DetectTextureMemory();
     ResetState();
+    m_Statistics->BeginFrame(Timer::GetSystemTimerSeconds());
     return SOK;
 }
 
@@ -413,8 +416,11 @@ void RenderEngineOpenGL_D::SetViewport(int x, int y, int width, int height) {
     m_Viewport[1] = y;
     m_Viewport[2] = std::max(width, 0);
     m_Viewport[3] = std::max(height, 0);
-    if (m_Context != nullptr)
+    m_ViewportSet = true;
+    if (m_Context != nullptr) {
         GL.glViewport(x, y, m_Viewport[2], m_Viewport[3]);
+        GL.glScissor(x, y, m_Viewport[2], m_Viewport[3]);
+    }
 }
 
 void RenderEngineOpenGL_D::SetProjection(const Matrix4f& projection) {
@@ -459,8 +465,15 @@ void RenderEngineOpenGL_D::ClearBuffers(const RenderClearBlock& clear) {
         GL.glStencilMask(0xFFFFFFFFu);
         mask |= k_StencilBufferBit;
     }
-    if (mask != 0)
+    // glClear ignores the viewport: a channel's clear keeps to its viewport by the scissor. The
+    // frame's first clear comes before any viewport and takes the whole window.
+    if (mask != 0) {
+        if (m_ViewportSet)
+            GL.glEnable(k_ScissorTest);
         GL.glClear(mask);
+        if (m_ViewportSet)
+            GL.glDisable(k_ScissorTest);
+    }
     const bool colorWrites = m_GlobalMode != 0;
     GL.glColorMask(colorWrites, colorWrites, colorWrites, colorWrites);
 }
@@ -799,7 +812,9 @@ void RenderEngineOpenGL_D::DrawPolygonDataVL(const SPolygonGeometry& mesh) {
             break;
         }
         }
-        m_TrianglesThisFrame += mesh.GetTriangleCount();
+        const int64_t triangles = mesh.GetTriangleCount();
+        m_TrianglesThisFrame += triangles;
+        m_Statistics->AddTriangles(triangles);
     }
     if (m_FirstDraw) {
         LogInfo("RenderEngineOpenGL_D::DrawPolygonDataVL: first leave.");
@@ -822,6 +837,9 @@ void RenderEngineOpenGL_D::SwapBuffers() {
         Platform::SwapWindow(m_Window);
     m_TrianglesPerFrame = m_TrianglesThisFrame;
     m_TrianglesThisFrame = 0;
+    m_ViewportSet = false;
+    m_Statistics->EndFrame();
+    m_Statistics->BeginFrame(Timer::GetSystemTimerSeconds());
     const int64_t now = Platform::PerformanceCounter();
     if (m_FPSFrames == 0) {
         m_FPSWindowStart = now;
@@ -850,10 +868,6 @@ bool RenderEngineOpenGL_D::ReadPixels(Image& image) {
     // GL reads bottom-up, which is how images keep their rows.
     GL.glReadPixels(0, 0, width, height, k_Rgba, k_UnsignedByte, data);
     return true;
-}
-
-RenderStatistics* RenderEngineOpenGL_D::GetRenderStatistics() {
-    return nullptr;
 }
 
 } // namespace Quorlix

@@ -8,6 +8,7 @@
 
 #include "quorlix/render/RenderEngine.h"
 #include "quorlix/render/RenderMaterial.h"
+#include "quorlix/render/RenderStatistics.h"
 
 #include <cstdint>
 
@@ -21,7 +22,7 @@ struct WindowDesc;
 
 class RenderEngineOpenGL_D final : public RenderEngine {
 public:
-    RenderEngineOpenGL_D() noexcept;
+    RenderEngineOpenGL_D();
     ~RenderEngineOpenGL_D() override;
 
     /// The GL attributes a window for `format` must be made with (colour, alpha, depth and
@@ -65,8 +66,8 @@ public:
 
     void SwapBuffers() override;
     bool ReadPixels(Image& image) override;
-    /// Null until the statistics object exists; the figures are below meanwhile.
-    RenderStatistics* GetRenderStatistics() override;
+    /// Fed with the triangles of each frame and the time of each swap; never null.
+    RenderStatistics* GetRenderStatistics() override { return m_Statistics.Get(); }
 
     /// Triangles drawn in the last complete frame (up to the last SwapBuffers).
     int64_t GetTrianglesPerFrame() const noexcept { return m_TrianglesPerFrame; }
@@ -110,7 +111,9 @@ private:
     int m_GlobalMode = 1;
     float m_CullFrustumFactor = 1.0f;
     int m_Viewport[4] = {0, 0, 0, 0};
+    bool m_ViewportSet = false; // since the last swap: clears keep to the viewport
 
+    Obj<RenderStatistics> m_Statistics;
     int64_t m_TrianglesThisFrame = 0;
     int64_t m_TrianglesPerFrame = 0;
     float m_FPSAverage = 0.0f;
