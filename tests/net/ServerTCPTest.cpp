@@ -10,7 +10,9 @@
 
 #include <atomic>
 #include <chrono>
+#include <fcntl.h>
 #include <string>
+#include <sys/resource.h>
 #include <thread>
 #include <vector>
 
@@ -130,6 +132,40 @@ TEST(ServerTCP, WithoutACallbackClosesWhatItAccepts) {
     ASSERT_TRUE(client->Connect(String("127.0.0.1"), server->GetPort()));
     char buffer[4];
     EXPECT_EQ(client->Receive(buffer, sizeof buffer, 5), TCPNotConnected);
+}
+
+TEST(ServerTCP, WaitsForDescriptorsInsteadOfFailingOrSpinning) {
+    LogCapture capture;
+    {
+        Obj<ServerTCP> server = StartedServer(&Echo);
+        Obj<ClientTCP> client(ClientTCP::Create());
+        // The process's descriptors run out between the connect and the accept.
+        rlimit saved{};
+        ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &saved), 0);
+        rlimit low = saved;
+        low.rlim_cur = static_cast<rlim_t>(OpenDescriptors() + 16);
+        ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &low), 0);
+        std::vector<int> filler;
+        for (int fd; (fd = ::open("/dev/null", O_RDONLY | O_CLOEXEC)) >= 0;)
+            filler.push_back(fd);
+        // One left, for the client's socket.
+        ::close(filler.back());
+        filler.pop_back();
+        EXPECT_TRUE(client->Connect(String("127.0.0.1"), server->GetPort()));
+        EXPECT_EQ(client->Send("late\n"), 5);
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        for (int fd : filler)
+            ::close(fd);
+        ::setrlimit(RLIMIT_NOFILE, &saved);
+        // Served once descriptors are back.
+        char answer[16];
+        EXPECT_EQ(client->ReceiveLine(answer, sizeof answer, 5), 5);
+    }
+    const std::string log = capture.Text();
+    const size_t first = log.find("Too many open files.");
+    EXPECT_NE(first, std::string::npos) << log;
+    EXPECT_EQ(log.find("Too many open files.", first + 1), std::string::npos) << "said once";
+    EXPECT_EQ(log.find("Accept failed."), std::string::npos) << log;
 }
 
 TEST(ServerTCP, AcceptsOneConnectionOnTheCallersThread) {
