@@ -28,7 +28,7 @@ bool Digits(std::string_view text, size_t at, size_t count, int& value) {
     return true;
 }
 
-// The oracle: the fields of "dd Mon yyyy hh:mm:ss" after the first blank, checked with
+// The oracle: the fields of "dd Mon yyyy hh:mm:ss " after the first blank, checked with
 // std::chrono; true with the 100-ns count when the date is one.
 bool Expected(std::string_view text, uint64_t& fileTime) {
     size_t at = text.find_first_not_of(' ');
@@ -38,7 +38,8 @@ bool Expected(std::string_view text, uint64_t& fileTime) {
     if (blank == std::string_view::npos)
         return false;
     const std::string_view d = text.substr(blank + 1);
-    if (d.size() < 20 || d[2] != ' ' || d[6] != ' ' || d[11] != ' ' || d[14] != ':' || d[17] != ':')
+    if (d.size() < 21 || d[2] != ' ' || d[6] != ' ' || d[11] != ' ' || d[14] != ':' ||
+        d[17] != ':' || d[20] != ' ')
         return false;
     int day, year, hour, minute, second;
     if (!Digits(d, 0, 2, day) || !Digits(d, 7, 4, year) || !Digits(d, 12, 2, hour) ||
