@@ -12,10 +12,10 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <fcntl.h>
 #include <filesystem>
 #include <memory>
 #include <string>
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <vector>
 
