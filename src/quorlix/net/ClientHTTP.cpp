@@ -232,8 +232,6 @@ ErrorsHTTP ClientHTTP::OpenUrl(const StringRef& url, uint64_t from, uint64_t to)
 }
 
 ErrorsHTTP ClientHTTP::ReceiveBody(Stream& stream) {
-    if (!IsConnected())
-        return HTTPConnectFailed;
     StreamPipe& pipe = *stream.GetStreamPipe();
     const std::unique_ptr<char[]> block(new char[k_BodyBlock]);
     uint64_t total = 0;

@@ -98,8 +98,8 @@ public:
     /// Copies the body of the open response into `stream` in blocks, up to the Content-Length
     /// when there is one, else until the peer closes or the time-out passes without data; then
     /// flushes the stream and closes the connection. HTTPIncomplete (logged) when fewer bytes
-    /// than the Content-Length came or the stream refused some, HTTPConnectFailed without an
-    /// open response, else HTTPOk.
+    /// than the Content-Length came or the stream refused some, else HTTPOk. A connection the
+    /// peer closed already gives an empty body.
     ErrorsHTTP ReceiveBody(Stream& stream);
     /// The longest wait for the response, in seconds (10 unless set; at least 1).
     void SetTimeout(int seconds) noexcept { m_Timeout = seconds < 1 ? 1 : seconds; }
