@@ -154,6 +154,8 @@ void ServerTCP::AcceptLoop() {
             break;
         }
         outOfDescriptors = false;
+        // Like a connection of ClientTCP::Connect: small writes leave at once.
+        Platform::SetSocketNoDelay(accepted, true);
         Obj<ClientTCP> client(ClientTCP::Create());
         client->SetSocket(accepted);
         if (m_ActiveCallback != nullptr)
@@ -171,6 +173,7 @@ ClientTCP* ServerTCP::Accept(const StringRef& host, int port) {
         Internal::LogScriptError("server: accept failed");
         return nullptr;
     }
+    Platform::SetSocketNoDelay(accepted, true);
     Obj<ClientTCP> client(ClientTCP::Create());
     client->SetSocket(accepted);
     return client.Handover();

@@ -2,7 +2,8 @@
 // A TCP server: listens on one address and port and hands every connection it accepts, as a
 // ClientTCP, to a handshake callback on a thread of its own. The callback runs on that thread
 // and connections are served one after another unless it passes them to other threads; it keeps
-// a count on a connection it wants to keep, the others are closed when it returns.
+// a count on a connection it wants to keep, the others are closed when it returns. Accepted
+// connections have the no-delay option on, as connections made by ClientTCP::Connect do.
 
 #include "quorlix/core/Obj.h"
 #include "quorlix/core/String.h"
