@@ -15,7 +15,8 @@ DEPS := cmake ninja-build ccache g++ make pkg-config \
         libgtest-dev libgmock-dev libbenchmark-dev libsdl2-dev \
         clang libclang-rt-14-dev locales libssl-dev zlib1g-dev libcli11-dev zip \
         libpng-dev libopenjp2-7-dev imagemagick libopenjp2-tools \
-        libgl1 libegl1 libgl1-mesa-dri libegl-mesa0 xvfb x11-utils
+        libgl1 libegl1 libgl1-mesa-dri libegl-mesa0 xvfb x11-utils \
+        nginx-light curl
 
 CMAKE_COMMON := -G Ninja -DCMAKE_EXPORT_COMPILE_COMMANDS=ON
 # WERROR=ON (CI sets it) turns every compiler warning into an error.
@@ -26,7 +27,8 @@ CMAKE_COMMON += -DQUORLIX_WERROR=$(WERROR)
 # out: the sanitizer takes fatal signals over itself.
 TSAN_SUITES ?= LogStream LogFiles LogConsole StreamPipeLog Obj RegistryTest Storage Trace \
   Semaphore PlatformThreading Library FilterPipes Archive StreamPipeConformance BufferedReader \
-  StreamPipeCipherTEA SlotPool ImageCodecs
+  StreamPipeCipherTEA SlotPool ImageCodecs ClientTCP ServerTCP StreamPipeTCPTest ClientHTTPNginx \
+  ClientHTTPPeer
 empty :=
 space := $(empty) $(empty)
 TSAN_TESTS = $(subst $(space),|,$(strip $(TSAN_SUITES)))

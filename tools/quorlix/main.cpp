@@ -1,6 +1,7 @@
 // quorlix: the command-line program of the engine runtime.
 
 #include "ConvertCommand.h"
+#include "GetCommand.h"
 #include "ImageCommand.h"
 #include "KxpCommand.h"
 #include "PlayCommand.h"
@@ -69,6 +70,7 @@ int main(int argc, char** argv) {
     QuorlixTool::AddConvertCommand(app, action);
     QuorlixTool::AddImageCommand(app, action);
     QuorlixTool::AddPlayCommand(app, action);
+    QuorlixTool::AddGetCommand(app, action);
     app.require_subcommand(0, 1);
     try {
         app.parse(argc, argv);
