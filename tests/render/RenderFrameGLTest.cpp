@@ -39,11 +39,6 @@ protected:
     static void SetUpTestSuite() {
         DLLInitialize(0);
         ASSERT_TRUE(Platform::StartVideo("offscreen")) << Platform::LastWindowError();
-        // Keeps the GL driver loaded to the end of the run (see RenderPipeTest).
-        Platform::WindowDesc keeper;
-        keeper.m_Visible = false;
-        keeper.m_Width = keeper.m_Height = 1;
-        ASSERT_NE(Platform::CreateWindow(keeper), nullptr) << Platform::LastWindowError();
     }
     static void TearDownTestSuite() { DLLDeInitialize(0); }
 
