@@ -3,6 +3,7 @@
 #include "quorlix/script/internal/ScriptLog.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cstring>
 #include <functional>
@@ -25,7 +26,7 @@ uint64_t LoadU64(const unsigned char* p) noexcept {
 }
 
 // Element bytes in the stream of an array kind; 0 for kinds that are no number array.
-int StreamElementSize(int kind) noexcept {
+constexpr int StreamElementSize(int kind) noexcept {
     switch (kind) {
     case 70:
     case LexArrayBool:
@@ -53,11 +54,69 @@ int StreamElementSize(int kind) noexcept {
     }
 }
 
-bool HasNoPayload(int kind) noexcept {
-    return kind == LexAt || (kind >= LexParenthesisL && kind <= LexBraceR) ||
-           (kind >= LexOperatorLT && kind <= LexOperatorNE) ||
-           (kind >= LexOperatorAdd && kind <= LexAssign) || (kind >= LexDot && kind <= LexQuestion);
+// What follows a kind byte, looked up once per token.
+enum KindShape : uint8_t {
+    ShapeInvalid,
+    ShapeBare, // no payload
+    ShapeBlank,
+    ShapeCRLF,
+    ShapeEnd,
+    ShapeBool,
+    ShapeString,
+    ShapeFixed4,
+    ShapeFixed8,
+    ShapeId,
+    ShapeFloats2,
+    ShapeFloats3,
+    ShapeFloats4,
+    ShapeFloats16,
+    ShapeStringArray,
+    ShapeNumberArray,
+    ShapeName,
+    ShapeClassToken,  // class index (2 bytes)
+    ShapeMemberToken, // member index, class index (3 bytes)
+};
+
+constexpr std::array<uint8_t, 256> MakeShapes() {
+    std::array<uint8_t, 256> shapes{};
+    const auto range = [&shapes](int from, int to, KindShape shape) {
+        for (int kind = from; kind <= to; ++kind)
+            shapes[static_cast<size_t>(kind)] = shape;
+    };
+    range(LexAt, LexAt, ShapeBare);
+    range(LexParenthesisL, LexBraceR, ShapeBare);
+    range(LexOperatorLT, LexOperatorNE, ShapeBare);
+    range(LexOperatorAdd, LexAssign, ShapeBare);
+    range(LexDot, LexQuestion, ShapeBare);
+    range(LexBlank, LexBlank, ShapeBlank);
+    range(LexCRLF, LexCRLF, ShapeCRLF);
+    range(LexEOF, LexEOF, ShapeEnd);
+    range(LexBool, LexBool, ShapeBool);
+    range(LexString, LexString, ShapeString);
+    range(LexI32, LexI32, ShapeFixed4);
+    range(LexU32, LexU32, ShapeFixed4);
+    range(LexF32, LexF32, ShapeFixed4);
+    range(LexI64, LexI64, ShapeFixed8);
+    range(LexU64, LexU64, ShapeFixed8);
+    range(LexF64, LexF64, ShapeFixed8);
+    range(LexId, LexId, ShapeId);
+    range(LexVector2f, LexVector2f, ShapeFloats2);
+    range(LexVector3f, LexVector3f, ShapeFloats3);
+    range(LexVector4f, LexVector4f, ShapeFloats4);
+    range(LexSpheref, LexSpheref, ShapeFloats4);
+    range(LexMatrix4f, LexMatrix4f, ShapeFloats16);
+    range(LexArrayString, LexArrayString, ShapeStringArray);
+    for (int kind = 0; kind < 256; ++kind)
+        if (StreamElementSize(kind) != 0)
+            shapes[static_cast<size_t>(kind)] = ShapeNumberArray;
+    range(LexIdentifier, LexColonIdentifier, ShapeName);
+    range(LexDotIdentifierFunction, LexDotIdentifierElement, ShapeName);
+    range(LexClassToken, LexClassToken, ShapeClassToken);
+    range(LexMemberToken, LexClassMemberToken, ShapeMemberToken);
+    return shapes;
 }
+
+constexpr std::array<uint8_t, 256> k_Shapes = MakeShapes();
 
 } // namespace
 
@@ -214,6 +273,7 @@ LexType LexerBinary::Text() {
 }
 
 LexType LexerBinary::NumberArray(int kind) {
+    m_HeldPayload = true;
     uint32_t count = 0;
     if (!ReadU32(count))
         return Truncated();
@@ -274,6 +334,7 @@ LexType LexerBinary::NumberArray(int kind) {
 }
 
 LexType LexerBinary::StringArray() {
+    m_HeldPayload = true;
     uint32_t count = 0;
     if (!ReadU32(count))
         return Truncated();
@@ -320,68 +381,51 @@ LexType LexerBinary::StringArray() {
     return m_Type;
 }
 
+// Most tokens of a scene are punctuation and member tokens whose bytes are all in memory: they
+// are read here, everything else in LexAny.
 LexType LexerBinary::Lex() {
-    m_GapBefore = false;
-    // Clearing an empty array still counts references on the shared empty block.
-    if (!m_ArrayBytes.IsEmpty())
+    if (m_HeldPayload) {
+        m_HeldPayload = false;
         m_ArrayBytes.Clear();
-    if (!m_Strings.IsEmpty())
         m_Strings.Clear();
-    m_ArrayCount = 0;
+        m_ArrayCount = 0;
+    }
+    m_GapBefore = false;
     m_Value.m_U64 = 0;
+    if (m_Size - m_Pos >= 4 && !m_Ended) {
+        const unsigned char* p = m_Data + m_Pos;
+        const int kind = p[0];
+        const uint8_t shape = k_Shapes[static_cast<size_t>(kind)];
+        if (shape == ShapeBare) {
+            m_Pos += 1;
+            m_Type = static_cast<LexType>(kind);
+            return m_Type;
+        }
+        if (shape == ShapeMemberToken) {
+            m_Pos += 4;
+            m_MemberIndex = p[1];
+            m_ClassIndex = p[2] | p[3] << 8;
+            m_Type = static_cast<LexType>(kind);
+            return m_Type;
+        }
+    }
+    return LexAny();
+}
+
+LexType LexerBinary::LexAny() {
     for (;;) {
-        const int kind = m_Ended ? -1 : m_Pos < m_Size ? m_Data[m_Pos++] : ReadByte();
-        if (kind < 0 || kind == LexEOF) {
+        const int kind = m_Pos < m_Size && !m_Ended ? m_Data[m_Pos++] : m_Ended ? -1 : ReadByte();
+        if (kind < 0) {
             m_Ended = true;
             m_Type = LexEOF;
             return m_Type;
         }
-        if ((kind == LexBlank && GetSkipBlank()) || (kind == LexCRLF && GetSkipCRLF())) {
-            m_GapBefore = true;
-            continue;
-        }
-        if (HasNoPayload(kind) || kind == LexBlank || kind == LexCRLF) {
+        switch (k_Shapes[static_cast<size_t>(kind)]) {
+        case ShapeBare:
             m_Type = static_cast<LexType>(kind);
             return m_Type;
-        }
-        switch (kind) {
-        case LexBool:
-            (void)Fixed(LexBool, 1);
-            if (m_Type == LexBool)
-                m_Value.m_U64 = m_Value.m_U64 != 0 ? 1 : 0;
-            return m_Type;
-        case LexString:
-            return Text();
-        case LexI32:
-        case LexU32:
-        case LexF32:
-            return Fixed(static_cast<LexType>(kind), 4);
-        case LexI64:
-        case LexU64:
-        case LexF64:
-            return Fixed(static_cast<LexType>(kind), 8);
-        case LexId:
-            return Fixed(LexId, 4);
-        case LexVector2f:
-            return Floats(LexVector2f, 2);
-        case LexVector3f:
-            return Floats(LexVector3f, 3);
-        case LexVector4f:
-        case LexSpheref:
-            return Floats(static_cast<LexType>(kind), 4);
-        case LexMatrix4f:
-            return Floats(LexMatrix4f, 16);
-        case LexArrayString:
-            return StringArray();
-        case LexIdentifier:
-        case LexDotIdentifier:
-        case LexColonIdentifier:
-        case LexDotIdentifierFunction:
-        case LexDotIdentifierElement:
-            return Name(static_cast<LexType>(kind));
-        case LexClassToken:
-        case LexMemberToken:
-        case LexClassMemberToken: {
+        case ShapeMemberToken:
+        case ShapeClassToken: {
             unsigned char scratch[3];
             const int n = kind == LexClassToken ? 2 : 3;
             const unsigned char* raw = Payload(scratch, n);
@@ -392,9 +436,52 @@ LexType LexerBinary::Lex() {
             m_Type = static_cast<LexType>(kind);
             return m_Type;
         }
+        case ShapeFixed4:
+            return Fixed(static_cast<LexType>(kind), 4);
+        case ShapeFixed8:
+            return Fixed(static_cast<LexType>(kind), 8);
+        case ShapeId:
+            return Fixed(LexId, 4);
+        case ShapeFloats2:
+            return Floats(LexVector2f, 2);
+        case ShapeFloats3:
+            return Floats(LexVector3f, 3);
+        case ShapeFloats4:
+            return Floats(static_cast<LexType>(kind), 4);
+        case ShapeFloats16:
+            return Floats(LexMatrix4f, 16);
+        case ShapeName:
+            return Name(static_cast<LexType>(kind));
+        case ShapeString:
+            return Text();
+        case ShapeBool:
+            (void)Fixed(LexBool, 1);
+            if (m_Type == LexBool)
+                m_Value.m_U64 = m_Value.m_U64 != 0 ? 1 : 0;
+            return m_Type;
+        case ShapeNumberArray:
+            return NumberArray(kind);
+        case ShapeStringArray:
+            return StringArray();
+        case ShapeBlank:
+            if (!GetSkipBlank()) {
+                m_Type = LexBlank;
+                return m_Type;
+            }
+            m_GapBefore = true;
+            continue;
+        case ShapeCRLF:
+            if (!GetSkipCRLF()) {
+                m_Type = LexCRLF;
+                return m_Type;
+            }
+            m_GapBefore = true;
+            continue;
+        case ShapeEnd:
+            m_Ended = true;
+            m_Type = LexEOF;
+            return m_Type;
         default:
-            if (StreamElementSize(kind) != 0)
-                return NumberArray(kind);
             break;
         }
         {

@@ -94,6 +94,8 @@ private:
     LexType Text();
     LexType NumberArray(int kind);
     LexType StringArray();
+    /// Every token kind, and what a token needs when its bytes are not all in memory.
+    LexType LexAny();
 
     Obj<StreamPipe> m_Pipe;                // null for a memory lexer
     const unsigned char* m_Data = nullptr; // memory: the block; pipe: the read buffer
@@ -104,6 +106,7 @@ private:
     bool m_Ended = false;                  // an explicit EOF or the data ran out
     bool m_GapBefore = false;
     bool m_LineCount = false;
+    bool m_HeldPayload = false; // an array token's elements are held until the next token
     int m_ArrayCount = 0;
     int m_ClassIndex = 0;
     int m_MemberIndex = 0;

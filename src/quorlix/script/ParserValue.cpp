@@ -416,7 +416,7 @@ const ClassType_MemberID* Parser::CachedTokenMember(int classIndex, int memberIn
     const auto c = static_cast<uint32_t>(classIndex);
     const auto k = static_cast<uint32_t>(memberIndex);
     const uint32_t key = (c << 8 | k) + 1;
-    TokenMemberSlot& slot = m_TokenMembers[(c * 37 + k) & (m_TokenMembers.size() - 1)];
+    TokenMemberSlot& slot = m_TokenMembers[(key * 0x9E3779B1u) >> (32 - k_TokenMemberBits)];
     if (slot.m_Key == key)
         return slot.m_Member;
     const ClassType_MemberID* m = TokenMember(classIndex, memberIndex);

@@ -370,7 +370,8 @@ private:
         uint32_t m_Key = 0; // class << 8 | member, plus 1; 0 when empty
         const ClassType_MemberID* m_Member = nullptr;
     };
-    std::array<TokenMemberSlot, 256> m_TokenMembers{};
+    static constexpr int k_TokenMemberBits = 10;
+    std::array<TokenMemberSlot, 1u << k_TokenMemberBits> m_TokenMembers{};
     struct CheckedMemberSlot {
         MVTBL* const* m_Row = nullptr; // null when empty
         const ClassType_MemberID* m_Member = nullptr;
