@@ -1,12 +1,12 @@
 #include "quorlix/net/RemoteObject.h"
 
 #include "quorlix/core/Memory.h"
+#include "quorlix/log/LogStream.h"
 #include "quorlix/script/ClassTable.h"
 #include "quorlix/script/Parser.h"
 #include "quorlix/script/ScriptEngine.h"
 #include "quorlix/script/ScriptObject.h"
 #include "quorlix/script/ScriptStream.h"
-#include "quorlix/log/LogStream.h"
 #include "quorlix/stream/StreamPipe.h"
 #include "quorlix/stream/StreamPipeMemory.h"
 

@@ -392,8 +392,10 @@ EResult Parser::RestrictedStatement() {
             const char* m_Word;
             int m_Length;
             const char* m_Kind;
-        } k_Refused[] = {{"class", 5, "class"},   {"enum", 4, "enum"},
-                         {"var", 3, "global var"}, {"print", 5, "print"},
+        } k_Refused[] = {{"class", 5, "class"},
+                         {"enum", 4, "enum"},
+                         {"var", 3, "global var"},
+                         {"print", 5, "print"},
                          {"include", 7, "include"}};
         for (const auto& refused : k_Refused) {
             if (IsWord(m_Lexer, refused.m_Word, refused.m_Length)) {

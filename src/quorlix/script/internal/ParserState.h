@@ -294,7 +294,7 @@ public:
     int m_FirstLine = 0;
     int m_FirstColumn = 0;
     bool m_Quiet;
-    bool m_Restricted; // ParseRestricted: only member assignments of named objects
+    bool m_Restricted;         // ParseRestricted: only member assignments of named objects
     int m_Depth = 0;           // values and blocks being parsed, one inside the other
     long m_Tokens = 0;         // tokens consumed, to see that a statement made progress
     unsigned m_Statements = 0; // statements run, to report progress every so many
