@@ -33,7 +33,8 @@ TEST(RemoteObject, SelectAndFlushOpenAndCloseBlocksOnce) {
     remote->Select(String("b"));
     remote->Select(String("c"));
     remote->Flush();
-    EXPECT_EQ(Written(*pipe), ":a .{\r\n};\r\n:b .{\r\n};\r\n:c .{\r\n};\r\n");
+    // The text stream ends its lines as text files here do.
+    EXPECT_EQ(Written(*pipe), ":a .{\n};\n:b .{\n};\n:c .{\n};\n");
 }
 
 } // namespace
