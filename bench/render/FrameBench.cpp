@@ -18,7 +18,7 @@
 #include "quorlix/scene/Camera.h"
 #include "quorlix/scene/PolygonGeometry.h"
 #include "quorlix/scene/Transform.h"
-#include "render/CountingNew.h"
+#include "support/CountingNew.h"
 
 #include <string>
 #include <vector>
@@ -102,10 +102,10 @@ void BM_RenderSystem_DrawTree(benchmark::State& state) {
     for (auto _ : state) {
         time += 1.0 / 60.0;
         const uint64_t blocksBefore = Memory::GetBlockAllocationCount();
-        const uint64_t newsBefore = QuorlixBench::GlobalNewCount();
+        const uint64_t newsBefore = QuorlixTest::GlobalNewCount();
         scene.m_System->DrawTree(time, time, 0);
         blocks += Memory::GetBlockAllocationCount() - blocksBefore;
-        news += QuorlixBench::GlobalNewCount() - newsBefore;
+        news += QuorlixTest::GlobalNewCount() - newsBefore;
         ++frames;
     }
     const RenderSystemTraverse_D& traverse = scene.m_System->GetTraverse();

@@ -17,7 +17,7 @@
 #include "quorlix/scene/Light.h"
 #include "quorlix/scene/PolygonGeometry.h"
 #include "quorlix/scene/Transform.h"
-#include "render/CountingNew.h"
+#include "support/CountingNew.h"
 
 #include <map>
 #include <memory>
@@ -214,10 +214,10 @@ void BM_PlayFrame(benchmark::State& state) {
     int64_t frames = 0;
     for (auto _ : state) {
         const uint64_t blocks = Memory::GetBlockAllocationCount();
-        const uint64_t news = QuorlixBench::GlobalNewCount();
+        const uint64_t news = QuorlixTest::GlobalNewCount();
         frame->Draw();
         allocations += Memory::GetBlockAllocationCount() - blocks;
-        allocations += QuorlixBench::GlobalNewCount() - news;
+        allocations += QuorlixTest::GlobalNewCount() - news;
         ++frames;
         GL().glFinish();
     }

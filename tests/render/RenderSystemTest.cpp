@@ -26,7 +26,7 @@
 #include "quorlix/scene/Transform.h"
 
 #include "../scene/SceneTestSupport.h"
-#include "CountingNew.h"
+#include "support/CountingNew.h"
 #include "support/LogCapture.h"
 
 #include <string>

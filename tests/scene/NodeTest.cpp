@@ -4,6 +4,7 @@
 
 #include "quorlix/scene/Node.h"
 #include "quorlix/scene/Camera.h"
+#include "quorlix/scene/FileObject.h"
 #include "quorlix/scene/Joint.h"
 #include "quorlix/scene/Light.h"
 #include "quorlix/scene/SceneClassIndex.h"
@@ -385,3 +386,28 @@ TEST_F(SceneNodes, ScriptClassExtendingTTransformGetsItsSObject) {
 }
 
 } // namespace
+
+TEST_F(SceneNodes, FileNamesJoinStoragePathPrefixAndNameUnlessAbsolute) {
+    Obj<FileObject> file(FileObject::Create());
+    String out("stale");
+    file->SetFileName(String("wood").Ref());
+    EXPECT_EQ(FormFileName(file.Get(), String("Images/").Ref(), out), SOK);
+    EXPECT_STREQ(out.GetCPtr(), "Images/wood");
+
+    file->SetStoragePath(String("data/").Ref());
+    EXPECT_EQ(FormFileName(file.Get(), String("Images/").Ref(), out), SOK);
+    EXPECT_STREQ(out.GetCPtr(), "data/Images/wood");
+
+    // The rest of an absolute name stands as it is, whatever the prefix and storage path.
+    file->SetFileName(String("absolute:///tmp/x").Ref());
+    EXPECT_EQ(FormFileName(file.Get(), String("Images/").Ref(), out), SOK);
+    EXPECT_STREQ(out.GetCPtr(), "/tmp/x");
+    file->SetFileName(String("absolute:/").Ref());
+    EXPECT_EQ(FormFileName(file.Get(), String("p/").Ref(), out), SOK);
+    EXPECT_STREQ(out.GetCPtr(), "data/p/absolute:/");
+
+    Obj<Object> plain(Object::Create());
+    EXPECT_EQ(FormFileName(plain.Get(), String("p/").Ref(), out), ENotFound);
+    EXPECT_EQ(out.Size(), 0);
+    EXPECT_EQ(FormFileName(nullptr, String("p/").Ref(), out), ENotFound);
+}

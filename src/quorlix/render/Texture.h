@@ -1,12 +1,17 @@
 #pragma once
 // The texture classes: Texture (-3957) names an image through a FileObject or builds one from an
 // image layer; Texture2D (-3956) adds the wrap modes, TileTexture2D (-3960) the texture
-// coordinates of its tiles, FontTexture2D (-3955) the font its image is rendered from. Loading,
-// the cache files and font rendering come with the texture loader; for now the classes hold
-// their script members.
+// coordinates of its tiles, FontTexture2D (-3955) the font its image is rendered from.
+//
+// Besides its members a texture has a load state (TextureLoadState), the image a load produced
+// and an image it generates itself (a font texture's glyphs). The host's thread drives the
+// state through the render engine; a load job on its own thread writes the loaded image and
+// then publishes state 3 (release order), and the engine reads the state before it takes the
+// image (acquire order), so state 3 always comes with its image.
 
 #include "quorlix/core/Array.h"
 #include "quorlix/core/String.h"
+#include "quorlix/image/Image.h"
 #include "quorlix/image/ImageLayer.h"
 #include "quorlix/math/Vector2f.h"
 #include "quorlix/math/Vector4f.h"
@@ -14,9 +19,19 @@
 #include "quorlix/scene/FileObject.h"
 #include "quorlix/script/Object.h"
 
+#include <atomic>
 #include <cstdint>
 
 namespace Quorlix {
+
+/// Load states of a texture.
+enum TextureLoadState : uint32_t {
+    k_TextureIdle = 0,        // nothing requested, image handed to the engine, or no layer image
+    k_TextureWaiting = 1,     // the engine shows its placeholder and waits to load
+    k_TextureLoading = 2,     // a load is under way (a job on a thread, or the request itself)
+    k_TextureReady = 3,       // an image is ready for the engine (possibly empty)
+    k_TextureDownloading = 4, // the engine is downloading the image
+};
 
 class QUORLIX_API Texture : public Object {
 public:
@@ -39,6 +54,31 @@ public:
     float m_LODBias = 0.0f;
     /// The layer that composes the image instead of a file; nil when none.
     Obj<ImageLayer> m_ImageLayer;
+
+    /// The load request: starts a load job (on a thread when `allowThread` is non-zero), or
+    /// composes the image layer at once; `imagePath` prefixes the file names. Returns the state
+    /// after the request: 2 while a thread has the job, else 3 or 0.
+    virtual uint32_t RequestLoad(int allowThread, const String& imagePath);
+    /// Makes the generated image when the texture makes its own (a font texture renders its
+    /// glyphs); the engine calls it at the texture's first visit in state 1. Default: nothing.
+    virtual void MakeGeneratedImage() {}
+
+    uint32_t GetLoadState() const noexcept { return m_LoadState.load(std::memory_order_acquire); }
+    void SetLoadState(uint32_t state) noexcept {
+        m_LoadState.store(state, std::memory_order_release);
+    }
+    /// The image the texture generated itself; null when none.
+    Image* GetGeneratedImage() const noexcept { return m_GeneratedImage.Get(); }
+
+    /// The engine's texture-object name for this texture; 0 while it has none.
+    uint32_t m_EngineTexture = 0;
+
+protected:
+    Obj<Image> m_GeneratedImage;
+    /// The image of the last load; null when none. Written by a load job before it publishes
+    /// state 3, taken over by the engine after it read state 3.
+    Obj<Image> m_LoadedImage;
+    std::atomic<uint32_t> m_LoadState{k_TextureIdle};
 };
 
 class QUORLIX_API Texture2D : public Texture {

@@ -1,5 +1,5 @@
-// The replaced global operator new of the render tests. In a file of its own, so that no call
-// site sees malloc behind a new expression.
+// The replaced global operator new of the programs that count allocations. In a file of its own,
+// so that no call site sees malloc behind a new expression.
 
 #include "CountingNew.h"
 
