@@ -74,7 +74,9 @@ void RemoteObject::Send(const ClassMember_Object* member, ScriptObject* value) {
         m_SendStream->WriteClassToken(BuiltinTypeID(k_ClassNil), nullptr);
     } else {
         m_SendStream->WriteClassToken(value->GetObjectClassID(), value->GetClassRow());
-        value->WriteNonDefault(*m_SendStream);
+        m_SendStream->WriteToken(LexBlank);
+        // Always the whole body: a bare class name reads back as an identifier, not an object.
+        value->WriteNonDefaultBody(*m_SendStream);
     }
     End();
 }

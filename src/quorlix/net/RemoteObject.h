@@ -52,8 +52,9 @@ public:
 
     // One member assignment each: the member's name, a blank, the value, `;` and a line end.
     // Nothing without a send stream; a null member is skipped.
-    /// The object's class and its members that differ from a fresh object (the receiver makes
-    /// an equal object); the nil object or null as the class Nil.
+    /// The object's class, a blank and a whole body `.{ ... }` of its members that differ from
+    /// a fresh object (the receiver makes an equal object); the nil object or null as the class
+    /// Nil.
     void Send(const ClassMember_Object* member, ScriptObject* value);
     /// `@` and the qualified member name; null as `@Nil` is not written: the send is skipped.
     void Send(const ClassMember_MemberID* member, const ClassType_MemberID* value);
