@@ -364,4 +364,95 @@ TEST_F(RemoteObjectTest, ReceiveStopsAtTheLimitAndRunsOnlyWholeLinesBeforeIt) {
     EXPECT_EQ(receiver.m_Engine->GetErrorCount(), 0);
 }
 
+// The transform both processes name "xf", and the members the sender changes.
+struct Transform {
+    const ClassType_TypeID* m_Class = BuiltinTypeID(k_ClassSTransform);
+    const ClassType_MemberID* Member(const char* name) const {
+        return FindClassMember(m_Class, name);
+    }
+    const ClassMember_Vector3f* m_Translation =
+        static_cast<const ClassMember_Vector3f*>(Member("Translation"));
+    const ClassMember_Vector3f* m_Rotation =
+        static_cast<const ClassMember_Vector3f*>(Member("Rotation"));
+    const ClassMember_String* m_Name = static_cast<const ClassMember_String*>(Member("Name"));
+
+    // An engine of its own holding the transform under its name.
+    Obj<ScriptEngine> m_Engine{ScriptEngine::Create()};
+    Obj<ScriptObject> m_Object{ScriptObject::Create(m_Class)};
+    Transform() { m_Engine->GetCurrentNamespace()->DefObject(m_Object.Get(), String("xf")); }
+};
+
+// The sending peer: moves its transform and sends the changes. The exit status says how far
+// it came (0: all sent).
+int SendTransform(int port) {
+    Transform xf;
+    if (xf.m_Translation == nullptr || xf.m_Rotation == nullptr || xf.m_Name == nullptr)
+        return 2;
+    xf.m_Object->Set(xf.m_Translation, Vector3f(1, -2, 3.5f));
+    xf.m_Object->Set(xf.m_Rotation, Vector3f(0, 90, -45));
+    xf.m_Object->Set(xf.m_Name, String("moved \"xf\""));
+    const Obj<ClientTCP> client(ClientTCP::Create());
+    if (!client->Connect(String("127.0.0.1"), port))
+        return 3;
+    {
+        const Obj<StreamPipeTCP> pipe(StreamPipeTCP::Create(client.Get(), 5));
+        const Obj<ScriptStream> stream(NewObject<ScriptStreamAlpha>(pipe.Get()));
+        const Obj<RemoteObject> remote(RemoteObject::Create());
+        remote->SetSendStream(stream.Get());
+        remote->Select(String("xf"));
+        remote->Send(xf.m_Translation, xf.m_Object->Get(xf.m_Translation));
+        remote->Send(xf.m_Rotation, xf.m_Object->Get(xf.m_Rotation));
+        remote->Send(xf.m_Name, xf.m_Object->Get(xf.m_Name));
+        remote->Flush();
+        pipe->Flush();
+    }
+    return client->Disconnect() ? 0 : 4;
+}
+
+TEST_F(RemoteObjectTest, AnotherProcessMovesATransformOverLoopback) {
+    using QuorlixTest::ConnectionQueue;
+    const int before = QuorlixTest::OpenDescriptors();
+    {
+        const Obj<ServerTCP> server(ServerTCP::Create());
+        server->SetHost(String("127.0.0.1"));
+        server->SetPort(0);
+        server->SetHandshakeCallback(&ConnectionQueue::Keep);
+        ASSERT_TRUE(server->Start());
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            alarm(20); // a peer that hangs ends by itself
+            _exit(SendTransform(server->GetPort()));
+        }
+        // The receiver's own engine and transform.
+        Transform xf;
+        {
+            const Obj<ClientTCP> connection = ConnectionQueue::Instance().Take();
+            if (connection != nullptr) {
+                // Reads until the peer closes; five seconds at most per wait.
+                const Obj<RemoteObject> remote(RemoteObject::Create());
+                remote->SetEngine(xf.m_Engine.Get());
+                remote->SetReceivePipe(StreamPipeTCP::Create(connection.Get(), 5));
+                remote->Receive();
+                EXPECT_EQ(xf.m_Engine->GetErrorCount(), 0);
+            }
+            EXPECT_NE(connection, nullptr);
+        }
+        int status = -1;
+        for (int waited = 0; waited < 200 && waitpid(child, &status, WNOHANG) == 0; ++waited)
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        if (!WIFEXITED(status) && !WIFSIGNALED(status)) {
+            kill(child, SIGKILL);
+            waitpid(child, &status, 0);
+        }
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
+        EXPECT_EQ(xf.m_Object->Get(xf.m_Translation), Vector3f(1, -2, 3.5f));
+        EXPECT_EQ(xf.m_Object->Get(xf.m_Rotation), Vector3f(0, 90, -45));
+        EXPECT_EQ(xf.m_Object->Get(xf.m_Name), String("moved \"xf\""));
+        server->Stop();
+        ConnectionQueue::Instance().Clear();
+    }
+    EXPECT_EQ(QuorlixTest::OpenDescriptors(), before);
+}
+
 } // namespace
