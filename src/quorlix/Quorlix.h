@@ -61,6 +61,7 @@
 #include "quorlix/math/Vector4f.h"
 #include "quorlix/net/ClientHTTP.h"
 #include "quorlix/net/ClientTCP.h"
+#include "quorlix/net/RemoteObject.h"
 #include "quorlix/net/ServerTCP.h"
 #include "quorlix/net/StreamPipeTCP.h"
 #include "quorlix/render/InputTracker.h"

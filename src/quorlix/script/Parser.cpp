@@ -112,6 +112,14 @@ Obj<ScriptObject> Parse(ScriptEngine& engine, ScriptNamespace* ns, StreamPipe* p
                 name);
             return nil;
         }
+        if (rest[1] == 'C' && (flags & ParseRestricted) != 0) {
+            // Compiled code is not read statement by statement, so nothing of it is checked.
+            (void)HeaderFailure(engine,
+                                "RemoteObject::Receive: refused statement: compiled script "
+                                "\"#1\".",
+                                name);
+            return nil;
+        }
         if (rest[1] == 'C') {
             Obj<ScriptObject> result(&G_NilObject);
             if (Failed(VPUAsmLoader(pipe).Execute(ns, result))) {
@@ -231,7 +239,7 @@ ErrorLine& ErrorLine::Hex(uint32_t value, const char* prefix) {
 Parser::Parser(ScriptEngine& engine, ScriptNamespace* ns, Lexer& lexer, const StringRef& name,
                unsigned flags)
     : m_Engine(engine), m_Namespace(ns), m_Lexer(lexer), m_Name(name),
-      m_Quiet((flags & ParseQuiet) != 0) {}
+      m_Quiet((flags & ParseQuiet) != 0), m_Restricted((flags & ParseRestricted) != 0) {}
 
 ErrorLine Parser::ReportError() {
     m_Engine.CountError();
@@ -339,6 +347,8 @@ void Parser::RunStatements(ProgressReporter* progress) {
 }
 
 EResult Parser::ParseStatement() {
+    if (m_Restricted)
+        return RestrictedStatement();
     EResult result = SOK;
     if (Tok() == LexIdentifier) {
         if (IsWord(m_Lexer, "if", 2))
@@ -358,6 +368,51 @@ EResult Parser::ParseStatement() {
     } else {
         result = StatementExpression();
     }
+    const EResult end = ReadExpect(LexSemicolon);
+    return Failed(result) ? result : end;
+}
+
+EResult Parser::RefuseStatement(const char* kind) {
+    ReportError() << "RemoteObject::Receive: refused statement: " << kind << ".";
+    // Depth is only counted, so no nesting is too deep to skip.
+    long depth = 0;
+    for (LexType t = Tok(); t != LexEOF && (t != LexSemicolon || depth > 0); t = Tok()) {
+        if (t == LexParenthesisL || t == LexBracketL || t == LexBraceL)
+            ++depth;
+        else if ((t == LexParenthesisR || t == LexBracketR || t == LexBraceR) && depth > 0)
+            --depth;
+        Next();
+    }
+    return EAbort;
+}
+
+EResult Parser::RestrictedStatement() {
+    if (Tok() == LexIdentifier) {
+        static constexpr struct {
+            const char* m_Word;
+            int m_Length;
+            const char* m_Kind;
+        } k_Refused[] = {{"class", 5, "class"},
+                         {"enum", 4, "enum"},
+                         {"var", 3, "global var"},
+                         {"print", 5, "print"},
+                         {"include", 7, "include"}};
+        for (const auto& refused : k_Refused) {
+            if (IsWord(m_Lexer, refused.m_Word, refused.m_Length)) {
+                (void)RefuseStatement(refused.m_Kind);
+                return Expect(LexSemicolon);
+            }
+        }
+        if (IsWord(m_Lexer, "if", 2)) {
+            const EResult result = StatementIf();
+            const EResult end = ReadExpect(LexSemicolon);
+            return Failed(result) ? result : end;
+        }
+    }
+    // What else may change anything is refused where it is parsed, at any depth: assignments
+    // to globals (ParseGlobalName), objects under new names and anonymous objects standing as
+    // statements (ParseObject).
+    const EResult result = StatementExpression();
     const EResult end = ReadExpect(LexSemicolon);
     return Failed(result) ? result : end;
 }
@@ -867,7 +922,9 @@ private:
 
 EResult Parser::StatementExpression() {
     StatementReceiver receiver(*this);
-    if (Failed(ParseValue(receiver))) {
+    if (const EResult result = ParseValue(receiver); Failed(result)) {
+        if (result == EAbort) // refused in a restricted parse, reported and skipped
+            return result;
         ReportError() << "Expression: unsupported or invalid statement.";
         (void)SkipToSemicolon();
         return EFail;

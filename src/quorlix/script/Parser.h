@@ -15,10 +15,20 @@ class ScriptEngine;
 class ScriptNamespace;
 class StreamPipe;
 
-/// Parse flags: bit 0 counts lines (messages carry real positions), bit 31 is quiet (no
-/// messages; a file with errors returns nil). Other bits are ignored.
+/// Parse flags: bit 0 counts lines (messages carry real positions), bit 1 restricts the script
+/// to member assignments (below), bit 31 is quiet (no messages; a file with errors returns nil).
+/// Other bits are ignored.
+///
+/// Restricted scripts come from peers that are not trusted (remote objects). Only statements
+/// that change members of objects already named in the namespace are carried out, and if
+/// blocks around them; member values may be anonymous objects (`Class . { ... }`). Class and
+/// enumeration declarations, includes, `var`, `print`, assignments to global variables, other
+/// expressions, objects under a name not yet defined and objects whose class would replace a
+/// named one are refused one statement at a time ("RemoteObject::Receive: refused statement:
+/// <kind>."), counted as errors, and the next statement runs. The compiled form is refused whole.
 enum ParseFlag : unsigned {
     ParseLineCount = 1u,
+    ParseRestricted = 2u,
     ParseQuiet = 0x80000000u,
 };
 

@@ -1150,6 +1150,8 @@ EResult Parser::ParseGlobalName(ValueReceiver& receiver) {
     if (!ReadQualifiedName(ns, name))
         return EFail;
     if (Tok() == LexAssign) {
+        if (m_Restricted)
+            return RefuseStatement("global var assignment");
         Next();
         SetVarReceiver assign(*this, ns, name);
         // An assignment is carried out, not handed on: the caller sees no value.
@@ -1278,6 +1280,19 @@ EResult Parser::ParseObject(ValueReceiver& receiver, const char* className, Scri
         object = ns->FindObjectID(id);
     else if (name != nullptr)
         object = ns->FindObject(*name);
+    if (m_Restricted) {
+        // A statement of its own changes only a named object that exists, and keeps its class.
+        if (name == nullptr && !hasId && m_Depth <= 1)
+            return RefuseStatement("anonymous object");
+        if (name != nullptr && object->IsNil())
+            return RefuseStatement("new named object");
+        if (name != nullptr && className != nullptr) {
+            const ClassType_TypeID* cls =
+                knownClass != nullptr ? knownClass : ResolveClass(className);
+            if (cls == nullptr || !SameClass(object->GetObjectClassID(), cls))
+                return RefuseStatement("class change of a named object");
+        }
+    }
     if (!object->IsNil() && className != nullptr) {
         const ClassType_TypeID* cls = knownClass != nullptr ? knownClass : ResolveClass(className);
         if (cls == nullptr) {

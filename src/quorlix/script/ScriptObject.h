@@ -275,6 +275,9 @@ public:
     /// As Write, but only the members that differ from a fresh object of the class; a single
     /// such member is written alone as name, blank and value, without braces or `;`.
     void WriteNonDefault(ScriptStream& stream) const;
+    /// The members that differ from a fresh object always as a whole body, `.{ }` when none
+    /// does: the one form that reads back as an object value in every position.
+    void WriteNonDefaultBody(ScriptStream& stream) const;
     /// Member `m` as one compiled-form instruction on the writer's current object.
     void WriteASM(const ClassType_MemberID* m, VPUAsmWriter& writer) const;
     /// Every written member, one instruction each, without framing.

@@ -134,6 +134,14 @@ void ScriptObject::WriteNonDefault(ScriptStream& stream) const {
     }
 }
 
+void ScriptObject::WriteNonDefaultBody(ScriptStream& stream) const {
+    const Obj<ScriptObject> fresh(ScriptObject::Create(GetObjectClassID()));
+    OpenBody(stream);
+    ForEachWritten(this, fresh.Get(),
+                   [&](const ClassType_MemberID* m) { WriteMember(this, m, stream); });
+    stream.WriteToken(LexBraceR);
+}
+
 void ScriptObject::WriteASM(VPUAsmWriter& writer) const {
     ForEachWritten(this, nullptr, [&](const ClassType_MemberID* m) { WriteASM(m, writer); });
 }

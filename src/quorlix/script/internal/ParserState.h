@@ -239,6 +239,10 @@ public:
     EResult Expect(LexType kind);
     EResult SkipToSemicolon();
     EResult SkipBlock();
+    /// Reports statement kind `kind` as refused in a restricted parse and skips to the ';' that
+    /// ends the statement (brackets balanced, so a refused class body goes whole), which it
+    /// leaves for the caller. EAbort.
+    EResult RefuseStatement(const char* kind);
     /// The line of the read position (0 without line counting).
     int Line() { return m_Lexer.GetLineCount(); }
 
@@ -290,6 +294,7 @@ public:
     int m_FirstLine = 0;
     int m_FirstColumn = 0;
     bool m_Quiet;
+    bool m_Restricted;         // ParseRestricted: only member assignments of named objects
     int m_Depth = 0;           // values and blocks being parsed, one inside the other
     long m_Tokens = 0;         // tokens consumed, to see that a statement made progress
     unsigned m_Statements = 0; // statements run, to report progress every so many
@@ -347,6 +352,7 @@ private:
     bool Adjacent(const void* before, const void* after, int length) const noexcept;
 
     EResult StatementIf();
+    EResult RestrictedStatement();
     EResult StatementClass();
     EResult StatementEnum();
     template <class R>
