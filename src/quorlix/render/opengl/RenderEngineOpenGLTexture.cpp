@@ -298,11 +298,23 @@ void RenderEngineOpenGL_D::DownloadTexture(Texture& texture) {
             bytes += int64_t{l->GetWidth()} * l->GetHeight() * l->GetBytesPerPixel();
     }
 
-    if (texture.m_EngineTexture != 0)
-        DeleteTextureName(texture.m_EngineTexture);
-    texture.m_EngineTexture = 0;
-    texture.m_EngineOwner = 0;
-    if (NewTextureObject(texture, bytes) != 0) {
+    // The placeholder's object takes the image: redefining its one level replaces the pixel and
+    // saves deleting a name and making another. Any other object could keep stale lower levels.
+    uint32_t name = texture.m_EngineTexture;
+    const auto placeholder = name != 0 ? m_TextureNames.find(name) : m_TextureNames.end();
+    if (placeholder != m_TextureNames.end() && placeholder->second.m_Bytes == 4) {
+        m_Statistics->TextureReleased(placeholder->second.m_Bytes);
+        m_Statistics->TextureLoaded(bytes);
+        placeholder->second.m_Bytes = bytes;
+        GL.glBindTexture(k_Texture2D, name);
+    } else {
+        if (name != 0)
+            DeleteTextureName(name);
+        texture.m_EngineTexture = 0;
+        texture.m_EngineOwner = 0;
+        name = NewTextureObject(texture, bytes);
+    }
+    if (name != 0) {
         static constexpr GLenum k_Formats[4] = {k_Luminance, k_LuminanceAlpha, k_Rgb, k_Rgba};
         static constexpr GLenum k_Internal[4] = {k_Luminance8, k_Luminance8Alpha8, k_Rgb8, k_Rgba8};
         const int channels = level->GetBytesPerPixel();
