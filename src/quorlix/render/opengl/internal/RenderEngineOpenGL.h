@@ -63,7 +63,8 @@ public:
     /// Draws polygon meshes (TPolygonGeometry and its subclasses); other geometry is skipped.
     void DrawGeometry(TGeometry& geometry) override;
 
-    /// Deletes the names of textures released since the last call (on any thread).
+    /// Deletes the names of textures released (on any thread) since the last call, and starts
+    /// the count of forced textures left pending afresh. ClearBuffers deletes them too.
     void UnloadTextures() override;
     /// Places, loads (on this thread, whatever the budget) and downloads `texture`; true when
     /// it has its texture object. A texture that stays behind counts as pending.
