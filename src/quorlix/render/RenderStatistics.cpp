@@ -33,8 +33,12 @@ void RenderStatistics::BeginFrame(double seconds) noexcept {
 void RenderStatistics::EndFrame() noexcept {
     m_TrianglesPerFrame = m_Triangles;
     m_TextureMemoryActive = m_Active;
+    m_TexturesDeferredPerFrame = m_Deferred;
+    m_LoadSecondsPerFrame = m_LoadSeconds;
     m_Triangles = 0;
     m_Active = 0;
+    m_Deferred = 0;
+    m_LoadSeconds = 0.0;
 }
 
 void RenderStatistics::AddTriangles(int64_t triangles) noexcept {
@@ -45,6 +49,16 @@ void RenderStatistics::AddTriangles(int64_t triangles) noexcept {
 void RenderStatistics::AddTextureActive(int64_t bytes) noexcept {
     if (bytes > 0)
         m_Active += bytes;
+}
+
+void RenderStatistics::AddTextureDeferred(int64_t textures) noexcept {
+    if (textures > 0)
+        m_Deferred += textures;
+}
+
+void RenderStatistics::AddTextureLoadSeconds(double seconds) noexcept {
+    if (seconds > 0.0 && std::isfinite(seconds))
+        m_LoadSeconds += seconds;
 }
 
 void RenderStatistics::TextureLoaded(int64_t bytes) noexcept {

@@ -30,6 +30,11 @@ public:
     /// Textures the engine holds, and the bytes they take.
     int64_t GetTextureMemoryCount() const noexcept { return m_TextureCount; }
     int64_t GetTextureMemoryUsage() const noexcept { return m_TextureBytes; }
+    /// Textures the last frame that ended left on their placeholder because the load budget
+    /// was used up, a thread job was running or texturing was off.
+    int64_t GetTexturesDeferred() const noexcept { return m_TexturesDeferredPerFrame; }
+    /// Seconds the last frame that ended spent in texture load requests.
+    double GetTextureLoadSeconds() const noexcept { return m_LoadSecondsPerFrame; }
 
     // What engines call.
 
@@ -41,6 +46,9 @@ public:
     /// Adds to the counts of the frame in progress; negative amounts are ignored.
     void AddTriangles(int64_t triangles) noexcept;
     void AddTextureActive(int64_t bytes) noexcept;
+    void AddTextureDeferred(int64_t textures) noexcept;
+    /// Negative and non-finite amounts are ignored.
+    void AddTextureLoadSeconds(double seconds) noexcept;
     /// A texture of `bytes` was loaded into, or released from, the engine's memory. The
     /// figures never fall below 0.
     void TextureLoaded(int64_t bytes) noexcept;
@@ -52,7 +60,11 @@ private:
     int m_BeginNext = 0;                 // slot of the next entry
     int64_t m_Triangles = 0;             // in the frame in progress
     int64_t m_Active = 0;
+    int64_t m_Deferred = 0;
+    double m_LoadSeconds = 0.0;
     int64_t m_TrianglesPerFrame = 0;
+    int64_t m_TexturesDeferredPerFrame = 0;
+    double m_LoadSecondsPerFrame = 0.0;
     int64_t m_TextureMemoryActive = 0;
     int64_t m_TextureCount = 0;
     int64_t m_TextureBytes = 0;

@@ -1,5 +1,7 @@
 #include "quorlix/render/Texture.h"
 
+#include "quorlix/render/internal/TextureRelease.h"
+
 namespace Quorlix {
 
 Texture* Texture::Create() {
@@ -8,7 +10,19 @@ Texture* Texture::Create() {
 const TypeInfo* Texture::GetTextureTypeInfo() noexcept {
     return &TypeOf<Texture>();
 }
-Texture::~Texture() = default;
+// Any thread may drop the last reference; GL names are deleted by their engine on the thread
+// of its context, so the name only goes on the list here.
+Texture::~Texture() {
+    if (m_EngineTexture != 0)
+        Internal::ListReleasedTexture(m_EngineTexture, m_EngineOwner);
+}
+
+namespace {
+std::atomic<int> G_TextureThreadJobs{0};
+}
+int GetTextureThreadJobs() noexcept {
+    return G_TextureThreadJobs.load(std::memory_order_acquire);
+}
 
 // Until the loader lands a request loads nothing: the state stays as it is.
 uint32_t Texture::RequestLoad(int, const String&) {

@@ -69,9 +69,23 @@ public:
     }
     /// The image the texture generated itself; null when none.
     Image* GetGeneratedImage() const noexcept { return m_GeneratedImage.Get(); }
+    /// Stores the generated image (null for none); the engine hands it over instead of loading.
+    void SetGeneratedImage(Image* image) noexcept { m_GeneratedImage = image; }
+    /// Stores the loaded image (null for none). Publish state 3 after it, never before.
+    void SetLoadedImage(Image* image) noexcept { m_LoadedImage = image; }
+    /// The loaded image, which the texture then no longer holds; null when none. Only after
+    /// state 3 was read (acquire), so that a load job's image is complete.
+    Obj<Image> TakeLoadedImage() noexcept {
+        Obj<Image> image = m_LoadedImage;
+        m_LoadedImage = nullptr;
+        return image;
+    }
 
     /// The engine's texture-object name for this texture; 0 while it has none.
     uint32_t m_EngineTexture = 0;
+    /// The identity of the engine whose name m_EngineTexture is (0 with no name): names belong
+    /// to one context, and a texture may outlive its engine or be drawn by another one.
+    uint32_t m_EngineOwner = 0;
 
 protected:
     Obj<Image> m_GeneratedImage;
@@ -80,6 +94,9 @@ protected:
     Obj<Image> m_LoadedImage;
     std::atomic<uint32_t> m_LoadState{k_TextureIdle};
 };
+
+/// Load jobs running on threads of their own; the engine starts no load while any runs.
+QUORLIX_API int GetTextureThreadJobs() noexcept;
 
 class QUORLIX_API Texture2D : public Texture {
 public:

@@ -162,6 +162,7 @@ void RenderEngineOpenGL_D::DescribeWindow(const RenderPipeFormat& format,
 
 void RenderEngineOpenGL_D::ReleaseContext() {
     if (m_Context != nullptr) {
+        DeleteAllTextures();
         if (GL.wglMakeCurrent == nullptr || !GL.wglMakeCurrent(nullptr, nullptr))
             (void)LogMsg(EFail, "RenderEngineOpenGL_D::~RenderEngineOpenGL_D", "wglMakeCurrent",
                          ErrActionDefault, "WindowsError: #1.", Platform::LastWindowError());
@@ -192,6 +193,7 @@ int RenderEngineOpenGL_D::InitializeRenderEngine(Platform::Window* window,
         return result;
     }
     m_TextureMemory = DetectTextureMemory();
+    InitializeTextures();
     ResetState();
     m_Statistics->BeginFrame(Timer::GetSystemTimerSeconds());
     return SOK;
@@ -446,6 +448,8 @@ void RenderEngineOpenGL_D::SetCullFrustumFactor(float factor) {
 void RenderEngineOpenGL_D::ClearBuffers(const RenderClearBlock& clear) {
     if (m_Context == nullptr)
         return;
+    ResetTextureFigures();
+    DeleteReleasedTextures();
     uint32_t mask = 0;
     const bool color = clear.m_ColorClearEnable;
     const bool alpha = clear.m_AlphaClearEnable;
@@ -651,6 +655,7 @@ void RenderEngineOpenGL_D::BindShaderBase(RenderShader* shader) {
         if (const auto* phong = dynamic_cast<const ShaderPhong*>(shader->m_Surface.Get()))
             material = dynamic_cast<const RenderMaterial*>(phong->m_Material.Get());
     ApplyMaterial(material, lighting);
+    BindTexture(shader);
 }
 
 void RenderEngineOpenGL_D::DrawGeometry(TGeometry& geometry) {
@@ -759,6 +764,7 @@ void RenderEngineOpenGL_D::DrawPolygonDataVL(const SPolygonGeometry& mesh) {
             if (normals.Size() > 0)
                 GL.glNormal3fv(reinterpret_cast<const float*>(&normals[0]));
         }
+        ApplyTexCoords(mesh, vertexCount);
 
         const Array<int32_t>& indices = mesh.GetIndexArray();
         const bool indexed = indices.Size() > 0;
@@ -822,22 +828,13 @@ void RenderEngineOpenGL_D::DrawPolygonDataVL(const SPolygonGeometry& mesh) {
     }
 }
 
-void RenderEngineOpenGL_D::UnloadTextures() {}
-
-bool RenderEngineOpenGL_D::ForceLoadTexture(Texture&) {
-    return true; // nothing is downloaded yet: geometry draws untextured
-}
-
-int RenderEngineOpenGL_D::GetTexturesPending() const {
-    return 0;
-}
-
 void RenderEngineOpenGL_D::SwapBuffers() {
     if (m_Window != nullptr)
         Platform::SwapWindow(m_Window);
     m_TrianglesPerFrame = m_TrianglesThisFrame;
     m_TrianglesThisFrame = 0;
     m_ViewportSet = false;
+    ++m_FrameNumber;
     m_Statistics->EndFrame();
     m_Statistics->BeginFrame(Timer::GetSystemTimerSeconds());
     const int64_t now = Platform::PerformanceCounter();

@@ -1,8 +1,9 @@
 #pragma once
 // RenderEngineOpenGL_D: the engine that draws through OpenGL 1.1 fixed function, with entry
 // points from G_OpenGLAPI. It makes its context on a platform window, estimates the texture
-// memory, and draws polygon meshes with client vertex arrays. Textures are not downloaded yet:
-// their settings are kept and geometry draws untextured in its material colours.
+// memory, and draws polygon meshes with client vertex arrays. Textures show a 1 x 1 placeholder
+// of their DefaultColor until their image is loaded (within the pipe's per-frame budget) and
+// downloaded; the base stage draws a ShaderTexture's texture modulated by the material colour.
 //
 // Runs on the thread that initialised it. After the first frame, a frame allocates nothing.
 
@@ -11,6 +12,8 @@
 #include "quorlix/render/RenderStatistics.h"
 
 #include <cstdint>
+#include <unordered_map>
+#include <vector>
 
 namespace Quorlix {
 
@@ -60,9 +63,27 @@ public:
     /// Draws polygon meshes (TPolygonGeometry and its subclasses); other geometry is skipped.
     void DrawGeometry(TGeometry& geometry) override;
 
+    /// Deletes the names of textures released (on any thread) since the last call, and starts
+    /// the count of forced textures left pending afresh. ClearBuffers deletes them too.
     void UnloadTextures() override;
+    /// Places, loads (on this thread, whatever the budget) and downloads `texture`; true when
+    /// it has its texture object. A texture that stays behind counts as pending.
     bool ForceLoadTexture(Texture& texture) override;
+    /// Textures forced since the last UnloadTextures that are not ready, plus the textures
+    /// deferred since the last ClearBuffers.
     int GetTexturesPending() const override;
+
+    /// One visit of the texture's residency: a texture without a name gets the placeholder
+    /// (state 1); in state 1 it is loaded when no thread job runs, texturing is on and the
+    /// frame's budget allows (else it counts as deferred); a ready image (state 3) is
+    /// downloaded. `force` ignores the budget, the thread jobs and EnableTexture, and loads on
+    /// this thread. State 2 is left alone.
+    void VisitTexture(Texture& texture, bool force);
+    /// Seconds spent in load requests and textures deferred since the last ClearBuffers.
+    double GetTextureLoadSeconds() const noexcept { return m_TextureLoadSeconds; }
+    int GetTexturesDeferred() const noexcept { return m_TexturesDeferred; }
+    /// The driver's largest texture side.
+    int GetMaxTextureSize() const noexcept { return m_MaxTextureSize; }
 
     void SwapBuffers() override;
     bool ReadPixels(Image& image) override;
@@ -95,6 +116,20 @@ private:
     int64_t IndicesNeeded(const SPolygonGeometry& mesh) const;
     bool CheckIndices(const SPolygonGeometry& mesh, int64_t needed) const;
 
+    // Textures (RenderEngineOpenGLTexture.cpp).
+    void InitializeTextures();
+    void ResetTextureFigures();
+    void MakePlaceholder(Texture& texture);
+    void DownloadTexture(Texture& texture);
+    // A new texture object for `texture`, bound and counted; 0 when GL gives none.
+    uint32_t NewTextureObject(Texture& texture, int64_t bytes);
+    void SetTextureParameters(const Texture& texture, bool mipmaps);
+    void DeleteTextureName(uint32_t name);
+    void DeleteReleasedTextures();
+    void DeleteAllTextures();
+    void BindTexture(const RenderShader* shader);
+    void ApplyTexCoords(const SPolygonGeometry& mesh, int vertexCount);
+
     Platform::Window* m_Window = nullptr;
     Platform::GLContext* m_Context = nullptr;
     bool m_Loaded = false;         // LoadDLL succeeded (and needs its UnloadDLL)
@@ -119,6 +154,22 @@ private:
     float m_FPSAverage = 0.0f;
     int64_t m_FPSWindowStart = 0; // performance counter at the first swap of the window
     int m_FPSFrames = 0;
+
+    struct TextureEntry {
+        int64_t m_Bytes;  // of every level downloaded
+        uint64_t m_Frame; // the last frame that counted it as active
+    };
+    uint32_t m_Owner = 0; // this context's identity in Texture::m_EngineOwner
+    std::unordered_map<uint32_t, TextureEntry> m_TextureNames; // every name this context holds
+    std::vector<uint32_t> m_Released;                          // reused by UnloadTextures
+    uint64_t m_FrameNumber = 1;                                // counts swaps
+    int m_MaxTextureSize = 256;
+    float m_MaxAnisotropy = 1.0f;
+    double m_TextureLoadSeconds = 0.0;
+    int m_TexturesDeferred = 0;
+    int m_ForcePending = 0;
+    Texture* m_BoundTexture = nullptr; // the base stage's texture until the next bind
+    int m_TexCoordSource = 0;
 };
 
 } // namespace Quorlix
