@@ -53,10 +53,6 @@ Vector4f Unit(Rgba c) {
     return Vector4f(c[0] / 255.0f, c[1] / 255.0f, c[2] / 255.0f, c[3] / 255.0f);
 }
 
-std::vector<std::string> Messages(const LogCapture& capture) {
-    return capture.Messages();
-}
-
 class ImageLayers : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
@@ -181,9 +177,11 @@ TEST_F(ImageLayers, ImageLayerYieldsItsFileOrADimensionedFill) {
         Obj<ImageLayer> unnamed(ImageLayer::Create());
         unnamed->SetName("bare");
         EXPECT_FALSE(unnamed->ComposeImage(m_NoPath.Ref()));
-        EXPECT_EQ(Messages(capture),
-                  std::vector<std::string>{"[Error]ImageLayer::ApplyToImage: fileobject undefined "
-                                           "for bare"});
+        EXPECT_FALSE(unnamed->ApplyToImage(nullptr, m_NoPath.Ref(), nullptr));
+        EXPECT_EQ(capture.Messages(),
+                  (std::vector<std::string>{
+                      "[Error]ImageLayer::ApplyToImage: fileobject undefined for bare",
+                      "[Error]ImageLayer::ApplyToImage: target image required for bare"}));
     }
     {
         // Applied to an image, the layer replaces the top-left corner; an empty image becomes
@@ -222,7 +220,7 @@ TEST_F(ImageLayers, GroupSizesItselfAndStacksItsLayersInOrder) {
         EXPECT_EQ(At(*image, 1, 1), (Rgba{0, 200, 0, 255}));
         EXPECT_EQ(At(*image, 2, 0), (Rgba{0, 200, 0, 255}));
         EXPECT_EQ(At(*image, 3, 1), Pattern(3, 1));
-        EXPECT_EQ(Messages(capture),
+        EXPECT_EQ(capture.Messages(),
                   std::vector<std::string>{"[Warn ]GroupLayer::ApplyToImage: element 1 of stack "
                                            "is not a layer, skipped."});
     }
@@ -236,7 +234,7 @@ TEST_F(ImageLayers, GroupSizesItselfAndStacksItsLayersInOrder) {
         EXPECT_FALSE(group->ComposeImage(m_NoPath.Ref()));
         group->m_Dimension = Vector3f(k_NaN, 2, 0);
         EXPECT_FALSE(group->ComposeImage(m_NoPath.Ref()));
-        EXPECT_EQ(Messages(capture),
+        EXPECT_EQ(capture.Messages(),
                   std::vector<std::string>(2, "[Error]GroupLayer::ApplyToImage: no dimensions "
                                               "detected for sizeless"));
         group->m_Dimension = Vector3f(1, 2, 0);
@@ -473,7 +471,7 @@ TEST_F(ImageLayers, CyclesAndDeepNestingAreRefused) {
         group->m_LayerArray.Add(Obj<ScriptObject>(group.Get()));
         LogCapture capture;
         EXPECT_FALSE(group->ComposeImage(m_NoPath.Ref()));
-        EXPECT_EQ(Messages(capture),
+        EXPECT_EQ(capture.Messages(),
                   std::vector<std::string>{"[Error]layer cycle detected for self"});
         group->m_LayerArray.Clear(); // the cycle holds itself alive
     }
@@ -484,7 +482,7 @@ TEST_F(ImageLayers, CyclesAndDeepNestingAreRefused) {
         Obj<Image> target = Solid(1, 1, {0, 0, 0, 0});
         LogCapture capture;
         EXPECT_FALSE(transform->ApplyToImage(target.Get(), m_NoPath.Ref(), nullptr));
-        EXPECT_EQ(Messages(capture),
+        EXPECT_EQ(capture.Messages(),
                   std::vector<std::string>{"[Error]layer cycle detected for transform"});
         group->m_LayerArray.Clear();
     }
@@ -500,7 +498,7 @@ TEST_F(ImageLayers, CyclesAndDeepNestingAreRefused) {
         groups[63]->m_LayerArray.Add(Obj<ScriptObject>(groups[64].Get()));
         LogCapture capture;
         EXPECT_FALSE(groups[0]->ComposeImage(m_NoPath.Ref()));
-        EXPECT_EQ(Messages(capture),
+        EXPECT_EQ(capture.Messages(),
                   std::vector<std::string>{"[Error]layer cycle detected for g64"});
     }
     {
@@ -515,7 +513,7 @@ TEST_F(ImageLayers, CyclesAndDeepNestingAreRefused) {
             group->m_LayerArray.Add(Obj<ScriptObject>(shared.Get()));
         LogCapture capture;
         EXPECT_FALSE(group->ComposeImage(m_NoPath.Ref()));
-        EXPECT_EQ(Messages(capture),
+        EXPECT_EQ(capture.Messages(),
                   std::vector<std::string>{"[Error]layer composition too large for solid"});
     }
 }
