@@ -76,7 +76,8 @@ set(standard_headers
     wctype.h)
 
 # Portable third-party libraries linked privately: allowed in sources, never in public headers.
-set(private_library_headers zlib.h png.h openjpeg.h)
+set(private_library_headers zlib.h png.h openjpeg.h ft2build.h freetype/freetype.h
+    freetype/ftsynth.h fontconfig/fontconfig.h)
 
 file(GLOB_RECURSE files RELATIVE "${ROOT}" "${ROOT}/quorlix/*")
 list(SORT files)

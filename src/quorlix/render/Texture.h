@@ -145,6 +145,38 @@ public:
     Vector2f m_CharacterSize{0, 32};
     Vector2f m_CharacterDistance{4, 4};
     String m_CharacterMap;
+
+    /// Where a character sits in the font image: its cell, y counted down from the top row of
+    /// the picture, and its advance in pixels. A character not in the image has a 0 x 0 cell.
+    struct Glyph {
+        int m_X = 0;
+        int m_Y = 0;
+        int m_Width = 0;
+        int m_Height = 0;
+        int m_Advance = 0;
+    };
+
+    /// Renders `CharacterMap` into the generated image: one two-channel image of `ImageSize`
+    /// (luminance 255, alpha the glyph's coverage, transparent elsewhere; each size saturated
+    /// to 0..8192, NaN as 0), glyphs `CharacterSize.y` pixels high in cells laid out in rows
+    /// from the top-left, `CharacterDistance` apart; a cell is the glyph's advance wide, or
+    /// `CharacterSize.x` when that is not 0, and a `FakeShadow` offset widens it by the
+    /// offset. The map is Windows-1252; control bytes and the code page's gaps are skipped
+    /// with a log line, as are characters the face lacks. A family fontconfig does not have
+    /// gives "DejaVu Sans" with a note. The locale settings are logged first. Returns false
+    /// with an empty image when no face opens ("CreateFont"), and false with the characters
+    /// that fit when the map does not fit ("FONT ERROR."). A cell's advance is the face's.
+    bool CreateFontImage();
+    /// Makes the font image when there is none yet.
+    void MakeGeneratedImage() override;
+    /// The cell and advance of `code` in the last font image.
+    const Glyph& GetGlyph(unsigned char code) const noexcept { return m_Glyphs[code]; }
+    /// The family of the face the last font image was rendered with; empty before one.
+    const String& GetFaceName() const noexcept { return m_FaceName; }
+
+private:
+    Glyph m_Glyphs[256];
+    String m_FaceName;
 };
 
 } // namespace Quorlix

@@ -23,6 +23,12 @@ char ToWindows1252(uint32_t code) {
 
 } // namespace
 
+char32_t Windows1252CodePoint(unsigned char byte) {
+    if (byte >= 0x80 && byte < 0xA0)
+        return k_Windows1252High[byte - 0x80];
+    return byte;
+}
+
 std::string Windows1252ToUtf8(const char* text) {
     std::string out;
     if (text == nullptr)

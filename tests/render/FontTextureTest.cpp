@@ -1,0 +1,306 @@
+// Font images: every cell holds what FreeType itself renders for its glyph, cells laid out and
+// wrapped as the members say, fake shadows under the glyphs, the fallback face, maps that do
+// not fit, bytes that are no characters, and the locale lines logged first.
+
+#include "quorlix/library/Library.h"
+#include "quorlix/render/Texture.h"
+#include "support/LogCapture.h"
+
+#include <gtest/gtest.h>
+
+#include <ft2build.h>
+#include FT_FREETYPE_H
+
+#include <cmath>
+#include <cstdlib>
+#include <limits>
+#include <string>
+#include <vector>
+
+using namespace Quorlix;
+using namespace QuorlixTest;
+
+namespace {
+
+constexpr const char* k_DejaVuSans = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
+
+// What FreeType renders for one character, sized by cell height.
+struct Reference {
+    int m_Ascender = 0;
+    int m_Advance = 0;
+    int m_Left = 0;
+    int m_Top = 0;
+    int m_Width = 0;
+    int m_Rows = 0;
+    std::vector<unsigned char> m_Coverage;
+
+    int At(int x, int y) const {
+        return x >= 0 && y >= 0 && x < m_Width && y < m_Rows ? m_Coverage[y * m_Width + x] : 0;
+    }
+};
+
+Reference RenderWithFreeType(char32_t code, int cellHeight) {
+    Reference ref;
+    FT_Library library = nullptr;
+    FT_Face face = nullptr;
+    EXPECT_EQ(FT_Init_FreeType(&library), 0);
+    EXPECT_EQ(FT_New_Face(library, k_DejaVuSans, 0, &face), 0);
+    FT_Size_RequestRec request{};
+    request.type = FT_SIZE_REQUEST_TYPE_CELL;
+    request.height = cellHeight * 64;
+    EXPECT_EQ(FT_Request_Size(face, &request), 0);
+    EXPECT_EQ(FT_Load_Char(face, code, FT_LOAD_DEFAULT), 0);
+    ref.m_Advance = static_cast<int>((face->glyph->advance.x + 32) >> 6);
+    EXPECT_EQ(FT_Render_Glyph(face->glyph, FT_RENDER_MODE_NORMAL), 0);
+    const FT_Bitmap& bitmap = face->glyph->bitmap;
+    ref.m_Ascender = static_cast<int>((face->size->metrics.ascender + 63) >> 6);
+    ref.m_Left = face->glyph->bitmap_left;
+    ref.m_Top = face->glyph->bitmap_top;
+    ref.m_Width = static_cast<int>(bitmap.width);
+    ref.m_Rows = static_cast<int>(bitmap.rows);
+    for (int r = 0; r < ref.m_Rows; ++r)
+        for (int c = 0; c < ref.m_Width; ++c)
+            ref.m_Coverage.push_back(bitmap.buffer[r * bitmap.pitch + c]);
+    FT_Done_Face(face);
+    FT_Done_FreeType(library);
+    return ref;
+}
+
+// Luminance and alpha at (x, y), y counted from the top of the picture.
+struct Pixel {
+    int m_Lum;
+    int m_Alpha;
+};
+Pixel At(const Image& image, int x, int y) {
+    const unsigned char* p =
+        image.GetData() + ((image.GetHeight() - 1 - y) * image.GetWidth() + x) * 2;
+    return {p[0], p[1]};
+}
+
+// Compares the cell of `code` with FreeType's rendering, the pen at the cell's origin plus
+// (dx, dy); luminance 255 wherever there is coverage. Returns the number of differing pixels.
+int CellDifferences(const FontTexture2D& font, unsigned char code, char32_t codePoint,
+                    int cellHeight, int dx = 0, int dy = 0) {
+    const FontTexture2D::Glyph& cell = font.GetGlyph(code);
+    const Reference ref = RenderWithFreeType(codePoint, cellHeight);
+    const Image& image = *font.GetGeneratedImage();
+    EXPECT_EQ(cell.m_Advance, ref.m_Advance) << int(code);
+    int differences = 0;
+    for (int y = 0; y < cell.m_Height; ++y)
+        for (int x = 0; x < cell.m_Width; ++x) {
+            const int expected = ref.At(x - dx - ref.m_Left, y - dy - ref.m_Ascender + ref.m_Top);
+            const Pixel got = At(image, cell.m_X + x, cell.m_Y + y);
+            if (got.m_Alpha != expected || (expected != 0 && got.m_Lum != 255))
+                ++differences;
+        }
+    return differences;
+}
+
+class FontTexture : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { DLLInitialize(0); }
+    static void TearDownTestSuite() { DLLDeInitialize(0); }
+
+    static Obj<FontTexture2D> Font(const char* map, float cellHeight, float imageWidth = 256,
+                                   float imageHeight = 256) {
+        Obj<FontTexture2D> font(FontTexture2D::Create());
+        font->m_FontName = "DejaVu Sans";
+        font->m_CharacterMap = map;
+        font->m_CharacterSize = Vector2f(0, cellHeight);
+        font->m_ImageSize = Vector2f(imageWidth, imageHeight);
+        return font;
+    }
+};
+
+TEST_F(FontTexture, CellsHoldFreeTypesOwnGlyphs) {
+    {
+        // Proportional cells, each its advance wide, one row, 4 pixels apart.
+        Obj<FontTexture2D> font = Font("AgjW", 24);
+        ASSERT_TRUE(font->CreateFontImage());
+        const Image& image = *font->GetGeneratedImage();
+        EXPECT_EQ(image.GetWidth(), 256);
+        EXPECT_EQ(image.GetHeight(), 256);
+        EXPECT_EQ(image.GetBytesPerPixel(), 2);
+        EXPECT_EQ(font->GetFaceName(), String("DejaVu Sans"));
+        int x = 0;
+        for (char c : std::string("AgjW")) {
+            const FontTexture2D::Glyph& cell = font->GetGlyph(static_cast<unsigned char>(c));
+            EXPECT_EQ(cell.m_X, x);
+            EXPECT_EQ(cell.m_Y, 0);
+            EXPECT_EQ(cell.m_Width, cell.m_Advance);
+            EXPECT_EQ(cell.m_Height, 24);
+            EXPECT_EQ(CellDifferences(*font, static_cast<unsigned char>(c), c, 24), 0) << c;
+            x += cell.m_Width + 4;
+        }
+        // Outside the cells the image is transparent.
+        EXPECT_EQ(At(image, 200, 100).m_Alpha, 0);
+        EXPECT_EQ(font->GetGlyph('B').m_Height, 0);
+    }
+    {
+        // Fixed cells, wrapped into the next row when one does not fit.
+        Obj<FontTexture2D> font = Font("MiWl.", 20, 90, 100);
+        font->m_CharacterSize = Vector2f(30, 20);
+        font->m_CharacterDistance = Vector2f(5, 3);
+        ASSERT_TRUE(font->CreateFontImage());
+        const int xs[] = {0, 35, 0, 35, 0};
+        const int ys[] = {0, 0, 23, 23, 46};
+        int i = 0;
+        for (char c : std::string("MiWl.")) {
+            const FontTexture2D::Glyph& cell = font->GetGlyph(static_cast<unsigned char>(c));
+            EXPECT_EQ(cell.m_X, xs[i]) << c;
+            EXPECT_EQ(cell.m_Y, ys[i]) << c;
+            EXPECT_EQ(cell.m_Width, 30);
+            EXPECT_EQ(CellDifferences(*font, static_cast<unsigned char>(c), c, 20), 0) << c;
+            ++i;
+        }
+        // A second visit keeps the image it made.
+        Image* first = font->GetGeneratedImage();
+        font->MakeGeneratedImage();
+        EXPECT_EQ(font->GetGeneratedImage(), first);
+    }
+}
+
+TEST_F(FontTexture, FakeShadowLiesUnderTheGlyph) {
+    Obj<FontTexture2D> font = Font("H", 32);
+    font->m_FakeShadow = Vector2f(3, 2);
+    ASSERT_TRUE(font->CreateFontImage());
+    const FontTexture2D::Glyph& cell = font->GetGlyph('H');
+    const Reference ref = RenderWithFreeType('H', 32);
+    EXPECT_EQ(cell.m_Width, ref.m_Advance + 3);
+    EXPECT_EQ(cell.m_Height, 32 + 2);
+    const Image& image = *font->GetGeneratedImage();
+    int shadowOnly = 0;
+    int glyphFull = 0;
+    for (int y = 0; y < cell.m_Height; ++y)
+        for (int x = 0; x < cell.m_Width; ++x) {
+            const int glyph = ref.At(x - ref.m_Left, y - ref.m_Ascender + ref.m_Top);
+            const int shadow = ref.At(x - 3 - ref.m_Left, y - 2 - ref.m_Ascender + ref.m_Top);
+            const Pixel got = At(image, cell.m_X + x, cell.m_Y + y);
+            if (glyph == 0 && shadow != 0) {
+                ++shadowOnly;
+                EXPECT_EQ(got.m_Lum, 0);
+                EXPECT_EQ(got.m_Alpha, shadow);
+            } else if (glyph == 255) {
+                ++glyphFull;
+                EXPECT_EQ(got.m_Lum, 255);
+                EXPECT_EQ(got.m_Alpha, 255);
+            } else if (glyph != 0 && shadow == 255) {
+                // Partly covering white over solid black: opaque grey.
+                EXPECT_EQ(got.m_Alpha, 255);
+                EXPECT_NEAR(got.m_Lum, glyph, 1);
+            }
+        }
+    EXPECT_GT(shadowOnly, 20);
+    EXPECT_GT(glyphFull, 20);
+}
+
+TEST_F(FontTexture, MissingFamilyFallsBackToDejaVuSans) {
+    {
+        Obj<FontTexture2D> font = Font("a", 16);
+        font->m_FontName = "Tahoma";
+        LogCapture log;
+        EXPECT_TRUE(font->CreateFontImage());
+        EXPECT_NE(log.Text().find("\"Tahoma\" not found, using \"DejaVu Sans\""), std::string::npos)
+            << log.Text();
+        EXPECT_EQ(font->GetFaceName(), String("DejaVu Sans"));
+        EXPECT_EQ(CellDifferences(*font, 'a', 'a', 16), 0);
+    }
+    {
+        // The face's own name in any case is no fallback.
+        Obj<FontTexture2D> font = Font("a", 16);
+        font->m_FontName = "dejavu sans";
+        LogCapture log;
+        EXPECT_TRUE(font->CreateFontImage());
+        EXPECT_EQ(log.Text().find("not found"), std::string::npos) << log.Text();
+    }
+    {
+        // Weight and slant pick other faces of the family, still named after it.
+        Obj<FontTexture2D> font = Font("a", 16);
+        font->m_FontWeight = 700;
+        font->m_FontItalic = 1;
+        EXPECT_TRUE(font->CreateFontImage());
+        EXPECT_EQ(font->GetFaceName(), String("DejaVu Sans"));
+        EXPECT_GT(CellDifferences(*font, 'a', 'a', 16), 0);
+    }
+}
+
+TEST_F(FontTexture, MapsThatDoNotFitAndSizesOutOfRange) {
+    {
+        // Room for one row of a few glyphs: those placed stay, the rest are left out.
+        Obj<FontTexture2D> font = Font("ABCDEFGH", 20, 60, 30);
+        LogCapture log;
+        EXPECT_FALSE(font->CreateFontImage());
+        EXPECT_NE(log.Text().find("FONT ERROR."), std::string::npos);
+        EXPECT_GT(font->GetGlyph('A').m_Height, 0);
+        EXPECT_EQ(font->GetGlyph('H').m_Height, 0);
+        EXPECT_EQ(CellDifferences(*font, 'A', 'A', 20), 0);
+    }
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    {
+        // NaN image sizes are 0: nothing fits, and the image is empty.
+        Obj<FontTexture2D> font = Font("A", 20, nan, nan);
+        LogCapture log;
+        EXPECT_FALSE(font->CreateFontImage());
+        EXPECT_NE(log.Text().find("FONT ERROR."), std::string::npos);
+        EXPECT_EQ(font->GetGeneratedImage()->GetWidth(), 0);
+    }
+    {
+        // Huge sizes saturate at 8192; a glyph that tall does not fit a 40-pixel image.
+        Obj<FontTexture2D> font = Font("A", 1e9f, 1e9f, 40);
+        LogCapture log;
+        EXPECT_FALSE(font->CreateFontImage());
+        EXPECT_EQ(font->GetGeneratedImage()->GetWidth(), 8192);
+        EXPECT_EQ(font->GetGeneratedImage()->GetHeight(), 40);
+        EXPECT_NE(log.Text().find("FONT ERROR."), std::string::npos);
+    }
+    {
+        // NaN and negative cell and distance values draw small glyphs, nothing out of bounds.
+        Obj<FontTexture2D> font = Font("AB", nan, 64, 64);
+        font->m_CharacterDistance = Vector2f(-1e9f, nan);
+        font->m_FakeShadow = Vector2f(nan, -1e9f);
+        LogCapture log;
+        EXPECT_FALSE(font->CreateFontImage());
+        EXPECT_NE(log.Text().find("FONT ERROR."), std::string::npos);
+    }
+}
+
+TEST_F(FontTexture, MapBytesAreWindows1252) {
+    Obj<FontTexture2D> font = Font("\x01"
+                                   "A\x7F\x80\x81\xE9\x9F",
+                                   20);
+    LogCapture log;
+    EXPECT_TRUE(font->CreateFontImage());
+    for (const char* skipped : {"0x01", "0x7F", "0x81"})
+        EXPECT_NE(log.Text().find(std::string("character code ") + skipped), std::string::npos)
+            << skipped << log.Text();
+    EXPECT_EQ(font->GetGlyph(0x01).m_Height, 0);
+    EXPECT_EQ(font->GetGlyph(0x81).m_Height, 0);
+    // 0x80 the euro sign, 0x9F Y with diaeresis, 0xE9 e with acute.
+    EXPECT_EQ(CellDifferences(*font, 0x80, U'\u20AC', 20), 0);
+    EXPECT_EQ(CellDifferences(*font, 0x9F, U'\u0178', 20), 0);
+    EXPECT_EQ(CellDifferences(*font, 0xE9, U'\u00E9', 20), 0);
+}
+
+TEST_F(FontTexture, LocaleLinesComeFirst) {
+    const std::string savedAll = std::getenv("LC_ALL") ? std::getenv("LC_ALL") : "";
+    const std::string savedLang = std::getenv("LANG") ? std::getenv("LANG") : "";
+    ::setenv("LC_ALL", "de_DE.UTF-8", 1);
+    ::setenv("LANG", "en_GB.UTF-8", 1);
+    Obj<FontTexture2D> font = Font("A", 16);
+    font->m_FontName = "Tahoma";
+    LogCapture log;
+    (void)font->CreateFontImage();
+    const std::vector<std::string> messages = log.Messages();
+    ASSERT_GE(messages.size(), 6u);
+    EXPECT_EQ(messages[0], "[Info ]UserDefaultLanguage: de");
+    EXPECT_EQ(messages[1], "[Info ]UserDefaultLocale: de_DE.UTF-8");
+    EXPECT_EQ(messages[2], "[Info ]SystemDefaultLanguage: en");
+    EXPECT_EQ(messages[3], "[Info ]SystemDefaultLocale: en_GB.UTF-8");
+    // The process never chose a locale.
+    EXPECT_EQ(messages[4], "[Info ]ThreadLocale: C");
+    EXPECT_NE(messages[5].find("Tahoma"), std::string::npos);
+    savedAll.empty() ? ::unsetenv("LC_ALL") : ::setenv("LC_ALL", savedAll.c_str(), 1);
+    savedLang.empty() ? ::unsetenv("LANG") : ::setenv("LANG", savedLang.c_str(), 1);
+}
+
+} // namespace
