@@ -6,6 +6,7 @@
 #include "KxpCommand.h"
 #include "PlayCommand.h"
 #include "RunCommand.h"
+#include "TextureCacheCommand.h"
 #include "ToolLog.h"
 #include "quorlix/Quorlix.h"
 
@@ -71,6 +72,10 @@ int main(int argc, char** argv) {
     QuorlixTool::AddImageCommand(app, action);
     QuorlixTool::AddPlayCommand(app, action);
     QuorlixTool::AddGetCommand(app, action);
+    // "texture": the texture tools, each adding its own sub-command to the group.
+    CLI::App* texture = app.add_subcommand("texture", "Texture caches and font images");
+    texture->require_subcommand(1);
+    QuorlixTool::AddTextureCacheCommand(*texture, action);
     app.require_subcommand(0, 1);
     try {
         app.parse(argc, argv);

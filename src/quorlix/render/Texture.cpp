@@ -10,11 +10,6 @@ const TypeInfo* Texture::GetTextureTypeInfo() noexcept {
 }
 Texture::~Texture() = default;
 
-// Until the loader lands a request loads nothing: the state stays as it is.
-uint32_t Texture::RequestLoad(int, const String&) {
-    return GetLoadState();
-}
-
 Texture2D* Texture2D::Create() {
     return NewObject<Texture2D>();
 }
