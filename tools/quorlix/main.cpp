@@ -6,6 +6,7 @@
 #include "KxpCommand.h"
 #include "PlayCommand.h"
 #include "RunCommand.h"
+#include "TextureCacheCommand.h"
 #include "TextureFontCommand.h"
 #include "ToolLog.h"
 #include "quorlix/Quorlix.h"
@@ -75,6 +76,7 @@ int main(int argc, char** argv) {
     // The texture group: its commands add themselves to it.
     CLI::App* texture = app.add_subcommand("texture", "Texture caches and font images");
     texture->require_subcommand(1);
+    QuorlixTool::AddTextureCacheCommand(*texture, action);
     QuorlixTool::AddTextureFontCommand(*texture, action);
     app.require_subcommand(0, 1);
     try {

@@ -17,6 +17,7 @@
 #include "quorlix/platform/Process.h"
 #include "quorlix/platform/Threading.h"
 #include "quorlix/platform/VersionRecord.h"
+#include "quorlix/render/Texture.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -32,6 +33,9 @@ using Internal::RunLifecycleSteps;
 CriticalSection G_LibraryLock;
 int G_InitializeCount = 0; // changed only under G_LibraryLock
 bool G_UnloadRegistered = false;
+// A texture load job on its own thread keeps the library initialised while it runs.
+[[maybe_unused]] const bool G_TextureHooks =
+    (Texture::SetLibraryReferenceHooks(&DLLInitialize, &DLLDeInitialize), true);
 
 void ErrorLine(const char* text) {
     Xerr.pLockError() << text;
@@ -48,6 +52,8 @@ void DebugLine(const char* text) {
 // Runs at exit before the static destructors (it is registered after they are): first what the
 // unload notification reports, then the log streams' end.
 void UnloadRoutine() {
+    // Texture load jobs hold library references and may still be reading files.
+    Texture::WaitForLoadJobs(10000);
     Xerr.pLock() << "[DETACH 0x";
     Xerr.pMemPtr(DLLGetModule()) << "/0x";
     Xerr.pMemPtr(DLLGetModule()) << "]";

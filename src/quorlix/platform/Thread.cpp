@@ -1,7 +1,11 @@
 #include "quorlix/platform/Thread.h"
 
+#include <cerrno>
 #include <new>
 #include <pthread.h>
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 namespace Quorlix::Platform {
 
@@ -22,14 +26,32 @@ void* RunThread(void* argument) {
 } // namespace
 
 JoinableThread* StartThread(void (*body)(void*), void* context) {
+    int error = 0;
+    return StartThread(body, context, error);
+}
+
+JoinableThread* StartThread(void (*body)(void*), void* context, int& error) {
     auto* thread = new (std::nothrow) JoinableThread{{}, body, context};
-    if (thread == nullptr)
+    if (thread == nullptr) {
+        error = ENOMEM;
         return nullptr;
-    if (pthread_create(&thread->m_Thread, nullptr, &RunThread, thread) != 0) {
+    }
+    error = pthread_create(&thread->m_Thread, nullptr, &RunThread, thread);
+    if (error != 0) {
         delete thread;
         return nullptr;
     }
     return thread;
+}
+
+bool RaiseCurrentThreadPriority() noexcept {
+    // Linux schedules threads by their own nice value: one step above normal is one less.
+    const auto self = static_cast<id_t>(::syscall(SYS_gettid));
+    errno = 0;
+    const int nice = ::getpriority(PRIO_PROCESS, self);
+    if (nice == -1 && errno != 0)
+        return false;
+    return ::setpriority(PRIO_PROCESS, self, nice - 1) == 0;
 }
 
 void JoinThread(JoinableThread* thread) {

@@ -538,4 +538,22 @@ bool PollWindowEvent(WindowEvent& event) {
     return false;
 }
 
+WaitCursor::WaitCursor() noexcept {
+    if (SDL_WasInit(SDL_INIT_VIDEO) == 0)
+        return;
+    SDL_Cursor* wait = SDL_CreateSystemCursor(SDL_SYSTEM_CURSOR_WAIT);
+    if (wait == nullptr)
+        return;
+    m_Previous = SDL_GetCursor();
+    m_Wait = wait;
+    SDL_SetCursor(wait);
+}
+
+WaitCursor::~WaitCursor() {
+    if (m_Wait == nullptr || SDL_WasInit(SDL_INIT_VIDEO) == 0)
+        return;
+    SDL_SetCursor(static_cast<SDL_Cursor*>(m_Previous));
+    SDL_FreeCursor(static_cast<SDL_Cursor*>(m_Wait));
+}
+
 } // namespace Quorlix::Platform

@@ -77,6 +77,20 @@ QUORLIX_API void SetWindowTitle(Window* window, const char* title);
 QUORLIX_API void SetWindowSize(Window* window, int width, int height);
 QUORLIX_API void SetWindowPosition(Window* window, int x, int y);
 QUORLIX_API void SetWindowResizable(Window* window, bool resizable);
+
+/// Shows the system's wait cursor for the object's lifetime, then the cursor shown before;
+/// nothing while video is not started (headless work has no cursor).
+class QUORLIX_API WaitCursor {
+public:
+    WaitCursor() noexcept;
+    ~WaitCursor();
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+
+private:
+    void* m_Previous = nullptr;
+    void* m_Wait = nullptr;
+};
 /// Switches the window to full screen in `mode` (width, height and, when not 0, the refresh
 /// rate); false when the display refuses it.
 QUORLIX_API bool ChangeDisplayMode(Window* window, const DisplayMode& mode);

@@ -7,6 +7,7 @@
 #include "quorlix/render/RenderShader.h"
 #include "quorlix/render/RenderSystem.h"
 #include "quorlix/render/Shader.h"
+#include "quorlix/render/Texture.h"
 #include "quorlix/render/internal/DrawLayer.h"
 #include "quorlix/scene/Camera.h"
 #include "quorlix/scene/Fog.h"
@@ -139,6 +140,8 @@ bool RenderSystemTraverse_D::DrawChannel(RenderChannel& channel, bool first, int
     const Obj<RenderEngine> engine(pipe->GetRenderEngine());
     if (!engine)
         return false;
+    // Finished load jobs end here, on the host's thread, so no texture dies on a job's.
+    Texture::ReapLoadJobs();
     engine->UnloadTextures();
     if (channel.GetForceTextureLoading())
         ForceTextureLoading(channel, *engine, root);

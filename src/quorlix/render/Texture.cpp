@@ -17,18 +17,6 @@ Texture::~Texture() {
         Internal::ListReleasedTexture(m_EngineTexture, m_EngineOwner);
 }
 
-namespace {
-std::atomic<int> G_TextureThreadJobs{0};
-}
-int GetTextureThreadJobs() noexcept {
-    return G_TextureThreadJobs.load(std::memory_order_acquire);
-}
-
-// Until the loader lands a request loads nothing: the state stays as it is.
-uint32_t Texture::RequestLoad(int, const String&) {
-    return GetLoadState();
-}
-
 Texture2D* Texture2D::Create() {
     return NewObject<Texture2D>();
 }

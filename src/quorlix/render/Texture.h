@@ -24,6 +24,10 @@
 
 namespace Quorlix {
 
+namespace Internal {
+struct TextureLoadJob;
+}
+
 /// Load states of a texture.
 enum TextureLoadState : uint32_t {
     k_TextureIdle = 0,        // nothing requested, image handed to the engine, or no layer image
@@ -31,6 +35,14 @@ enum TextureLoadState : uint32_t {
     k_TextureLoading = 2,     // a load is under way (a job on a thread, or the request itself)
     k_TextureReady = 3,       // an image is ready for the engine (possibly empty)
     k_TextureDownloading = 4, // the engine is downloading the image
+};
+
+/// What the cache file of an image's base path is worth (Texture::CheckImageCache).
+enum TextureCacheStatus : uint32_t {
+    k_TextureCacheFresh,      // newer than every source and readable: a load reads it
+    k_TextureCacheStale,      // not newer than a source: a load decodes the source again
+    k_TextureCacheUnreadable, // newer, but it does not read as an image
+    k_TextureCacheMissing,    // none, or the name never gets one (archives, ".bmg", '{')
 };
 
 class QUORLIX_API Texture : public Object {
@@ -59,6 +71,39 @@ public:
     /// composes the image layer at once; `imagePath` prefixes the file names. Returns the state
     /// after the request: 2 while a thread has the job, else 3 or 0.
     virtual uint32_t RequestLoad(int allowThread, const String& imagePath);
+    /// The loaded image, handed over: the texture is left without one. The host's thread calls
+    /// it after it read state 3; the state is the caller's to set.
+    Obj<Image> TakeLoadedImage() noexcept { return static_cast<Obj<Image>&&>(m_LoadedImage); }
+    /// The loaded image; null when none. Only after state 3 was read on this thread.
+    Image* GetLoadedImage() const noexcept { return m_LoadedImage.Get(); }
+
+    /// Most load jobs on threads at once; a request past it loads on the calling thread.
+    static constexpr int32_t k_MaxThreadJobs = 16;
+    /// The number of load jobs running on threads. Thread-safe.
+    static int32_t GetTextureThreadJobs() noexcept;
+    /// Ends the threads of finished load jobs and drops their texture references, so that a
+    /// texture whose last reference a job held is destroyed here and never on the job's thread.
+    /// The host's thread calls it (the engine once a frame; each load request does too).
+    /// Returns the number of jobs reaped.
+    static int ReapLoadJobs();
+    /// Waits at most `milliseconds` for every threaded load job to end, then reaps them. False,
+    /// with an error line, when some still run at the end. The library's unload calls it.
+    static bool WaitForLoadJobs(int32_t milliseconds = 10000);
+    /// The library reference a load job holds while it runs on its thread; the library
+    /// installs its counted initialisation here (the render module sits below it).
+    static void SetLibraryReferenceHooks(void (*take)(int), void (*drop)(int)) noexcept;
+
+    /// The image for base path `name` as a load job reads it: the cache `name`.cache.bmg when
+    /// it is newer than `name`.png and `name`.jp2, else ImportFile(`name`), given its mipmap
+    /// chain when `mipMap` is set and the sizes are powers of two, and written to the cache
+    /// (a temporary file renamed into place; a failure only warns). Names in archives (".kxp"),
+    /// multipart names ('{') and names with a `name`.bmg file get no cache. Never null; empty,
+    /// after the error "TextureLoad: image file ... not found or format unsupported.", when
+    /// nothing could be read. Thread-safe for different names.
+    static Obj<Image> LoadImageFile(const String& name, bool mipMap);
+    /// What the cache of base path `name` is worth, by the same rule as LoadImageFile.
+    static TextureCacheStatus CheckImageCache(const String& name);
+
     /// Makes the generated image when the texture makes its own (a font texture renders its
     /// glyphs); the engine calls it at the texture's first visit in state 1. Default: nothing.
     virtual void MakeGeneratedImage() {}
@@ -73,13 +118,6 @@ public:
     void SetGeneratedImage(Image* image) noexcept { m_GeneratedImage = image; }
     /// Stores the loaded image (null for none). Publish state 3 after it, never before.
     void SetLoadedImage(Image* image) noexcept { m_LoadedImage = image; }
-    /// The loaded image, which the texture then no longer holds; null when none. Only after
-    /// state 3 was read (acquire), so that a load job's image is complete.
-    Obj<Image> TakeLoadedImage() noexcept {
-        Obj<Image> image = m_LoadedImage;
-        m_LoadedImage = nullptr;
-        return image;
-    }
 
     /// The engine's texture-object name for this texture; 0 while it has none.
     uint32_t m_EngineTexture = 0;
@@ -88,15 +126,14 @@ public:
     uint32_t m_EngineOwner = 0;
 
 protected:
+    friend struct Internal::TextureLoadJob;
+
     Obj<Image> m_GeneratedImage;
     /// The image of the last load; null when none. Written by a load job before it publishes
     /// state 3, taken over by the engine after it read state 3.
     Obj<Image> m_LoadedImage;
     std::atomic<uint32_t> m_LoadState{k_TextureIdle};
 };
-
-/// Load jobs running on threads of their own; the engine starts no load while any runs.
-QUORLIX_API int GetTextureThreadJobs() noexcept;
 
 class QUORLIX_API Texture2D : public Texture {
 public:

@@ -346,8 +346,9 @@ void RenderEngineOpenGL_D::VisitTexture(Texture& texture, bool force) {
     if (state == k_TextureWaiting) {
         const float limit = m_Textures.m_TextureLoadTimeLimit;
         // Forced loading ignores the budget and loads on this thread, beside any thread job.
-        const bool go = force || (GetTextureThreadJobs() == 0 && m_Textures.m_EnableTexture != 0 &&
-                                  (limit < 0.0f || m_TextureLoadSeconds < limit));
+        const bool go =
+            force || (Texture::GetTextureThreadJobs() == 0 && m_Textures.m_EnableTexture != 0 &&
+                      (limit < 0.0f || m_TextureLoadSeconds < limit));
         if (!go) {
             ++m_TexturesDeferred;
             m_Statistics->AddTextureDeferred(1);
