@@ -77,10 +77,10 @@ Pixel At(const Image& image, int x, int y) {
     return {p[0], p[1]};
 }
 
-// Compares the cell of `code` with FreeType's rendering, the pen at the cell's origin plus
-// (dx, dy); luminance 255 wherever there is coverage. Returns the number of differing pixels.
+// Compares the cell of `code` with FreeType's rendering, the pen the cell's offset left of its
+// origin; luminance 255 wherever there is coverage. Returns the number of differing pixels.
 int CellDifferences(const FontTexture2D& font, unsigned char code, char32_t codePoint,
-                    int cellHeight, int dx = 0, int dy = 0) {
+                    int cellHeight) {
     const FontTexture2D::Glyph& cell = font.GetGlyph(code);
     const Reference ref = RenderWithFreeType(codePoint, cellHeight);
     const Image& image = *font.GetGeneratedImage();
@@ -88,7 +88,8 @@ int CellDifferences(const FontTexture2D& font, unsigned char code, char32_t code
     int differences = 0;
     for (int y = 0; y < cell.m_Height; ++y)
         for (int x = 0; x < cell.m_Width; ++x) {
-            const int expected = ref.At(x - dx - ref.m_Left, y - dy - ref.m_Ascender + ref.m_Top);
+            const int expected =
+                ref.At(x + cell.m_OffsetX - ref.m_Left, y - ref.m_Ascender + ref.m_Top);
             const Pixel got = At(image, cell.m_X + x, cell.m_Y + y);
             if (got.m_Alpha != expected || (expected != 0 && got.m_Lum != 255))
                 ++differences;
@@ -114,7 +115,7 @@ protected:
 
 TEST_F(FontTexture, CellsHoldFreeTypesOwnGlyphs) {
     {
-        // Proportional cells, each its advance wide, one row, 4 pixels apart.
+        // Proportional cells, each as wide as the glyph's ink, one row, 4 pixels apart.
         Obj<FontTexture2D> font = Font("AgjW", 24);
         ASSERT_TRUE(font->CreateFontImage());
         const Image& image = *font->GetGeneratedImage();
@@ -127,7 +128,9 @@ TEST_F(FontTexture, CellsHoldFreeTypesOwnGlyphs) {
             const FontTexture2D::Glyph& cell = font->GetGlyph(static_cast<unsigned char>(c));
             EXPECT_EQ(cell.m_X, x);
             EXPECT_EQ(cell.m_Y, 0);
-            EXPECT_EQ(cell.m_Width, cell.m_Advance);
+            const Reference ref = RenderWithFreeType(static_cast<unsigned char>(c), 24);
+            EXPECT_EQ(cell.m_Width, ref.m_Width) << c;
+            EXPECT_EQ(cell.m_OffsetX, ref.m_Left) << c;
             EXPECT_EQ(cell.m_Height, 24);
             EXPECT_EQ(CellDifferences(*font, static_cast<unsigned char>(c), c, 24), 0) << c;
             x += cell.m_Width + 4;
@@ -150,6 +153,7 @@ TEST_F(FontTexture, CellsHoldFreeTypesOwnGlyphs) {
             EXPECT_EQ(cell.m_X, xs[i]) << c;
             EXPECT_EQ(cell.m_Y, ys[i]) << c;
             EXPECT_EQ(cell.m_Width, 30);
+            EXPECT_EQ(cell.m_OffsetX, 0);
             EXPECT_EQ(CellDifferences(*font, static_cast<unsigned char>(c), c, 20), 0) << c;
             ++i;
         }
@@ -166,15 +170,16 @@ TEST_F(FontTexture, FakeShadowLiesUnderTheGlyph) {
     ASSERT_TRUE(font->CreateFontImage());
     const FontTexture2D::Glyph& cell = font->GetGlyph('H');
     const Reference ref = RenderWithFreeType('H', 32);
-    EXPECT_EQ(cell.m_Width, ref.m_Advance + 3);
+    EXPECT_EQ(cell.m_Width, ref.m_Width + 3);
+    EXPECT_EQ(cell.m_OffsetX, ref.m_Left);
     EXPECT_EQ(cell.m_Height, 32 + 2);
     const Image& image = *font->GetGeneratedImage();
     int shadowOnly = 0;
     int glyphFull = 0;
     for (int y = 0; y < cell.m_Height; ++y)
         for (int x = 0; x < cell.m_Width; ++x) {
-            const int glyph = ref.At(x - ref.m_Left, y - ref.m_Ascender + ref.m_Top);
-            const int shadow = ref.At(x - 3 - ref.m_Left, y - 2 - ref.m_Ascender + ref.m_Top);
+            const int glyph = ref.At(x, y - ref.m_Ascender + ref.m_Top);
+            const int shadow = ref.At(x - 3, y - 2 - ref.m_Ascender + ref.m_Top);
             const Pixel got = At(image, cell.m_X + x, cell.m_Y + y);
             if (glyph == 0 && shadow != 0) {
                 ++shadowOnly;
@@ -192,6 +197,48 @@ TEST_F(FontTexture, FakeShadowLiesUnderTheGlyph) {
         }
     EXPECT_GT(shadowOnly, 20);
     EXPECT_GT(glyphFull, 20);
+
+    // A shadow to the left moves the glyph right in its cell, and the cell left of the ink.
+    font->m_FakeShadow = Vector2f(-2, 0);
+    ASSERT_TRUE(font->CreateFontImage());
+    EXPECT_EQ(font->GetGlyph('H').m_Width, ref.m_Width + 2);
+    EXPECT_EQ(font->GetGlyph('H').m_OffsetX, ref.m_Left - 2);
+    const FontTexture2D::Glyph& moved = font->GetGlyph('H');
+    for (int r = 0; r < ref.m_Rows; ++r) {
+        const int y = moved.m_Y + ref.m_Ascender - ref.m_Top + r;
+        // The first column holds only shadow, the last only glyph.
+        const Pixel first = At(*font->GetGeneratedImage(), moved.m_X, y);
+        const Pixel last = At(*font->GetGeneratedImage(), moved.m_X + moved.m_Width - 1, y);
+        EXPECT_EQ(first.m_Alpha, ref.At(0, r));
+        EXPECT_EQ(last.m_Alpha, ref.At(ref.m_Width - 1, r));
+        EXPECT_TRUE(first.m_Alpha == 0 || first.m_Lum == 0);
+        EXPECT_TRUE(last.m_Alpha == 0 || last.m_Lum == 255);
+    }
+}
+
+TEST_F(FontTexture, DefaultsFitEveryPrintableCharacter) {
+    // "Tahoma" at 32 pixels falls back to DejaVu Sans, whose 95 glyphs fill the 256 x 256 image.
+    Obj<FontTexture2D> font(FontTexture2D::Create());
+    LogCapture log;
+    EXPECT_TRUE(font->CreateFontImage());
+    EXPECT_EQ(log.Text().find("FONT ERROR."), std::string::npos) << log.Text();
+    std::vector<int> owner(256 * 256, 0);
+    for (unsigned char c = 0x20; c < 0x7F; ++c) {
+        const FontTexture2D::Glyph& cell = font->GetGlyph(c);
+        ASSERT_EQ(cell.m_Height, 32) << int(c);
+        EXPECT_GT(cell.m_Advance, 0) << int(c);
+        EXPECT_EQ(CellDifferences(*font, c, c, 32), 0) << c;
+        // No two cells share a pixel.
+        for (int y = cell.m_Y; y < cell.m_Y + cell.m_Height; ++y)
+            for (int x = cell.m_X; x < cell.m_X + cell.m_Width; ++x) {
+                ASSERT_TRUE(x < 256 && y < 256) << c;
+                EXPECT_EQ(owner[y * 256 + x], 0) << c << " over " << char(owner[y * 256 + x]);
+                owner[y * 256 + x] = c;
+            }
+    }
+    // The blank has no ink, yet moves the pen.
+    EXPECT_EQ(font->GetGlyph(' ').m_Width, 0);
+    EXPECT_GT(font->GetGlyph(' ').m_Advance, 0);
 }
 
 TEST_F(FontTexture, MissingFamilyFallsBackToDejaVuSans) {

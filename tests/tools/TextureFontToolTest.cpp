@@ -43,6 +43,13 @@ TEST(TextureFontTool, WritesTheFontImageAsPng) {
         EXPECT_EQ(Bytes(*written), Bytes(*font->GetGeneratedImage()));
     }
     {
+        // The defaults: every printable character fits.
+        ToolOutcome run = RunTool(dir, "texture font -o x.png");
+        EXPECT_EQ(run.m_Status, 0) << run.m_Err;
+        EXPECT_EQ(run.m_Out, "face: DejaVu Sans\n");
+        EXPECT_TRUE(std::filesystem::exists(dir / "x.png"));
+    }
+    {
         // A family the machine lacks: the fallback face is named, and a map that does not fit
         // still writes what fits.
         ToolOutcome run = RunTool(

@@ -161,39 +161,38 @@ bool FontTexture2D::CreateFontImage() {
         }
         if (m_Glyphs[code].m_Height != 0)
             continue; // a repeated character keeps its first cell
-        int advance = 0;
-        Internal::FontRaster::GlyphStatus status = raster.Measure(codePoint, advance);
-        const int64_t cellWidth =
-            int64_t{layout.m_FixedWidth != 0 ? layout.m_FixedWidth : advance} +
-            std::abs(layout.m_ShadowX);
-        if (status == Internal::FontRaster::GlyphStatus::Ok) {
-            if (x > 0 && x + cellWidth > layout.m_Width) {
-                x = 0;
-                y += rowHeight + layout.m_DistanceY;
-            }
-            if (x + cellWidth > layout.m_Width || y + rowHeight > layout.m_Height) {
-                fits = false;
-                Internal::LogScriptError("FONT ERROR. FontTexture2D: the character map of \"",
-                                         m_FontName, "\" does not fit the ", layout.m_Width, " x ",
-                                         layout.m_Height, " image; character code 0x",
-                                         Hex(code, hex), " and those after it left out.");
-                break;
-            }
-            status = raster.Render(codePoint, glyph);
-        }
+        const Internal::FontRaster::GlyphStatus status = raster.Render(codePoint, glyph);
         if (status != Internal::FontRaster::GlyphStatus::Ok) {
             const char* which = status == Internal::FontRaster::GlyphStatus::Missing ? "1" : "2";
             Internal::LogScriptError("GetGlyphOutline(", which, "): Font ", m_FaceName,
                                      " does not support character code 0x", Hex(code, hex));
             continue;
         }
+        // A proportional cell holds just the ink, so that a full character set fits; the
+        // pen's offset to it is kept for drawing text.
+        const bool proportional = layout.m_FixedWidth == 0;
+        const int64_t cellWidth = int64_t{proportional ? glyph.m_Width : layout.m_FixedWidth} +
+                                  std::abs(layout.m_ShadowX);
+        if (x > 0 && x + cellWidth > layout.m_Width) {
+            x = 0;
+            y += rowHeight + layout.m_DistanceY;
+        }
+        if (x + cellWidth > layout.m_Width || y + rowHeight > layout.m_Height) {
+            fits = false;
+            Internal::LogScriptError("FONT ERROR. FontTexture2D: the character map of \"",
+                                     m_FontName, "\" does not fit the ", layout.m_Width, " x ",
+                                     layout.m_Height, " image; character code 0x", Hex(code, hex),
+                                     " and those after it left out.");
+            break;
+        }
+        const int inkX = proportional ? glyph.m_Left : 0;
         Glyph& cell = m_Glyphs[code];
-        cell = Glyph{static_cast<int>(x), static_cast<int>(y), static_cast<int>(cellWidth),
-                     static_cast<int>(rowHeight), advance};
+        cell = Glyph{static_cast<int>(x),         static_cast<int>(y), static_cast<int>(cellWidth),
+                     static_cast<int>(rowHeight), glyph.m_Advance,     inkX - offsetX};
         if (layout.m_ShadowX != 0 || layout.m_ShadowY != 0)
-            DrawGlyph(*image, layout, cell, glyph, offsetX + layout.m_ShadowX,
+            DrawGlyph(*image, layout, cell, glyph, offsetX - inkX + layout.m_ShadowX,
                       offsetY + layout.m_ShadowY, 0);
-        DrawGlyph(*image, layout, cell, glyph, offsetX, offsetY, 255);
+        DrawGlyph(*image, layout, cell, glyph, offsetX - inkX, offsetY, 255);
         x += cellWidth + layout.m_DistanceX;
     }
     m_GeneratedImage = image;

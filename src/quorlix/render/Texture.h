@@ -184,21 +184,27 @@ public:
     String m_CharacterMap;
 
     /// Where a character sits in the font image: its cell, y counted down from the top row of
-    /// the picture, and its advance in pixels. A character not in the image has a 0 x 0 cell.
+    /// the picture, its advance in pixels, and where the cell's left edge lies from the pen
+    /// (text is drawn with each cell at pen + m_OffsetX, the pen then moving by the advance).
+    /// A character not in the image has a 0 x 0 cell.
     struct Glyph {
         int m_X = 0;
         int m_Y = 0;
         int m_Width = 0;
         int m_Height = 0;
         int m_Advance = 0;
+        int m_OffsetX = 0;
     };
 
     /// Renders `CharacterMap` into the generated image: one two-channel image of `ImageSize`
     /// (luminance 255, alpha the glyph's coverage, transparent elsewhere; each size saturated
-    /// to 0..8192, NaN as 0), glyphs `CharacterSize.y` pixels high in cells laid out in rows
-    /// from the top-left, `CharacterDistance` apart; a cell is the glyph's advance wide, or
-    /// `CharacterSize.x` when that is not 0, and a `FakeShadow` offset widens it by the
-    /// offset. The map is Windows-1252; control bytes and the code page's gaps are skipped
+    /// to 0..8192, NaN as 0), glyphs `CharacterSize.y` pixels high at their baseline in cells
+    /// laid out in rows from the top-left, `CharacterDistance` apart. A cell is as wide as the
+    /// glyph's ink (0 for a blank, whose advance still counts), its offset that of the ink
+    /// from the pen; when `CharacterSize.x` is not 0 every cell is that wide with the pen at
+    /// its left edge (offset 0). A `FakeShadow` offset widens a cell by the offset, and a
+    /// negative one moves the glyph right or down within it (the offset then less by as
+    /// much). The map is Windows-1252; control bytes and the code page's gaps are skipped
     /// with a log line, as are characters the face lacks. A family fontconfig does not have
     /// gives "DejaVu Sans" with a note. The locale settings are logged first. Returns false
     /// with an empty image when no face opens ("CreateFont"), and false with the characters
@@ -206,7 +212,7 @@ public:
     bool CreateFontImage();
     /// Makes the font image when there is none yet.
     void MakeGeneratedImage() override;
-    /// The cell and advance of `code` in the last font image.
+    /// The cell, advance and offset of `code` in the last font image.
     const Glyph& GetGlyph(unsigned char code) const noexcept { return m_Glyphs[code]; }
     /// The family of the face the last font image was rendered with; empty before one.
     const String& GetFaceName() const noexcept { return m_FaceName; }
