@@ -159,8 +159,8 @@ void RunThreadedJob(void* context) {
     job->m_Finished.store(true, std::memory_order_release);
 }
 
-// Unlinks the finished jobs (all of them with `all`), then joins their threads and deletes them
-// outside the lock: a texture destructor may run here.
+// Unlinks the finished jobs (all of them with `all`), then joins their threads, hands their tile
+// lists over and deletes them outside the lock: a texture destructor may run here.
 int Reap(bool all) {
     TextureLoadJob* reaped = nullptr;
     {
