@@ -120,9 +120,12 @@ demo: deps build
 	$(BUILD)/tools/quorlix/quorlix image info $(BUILD)/demo/gradient.bmg
 	$(BUILD)/tools/quorlix/quorlix image convert $(BUILD)/demo/gradient.bmg $(BUILD)/demo/gradient.tga
 	@# play: the lit scene of examples/demo/play.kss drawn headless; frame 30 is half a second
-	@# into the middle box's turn.
-	$(BUILD)/tools/quorlix/quorlix play examples/demo/play.kss --headless --frames 30 \
-	  --screenshot $(BUILD)/demo/demo.png
+	@# into the middle box's turn. It reads its pictures from the working directory: the
+	@# gradient above and a checker for the floor (two squares of 32 pixels each way).
+	convert -size 64x64 xc:'#f0e6c8' -fill '#a04028' \
+	  -draw 'rectangle 0,0 31,31' -draw 'rectangle 32,32 63,63' $(BUILD)/demo/checker.png
+	cd $(BUILD)/demo && $(abspath $(BUILD))/tools/quorlix/quorlix play \
+	  $(CURDIR)/examples/demo/play.kss --headless --frames 30 --screenshot demo.png
 	@echo "demo: the rendered scene is $(BUILD)/demo/demo.png"
 
 FORMAT_FILES = git ls-files '*.h' '*.cpp' ':!:tests/checks/fixtures/*'

@@ -1,5 +1,6 @@
 // Texture loading: the cache beside PNG sources made by ImageMagick, the names that get no
-// cache, loads without threads, and threaded loads of textures dropped while they load.
+// cache, loads without threads, threaded loads of textures dropped while they load, and the
+// tile lists of tile textures.
 
 #include "quorlix/library/Library.h"
 #include "quorlix/platform/File.h"
@@ -65,6 +66,23 @@ Obj<Image> LoadNow(const TempDir& folder, const char* fileName, bool mipMap = tr
     EXPECT_EQ(texture->RequestLoad(0, String((folder.Path() + "/").c_str())), k_TextureReady);
     EXPECT_EQ(texture->GetLoadState(), k_TextureReady);
     return texture->TakeLoadedImage();
+}
+
+Obj<TileTexture2D> MakeTileTexture(const char* fileName) {
+    Obj<FileObject> file(FileObject::Create());
+    file->SetFileName(String(fileName));
+    Obj<TileTexture2D> texture(TileTexture2D::Create());
+    texture->SetFileObject(file);
+    return texture;
+}
+
+std::vector<float> Flat(const Array<Vector2f>& coords) {
+    std::vector<float> flat;
+    for (const Vector2f& v : coords) {
+        flat.push_back(v.GetX());
+        flat.push_back(v.GetY());
+    }
+    return flat;
 }
 
 int Levels(const Image* image) {
@@ -271,4 +289,59 @@ TEST_F(TextureLoad, ThreadedLoadsOfDroppedTexturesLeaveNothingBehind) {
     EXPECT_EQ(Texture::ReapLoadJobs(), 0);
     EXPECT_EQ(DLLGetInitializeCount(), references);
     EXPECT_EQ(OpenDescriptors(), descriptors);
+}
+
+TEST_F(TextureLoad, TileTexturesReadTheirTileListBesideTheImage) {
+    TempDir folder;
+    MakePng(folder / "tiles", "64x32");
+    WriteFileBytes(folder / "tiles.txf", "# two tiles\n0 0 32 32\n32 16 32 16\n");
+    const String prefix((folder.Path() + "/").c_str());
+    const std::vector<float> expected{0, 0, 0.5f, 1, 0.5f, 0.5f, 1, 1};
+    {
+        Obj<TileTexture2D> texture = MakeTileTexture("tiles");
+        EXPECT_EQ(texture->RequestLoad(0, prefix), k_TextureReady);
+        EXPECT_EQ(Flat(texture->m_TileTexCoordArray), expected);
+    }
+    {
+        // Threaded: the tiles reach the texture only when the host's thread reaps the job.
+        Obj<TileTexture2D> texture = MakeTileTexture("tiles");
+        texture->RequestLoad(1, prefix);
+        while (texture->GetLoadState() != k_TextureReady)
+            Platform::SleepMilliseconds(1);
+        EXPECT_EQ(texture->m_TileTexCoordArray.Size(), 0);
+        EXPECT_TRUE(Texture::WaitForLoadJobs());
+        EXPECT_EQ(Flat(texture->m_TileTexCoordArray), expected);
+    }
+    {
+        // Tiles already given are kept.
+        Obj<TileTexture2D> texture = MakeTileTexture("tiles");
+        texture->m_TileTexCoordArray.Add(Vector2f(0.25f, 0.75f));
+        texture->RequestLoad(0, prefix);
+        EXPECT_EQ(Flat(texture->m_TileTexCoordArray), (std::vector<float>{0.25f, 0.75f}));
+    }
+    {
+        // A malformed list logs the reader's message and gives no tiles; a missing one is quiet.
+        MakePng(folder / "bad", "8x8");
+        WriteFileBytes(folder / "bad.txf", "0 0 4 4\n1 2 three 4\n");
+        MakePng(folder / "plain", "8x8");
+        LogCapture log;
+        Obj<TileTexture2D> bad = MakeTileTexture("bad");
+        EXPECT_EQ(bad->RequestLoad(0, prefix), k_TextureReady);
+        EXPECT_EQ(bad->m_TileTexCoordArray.Size(), 0);
+        EXPECT_NE(log.Text().find("Invalid file format in \"" + (folder / "bad.txf") + "\" line 2"),
+                  std::string::npos)
+            << log.Text();
+        Obj<TileTexture2D> plain = MakeTileTexture("plain");
+        EXPECT_EQ(plain->RequestLoad(0, prefix), k_TextureReady);
+        EXPECT_EQ(plain->m_TileTexCoordArray.Size(), 0);
+        EXPECT_EQ(log.Text().find("plain"), std::string::npos) << log.Text();
+    }
+    {
+        // A plain Texture2D never reads one: a malformed list beside it goes unnoticed.
+        MakePng(folder / "flat", "8x8");
+        WriteFileBytes(folder / "flat.txf", "not a tile list\n");
+        LogCapture log;
+        EXPECT_EQ(LoadNow(folder, "flat")->GetWidth(), 8);
+        EXPECT_EQ(log.Text().find("txf"), std::string::npos) << log.Text();
+    }
 }

@@ -207,6 +207,9 @@ int Frames(const Options& options, RenderPipe& pipe, RenderSystem& system,
 
 int Play(const Options& options) {
     DLLInitialize(0);
+    // The engine records trace points while it loads and downloads textures; a thread without
+    // tracing gets an error line for each of them.
+    NewTrace("quorlix play");
     int status = 1;
     bool video = false;
     {
@@ -253,6 +256,7 @@ int Play(const Options& options) {
     }
     if (video)
         Platform::StopVideo();
+    EndTrace("quorlix play");
     DLLDeInitialize(0);
     return status;
 }

@@ -158,6 +158,10 @@ public:
     TileTexture2D() noexcept = default;
     ~TileTexture2D() override;
 
+    /// Two corners per tile, its (x, y) and (x + w, y + h) divided by the image size. While it
+    /// is empty a load also reads the tile list <image name>.txf (none is no error) and, when
+    /// the image loaded, fills it on the host's thread: at the end of a load on the calling
+    /// thread, or when the finished threaded job is reaped (ReapLoadJobs, WaitForLoadJobs).
     Array<Vector2f> m_TileTexCoordArray;
 };
 

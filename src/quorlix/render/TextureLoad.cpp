@@ -10,6 +10,7 @@
 #include "quorlix/platform/Window.h"
 #include "quorlix/render/Texture.h"
 #include "quorlix/render/internal/TextureLoadJob.h"
+#include "quorlix/render/internal/TileFile.h"
 #include "quorlix/stream/Storage.h"
 #include "quorlix/stream/StreamPipeNull.h"
 
@@ -158,8 +159,8 @@ void RunThreadedJob(void* context) {
     job->m_Finished.store(true, std::memory_order_release);
 }
 
-// Unlinks the finished jobs (all of them with `all`), then joins their threads and deletes them
-// outside the lock: a texture destructor may run here.
+// Unlinks the finished jobs (all of them with `all`), then joins their threads, hands their tile
+// lists over and deletes them outside the lock: a texture destructor may run here.
 int Reap(bool all) {
     TextureLoadJob* reaped = nullptr;
     {
@@ -179,10 +180,43 @@ int Reap(bool all) {
     while (TextureLoadJob* job = reaped) {
         reaped = job->m_Next;
         Platform::JoinThread(job->m_Thread);
+        if (job->m_Finished.load(std::memory_order_acquire))
+            job->ApplyTiles();
         delete job;
         ++count;
     }
     return count;
+}
+
+// The tile list `name`.txf as texture coordinates of a width x height image; empty when there
+// is no such file or it does not read (the reader logs why).
+void ReadTiles(const String& name, int width, int height, Array<Vector2f>& out) {
+    out.Clear();
+    const String path = name + ".txf";
+    Obj<StreamPipe> pipe = Storage::OpenStream(path, 1 | Storage::k_QuietNotFound);
+    if (!pipe || pipe.Get() == StreamPipeNull::GetSingleton())
+        return;
+    // Read in pieces so a pipe whose size is unknown (an archive member) reads all the same;
+    // the bound keeps a bogus file from taking memory without end.
+    constexpr int k_MaxTileFileBytes = 4 << 20;
+    std::string text;
+    char buffer[4096];
+    while (text.size() < static_cast<size_t>(k_MaxTileFileBytes)) {
+        const int n = pipe->Read(buffer, static_cast<int>(sizeof buffer));
+        if (n <= 0)
+            break;
+        text.append(buffer, static_cast<size_t>(n));
+    }
+    if (text.size() >= static_cast<size_t>(k_MaxTileFileBytes)) {
+        Xerr.pLockError() << "Invalid file format in \"" << path << "\": larger than "
+                          << k_MaxTileFileBytes << " bytes";
+        Xerr.pLF();
+        Xerr.pUnlockMessage();
+        return;
+    }
+    Array<Internal::TileRect> tiles;
+    if (Internal::ReadTileFile(text.data(), text.size(), path.Ref(), tiles))
+        Internal::TileTexCoords(tiles, width, height, out);
 }
 
 int RunningJobs() {
@@ -197,10 +231,18 @@ int RunningJobs() {
 
 void Internal::TextureLoadJob::Run() {
     m_Image = Texture::LoadImageFile(m_FileName, m_MipMap);
+    if (m_ReadTiles && !IsEmpty(*m_Image))
+        ReadTiles(m_FileName, m_Image->GetWidth(), m_Image->GetHeight(), m_TileTexCoords);
     if (m_Texture) {
         m_Texture->m_LoadedImage = m_Image;
         m_Texture->SetLoadState(k_TextureReady); // publishes the image (release)
     }
+}
+
+void Internal::TextureLoadJob::ApplyTiles() {
+    auto* tile = dynamic_cast<TileTexture2D*>(m_Texture.Get());
+    if (tile != nullptr && tile->m_TileTexCoordArray.Size() == 0 && m_TileTexCoords.Size() != 0)
+        tile->m_TileTexCoordArray = static_cast<Array<Vector2f>&&>(m_TileTexCoords);
 }
 
 Obj<Image> Texture::LoadImageFile(const String& name, bool mipMap) {
@@ -261,6 +303,8 @@ uint32_t Texture::RequestLoad(int allowThread, const String& imagePath) {
     job->m_Texture = this;
     job->m_ImagePath = imagePath;
     job->m_MipMap = m_MipMapEnable;
+    if (const auto* tile = dynamic_cast<const TileTexture2D*>(this))
+        job->m_ReadTiles = tile->m_TileTexCoordArray.Size() == 0;
     (void)FormFileName(m_FileObject.Get(), imagePath, job->m_FileName);
     m_LoadedImage = nullptr;
     SetLoadState(k_TextureLoading);
@@ -287,6 +331,7 @@ uint32_t Texture::RequestLoad(int allowThread, const String& imagePath) {
     }
     job->m_Threaded = false;
     job->Run();
+    job->ApplyTiles();
     // The caller's reference keeps the texture for this call; a texture nobody holds yet
     // (count 0) must not be destroyed by the job's release.
     BlockDropToZero(job->m_Texture.Detach());

@@ -19,13 +19,21 @@ struct TextureLoadJob {
     String m_FileName;
     String m_ImagePath;
     bool m_MipMap = false; // the texture's MipMapEnable when the request was made
+    // Set when the texture is a tile texture without tiles: the job reads m_FileName + ".txf".
+    bool m_ReadTiles = false;
+    // The tiles read, in texture coordinates; the host's thread copies them into the texture
+    // (ApplyTiles), since the job's thread must not write a member the host may be reading.
+    Array<Vector2f> m_TileTexCoords;
     Platform::JoinableThread* m_Thread = nullptr;
     // Set by the job's thread as its very last store; the reaper joins only finished jobs.
     std::atomic<bool> m_Finished{false};
     TextureLoadJob* m_Next = nullptr; // in the threaded-jobs list
 
-    /// Reads the image, hands it to the texture and publishes state 3.
+    /// Reads the image (and the tile list), hands the image to the texture, publishes state 3.
     void Run();
+    /// On the host's thread after Run: stores the tiles read in a tile texture that still has
+    /// none.
+    void ApplyTiles();
 };
 
 } // namespace Quorlix::Internal
