@@ -263,8 +263,13 @@ TEST_F(TextureFrameGL, PlaceholderWhileAThreadDecodesThenTheFilesPixels) {
         Record(pictureStates, *picture);
         Record(missingStates, *missing);
     }
-    EXPECT_EQ(pictureStates, (std::vector<uint32_t>{k_TextureWaiting, k_TextureLoading,
-                                                    k_TextureReady, k_TextureIdle}));
+    // A small file's job may also end within the frame that started it, so state 2 is seen
+    // between frames only sometimes (the big one showed it for certain).
+    EXPECT_TRUE(pictureStates == (std::vector<uint32_t>{k_TextureWaiting, k_TextureLoading,
+                                                        k_TextureReady, k_TextureIdle}) ||
+                pictureStates ==
+                    (std::vector<uint32_t>{k_TextureWaiting, k_TextureReady, k_TextureIdle}))
+        << ::testing::PrintToString(pictureStates);
     // A file that is not there ends in state 3 with an empty image (its job may end within the
     // frame that started it), which the engine refuses: state 4 and the placeholder for good.
     ASSERT_GE(missingStates.size(), 3u);
