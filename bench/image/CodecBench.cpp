@@ -3,6 +3,7 @@
 // the peak memory of one decode beside the image it makes.
 
 #include "BenchRatios.h"
+#include "BenchSupport.h"
 #include "quorlix/core/Obj.h"
 #include "quorlix/image/Image.h"
 #include "quorlix/image/internal/ImageCodecs.h"
@@ -37,23 +38,8 @@ std::string g_Jp2;
 
 using ReadFunction = EResult (*)(Image&, StreamPipe&, const char*);
 
-// Smooth gradients with a little noise: compresses about as well as a photograph's texture.
 Obj<Image> MakePicture() {
-    Obj<Image> image = Image::Create();
-    image->Allocate(4, k_Size, k_Size, 0);
-    unsigned char* p = image->GetData();
-    uint32_t noise = 12345;
-    for (int y = 0; y < k_Size; ++y) {
-        for (int x = 0; x < k_Size; ++x, p += 4) {
-            noise = noise * 1103515245u + 12345u;
-            const int n = int(noise >> 29);
-            p[0] = static_cast<unsigned char>(x / 8 + n);
-            p[1] = static_cast<unsigned char>(y / 8 + n);
-            p[2] = static_cast<unsigned char>(((x ^ y) >> 3) + n);
-            p[3] = static_cast<unsigned char>(255 - ((x * y) >> 15));
-        }
-    }
-    return image;
+    return QuorlixBench::MakePicture(k_Size);
 }
 
 std::string ReadFile(const std::filesystem::path& path) {

@@ -5,6 +5,7 @@
 // counts its heap allocations after the first (counted blocks and the global operator new).
 
 #include "BenchRatios.h"
+#include "BenchSupport.h"
 #include "quorlix/core/Memory.h"
 #include "quorlix/library/Library.h"
 #include "quorlix/platform/Window.h"
@@ -161,23 +162,18 @@ private:
 
 GLCalls& GL() {
     static GLCalls gl;
-    static bool loaded = false;
-    if (!loaded) {
-        loaded = true;
-        Platform::GLLibrary* library = Platform::OpenGLLibrary("libGL.so.1");
-        auto find = [library](auto& pointer, const char* name) {
-            pointer = reinterpret_cast<std::remove_reference_t<decltype(pointer)>>(
-                Platform::FindGLLibrarySymbol(library, name));
-        };
-        find(gl.glLoadMatrixf, "glLoadMatrixf");
-        find(gl.glMatrixMode, "glMatrixMode");
-        find(gl.glVertexPointer, "glVertexPointer");
-        find(gl.glNormalPointer, "glNormalPointer");
-        find(gl.glDrawRangeElements, "glDrawRangeElements");
-        find(gl.glFinish, "glFinish");
-        find(gl.glClear, "glClear");
-        find(gl.glEnableClientState, "glEnableClientState");
-    }
+    static const bool loaded = [] {
+        QuorlixBench::FindGL(gl.glLoadMatrixf, "glLoadMatrixf");
+        QuorlixBench::FindGL(gl.glMatrixMode, "glMatrixMode");
+        QuorlixBench::FindGL(gl.glVertexPointer, "glVertexPointer");
+        QuorlixBench::FindGL(gl.glNormalPointer, "glNormalPointer");
+        QuorlixBench::FindGL(gl.glDrawRangeElements, "glDrawRangeElements");
+        QuorlixBench::FindGL(gl.glFinish, "glFinish");
+        QuorlixBench::FindGL(gl.glClear, "glClear");
+        QuorlixBench::FindGL(gl.glEnableClientState, "glEnableClientState");
+        return true;
+    }();
+    (void)loaded;
     return gl;
 }
 

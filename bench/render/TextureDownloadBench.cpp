@@ -5,6 +5,7 @@
 // Goal: the engine at 0.9x the plain loop's throughput or better.
 
 #include "BenchRatios.h"
+#include "BenchSupport.h"
 #include "quorlix/image/Image.h"
 #include "quorlix/library/Library.h"
 #include "quorlix/platform/Window.h"
@@ -34,22 +35,17 @@ struct GLCalls {
 
 GLCalls& GL() {
     static GLCalls gl;
-    static bool loaded = false;
-    if (!loaded) {
-        loaded = true;
-        Platform::GLLibrary* library = Platform::OpenGLLibrary("libGL.so.1");
-        auto find = [library](auto& pointer, const char* name) {
-            pointer = reinterpret_cast<std::remove_reference_t<decltype(pointer)>>(
-                Platform::FindGLLibrarySymbol(library, name));
-        };
-        find(gl.glGenTextures, "glGenTextures");
-        find(gl.glDeleteTextures, "glDeleteTextures");
-        find(gl.glBindTexture, "glBindTexture");
-        find(gl.glPixelStorei, "glPixelStorei");
-        find(gl.glTexParameteri, "glTexParameteri");
-        find(gl.glTexImage2D, "glTexImage2D");
-        find(gl.glFinish, "glFinish");
-    }
+    static const bool loaded = [] {
+        QuorlixBench::FindGL(gl.glGenTextures, "glGenTextures");
+        QuorlixBench::FindGL(gl.glDeleteTextures, "glDeleteTextures");
+        QuorlixBench::FindGL(gl.glBindTexture, "glBindTexture");
+        QuorlixBench::FindGL(gl.glPixelStorei, "glPixelStorei");
+        QuorlixBench::FindGL(gl.glTexParameteri, "glTexParameteri");
+        QuorlixBench::FindGL(gl.glTexImage2D, "glTexImage2D");
+        QuorlixBench::FindGL(gl.glFinish, "glFinish");
+        return true;
+    }();
+    (void)loaded;
     return gl;
 }
 
