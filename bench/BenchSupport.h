@@ -4,9 +4,12 @@
 
 #include "quorlix/image/Image.h"
 #include "quorlix/platform/Window.h"
+#include "quorlix/scene/PolygonGeometry.h"
+#include "quorlix/scene/VertexData.h"
 
 #include <cstdint>
 #include <type_traits>
+#include <utility>
 
 namespace QuorlixBench {
 
@@ -27,6 +30,40 @@ inline Quorlix::Obj<Quorlix::Image> MakePicture(int size) {
         }
     }
     return image;
+}
+
+/// A box of 24 vertices (a normal per face) and 36 indices, size 1 around the origin; with
+/// `texCoords` also a VertexDataVector2f pass of 0..1 per face.
+inline void MakeBox(Quorlix::SPolygonGeometry& box, bool texCoords) {
+    using namespace Quorlix;
+    static const float k_Faces[6][2][3] = {{{1, 0, 0}, {0, 1, 0}}, {{-1, 0, 0}, {0, 1, 0}},
+                                           {{0, 1, 0}, {0, 0, 1}}, {{0, -1, 0}, {0, 0, 1}},
+                                           {{0, 0, 1}, {1, 0, 0}}, {{0, 0, -1}, {1, 0, 0}}};
+    Array<Vector3f> vertices, normals;
+    Array<int32_t> indices;
+    Obj<VertexDataVector2f> coords(VertexDataVector2f::Create());
+    for (const auto& face : k_Faces) {
+        const Vector3f n(face[0][0], face[0][1], face[0][2]);
+        const Vector3f u(face[1][0], face[1][1], face[1][2]);
+        // v = n x u, so that u x v = n: the face winds counter-clockwise from outside.
+        const Vector3f v(n.GetY() * u.GetZ() - n.GetZ() * u.GetY(),
+                         n.GetZ() * u.GetX() - n.GetX() * u.GetZ(),
+                         n.GetX() * u.GetY() - n.GetY() * u.GetX());
+        const int base = vertices.Size();
+        for (const auto& [a, b] : {std::pair{-1, -1}, {1, -1}, {1, 1}, {-1, 1}}) {
+            vertices.Add((n + u * static_cast<float>(a) + v * static_cast<float>(b)) * 0.5f);
+            normals.Add(n);
+            coords->m_DataArray.Add(Vector2f(a > 0 ? 1.0f : 0.0f, b > 0 ? 1.0f : 0.0f));
+        }
+        for (int i : {0, 1, 2, 0, 2, 3})
+            indices.Add(base + i);
+    }
+    box.SetVertexArray(vertices);
+    box.m_NormalArray = normals;
+    box.SetIndexArray(indices);
+    box.SetPrimCount(12);
+    if (texCoords)
+        box.m_VertexData.Add(Obj<ScriptObject>(coords.Get()));
 }
 
 /// Sets `pointer` to the GL entry point `name` of the system's GL library (null when missing).

@@ -57,41 +57,13 @@ struct GLCalls {
     EnumFn glEnableClientState = nullptr;
 };
 
-// A box of 24 vertices (a normal per face) and 36 indices, size 1 around the origin.
-void MakeBox(SPolygonGeometry& box) {
-    static const float k_Faces[6][2][3] = {{{1, 0, 0}, {0, 1, 0}}, {{-1, 0, 0}, {0, 1, 0}},
-                                           {{0, 1, 0}, {0, 0, 1}}, {{0, -1, 0}, {0, 0, 1}},
-                                           {{0, 0, 1}, {1, 0, 0}}, {{0, 0, -1}, {1, 0, 0}}};
-    Array<Vector3f> vertices, normals;
-    Array<int32_t> indices;
-    for (const auto& face : k_Faces) {
-        const Vector3f n(face[0][0], face[0][1], face[0][2]);
-        const Vector3f u(face[1][0], face[1][1], face[1][2]);
-        // v = n x u, so that u x v = n: the face winds counter-clockwise from outside.
-        const Vector3f v(n.GetY() * u.GetZ() - n.GetZ() * u.GetY(),
-                         n.GetZ() * u.GetX() - n.GetX() * u.GetZ(),
-                         n.GetX() * u.GetY() - n.GetY() * u.GetX());
-        const int base = vertices.Size();
-        for (const auto& [a, b] : {std::pair{-1, -1}, {1, -1}, {1, 1}, {-1, 1}}) {
-            vertices.Add((n + u * static_cast<float>(a) + v * static_cast<float>(b)) * 0.5f);
-            normals.Add(n);
-        }
-        for (int i : {0, 1, 2, 0, 2, 3})
-            indices.Add(base + i);
-    }
-    box.SetVertexArray(vertices);
-    box.m_NormalArray = normals;
-    box.SetIndexArray(indices);
-    box.SetPrimCount(12);
-}
-
 // The scene of one box count, with its own render system and channel; every count draws into
 // the same pipe (one window and context).
 class Frame {
 public:
     // `count` boxes in a grid filling the view at 10 units, lit by a sun and an ambient light.
     explicit Frame(RenderPipe* pipe, int count) : m_Pipe(pipe) {
-        MakeBox(*static_cast<SPolygonGeometry*>(m_Box->GetSNode()));
+        QuorlixBench::MakeBox(*static_cast<SPolygonGeometry*>(m_Box->GetSNode()), false);
         Obj<TLight> sun(TLight::Create());
         Obj<TLight> sky(TLight::Create());
         static_cast<SLight*>(sky->GetSNode())->SetType(SLight::Ambient);

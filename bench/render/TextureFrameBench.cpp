@@ -6,6 +6,7 @@
 // it.
 
 #include "BenchRatios.h"
+#include "BenchSupport.h"
 #include "quorlix/image/Image.h"
 #include "quorlix/library/Library.h"
 #include "quorlix/platform/Window.h"
@@ -44,40 +45,10 @@ FinishFn g_Finish = nullptr;
 std::filesystem::path g_Folder;
 double g_ResidentMedian = 0; // seconds, from the baseline run
 
-// A box of 24 vertices (a normal and texture coordinates per face corner) and 36 indices.
-void MakeBox(SPolygonGeometry& box) {
-    static const float k_Faces[6][2][3] = {{{1, 0, 0}, {0, 1, 0}}, {{-1, 0, 0}, {0, 1, 0}},
-                                           {{0, 1, 0}, {0, 0, 1}}, {{0, -1, 0}, {0, 0, 1}},
-                                           {{0, 0, 1}, {1, 0, 0}}, {{0, 0, -1}, {1, 0, 0}}};
-    Array<Vector3f> vertices, normals;
-    Array<int32_t> indices;
-    Obj<VertexDataVector2f> coords(VertexDataVector2f::Create());
-    for (const auto& face : k_Faces) {
-        const Vector3f n(face[0][0], face[0][1], face[0][2]);
-        const Vector3f u(face[1][0], face[1][1], face[1][2]);
-        const Vector3f v(n.GetY() * u.GetZ() - n.GetZ() * u.GetY(),
-                         n.GetZ() * u.GetX() - n.GetX() * u.GetZ(),
-                         n.GetX() * u.GetY() - n.GetY() * u.GetX());
-        const int base = vertices.Size();
-        for (const auto& [a, b] : {std::pair{-1, -1}, {1, -1}, {1, 1}, {-1, 1}}) {
-            vertices.Add((n + u * static_cast<float>(a) + v * static_cast<float>(b)) * 0.5f);
-            normals.Add(n);
-            coords->m_DataArray.Add(Vector2f(a > 0 ? 1.0f : 0.0f, b > 0 ? 1.0f : 0.0f));
-        }
-        for (int i : {0, 1, 2, 0, 2, 3})
-            indices.Add(base + i);
-    }
-    box.SetVertexArray(vertices);
-    box.m_NormalArray = normals;
-    box.SetIndexArray(indices);
-    box.SetPrimCount(12);
-    box.m_VertexData.Add(Obj<ScriptObject>(coords.Get()));
-}
-
 class Scene {
 public:
     explicit Scene(RenderPipe* pipe) : m_Pipe(pipe) {
-        MakeBox(*static_cast<SPolygonGeometry*>(m_Box->GetSNode()));
+        QuorlixBench::MakeBox(*static_cast<SPolygonGeometry*>(m_Box->GetSNode()), true);
         Obj<TLight> sun(TLight::Create());
         m_Root->AddChild(sun);
         Obj<RenderMaterial> white(RenderMaterial::Create());
