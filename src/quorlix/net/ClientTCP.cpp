@@ -197,7 +197,11 @@ int ClientTCP::Send(const char* data, int n) {
 }
 
 bool ClientTCP::WaitReadable(int milliseconds) {
-    const int ready = Platform::PollSocket(m_Socket, Platform::SocketReadable, milliseconds);
+    return WaitFor(Platform::SocketReadable, milliseconds);
+}
+
+bool ClientTCP::WaitFor(int events, int milliseconds) {
+    const int ready = Platform::PollSocket(m_Socket, events, milliseconds);
     if (ready == Platform::SocketFailed) {
         Internal::LogScriptError(ErrorTextTCP(Platform::TakeSocketError(m_Socket)));
         CloseAfterFailure();
@@ -274,17 +278,7 @@ bool ClientTCP::IsReadyToReceive(bool poll) {
 bool ClientTCP::IsReadyToSend(bool poll) {
     if (!IsConnected())
         return false;
-    const int ready = Platform::PollSocket(m_Socket, Platform::SocketWritable, poll ? 0 : -1);
-    if (ready == Platform::SocketFailed) {
-        Internal::LogScriptError(ErrorTextTCP(Platform::TakeSocketError(m_Socket)));
-        CloseAfterFailure();
-        return false;
-    }
-    if (ready < 0) {
-        LogSocketError();
-        return false;
-    }
-    return ready != 0;
+    return WaitFor(Platform::SocketWritable, poll ? 0 : -1);
 }
 
 bool ClientTCP::WaitForReceive(int seconds, int microseconds) {

@@ -116,6 +116,8 @@ protected:
     /// Waits up to `milliseconds` (negative: without limit) for readability: true when ready;
     /// false on a time-out, or when the socket failed (then logged and closed).
     bool WaitReadable(int milliseconds);
+    /// Waits as WaitReadable does for `events` (Platform::SocketReadable or SocketWritable).
+    bool WaitFor(int events, int milliseconds);
     /// One receive with the error handling of Receive; `peek` leaves the bytes in the socket.
     int ReceiveOnce(char* buffer, int size, bool peek);
 
