@@ -5,13 +5,14 @@
 #include "quorlix/render/RenderClasses.h"
 #include "quorlix/scene/SceneClasses.h"
 #include "quorlix/script/ClassTable.h"
+#include "quorlix/widget/WidgetClasses.h"
 
 namespace Quorlix {
 
 void InitializeSceneClasses() {
     // Bases before the classes derived from them, across modules: the scene classes, then
     // render, shader, texture, image, material, blend, pose, sprite, animation and vertex-data
-    // classes, and the enumerations last.
+    // classes, the widget classes (with their own enumerations), and the other enumerations last.
     BindSceneNodeClasses();
     BindGeometryClasses();
     BindRenderClasses();
@@ -24,6 +25,7 @@ void InitializeSceneClasses() {
     BindSpriteAppearancesClass();
     BindAnimationClasses();
     BindVertexDataClasses();
+    InitializeGUIClasses();
     BindNodeEnumerations();
     BindGeometryEnumerations();
     BindRenderEnumerations();

@@ -27,6 +27,7 @@
 //   element index and a size function.
 //   ClearingProperty is a Property of an object member that a refused object clears: after the
 //   logged refusal the setter is handed null, so the member holds nil instead of its old value.
+//   ClearingField does the same for an object field.
 // - Enumerator: a value of an enumeration class.
 //
 // Value conversions done by generated accessors: `StringRef` reads as String; `T*` and `Obj<T>`
@@ -414,6 +415,18 @@ void FieldSet(ScriptObject* self, const ClassType_MemberID* m, int, const void* 
                               [&](const auto& v) { Self<typename M::Class>(self).*F = v; });
 }
 
+/// FieldSet of an object field that a refused object clears (see ClearingField).
+template <auto F>
+void ClearingFieldSet(ScriptObject* self, const ClassType_MemberID* m, int, const void* value,
+                      const MVTBL& entry) {
+    using M = ClassOfMember<decltype(F)>;
+    using V = ValueOf<typename M::Value>;
+    bool ok = true;
+    auto* object =
+        V::FromScript(*static_cast<const typename V::Script*>(value), self, m, entry, ok);
+    Self<typename M::Class>(self).*F = ok ? object : nullptr;
+}
+
 /// Byte offset of field F from the ScriptObject part of its class. A data member pointer is
 /// the member's offset in its class on this ABI, so no object is needed.
 template <auto F>
@@ -522,6 +535,15 @@ MemberRow Field(const char* name, int index, unsigned flags = MemberDefault) {
         return AccessorRow<R>(name, index, flags, &FieldGet<F>, &FieldSet<F>);
     }
     return row;
+}
+
+/// A Field of an object reference (`Obj<T>`) that a refused object clears: after the logged
+/// refusal the field holds nil instead of its old value.
+template <auto F>
+MemberRow ClearingField(const char* name, int index, unsigned flags = MemberDefault) {
+    using R = typename ClassOfMember<decltype(F)>::Value;
+    static_assert(ValueOf<R>::k_Class == k_ClassScriptObject, "the field holds an object");
+    return AccessorRow<R>(name, index, flags, &FieldGet<F>, &ClearingFieldSet<F>);
 }
 
 /// A member read by getter Get and written by setter Set of the class. Set's type follows from
