@@ -70,6 +70,7 @@
 #include "quorlix/render/RenderClasses.h"
 #include "quorlix/render/RenderEngine.h"
 #include "quorlix/render/RenderMaterial.h"
+#include "quorlix/render/RenderOverlay.h"
 #include "quorlix/render/RenderPipe.h"
 #include "quorlix/render/RenderShader.h"
 #include "quorlix/render/RenderStatistics.h"

@@ -50,6 +50,9 @@ public:
     bool AcceptShaderBump(RenderShader*) override { return false; }
     void BindShaderBase(RenderShader*) override {}
     void DrawGeometry(TGeometry&) override {}
+    void BeginOverlay(const Matrix4f&, const Matrix4f&) override {}
+    void DrawOverlayQuads(RenderShader*, const OverlayVertex*, int) override {}
+    void EndOverlay() override {}
     void UnloadTextures() override {}
     bool ForceLoadTexture(Texture&) override { return true; }
     int GetTexturesPending() const override { return 0; }

@@ -74,6 +74,14 @@ struct QUORLIX_API RenderClearBlock {
     int32_t m_BufferBackgroundDepthStencilIndex = -1;
 };
 
+/// One corner of an overlay quad: its position in the overlay's space, texture coordinates
+/// and colour (RGBA, multiplied with the texture).
+struct QUORLIX_API OverlayVertex {
+    float m_X = 0, m_Y = 0;
+    float m_U = 0, m_V = 0;
+    float m_Color[4] = {1, 1, 1, 1};
+};
+
 class QUORLIX_API RenderEngine {
 public:
     /// Engine types of Create.
@@ -124,6 +132,16 @@ public:
     virtual bool AcceptShaderBump(RenderShader* shader) = 0;
     virtual void BindShaderBase(RenderShader* shader) = 0;
     virtual void DrawGeometry(TGeometry& geometry) = 0;
+
+    /// Overlays (the widgets) draw over the finished scene: unlit, unfogged, without depth test
+    /// or writes and without culling, blended by alpha. `projection` and `modelView` place the
+    /// overlay's space; EndOverlay restores the scene's state.
+    virtual void BeginOverlay(const Matrix4f& projection, const Matrix4f& modelView) = 0;
+    /// Draws `quadCount` quads (four corners each) with the texture of `shader`'s surface as
+    /// BindShaderBase finds it (untextured when there is none or it is not loaded yet).
+    virtual void DrawOverlayQuads(RenderShader* shader, const OverlayVertex* vertices,
+                                  int quadCount) = 0;
+    virtual void EndOverlay() = 0;
 
     /// Unloads textures released since the last frame and continues background loading.
     virtual void UnloadTextures() = 0;

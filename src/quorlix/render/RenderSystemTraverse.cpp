@@ -9,6 +9,7 @@
 #include "quorlix/render/Shader.h"
 #include "quorlix/render/Texture.h"
 #include "quorlix/render/internal/DrawLayer.h"
+#include "quorlix/render/internal/OverlayTable.h"
 #include "quorlix/scene/Camera.h"
 #include "quorlix/scene/Fog.h"
 #include "quorlix/scene/Geometry.h"
@@ -74,6 +75,7 @@ Matrix4f ViewOf(const TBaseTransform& camera) {
 // What the collect walk does with a node, by its class.
 enum class RenderSystemTraverse_D::Kind : uint8_t {
     Leaf,      // nothing
+    Overlay,   // drawn by its registered drawer after the lit pass
     Branch,    // children under the same matrix
     Transform, // children under its ModelViewMatrix
     LODGroup,  // the child of its level
@@ -169,6 +171,10 @@ bool RenderSystemTraverse_D::DrawChannel(RenderChannel& channel, bool first, int
     projection.MakeFrustum(-t * n * aspect, t * n * aspect, -t * n, t * n, n, f);
     engine->SetProjection(projection);
     engine->SetModelView(Matrix4f::Identity);
+    m_Channel = &channel;
+    m_ViewportWidth = w;
+    m_ViewportHeight = h;
+    m_Projection = projection;
     // An empty viewport or a frustum without depth shows nothing: no culling frustum to make.
     if (w <= 0 || h <= 0 || !(f > n) || !std::isfinite(f))
         return true;
@@ -316,6 +322,7 @@ void RenderSystemTraverse_D::Pass(RenderEngine& engine, int mode, TNode* root, b
     if (lit) {
         // The widgets draw unfogged, over the scene.
         engine.SetFog(nullptr, Matrix4f::Identity);
+        DrawOverlays(engine);
     }
 }
 
@@ -338,6 +345,10 @@ RenderSystemTraverse_D::Kind RenderSystemTraverse_D::KindOf(const TNode* node) n
         kind = Kind::Light;
     else if (Is(node, k_ClassTFog))
         kind = Kind::Fog;
+    for (const Internal::OverlayEntry& entry : Internal::G_Overlays) {
+        if (kind == Kind::Leaf && entry.m_Class != 0 && Is(node, entry.m_Class))
+            kind = Kind::Overlay;
+    }
     m_KindTable[m_KindNext] = table;
     m_Kind[m_KindNext] = kind;
     m_KindNext = (m_KindNext + 1) % k_KindCache;
@@ -454,6 +465,7 @@ void RenderSystemTraverse_D::Collect(TNode* root) {
     m_LayerUsed = 0;
     m_Lights.clear();
     m_Fogs.clear();
+    m_Overlays.clear();
     m_Filed = 0;
     m_Culled = 0;
     if (root == nullptr || root->IsNil())
@@ -507,6 +519,9 @@ void RenderSystemTraverse_D::Collect(TNode* root) {
         case Kind::Fog:
             m_Fogs.push_back(FogRecord{static_cast<const SFog*>(node->GetSNode()), &current});
             break;
+        case Kind::Overlay:
+            m_Overlays.push_back(OverlayRecord{node, &current});
+            break;
         case Kind::Leaf:
             break;
         }
@@ -516,6 +531,21 @@ void RenderSystemTraverse_D::Collect(TNode* root) {
         std::sort(records.begin(), records.end(), [](const DrawRecord& a, const DrawRecord& b) {
             return a.m_Depth < b.m_Depth || (a.m_Depth == b.m_Depth && a.m_Order < b.m_Order);
         });
+    }
+}
+
+void RenderSystemTraverse_D::DrawOverlays(RenderEngine& engine) {
+    // In tree order (the collect visits children in order): later ones over earlier ones.
+    for (const OverlayRecord& record : m_Overlays) {
+        TNode& node = *record.m_Node;
+        OverlayDrawFunction draw = nullptr;
+        for (const Internal::OverlayEntry& entry : Internal::G_Overlays) {
+            if (draw == nullptr && entry.m_Class != 0 && Is(&node, entry.m_Class))
+                draw = entry.m_Draw;
+        }
+        if (draw != nullptr && m_Channel != nullptr)
+            draw(node, OverlayContext{engine, *m_Channel, m_ViewportWidth, m_ViewportHeight,
+                                      m_Projection, *record.m_Matrix});
     }
 }
 

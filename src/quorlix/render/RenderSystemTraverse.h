@@ -80,6 +80,7 @@ private:
         TNode* m_Node;
         const Matrix4f* m_Matrix;
     };
+    using OverlayRecord = Step; // a node of an overlay class and its parent's model-view
     enum class Kind : uint8_t;
     enum class MeshKind : uint8_t;
 
@@ -99,6 +100,7 @@ private:
     bool LocalSphere(const TGeometry& geometry, Spheref& sphere);
     void Lights(RenderEngine& engine);
     void SortedDraw(RenderEngine& engine);
+    void DrawOverlays(RenderEngine& engine);
     void PushChildren(const TNode* branch, const Matrix4f& matrix);
     Kind KindOf(const TNode* node) noexcept;
     MeshKind MeshKindOf(const SNode* s) noexcept;
@@ -118,6 +120,12 @@ private:
     std::vector<LightRecord> m_Lights;
     std::vector<FogRecord> m_Fogs;
     std::vector<Step> m_Stack;
+    std::vector<OverlayRecord> m_Overlays;
+    // The channel being drawn, for the overlays: its viewport size and projection.
+    RenderChannel* m_Channel = nullptr;
+    int m_ViewportWidth = 0;
+    int m_ViewportHeight = 0;
+    Matrix4f m_Projection = Matrix4f::Identity;
     std::vector<RenderShader*> m_Shaders;           // forced texture loading: the scene's shaders,
     std::vector<const ScriptObject*> m_Expressions; // the expressions of one shader
     std::vector<const ScriptObject*> m_Seen;

@@ -3,6 +3,7 @@
 #include "quorlix/script/internal/ScriptLog.h"
 #include "quorlix/widget/Widget.h"
 #include "quorlix/widget/WidgetClassIndex.h"
+#include "quorlix/widget/internal/WidgetPainter.h"
 #include "quorlix/widget/internal/WidgetWalk.h"
 
 #include <cmath>
@@ -56,7 +57,9 @@ const TypeInfo* TWindow::GetTWindowTypeInfo() noexcept {
     return &TypeOf<TWindow>();
 }
 TWindow::TWindow() : TLeaf(SWindow::Create()) {}
-TWindow::~TWindow() = default;
+TWindow::~TWindow() {
+    delete m_Painter;
+}
 
 ScriptObject* TWindow::GetRootWidgetObject() const noexcept {
     return Widget::ObjectOrNil(m_RootWidget.Get());

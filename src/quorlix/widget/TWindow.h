@@ -9,6 +9,7 @@
 // the hovered, focus or capture widget at the next event.
 
 #include "quorlix/core/Obj.h"
+#include "quorlix/math/Matrix4f.h"
 #include "quorlix/math/Vector3f.h"
 #include "quorlix/platform/Export.h"
 #include "quorlix/scene/Node.h"
@@ -18,7 +19,9 @@
 
 namespace Quorlix {
 
+class RenderEngine;
 class Widget;
+class WidgetPainter;
 
 class QUORLIX_API SWindow : public SLeaf {
 public:
@@ -46,6 +49,12 @@ public:
     /// Lays out the tree: the root against VirtualResolution, children in ChildPriority order.
     /// A zero (or not finite) resolution lays out nothing.
     void Layout();
+
+    /// Lays out and draws the tree through `engine` as an overlay: (0, 0)-(VirtualResolution)
+    /// stretched over the viewport, y down, parents before children; with UseCameraProjection
+    /// in the camera's projection under `parentModelView`, a virtual unit a scene unit.
+    void Draw(RenderEngine& engine, const Matrix4f& cameraProjection,
+              const Matrix4f& parentModelView);
 
     /// Routes one input event through the widgets (see the file comment); the record comes back
     /// with the hovered, focus and capture widgets of this event.
@@ -77,6 +86,7 @@ private:
     uint32_t m_Stamp = 0;
     bool m_DepthReported = false; // the depth limit of walks is logged once per window
     WDispatch m_Dispatch;         // and so is a forwarding stop
+    WidgetPainter* m_Painter = nullptr; // made at the first draw
 };
 
 } // namespace Quorlix

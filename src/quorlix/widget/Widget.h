@@ -29,6 +29,7 @@ namespace Quorlix {
 
 class FontStyle;
 class TileCollection;
+class WidgetPainter;
 class WidgetStyle;
 struct WidgetWalk;
 
@@ -101,6 +102,8 @@ public:
     /// The widget's own reaction to an event: ShowWidget, HideWidget and ToggleWidget set or
     /// flip Visibility; event 35 turns the record's key into the keyboard events.
     virtual void OnEvent(uint32_t event, WInputRecord& record);
+    /// Draws the widget itself (its children are drawn after it): a plain widget its frame.
+    virtual void Paint(WidgetPainter& painter);
     /// The content extent for ResizeMinimum (labels: their text); 0 for a plain widget.
     virtual Vector3f GetContentSize();
     /// Calls `visit` for each child container slot that holds a widget (WidgetArray, and the
@@ -157,6 +160,9 @@ public:
     void SetUserWeakObject(ScriptObject* object);
 
     bool IsDisabled() const noexcept { return (m_WidgetState & k_StateDisabled) != 0; }
+    /// The frame colour of the widget's state in `style`: disabled, focus, hovered, inactive
+    /// (the window takes no input), else the default.
+    const Vector4f& FrameColor(const WidgetStyle& style, bool windowHasInput) const noexcept;
     /// Sets or clears the bits of `mask` in WidgetState.
     void SetStateBits(int32_t mask, bool on) noexcept {
         m_WidgetState = on ? (m_WidgetState | mask) : (m_WidgetState & ~mask);
@@ -195,6 +201,12 @@ protected:
                      const Matrix4f& matrix);
     /// The local matrix of this widget: its computed position then the parent's matrix.
     virtual void ComputeMatrix(const Matrix4f& parent);
+    /// Draws the frame of WidgetStyle over the widget's rectangle: one quad, or nine pieces from
+    /// the style's tile selection on a tile texture.
+    void PaintFrame(WidgetPainter& painter);
+    /// Draws `text` left-aligned and centred vertically, its shadow first.
+    void PaintText(WidgetPainter& painter, const FontStyle* style, const StringRef& text,
+                   const Vector4f& color);
     /// Sorts WidgetArray by ChildPriority (stable; empty slots last).
     void SortChildren();
     /// Moves every child reference out of this widget (destruction without recursion).
@@ -292,6 +304,7 @@ public:
 
     /// The text's extent: its width in the font style's glyph cells by FontSize.
     Vector3f GetContentSize() override;
+    void Paint(WidgetPainter& painter) override;
 
     String m_Text;
     Obj<FontStyle> m_FontStyle;
@@ -306,6 +319,8 @@ public:
     static const TypeInfo* GetWImageTypeInfo() noexcept;
     WImage() noexcept = default;
     ~WImage() override;
+
+    void Paint(WidgetPainter& painter) override;
 
     Obj<ScriptObject> m_ImageShader;
     Vector4f m_ImageColor{1, 1, 1, 1};
@@ -325,6 +340,7 @@ public:
     ~WText() override;
 
     Vector3f GetContentSize() override;
+    void Paint(WidgetPainter& painter) override;
     /// Edits on KeyboardPressKey.
     void OnEvent(uint32_t event, WInputRecord& record) override;
 
@@ -374,6 +390,8 @@ public:
     ~WChannel() override;
 
     void UpdateLayout(WidgetWalk& walk, const Matrix4f& parent) override;
+    /// Nothing: the host renders a channel there.
+    void Paint(WidgetPainter& painter) override;
 
     Vector4f m_Viewport{0, 0, 1, 1};
 };

@@ -1,5 +1,6 @@
 #include "quorlix/widget/WidgetClasses.h"
 
+#include "quorlix/render/RenderOverlay.h"
 #include "quorlix/scene/SceneClassIndex.h"
 #include "quorlix/script/ClassBinding.h"
 #include "quorlix/widget/TWindow.h"
@@ -20,8 +21,16 @@ constexpr unsigned k_RefArray = MemberObjectIndex | MemberObjectLink | MemberIsI
 
 const Vector4f k_White(1, 1, 1, 1);
 
+// Rows whose accessors take any object and check for a widget themselves (to store nil for
+// anything else) still say which class their objects have.
+MemberRow WidgetsOnly(MemberRow row) noexcept {
+    row.m_ObjectClass = &ValueOf<Widget*>::ObjectClass;
+    return row;
+}
+
 const MemberRow k_TWindowRows[] = {
-    Property<&TWindow::GetRootWidgetObject, &TWindow::SetRootWidget>("RootWidget", 1, k_Ref),
+    WidgetsOnly(
+        Property<&TWindow::GetRootWidgetObject, &TWindow::SetRootWidget>("RootWidget", 1, k_Ref)),
     Field<&TWindow::m_VirtualResolution>("VirtualResolution", 2)
         .Default(Vector3f(2048, 1536, 2048)),
     Field<&TWindow::m_InputFocus>("InputFocus", 3).Default(true),
@@ -65,8 +74,8 @@ const MemberRow k_WEventHandlerRows[] = {
 
 const MemberRow k_WidgetRows[] = {
     ClearingField<&Widget::m_WidgetStyle>("WidgetStyle", 1, k_Ref),
-    IndexProperty<&Widget::GetWidgetObject, &Widget::SetWidget, &Widget::WidgetCount,
-                  &Widget::ResizeWidget>("WidgetArray", 2, k_RefArray),
+    WidgetsOnly(IndexProperty<&Widget::GetWidgetObject, &Widget::SetWidget, &Widget::WidgetCount,
+                              &Widget::ResizeWidget>("WidgetArray", 2, k_RefArray)),
     Field<&Widget::m_EventHandlerArray>("EventHandlerArray", 3, k_RefArray),
     Property<&Widget::GetVisibility, &Widget::SetVisibility>("Visibility", 4).Default(1u),
     Property<&Widget::GetPosition, &Widget::SetPosition>("Position", 5),
@@ -104,18 +113,18 @@ const MemberRow k_WidgetRows[] = {
 };
 
 const MemberRow k_WFrameRows[] = {
-    Property<&WFrame::GetAreaObject<WFrame::TitleArea>, &WFrame::SetAreaObject<WFrame::TitleArea>>(
-        "TitleWidget", 1, k_Ref),
-    Property<&WFrame::GetAreaObject<WFrame::MenuArea>, &WFrame::SetAreaObject<WFrame::MenuArea>>(
-        "MenuWidget", 2, k_Ref),
-    Property<&WFrame::GetAreaObject<WFrame::StatusArea>,
-             &WFrame::SetAreaObject<WFrame::StatusArea>>("StatusWidget", 3, k_Ref),
+    WidgetsOnly(Property<&WFrame::GetAreaObject<WFrame::TitleArea>,
+                         &WFrame::SetAreaObject<WFrame::TitleArea>>("TitleWidget", 1, k_Ref)),
+    WidgetsOnly(Property<&WFrame::GetAreaObject<WFrame::MenuArea>,
+                         &WFrame::SetAreaObject<WFrame::MenuArea>>("MenuWidget", 2, k_Ref)),
+    WidgetsOnly(Property<&WFrame::GetAreaObject<WFrame::StatusArea>,
+                         &WFrame::SetAreaObject<WFrame::StatusArea>>("StatusWidget", 3, k_Ref)),
     Field<&WFrame::m_FocusLevel>("FocusLevel", 4).Default(0),
 };
 
 const MemberRow k_WTabFrameRows[] = {
-    IndexProperty<&WTabFrame::GetTabObject, &WTabFrame::SetTab, &WTabFrame::TabCount,
-                  &WTabFrame::ResizeTab>("TabWidgetArray", 1, k_RefArray),
+    WidgetsOnly(IndexProperty<&WTabFrame::GetTabObject, &WTabFrame::SetTab, &WTabFrame::TabCount,
+                              &WTabFrame::ResizeTab>("TabWidgetArray", 1, k_RefArray)),
     Field<&WTabFrame::m_TabSelect>("TabSelect", 2).Default(0),
 };
 
@@ -211,6 +220,12 @@ constexpr const char* k_EventNames[WEvent::k_TypeCount] = {
     "FocusLost",
 };
 
+// The frame's draw traversal hands every visible window to this after the lit pass.
+void DrawWindowOverlay(TNode& node, const OverlayContext& context) {
+    static_cast<TWindow&>(node).Draw(context.m_Engine, context.m_Projection,
+                                     context.m_ModelView);
+}
+
 struct EventTypeRows {
     MemberRow m_Rows[WEvent::k_TypeCount];
     EventTypeRows() {
@@ -252,6 +267,7 @@ void InitializeGUIClasses() {
     BindClass(PlainClass(k_ClassWidgetAlignmentModeEnum, k_ClassScriptObject,
                          "Widget.AlignmentModeEnum", Kind_Enum, "Widget")
                   .Members(k_AlignmentModeRows));
+    SetOverlayDrawer(k_ClassTWindow, &DrawWindowOverlay);
     static const EventTypeRows k_EventTypeRows;
     BindClass(PlainClass(k_ClassWEventTypeEnum, k_ClassScriptObject, "WEvent.TypeEnum", Kind_Enum,
                          "WEvent")

@@ -149,6 +149,26 @@ void RenderEngineNull::BindShaderBase(RenderShader* shader) {
         call->m_Object = shader;
 }
 
+void RenderEngineNull::BeginOverlay(const Matrix4f& projection, const Matrix4f& modelView) {
+    m_Overlay.clear();
+    if (Call* call = Note(OpBeginOverlay))
+        call->m_Matrix = projection;
+    SetModelView(modelView);
+}
+
+void RenderEngineNull::DrawOverlayQuads(RenderShader* shader, const OverlayVertex* vertices,
+                                        int quadCount) {
+    if (Call* call = Note(OpDrawOverlayQuads)) {
+        call->m_Object = shader;
+        call->m_Int[0] = quadCount;
+        m_Overlay.insert(m_Overlay.end(), vertices, vertices + 4 * quadCount);
+    }
+}
+
+void RenderEngineNull::EndOverlay() {
+    Note(OpEndOverlay);
+}
+
 void RenderEngineNull::DrawGeometry(TGeometry& geometry) {
     const SNode* s = geometry.GetSNode();
     if (s->GetClassTable() == m_PolygonTable || s->IsA(BuiltinTypeID(k_ClassSPolygonGeometry))) {

@@ -35,6 +35,9 @@ public:
         OpAcceptShaderBump,
         OpBindShaderBase,
         OpDrawGeometry,
+        OpBeginOverlay,
+        OpDrawOverlayQuads,
+        OpEndOverlay,
         OpUnloadTextures,
         OpForceLoadTexture,
         OpSwapBuffers,
@@ -45,7 +48,7 @@ public:
     /// One recorded call. Fields an operation does not use stay 0 (null, identity).
     struct Call {
         Op m_Op = OpCount;
-        int m_Int[4] = {};              // viewport x, y, w, h; mode; light index or count
+        int m_Int[4] = {};              // viewport x, y, w, h; mode; light index or count; quads
         float m_Float = 0.0f;           // cull frustum factor
         Vector3f m_Vector;              // ambient colour, clear colour, light colour
         const void* m_Object = nullptr; // geometry, shader, light, fog or texture
@@ -92,6 +95,12 @@ public:
     bool AcceptShaderBump(RenderShader* shader) override;
     void BindShaderBase(RenderShader* shader) override;
     void DrawGeometry(TGeometry& geometry) override;
+    void BeginOverlay(const Matrix4f& projection, const Matrix4f& modelView) override;
+    void DrawOverlayQuads(RenderShader* shader, const OverlayVertex* vertices,
+                          int quadCount) override;
+    void EndOverlay() override;
+    /// The corners of every overlay quad drawn since the last BeginOverlay, while recording.
+    const std::vector<OverlayVertex>& GetOverlayVertices() const noexcept { return m_Overlay; }
     void UnloadTextures() override;
     bool ForceLoadTexture(Texture& texture) override;
     int GetTexturesPending() const override { return m_TexturesPending; }
@@ -106,6 +115,7 @@ private:
     int64_t m_Counts[OpCount] = {};
     std::vector<Call> m_Record;
     bool m_Recording = false;
+    std::vector<OverlayVertex> m_Overlay;
     int64_t m_Dropped = 0;
     bool m_AcceptAmbient = false;
     bool m_AcceptBump = false;

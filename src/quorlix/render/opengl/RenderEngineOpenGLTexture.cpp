@@ -52,6 +52,15 @@ constexpr GLenum k_Clamp = 0x2900;
 constexpr GLenum k_Repeat = 0x2901;
 constexpr GLenum k_ClampToEdge = 0x812F;
 constexpr GLenum k_TextureCoordArray = 0x8078;
+constexpr GLenum k_ColorArray = 0x8076;
+constexpr GLenum k_Quads = 0x0007;
+constexpr GLenum k_Lighting = 0x0B50;
+constexpr GLenum k_DepthTest = 0x0B71;
+constexpr GLenum k_CullFace = 0x0B44;
+constexpr GLenum k_Fog = 0x0B60;
+constexpr GLenum k_Blend = 0x0BE2;
+constexpr GLenum k_SrcAlpha = 0x0302;
+constexpr GLenum k_OneMinusSrcAlpha = 0x0303;
 constexpr GLenum k_TextureMaxAnisotropy = 0x84FE;
 constexpr GLenum k_MaxTextureMaxAnisotropy = 0x84FF;
 constexpr GLenum k_TextureFilterControl = 0x8500;
@@ -452,6 +461,54 @@ void RenderEngineOpenGL_D::ApplyTexCoords(const SPolygonGeometry& mesh, int vert
         GL.glDisableClientState(k_TextureCoordArray);
         GL.glDisable(k_Texture2D);
     }
+}
+
+// Overlays: quads in client arrays, one draw call per batch.
+
+void RenderEngineOpenGL_D::BeginOverlay(const Matrix4f& projection, const Matrix4f& modelView) {
+    if (m_Context == nullptr)
+        return;
+    SetProjection(projection);
+    SetModelView(modelView);
+    GL.glDisable(k_Lighting);
+    GL.glDisable(k_DepthTest);
+    GL.glDepthMask(false);
+    GL.glDisable(k_CullFace);
+    GL.glDisable(k_Fog);
+    GL.glEnable(k_Blend);
+    GL.glBlendFunc(k_SrcAlpha, k_OneMinusSrcAlpha);
+    GL.glEnableClientState(k_ColorArray);
+}
+
+void RenderEngineOpenGL_D::DrawOverlayQuads(RenderShader* shader, const OverlayVertex* vertices,
+                                            int quadCount) {
+    if (m_Context == nullptr || quadCount <= 0)
+        return;
+    BindTexture(shader);
+    constexpr int k_Stride = sizeof(OverlayVertex);
+    GL.glVertexPointer(2, k_Float, k_Stride, &vertices->m_X);
+    GL.glColorPointer(4, k_Float, k_Stride, vertices->m_Color);
+    if (m_BoundTexture != nullptr) {
+        GL.glTexCoordPointer(2, k_Float, k_Stride, &vertices->m_U);
+        GL.glEnableClientState(k_TextureCoordArray);
+        GL.glEnable(k_Texture2D);
+    } else {
+        GL.glDisableClientState(k_TextureCoordArray);
+        GL.glDisable(k_Texture2D);
+    }
+    GL.glDrawArrays(k_Quads, 0, 4 * quadCount);
+    m_Statistics->AddTriangles(2 * static_cast<int64_t>(quadCount));
+}
+
+void RenderEngineOpenGL_D::EndOverlay() {
+    if (m_Context == nullptr)
+        return;
+    GL.glDisableClientState(k_ColorArray);
+    GL.glDisableClientState(k_TextureCoordArray);
+    GL.glDisable(k_Blend);
+    GL.glDepthMask(true);
+    GL.glEnable(k_DepthTest);
+    GL.glEnable(k_Lighting);
 }
 
 } // namespace Quorlix

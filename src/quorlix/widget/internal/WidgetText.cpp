@@ -25,18 +25,21 @@ float Finite(float v) noexcept {
 
 } // namespace
 
-FontTexture2D* FontTextureOf(const FontStyle* style) noexcept {
-    if (style == nullptr)
-        return nullptr;
-    auto* shader = As<RenderShader>(style->m_FontShader.Get(), k_ClassRenderShader);
+Texture* TextureOfShader(ScriptObject* object) noexcept {
+    auto* shader = As<RenderShader>(object, k_ClassRenderShader);
     if (shader == nullptr)
         return nullptr;
     ScriptObject* surface = shader->m_Surface.Get();
     if (auto* phong = As<ShaderPhong>(surface, k_ClassShaderPhong))
         surface = phong->m_Color.Get();
     auto* texture = As<ShaderTexture>(surface, k_ClassShaderTexture);
-    return texture != nullptr ? As<FontTexture2D>(texture->m_Texture.Get(), k_ClassFontTexture2D)
-                              : nullptr;
+    return texture != nullptr ? As<Texture>(texture->m_Texture.Get(), k_ClassTexture) : nullptr;
+}
+
+FontTexture2D* FontTextureOf(const FontStyle* style) noexcept {
+    return style != nullptr ? As<FontTexture2D>(TextureOfShader(style->m_FontShader.Get()),
+                                                k_ClassFontTexture2D)
+                            : nullptr;
 }
 
 float FontScale(const FontStyle& style, const FontTexture2D& font) noexcept {

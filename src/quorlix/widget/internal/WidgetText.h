@@ -9,6 +9,12 @@ namespace Quorlix {
 
 class FontStyle;
 class FontTexture2D;
+class ScriptObject;
+class Texture;
+
+/// The texture a render shader draws with: its surface's ShaderTexture, directly or as the
+/// colour of a Phong surface. Null for anything else.
+Texture* TextureOfShader(ScriptObject* shader) noexcept;
 
 /// The font texture of a style's FontShader: the shader's surface texture, or the colour
 /// texture of a Phong surface. Null when the style, shader or texture is missing or of another

@@ -62,6 +62,10 @@ public:
     void BindShaderBase(RenderShader* shader) override;
     /// Draws polygon meshes (TPolygonGeometry and its subclasses); other geometry is skipped.
     void DrawGeometry(TGeometry& geometry) override;
+    void BeginOverlay(const Matrix4f& projection, const Matrix4f& modelView) override;
+    void DrawOverlayQuads(RenderShader* shader, const OverlayVertex* vertices,
+                          int quadCount) override;
+    void EndOverlay() override;
 
     /// Deletes the names of textures released (on any thread) since the last call, and starts
     /// the count of forced textures left pending afresh. ClearBuffers deletes them too.
