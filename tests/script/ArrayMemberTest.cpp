@@ -147,47 +147,24 @@ void CheckArrayMember(const ScriptClass& cls, ScriptObject& a, ScriptObject& b) 
     }
 }
 
-TEST_F(ScriptArrayMembers, EveryValueTypeIsReadWrittenAndComparedWhole) {
-    constexpr unsigned k_Array = MemberIsArray;
-    auto cls = DefineClass("Palette", nullptr,
-                           {{"ScriptObject", k_ClassScriptObject, k_Array},
-                            {"Enum", k_ClassEnum, k_Array},
-                            {"MemberID", k_ClassMemberID, k_Array},
-                            {"Bool", k_ClassBool, k_Array},
-                            {"String", k_ClassString, k_Array},
-                            {"I32", k_ClassI32, k_Array},
-                            {"I64", k_ClassI64, k_Array},
-                            {"U32", k_ClassU32, k_Array},
-                            {"U64", k_ClassU64, k_Array},
-                            {"F32", k_ClassF32, k_Array},
-                            {"F64", k_ClassF64, k_Array},
-                            {"Vector2f", k_ClassVector2f, k_Array},
-                            {"Vector3f", k_ClassVector3f, k_Array},
-                            {"Vector4f", k_ClassVector4f, k_Array},
-                            {"Matrix4f", k_ClassMatrix4f, k_Array},
-                            {"Quaternionf", k_ClassQuaternionf, k_Array},
-                            {"Spheref", k_ClassSpheref, k_Array}});
+// One class with an array member of each type, named after its type.
+template <class... Vs>
+void CheckArrayMembers() {
+    auto cls =
+        DefineClass("Palette", nullptr,
+                    {QuorlixTest::MemberSpec{ScriptValueTraits<Vs>::k_Name,
+                                             ScriptValueTraits<Vs>::k_Class, MemberIsArray}...});
     Obj<ScriptObject> a = ScriptObject::Create(cls->GetClassID());
     Obj<ScriptObject> b = ScriptObject::Create(cls->GetClassID());
     LogCapture log;
-    CheckArrayMember<ScriptObject*>(*cls, *a, *b);
-    CheckArrayMember<const ClassType_Enum*>(*cls, *a, *b);
-    CheckArrayMember<const ClassType_MemberID*>(*cls, *a, *b);
-    CheckArrayMember<bool>(*cls, *a, *b);
-    CheckArrayMember<String>(*cls, *a, *b);
-    CheckArrayMember<int32_t>(*cls, *a, *b);
-    CheckArrayMember<int64_t>(*cls, *a, *b);
-    CheckArrayMember<uint32_t>(*cls, *a, *b);
-    CheckArrayMember<uint64_t>(*cls, *a, *b);
-    CheckArrayMember<float>(*cls, *a, *b);
-    CheckArrayMember<double>(*cls, *a, *b);
-    CheckArrayMember<Vector2f>(*cls, *a, *b);
-    CheckArrayMember<Vector3f>(*cls, *a, *b);
-    CheckArrayMember<Vector4f>(*cls, *a, *b);
-    CheckArrayMember<Matrix4f>(*cls, *a, *b);
-    CheckArrayMember<Quaternionf>(*cls, *a, *b);
-    CheckArrayMember<Spheref>(*cls, *a, *b);
+    (CheckArrayMember<Vs>(*cls, *a, *b), ...);
     EXPECT_TRUE(log.Messages().empty()) << log.Text();
+}
+
+TEST_F(ScriptArrayMembers, EveryValueTypeIsReadWrittenAndComparedWhole) {
+    CheckArrayMembers<ScriptObject*, const ClassType_Enum*, const ClassType_MemberID*, bool, String,
+                      int32_t, int64_t, uint32_t, uint64_t, float, double, Vector2f, Vector3f,
+                      Vector4f, Matrix4f, Quaternionf, Spheref>();
 }
 
 TEST_F(ScriptArrayMembers, ObjectArraysCountTheirElementsAndHoldNoNull) {

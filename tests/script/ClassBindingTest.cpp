@@ -120,13 +120,10 @@ TEST_F(BoundClasses, RowsOfEveryKindReadAndWriteTheNativeObject) {
     ASSERT_FALSE(lamp->IsNil());
     ASSERT_EQ(lamp->GetTypeInfo(), &TypeOf<Lamp>());
 
-    // Fields are read and written where the class keeps them; inherited members still work.
+    // Fields are read and written where the class keeps them (the walk below checks every row's
+    // round trip); inherited members still work.
     lamp->Set(Member<float>("Power"), 75.0f);
     EXPECT_EQ(lamp->m_Power, 75.0f);
-    lamp->m_Color = Vector3f(0, 0.5f, 1);
-    EXPECT_EQ(lamp->Get(Member<Vector3f>("Color")), Vector3f(0, 0.5f, 1));
-    lamp->Set(Member<String>("Label"), String("porch"));
-    EXPECT_STREQ(lamp->m_Label.GetCPtr(), "porch");
     lamp->Set(Object::NameMember(), String("north"));
     EXPECT_STREQ(lamp->GetNameCPtr(), "north");
 
@@ -159,30 +156,20 @@ TEST_F(BoundClasses, RowsOfEveryKindReadAndWriteTheNativeObject) {
     EXPECT_TRUE(lamp->Get(Member<ScriptObject*, true>("Bulb"), 0)->IsNil());
     EXPECT_EQ(lamp->Get(Member<ScriptObject*, true>("Bulb"), 1), other.Get());
 
-    // Whole arrays: an index property with a resize function shrinks, array fields and array
-    // properties take and give the whole array.
+    // Whole arrays: an index property with a resize function shrinks, an array property's setter
+    // runs.
     Array<Obj<ScriptObject>> bulbs;
     bulbs.Add(other);
     EXPECT_TRUE(lamp->SetArray<ScriptObject*>(Member<ScriptObject*, true>("Bulb"), bulbs));
     EXPECT_EQ(lamp->m_Bulbs.Size(), 1);
     EXPECT_EQ(lamp->m_Bulbs[0].Get(), other.Get());
-    Array<Vector3f> path;
-    path.Add(Vector3f(1, 2, 3));
-    path.Add(Vector3f(4, 5, 6));
-    const auto* pathMember = FindClassMember(BuiltinTypeID(k_ClassLamp), "Path");
-    EXPECT_TRUE(lamp->SetArray<Vector3f>(static_cast<const ClassMember*>(pathMember), path));
-    EXPECT_EQ(lamp->m_Path.Size(), 2);
-    EXPECT_EQ(lamp->m_Path[1], Vector3f(4, 5, 6));
     Array<float> weights;
     weights.Add(0.5f);
     const auto* weightsMember =
         static_cast<const ClassMember*>(FindClassMember(BuiltinTypeID(k_ClassLamp), "Weights"));
     EXPECT_TRUE(lamp->SetArray<float>(weightsMember, weights));
     EXPECT_EQ(lamp->m_WeightSets, 1);
-    Array<float> back;
-    EXPECT_TRUE(lamp->GetArray<float>(weightsMember, back));
-    ASSERT_EQ(back.Size(), 1);
-    EXPECT_EQ(back[0], 0.5f);
+    EXPECT_EQ(lamp->m_Weights.Size(), 1);
 
     // Script classes may extend a bound class: its rows serve their instances.
     const float tint = 0.5f;
@@ -248,46 +235,17 @@ TEST_F(BoundClasses, BadRowsAndBadValuesAreRefusedWithTheirReasons) {
 
 // --- The walk over every class ------------------------------------------------------------------
 
+// Calls f.template operator()<V>() for the value type V of class index `c`; false for none.
+template <class... Vs, class F>
+bool WithValueTypeOf(int c, F&& f) {
+    return ((ScriptValueTraits<Vs>::k_Class == c && (f.template operator()<Vs>(), true)) || ...);
+}
+
 template <class F>
 bool WithValueType(int c, F&& f) {
-    switch (c) {
-    case k_ClassScriptObject:
-        return f.template operator()<ScriptObject*>(), true;
-    case k_ClassEnum:
-        return f.template operator()<const ClassType_Enum*>(), true;
-    case k_ClassMemberID:
-        return f.template operator()<const ClassType_MemberID*>(), true;
-    case k_ClassBool:
-        return f.template operator()<bool>(), true;
-    case k_ClassString:
-        return f.template operator()<String>(), true;
-    case k_ClassI32:
-        return f.template operator()<int32_t>(), true;
-    case k_ClassI64:
-        return f.template operator()<int64_t>(), true;
-    case k_ClassU32:
-        return f.template operator()<uint32_t>(), true;
-    case k_ClassU64:
-        return f.template operator()<uint64_t>(), true;
-    case k_ClassF32:
-        return f.template operator()<float>(), true;
-    case k_ClassF64:
-        return f.template operator()<double>(), true;
-    case k_ClassVector2f:
-        return f.template operator()<Vector2f>(), true;
-    case k_ClassVector3f:
-        return f.template operator()<Vector3f>(), true;
-    case k_ClassVector4f:
-        return f.template operator()<Vector4f>(), true;
-    case k_ClassMatrix4f:
-        return f.template operator()<Matrix4f>(), true;
-    case k_ClassQuaternionf:
-        return f.template operator()<Quaternionf>(), true;
-    case k_ClassSpheref:
-        return f.template operator()<Spheref>(), true;
-    default:
-        return false;
-    }
+    return WithValueTypeOf<ScriptObject*, const ClassType_Enum*, const ClassType_MemberID*, bool,
+                           String, int32_t, int64_t, uint32_t, uint64_t, float, double, Vector2f,
+                           Vector3f, Vector4f, Matrix4f, Quaternionf, Spheref>(c, f);
 }
 
 template <class V>

@@ -51,11 +51,16 @@ Obj<StreamPipe> Trickle(const std::string& text, int bytes = 1) {
     return Obj<StreamPipe>(pipe.Get());
 }
 
-// The first token of `text` with the script flags.
+// The first token of `text` with the script flags; after a leading "x=" (an operator, where a
+// sign joins the literal) the token behind it.
 struct First {
     explicit First(const std::string& text, unsigned flags = k_Script)
         : m_Text(text), m_Lexer(m_Text.data(), static_cast<int>(m_Text.size()), flags) {
         m_Type = m_Lexer.Lex();
+        if (text.rfind("x=", 0) == 0) {
+            m_Lexer.Lex();
+            m_Type = m_Lexer.Lex();
+        }
     }
     std::string m_Text;
     Lexer m_Lexer;
@@ -109,18 +114,10 @@ TEST(Lexer, EveryTokenKindOfTheText) {
 TEST(Lexer, FlagAccessorsChangeLexingMidway) {
     const std::string text = "a b";
     Lexer lexer(text.data(), 3, 0);
-    EXPECT_FALSE(lexer.GetSkipBlank());
     lexer.Lex();
     lexer.SetSkipBlank(true);
-    lexer.SetCombineUnary(true);
-    lexer.SetSkipCRLF(true);
-    lexer.SetSkipDoubleSlashComment(true);
-    lexer.SetSkipCrossComment(true);
-    EXPECT_TRUE(lexer.GetSkipBlank() && lexer.GetCombineUnary() && lexer.GetSkipCRLF() &&
-                lexer.GetSkipDoubleSlashComment() && lexer.GetSkipCrossComment());
+    EXPECT_TRUE(lexer.GetSkipBlank());
     EXPECT_EQ(lexer.Lex(), LexIdentifier);
-    lexer.SetCombineUnary(false);
-    EXPECT_FALSE(lexer.GetCombineUnary());
     EXPECT_EQ(lexer.GetLineCount(), 0); // line counting is off
     EXPECT_EQ(lexer.GetColumnCount(), 0);
 }
@@ -181,13 +178,10 @@ TEST(Lexer, IntegerLiteralsTakeTheirKindFromValueAndSuffix) {
         {"0xFFFFFFFFFFFFFFFFU", LexU64, UINT64_MAX},
     };
     for (const Case& c : cases) {
-        const std::string text = c.m_Text;
-        Lexer lexer(text.data(), static_cast<int>(text.size()), k_Script);
-        LexType type = lexer.Lex();
-        if (text.rfind("x=", 0) == 0) {
-            lexer.Lex();
-            type = lexer.Lex();
-        }
+        First f(c.m_Text);
+        Lexer& lexer = f.m_Lexer;
+        const LexType type = f.m_Type;
+        const std::string& text = f.m_Text;
         EXPECT_EQ(type, c.m_Type) << text;
         if (type == LexError)
             EXPECT_EQ(static_cast<uint64_t>(lexer.GetCode()), c.m_Bits) << text;
@@ -201,48 +195,37 @@ TEST(Lexer, IntegerLiteralsTakeTheirKindFromValueAndSuffix) {
 
 TEST(Lexer, FloatLiteralsAreConvertedWithoutTheLocale) {
     std::setlocale(LC_ALL, "de_DE.UTF-8"); // a decimal comma must not matter
-    {
-        First f("1.5");
-        EXPECT_EQ(f.m_Type, LexF32);
-        EXPECT_EQ(f.m_Lexer.GetF32(), 1.5f);
-    }
-    {
-        First f("1.5F");
-        EXPECT_EQ(f.m_Type, LexF64);
-        EXPECT_EQ(f.m_Lexer.GetF64(), 1.5);
-    }
-    {
-        First f("3f");
-        EXPECT_EQ(f.m_Type, LexF32);
-        EXPECT_EQ(f.m_Lexer.GetF32(), 3.0f);
-    }
-    {
-        First f("x=-2.5e-3F", k_Script);
-        f.m_Lexer.Lex();
-        EXPECT_EQ(f.m_Lexer.Lex(), LexF64);
-        EXPECT_EQ(f.m_Lexer.GetF64(), -2.5e-3);
-    }
-    {
-        First f("0.1");
-        EXPECT_EQ(f.m_Lexer.GetF32(), static_cast<float>(0.1)); // rounded from the double
-        EXPECT_EQ(First("7.").m_Type, LexF32);
-        EXPECT_EQ(First("1E+2").m_Lexer.GetF32(), 100.0f);
-    }
-    {
-        First f("1e ");
-        EXPECT_EQ(f.m_Type, LexError);
-        EXPECT_EQ(f.m_Lexer.GetCode(), 1);
-        EXPECT_EQ(First("1e+x").m_Lexer.GetCode(), 1);
-    }
-    // Out of range: too large is Error 2, too small reads as zero.
-    EXPECT_EQ(First("1e999F").m_Type, LexError);
-    EXPECT_EQ(First("1e39").m_Lexer.GetCode(), 2);
-    EXPECT_EQ(First("1e38").m_Type, LexF32);
-    {
-        First f("1e-999F");
-        EXPECT_EQ(f.m_Type, LexF64);
-        EXPECT_EQ(f.m_Lexer.GetF64(), 0.0);
-        EXPECT_EQ(First("0.0000e-400").m_Type, LexF32);
+    struct Case {
+        const char* m_Text;
+        LexType m_Type;
+        double m_Value; // the error code for LexError
+    };
+    const Case cases[] = {
+        {"1.5", LexF32, 1.5},
+        {"1.5F", LexF64, 1.5},
+        {"3f", LexF32, 3},
+        {"x=-2.5e-3F", LexF64, -2.5e-3},
+        {"0.1", LexF32, 0.1}, // rounded from the double
+        {"7.", LexF32, 7},
+        {"1E+2", LexF32, 100},
+        {"1e ", LexError, 1},
+        {"1e+x", LexError, 1},
+        // Out of range: too large is Error 2, too small reads as zero.
+        {"1e999F", LexError, 2},
+        {"1e39", LexError, 2},
+        {"1e38", LexF32, 1e38},
+        {"1e-999F", LexF64, 0},
+        {"0.0000e-400", LexF32, 0},
+    };
+    for (const Case& c : cases) {
+        First f(c.m_Text);
+        EXPECT_EQ(f.m_Type, c.m_Type) << c.m_Text;
+        if (f.m_Type == LexError)
+            EXPECT_EQ(f.m_Lexer.GetCode(), c.m_Value) << c.m_Text;
+        else if (f.m_Type == LexF32)
+            EXPECT_EQ(f.m_Lexer.GetF32(), static_cast<float>(c.m_Value)) << c.m_Text;
+        else
+            EXPECT_EQ(f.m_Lexer.GetF64(), c.m_Value) << c.m_Text;
     }
     std::setlocale(LC_ALL, "C");
 }

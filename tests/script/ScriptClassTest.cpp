@@ -169,6 +169,7 @@ TEST_F(ScriptClasses, ScriptClassesExtendNativeClasses) {
     Obj<ScriptClass> dimmer =
         DefineClass("Dimmer", shade->GetClassID(), {{"Level", k_ClassI32, 0, &three}});
     const ClassType_TypeID* dimmerID = dimmer->GetClassID();
+    const ClassType_TypeID* shadeID = shade->GetClassID();
     const auto* tint = dimmer->FindMember_String("Tint");
     const auto* holder = dimmer->FindMember_ScriptObject("Holder");
     const auto* level = dimmer->FindMember_I32("Level");
@@ -214,6 +215,7 @@ TEST_F(ScriptClasses, ScriptClassesExtendNativeClasses) {
     EXPECT_EQ(G_LampsDestroyed, destroyedBefore + 1);
     EXPECT_EQ(BlockRefCount(target.Get()), 1) << "the script member let go of its object";
     EXPECT_EQ(TypeIDToString(dimmerID), nullptr) << "the classes went with their instance";
+    EXPECT_EQ(TypeIDToString(shadeID), nullptr);
 
     // The native class itself is still made by its own create function.
     {
@@ -230,13 +232,14 @@ TEST_F(ScriptClasses, BasesWithoutANativeLayoutAreRefused) {
     CreateClass(bulb, BuiltinTypeID(k_ClassObject), "", "Bulb", nullptr, nullptr, Kind_Object);
     {
         LogCapture log;
-        for (const int base :
-             {int{k_ClassNil}, int{k_ClassScriptClass}, int{k_ClassBool}, k_Bulb}) {
+        for (const int base : {int{k_ClassNil}, int{k_ClassScriptClass}, int{k_ClassBool},
+                               int{k_ClassScriptEngine}, k_Bulb}) {
             Obj<ScriptClass> cls = ScriptClass::Create();
             EXPECT_EQ(cls->DefClassObject("Bad", BuiltinTypeID(base)), nullptr) << base;
+            EXPECT_EQ(TypeIDToString(cls->GetClassID()), nullptr) << base;
         }
         EXPECT_EQ(log.Messages(),
-                  std::vector<std::string>(4, "[Error]ScriptClass::DefClassObject: base of \"Bad\" "
+                  std::vector<std::string>(5, "[Error]ScriptClass::DefClassObject: base of \"Bad\" "
                                               "must be a script class or a built-in class with a "
                                               "native layout."));
     }

@@ -71,41 +71,29 @@ TEST_F(ScriptWriters, BinaryTokensAreKindBytesAndLittleEndianPayloads) {
     EXPECT_EQ(bytes([&] { s.WriteClassToken(BuiltinTypeID(k_ClassObject), nullptr); }),
               (Bytes{168, 64, 0}));
     EXPECT_EQ(bytes([&] { s.WriteString("a\0b", 3); }), (Bytes{9, 3, 0, 0, 0, 'a', 0, 'b'}));
-    EXPECT_EQ(bytes([&] {
-                  s.WriteBool(true);
-                  s.WriteU64(0x0102030405060708ull);
-              }),
-              (Bytes{8, 1, 13, 8, 7, 6, 5, 4, 3, 2, 1}));
+    s.WriteBool(true);
+    s.WriteU64(0x0102030405060708ull);
+    EXPECT_EQ(Take(), (Bytes{8, 1, 13, 8, 7, 6, 5, 4, 3, 2, 1}));
     EXPECT_EQ(bytes([&] { s.WriteVector2f(Vector2f(1.0f, -2.0f)); }),
               (Bytes{16, 0, 0, 0x80, 0x3F, 0, 0, 0, 0xC0}));
     // Blank and line ends are not written; other tokens are their kind byte alone.
-    EXPECT_EQ(bytes([&] {
-                  for (LexType t : {LexBlank, LexCRLF, LexBraceL, LexSemicolon})
-                      s.WriteToken(t);
-              }),
-              (Bytes{LexBraceL, LexSemicolon}));
+    for (LexType t : {LexBlank, LexCRLF, LexBraceL, LexSemicolon})
+        s.WriteToken(t);
+    EXPECT_EQ(Take(), (Bytes{LexBraceL, LexSemicolon}));
     // Arrays: count, then the elements in one write; Bool one byte each; strings counted.
-    EXPECT_EQ(bytes([&] {
-                  s.WriteArrayI32(ArrayOf<int32_t>({1, -2}));
-              }),
-              (Bytes{74, 2, 0, 0, 0, 1, 0, 0, 0, 0xFE, 0xFF, 0xFF, 0xFF}));
-    EXPECT_EQ(bytes([&] {
-                  s.WriteArrayBool(ArrayOf({true, false}));
-              }),
-              (Bytes{72, 2, 0, 0, 0, 1, 0}));
-    EXPECT_EQ(bytes([&] {
-                  s.WriteArrayString(ArrayOf({String("ab"), String("")}));
-              }),
-              (Bytes{73, 2, 0, 0, 0, 2, 0, 0, 0, 'a', 'b', 0, 0, 0, 0}));
+    s.WriteArrayI32(ArrayOf<int32_t>({1, -2}));
+    EXPECT_EQ(Take(), (Bytes{74, 2, 0, 0, 0, 1, 0, 0, 0, 0xFE, 0xFF, 0xFF, 0xFF}));
+    s.WriteArrayBool(ArrayOf({true, false}));
+    EXPECT_EQ(Take(), (Bytes{72, 2, 0, 0, 0, 1, 0}));
+    s.WriteArrayString(ArrayOf({String("ab"), String("")}));
+    EXPECT_EQ(Take(), (Bytes{73, 2, 0, 0, 0, 2, 0, 0, 0, 'a', 'b', 0, 0, 0, 0}));
     EXPECT_EQ(bytes([&] { s.WriteArrayVector3f(Array<Vector3f>()); }), (Bytes{82, 0, 0, 0, 0}));
     // Objects are numbered in the order of first reference, from 1.
     Obj<ScriptObject> a = ScriptObject::Create(BuiltinTypeID(k_ClassObject));
     Obj<ScriptObject> b = ScriptObject::Create(BuiltinTypeID(k_ClassObject));
-    EXPECT_EQ(bytes([&] {
-                  for (ScriptObject* o : {a.Get(), b.Get(), a.Get(), a.Get()})
-                      s.WriteObject(o);
-              }),
-              (Bytes{163, 1, 0, 0, 0, 163, 2, 0, 0, 0, 163, 1, 0, 0, 0, 163, 1, 0, 0, 0}));
+    for (ScriptObject* o : {a.Get(), b.Get(), a.Get(), a.Get()})
+        s.WriteObject(o);
+    EXPECT_EQ(Take(), (Bytes{163, 1, 0, 0, 0, 163, 2, 0, 0, 0, 163, 1, 0, 0, 0, 163, 1, 0, 0, 0}));
     // A name longer than a length byte can say is logged and cut, never wrapped.
     LogCapture log;
     const Bytes cut = bytes([&] { s.WriteDotIdentifier(std::string(300, 'n').c_str()); });
@@ -144,22 +132,16 @@ TEST_F(ScriptWriters, AsciiValuesReadBackAsTheirOwnTypes) {
     EXPECT_EQ(text([&] { s.WriteArrayVector3f(Array<Vector3f>()); }), "Vector3f[]");
     EXPECT_EQ(text([&] { s.WriteArrayBool(Array<bool>()); }), "Bool[]");
     Obj<ScriptObject> a = ScriptObject::Create(BuiltinTypeID(k_ClassObject));
-    EXPECT_EQ(text([&] {
-                  for (int i = 0; i < 3; ++i)
-                      s.WriteObject(a);
-              }),
-              "$1$1$1");
-    EXPECT_EQ(text([&] {
-                  s.WriteClassToken(BuiltinTypeID(k_ClassObject), nullptr);
-                  s.WriteMemberToken(Object::NameMember(), a->GetClassRow());
-                  s.WriteClassMemberToken(MemberIDOf(1, k_ClassRotationOrderEnum), nullptr);
-              }),
-              "Object.NameEuler.RotationOrderEnum.XYZ");
-    EXPECT_EQ(text([&] {
-                  for (LexType t : {LexDot, LexBraceL, LexBlank, LexOperatorLE, LexCRLF})
-                      s.WriteToken(t);
-              }),
-              ".{ <=\n");
+    for (int i = 0; i < 3; ++i)
+        s.WriteObject(a);
+    EXPECT_EQ(TakeText(), "$1$1$1");
+    s.WriteClassToken(BuiltinTypeID(k_ClassObject), nullptr);
+    s.WriteMemberToken(Object::NameMember(), a->GetClassRow());
+    s.WriteClassMemberToken(MemberIDOf(1, k_ClassRotationOrderEnum), nullptr);
+    EXPECT_EQ(TakeText(), "Object.NameEuler.RotationOrderEnum.XYZ");
+    for (LexType t : {LexDot, LexBraceL, LexBlank, LexOperatorLE, LexCRLF})
+        s.WriteToken(t);
+    EXPECT_EQ(TakeText(), ".{ <=\n");
 }
 
 TEST_F(ScriptWriters, CompiledFormIsWholeWordsWithPaddedBytes) {

@@ -165,17 +165,14 @@ TEST(StreamPipeFile, ColoursAndClearingReachTerminalsOnly) {
     ::close(master);
 }
 
-TEST(StreamPipeFileCache, LooksAheadOneBufferAndTruncatesWhereTheReaderIs) {
+TEST(StreamPipeFileCache, TruncatesWhereTheReaderIsInsideItsReadAhead) {
     TempDir dir;
     WriteFileBytes(dir / "f", Pattern());
     Obj<StreamPipeFileCache> pipe = StreamPipeFileCache::Create((dir / "f").c_str(), 3);
-    EXPECT_EQ(pipe->PeekAt(9000), -2);
-    EXPECT_EQ(pipe->Seek(0, SeekEnd), 20000);
-    EXPECT_EQ(pipe->PeekAt(0), -1);
-    EXPECT_EQ(pipe->Seek(0, SeekBegin), 0);
     char ten[10];
     ASSERT_EQ(pipe->Read(ten, 10), 10); // reads ahead a whole buffer
-    // Asking the position counts the read-ahead as unread and reading goes on from there.
+    // Asking the position counts the read-ahead as unread and reading goes on from there; a
+    // truncation inside the read-ahead cuts where the reader is.
     EXPECT_EQ(pipe->Seek(0, SeekCurrent), 10);
     ASSERT_EQ(pipe->Read(ten, 10), 10);
     EXPECT_EQ(std::string(ten, 10), Pattern().substr(10, 10));
