@@ -50,21 +50,19 @@ std::string RandomBytes(size_t n, unsigned seed) {
     return bytes;
 }
 
-// Decodes `bytes` with `reader`; the result goes to `result`.
-Obj<Image> Decode(Reader reader, const std::string& bytes, EResult& result) {
+// `bytes` decoded by `reader`, which must return `expected`.
+Obj<Image> Decode(Reader reader, const std::string& bytes, EResult expected = SOK) {
     Obj<Image> image = Image::Create();
     Obj<StreamPipeMemory> pipe =
         StreamPipeMemory::Create(bytes.data(), static_cast<int>(bytes.size()));
-    result = reader(*image, *pipe, "test");
+    EXPECT_EQ(reader(*image, *pipe, "test"), expected);
     return image;
 }
 
 // `bytes` refused by `reader`: EFail, an empty image, and `logged` (when given) in the log.
 void ExpectFailure(Reader reader, const std::string& bytes, const char* logged) {
     LogCapture log;
-    EResult result;
-    Obj<Image> image = Decode(reader, bytes, result);
-    EXPECT_EQ(result, EFail);
+    Obj<Image> image = Decode(reader, bytes, EFail);
     EXPECT_EQ(image->GetBytesPerPixel(), 0);
     EXPECT_EQ(image->GetWidth(), 0);
     EXPECT_EQ(image->GetHeight(), 0);
@@ -222,9 +220,7 @@ TEST_F(ImageCodecs, PngDecodesEveryColourFormBottomUp) {
         ASSERT_EQ(int(file[24]), form.m_Depth);
         ASSERT_EQ(int(file[25]), form.m_ColorType);
         ASSERT_EQ(int(file[28]), form.m_Interlace);
-        EResult result;
-        Obj<Image> image = Decode(Internal::ReadPng, file, result);
-        ASSERT_EQ(result, SOK);
+        Obj<Image> image = Decode(Internal::ReadPng, file);
         EXPECT_EQ(image->GetBytesPerPixel(), form.m_Channels);
         EXPECT_EQ(image->GetWidth(), k_Width);
         EXPECT_EQ(image->GetHeight(), k_Height);
@@ -252,9 +248,7 @@ TEST_F(ImageCodecs, PngWrittenReadsBackAndInImageMagick) {
         EXPECT_EQ(int(file[25]), k_ColorTypes[channels - 1]);
         EXPECT_EQ(int(file[28]), 0);
 
-        EResult result;
-        Obj<Image> back = Decode(Internal::ReadPng, file, result);
-        ASSERT_EQ(result, SOK);
+        Obj<Image> back = Decode(Internal::ReadPng, file);
         ASSERT_EQ(back->GetBytesPerPixel(), channels);
         EXPECT_EQ(std::string(reinterpret_cast<const char*>(back->GetData()), pixels.size()),
                   pixels);
@@ -337,9 +331,7 @@ TEST_F(ImageCodecs, Jp2AndJ2kDecodeLosslessFilesBottomUp) {
             SCOPED_TRACE(extension);
             const std::string file = Compress(png, extension);
             ASSERT_FALSE(file.empty());
-            EResult result;
-            Obj<Image> image = Decode(Internal::ReadJp2, file, result);
-            ASSERT_EQ(result, SOK);
+            Obj<Image> image = Decode(Internal::ReadJp2, file);
             EXPECT_EQ(image->GetBytesPerPixel(), form->m_Channels);
             EXPECT_TRUE(SamePixels(TopDownRgba(*image), expected));
         }
@@ -350,9 +342,7 @@ TEST_F(ImageCodecs, Jp2ReadsSignedDeepSamplesFromAnyPositionInThreads) {
     {
         SCOPED_TRACE("signed 12 bits");
         const auto value = [](int, int x, int y) { return (x * 211 + y * 97) % 4096 - 2048; };
-        EResult result;
-        Obj<Image> image = Decode(Internal::ReadJp2, EncodeJ2k(1, 12, true, -1, value), result);
-        ASSERT_EQ(result, SOK);
+        Obj<Image> image = Decode(Internal::ReadJp2, EncodeJ2k(1, 12, true, -1, value));
         ASSERT_EQ(image->GetBytesPerPixel(), 1);
         for (int y = 0; y < k_Height; ++y)
             for (int x = 0; x < k_Width; ++x)
@@ -378,9 +368,7 @@ TEST_F(ImageCodecs, Jp2ReadsSignedDeepSamplesFromAnyPositionInThreads) {
         for (std::string& out : seen)
             threads.emplace_back([&file, &out] {
                 for (int i = 0; i < 5; ++i) {
-                    EResult result;
-                    Obj<Image> image = Decode(Internal::ReadJp2, file, result);
-                    out = result == SOK ? TopDownRgba(*image) : "failed";
+                    out = TopDownRgba(*Decode(Internal::ReadJp2, file));
                 }
             });
         for (std::thread& thread : threads)

@@ -32,15 +32,19 @@ Rgba At(const Image& image, int x, int y) {
     return {p[0], p[1], p[2], p[3]};
 }
 
+// Sets pixel (x, y) counted from the top-left corner.
+void Put(Image& image, int x, int y, Rgba c) {
+    const unsigned char p[4] = {static_cast<unsigned char>(c[0]), static_cast<unsigned char>(c[1]),
+                                static_cast<unsigned char>(c[2]), static_cast<unsigned char>(c[3])};
+    image.SetSpanR8G8B8A8(x, image.GetHeight() - 1 - y, 1, 0, 1, p);
+}
+
 Obj<Image> Solid(int width, int height, Rgba color, int channels = 4) {
     Obj<Image> image(Image::Create());
     EXPECT_TRUE(image->Allocate(channels, width, height, 0));
-    const unsigned char p[4] = {
-        static_cast<unsigned char>(color[0]), static_cast<unsigned char>(color[1]),
-        static_cast<unsigned char>(color[2]), static_cast<unsigned char>(color[3])};
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x)
-            image->SetSpanR8G8B8A8(x, y, 1, 0, 1, p);
+            Put(*image, x, y, color);
     return image;
 }
 
@@ -61,13 +65,8 @@ protected:
         Obj<Image> pattern(Image::Create());
         ASSERT_TRUE(pattern->Allocate(4, 4, 2, 0));
         for (int y = 0; y < 2; ++y)
-            for (int x = 0; x < 4; ++x) {
-                const Rgba c = Pattern(x, y);
-                const unsigned char p[4] = {
-                    static_cast<unsigned char>(c[0]), static_cast<unsigned char>(c[1]),
-                    static_cast<unsigned char>(c[2]), static_cast<unsigned char>(c[3])};
-                pattern->SetSpanR8G8B8A8(x, 1 - y, 1, 0, 1, p);
-            }
+            for (int x = 0; x < 4; ++x)
+                Put(*pattern, x, y, Pattern(x, y));
         ASSERT_EQ(pattern->ExportFile((*s_Folder / "pattern.bmg").c_str(), 0), SOK);
     }
     static void TearDownTestSuite() {

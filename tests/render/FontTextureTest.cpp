@@ -282,32 +282,29 @@ TEST_F(FontTexture, MapsThatDoNotFitAndSizesOutOfRange) {
         EXPECT_EQ(font->GetGlyph('H').m_Height, 0);
         EXPECT_EQ(CellDifferences(*font, 'A', 'A', 20), 0);
     }
+    // NaN image sizes are 0: nothing fits, and the image is empty. Huge sizes saturate at 8192;
+    // a glyph that tall does not fit a 40-pixel image. NaN and negative cell, distance and
+    // shadow values draw small glyphs, nothing out of bounds.
     const float nan = std::numeric_limits<float>::quiet_NaN();
-    {
-        // NaN image sizes are 0: nothing fits, and the image is empty.
-        Obj<FontTexture2D> font = Font("A", 20, nan, nan);
+    const struct {
+        float m_Cell, m_Width, m_Height;
+        Vector2f m_Distance, m_Shadow;
+        int m_ImageWidth, m_ImageHeight;
+    } cases[] = {
+        {20, nan, nan, Vector2f(4, 4), Vector2f(0, 0), 0, 0},
+        {1e9f, 1e9f, 40, Vector2f(4, 4), Vector2f(0, 0), 8192, 40},
+        {nan, 64, 64, Vector2f(-1e9f, nan), Vector2f(nan, -1e9f), 64, 64},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.m_ImageWidth);
+        Obj<FontTexture2D> font = Font("AB", c.m_Cell, c.m_Width, c.m_Height);
+        font->m_CharacterDistance = c.m_Distance;
+        font->m_FakeShadow = c.m_Shadow;
         LogCapture log;
         EXPECT_FALSE(font->CreateFontImage());
         EXPECT_NE(log.Text().find("FONT ERROR."), std::string::npos);
-        EXPECT_EQ(font->GetGeneratedImage()->GetWidth(), 0);
-    }
-    {
-        // Huge sizes saturate at 8192; a glyph that tall does not fit a 40-pixel image.
-        Obj<FontTexture2D> font = Font("A", 1e9f, 1e9f, 40);
-        LogCapture log;
-        EXPECT_FALSE(font->CreateFontImage());
-        EXPECT_EQ(font->GetGeneratedImage()->GetWidth(), 8192);
-        EXPECT_EQ(font->GetGeneratedImage()->GetHeight(), 40);
-        EXPECT_NE(log.Text().find("FONT ERROR."), std::string::npos);
-    }
-    {
-        // NaN and negative cell and distance values draw small glyphs, nothing out of bounds.
-        Obj<FontTexture2D> font = Font("AB", nan, 64, 64);
-        font->m_CharacterDistance = Vector2f(-1e9f, nan);
-        font->m_FakeShadow = Vector2f(nan, -1e9f);
-        LogCapture log;
-        EXPECT_FALSE(font->CreateFontImage());
-        EXPECT_NE(log.Text().find("FONT ERROR."), std::string::npos);
+        EXPECT_EQ(font->GetGeneratedImage()->GetWidth(), c.m_ImageWidth);
+        EXPECT_EQ(font->GetGeneratedImage()->GetHeight(), c.m_ImageHeight);
     }
 }
 

@@ -62,6 +62,8 @@ protected:
         ASSERT_EQ(api.InitExtensions(String(basePath), m_Window), SOK);
         m_CullingDisabled = api.IsCullingDisabled();
         m_RangeDrawing = api.HasExtension(OpenGLAPI::k_GL_EXT_draw_range_elements);
+        m_Multitexture = api.HasExtension(OpenGLAPI::k_GL_ARB_multitexture);
+        m_TextureLod = api.HasExtension(OpenGLAPI::k_GL_EXT_texture_lod);
         if (exitCleanly) {
             EXPECT_EQ(api.ExitExtensions(), SOK);
         }
@@ -72,6 +74,8 @@ protected:
     Platform::GLContext* m_Context = nullptr;
     bool m_CullingDisabled = false;
     bool m_RangeDrawing = false;
+    bool m_Multitexture = false;
+    bool m_TextureLod = false;
 };
 
 std::vector<std::string> G_Dialogs;
@@ -145,12 +149,10 @@ TEST_F(OpenGLAPITest, ExtensionsAreWholeWordsAndTheFirstOccurrenceDecides) {
     for (const char* list : {"GL_EXT_texture_lod", "GL_EXT_texture_lod GL_EXT_texture_lod_bias",
                              "GL_EXT_texture_lod_bias GL_EXT_texture_lod"}) {
         Internal::SetOpenGLDriverStrings(nullptr, nullptr, nullptr, list);
-        OpenGLAPI api;
-        ASSERT_EQ(api.LoadDLL(), SOK);
-        ASSERT_EQ(api.InitExtensions(String(""), m_Window), SOK);
+        Start("", false);
         const bool first = std::string(list).rfind("GL_EXT_texture_lod ", 0) == 0 ||
                            std::string(list) == "GL_EXT_texture_lod";
-        EXPECT_EQ(api.HasExtension(OpenGLAPI::k_GL_EXT_texture_lod), first) << list;
+        EXPECT_EQ(m_TextureLod, first) << list;
     }
 }
 
@@ -160,38 +162,29 @@ TEST_F(OpenGLAPITest, EnvironmentSwitchYieldsToTheStoredChoice) {
         // First start with the switch on: the key is made, and says so.
         ::setenv("XPDISABLE_OPENGL_EXTENSIONS", "1", 1);
         LogCapture log;
-        OpenGLAPI api;
-        ASSERT_EQ(api.LoadDLL(), SOK);
-        ASSERT_EQ(api.InitExtensions(String(""), m_Window), SOK);
+        Start("", false);
         EXPECT_TRUE(
             Logged(log, "Warning: XPDISABLE_OPENGL_EXTENSIONS detected: extensions disabled."));
-        EXPECT_FALSE(api.HasExtension(OpenGLAPI::k_GL_ARB_multitexture));
+        EXPECT_FALSE(m_Multitexture);
         EXPECT_EQ(Setting(key, "Extensions"), "disable");
     }
-    {
-        Store(key, "Extensions", "enable");
-        OpenGLAPI api;
-        ASSERT_EQ(api.LoadDLL(), SOK);
-        ASSERT_EQ(api.InitExtensions(String(""), m_Window), SOK);
-        EXPECT_TRUE(api.HasExtension(OpenGLAPI::k_GL_ARB_multitexture)); // llvmpipe has it
-    }
-    for (const char* value : {static_cast<const char*>("0"), static_cast<const char*>(nullptr)}) {
-        value != nullptr ? ::setenv("XPDISABLE_OPENGL_EXTENSIONS", value, 1)
-                         : ::unsetenv("XPDISABLE_OPENGL_EXTENSIONS");
-        Store(key, "Extensions", "no");
-        OpenGLAPI api;
-        ASSERT_EQ(api.LoadDLL(), SOK);
-        ASSERT_EQ(api.InitExtensions(String(""), m_Window), SOK);
-        EXPECT_FALSE(api.HasExtension(OpenGLAPI::k_GL_ARB_multitexture));
-    }
-    {
-        // A value of its own means nothing: the switch decides.
-        ::unsetenv("XPDISABLE_OPENGL_EXTENSIONS");
-        Store(key, "Extensions", "default");
-        OpenGLAPI api;
-        ASSERT_EQ(api.LoadDLL(), SOK);
-        ASSERT_EQ(api.InitExtensions(String(""), m_Window), SOK);
-        EXPECT_TRUE(api.HasExtension(OpenGLAPI::k_GL_ARB_multitexture));
+    // Then a stored choice decides, whatever the switch says; a value of its own means nothing
+    // and the switch decides. llvmpipe has multitexturing.
+    const struct {
+        const char* m_Switch; // null: not set
+        const char* m_Stored;
+        bool m_Extensions;
+    } cases[] = {{"1", "enable", true},
+                 {"0", "no", false},
+                 {nullptr, "no", false},
+                 {nullptr, "default", true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.m_Stored);
+        c.m_Switch != nullptr ? ::setenv("XPDISABLE_OPENGL_EXTENSIONS", c.m_Switch, 1)
+                              : ::unsetenv("XPDISABLE_OPENGL_EXTENSIONS");
+        Store(key, "Extensions", c.m_Stored);
+        Start("", false);
+        EXPECT_EQ(m_Multitexture, c.m_Extensions);
     }
 }
 

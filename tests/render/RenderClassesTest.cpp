@@ -209,12 +209,6 @@ TEST_F(RenderClasses, TypedMembersRefuseOtherClasses) {
         EXPECT_EQ(log.Messages(), expected);
     }
     {
-        // Nil clears a typed reference.
-        shader->Set(surface, &G_NilObject);
-        EXPECT_EQ(shader->m_Surface.Get(), nullptr);
-        EXPECT_TRUE(shader->Get(surface)->IsNil());
-    }
-    {
         // A texture's file must be a FileObject: another class is refused and clears it, where
         // the channel's node references keep their value.
         const auto* file = MemberIDOf<ClassMember_Object>(1, -3957 & 0xFFF);

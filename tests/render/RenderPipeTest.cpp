@@ -6,6 +6,7 @@
 #include "quorlix/library/Library.h"
 #include "quorlix/platform/Window.h"
 #include "quorlix/render/RenderClassIndex.h"
+#include "quorlix/render/internal/RenderEngineNull.h"
 #include "support/LogCapture.h"
 
 #include <gtest/gtest.h>
@@ -19,8 +20,8 @@ using Event = Platform::WindowEvent;
 
 namespace {
 
-// An engine that draws nothing and remembers how it was set up.
-class TestEngine final : public RenderEngine {
+// The null engine, remembering how it was set up.
+class TestEngine final : public Internal::RenderEngineNull {
 public:
     int InitializeRenderEngine(Platform::Window* window, const RenderPipeFormat& format,
                                const RenderTextureSettings& textures) override {
@@ -29,36 +30,10 @@ public:
         m_Textures = textures;
         return s_InitResult;
     }
-    void DeInitializeRenderEngine() override {}
     void SetTextureSettings(const RenderTextureSettings& textures) override {
         m_Textures = textures;
         ++m_TextureUpdates;
     }
-    void SetViewport(int, int, int, int) override {}
-    void SetProjection(const Matrix4f&) override {}
-    void SetModelView(const Matrix4f&) override {}
-    void SetCullFrustumFactor(float) override {}
-    void ClearBuffers(const RenderClearBlock&) override {}
-    void SetAmbientColor(const Vector3f&) override {}
-    void SetLight(int, const SLight&, const Matrix4f&) override {}
-    void SetLightCount(int) override {}
-    void SetFog(const SFog*, const Matrix4f&) override {}
-    void SetGlobalMode(int) override {}
-    void CloseGlobalModePair() override {}
-    void EndGlobalMode() override {}
-    bool AcceptShaderAmbient(RenderShader*) override { return false; }
-    bool AcceptShaderBump(RenderShader*) override { return false; }
-    void BindShaderBase(RenderShader*) override {}
-    void DrawGeometry(TGeometry&) override {}
-    void BeginOverlay(const Matrix4f&, const Matrix4f&) override {}
-    void DrawOverlayQuads(RenderShader*, const OverlayVertex*, int) override {}
-    void EndOverlay() override {}
-    void UnloadTextures() override {}
-    bool ForceLoadTexture(Texture&) override { return true; }
-    int GetTexturesPending() const override { return 0; }
-    void SwapBuffers() override {}
-    bool ReadPixels(Image&) override { return false; }
-    RenderStatistics* GetRenderStatistics() override { return nullptr; }
 
     static inline int s_InitResult = SOK;
     static inline std::vector<int32_t> s_TypesMade;

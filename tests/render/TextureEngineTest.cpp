@@ -2,25 +2,13 @@
 // budget, the download of every channel count and mipmap chain, wrapping, images the engine
 // refuses, forced loading, and names of textures released on another thread.
 
-#include "quorlix/core/Result.h"
-#include "quorlix/image/Image.h"
-#include "quorlix/render/RenderMaterial.h"
-#include "quorlix/render/RenderShader.h"
 #include "quorlix/render/RenderStatistics.h"
-#include "quorlix/render/Shader.h"
 #include "quorlix/render/Texture.h"
-#include "quorlix/render/internal/RenderEngineFactory.h"
-#include "quorlix/render/opengl/OpenGLAPI.h"
-#include "quorlix/render/opengl/internal/RenderEngineOpenGL.h"
-#include "quorlix/scene/PolygonGeometry.h"
 #include "quorlix/scene/VertexData.h"
 #include "render/OpenGLFixture.h"
 #include "support/LogCapture.h"
 
 #include <cmath>
-#include <cstdint>
-#include <cstdlib>
-#include <string>
 #include <thread>
 
 using namespace Quorlix;
@@ -60,25 +48,10 @@ protected:
     void SetUp() override {
         OpenGLFixture::SetUp();
         ASSERT_FALSE(HasFatalFailure());
-        m_Engine = static_cast<RenderEngineOpenGL_D*>(Internal::CreateRenderEngineOpenGL());
-        ASSERT_EQ(
-            m_Engine->InitializeRenderEngine(m_Window, RenderPipeFormat{}, RenderTextureSettings{}),
-            SOK);
-        m_Engine->SetProjection(Matrix4f::Identity);
-        m_Engine->SetModelView(Matrix4f::Identity);
+        m_Engine = StartEngine();
         // A quad over the whole view with texture coordinates 0..m_Repeat in pass 0.
-        m_Quad = TPolygonGeometry::Create();
+        m_Quad = Square(1, {0, 1, 2, 0, 2, 3}, 2, 0);
         auto* s = static_cast<SPolygonGeometry*>(m_Quad->GetSNode());
-        Array<Vector3f> vertices;
-        for (const Vector3f& v :
-             {Vector3f(-1, -1, 0), Vector3f(1, -1, 0), Vector3f(1, 1, 0), Vector3f(-1, 1, 0)})
-            vertices.Add(v);
-        s->SetVertexArray(vertices);
-        Array<int32_t> indices;
-        for (int32_t i : {0, 1, 2, 0, 2, 3})
-            indices.Add(i);
-        s->SetIndexArray(indices);
-        s->SetPrimCount(2);
         m_Coords = VertexDataVector2f::Create();
         SetRepeat(1.0f);
         s->m_VertexData.Add(Obj<ScriptObject>(m_Coords.Get()));
@@ -112,14 +85,9 @@ protected:
             clear.m_ColorClearValue = Vector3f(0, 0, 0);
             m_Engine->ClearBuffers(clear);
         }
-        Obj<RenderShader> shader = RenderShader::Create();
-        shader->m_LightEnable = false;
-        Obj<ShaderPhong> phong = ShaderPhong::Create();
         Obj<ShaderTexture> lookup = ShaderTexture::Create();
         lookup->m_Texture = texture;
-        phong->m_Color = lookup.Get();
-        phong->m_Material = m_White.Get();
-        shader->m_Surface = phong.Get();
+        Obj<RenderShader> shader = Shaded(m_White, false, lookup.Get());
         m_Engine->SetViewport(0, 0, width, height);
         m_Engine->BindShaderBase(shader);
         m_Engine->DrawGeometry(*m_Quad);
@@ -128,8 +96,7 @@ protected:
     uint32_t Pixel(int x, int y) {
         Obj<Image> image = Image::Create();
         EXPECT_TRUE(m_Engine->ReadPixels(*image));
-        const unsigned char* p = image->GetData() + (y * image->GetWidth() + x) * 4;
-        return (uint32_t(p[0]) << 16) | (uint32_t(p[1]) << 8) | p[2];
+        return PixelAt(*image, x, image->GetHeight() - 1 - y);
     }
     // Each channel within one step of the expected value (filtering may round).
     static bool Near(uint32_t a, uint32_t b) {
@@ -328,12 +295,8 @@ TEST_F(TextureEngineTest, ReleasedTexturesLoseTheirNamesAtTheNextFrame) {
         // A texture that outlives its engine starts afresh with the next one.
         Obj<Texture2D> survivor = Generated(Picture(4, 2, 2));
         Draw(survivor, 2, 2);
-        m_Engine = static_cast<RenderEngineOpenGL_D*>(Internal::CreateRenderEngineOpenGL());
-        ASSERT_EQ(
-            m_Engine->InitializeRenderEngine(m_Window, RenderPipeFormat{}, RenderTextureSettings{}),
-            SOK);
-        m_Engine->SetProjection(Matrix4f::Identity);
-        m_Engine->SetModelView(Matrix4f::Identity);
+        m_Engine = nullptr; // the old engine goes before the new one starts
+        m_Engine = StartEngine();
         Draw(survivor, 2, 2);
         EXPECT_EQ(m_Engine->GetRenderStatistics()->GetTextureMemoryCount(), 1);
     }

@@ -2,33 +2,17 @@
 // offscreen driver: the placeholder, the load on a thread while frames go on, the file's own
 // pixels, and many threaded loads of textures dropped while frames run.
 
-#include "quorlix/image/Image.h"
-#include "quorlix/library/Library.h"
 #include "quorlix/platform/Threading.h"
-#include "quorlix/platform/Window.h"
-#include "quorlix/render/RenderChannel.h"
-#include "quorlix/render/RenderMaterial.h"
-#include "quorlix/render/RenderPipe.h"
-#include "quorlix/render/RenderShader.h"
 #include "quorlix/render/RenderStatistics.h"
-#include "quorlix/render/RenderSystem.h"
-#include "quorlix/render/Shader.h"
 #include "quorlix/render/Texture.h"
-#include "quorlix/scene/PolygonGeometry.h"
-#include "quorlix/scene/Transform.h"
 #include "quorlix/scene/VertexData.h"
+#include "render/OpenGLFixture.h"
 #include "stream/PipeTestSupport.h"
 #include "support/LogCapture.h"
-
-#include <gtest/gtest.h>
 
 #include <chrono>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
-#include <filesystem>
-#include <string>
-#include <vector>
 
 using namespace Quorlix;
 using namespace QuorlixTest;
@@ -61,37 +45,15 @@ int OpenDescriptors() {
     return count;
 }
 
-class TextureFrameGL : public ::testing::Test {
+class TextureFrameGL : public FrameFixture {
 protected:
-    static void SetUpTestSuite() {
-        DLLInitialize(0);
-        ASSERT_TRUE(Platform::StartVideo("offscreen")) << Platform::LastWindowError();
-    }
-    static void TearDownTestSuite() { DLLDeInitialize(0); }
-
     void SetUp() override {
         ASSERT_FALSE(m_Folder.Path().empty());
-        m_Pipe = RenderPipe::Create();
-        m_Pipe->SetWindowVisibility(false);
-        m_Pipe->m_ColorBits = 24;
-        m_Pipe->m_DepthBits = 24;
-        m_Pipe->SetResolution(Vector2f(k_Width, k_Height));
-        m_Pipe->SetImagePath(String((m_Folder.Path() + "/").c_str()));
-        ASSERT_EQ(m_Pipe->ApplyFormat(), 0);
-        ASSERT_NE(m_Pipe->GetRenderEngine(), nullptr);
-        m_System->SetRenderPipe(m_Pipe);
-        Obj<RenderChannel> channel(RenderChannel::Create());
-        channel->m_SceneRoot = m_Root.Get();
-        channel->m_ColorClearValue = Vector3f(0, 0, 0);
-        m_System->AddChannel(channel);
+        StartPipe(k_Width, k_Height, m_Folder.Path() + "/");
     }
     void TearDown() override {
         EXPECT_TRUE(Texture::WaitForLoadJobs());
-        m_Root = nullptr;
-        m_System->SetRenderPipe(nullptr);
-        m_Pipe->DeInitializeWindow();
-        m_Pipe = nullptr;
-        RenderPipe::PumpWindowEvents();
+        FrameFixture::TearDown();
     }
 
     // A `size` 8-bit RGB PNG named `name`.png in the image folder.
@@ -131,41 +93,19 @@ protected:
         Obj<RenderMaterial> white(RenderMaterial::Create());
         white->m_DiffuseColor = Vector3f(1, 1, 1);
         Obj<ShaderTexture> lookup(ShaderTexture::Create());
-        Obj<ShaderPhong> phong(ShaderPhong::Create());
-        phong->m_Color = lookup.Get();
-        phong->m_Material = white.Get();
-        Obj<RenderShader> shader(RenderShader::Create());
-        shader->m_LightEnable = false;
-        shader->m_Surface = phong.Get();
-        mesh->m_Shader = shader.Get();
+        mesh->m_Shader = Shaded(white, false, lookup.Get()).Get();
         m_Root->AddChild(mesh);
         return lookup;
     }
 
-    // One frame as a host draws it; the seconds it took, the picture read before the swap.
-    double Frame() {
+    // One frame as a host draws it; the seconds it took.
+    double TimedFrame() {
         const auto start = std::chrono::steady_clock::now();
-        m_System->ClearBuffers();
-        m_System->DrawTree(0, 0, 0);
-        const double seconds =
-            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        m_Image = Image::Create();
-        EXPECT_TRUE(m_Pipe->GetRenderEngine()->ReadPixels(*m_Image));
-        m_Pipe->GetRenderEngine()->SwapBuffers();
-        return seconds;
-    }
-    // The pixel (x, y) from the top left as RGB bytes.
-    std::string Pixel(int x, int y) const {
-        const unsigned char* p =
-            m_Image->GetData() + ((m_Image->GetHeight() - 1 - y) * m_Image->GetWidth() + x) * 4;
-        return std::string(reinterpret_cast<const char*>(p), 3);
+        Frame();
+        return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     }
 
     TempDir m_Folder;
-    Obj<RenderPipe> m_Pipe;
-    Obj<RenderSystem> m_System{RenderSystem::Create()};
-    Obj<TTransform> m_Root{TTransform::Create()};
-    Obj<Image> m_Image;
 };
 
 // The threaded suite on its own, so that the thread checker runs it without the big decode.
@@ -183,18 +123,11 @@ protected:
     }
 };
 
-// Each channel of two RGB byte strings within `step` (linear filtering may round).
-::testing::AssertionResult Near(const std::string& got, const std::string& want, int step) {
-    for (size_t c = 0; c < 3; ++c)
-        if (std::abs(int(static_cast<unsigned char>(got[c])) -
-                     int(static_cast<unsigned char>(want[c]))) > step)
-            return ::testing::AssertionFailure()
-                   << int(static_cast<unsigned char>(got[0])) << ","
-                   << int(static_cast<unsigned char>(got[1])) << ","
-                   << int(static_cast<unsigned char>(got[2])) << " is not "
-                   << int(static_cast<unsigned char>(want[0])) << ","
-                   << int(static_cast<unsigned char>(want[1])) << ","
-                   << int(static_cast<unsigned char>(want[2]));
+// Each channel of two 0xRRGGBB colours within `step` (linear filtering may round).
+::testing::AssertionResult Near(uint32_t got, uint32_t want, int step) {
+    for (int shift : {0, 8, 16})
+        if (std::abs(int((got >> shift) & 0xFF) - int((want >> shift) & 0xFF)) > step)
+            return ::testing::AssertionFailure() << std::hex << got << " is not " << want;
     return ::testing::AssertionSuccess();
 }
 
@@ -223,7 +156,7 @@ TEST_F(TextureFrameGL, PlaceholderWhileAThreadDecodesThenTheFilesPixels) {
     missing->m_DefaultColor = Vector4f(1, 0, 1, 1);
     Obj<ShaderTexture> hidden = Quad(8); // behind the others: only its states are watched
     hidden->m_Texture = missing.Get();
-    const std::string placeholder("\x33\x99\xFF", 3);
+    const uint32_t placeholder = 0x3399FF;
 
     LogCapture log;
     std::vector<uint32_t> pictureStates, missingStates;
@@ -232,12 +165,12 @@ TEST_F(TextureFrameGL, PlaceholderWhileAThreadDecodesThenTheFilesPixels) {
     EXPECT_EQ(Pixel(k_Width - 1, k_Height - 1), placeholder);
     EXPECT_EQ(big->GetLoadState(), k_TextureLoading);
     EXPECT_EQ(picture->GetLoadState(), k_TextureWaiting);
-    EXPECT_EQ(m_Pipe->GetRenderEngine()->GetRenderStatistics()->GetTexturesDeferred(), 2);
+    EXPECT_EQ(Engine().GetRenderStatistics()->GetTexturesDeferred(), 2);
     {
         // Frames go on at their own pace while the big picture decodes on the job's thread.
         int frames = 0;
         while (big->GetLoadState() == k_TextureLoading) {
-            const double seconds = Frame();
+            const double seconds = TimedFrame();
             if (big->GetLoadState() == k_TextureLoading) {
                 EXPECT_LT(seconds, 0.1) << "frame " << frames;
             }
@@ -288,7 +221,9 @@ TEST_F(TextureFrameGL, PlaceholderWhileAThreadDecodesThenTheFilesPixels) {
     int wrong = 0;
     for (int y = 0; y < k_Height; ++y)
         for (int x = 0; x < k_Width; ++x) {
-            const std::string want = rgba.substr((size_t(y) * k_Width + x) * 4, 3);
+            const unsigned char* p =
+                reinterpret_cast<const unsigned char*>(rgba.data()) + (size_t(y) * k_Width + x) * 4;
+            const uint32_t want = uint32_t(p[0]) << 16 | uint32_t(p[1]) << 8 | p[2];
             if (!Near(Pixel(x, y), want, 2) && ++wrong <= 5) {
                 ADD_FAILURE() << "at " << x << "," << y << ": " << Near(Pixel(x, y), want, 2);
             }
@@ -336,7 +271,7 @@ TEST_F(TextureFrameThreads, LoadsOfDroppedTexturesWhileFramesRun) {
     }
     ASSERT_EQ(lookup->m_Texture->GetLoadState(), k_TextureIdle);
     Frame();
-    EXPECT_EQ(Pixel(k_Width / 2, k_Height / 2), std::string("\x00\xFF\x00", 3));
+    EXPECT_EQ(Pixel(k_Width / 2, k_Height / 2), 0x00FF00u);
     EXPECT_EQ(DLLGetInitializeCount(), references);
     EXPECT_EQ(OpenDescriptors(), descriptors);
 }

@@ -51,10 +51,11 @@ void TouchRelative(const std::string& path, const std::string& reference, int se
     ASSERT_TRUE(Run("touch -d @" + std::to_string(unix + seconds) + " '" + path + "'"));
 }
 
-Obj<Texture> MakeTexture(const char* fileName, bool mipMap = true) {
+template <class T = Texture2D>
+Obj<T> MakeTexture(const char* fileName, bool mipMap = true) {
     Obj<FileObject> file(FileObject::Create());
     file->SetFileName(String(fileName));
-    Obj<Texture> texture(Texture2D::Create());
+    Obj<T> texture(T::Create());
     texture->SetFileObject(file);
     texture->m_MipMapEnable = mipMap;
     return texture;
@@ -66,14 +67,6 @@ Obj<Image> LoadNow(const TempDir& folder, const char* fileName, bool mipMap = tr
     EXPECT_EQ(texture->RequestLoad(0, String((folder.Path() + "/").c_str())), k_TextureReady);
     EXPECT_EQ(texture->GetLoadState(), k_TextureReady);
     return texture->TakeLoadedImage();
-}
-
-Obj<TileTexture2D> MakeTileTexture(const char* fileName) {
-    Obj<FileObject> file(FileObject::Create());
-    file->SetFileName(String(fileName));
-    Obj<TileTexture2D> texture(TileTexture2D::Create());
-    texture->SetFileObject(file);
-    return texture;
 }
 
 std::vector<float> Flat(const Array<Vector2f>& coords) {
@@ -298,13 +291,13 @@ TEST_F(TextureLoad, TileTexturesReadTheirTileListBesideTheImage) {
     const String prefix((folder.Path() + "/").c_str());
     const std::vector<float> expected{0, 0, 0.5f, 1, 0.5f, 0.5f, 1, 1};
     {
-        Obj<TileTexture2D> texture = MakeTileTexture("tiles");
+        Obj<TileTexture2D> texture = MakeTexture<TileTexture2D>("tiles");
         EXPECT_EQ(texture->RequestLoad(0, prefix), k_TextureReady);
         EXPECT_EQ(Flat(texture->m_TileTexCoordArray), expected);
     }
     {
         // Threaded: the tiles reach the texture only when the host's thread reaps the job.
-        Obj<TileTexture2D> texture = MakeTileTexture("tiles");
+        Obj<TileTexture2D> texture = MakeTexture<TileTexture2D>("tiles");
         texture->RequestLoad(1, prefix);
         while (texture->GetLoadState() != k_TextureReady)
             Platform::SleepMilliseconds(1);
@@ -314,7 +307,7 @@ TEST_F(TextureLoad, TileTexturesReadTheirTileListBesideTheImage) {
     }
     {
         // Tiles already given are kept.
-        Obj<TileTexture2D> texture = MakeTileTexture("tiles");
+        Obj<TileTexture2D> texture = MakeTexture<TileTexture2D>("tiles");
         texture->m_TileTexCoordArray.Add(Vector2f(0.25f, 0.75f));
         texture->RequestLoad(0, prefix);
         EXPECT_EQ(Flat(texture->m_TileTexCoordArray), (std::vector<float>{0.25f, 0.75f}));
@@ -325,13 +318,13 @@ TEST_F(TextureLoad, TileTexturesReadTheirTileListBesideTheImage) {
         WriteFileBytes(folder / "bad.txf", "0 0 4 4\n1 2 three 4\n");
         MakePng(folder / "plain", "8x8");
         LogCapture log;
-        Obj<TileTexture2D> bad = MakeTileTexture("bad");
+        Obj<TileTexture2D> bad = MakeTexture<TileTexture2D>("bad");
         EXPECT_EQ(bad->RequestLoad(0, prefix), k_TextureReady);
         EXPECT_EQ(bad->m_TileTexCoordArray.Size(), 0);
         EXPECT_NE(log.Text().find("Invalid file format in \"" + (folder / "bad.txf") + "\" line 2"),
                   std::string::npos)
             << log.Text();
-        Obj<TileTexture2D> plain = MakeTileTexture("plain");
+        Obj<TileTexture2D> plain = MakeTexture<TileTexture2D>("plain");
         EXPECT_EQ(plain->RequestLoad(0, prefix), k_TextureReady);
         EXPECT_EQ(plain->m_TileTexCoordArray.Size(), 0);
         EXPECT_EQ(log.Text().find("plain"), std::string::npos) << log.Text();
