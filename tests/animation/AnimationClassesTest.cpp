@@ -7,7 +7,7 @@
 #include "quorlix/animation/ParentControl.h"
 #include "quorlix/animation/PoseBlend.h"
 #include "quorlix/animation/Spline.h"
-#include "quorlix/library/Library.h"
+#include "script/ScriptTestSupport.h"
 #include "support/LogCapture.h"
 #include "support/RegistryCheck.h"
 
@@ -21,11 +21,7 @@ using namespace QuorlixTest;
 
 namespace {
 
-class AnimationClasses : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() { DLLInitialize(0); }
-    static void TearDownTestSuite() { DLLDeInitialize(0); }
-};
+using AnimationClasses = QuorlixTest::ScriptTest;
 
 constexpr int k_Obj = k_ClassScriptObject;
 constexpr int k_I32 = k_ClassI32;
@@ -230,66 +226,57 @@ TEST_F(AnimationClasses, ComputedMembersFollowTheirSources) {
 }
 
 TEST_F(AnimationClasses, TypedArraysRefuseOtherClasses) {
+    // Each typed reference takes its own class; others are refused without growing the arrays
+    // or changing the entries.
     Obj<AnimationLibrary> library = AnimationLibrary::Create();
-    const auto* curve = MemberIDOf<ClassMember_Index_Object>(3, -3950 & 0xFFF);
+    Obj<ParentControl> control = ParentControl::Create();
+    Obj<ParentManager> manager = ParentManager::Create();
+    Obj<PoseBlend> pose = PoseBlend::Create();
     Obj<SplineVector3f> spline = SplineVector3f::Create();
+    Obj<TLeaf> leaf = TLeaf::Create();
+    Obj<TBranch> branch = TBranch::Create();
+    Obj<BlendControl> weight = BlendControl::Create();
+    Obj<VertexDataF32> floats = VertexDataF32::Create();
+    Obj<VertexDataVector3f> vectors = VertexDataVector3f::Create();
+    Obj<ConnectionGroup> group = ConnectionGroup::Create();
+    const auto* curve = MemberIDOf<ClassMember_Index_Object>(3, -3950 & 0xFFF);
+    const auto* child = MemberIDOf<ClassMember_Object>(2, -3856 & 0xFFF);
+    const auto* parents = MemberIDOf<ClassMember_Index_Object>(2, -3855 & 0xFFF);
+    const auto* weights = MemberIDOf<ClassMember_Index_Object>(1, -3902 & 0xFFF);
+    const auto* values = MemberIDOf<ClassMember_Index_Object>(4, -3902 & 0xFFF);
     library->Set(curve, 1, spline.Get());
+    control->Set(child, leaf.Get());
+    manager->Set(parents, 0, branch.Get());
+    pose->Set(weights, 0, weight.Get());
+    pose->Set(values, 0, floats.Get());
     ASSERT_EQ(library->GetCurveCount(), 2);
     EXPECT_TRUE(library->Get(curve, 0)->IsNil());
-    EXPECT_EQ(library->GetCurve(1), spline.Get());
+
     LogCapture log;
-    Obj<ConnectionGroup> group = ConnectionGroup::Create();
     library->Set(curve, 1, group.Get());
     library->Set(curve, 2, group.Get());
+    control->Set(child, leaf->GetSNode());
+    manager->Set(parents, 0, leaf.Get());
+    manager->Set(parents, 1, leaf.Get());
+    pose->Set(weights, 0, floats.Get());
+    pose->Set(values, 0, vectors.Get());
     EXPECT_EQ(library->GetCurve(1), spline.Get());
     EXPECT_EQ(library->GetCurveCount(), 2);
-    const std::vector<std::string> expected(
-        2, "[Error]AnimationLibrary.Curve: object of the wrong class refused.");
-    EXPECT_EQ(log.Messages(), expected);
-    {
-        // The pose and parent references take their own classes; the others are refused
-        // without growing the arrays or changing the entries.
-        Obj<ParentControl> control = ParentControl::Create();
-        Obj<ParentManager> manager = ParentManager::Create();
-        Obj<PoseBlend> pose = PoseBlend::Create();
-        const auto* child = MemberIDOf<ClassMember_Object>(2, -3856 & 0xFFF);
-        const auto* parents = MemberIDOf<ClassMember_Index_Object>(2, -3855 & 0xFFF);
-        const auto* weights = MemberIDOf<ClassMember_Index_Object>(1, -3902 & 0xFFF);
-        const auto* values = MemberIDOf<ClassMember_Index_Object>(4, -3902 & 0xFFF);
-        Obj<TLeaf> leaf = TLeaf::Create();
-        Obj<TBranch> branch = TBranch::Create();
-        Obj<BlendControl> weight = BlendControl::Create();
-        Obj<VertexDataF32> floats = VertexDataF32::Create();
-        control->Set(child, leaf.Get());
-        manager->Set(parents, 0, branch.Get());
-        pose->Set(weights, 0, weight.Get());
-        pose->Set(values, 0, floats.Get());
-        EXPECT_EQ(control->m_Child.Get(), leaf.Get());
-        EXPECT_EQ(manager->GetParent(0), branch.Get());
-        EXPECT_EQ(pose->GetBlendControl(0), weight.Get());
-        EXPECT_EQ(pose->GetValue(0), floats.Get());
-
-        Obj<VertexDataVector3f> vectors = VertexDataVector3f::Create();
-        LogCapture refusals;
-        control->Set(child, leaf->GetSNode());
-        manager->Set(parents, 0, leaf.Get());
-        manager->Set(parents, 1, leaf.Get());
-        pose->Set(weights, 0, floats.Get());
-        pose->Set(values, 0, vectors.Get());
-        EXPECT_EQ(control->m_Child.Get(), leaf.Get());
-        EXPECT_EQ(manager->GetParent(0), branch.Get());
-        EXPECT_EQ(manager->GetParentCount(), 1);
-        EXPECT_EQ(pose->GetBlendControl(0), weight.Get());
-        EXPECT_EQ(pose->GetValue(0), floats.Get());
-        const std::vector<std::string> refused = {
-            "[Error]ParentControl.Child: object of the wrong class refused.",
-            "[Error]ParentManager.ParentArray: object of the wrong class refused.",
-            "[Error]ParentManager.ParentArray: object of the wrong class refused.",
-            "[Error]PoseBlend.BlendControl: object of the wrong class refused.",
-            "[Error]PoseBlend.ValueArray: object of the wrong class refused.",
-        };
-        EXPECT_EQ(refusals.Messages(), refused);
-    }
+    EXPECT_EQ(control->m_Child.Get(), leaf.Get());
+    EXPECT_EQ(manager->GetParent(0), branch.Get());
+    EXPECT_EQ(manager->GetParentCount(), 1);
+    EXPECT_EQ(pose->GetBlendControl(0), weight.Get());
+    EXPECT_EQ(pose->GetValue(0), floats.Get());
+    const std::string refused = ": object of the wrong class refused.";
+    EXPECT_EQ(log.Messages(), (std::vector<std::string>{
+                                  "[Error]AnimationLibrary.Curve" + refused,
+                                  "[Error]AnimationLibrary.Curve" + refused,
+                                  "[Error]ParentControl.Child" + refused,
+                                  "[Error]ParentManager.ParentArray" + refused,
+                                  "[Error]ParentManager.ParentArray" + refused,
+                                  "[Error]PoseBlend.BlendControl" + refused,
+                                  "[Error]PoseBlend.ValueArray" + refused,
+                              }));
 }
 
 } // namespace

@@ -3,10 +3,10 @@
 // writes reaches a pose blend and a parent manager within the same frame.
 
 #include "quorlix/animation/AnimationSystem.h"
-#include "quorlix/library/Library.h"
 #include "quorlix/scene/BlendControl.h"
 #include "quorlix/scene/Node.h"
 #include "quorlix/script/ScriptEngine.h"
+#include "script/ScriptTestSupport.h"
 #include "support/LogCapture.h"
 
 #include <gtest/gtest.h>
@@ -15,11 +15,7 @@ using namespace Quorlix;
 
 namespace {
 
-class Animating : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() { DLLInitialize(0); }
-    static void TearDownTestSuite() { DLLDeInitialize(0); }
-};
+using Animating = QuorlixTest::ScriptTest;
 
 // A clip drives a blend control's weight (which a pose blend reads) and a parent control's id
 // (which a parent manager applies): 0 to 1 over the clip's second, the id in one step at its end.

@@ -3,9 +3,9 @@
 
 #include "quorlix/animation/ParentControl.h"
 #include "quorlix/animation/AnimationClassIndex.h"
-#include "quorlix/library/Library.h"
 #include "quorlix/scene/Transform.h"
 #include "quorlix/scene/UpdateTraverse.h"
+#include "script/ScriptTestSupport.h"
 #include "support/LogCapture.h"
 
 #include <gtest/gtest.h>
@@ -18,11 +18,7 @@ using QuorlixTest::LogCapture;
 
 namespace {
 
-class ParentControls : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() { DLLInitialize(0); }
-    static void TearDownTestSuite() { DLLDeInitialize(0); }
-};
+using ParentControls = QuorlixTest::ScriptTest;
 
 Obj<TTransform> Transform(const char* name, const Vector3f& translation = Vector3f::Zero) {
     Obj<TTransform> t(TTransform::Create());

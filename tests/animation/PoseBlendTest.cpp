@@ -3,9 +3,9 @@
 
 #include "quorlix/animation/PoseBlend.h"
 #include "quorlix/animation/AnimationClassIndex.h"
-#include "quorlix/library/Library.h"
 #include "quorlix/scene/SceneClassIndex.h"
 #include "quorlix/scene/Transform.h"
+#include "script/ScriptTestSupport.h"
 #include "support/LogCapture.h"
 
 #include <gtest/gtest.h>
@@ -19,11 +19,7 @@ using QuorlixTest::LogCapture;
 
 namespace {
 
-class PoseBlending : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() { DLLInitialize(0); }
-    static void TearDownTestSuite() { DLLDeInitialize(0); }
-};
+using PoseBlending = QuorlixTest::ScriptTest;
 
 const ClassType_MemberID* WeightMember() {
     return MemberIDOf(1, k_ClassBlendControl);

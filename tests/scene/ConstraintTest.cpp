@@ -17,7 +17,7 @@
 #include <vector>
 
 using namespace Quorlix;
-using QuorlixTest::LogCapture;
+using namespace QuorlixTest;
 
 namespace {
 
@@ -30,35 +30,6 @@ float Radians(float degrees) {
 
 STransform& S(TTransform* t) {
     return *static_cast<STransform*>(t->GetSNode());
-}
-
-Obj<TTransform> Transform(const char* name, TBranch* parent, const Vector3f& translation,
-                          const Vector3f& rotation = Vector3f::Zero,
-                          const Vector3f& scaling = Vector3f(1, 1, 1)) {
-    Obj<TTransform> t(TTransform::Create());
-    t->SetName(name);
-    S(t).SetTranslation(translation);
-    S(t).SetRotation(rotation);
-    S(t).SetScaling(scaling);
-    if (parent != nullptr)
-        parent->AddChild(t);
-    return t;
-}
-
-// Image of a direction under the node's matrix.
-Vector3f Axis(const TBaseTransform* node, const Vector3f& direction) {
-    Vector3f out;
-    MulVector3Matrix3x3(out, direction, node->GetModelViewMatrix());
-    return out;
-}
-
-Vector3f Position(const TBaseTransform* node) {
-    return node->GetModelViewMatrix().GetM3Vector3();
-}
-
-void ExpectNear(const Vector3f& actual, const Vector3f& expected, const char* what) {
-    for (int i = 0; i < 3; ++i)
-        EXPECT_NEAR(actual[i], expected[i], k_Eps) << what << " component " << i;
 }
 
 class Constraints : public QuorlixTest::SceneTest {
@@ -116,13 +87,13 @@ protected:
 TEST_F(Constraints, PointAndScaleTakeTheWeightedMeanOfTheTargets) {
     Obj<TBranch> root(TBranch::Create());
     // The second target's rotation must not leak into the scales read from its matrix.
-    Obj<TTransform> a = Transform("a", root, Vector3f(1, 2, 3), Vector3f::Zero, Vector3f(2, 3, 4));
+    Obj<TTransform> a = MakeNode("a", root, Vector3f(1, 2, 3), Vector3f::Zero, Vector3f(2, 3, 4));
     Obj<TTransform> b =
-        Transform("b", root, Vector3f(-3, 6, 7), Vector3f(40, -25, 10), Vector3f(4, 1, 2));
+        MakeNode("b", root, Vector3f(-3, 6, 7), Vector3f(40, -25, 10), Vector3f(4, 1, 2));
     {
         // Weights 1 and 3: a quarter of the way from b to a; the node keeps its turn and scale.
         Obj<TTransform> node =
-            Transform("node", root, Vector3f(9, 9, 9), Vector3f(0, 0, 90), Vector3f(2, 2, 2));
+            MakeNode("node", root, Vector3f(9, 9, 9), Vector3f(0, 0, 90), Vector3f(2, 2, 2));
         Attach(node, {Make(Point, {a, b}, {1.0f, 3.0f}).Get()});
         Update(root);
         ExpectNear(Position(node), (Vector3f(1, 2, 3) * 1.0f + Vector3f(-3, 6, 7) * 3.0f) / 4.0f,
@@ -131,7 +102,7 @@ TEST_F(Constraints, PointAndScaleTakeTheWeightedMeanOfTheTargets) {
     }
     {
         // Scale per axis, b without a weight counting 1; the node keeps its turn and place.
-        Obj<TTransform> node = Transform("node", root, Vector3f(1, 0, 0), Vector3f(0, 0, 90));
+        Obj<TTransform> node = MakeNode("node", root, Vector3f(1, 0, 0), Vector3f(0, 0, 90));
         Attach(node, {Make(Scale, {a, b}, {1.0f}).Get()});
         Update(root);
         const Vector3f s = (Vector3f(2, 3, 4) + Vector3f(4, 1, 2)) / 2.0f;
@@ -144,14 +115,14 @@ TEST_F(Constraints, PointAndScaleTakeTheWeightedMeanOfTheTargets) {
 
 TEST_F(Constraints, OrientBlendsOnTheFirstTargetsHemisphereThenTurnsByTheOffset) {
     Obj<TBranch> root(TBranch::Create());
-    Obj<TTransform> z30 = Transform("z30", root, Vector3f(1, 2, 3), Vector3f(0, 0, 30));
-    Obj<TTransform> z90 = Transform("z90", root, Vector3f(4, 5, 6), Vector3f(0, 0, 90));
-    Obj<TTransform> z100 = Transform("z100", root, Vector3f::Zero, Vector3f(0, 0, 100));
-    Obj<TTransform> zm100 = Transform("zm100", root, Vector3f::Zero, Vector3f(0, 0, -100));
+    Obj<TTransform> z30 = MakeNode("z30", root, Vector3f(1, 2, 3), Vector3f(0, 0, 30));
+    Obj<TTransform> z90 = MakeNode("z90", root, Vector3f(4, 5, 6), Vector3f(0, 0, 90));
+    Obj<TTransform> z100 = MakeNode("z100", root, Vector3f::Zero, Vector3f(0, 0, 100));
+    Obj<TTransform> zm100 = MakeNode("zm100", root, Vector3f::Zero, Vector3f(0, 0, -100));
     {
         // Weights 1 and 3 about one axis: the angle of the normalised sum of half-angle pairs.
         Obj<TTransform> node =
-            Transform("node", root, Vector3f(5, 0, 0), Vector3f(45, 0, 0), Vector3f(2, 2, 2));
+            MakeNode("node", root, Vector3f(5, 0, 0), Vector3f(45, 0, 0), Vector3f(2, 2, 2));
         Attach(node, {Make(Orient, {z30, z90}, {1.0f, 3.0f}).Get()});
         Update(root);
         const float half = std::atan2(1.0f * std::sin(Radians(15)) + 3.0f * std::sin(Radians(45)),
@@ -165,14 +136,14 @@ TEST_F(Constraints, OrientBlendsOnTheFirstTargetsHemisphereThenTurnsByTheOffset)
     {
         // 100 and -100 degrees meet the short way at 180, not at 0 as quaternions of opposite
         // signs would.
-        Obj<TTransform> node = Transform("node", root, Vector3f::Zero);
+        Obj<TTransform> node = MakeNode("node", root, Vector3f::Zero);
         Attach(node, {Make(Orient, {z100, zm100}).Get()});
         Update(root);
         ExpectNear(Axis(node, Vector3f(1, 0, 0)), Vector3f(-1, 0, 0), "hemisphere");
     }
     {
         // Offset 90 about x, then the target's 90 about z: x -> y, y -> z, z -> x.
-        Obj<TTransform> node = Transform("node", root, Vector3f::Zero);
+        Obj<TTransform> node = MakeNode("node", root, Vector3f::Zero);
         Obj<ScriptObject> c = Make(Orient, {z90});
         c->Set(Member<Vector3f>(k_ClassTransformConstraint, "OrientOffset"), Vector3f(90, 0, 0));
         Attach(node, {c.Get()});
@@ -184,7 +155,7 @@ TEST_F(Constraints, OrientBlendsOnTheFirstTargetsHemisphereThenTurnsByTheOffset)
     {
         // Parent: position and rotation of the blend, the node's own scale.
         Obj<TTransform> node =
-            Transform("node", root, Vector3f(7, 0, 0), Vector3f(10, 20, 30), Vector3f(2, 1, 1));
+            MakeNode("node", root, Vector3f(7, 0, 0), Vector3f(10, 20, 30), Vector3f(2, 1, 1));
         Attach(node, {Make(Parent, {z90}).Get()});
         Update(root);
         ExpectNear(Position(node), Vector3f(4, 5, 6), "parent position");
@@ -196,9 +167,9 @@ TEST_F(Constraints, OrientBlendsOnTheFirstTargetsHemisphereThenTurnsByTheOffset)
 TEST_F(Constraints, ExcludeMasksKeepTheNodesOwnComponents) {
     Obj<TBranch> root(TBranch::Create());
     Obj<TTransform> target =
-        Transform("target", root, Vector3f(1, 2, 3), Vector3f(0, 0, 90), Vector3f(2, 3, 4));
+        MakeNode("target", root, Vector3f(1, 2, 3), Vector3f(0, 0, 90), Vector3f(2, 3, 4));
     Obj<TTransform> node =
-        Transform("node", root, Vector3f(7, 8, 9), Vector3f(30, 0, 0), Vector3f(5, 6, 7));
+        MakeNode("node", root, Vector3f(7, 8, 9), Vector3f(30, 0, 0), Vector3f(5, 6, 7));
     {
         Obj<ScriptObject> c = Make(Point, {target});
         SetExclude(c, 2);
@@ -238,15 +209,15 @@ TEST_F(Constraints, ExcludeMasksKeepTheNodesOwnComponents) {
 
 TEST_F(Constraints, UnusableTargetsAreSkippedAndABrokenSetupIsLoggedOncePerNode) {
     Obj<TBranch> root(TBranch::Create());
-    Obj<TTransform> zeroWeight = Transform("zero", root, Vector3f(100, 0, 0));
+    Obj<TTransform> zeroWeight = MakeNode("zero", root, Vector3f(100, 0, 0));
     Obj<TBranch> branch(TBranch::Create()); // not a transform
     root->AddChild(branch);
-    Obj<TTransform> b = Transform("b", root, Vector3f(4, 0, 0));
-    Obj<TTransform> negative = Transform("negative", root, Vector3f(-100, 0, 0));
-    Obj<TTransform> d = Transform("d", root, Vector3f(0, 8, 0));
+    Obj<TTransform> b = MakeNode("b", root, Vector3f(4, 0, 0));
+    Obj<TTransform> negative = MakeNode("negative", root, Vector3f(-100, 0, 0));
+    Obj<TTransform> d = MakeNode("d", root, Vector3f(0, 8, 0));
     {
         // Weights 0, -, -, 3, -2 and d without a weight: b counts 3, d counts 1.
-        Obj<TTransform> node = Transform("node", root, Vector3f::Zero);
+        Obj<TTransform> node = MakeNode("node", root, Vector3f::Zero);
         Attach(node, {Make(Point, {zeroWeight, &G_NilObject, branch, b, negative, d},
                            {0.0f, 5.0f, 5.0f, 3.0f, -2.0f})
                           .Get()});
@@ -257,7 +228,7 @@ TEST_F(Constraints, UnusableTargetsAreSkippedAndABrokenSetupIsLoggedOncePerNode)
     }
     {
         // No usable target in two constraints over two frames: one line, the node as it was.
-        Obj<TTransform> node = Transform("lonely", root, Vector3f(1, 1, 1));
+        Obj<TTransform> node = MakeNode("lonely", root, Vector3f(1, 1, 1));
         Attach(node, {Make(Parent, {zeroWeight}, {0.0f}).Get(),
                       Make(Scale, {&G_NilObject, branch}).Get()});
         LogCapture log;
@@ -267,7 +238,7 @@ TEST_F(Constraints, UnusableTargetsAreSkippedAndABrokenSetupIsLoggedOncePerNode)
                   std::vector<std::string>{"[Error]UpdateConstraint: incorrect setup for lonely"});
         EXPECT_EQ(node->GetModelViewMatrix(), S(node).GetLocalMatrix());
         // Another node reports for itself.
-        Obj<TTransform> other = Transform("other", root, Vector3f::Zero);
+        Obj<TTransform> other = MakeNode("other", root, Vector3f::Zero);
         Attach(other, {Make(Point, {}).Get()});
         Update(root);
         ASSERT_EQ(log.Messages().size(), 2u);
@@ -277,10 +248,10 @@ TEST_F(Constraints, UnusableTargetsAreSkippedAndABrokenSetupIsLoggedOncePerNode)
 
 TEST_F(Constraints, SolvePriorityThenArrayOrderDecidesTheResult) {
     Obj<TBranch> root(TBranch::Create());
-    Obj<TTransform> a = Transform("a", root, Vector3f(1, 0, 0));
-    Obj<TTransform> b = Transform("b", root, Vector3f(0, 2, 0));
-    Obj<TTransform> turned = Transform("turned", root, Vector3f(9, 9, 9), Vector3f(0, 0, 90));
-    Obj<TTransform> node = Transform("node", root, Vector3f::Zero);
+    Obj<TTransform> a = MakeNode("a", root, Vector3f(1, 0, 0));
+    Obj<TTransform> b = MakeNode("b", root, Vector3f(0, 2, 0));
+    Obj<TTransform> turned = MakeNode("turned", root, Vector3f(9, 9, 9), Vector3f(0, 0, 90));
+    Obj<TTransform> node = MakeNode("node", root, Vector3f::Zero);
     Obj<ScriptObject> toA = Make(Point, {a});
     Obj<ScriptObject> toB = Make(Point, {b});
     const auto* priority = Member<int32_t>(k_ClassConstraint, "SolvePriority");
@@ -310,11 +281,11 @@ TEST_F(Constraints, SolvePriorityThenArrayOrderDecidesTheResult) {
 
 TEST_F(Constraints, TargetsLaterInTheTreeAreSolvedWithinTheFrameAndRepeatExactly) {
     Obj<TBranch> root(TBranch::Create());
-    Obj<TTransform> follower = Transform("follower", root, Vector3f::Zero);
-    Obj<TTransform> child = Transform("child", follower, Vector3f(1, 0, 0));
-    Obj<TTransform> leader = Transform("leader", root, Vector3f(0, 3, 0), Vector3f(0, 0, 90));
+    Obj<TTransform> follower = MakeNode("follower", root, Vector3f::Zero);
+    Obj<TTransform> child = MakeNode("child", follower, Vector3f(1, 0, 0));
+    Obj<TTransform> leader = MakeNode("leader", root, Vector3f(0, 3, 0), Vector3f(0, 0, 90));
     Obj<TTransform> other =
-        Transform("other", leader, Vector3f(2, 0, 0), Vector3f(0, 0, 60), Vector3f(1, 2, 3));
+        MakeNode("other", leader, Vector3f(2, 0, 0), Vector3f(0, 0, 60), Vector3f(1, 2, 3));
     Attach(follower,
            {Make(Parent, {leader, other}, {3.0f, 1.0f}).Get(), Make(Scale, {other}).Get()});
     Matrix4f view;
@@ -362,13 +333,13 @@ protected:
 
 TEST_F(AimConstraints, AimAtTheWeightedTargetWithTheUpVectorTowardsTheWorldUp) {
     Obj<TBranch> root(TBranch::Create());
-    Obj<TTransform> a = Transform("a", root, Vector3f(1, 0, 4));
-    Obj<TTransform> b = Transform("b", root, Vector3f(5, 0, 0));
+    Obj<TTransform> a = MakeNode("a", root, Vector3f(1, 0, 4));
+    Obj<TTransform> b = MakeNode("b", root, Vector3f(5, 0, 0));
     {
         // Weights 3 and 1 give (2, 0, 3): from the node a direction of (1, 0, 3); turn and scale
         // of the node's own matrix are replaced and kept respectively.
         Obj<TTransform> node =
-            Transform("node", root, Vector3f(1, 0, 0), Vector3f(10, 20, 30), Vector3f(2, 2, 2));
+            MakeNode("node", root, Vector3f(1, 0, 0), Vector3f(10, 20, 30), Vector3f(2, 2, 2));
         Attach(node, {Make(k_ClassAimConstraint, {a, b}, {3.0f, 1.0f}).Get()});
         Update(root);
         const float r = std::sqrt(10.0f);
@@ -378,7 +349,7 @@ TEST_F(AimConstraints, AimAtTheWeightedTargetWithTheUpVectorTowardsTheWorldUp) {
     }
     {
         // Local -y aims along (1, 1, 0), local x goes up along z; z = x cross y.
-        Obj<TTransform> node = Transform("node", root, Vector3f(4, -1, 0));
+        Obj<TTransform> node = MakeNode("node", root, Vector3f(4, -1, 0));
         Obj<ScriptObject> c = Make(k_ClassAimConstraint, {b});
         SetVector(c, "AimVector", Vector3f(0, -3, 0));
         SetVector(c, "UpVector", Vector3f(2, 0, 0));
@@ -393,9 +364,9 @@ TEST_F(AimConstraints, AimAtTheWeightedTargetWithTheUpVectorTowardsTheWorldUp) {
 
 TEST_F(AimConstraints, AnUpTargetNodeGivesTheWorldUpAndComesFirstEvenWhenLaterInTheTree) {
     Obj<TBranch> root(TBranch::Create());
-    Obj<TTransform> target = Transform("target", root, Vector3f(0, 0, 5));
-    Obj<TTransform> node = Transform("node", root, Vector3f(0, 0, 1));
-    Obj<TTransform> up = Transform("up", root, Vector3f(3, 0, 1)); // +x seen from the node
+    Obj<TTransform> target = MakeNode("target", root, Vector3f(0, 0, 5));
+    Obj<TTransform> node = MakeNode("node", root, Vector3f(0, 0, 1));
+    Obj<TTransform> up = MakeNode("up", root, Vector3f(3, 0, 1)); // +x seen from the node
     Obj<ScriptObject> c = Make(k_ClassAimConstraint, {target});
     c->Set(Member<ScriptObject*>(k_ClassAimConstraint, "UpTarget"), up.Get());
     Attach(node, {c.Get()});
@@ -406,8 +377,8 @@ TEST_F(AimConstraints, AnUpTargetNodeGivesTheWorldUpAndComesFirstEvenWhenLaterIn
 
 TEST_F(AimConstraints, OffsetTurnsInTheAimedFrameAndTwistRollsAboutTheAimLast) {
     Obj<TBranch> root(TBranch::Create());
-    Obj<TTransform> target = Transform("target", root, Vector3f(0, 0, 5));
-    Obj<TTransform> node = Transform("node", root, Vector3f::Zero);
+    Obj<TTransform> target = MakeNode("target", root, Vector3f(0, 0, 5));
+    Obj<TTransform> node = MakeNode("node", root, Vector3f::Zero);
     Obj<ScriptObject> c = Make(k_ClassAimConstraint, {target});
     Attach(node, {c.Get()});
     const auto* twist = Member<float>(k_ClassAimConstraint, "Twist");
@@ -429,8 +400,8 @@ TEST_F(AimConstraints, OffsetTurnsInTheAimedFrameAndTwistRollsAboutTheAimLast) {
 
 TEST_F(AimConstraints, DegenerateAimsAndExcludedRotationsKeepTheNodesTurn) {
     Obj<TBranch> root(TBranch::Create());
-    Obj<TTransform> target = Transform("target", root, Vector3f(1, 2, 8));
-    Obj<TTransform> onNode = Transform("onNode", root, Vector3f(1, 2, 3));
+    Obj<TTransform> target = MakeNode("target", root, Vector3f(1, 2, 8));
+    Obj<TTransform> onNode = MakeNode("onNode", root, Vector3f(1, 2, 3));
     const float nan = std::nanf("");
     const float inf = std::numeric_limits<float>::infinity();
     struct Case {
@@ -450,7 +421,7 @@ TEST_F(AimConstraints, DegenerateAimsAndExcludedRotationsKeepTheNodesTurn) {
     LogCapture log;
     for (const Case& test : cases) {
         Obj<TTransform> node =
-            Transform("node", root, Vector3f(1, 2, 3), Vector3f(0, 0, 30), Vector3f(2, 1, 1));
+            MakeNode("node", root, Vector3f(1, 2, 3), Vector3f(0, 0, 30), Vector3f(2, 1, 1));
         Obj<ScriptObject> c = Make(k_ClassAimConstraint, {test.target});
         SetVector(c, test.vector, test.value);
         Attach(node, {c.Get()});
@@ -458,7 +429,7 @@ TEST_F(AimConstraints, DegenerateAimsAndExcludedRotationsKeepTheNodesTurn) {
         EXPECT_EQ(node->GetModelViewMatrix(), S(node).GetLocalMatrix()) << test.what;
     }
     {
-        Obj<TTransform> node = Transform("node", root, Vector3f(1, 2, 3), Vector3f(0, 0, 30));
+        Obj<TTransform> node = MakeNode("node", root, Vector3f(1, 2, 3), Vector3f(0, 0, 30));
         Obj<ScriptObject> c = Make(k_ClassAimConstraint, {target});
         c->Set(Member<float>(k_ClassAimConstraint, "Twist"), nan);
         Attach(node, {c.Get()});
@@ -479,15 +450,15 @@ TEST_F(Constraints, PoleVectorGoesToTheIKHandleRelativeToItsStartJointOnly) {
     Obj<TIKHandle> handle(TIKHandle::Create());
     handle->SetName("handle");
     root->AddChild(handle);
-    Obj<TTransform> hip = Transform("hip", root, Vector3f(0, 1, 0), Vector3f(0, 0, 90));
+    Obj<TTransform> hip = MakeNode("hip", root, Vector3f(0, 1, 0), Vector3f(0, 0, 90));
     Obj<TJoint> joint(TJoint::Create());
     static_cast<SJoint*>(joint->GetSNode())->SetTranslation(Vector3f(2, 0, 0));
     hip->AddChild(joint); // (2, 0, 0) turned 90 degrees about z: the world place (0, 3, 0)
-    Obj<TTransform> p = Transform("p", root, Vector3f(0, 3, 4));
-    Obj<TTransform> q = Transform("q", root, Vector3f(4, 3, 0));
+    Obj<TTransform> p = MakeNode("p", root, Vector3f(0, 3, 4));
+    Obj<TTransform> q = MakeNode("q", root, Vector3f(4, 3, 0));
     handle->Set(Member<ScriptObject*>(k_ClassTIKHandle, "StartJoint"), joint.Get());
     Attach(handle, {Make(k_ClassPoleVectorConstraint, {p, q}).Get()});
-    Obj<TTransform> elbow = Transform("elbow", root, Vector3f(7, 0, 0));
+    Obj<TTransform> elbow = MakeNode("elbow", root, Vector3f(7, 0, 0));
     Attach(elbow, {Make(k_ClassPoleVectorConstraint, {p}).Get()});
     LogCapture log;
     UpdateFrame(root);

@@ -2,7 +2,6 @@
 // counts, the S object behind every T object, vertex-data passes and the lens flare's
 // enumerators of an unregistered enumeration.
 
-#include "quorlix/library/Library.h"
 #include "quorlix/scene/Emitter.h"
 #include "quorlix/scene/Field.h"
 #include "quorlix/scene/Lensflare.h"
@@ -10,9 +9,8 @@
 #include "quorlix/scene/PolygonGeometry.h"
 #include "quorlix/scene/SceneClassIndex.h"
 #include "quorlix/scene/VertexData.h"
+#include "script/ScriptTestSupport.h"
 #include "support/LogCapture.h"
-
-#include <gtest/gtest.h>
 
 #include <initializer_list>
 #include <string>
@@ -24,19 +22,9 @@ using QuorlixTest::LogCapture;
 
 namespace {
 
-class LibraryFixture : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() { DLLInitialize(0); }
-    static void TearDownTestSuite() { DLLDeInitialize(0); }
-};
-
-template <class E>
-Array<E> ArrayOf(std::initializer_list<E> values) {
-    Array<E> array;
-    for (const E& v : values)
-        array.Add(v);
-    return array;
-}
+using QuorlixTest::ArrayOf;
+using PolygonValidation = QuorlixTest::ScriptTest;
+using GeometryClasses = QuorlixTest::ScriptTest;
 
 Array<Vector3f> Vertices(int n) {
     Array<Vector3f> vertices;
@@ -70,8 +58,6 @@ Outcome Valid(std::vector<std::string> log = {}) {
 Outcome Fails(std::vector<std::string> log) {
     return {false, std::move(log)};
 }
-
-using PolygonValidation = LibraryFixture;
 
 TEST_F(PolygonValidation, EveryCheckFailsWithItsMessage) {
     using P = Primitive;
@@ -224,41 +210,6 @@ TEST_F(PolygonValidation, DerivedCountsFollowTheRows) {
                 MemberIDOf<ClassType_Enum>(3, k_ClassPrimitiveTypeEnum)); // Triangle
     EXPECT_EQ(mesh->GetTriangleCount(), 1);
     EXPECT_EQ(mesh->GetPrimType(), Primitive::Triangle);
-}
-
-using GeometryClasses = LibraryFixture;
-
-TEST_F(GeometryClasses, TObjectsHaveSObjectsOfTheirClass) {
-    const std::pair<int, int> pairs[] = {
-        {k_ClassTGeometry, k_ClassSGeometry},
-        {k_ClassTSpriteGeometry, k_ClassSSpriteGeometry},
-        {k_ClassTLensflare, k_ClassSLensflare},
-        {k_ClassTParticles, k_ClassSParticles},
-        {k_ClassTEmitter, k_ClassSEmitter},
-        {k_ClassTField, k_ClassSField},
-        {k_ClassTGravityField, k_ClassSGravityField},
-        {k_ClassTRadialField, k_ClassSRadialField},
-        {k_ClassTContainer, k_ClassSContainer},
-        {k_ClassTSoundEmitter, k_ClassSSoundEmitter},
-        {k_ClassTSoundReceiver, k_ClassSSoundReceiver},
-        {k_ClassTPolygonGeometry, k_ClassSPolygonGeometry},
-        {k_ClassTSkinPolygonGeometry, k_ClassSSkinPolygonGeometry},
-        {k_ClassTMetaballs, k_ClassSMetaballs},
-    };
-    const auto* sNode = MemberIDOf<ClassMember_ScriptObject>(1, k_ClassTNode);
-    for (const auto& [t, s] : pairs) {
-        Obj<ScriptObject> object = ScriptObject::Create(BuiltinTypeID(t));
-        ASSERT_FALSE(object->IsNil()) << t;
-        EXPECT_TRUE(object->IsA(BuiltinTypeID(k_ClassTLeaf))) << t;
-        EXPECT_EQ(object->Get(sNode)->GetObjectClassID(), BuiltinTypeID(s)) << t;
-        EXPECT_TRUE(object->Get(sNode)->IsA(BuiltinTypeID(k_ClassSLeaf))) << t;
-    }
-    // The native Create does the same, and the type record accessors name the objects' types.
-    Obj<TMetaballs> metaballs = TMetaballs::Create();
-    EXPECT_EQ(metaballs->GetTypeInfo(), TMetaballs::GetTMetaballsTypeInfo());
-    EXPECT_EQ(metaballs->Get(sNode)->GetTypeInfo(), SMetaballs::GetSMetaballsTypeInfo());
-    Obj<TGravityField> gravity = TGravityField::Create();
-    EXPECT_EQ(gravity->Get(sNode)->GetTypeInfo(), SGravityField::GetSGravityFieldTypeInfo());
 }
 
 TEST_F(GeometryClasses, VertexDataSubclassesHoldTheirArrays) {

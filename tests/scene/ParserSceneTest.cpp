@@ -58,7 +58,14 @@ protected:
             static_cast<const ClassMember*>(FindClassMember(BuiltinTypeID(c), name)), value))
             << name;
     }
-    static ScriptObject* New(int c) { return ScriptObject::Create(BuiltinTypeID(c)); }
+    static Obj<ScriptObject> New(int c, const char* name) {
+        Obj<ScriptObject> o(ScriptObject::Create(BuiltinTypeID(c)));
+        static_cast<Object*>(o.Get())->SetName(name);
+        return o;
+    }
+    static const ClassType_Enum* Enumerator(const char* scope, const char* name) {
+        return static_cast<const ClassType_Enum*>(FindScopedMember(scope, name));
+    }
 };
 
 TEST_F(SceneScript, ScriptAndObjectInterfaceBuildTheSameScene) {
@@ -80,65 +87,41 @@ TTransform:root.{ .SNode :s_root; .Child [:t_mesh, :t_light]; };
     EXPECT_TRUE(err.Messages().empty()) << err.Text();
     EXPECT_EQ(result.Get(), engine->FindObjectC("s_root"));
 
-    const Obj<ScriptObject> sRoot(New(k_ClassSTransform));
+    using QuorlixTest::ArrayOf;
+    const Obj<ScriptObject> sRoot = New(k_ClassSTransform, "s_root");
     Set(sRoot.Get(), k_ClassSSimpleTransform, "Translation", Vector3f(1, 2, 3));
     Set(sRoot.Get(), k_ClassSSimpleTransform, "Rotation", Vector3f(0, 45.5f, 0));
     Set(sRoot.Get(), k_ClassSSimpleTransform, "Scaling", Vector3f(2, 2, 2));
     Set(sRoot.Get(), k_ClassSTransform, "RotationPivot", Vector3f(0.5f, 0, 0));
     Set(sRoot.Get(), k_ClassSTransform, "ScalingPivot", Vector3f(0, 1, 0));
-    static_cast<Object*>(sRoot.Get())->SetName("s_root");
 
-    const Obj<ScriptObject> uv(New(k_ClassVertexDataVector2f));
-    static_cast<Object*>(uv.Get())->SetName("uv");
+    const Obj<ScriptObject> uv = New(k_ClassVertexDataVector2f, "uv");
     Set(uv.Get(), k_ClassVertexData, "Usage", 2u);
-    Array<Vector2f> uvs;
-    uvs.Add(Vector2f(0, 0));
-    uvs.Add(Vector2f(1, 0));
-    uvs.Add(Vector2f(0, 1));
-    SetArray<Vector2f>(uv.Get(), k_ClassVertexDataVector2f, "DataArray", uvs);
+    SetArray<Vector2f>(uv.Get(), k_ClassVertexDataVector2f, "DataArray",
+                       ArrayOf({Vector2f(0, 0), Vector2f(1, 0), Vector2f(0, 1)}));
 
-    const Obj<ScriptObject> mesh(New(k_ClassSPolygonGeometry));
-    static_cast<Object*>(mesh.Get())->SetName("mesh");
+    const Obj<ScriptObject> mesh = New(k_ClassSPolygonGeometry, "mesh");
     mesh->Set(Member<const ClassType_Enum*>(k_ClassSPolygonGeometry, "PrimType"),
-              static_cast<const ClassType_Enum*>(FindScopedMember("Primitive", "Triangle")));
+              Enumerator("Primitive", "Triangle"));
     Set(mesh.Get(), k_ClassSPolygonGeometry, "PrimCount", 1);
-    Array<Vector3f> vertices;
-    vertices.Add(Vector3f(0, 0, 0));
-    vertices.Add(Vector3f(1, 0, 0));
-    vertices.Add(Vector3f(0, 1, 0));
-    SetArray<Vector3f>(mesh.Get(), k_ClassSPolygonGeometry, "VertexArray", vertices);
-    Array<int32_t> indexes;
-    for (int i = 0; i < 3; ++i)
-        indexes.Add(i);
-    SetArray<int32_t>(mesh.Get(), k_ClassSPolygonGeometry, "IndexArray", indexes);
-    Array<Vector3f> normals;
-    for (int i = 0; i < 3; ++i)
-        normals.Add(Vector3f(0, 0, 1));
-    SetArray<Vector3f>(mesh.Get(), k_ClassSPolygonGeometry, "NormalArray", normals);
-    Array<Obj<ScriptObject>> data;
-    data.Add(uv);
-    SetArray<ScriptObject*>(mesh.Get(), k_ClassSPolygonGeometry, "VertexData", data);
-
-    const Obj<ScriptObject> tMesh(New(k_ClassTPolygonGeometry));
-    static_cast<Object*>(tMesh.Get())->SetName("t_mesh");
+    SetArray<Vector3f>(mesh.Get(), k_ClassSPolygonGeometry, "VertexArray",
+                       ArrayOf({Vector3f(0, 0, 0), Vector3f(1, 0, 0), Vector3f(0, 1, 0)}));
+    SetArray<int32_t>(mesh.Get(), k_ClassSPolygonGeometry, "IndexArray", ArrayOf({0, 1, 2}));
+    SetArray<Vector3f>(mesh.Get(), k_ClassSPolygonGeometry, "NormalArray",
+                       ArrayOf({Vector3f(0, 0, 1), Vector3f(0, 0, 1), Vector3f(0, 0, 1)}));
+    SetArray<ScriptObject*>(mesh.Get(), k_ClassSPolygonGeometry, "VertexData", ArrayOf({uv}));
+    const Obj<ScriptObject> tMesh = New(k_ClassTPolygonGeometry, "t_mesh");
     Set<ScriptObject*>(tMesh.Get(), k_ClassTNode, "SNode", mesh.Get());
 
-    const Obj<ScriptObject> light(New(k_ClassSLight));
-    static_cast<Object*>(light.Get())->SetName("light");
+    const Obj<ScriptObject> light = New(k_ClassSLight, "light");
     Set(light.Get(), k_ClassSLight, "Color", Vector3f(1, 0.5f, 0.25f));
-    light->Set(Member<const ClassType_Enum*>(k_ClassSLight, "Type"),
-               static_cast<const ClassType_Enum*>(FindScopedMember("SLight", "Point")));
-    const Obj<ScriptObject> tLight(New(k_ClassTLight));
-    static_cast<Object*>(tLight.Get())->SetName("t_light");
+    light->Set(Member<const ClassType_Enum*>(k_ClassSLight, "Type"), Enumerator("SLight", "Point"));
+    const Obj<ScriptObject> tLight = New(k_ClassTLight, "t_light");
     Set<ScriptObject*>(tLight.Get(), k_ClassTNode, "SNode", light.Get());
 
-    const Obj<ScriptObject> root(New(k_ClassTTransform));
-    static_cast<Object*>(root.Get())->SetName("root");
+    const Obj<ScriptObject> root = New(k_ClassTTransform, "root");
     Set<ScriptObject*>(root.Get(), k_ClassTNode, "SNode", sRoot.Get());
-    Array<Obj<ScriptObject>> children;
-    children.Add(tMesh);
-    children.Add(tLight);
-    SetArray<ScriptObject*>(root.Get(), k_ClassTBranch, "Child", children);
+    SetArray<ScriptObject*>(root.Get(), k_ClassTBranch, "Child", ArrayOf({tMesh, tLight}));
 
     ExpectSame(engine->FindObjectC("root"), root.Get(), "root");
     {

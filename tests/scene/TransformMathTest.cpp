@@ -44,17 +44,6 @@ Vector3f RandomVector(std::mt19937& random, float range) {
     return Vector3f(d(random), d(random), d(random));
 }
 
-TEST(TransformMath, PivotsRotateAboutTheirPoint) {
-    TransformValues v;
-    v.m_RotationPivot = Vector3f(1, 0, 0);
-    v.m_Rotation = Vector3f(0, 0, 90);
-    Matrix4f m;
-    EXPECT_FALSE(TransformLocalMatrix(
-        SBaseTransform::ComponentRotation | SBaseTransform::ComponentRotationPivot, v, m));
-    ExpectNear(Apply(Vector3f(1, 0, 0), m), Vector3f(1, 0, 0), 1e-6f);
-    ExpectNear(Apply(Vector3f(2, 0, 0), m), Vector3f(1, 1, 0), 1e-6f);
-}
-
 TEST(TransformMath, GeneralProductMatchesTheStepByStepMapping) {
     std::mt19937 random(7);
     for (int round = 0; round < 200; ++round) {
