@@ -143,4 +143,5 @@
 #include "quorlix/widget/Widget.h"
 #include "quorlix/widget/WidgetClassIndex.h"
 #include "quorlix/widget/WidgetClasses.h"
+#include "quorlix/widget/WidgetInput.h"
 #include "quorlix/widget/WidgetStyle.h"

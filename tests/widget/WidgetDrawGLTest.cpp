@@ -1,6 +1,7 @@
 // Widgets drawn through whole frames on the offscreen GL driver: a window of virtual 640 x 480
 // on 640 x 480 pixels, so that virtual units are pixels. Frame colours per state, layout as
-// pixels, glyphs against the font texture's own image, shadows, tile frames and tabs.
+// pixels, glyphs against the font texture's own image, shadows, tile frames and tabs; and input
+// as SDL events pushed to the pipe's window.
 
 #include "WidgetTestSupport.h"
 
@@ -13,9 +14,13 @@
 #include "quorlix/render/Shader.h"
 #include "quorlix/render/Texture.h"
 #include "quorlix/scene/Transform.h"
+#include "quorlix/widget/WidgetInput.h"
 #include "quorlix/widget/WidgetStyle.h"
 
+#include <SDL.h>
+
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 using namespace Quorlix;
@@ -284,9 +289,9 @@ TEST_F(WidgetDrawGL, TileFramesImagesAndHostileTileIndices) {
     Obj<TileTexture2D> tiles = TileTexture2D::Create();
     tiles->SetGeneratedImage(picture.Get());
     tiles->m_MipMapEnable = false;
-    for (const Vector2f& corner : {Vector2f(0, 0), Vector2f(0.5f, 0.5f), Vector2f(0.5f, 0),
-                                   Vector2f(1, 0.5f), Vector2f(0, 0.5f), Vector2f(0.5f, 1),
-                                   Vector2f(0.5f, 0.5f), Vector2f(1, 1)})
+    for (const Vector2f& corner :
+         {Vector2f(0, 0), Vector2f(0.5f, 0.5f), Vector2f(0.5f, 0), Vector2f(1, 0.5f),
+          Vector2f(0, 0.5f), Vector2f(0.5f, 1), Vector2f(0.5f, 0.5f), Vector2f(1, 1)})
         tiles->m_TileTexCoordArray.Add(corner);
     Obj<RenderShader> shader = TextureShader(tiles.Get());
 
@@ -308,13 +313,13 @@ TEST_F(WidgetDrawGL, TileFramesImagesAndHostileTileIndices) {
     m_Root->SetWidget(0, frame.Get());
     m_Root->SetWidget(1, image.Get());
     Frame();
-    EXPECT_EQ(Pixel(120, 120), k_Red);    // top-left corner
-    EXPECT_EQ(Pixel(250, 120), k_Green);  // top edge
-    EXPECT_EQ(Pixel(120, 200), k_Green);  // left edge
-    EXPECT_EQ(Pixel(250, 200), k_White);  // centre
-    EXPECT_EQ(Pixel(380, 280), k_Blue);   // bottom-right corner
+    EXPECT_EQ(Pixel(120, 120), k_Red);   // top-left corner
+    EXPECT_EQ(Pixel(250, 120), k_Green); // top edge
+    EXPECT_EQ(Pixel(120, 200), k_Green); // left edge
+    EXPECT_EQ(Pixel(250, 200), k_White); // centre
+    EXPECT_EQ(Pixel(380, 280), k_Blue);  // bottom-right corner
     EXPECT_EQ(Pixel(99, 200), k_Black);
-    EXPECT_EQ(Pixel(550, 150), k_Blue);   // the image's tile 2
+    EXPECT_EQ(Pixel(550, 150), k_Blue); // the image's tile 2
 
     // Hostile indices draw nothing for their piece; the rest stays.
     style->m_TileSelectArray = Array<int32_t>();
@@ -330,6 +335,157 @@ TEST_F(WidgetDrawGL, TileFramesImagesAndHostileTileIndices) {
     frame->m_WidgetState = k_StateFocus; // every index + INT32_MAX: none left
     Frame();
     EXPECT_EQ(Pixel(120, 120), k_Black);
+}
+
+// Input through the window system: SDL events pushed to the pipe's window, pumped by the
+// widget input helper into the windows of the scene.
+class WidgetInputSDL : public WidgetDrawGL {
+protected:
+    void SetUp() override {
+        WidgetDrawGL::SetUp();
+        m_Id = Platform::GetWindowSystemId(m_Pipe->GetWindow());
+        ASSERT_NE(m_Id, 0u);
+        m_A = Box(Vector3f(100, 100, 0), Vector3f(100, 50, 0), k_Red);
+        m_B = Box(Vector3f(300, 100, 0), Vector3f(100, 50, 0), k_Green);
+        m_Text = MakeWidget<WText>("text", Vector3f(100, 300, 0), Vector3f(300, 40, 0));
+        m_A->SetName("A");
+        m_B->SetName("B");
+        m_Root->SetWidget(0, m_A.Get());
+        m_Root->SetWidget(1, m_B.Get());
+        m_Root->SetWidget(2, m_Text.Get());
+        m_Window->Layout();
+        m_Recorder = EventRecorder::Create();
+        for (Widget* w : {m_A.Get(), m_B.Get(), static_cast<Widget*>(m_Text.Get())})
+            Watch(*w, *m_Recorder);
+        WidgetInput::PumpEvents(*m_System); // whatever the window system queued so far
+    }
+
+    void Button(Uint32 type, Uint8 button, int x, int y) {
+        SDL_Event e{};
+        e.type = type;
+        e.button.windowID = m_Id;
+        e.button.button = button;
+        e.button.state = type == SDL_MOUSEBUTTONDOWN ? SDL_PRESSED : SDL_RELEASED;
+        e.button.clicks = 1;
+        e.button.x = x;
+        e.button.y = y;
+        ASSERT_EQ(SDL_PushEvent(&e), 1);
+    }
+    void Click(int x, int y, Uint8 button = SDL_BUTTON_LEFT) {
+        Button(SDL_MOUSEBUTTONDOWN, button, x, y);
+        Button(SDL_MOUSEBUTTONUP, button, x, y);
+    }
+    void Move(int x, int y, Uint32 state) {
+        SDL_Event e{};
+        e.type = SDL_MOUSEMOTION;
+        e.motion.windowID = m_Id;
+        e.motion.x = x;
+        e.motion.y = y;
+        e.motion.state = state;
+        ASSERT_EQ(SDL_PushEvent(&e), 1);
+    }
+    void Text(const char* utf8) {
+        SDL_Event e{};
+        e.type = SDL_TEXTINPUT;
+        e.text.windowID = m_Id;
+        std::strncpy(e.text.text, utf8, sizeof e.text.text - 1);
+        ASSERT_EQ(SDL_PushEvent(&e), 1);
+    }
+    void Key(SDL_Keycode key) {
+        SDL_Event e{};
+        e.type = SDL_KEYDOWN;
+        e.key.windowID = m_Id;
+        e.key.state = SDL_PRESSED;
+        e.key.keysym.sym = key;
+        ASSERT_EQ(SDL_PushEvent(&e), 1);
+    }
+    void Wheel(int y) {
+        SDL_Event e{};
+        e.type = SDL_MOUSEWHEEL;
+        e.wheel.windowID = m_Id;
+        e.wheel.y = y;
+        ASSERT_EQ(SDL_PushEvent(&e), 1);
+    }
+    std::vector<std::string> Pump() {
+        WidgetInput::PumpEvents(*m_System);
+        std::vector<std::string> heard;
+        heard.swap(m_Recorder->m_Heard);
+        return heard;
+    }
+
+    uint32_t m_Id = 0;
+    Obj<Widget> m_A, m_B;
+    Obj<WText> m_Text;
+    Obj<EventRecorder> m_Recorder;
+};
+
+using Heard = std::vector<std::string>;
+
+TEST_F(WidgetInputSDL, MouseEventsReachTheWidgetsUnderThePointer) {
+    Click(150, 120);
+    EXPECT_EQ(Pump(), (Heard{"A:MouseButtonPressLeft", "A:Focus", "A:MouseButtonReleaseLeft",
+                             "A:MouseButtonClickLeft"}));
+    Click(150, 120); // the events are stamped as they are pushed: well within 500 ms
+    EXPECT_EQ(Pump(), (Heard{"A:MouseButtonPressLeft", "A:MouseButtonReleaseLeft",
+                             "A:MouseButtonClickLeft", "A:MouseButtonDoubleClickLeft"}));
+
+    // Dragged from A onto B and released there: no click; then B takes the focus.
+    Button(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_LEFT, 150, 120);
+    Move(350, 120, SDL_BUTTON_LMASK);
+    Button(SDL_MOUSEBUTTONUP, SDL_BUTTON_LEFT, 350, 120);
+    EXPECT_EQ(Pump(), (Heard{"A:MouseButtonPressLeft", "A:MouseButtonReleaseLeft"}));
+    Click(350, 120, SDL_BUTTON_RIGHT);
+    EXPECT_EQ(Pump(), (Heard{"B:MouseButtonPressRight", "A:FocusLost", "B:Focus",
+                             "B:MouseButtonReleaseRight", "B:MouseButtonClickRight"}));
+
+    // Two buttons at once: the second reports the first released (a click, still inside).
+    Button(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_MIDDLE, 350, 120);
+    Button(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_LEFT, 350, 120);
+    Button(SDL_MOUSEBUTTONUP, SDL_BUTTON_LEFT, 350, 120);
+    Button(SDL_MOUSEBUTTONUP, SDL_BUTTON_MIDDLE, 350, 120);
+    EXPECT_EQ(Pump(), (Heard{"B:MouseButtonPressMiddle", "B:MouseButtonReleaseMiddle",
+                             "B:MouseButtonClickMiddle"}));
+
+    // The wheel goes to the widget under the pointer; the extended buttons count apart.
+    Move(150, 120, 0);
+    Wheel(2);
+    Wheel(-1);
+    Click(150, 120, SDL_BUTTON_X1);
+    EXPECT_EQ(Pump(), (Heard{"A:MouseScrollUp", "A:MouseScrollUp", "A:MouseScrollDown",
+                             "A:MouseButtonPressExtendedA", "B:FocusLost", "A:Focus",
+                             "A:MouseButtonReleaseExtendedA", "A:MouseButtonClickExtendedA"}));
+
+    // A handler on B's click toggles A; a window without input focus hears nothing.
+    m_B->m_EventHandlerArray.Add(Obj<ScriptObject>(
+        Handler(WEvent::MouseButtonClickLeft, WEvent::ToggleWidget, m_A.Get()).Get()));
+    Click(350, 120);
+    Pump();
+    EXPECT_EQ(m_A->GetVisibility(), 0u);
+    m_Window->m_InputFocus = false;
+    Click(350, 120);
+    EXPECT_EQ(Pump(), Heard{});
+    EXPECT_EQ(m_A->GetVisibility(), 0u);
+}
+
+TEST_F(WidgetInputSDL, TypingEditsTheFocusedText) {
+    m_Text->m_MaxLength = 5;
+    Click(150, 310);
+    Pump();
+    Text("ab\xC3\xA9"); // "abé" in UTF-8: three Windows-1252 bytes
+    Text("cde");        // two fit
+    Pump();
+    EXPECT_EQ(std::string(m_Text->m_Text.GetCPtr()), "ab\xE9"
+                                                     "cd");
+    Key(SDLK_HOME);
+    Key(SDLK_DELETE);
+    Key(SDLK_END);
+    Key(SDLK_LEFT);
+    Key(SDLK_BACKSPACE);
+    Key(SDLK_F5);         // no edit, but a key all the same
+    Text("\xE2\x82\xAC"); // the euro sign is Windows-1252 0x80
+    Pump();
+    EXPECT_EQ(std::string(m_Text->m_Text.GetCPtr()), "b\xE9\x80"
+                                                     "d");
 }
 
 } // namespace

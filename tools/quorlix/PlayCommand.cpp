@@ -4,6 +4,7 @@
 #include "quorlix/Quorlix.h"
 #include "quorlix/platform/Threading.h"
 #include "quorlix/platform/Window.h"
+#include "quorlix/widget/WidgetInput.h"
 
 #include <CLI/CLI.hpp>
 
@@ -184,7 +185,7 @@ int Frames(const Options& options, RenderPipe& pipe, RenderSystem& system,
         engine->SwapBuffers();
         ++drawn;
         triangles = engine->GetRenderStatistics()->GetTrianglesPerFrame();
-        RenderPipe::PumpWindowEvents();
+        WidgetInput::PumpEvents(system); // the pipe's events, and input to the widget windows
         if (pipe.IsCloseRequested() || pipe.IsWindowDestroyed())
             break;
         if (paced) {

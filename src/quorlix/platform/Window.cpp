@@ -53,6 +53,7 @@ struct PendingEvents {
     }
 };
 PendingEvents G_Pending;
+uint32_t G_Held = 0; // mouse buttons held, as the translated events tell
 
 Window* WindowOf(uint32_t sdlId) {
     SDL_Window* sdl = SDL_GetWindowFromID(sdlId);
@@ -68,6 +69,10 @@ uint32_t ButtonOf(uint8_t sdlButton) {
         return WindowEvent::ButtonRight;
     case SDL_BUTTON_MIDDLE:
         return WindowEvent::ButtonMiddle;
+    case SDL_BUTTON_X1:
+        return WindowEvent::ButtonX1;
+    case SDL_BUTTON_X2:
+        return WindowEvent::ButtonX2;
     default:
         return 0;
     }
@@ -81,6 +86,10 @@ uint32_t ButtonMaskOf(uint32_t sdlState) {
         mask |= WindowEvent::ButtonRight;
     if ((sdlState & SDL_BUTTON_MMASK) != 0)
         mask |= WindowEvent::ButtonMiddle;
+    if ((sdlState & SDL_BUTTON_X1MASK) != 0)
+        mask |= WindowEvent::ButtonX1;
+    if ((sdlState & SDL_BUTTON_X2MASK) != 0)
+        mask |= WindowEvent::ButtonX2;
     return mask;
 }
 
@@ -108,6 +117,15 @@ uint32_t KeyOf(SDL_Keycode key) {
         return WindowEvent::KeyInsert;
     case SDLK_DELETE:
         return WindowEvent::KeyDelete;
+    case SDLK_BACKSPACE:
+        return WindowEvent::KeyBackspace;
+    case SDLK_TAB:
+        return WindowEvent::KeyTab;
+    case SDLK_RETURN:
+    case SDLK_KP_ENTER:
+        return WindowEvent::KeyReturn;
+    case SDLK_ESCAPE:
+        return WindowEvent::KeyEscape;
     default:
         return WindowEvent::KeyOther;
     }
@@ -116,13 +134,26 @@ uint32_t KeyOf(SDL_Keycode key) {
 // Fills `out` from one SDL event; false for events that mean nothing here.
 bool Translate(const SDL_Event& e, WindowEvent& out) {
     out = WindowEvent{};
+    out.m_Time = e.common.timestamp;
     switch (e.type) {
+    case SDL_MOUSEWHEEL: {
+        out.m_Kind = WindowEvent::MouseWheel;
+        out.m_Window = WindowOf(e.wheel.windowID);
+        const int sign = e.wheel.direction == SDL_MOUSEWHEEL_FLIPPED ? -1 : 1;
+        out.m_X = sign * e.wheel.x;
+        out.m_Y = sign * e.wheel.y;
+        out.m_ButtonMask = G_Held;
+        if (out.m_X == 0 && out.m_Y == 0)
+            return false;
+        break;
+    }
     case SDL_MOUSEMOTION:
         out.m_Kind = WindowEvent::MouseMove;
         out.m_Window = WindowOf(e.motion.windowID);
         out.m_X = e.motion.x;
         out.m_Y = e.motion.y;
         out.m_ButtonMask = ButtonMaskOf(e.motion.state);
+        G_Held = out.m_ButtonMask;
         break;
     case SDL_MOUSEBUTTONDOWN:
     case SDL_MOUSEBUTTONUP: {
@@ -136,8 +167,10 @@ bool Translate(const SDL_Event& e, WindowEvent& out) {
         out.m_Window = WindowOf(e.button.windowID);
         out.m_X = e.button.x;
         out.m_Y = e.button.y;
-        const uint32_t held = ButtonMaskOf(SDL_GetMouseState(nullptr, nullptr));
-        out.m_ButtonMask = down ? held | out.m_Button : held & ~out.m_Button;
+        // The buttons held as of this event, from the events so far: the mouse state now may
+        // be ahead of a queued event.
+        G_Held = down ? G_Held | out.m_Button : G_Held & ~out.m_Button;
+        out.m_ButtonMask = G_Held;
         break;
     }
     case SDL_KEYDOWN:
@@ -156,6 +189,7 @@ bool Translate(const SDL_Event& e, WindowEvent& out) {
             c.m_Window = window;
             c.m_UserData = window->m_UserData;
             c.m_Code = static_cast<unsigned char>(byte);
+            c.m_Time = e.text.timestamp;
             G_Pending.Push(c);
         }
         return false; // handed out from the ring
@@ -176,6 +210,7 @@ bool Translate(const SDL_Event& e, WindowEvent& out) {
             break;
         case SDL_WINDOWEVENT_FOCUS_LOST:
             out.m_Kind = WindowEvent::FocusLost;
+            G_Held = 0;
             break;
         default:
             return false;
@@ -409,6 +444,10 @@ bool IsWindowMinimized(const Window* window) {
 
 void* GetWindowUserData(const Window* window) {
     return window != nullptr ? window->m_UserData : nullptr;
+}
+
+uint32_t GetWindowSystemId(const Window* window) {
+    return window != nullptr && window->m_Sdl != nullptr ? SDL_GetWindowID(window->m_Sdl) : 0;
 }
 
 GLContext* CreateGLContext(Window* window) {

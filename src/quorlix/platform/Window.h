@@ -101,6 +101,9 @@ QUORLIX_API bool GetClientArea(const Window* window, int& x, int& y, int& width,
 /// Whether the window is minimised (a minimised window has nothing to draw into).
 QUORLIX_API bool IsWindowMinimized(const Window* window);
 QUORLIX_API void* GetWindowUserData(const Window* window);
+/// The window system's identifier of the window (0 for null), for hosts and tests that hand
+/// the window events of their own.
+QUORLIX_API uint32_t GetWindowSystemId(const Window* window);
 
 /// A context for `window` with the attributes it was made with; null on failure.
 QUORLIX_API GLContext* CreateGLContext(Window* window);
@@ -151,16 +154,23 @@ struct QUORLIX_API WindowEvent {
         MouseDown,
         MouseUp,
         MouseDoubleClick,
-        Character, // m_Code: one Windows-1252 byte of the text typed
-        KeyDown,   // m_Code: a Key value (KeyOther for keys without one)
-        Close,     // the user asked to close the window; it stays until destroyed
-        Destroyed, // m_Window no longer exists: compare it, never use it
-        Resized,   // m_X, m_Y: the new client size
-        Exposed,   // the window must be redrawn
-        FocusLost, // the mouse and keyboard went to another window
+        Character,  // m_Code: one Windows-1252 byte of the text typed
+        KeyDown,    // m_Code: a Key value (KeyOther for keys without one)
+        Close,      // the user asked to close the window; it stays until destroyed
+        Destroyed,  // m_Window no longer exists: compare it, never use it
+        Resized,    // m_X, m_Y: the new client size
+        Exposed,    // the window must be redrawn
+        FocusLost,  // the mouse and keyboard went to another window
+        MouseWheel, // m_X, m_Y: steps right and up (negative: left, down) at the last position
     };
     /// Button values of m_Button and m_ButtonMask.
-    enum Button : uint32_t { ButtonLeft = 1, ButtonRight = 2, ButtonMiddle = 4 };
+    enum Button : uint32_t {
+        ButtonLeft = 1,
+        ButtonRight = 2,
+        ButtonMiddle = 4,
+        ButtonX1 = 8,
+        ButtonX2 = 16,
+    };
     enum Key : uint32_t {
         KeyOther,
         KeyF1, // KeyF1 + n is F(n + 1), up to KeyF12
@@ -175,6 +185,11 @@ struct QUORLIX_API WindowEvent {
         KeyCursorDown,
         KeyInsert,
         KeyDelete,
+        // Editing keys that type no text but a control character.
+        KeyBackspace,
+        KeyTab,
+        KeyReturn,
+        KeyEscape,
     };
 
     Kind m_Kind = None;
@@ -185,6 +200,7 @@ struct QUORLIX_API WindowEvent {
     uint32_t m_Button = 0;     // the button that went down or up
     uint32_t m_ButtonMask = 0; // the buttons held after the event
     uint32_t m_Code = 0;
+    uint32_t m_Time = 0; // ms since the video start, as the system stamped the event
 };
 
 /// Takes the next pending event without waiting; false when there is none. Events of windows

@@ -2,7 +2,6 @@
 
 #include "quorlix/render/internal/OverlayTable.h"
 
-
 namespace Quorlix {
 
 namespace Internal {

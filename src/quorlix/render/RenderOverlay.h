@@ -17,10 +17,10 @@ class TNode;
 struct QUORLIX_API OverlayContext {
     RenderEngine& m_Engine;
     RenderChannel& m_Channel;
-    int m_Width;                   // the channel's viewport in pixels
+    int m_Width; // the channel's viewport in pixels
     int m_Height;
-    const Matrix4f& m_Projection;  // the channel's projection
-    const Matrix4f& m_ModelView;   // the node's placement: its parent transform's model-view
+    const Matrix4f& m_Projection; // the channel's projection
+    const Matrix4f& m_ModelView;  // the node's placement: its parent transform's model-view
 };
 
 using OverlayDrawFunction = void (*)(TNode& node, const OverlayContext& context);

@@ -302,6 +302,10 @@ RenderTextureSettings RenderPipe::GetTextureSettings() const {
 // Window events.
 
 int RenderPipe::PumpWindowEvents() {
+    return PumpWindowEvents(nullptr, nullptr);
+}
+
+int RenderPipe::PumpWindowEvents(WindowEventObserver observer, void* context) {
     int handed = 0;
     Platform::WindowEvent event;
     while (Platform::PollWindowEvent(event)) {
@@ -311,7 +315,10 @@ int RenderPipe::PumpWindowEvents() {
                                   ? event.m_UserData == reinterpret_cast<void*>(pipe->m_WindowToken)
                                   : event.m_Window == pipe->m_Window;
             if (mine) {
+                Obj<RenderPipe> hold(pipe); // the observer may close it
                 pipe->HandleWindowEvent(event);
+                if (observer != nullptr)
+                    observer(*pipe, event, context);
                 ++handed;
                 break;
             }
@@ -337,12 +344,9 @@ void RenderPipe::HandleWindowEvent(const Platform::WindowEvent& event) {
         m_InputTracker.ProcessMessage(InputTracker::CaptureLost, 0, 0);
         break;
     case E::Character:
-        if (event.m_Code != 0)
-            PushKey(event.m_Code);
-        break;
     case E::KeyDown:
-        if (event.m_Code >= E::KeyF1 && event.m_Code <= E::KeyDelete)
-            PushKey(PackKeyName(k_SpecialKeyNames[event.m_Code - E::KeyF1]));
+        if (const uint32_t code = KeyCodeOf(event))
+            PushKey(code);
         break;
     case E::Close:
         Internal::LogScriptDebug("RenderPipe: WindowEvent WM_CLOSE.");
@@ -388,6 +392,28 @@ uint32_t RenderPipe::PopKey() noexcept {
     m_KeyHead = (m_KeyHead + 1) % k_KeyQueueCapacity;
     --m_KeyCount;
     return code;
+}
+
+uint32_t RenderPipe::KeyCodeOf(const Platform::WindowEvent& event) noexcept {
+    using E = Platform::WindowEvent;
+    if (event.m_Kind == E::Character)
+        return event.m_Code;
+    if (event.m_Kind != E::KeyDown)
+        return 0;
+    if (event.m_Code >= E::KeyF1 && event.m_Code <= E::KeyDelete)
+        return PackKeyName(k_SpecialKeyNames[event.m_Code - E::KeyF1]);
+    switch (event.m_Code) {
+    case E::KeyBackspace:
+        return 8;
+    case E::KeyTab:
+        return 9;
+    case E::KeyReturn:
+        return 13;
+    case E::KeyEscape:
+        return 27;
+    default:
+        return 0;
+    }
 }
 
 uint32_t RenderPipe::PackKeyName(const char* name) noexcept {

@@ -88,6 +88,10 @@ public:
     /// Hands every pending window event to the pipe whose window it is, without waiting.
     /// Returns the number of events handed to a pipe (events of other windows are dropped).
     static int PumpWindowEvents();
+    /// The same, then hands each event with its pipe to `observer` (widget input listens so).
+    using WindowEventObserver = void (*)(RenderPipe& pipe, const Platform::WindowEvent& event,
+                                         void* context);
+    static int PumpWindowEvents(WindowEventObserver observer, void* context);
     /// Handles one event of this pipe's window (PumpWindowEvents calls it; a host that reads
     /// events itself may too).
     void HandleWindowEvent(const Platform::WindowEvent& event);
@@ -100,6 +104,10 @@ public:
     uint32_t PopKey() noexcept;
     /// Up to four characters packed from the lowest byte up ("F1" is 'F' | '1' << 8).
     static uint32_t PackKeyName(const char* name) noexcept;
+    /// The key code a window event's key is queued as: a typed character's byte, the packed
+    /// name of a special key, the control character of an editing key (backspace 8, tab 9,
+    /// return 13, escape 27); 0 for events that queue no key.
+    static uint32_t KeyCodeOf(const Platform::WindowEvent& event) noexcept;
 
     InputTracker& GetInputTracker() noexcept { return m_InputTracker; }
     const InputTracker& GetInputTracker() const noexcept { return m_InputTracker; }

@@ -84,8 +84,8 @@ private:
     Obj<Widget> m_Capture;
     uint32_t m_PreviousMask = 0;
     uint32_t m_Stamp = 0;
-    bool m_DepthReported = false; // the depth limit of walks is logged once per window
-    WDispatch m_Dispatch;         // and so is a forwarding stop
+    bool m_DepthReported = false;       // the depth limit of walks is logged once per window
+    WDispatch m_Dispatch;               // and so is a forwarding stop
     WidgetPainter* m_Painter = nullptr; // made at the first draw
 };
 

@@ -222,8 +222,7 @@ constexpr const char* k_EventNames[WEvent::k_TypeCount] = {
 
 // The frame's draw traversal hands every visible window to this after the lit pass.
 void DrawWindowOverlay(TNode& node, const OverlayContext& context) {
-    static_cast<TWindow&>(node).Draw(context.m_Engine, context.m_Projection,
-                                     context.m_ModelView);
+    static_cast<TWindow&>(node).Draw(context.m_Engine, context.m_Projection, context.m_ModelView);
 }
 
 struct EventTypeRows {

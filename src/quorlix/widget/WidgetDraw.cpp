@@ -19,8 +19,7 @@ namespace Quorlix {
 namespace {
 
 RenderShader* AsShader(ScriptObject* object) noexcept {
-    return object != nullptr && !object->IsNil() &&
-                   object->IsA(BuiltinTypeID(k_ClassRenderShader))
+    return object != nullptr && !object->IsNil() && object->IsA(BuiltinTypeID(k_ClassRenderShader))
                ? static_cast<RenderShader*>(object)
                : nullptr;
 }
@@ -229,8 +228,7 @@ void WImage::Paint(WidgetPainter& painter) {
         ScriptObject* shader = tiles->m_ShaderArray[i].Get();
         const TileTexture2D* texture = TileTextureOf(shader);
         WidgetPainter::UV uv;
-        if (texture != nullptr &&
-            WidgetPainter::TileUV(*texture, tiles->m_TileSelectArray[i], uv))
+        if (texture != nullptr && WidgetPainter::TileUV(*texture, tiles->m_TileSelectArray[i], uv))
             painter.Quad(shader, m, 0, 0, d[0], d[1], uv, tiles->m_ColorArray[i]);
         return;
     }

@@ -37,9 +37,9 @@ Texture* TextureOfShader(ScriptObject* object) noexcept {
 }
 
 FontTexture2D* FontTextureOf(const FontStyle* style) noexcept {
-    return style != nullptr ? As<FontTexture2D>(TextureOfShader(style->m_FontShader.Get()),
-                                                k_ClassFontTexture2D)
-                            : nullptr;
+    return style != nullptr
+               ? As<FontTexture2D>(TextureOfShader(style->m_FontShader.Get()), k_ClassFontTexture2D)
+               : nullptr;
 }
 
 float FontScale(const FontStyle& style, const FontTexture2D& font) noexcept {
