@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <fcntl.h>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <string>
 #include <sys/stat.h>
@@ -24,11 +25,6 @@ using namespace Quorlix;
 using namespace QuorlixTest;
 
 namespace {
-
-// 100-ns units since 1601 of a UTC time given as seconds since 1970.
-uint64_t FileTime(int64_t unixSeconds) {
-    return static_cast<uint64_t>(unixSeconds + 11644473600) * 10000000u;
-}
 
 std::string Text(const StreamPipeMemory& memory) {
     return std::string(reinterpret_cast<const char*>(memory.GetData()),
@@ -178,43 +174,37 @@ void HoldUntilClosed(int socket) {
         (void)::recv(socket, &byte, 1, 0);
 }
 
-// Answers by path: each path misbehaves in its own way.
+// The answer for each path: each misbehaves in its own way ("/silent" sends nothing).
+std::string AnswerFor(const std::string& path) {
+    std::string huge = "HTTP/1.1 200 OK\r\n";
+    while (huge.size() < 80000)
+        huge += "X-Filler: " + std::string(200, 'f') + "\r\n";
+    const std::map<std::string, std::string> answers = {
+        {"/ignores-ranges", "HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nhello"},
+        {"/no-blank-line", "HTTP/1.1 200 OK\r\nContent-Length: 3\r\n"},
+        {"/long-line", "HTTP/1.1 200 OK\r\nX-Long: " + std::string(10000, 'l') +
+                           "\r\nContent-Length: 2\r\n\r\nok"},
+        {"/huge-header", huge + "\r\nbody"},
+        {"/cut-body", "HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\n" + std::string(40, 'c')},
+        {"/bad-length", "HTTP/1.1 200 OK\r\nContent-Length: 12abc\r\n\r\nxyz"},
+        {"/bad-range",
+         "HTTP/1.1 206 Partial Content\r\nContent-Range: bytes 0-1/zz\r\n"
+         "Last-Modified: Sun, 31 Apr 2004 10:00:00 GMT\r\nContent-Length: 2\r\n\r\nab"},
+        {"/garbage", std::string("\x00\xff\x13 4o4?\x7f", 9) + std::string(5000, '\x01')},
+        {"/bare-lf", "HTTP/1.1 200 OK\nContent-Length: 2\n\nok"},
+        {"/status-elsewhere", "HTTP/1.1 200 OK\r\nX-Id: 404\r\nContent-Length: 2\r\n\r\nok"},
+        {"/no-status-line", "Server says 404\r\n\r\n"}};
+    const auto found = answers.find(path);
+    return found != answers.end() ? found->second
+                                  : "HTTP/1.1 200 OK\r\nContent-Length: 4\r\n\r\nroot";
+}
+
 void Misbehave(int socket, const std::string& request) {
     const std::string path = PathOf(request);
-    std::string answer;
-    if (path == "/ignores-ranges")
-        answer = "HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nhello";
-    else if (path == "/no-blank-line")
-        answer = "HTTP/1.1 200 OK\r\nContent-Length: 3\r\n";
-    else if (path == "/long-line")
-        answer = "HTTP/1.1 200 OK\r\nX-Long: " + std::string(10000, 'l') +
-                 "\r\nContent-Length: 2\r\n\r\nok";
-    else if (path == "/huge-header") {
-        answer = "HTTP/1.1 200 OK\r\n";
-        while (answer.size() < 80000)
-            answer += "X-Filler: " + std::string(200, 'f') + "\r\n";
-        answer += "\r\nbody";
-    } else if (path == "/silent") {
+    if (path == "/silent")
         HoldUntilClosed(socket);
-        return;
-    } else if (path == "/cut-body")
-        answer = "HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\n" + std::string(40, 'c');
-    else if (path == "/bad-length")
-        answer = "HTTP/1.1 200 OK\r\nContent-Length: 12abc\r\n\r\nxyz";
-    else if (path == "/bad-range")
-        answer = "HTTP/1.1 206 Partial Content\r\nContent-Range: bytes 0-1/zz\r\n"
-                 "Last-Modified: Sun, 31 Apr 2004 10:00:00 GMT\r\nContent-Length: 2\r\n\r\nab";
-    else if (path == "/garbage")
-        answer = std::string("\x00\xff\x13 4o4?\x7f", 9) + std::string(5000, '\x01');
-    else if (path == "/bare-lf")
-        answer = "HTTP/1.1 200 OK\nContent-Length: 2\n\nok";
-    else if (path == "/status-elsewhere")
-        answer = "HTTP/1.1 200 OK\r\nX-Id: 404\r\nContent-Length: 2\r\n\r\nok";
-    else if (path == "/no-status-line")
-        answer = "Server says 404\r\n\r\n";
     else
-        answer = "HTTP/1.1 200 OK\r\nContent-Length: 4\r\n\r\nroot";
-    ScriptedPeer::SendAll(socket, answer);
+        ScriptedPeer::SendAll(socket, AnswerFor(path));
 }
 
 class ClientHTTPPeer : public ::testing::Test {

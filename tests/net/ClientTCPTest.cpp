@@ -3,7 +3,6 @@
 
 #include "quorlix/net/ClientTCP.h"
 #include "net/NetTestSupport.h"
-#include "quorlix/net/ServerTCP.h"
 #include "support/LogCapture.h"
 
 #include <gtest/gtest.h>
@@ -19,18 +18,12 @@ namespace {
 // A client connected to a server of the library's own, and the server's end of it.
 struct Connection {
     Connection() {
-        server = ServerTCP::Create();
-        server->SetHost(String("127.0.0.1"));
-        server->SetPort(0);
-        server->SetHandshakeCallback(&ConnectionQueue::Keep);
-        EXPECT_TRUE(server->Start());
-        client = ClientTCP::Create();
         EXPECT_TRUE(client->Connect(String("127.0.0.1"), server->GetPort()));
         peer = ConnectionQueue::Instance().Take();
         EXPECT_TRUE(peer);
     }
-    Obj<ServerTCP> server;
-    Obj<ClientTCP> client;
+    Obj<ServerTCP> server = LoopbackServer(&ConnectionQueue::Keep);
+    Obj<ClientTCP> client{ClientTCP::Create()};
     Obj<ClientTCP> peer;
 };
 

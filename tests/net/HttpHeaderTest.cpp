@@ -2,12 +2,14 @@
 // dates as servers (and attackers) write them.
 
 #include "quorlix/net/internal/HttpHeader.h"
+#include "net/NetTestSupport.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
 using namespace Quorlix::Internal;
+using QuorlixTest::FileTime;
 
 namespace {
 
@@ -25,11 +27,6 @@ HttpResponseHeader Header(const std::string& text) {
         at = end;
     }
     return header;
-}
-
-// 100-ns units since 1601 of a UTC time given as seconds since 1970.
-uint64_t FileTime(int64_t unixSeconds) {
-    return static_cast<uint64_t>(unixSeconds + 11644473600) * 10000000u;
 }
 
 TEST(HttpHeader, StatusComesFromTheStatusLineAndOnlyThenFromASearch) {
