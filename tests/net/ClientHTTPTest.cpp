@@ -74,46 +74,38 @@ protected:
 
 TEST_F(ClientHTTPNginx, SizesTimesRangesAndBodies) {
     const std::string pattern = Pattern();
-    {
-        uint64_t size = 0;
-        EXPECT_EQ(m_Client->GetFileSize(Url("/small.txt"), size), HTTPOk);
-        EXPECT_EQ(size, 13u);
-        EXPECT_FALSE(m_Client->IsConnected());
-        const auto [result, body] = Fetch(*m_Client, s_Nginx->Url("/pattern.bin"));
-        EXPECT_EQ(result, HTTPOk);
-        EXPECT_TRUE(body == pattern);
-    }
-    {
-        EXPECT_EQ(m_Client->CheckResume(Url("/pattern.bin")), HTTPPartialContent);
-        HTTPFileInfo info;
-        EXPECT_EQ(m_Client->GetFileInfo(Url("/pattern.bin"), info), HTTPOk);
-        EXPECT_EQ(info.m_Resumable, 1);
-        EXPECT_EQ(info.m_Size, 20000u);
-        EXPECT_EQ(info.m_LastModified, FileTime(1078048800));
-    }
-    {
-        // Ranges, into memory and into a file; both ends are included.
-        Obj<StreamPipeMemory> memory(StreamPipeMemory::Create());
-        Stream stream(memory);
-        EXPECT_EQ(m_Client->PartialGetFile(Url("/pattern.bin"), stream, 0, 99), HTTPOk);
-        EXPECT_TRUE(Text(*memory) == pattern.substr(0, 100));
-        // From the stream's position on: a resumed download.
-        EXPECT_EQ(m_Client->PartialGetFile(Url("/pattern.bin"), stream, 50), HTTPOk);
-        EXPECT_TRUE(Text(*memory) == pattern.substr(0, 151));
-        const String path((m_Dir / "range.bin").c_str());
-        EXPECT_EQ(m_Client->PartialGetFile(Url("/pattern.bin"), path, 19990, 30000), HTTPOk);
-        EXPECT_TRUE(ReadFileBytes(path.GetCPtr()) == pattern.substr(19990));
-    }
-    {
-        // The body read by hand after OpenUrl.
-        EXPECT_EQ(m_Client->OpenUrl(Url("/small.txt"), 7, 11), HTTPPartialContent);
-        char buffer[64] = {};
-        EXPECT_EQ(m_Client->Read(buffer, sizeof buffer), 5);
-        EXPECT_STREQ(buffer, "world");
-        EXPECT_EQ(m_Client->OpenUrl(Url("/small.txt")), HTTPOk);
-        EXPECT_EQ(m_Client->GetContentLength(), 13);
-        m_Client->Disconnect();
-    }
+    uint64_t size = 0;
+    EXPECT_EQ(m_Client->GetFileSize(Url("/small.txt"), size), HTTPOk);
+    EXPECT_EQ(size, 13u);
+    EXPECT_FALSE(m_Client->IsConnected());
+    const auto [result, body] = Fetch(*m_Client, s_Nginx->Url("/pattern.bin"));
+    EXPECT_EQ(result, HTTPOk);
+    EXPECT_TRUE(body == pattern);
+    EXPECT_EQ(m_Client->CheckResume(Url("/pattern.bin")), HTTPPartialContent);
+    HTTPFileInfo info;
+    EXPECT_EQ(m_Client->GetFileInfo(Url("/pattern.bin"), info), HTTPOk);
+    EXPECT_EQ(info.m_Resumable, 1);
+    EXPECT_EQ(info.m_Size, 20000u);
+    EXPECT_EQ(info.m_LastModified, FileTime(1078048800));
+    // Ranges, into memory and into a file; both ends are included.
+    Obj<StreamPipeMemory> memory(StreamPipeMemory::Create());
+    Stream stream(memory);
+    EXPECT_EQ(m_Client->PartialGetFile(Url("/pattern.bin"), stream, 0, 99), HTTPOk);
+    EXPECT_TRUE(Text(*memory) == pattern.substr(0, 100));
+    // From the stream's position on: a resumed download.
+    EXPECT_EQ(m_Client->PartialGetFile(Url("/pattern.bin"), stream, 50), HTTPOk);
+    EXPECT_TRUE(Text(*memory) == pattern.substr(0, 151));
+    const String path((m_Dir / "range.bin").c_str());
+    EXPECT_EQ(m_Client->PartialGetFile(Url("/pattern.bin"), path, 19990, 30000), HTTPOk);
+    EXPECT_TRUE(ReadFileBytes(path.GetCPtr()) == pattern.substr(19990));
+    // The body read by hand after OpenUrl.
+    EXPECT_EQ(m_Client->OpenUrl(Url("/small.txt"), 7, 11), HTTPPartialContent);
+    char buffer[64] = {};
+    EXPECT_EQ(m_Client->Read(buffer, sizeof buffer), 5);
+    EXPECT_STREQ(buffer, "world");
+    EXPECT_EQ(m_Client->OpenUrl(Url("/small.txt")), HTTPOk);
+    EXPECT_EQ(m_Client->GetContentLength(), 13);
+    m_Client->Disconnect();
 }
 
 TEST_F(ClientHTTPNginx, MissingFilesAreNotFoundAndWriteNothing) {
@@ -250,30 +242,24 @@ TEST_F(ClientHTTPPeer, BadHeadersAndBodiesEndWithTheirDocumentedResults) {
     // Headers that stop short, and bodies that do.
     EXPECT_EQ(fetch("/no-blank-line"), std::make_pair(HTTPIncomplete, std::string()));
     EXPECT_EQ(fetch("/cut-body"), std::make_pair(HTTPIncomplete, std::string(40, 'c')));
-    {
-        // A server that never answers: the time-out ends the request.
-        const auto start = std::chrono::steady_clock::now();
-        EXPECT_EQ(fetch("/silent").first, HTTPUnknownResponse);
-        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(4));
-    }
-    {
-        // A cut body is no file: the bytes stay in the .part file, the name stays free.
-        const String path((m_Dir / "cut.bin").c_str());
-        EXPECT_EQ(m_Client->GetFile(Url("/cut-body"), path), HTTPIncomplete);
-        EXPECT_FALSE(std::filesystem::exists(path.GetCPtr()));
-        EXPECT_EQ(ReadFileBytes(m_Dir / "cut.bin.part"), std::string(40, 'c'));
-        EXPECT_NE(m_Capture.Text().find("ended after 40 of 100 bytes"), std::string::npos);
-    }
-    {
-        // A range total and a date that are not what they claim leave the info as it was.
-        HTTPFileInfo info;
-        info.m_Size = 9;
-        info.m_LastModified = 99;
-        EXPECT_EQ(m_Client->GetFileInfo(Url("/bad-range"), info), HTTPOk);
-        EXPECT_EQ(info.m_Resumable, 1);
-        EXPECT_EQ(info.m_Size, 9u);
-        EXPECT_EQ(info.m_LastModified, 99u);
-    }
+    // A server that never answers: the time-out ends the request.
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(fetch("/silent").first, HTTPUnknownResponse);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(4));
+    // A cut body is no file: the bytes stay in the .part file, the name stays free.
+    const String path((m_Dir / "cut.bin").c_str());
+    EXPECT_EQ(m_Client->GetFile(Url("/cut-body"), path), HTTPIncomplete);
+    EXPECT_FALSE(std::filesystem::exists(path.GetCPtr()));
+    EXPECT_EQ(ReadFileBytes(m_Dir / "cut.bin.part"), std::string(40, 'c'));
+    EXPECT_NE(m_Capture.Text().find("ended after 40 of 100 bytes"), std::string::npos);
+    // A range total and a date that are not what they claim leave the info as it was.
+    HTTPFileInfo info;
+    info.m_Size = 9;
+    info.m_LastModified = 99;
+    EXPECT_EQ(m_Client->GetFileInfo(Url("/bad-range"), info), HTTPOk);
+    EXPECT_EQ(info.m_Resumable, 1);
+    EXPECT_EQ(info.m_Size, 9u);
+    EXPECT_EQ(info.m_LastModified, 99u);
 }
 
 TEST_F(ClientHTTPPeer, UrlsAreSplitCheckedAndNeverCarryHeaders) {
