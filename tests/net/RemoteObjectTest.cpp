@@ -17,6 +17,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <csignal>
@@ -145,11 +146,8 @@ Receiver::Receiver(const Probe& probe) {
 }
 
 bool Contains(const std::vector<std::string>& messages, const std::string& text) {
-    for (const std::string& m : messages) {
-        if (m.find(text) != std::string::npos)
-            return true;
-    }
-    return false;
+    return std::any_of(messages.begin(), messages.end(),
+                       [&](const std::string& m) { return m.find(text) != std::string::npos; });
 }
 
 TEST_F(RemoteObjectTest, SelectAndFlushOpenAndCloseBlocksOnce) {

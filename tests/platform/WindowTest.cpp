@@ -37,15 +37,13 @@ TEST(PlatformWindow, UnknownDriverAndEmptyWindowAreRefused) {
 TEST(PlatformWindow, OffscreenContextClearsAndReadsBack) {
     ASSERT_TRUE(StartVideo("offscreen")) << LastWindowError();
     EXPECT_STREQ(GetVideoDriverName(), "offscreen");
-    {
-        // The offscreen driver lists one mode (0 x 0); every index outside the list is refused.
-        DisplayMode mode;
-        EXPECT_GE(GetDisplayModeCount(), 1);
-        EXPECT_TRUE(GetDisplayMode(0, mode));
-        EXPECT_FALSE(GetDisplayMode(-1, mode));
-        EXPECT_FALSE(GetDisplayMode(GetDisplayModeCount(), mode));
-        EXPECT_TRUE(GetDesktopMode(mode));
-    }
+    // The offscreen driver lists one mode (0 x 0); every index outside the list is refused.
+    DisplayMode mode;
+    EXPECT_GE(GetDisplayModeCount(), 1);
+    EXPECT_TRUE(GetDisplayMode(0, mode));
+    EXPECT_FALSE(GetDisplayMode(-1, mode));
+    EXPECT_FALSE(GetDisplayMode(GetDisplayModeCount(), mode));
+    EXPECT_TRUE(GetDesktopMode(mode));
 
     int marker = 0;
     Window* window = CreateWindow({.m_Title = "Fen\xEAtre \x80",
