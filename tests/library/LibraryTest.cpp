@@ -6,6 +6,7 @@
 #include "quorlix/platform/LoadedModules.h"
 #include "quorlix/platform/VersionRecord.h"
 #include "quorlix/stream/StreamPipeMemory.h"
+#include "stream/PipeTestSupport.h"
 #include "support/LogCapture.h"
 
 #include <gtest/gtest.h>
@@ -16,7 +17,6 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
-#include <fstream>
 #include <regex>
 #include <string>
 #include <sys/wait.h>
@@ -34,11 +34,6 @@ std::vector<std::string> G_Steps;
 
 const std::vector<std::string> k_InitSteps{"CreateMasterCVTBL", "InitializeSystemClasses",
                                            "InitializeSceneClasses", "CreateMasterCVTBLHash"};
-
-std::string ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
 
 // Whether `parts` occur in `text` one after the other.
 bool InOrder(const std::string& text, std::initializer_list<std::string> parts) {
@@ -63,9 +58,8 @@ ChildRun RunChild(const char* mode) {
     const char* asan = std::getenv("ASAN_OPTIONS");
     const std::string options = std::string(asan != nullptr ? asan : "") + ":handle_segv=0";
     ::setenv("ASAN_OPTIONS", options.c_str(), 1);
-    const std::string base =
-        fs::temp_directory_path() / ("quorlix_lifecycle." + std::to_string(::getpid()));
-    const std::string log = base + ".log", errors = base + ".err";
+    const QuorlixTest::TempDir dir;
+    const std::string log = dir / "log", errors = dir / "err";
     const auto started = std::chrono::steady_clock::now();
     const pid_t child = ::fork();
     if (child == 0) {
@@ -78,10 +72,8 @@ ChildRun RunChild(const char* mode) {
     ::waitpid(child, &run.m_Status, 0);
     run.m_Seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-    run.m_Log = ReadFile(log);
-    run.m_Errors = ReadFile(errors);
-    fs::remove(log);
-    fs::remove(errors);
+    run.m_Log = QuorlixTest::ReadFileBytes(log);
+    run.m_Errors = QuorlixTest::ReadFileBytes(errors);
     return run;
 }
 
@@ -171,13 +163,11 @@ TEST(Library, ASecondThreadWaitsUntilTheClassesAreRegistered) {
     while (!registering)
         std::this_thread::yield();
     DLLInitialize(0);
-    EXPECT_EQ(
-        stepsDone,
-        static_cast<int>(
-            k_InitSteps.size())); // every step of the first call is over when the second returns
+    // Every step of the first call is over when the second returns, and the second did none.
+    const int steps = static_cast<int>(k_InitSteps.size());
+    EXPECT_EQ(stepsDone, steps);
     first.join();
-    EXPECT_EQ(stepsDone,
-              static_cast<int>(k_InitSteps.size())); // and the second did none of its own
+    EXPECT_EQ(stepsDone, steps);
     EXPECT_EQ(DLLGetInitializeCount(), 2);
     SetLifecycleObserver(nullptr);
     DLLDeInitialize(0);

@@ -4,17 +4,15 @@
 #include "quorlix/log/internal/CrashLog.h"
 #include "quorlix/platform/Threading.h"
 #include "quorlix/stream/StreamPipeFile.h"
+#include "stream/PipeTestSupport.h"
 #include "support/LogCapture.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
 #include <latch>
 #include <string>
 #include <thread>
-#include <unistd.h>
 #include <vector>
 
 using namespace Quorlix;
@@ -127,11 +125,6 @@ TEST(Trace, The33rdThreadIsSkipped) {
 
 namespace {
 
-std::string ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
-
 // A log pipe with `path` as its file, as InitLogStreams makes it.
 Obj<StreamPipeLog> LogFile(const std::string& path) {
     Obj<StreamPipeLog> log = StreamPipeLog::Create();
@@ -144,9 +137,8 @@ Obj<StreamPipeLog> LogFile(const std::string& path) {
 // The crash report's trace dump and lines, written without the stream, read exactly as Xerr's
 // own: same prefixes, same call picture, in the file Xerr had.
 TEST(Trace, CrashReportWritesXerrsTextToXerrsFile) {
-    const std::string base =
-        std::filesystem::temp_directory_path() / ("quorlix_crashlog." + std::to_string(::getpid()));
-    const std::string streamed = base + ".xerr", crashed = base + ".crash";
+    const QuorlixTest::TempDir dir;
+    const std::string streamed = dir / "xerr", crashed = dir / "crash";
     const unsigned format = LogStream::SetLogFormat(LogStream::FormatDefault);
     NewTrace("CrashLogTest");
     TraceTop_("Outer");
@@ -168,26 +160,15 @@ TEST(Trace, CrashReportWritesXerrsTextToXerrsFile) {
         Internal::PrepareCrashLog(nullptr); // lets the file go
     }
     EndTrace("CrashLogTest");
-    const std::string expected = ReadAll(streamed);
+    const std::string expected = QuorlixTest::ReadFileBytes(streamed);
     EXPECT_NE(expected.find("|\\Outer\n"), std::string::npos) << expected;
-    EXPECT_EQ(ReadAll(crashed), expected);
+    EXPECT_EQ(QuorlixTest::ReadFileBytes(crashed), expected);
 
     // Without a file or console the report goes to standard error.
-    std::FILE* errors = std::tmpfile();
-    ASSERT_NE(errors, nullptr);
-    const int saved = ::dup(2);
-    ::dup2(::fileno(errors), 2);
+    testing::internal::CaptureStderr();
     Internal::CrashLog().Line(Internal::LogError, "alone", 5);
-    ::dup2(saved, 2);
-    ::close(saved);
-    char text[64] = {};
-    std::rewind(errors);
-    const size_t length = std::fread(text, 1, sizeof text - 1, errors);
-    std::fclose(errors);
     char thread[16];
     std::snprintf(thread, sizeof thread, "%03X", Platform::CurrentThreadId());
-    EXPECT_EQ(std::string(text, length), "[E|" + std::string(thread) + "] alone\n");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "[E|" + std::string(thread) + "] alone\n");
     LogStream::SetLogFormat(format);
-    std::filesystem::remove(streamed);
-    std::filesystem::remove(crashed);
 }

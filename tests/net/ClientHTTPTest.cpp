@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <fcntl.h>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <string>
 #include <sys/stat.h>
@@ -24,11 +25,6 @@ using namespace Quorlix;
 using namespace QuorlixTest;
 
 namespace {
-
-// 100-ns units since 1601 of a UTC time given as seconds since 1970.
-uint64_t FileTime(int64_t unixSeconds) {
-    return static_cast<uint64_t>(unixSeconds + 11644473600) * 10000000u;
-}
 
 std::string Text(const StreamPipeMemory& memory) {
     return std::string(reinterpret_cast<const char*>(memory.GetData()),
@@ -78,46 +74,38 @@ protected:
 
 TEST_F(ClientHTTPNginx, SizesTimesRangesAndBodies) {
     const std::string pattern = Pattern();
-    {
-        uint64_t size = 0;
-        EXPECT_EQ(m_Client->GetFileSize(Url("/small.txt"), size), HTTPOk);
-        EXPECT_EQ(size, 13u);
-        EXPECT_FALSE(m_Client->IsConnected());
-        const auto [result, body] = Fetch(*m_Client, s_Nginx->Url("/pattern.bin"));
-        EXPECT_EQ(result, HTTPOk);
-        EXPECT_TRUE(body == pattern);
-    }
-    {
-        EXPECT_EQ(m_Client->CheckResume(Url("/pattern.bin")), HTTPPartialContent);
-        HTTPFileInfo info;
-        EXPECT_EQ(m_Client->GetFileInfo(Url("/pattern.bin"), info), HTTPOk);
-        EXPECT_EQ(info.m_Resumable, 1);
-        EXPECT_EQ(info.m_Size, 20000u);
-        EXPECT_EQ(info.m_LastModified, FileTime(1078048800));
-    }
-    {
-        // Ranges, into memory and into a file; both ends are included.
-        Obj<StreamPipeMemory> memory(StreamPipeMemory::Create());
-        Stream stream(memory);
-        EXPECT_EQ(m_Client->PartialGetFile(Url("/pattern.bin"), stream, 0, 99), HTTPOk);
-        EXPECT_TRUE(Text(*memory) == pattern.substr(0, 100));
-        // From the stream's position on: a resumed download.
-        EXPECT_EQ(m_Client->PartialGetFile(Url("/pattern.bin"), stream, 50), HTTPOk);
-        EXPECT_TRUE(Text(*memory) == pattern.substr(0, 151));
-        const String path((m_Dir / "range.bin").c_str());
-        EXPECT_EQ(m_Client->PartialGetFile(Url("/pattern.bin"), path, 19990, 30000), HTTPOk);
-        EXPECT_TRUE(ReadFileBytes(path.GetCPtr()) == pattern.substr(19990));
-    }
-    {
-        // The body read by hand after OpenUrl.
-        EXPECT_EQ(m_Client->OpenUrl(Url("/small.txt"), 7, 11), HTTPPartialContent);
-        char buffer[64] = {};
-        EXPECT_EQ(m_Client->Read(buffer, sizeof buffer), 5);
-        EXPECT_STREQ(buffer, "world");
-        EXPECT_EQ(m_Client->OpenUrl(Url("/small.txt")), HTTPOk);
-        EXPECT_EQ(m_Client->GetContentLength(), 13);
-        m_Client->Disconnect();
-    }
+    uint64_t size = 0;
+    EXPECT_EQ(m_Client->GetFileSize(Url("/small.txt"), size), HTTPOk);
+    EXPECT_EQ(size, 13u);
+    EXPECT_FALSE(m_Client->IsConnected());
+    const auto [result, body] = Fetch(*m_Client, s_Nginx->Url("/pattern.bin"));
+    EXPECT_EQ(result, HTTPOk);
+    EXPECT_TRUE(body == pattern);
+    EXPECT_EQ(m_Client->CheckResume(Url("/pattern.bin")), HTTPPartialContent);
+    HTTPFileInfo info;
+    EXPECT_EQ(m_Client->GetFileInfo(Url("/pattern.bin"), info), HTTPOk);
+    EXPECT_EQ(info.m_Resumable, 1);
+    EXPECT_EQ(info.m_Size, 20000u);
+    EXPECT_EQ(info.m_LastModified, FileTime(1078048800));
+    // Ranges, into memory and into a file; both ends are included.
+    Obj<StreamPipeMemory> memory(StreamPipeMemory::Create());
+    Stream stream(memory);
+    EXPECT_EQ(m_Client->PartialGetFile(Url("/pattern.bin"), stream, 0, 99), HTTPOk);
+    EXPECT_TRUE(Text(*memory) == pattern.substr(0, 100));
+    // From the stream's position on: a resumed download.
+    EXPECT_EQ(m_Client->PartialGetFile(Url("/pattern.bin"), stream, 50), HTTPOk);
+    EXPECT_TRUE(Text(*memory) == pattern.substr(0, 151));
+    const String path((m_Dir / "range.bin").c_str());
+    EXPECT_EQ(m_Client->PartialGetFile(Url("/pattern.bin"), path, 19990, 30000), HTTPOk);
+    EXPECT_TRUE(ReadFileBytes(path.GetCPtr()) == pattern.substr(19990));
+    // The body read by hand after OpenUrl.
+    EXPECT_EQ(m_Client->OpenUrl(Url("/small.txt"), 7, 11), HTTPPartialContent);
+    char buffer[64] = {};
+    EXPECT_EQ(m_Client->Read(buffer, sizeof buffer), 5);
+    EXPECT_STREQ(buffer, "world");
+    EXPECT_EQ(m_Client->OpenUrl(Url("/small.txt")), HTTPOk);
+    EXPECT_EQ(m_Client->GetContentLength(), 13);
+    m_Client->Disconnect();
 }
 
 TEST_F(ClientHTTPNginx, MissingFilesAreNotFoundAndWriteNothing) {
@@ -178,43 +166,37 @@ void HoldUntilClosed(int socket) {
         (void)::recv(socket, &byte, 1, 0);
 }
 
-// Answers by path: each path misbehaves in its own way.
+// The answer for each path: each misbehaves in its own way ("/silent" sends nothing).
+std::string AnswerFor(const std::string& path) {
+    std::string huge = "HTTP/1.1 200 OK\r\n";
+    while (huge.size() < 80000)
+        huge += "X-Filler: " + std::string(200, 'f') + "\r\n";
+    const std::map<std::string, std::string> answers = {
+        {"/ignores-ranges", "HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nhello"},
+        {"/no-blank-line", "HTTP/1.1 200 OK\r\nContent-Length: 3\r\n"},
+        {"/long-line", "HTTP/1.1 200 OK\r\nX-Long: " + std::string(10000, 'l') +
+                           "\r\nContent-Length: 2\r\n\r\nok"},
+        {"/huge-header", huge + "\r\nbody"},
+        {"/cut-body", "HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\n" + std::string(40, 'c')},
+        {"/bad-length", "HTTP/1.1 200 OK\r\nContent-Length: 12abc\r\n\r\nxyz"},
+        {"/bad-range",
+         "HTTP/1.1 206 Partial Content\r\nContent-Range: bytes 0-1/zz\r\n"
+         "Last-Modified: Sun, 31 Apr 2004 10:00:00 GMT\r\nContent-Length: 2\r\n\r\nab"},
+        {"/garbage", std::string("\x00\xff\x13 4o4?\x7f", 9) + std::string(5000, '\x01')},
+        {"/bare-lf", "HTTP/1.1 200 OK\nContent-Length: 2\n\nok"},
+        {"/status-elsewhere", "HTTP/1.1 200 OK\r\nX-Id: 404\r\nContent-Length: 2\r\n\r\nok"},
+        {"/no-status-line", "Server says 404\r\n\r\n"}};
+    const auto found = answers.find(path);
+    return found != answers.end() ? found->second
+                                  : "HTTP/1.1 200 OK\r\nContent-Length: 4\r\n\r\nroot";
+}
+
 void Misbehave(int socket, const std::string& request) {
     const std::string path = PathOf(request);
-    std::string answer;
-    if (path == "/ignores-ranges")
-        answer = "HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nhello";
-    else if (path == "/no-blank-line")
-        answer = "HTTP/1.1 200 OK\r\nContent-Length: 3\r\n";
-    else if (path == "/long-line")
-        answer = "HTTP/1.1 200 OK\r\nX-Long: " + std::string(10000, 'l') +
-                 "\r\nContent-Length: 2\r\n\r\nok";
-    else if (path == "/huge-header") {
-        answer = "HTTP/1.1 200 OK\r\n";
-        while (answer.size() < 80000)
-            answer += "X-Filler: " + std::string(200, 'f') + "\r\n";
-        answer += "\r\nbody";
-    } else if (path == "/silent") {
+    if (path == "/silent")
         HoldUntilClosed(socket);
-        return;
-    } else if (path == "/cut-body")
-        answer = "HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\n" + std::string(40, 'c');
-    else if (path == "/bad-length")
-        answer = "HTTP/1.1 200 OK\r\nContent-Length: 12abc\r\n\r\nxyz";
-    else if (path == "/bad-range")
-        answer = "HTTP/1.1 206 Partial Content\r\nContent-Range: bytes 0-1/zz\r\n"
-                 "Last-Modified: Sun, 31 Apr 2004 10:00:00 GMT\r\nContent-Length: 2\r\n\r\nab";
-    else if (path == "/garbage")
-        answer = std::string("\x00\xff\x13 4o4?\x7f", 9) + std::string(5000, '\x01');
-    else if (path == "/bare-lf")
-        answer = "HTTP/1.1 200 OK\nContent-Length: 2\n\nok";
-    else if (path == "/status-elsewhere")
-        answer = "HTTP/1.1 200 OK\r\nX-Id: 404\r\nContent-Length: 2\r\n\r\nok";
-    else if (path == "/no-status-line")
-        answer = "Server says 404\r\n\r\n";
     else
-        answer = "HTTP/1.1 200 OK\r\nContent-Length: 4\r\n\r\nroot";
-    ScriptedPeer::SendAll(socket, answer);
+        ScriptedPeer::SendAll(socket, AnswerFor(path));
 }
 
 class ClientHTTPPeer : public ::testing::Test {
@@ -260,30 +242,24 @@ TEST_F(ClientHTTPPeer, BadHeadersAndBodiesEndWithTheirDocumentedResults) {
     // Headers that stop short, and bodies that do.
     EXPECT_EQ(fetch("/no-blank-line"), std::make_pair(HTTPIncomplete, std::string()));
     EXPECT_EQ(fetch("/cut-body"), std::make_pair(HTTPIncomplete, std::string(40, 'c')));
-    {
-        // A server that never answers: the time-out ends the request.
-        const auto start = std::chrono::steady_clock::now();
-        EXPECT_EQ(fetch("/silent").first, HTTPUnknownResponse);
-        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(4));
-    }
-    {
-        // A cut body is no file: the bytes stay in the .part file, the name stays free.
-        const String path((m_Dir / "cut.bin").c_str());
-        EXPECT_EQ(m_Client->GetFile(Url("/cut-body"), path), HTTPIncomplete);
-        EXPECT_FALSE(std::filesystem::exists(path.GetCPtr()));
-        EXPECT_EQ(ReadFileBytes(m_Dir / "cut.bin.part"), std::string(40, 'c'));
-        EXPECT_NE(m_Capture.Text().find("ended after 40 of 100 bytes"), std::string::npos);
-    }
-    {
-        // A range total and a date that are not what they claim leave the info as it was.
-        HTTPFileInfo info;
-        info.m_Size = 9;
-        info.m_LastModified = 99;
-        EXPECT_EQ(m_Client->GetFileInfo(Url("/bad-range"), info), HTTPOk);
-        EXPECT_EQ(info.m_Resumable, 1);
-        EXPECT_EQ(info.m_Size, 9u);
-        EXPECT_EQ(info.m_LastModified, 99u);
-    }
+    // A server that never answers: the time-out ends the request.
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(fetch("/silent").first, HTTPUnknownResponse);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(4));
+    // A cut body is no file: the bytes stay in the .part file, the name stays free.
+    const String path((m_Dir / "cut.bin").c_str());
+    EXPECT_EQ(m_Client->GetFile(Url("/cut-body"), path), HTTPIncomplete);
+    EXPECT_FALSE(std::filesystem::exists(path.GetCPtr()));
+    EXPECT_EQ(ReadFileBytes(m_Dir / "cut.bin.part"), std::string(40, 'c'));
+    EXPECT_NE(m_Capture.Text().find("ended after 40 of 100 bytes"), std::string::npos);
+    // A range total and a date that are not what they claim leave the info as it was.
+    HTTPFileInfo info;
+    info.m_Size = 9;
+    info.m_LastModified = 99;
+    EXPECT_EQ(m_Client->GetFileInfo(Url("/bad-range"), info), HTTPOk);
+    EXPECT_EQ(info.m_Resumable, 1);
+    EXPECT_EQ(info.m_Size, 9u);
+    EXPECT_EQ(info.m_LastModified, 99u);
 }
 
 TEST_F(ClientHTTPPeer, UrlsAreSplitCheckedAndNeverCarryHeaders) {

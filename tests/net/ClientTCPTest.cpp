@@ -3,7 +3,6 @@
 
 #include "quorlix/net/ClientTCP.h"
 #include "net/NetTestSupport.h"
-#include "quorlix/net/ServerTCP.h"
 #include "support/LogCapture.h"
 
 #include <gtest/gtest.h>
@@ -19,18 +18,12 @@ namespace {
 // A client connected to a server of the library's own, and the server's end of it.
 struct Connection {
     Connection() {
-        server = ServerTCP::Create();
-        server->SetHost(String("127.0.0.1"));
-        server->SetPort(0);
-        server->SetHandshakeCallback(&ConnectionQueue::Keep);
-        EXPECT_TRUE(server->Start());
-        client = ClientTCP::Create();
         EXPECT_TRUE(client->Connect(String("127.0.0.1"), server->GetPort()));
         peer = ConnectionQueue::Instance().Take();
         EXPECT_TRUE(peer);
     }
-    Obj<ServerTCP> server;
-    Obj<ClientTCP> client;
+    Obj<ServerTCP> server = LoopbackServer(&ConnectionQueue::Keep);
+    Obj<ClientTCP> client{ClientTCP::Create()};
     Obj<ClientTCP> peer;
 };
 
@@ -43,87 +36,69 @@ TEST(ClientTCP, ReceiveLineSplitsLinesAndNeverWritesPastItsBuffer) {
     ASSERT_EQ(c.client->Send("a\nb\nabcdefg\nrest"), 16);
     ASSERT_TRUE(c.peer->WaitForReceive(5, 0));
     char buffer[8];
-    {
-        // Two one-letter lines arrived together: the first one only.
-        EXPECT_EQ(c.peer->ReceiveLine(buffer, 8, 5), 2);
-        EXPECT_STREQ(buffer, "a\n");
-        EXPECT_EQ(c.peer->ReceiveLine(buffer, 8, 5), 2);
-        EXPECT_STREQ(buffer, "b\n");
-    }
-    {
-        // A line longer than the buffer comes in pieces of size - 1, each terminated inside it.
-        std::memset(buffer, '#', sizeof buffer);
-        EXPECT_EQ(c.peer->ReceiveLine(buffer, 4, 5), 3);
-        EXPECT_STREQ(buffer, "abc");
-        EXPECT_EQ(buffer[4], '#');
-        EXPECT_EQ(c.peer->ReceiveLine(buffer, 4, 5), 3);
-        EXPECT_STREQ(buffer, "def");
-        EXPECT_EQ(c.peer->ReceiveLine(buffer, 4, 5), 2);
-        EXPECT_STREQ(buffer, "g\n");
-    }
-    {
-        // No room at all: nothing read, and nothing written for a size of 0 or less.
-        buffer[0] = '#';
-        EXPECT_EQ(c.peer->ReceiveLine(buffer, 0, 5), 0);
-        EXPECT_EQ(c.peer->ReceiveLine(buffer, -3, 5), 0);
-        EXPECT_EQ(buffer[0], '#');
-        EXPECT_EQ(c.peer->ReceiveLine(buffer, 1, 5), 0);
-        EXPECT_EQ(buffer[0], '\0');
-        EXPECT_EQ(c.peer->ReceiveLine(nullptr, 8, 5), 0);
-    }
-    {
-        // A line without its end: what came before the time-out.
-        const auto start = std::chrono::steady_clock::now();
-        EXPECT_EQ(c.peer->ReceiveLine(buffer, 8, 1), 4);
-        EXPECT_STREQ(buffer, "rest");
-        EXPECT_GE(SecondsSince(start), 0.9);
-        EXPECT_TRUE(c.peer->IsConnected());
-    }
+    // Two one-letter lines arrived together: the first one only.
+    EXPECT_EQ(c.peer->ReceiveLine(buffer, 8, 5), 2);
+    EXPECT_STREQ(buffer, "a\n");
+    EXPECT_EQ(c.peer->ReceiveLine(buffer, 8, 5), 2);
+    EXPECT_STREQ(buffer, "b\n");
+    // A line longer than the buffer comes in pieces of size - 1, each terminated inside it.
+    std::memset(buffer, '#', sizeof buffer);
+    EXPECT_EQ(c.peer->ReceiveLine(buffer, 4, 5), 3);
+    EXPECT_STREQ(buffer, "abc");
+    EXPECT_EQ(buffer[4], '#');
+    EXPECT_EQ(c.peer->ReceiveLine(buffer, 4, 5), 3);
+    EXPECT_STREQ(buffer, "def");
+    EXPECT_EQ(c.peer->ReceiveLine(buffer, 4, 5), 2);
+    EXPECT_STREQ(buffer, "g\n");
+    // No room at all: nothing read, and nothing written for a size of 0 or less.
+    buffer[0] = '#';
+    EXPECT_EQ(c.peer->ReceiveLine(buffer, 0, 5), 0);
+    EXPECT_EQ(c.peer->ReceiveLine(buffer, -3, 5), 0);
+    EXPECT_EQ(buffer[0], '#');
+    EXPECT_EQ(c.peer->ReceiveLine(buffer, 1, 5), 0);
+    EXPECT_EQ(buffer[0], '\0');
+    EXPECT_EQ(c.peer->ReceiveLine(nullptr, 8, 5), 0);
+    // A line without its end: what came before the time-out.
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(c.peer->ReceiveLine(buffer, 8, 1), 4);
+    EXPECT_STREQ(buffer, "rest");
+    EXPECT_GE(SecondsSince(start), 0.9);
+    EXPECT_TRUE(c.peer->IsConnected());
 }
 
 TEST(ClientTCP, SendsReceivesAndReportsClosesAndTimeOuts) {
     Connection c;
-    {
-        // Zero bytes are no send: -3, and the connection stays.
-        EXPECT_EQ(c.client->Send("", 0), TCPSendFailed);
-        EXPECT_EQ(c.client->Send(nullptr, 5), TCPSendFailed);
-        EXPECT_TRUE(c.client->IsConnected());
-    }
-    {
-        EXPECT_EQ(c.client->Send("12345", 5), 5);
-        ASSERT_TRUE(c.peer->WaitForReceive(5, 0));
-        EXPECT_EQ(c.peer->IsDataAvailable(), 5);
-        EXPECT_TRUE(c.peer->IsReadyToReceive(true));
-        char buffer[16] = {};
-        EXPECT_EQ(c.peer->Receive(buffer, sizeof buffer, 5), 5);
-        EXPECT_STREQ(buffer, "12345");
-        EXPECT_FALSE(c.peer->IsReadyToReceive(true));
-        EXPECT_TRUE(c.peer->IsReadyToSend(true));
-    }
-    {
-        // Nothing within the time-out: -4, the connection stays.
-        char buffer[4];
-        const auto start = std::chrono::steady_clock::now();
-        EXPECT_EQ(c.peer->Receive(buffer, 4, 1), TCPTimedOut);
-        EXPECT_GE(SecondsSince(start), 0.9);
-        EXPECT_TRUE(c.peer->IsConnected());
-        EXPECT_FALSE(c.peer->WaitForReceive(0, 100000));
-    }
-    {
-        // The peer closes: -6, and the socket is closed.
-        EXPECT_TRUE(c.client->Disconnect());
-        EXPECT_FALSE(c.client->IsConnected());
-        char buffer[4];
-        EXPECT_EQ(c.peer->Receive(buffer, 4, 5), TCPNotConnected);
-        EXPECT_FALSE(c.peer->IsConnected());
-        // Without a connection nothing moves.
-        EXPECT_EQ(c.peer->Receive(buffer, 4, 1), TCPNotConnected);
-        EXPECT_EQ(c.peer->Send("x", 1), TCPNotConnected);
-        EXPECT_EQ(c.peer->ReceiveLine(buffer, 4, 1), 0);
-        EXPECT_EQ(c.peer->IsDataAvailable(), -1);
-        EXPECT_FALSE(c.peer->Coalesce(true));
-        EXPECT_FALSE(c.peer->Disconnect());
-    }
+    // Zero bytes are no send: -3, and the connection stays.
+    EXPECT_EQ(c.client->Send("", 0), TCPSendFailed);
+    EXPECT_EQ(c.client->Send(nullptr, 5), TCPSendFailed);
+    EXPECT_TRUE(c.client->IsConnected());
+    EXPECT_EQ(c.client->Send("12345", 5), 5);
+    ASSERT_TRUE(c.peer->WaitForReceive(5, 0));
+    EXPECT_EQ(c.peer->IsDataAvailable(), 5);
+    EXPECT_TRUE(c.peer->IsReadyToReceive(true));
+    char buffer[16] = {};
+    EXPECT_EQ(c.peer->Receive(buffer, sizeof buffer, 5), 5);
+    EXPECT_STREQ(buffer, "12345");
+    EXPECT_FALSE(c.peer->IsReadyToReceive(true));
+    EXPECT_TRUE(c.peer->IsReadyToSend(true));
+    // Nothing within the time-out: -4, the connection stays.
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(c.peer->Receive(buffer, 4, 1), TCPTimedOut);
+    EXPECT_GE(SecondsSince(start), 0.9);
+    EXPECT_TRUE(c.peer->IsConnected());
+    EXPECT_FALSE(c.peer->WaitForReceive(0, 100000));
+    // The peer closes: -6, and the socket is closed.
+    EXPECT_TRUE(c.client->Disconnect());
+    EXPECT_FALSE(c.client->IsConnected());
+    EXPECT_EQ(c.peer->Receive(buffer, 4, 5), TCPNotConnected);
+    EXPECT_FALSE(c.peer->IsConnected());
+    // Without a connection nothing moves.
+    EXPECT_EQ(c.peer->Receive(buffer, 4, 1), TCPNotConnected);
+    EXPECT_EQ(c.peer->Send("x", 1), TCPNotConnected);
+    EXPECT_EQ(c.peer->ReceiveLine(buffer, 4, 1), 0);
+    EXPECT_EQ(c.peer->IsDataAvailable(), -1);
+    EXPECT_FALSE(c.peer->Coalesce(true));
+    EXPECT_FALSE(c.peer->Disconnect());
 }
 
 TEST(ClientTCP, SendingToAClosedPeerLosesTheConnectionWithoutASignal) {

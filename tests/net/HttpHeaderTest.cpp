@@ -2,12 +2,14 @@
 // dates as servers (and attackers) write them.
 
 #include "quorlix/net/internal/HttpHeader.h"
+#include "net/NetTestSupport.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
 using namespace Quorlix::Internal;
+using QuorlixTest::FileTime;
 
 namespace {
 
@@ -25,11 +27,6 @@ HttpResponseHeader Header(const std::string& text) {
         at = end;
     }
     return header;
-}
-
-// 100-ns units since 1601 of a UTC time given as seconds since 1970.
-uint64_t FileTime(int64_t unixSeconds) {
-    return static_cast<uint64_t>(unixSeconds + 11644473600) * 10000000u;
 }
 
 TEST(HttpHeader, StatusComesFromTheStatusLineAndOnlyThenFromASearch) {
@@ -56,31 +53,25 @@ TEST(HttpHeader, EndsAtTheBlankLineWithOrWithoutCarriageReturns) {
     std::string value;
     EXPECT_TRUE(header.Field("content-length", value));
     EXPECT_EQ(value, "5");
-    {
-        // A long line is one line, whatever the pieces: its own blank piece ends nothing.
-        const std::string text =
-            "HTTP/1.1 200 OK\r\nX-Long: " + std::string(9000, 'a') + "\r\nLast-Modified: x\r\n\r\n";
-        HttpResponseHeader longHeader = Header(text);
-        EXPECT_TRUE(longHeader.IsComplete());
-        EXPECT_TRUE(longHeader.Field("LAST-MODIFIED", value));
-        EXPECT_EQ(value, "x");
-    }
-    {
-        // Without its blank line the header ends with the data, and is not complete.
-        HttpResponseHeader cut = Header("HTTP/1.1 200 OK\r\nContent-Length: 5\r\n");
-        EXPECT_FALSE(cut.Add(nullptr, 0));
-        EXPECT_FALSE(cut.IsComplete());
-        EXPECT_EQ(cut.Status(), 200);
-    }
-    {
-        // Past 64 KiB the header is cut there and refused.
-        std::string text = "HTTP/1.1 200 OK\r\n";
-        while (text.size() < 70000)
-            text += "X-Filler: " + std::string(100, 'f') + "\r\n";
-        HttpResponseHeader huge = Header(text + "\r\n");
-        EXPECT_TRUE(huge.IsTooLong());
-        EXPECT_EQ(huge.Text().size(), k_HttpHeaderLimit);
-    }
+    // A long line is one line, whatever the pieces: its own blank piece ends nothing.
+    const std::string text =
+        "HTTP/1.1 200 OK\r\nX-Long: " + std::string(9000, 'a') + "\r\nLast-Modified: x\r\n\r\n";
+    HttpResponseHeader longHeader = Header(text);
+    EXPECT_TRUE(longHeader.IsComplete());
+    EXPECT_TRUE(longHeader.Field("LAST-MODIFIED", value));
+    EXPECT_EQ(value, "x");
+    // Without its blank line the header ends with the data, and is not complete.
+    HttpResponseHeader cut = Header("HTTP/1.1 200 OK\r\nContent-Length: 5\r\n");
+    EXPECT_FALSE(cut.Add(nullptr, 0));
+    EXPECT_FALSE(cut.IsComplete());
+    EXPECT_EQ(cut.Status(), 200);
+    // Past 64 KiB the header is cut there and refused.
+    std::string filler = "HTTP/1.1 200 OK\r\n";
+    while (filler.size() < 70000)
+        filler += "X-Filler: " + std::string(100, 'f') + "\r\n";
+    HttpResponseHeader huge = Header(filler + "\r\n");
+    EXPECT_TRUE(huge.IsTooLong());
+    EXPECT_EQ(huge.Text().size(), k_HttpHeaderLimit);
 }
 
 TEST(HttpHeader, FieldsMatchWholeNamesAtLineStarts) {

@@ -4,7 +4,10 @@
 // ServerTCP handed out, and a count of the process's open descriptors.
 
 #include "quorlix/net/ClientTCP.h"
+#include "quorlix/net/ServerTCP.h"
 #include "support/LocalNginx.h"
+
+#include <gtest/gtest.h>
 
 #include <arpa/inet.h>
 #include <atomic>
@@ -22,6 +25,11 @@
 #include <unistd.h>
 
 namespace QuorlixTest {
+
+/// 100-ns units since 1601 of a UTC time given as seconds since 1970.
+inline uint64_t FileTime(int64_t unixSeconds) {
+    return static_cast<uint64_t>(unixSeconds + 11644473600) * 10000000u;
+}
 
 /// Open descriptors of the process.
 inline int OpenDescriptors() {
@@ -153,5 +161,16 @@ private:
     std::condition_variable m_Changed;
     std::deque<Quorlix::Obj<Quorlix::ClientTCP>> m_Clients;
 };
+
+/// A server of the library's own on a free loopback port, started.
+inline Quorlix::Obj<Quorlix::ServerTCP>
+LoopbackServer(Quorlix::ServerTCP::HandshakeCallback callback) {
+    Quorlix::Obj<Quorlix::ServerTCP> server(Quorlix::ServerTCP::Create());
+    server->SetHost(Quorlix::String("127.0.0.1"));
+    server->SetPort(0);
+    server->SetHandshakeCallback(callback);
+    EXPECT_TRUE(server->Start());
+    return server;
+}
 
 } // namespace QuorlixTest

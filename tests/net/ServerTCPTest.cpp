@@ -29,15 +29,6 @@ void Echo(ClientTCP* client) {
         client->Send(line, n);
 }
 
-Obj<ServerTCP> StartedServer(ServerTCP::HandshakeCallback callback) {
-    Obj<ServerTCP> server(ServerTCP::Create());
-    server->SetHost(String("127.0.0.1"));
-    server->SetPort(0);
-    server->SetHandshakeCallback(callback);
-    EXPECT_TRUE(server->Start());
-    return server;
-}
-
 // One client's round trip through the echo server: whether its line came back.
 bool RoundTrip(int port, const std::string& text) {
     Obj<ClientTCP> client(ClientTCP::Create());
@@ -55,7 +46,7 @@ TEST(ServerTCP, ServesAThousandClientsInSequenceAndThirtyTwoAtOnce) {
     LogCapture capture;
     const int before = OpenDescriptors();
     {
-        Obj<ServerTCP> server = StartedServer(&Echo);
+        Obj<ServerTCP> server = LoopbackServer(&Echo);
         const int port = server->GetPort();
         ASSERT_GT(port, 0);
         int served = 0;
@@ -85,7 +76,7 @@ TEST(ServerTCP, StopsWhileClientsWaitAndGivesItsPortBack) {
     std::atomic<int> waited{0};
     std::thread waiting;
     {
-        Obj<ServerTCP> server = StartedServer(&ConnectionQueue::Keep);
+        Obj<ServerTCP> server = LoopbackServer(&ConnectionQueue::Keep);
         port = server->GetPort();
         Obj<ClientTCP> client(ClientTCP::Create());
         ASSERT_TRUE(client->Connect(String("127.0.0.1"), port));
@@ -123,11 +114,10 @@ TEST(ServerTCP, StopsWhileClientsWaitAndGivesItsPortBack) {
     rival->SetPort(port);
     EXPECT_FALSE(rival->Start());
     EXPECT_NE(capture.Text().find("Address already in use."), std::string::npos);
-    EXPECT_EQ(again->GetHost(), "127.0.0.1");
 }
 
 TEST(ServerTCP, WithoutACallbackClosesWhatItAccepts) {
-    Obj<ServerTCP> server = StartedServer(nullptr);
+    Obj<ServerTCP> server = LoopbackServer(nullptr);
     Obj<ClientTCP> client(ClientTCP::Create());
     ASSERT_TRUE(client->Connect(String("127.0.0.1"), server->GetPort()));
     char buffer[4];
@@ -140,7 +130,7 @@ TEST(ServerTCP, WaitsForDescriptorsInsteadOfFailingOrSpinning) {
 #endif
     LogCapture capture;
     {
-        Obj<ServerTCP> server = StartedServer(&ConnectionQueue::Keep);
+        Obj<ServerTCP> server = LoopbackServer(&ConnectionQueue::Keep);
         Obj<ClientTCP> client(ClientTCP::Create());
         // The process's descriptors run out: the accept after the client's (or its own, if
         // the server had not reserved a descriptor yet) finds none.

@@ -5,7 +5,6 @@
 #include "net/NetTestSupport.h"
 #include "quorlix/library/Library.h"
 #include "quorlix/net/ClientTCP.h"
-#include "quorlix/net/ServerTCP.h"
 #include "quorlix/script/ScriptEngine.h"
 #include "stream/PipeTestSupport.h"
 
@@ -24,13 +23,6 @@ namespace {
 // A pipe reading what a writer thread sends through a loopback connection, then closes.
 class StreamPipeTCPTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        m_Server = ServerTCP::Create();
-        m_Server->SetHost(String("127.0.0.1"));
-        m_Server->SetPort(0);
-        m_Server->SetHandshakeCallback(&ConnectionQueue::Keep);
-        ASSERT_TRUE(m_Server->Start());
-    }
     void TearDown() override {
         if (m_Writer.joinable())
             m_Writer.join();
@@ -58,7 +50,7 @@ protected:
         return Obj<StreamPipe>(StreamPipeTCP::Create(client, 5));
     }
 
-    Obj<ServerTCP> m_Server;
+    Obj<ServerTCP> m_Server = LoopbackServer(&ConnectionQueue::Keep);
     std::thread m_Writer;
 };
 

@@ -6,7 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <cstring>
+#include <vector>
 
 using namespace Quorlix::Platform;
 
@@ -28,10 +28,7 @@ TEST(PlatformWindow, UnknownDriverAndEmptyWindowAreRefused) {
     EXPECT_FALSE(StartVideo("no-such-driver"));
     EXPECT_STREQ(GetVideoDriverName(), "");
     ASSERT_TRUE(StartVideo("offscreen")) << LastWindowError();
-    WindowDesc desc;
-    desc.m_Visible = false;
-    desc.m_Width = 0;
-    EXPECT_EQ(CreateWindow(desc), nullptr);
+    EXPECT_EQ(CreateWindow({.m_Width = 0, .m_Visible = false}), nullptr);
     EXPECT_STRNE(LastWindowError(), "");
     DestroyWindow(nullptr);
     StopVideo();
@@ -40,26 +37,22 @@ TEST(PlatformWindow, UnknownDriverAndEmptyWindowAreRefused) {
 TEST(PlatformWindow, OffscreenContextClearsAndReadsBack) {
     ASSERT_TRUE(StartVideo("offscreen")) << LastWindowError();
     EXPECT_STREQ(GetVideoDriverName(), "offscreen");
-    {
-        // The offscreen driver lists one mode (0 x 0); every index outside the list is refused.
-        DisplayMode mode;
-        EXPECT_GE(GetDisplayModeCount(), 1);
-        EXPECT_TRUE(GetDisplayMode(0, mode));
-        EXPECT_FALSE(GetDisplayMode(-1, mode));
-        EXPECT_FALSE(GetDisplayMode(GetDisplayModeCount(), mode));
-        EXPECT_TRUE(GetDesktopMode(mode));
-    }
+    // The offscreen driver lists one mode (0 x 0); every index outside the list is refused.
+    DisplayMode mode;
+    EXPECT_GE(GetDisplayModeCount(), 1);
+    EXPECT_TRUE(GetDisplayMode(0, mode));
+    EXPECT_FALSE(GetDisplayMode(-1, mode));
+    EXPECT_FALSE(GetDisplayMode(GetDisplayModeCount(), mode));
+    EXPECT_TRUE(GetDesktopMode(mode));
 
     int marker = 0;
-    WindowDesc desc;
-    desc.m_Title = "Fen\xEAtre \x80";
-    desc.m_Visible = false;
-    desc.m_Width = 64;
-    desc.m_Height = 32;
-    desc.m_ColorBits = 24;
-    desc.m_AlphaBits = 8;
-    desc.m_UserData = &marker;
-    Window* window = CreateWindow(desc);
+    Window* window = CreateWindow({.m_Title = "Fen\xEAtre \x80",
+                                   .m_Width = 64,
+                                   .m_Height = 32,
+                                   .m_Visible = false,
+                                   .m_ColorBits = 24,
+                                   .m_AlphaBits = 8,
+                                   .m_UserData = &marker});
     ASSERT_NE(window, nullptr) << LastWindowError();
     EXPECT_EQ(GetWindowUserData(window), &marker);
     int x = -1, y = -1, width = 0, height = 0;
@@ -96,10 +89,7 @@ TEST(PlatformWindow, OffscreenContextClearsAndReadsBack) {
     clear(k_ColorBufferBit);
     uint8_t pixel[4] = {};
     readPixels(63, 31, 1, 1, k_Rgba, k_UnsignedByte, pixel);
-    EXPECT_EQ(pixel[0], 255);
-    EXPECT_EQ(pixel[1], 0);
-    EXPECT_EQ(pixel[2], 255);
-    EXPECT_EQ(pixel[3], 255);
+    EXPECT_EQ(std::vector<int>(pixel, pixel + 4), (std::vector<int>{255, 0, 255, 255}));
     SwapWindow(window);
 
     EXPECT_TRUE(MakeGLContextCurrent(nullptr, nullptr));

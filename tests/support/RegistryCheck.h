@@ -7,8 +7,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <iterator>
 #include <string>
+#include <utility>
 #include <variant>
 #include <vector>
 
@@ -129,48 +132,28 @@ inline void ExpectDefaults(const RegistryClass& spec) {
     Obj<ScriptObject> object = ScriptObject::Create(MakeTypeID(spec.m_Id));
     ASSERT_FALSE(object->IsNil());
     EXPECT_STREQ(object->GetObjectClassName(), spec.m_Name);
+    using Check = void (*)(const ScriptObject&, int, const RegistryMember&);
+    static const std::pair<int, Check> k_Checks[] = {
+        {k_ClassScriptObject, &ExpectFreshValue<ScriptObject*>},
+        {k_ClassEnum, &ExpectFreshValue<const ClassType_Enum*>},
+        {k_ClassMemberID, &ExpectFreshValue<const ClassType_MemberID*>},
+        {k_ClassBool, &ExpectFreshValue<bool>},
+        {k_ClassString, &ExpectFreshValue<String>},
+        {k_ClassI32, &ExpectFreshValue<int32_t>},
+        {k_ClassU32, &ExpectFreshValue<uint32_t>},
+        {k_ClassF32, &ExpectFreshValue<float>},
+        {k_ClassF64, &ExpectFreshValue<double>},
+        {k_ClassVector2f, &ExpectFreshValue<Vector2f>},
+        {k_ClassVector3f, &ExpectFreshValue<Vector3f>},
+        {k_ClassVector4f, &ExpectFreshValue<Vector4f>}};
     for (const RegistryMember& m : spec.m_Members) {
         SCOPED_TRACE(m.m_Name);
-        switch (m.m_Type) {
-        case k_ClassScriptObject:
-            ExpectFreshValue<ScriptObject*>(*object, c, m);
-            break;
-        case k_ClassEnum:
-            ExpectFreshValue<const ClassType_Enum*>(*object, c, m);
-            break;
-        case k_ClassMemberID:
-            ExpectFreshValue<const ClassType_MemberID*>(*object, c, m);
-            break;
-        case k_ClassBool:
-            ExpectFreshValue<bool>(*object, c, m);
-            break;
-        case k_ClassString:
-            ExpectFreshValue<String>(*object, c, m);
-            break;
-        case k_ClassI32:
-            ExpectFreshValue<int32_t>(*object, c, m);
-            break;
-        case k_ClassU32:
-            ExpectFreshValue<uint32_t>(*object, c, m);
-            break;
-        case k_ClassF32:
-            ExpectFreshValue<float>(*object, c, m);
-            break;
-        case k_ClassF64:
-            ExpectFreshValue<double>(*object, c, m);
-            break;
-        case k_ClassVector2f:
-            ExpectFreshValue<Vector2f>(*object, c, m);
-            break;
-        case k_ClassVector3f:
-            ExpectFreshValue<Vector3f>(*object, c, m);
-            break;
-        case k_ClassVector4f:
-            ExpectFreshValue<Vector4f>(*object, c, m);
-            break;
-        default:
+        const auto check = std::find_if(std::begin(k_Checks), std::end(k_Checks),
+                                        [&](const auto& entry) { return entry.first == m.m_Type; });
+        if (check == std::end(k_Checks))
             ADD_FAILURE() << "no check for value type " << m.m_Type;
-        }
+        else
+            check->second(*object, c, m);
     }
 }
 
