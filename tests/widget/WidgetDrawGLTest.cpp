@@ -488,4 +488,50 @@ TEST_F(WidgetInputSDL, TypingEditsTheFocusedText) {
                                                      "d");
 }
 
+TEST_F(WidgetInputSDL, CameraWindowsLieInTheSceneAndTakeThePointerThere) {
+    // A window 10 units in front of the eye (no camera: 45 degrees), drawn in the scene's
+    // projection: a virtual unit is a scene unit, y down. At that distance a unit is
+    // 240 / (10 tan 22.5 degrees) = 57.9 pixels.
+    Obj<TTransform> place = TTransform::Create();
+    static_cast<STransform*>(place->GetSNode())->SetTranslation(Vector3f(0, 0, -10));
+    Obj<TWindow> camera = TWindow::Create();
+    camera->m_UseCameraProjection = true;
+    camera->m_VirtualResolution = Vector3f(640, 480, 0);
+    Obj<Widget> root = MakeWidget("root", {}, Vector3f(1, 1, 0));
+    Obj<Widget> box = Box(Vector3f(0, 0, 0), Vector3f(2, 2, 0), k_Red);
+    box->SetName("cam");
+    root->SetWidget(0, box.Get());
+    camera->SetRootWidget(root.Get());
+    Watch(*box, *m_Recorder);
+    place->AddChild(camera);
+    m_Scene->AddChild(place);
+    Frame();
+    EXPECT_EQ(Pixel(325, 245), k_Red);
+    EXPECT_EQ(Pixel(430, 350), k_Red);
+    EXPECT_EQ(Pixel(315, 245), k_Black);
+    EXPECT_EQ(Pixel(325, 235), k_Black);
+    EXPECT_EQ(Pixel(445, 300), k_Black);
+    Click(330, 250);
+    EXPECT_EQ(Pump(), (Heard{"cam:MouseButtonPressLeft", "cam:Focus", "cam:MouseButtonReleaseLeft",
+                             "cam:MouseButtonClickLeft"}));
+    EXPECT_EQ(camera->GetFocusWidget(), box.Get());
+    Click(310, 250); // beside it, on no widget: the focus stays
+    EXPECT_EQ(Pump(), Heard{});
+    EXPECT_EQ(camera->GetFocusWidget(), box.Get());
+}
+
+TEST_F(WidgetInputSDL, TextOutsideTheCodePageAndEmptyWindowsTakeNothing) {
+    Click(150, 310);
+    Pump();
+    Text("\xE6\x97\xA5x\xF0\x9F\x98\x80"); // a CJK character, x, an emoji: only x
+    Pump();
+    EXPECT_EQ(std::string(m_Text->m_Text.GetCPtr()), "x");
+    // A window of zero resolution takes nothing at all.
+    m_Window->m_VirtualResolution = Vector3f(0, 480, 0);
+    Click(150, 120);
+    Text("y");
+    EXPECT_EQ(Pump(), Heard{});
+    EXPECT_EQ(std::string(m_Text->m_Text.GetCPtr()), "x");
+}
+
 } // namespace

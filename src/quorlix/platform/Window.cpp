@@ -182,7 +182,8 @@ bool Translate(const SDL_Event& e, WindowEvent& out) {
         Window* window = WindowOf(e.text.windowID);
         if (window == nullptr)
             return false;
-        const std::string bytes = Internal::Utf8ToWindows1252(e.text.text);
+        // Typed characters the code page lacks are dropped rather than typed as '?'.
+        const std::string bytes = Internal::Utf8ToWindows1252(e.text.text, '\0');
         for (char byte : bytes) {
             WindowEvent c;
             c.m_Kind = WindowEvent::Character;

@@ -7,6 +7,7 @@
 #include "quorlix/widget/internal/WidgetWalk.h"
 
 #include <cmath>
+#include <utility>
 
 namespace Quorlix {
 
@@ -111,6 +112,81 @@ void TWindow::Keep(Obj<Widget>& slot, int32_t bit) const noexcept {
         slot->SetStateBits(bit, false);
         slot = nullptr;
     }
+}
+
+namespace {
+
+// The inverse of a general 4 x 4 matrix by elimination with partial pivoting; false when it is
+// singular.
+bool Invert(const Matrix4f& matrix, float (&out)[16]) noexcept {
+    float a[4][8];
+    for (int r = 0; r < 4; ++r) {
+        for (int c = 0; c < 4; ++c) {
+            a[r][c] = matrix.Get(r, c);
+            a[r][c + 4] = r == c ? 1.0f : 0.0f;
+        }
+    }
+    for (int c = 0; c < 4; ++c) {
+        int pivot = c;
+        for (int r = c + 1; r < 4; ++r) {
+            if (std::fabs(a[r][c]) > std::fabs(a[pivot][c]))
+                pivot = r;
+        }
+        if (!(std::fabs(a[pivot][c]) > 1e-30f))
+            return false;
+        if (pivot != c) {
+            for (int k = 0; k < 8; ++k)
+                std::swap(a[c][k], a[pivot][k]);
+        }
+        const float scale = 1.0f / a[c][c];
+        for (int k = 0; k < 8; ++k)
+            a[c][k] *= scale;
+        for (int r = 0; r < 4; ++r) {
+            if (r == c)
+                continue;
+            const float f = a[r][c];
+            for (int k = 0; k < 8; ++k)
+                a[r][k] -= f * a[c][k];
+        }
+    }
+    for (int r = 0; r < 4; ++r) {
+        for (int c = 0; c < 4; ++c)
+            out[4 * r + c] = a[r][c + 4];
+    }
+    return true;
+}
+
+} // namespace
+
+bool TWindow::PointerFromViewport(float x, float y, Vector2f& pointer) const noexcept {
+    if (!m_Drawn) {
+        pointer = Vector2f((x + 1.0f) * 0.5f * m_VirtualResolution[0],
+                           (1.0f - y) * 0.5f * m_VirtualResolution[1]);
+        return std::isfinite(pointer.GetX()) && std::isfinite(pointer.GetY());
+    }
+    // The points at the near and the far end of the line of sight, in window space (row
+    // vectors: clip = window * m_DrawMatrix), and where the line meets z = 0.
+    float inverse[16];
+    if (!Invert(m_DrawMatrix, inverse))
+        return false;
+    float ends[2][3];
+    for (int e = 0; e < 2; ++e) {
+        const float clip[4] = {x, y, e == 0 ? -1.0f : 1.0f, 1.0f};
+        float p[4] = {};
+        for (int c = 0; c < 4; ++c) {
+            for (int r = 0; r < 4; ++r)
+                p[c] += clip[r] * inverse[4 * r + c];
+        }
+        if (!(std::fabs(p[3]) > 1e-30f))
+            return false;
+        for (int c = 0; c < 3; ++c)
+            ends[e][c] = p[c] / p[3];
+    }
+    const float dz = ends[0][2] - ends[1][2];
+    const float t = std::fabs(dz) > 1e-12f ? ends[0][2] / dz : 0.0f;
+    pointer = Vector2f(ends[0][0] + t * (ends[1][0] - ends[0][0]),
+                       ends[0][1] + t * (ends[1][1] - ends[0][1]));
+    return std::isfinite(pointer.GetX()) && std::isfinite(pointer.GetY()) && t >= 0.0f;
 }
 
 void TWindow::ProcessEvent(WInputRecord& record) {

@@ -10,6 +10,7 @@
 
 #include "quorlix/core/Obj.h"
 #include "quorlix/math/Matrix4f.h"
+#include "quorlix/math/Vector2f.h"
 #include "quorlix/math/Vector3f.h"
 #include "quorlix/platform/Export.h"
 #include "quorlix/scene/Node.h"
@@ -60,6 +61,12 @@ public:
     /// with the hovered, focus and capture widgets of this event.
     void ProcessEvent(WInputRecord& record);
 
+    /// The virtual point under a point of the channel's viewport given in normalised device
+    /// coordinates (-1..1, y up), through the matrices of the last draw (before the first, as a
+    /// screen window would draw). For a window drawn in the camera's projection, where the
+    /// line of sight meets the window's plane; false when it does not.
+    bool PointerFromViewport(float x, float y, Vector2f& pointer) const noexcept;
+
     Widget* GetHoveredWidget() const noexcept { return m_Hovered.Get(); }
     Widget* GetFocusWidget() const noexcept { return m_Focus.Get(); }
     Widget* GetCaptureWidget() const noexcept { return m_Capture.Get(); }
@@ -87,6 +94,8 @@ private:
     bool m_DepthReported = false;       // the depth limit of walks is logged once per window
     WDispatch m_Dispatch;               // and so is a forwarding stop
     WidgetPainter* m_Painter = nullptr; // made at the first draw
+    Matrix4f m_DrawMatrix;              // window space to clip space at the last draw
+    bool m_Drawn = false;
 };
 
 } // namespace Quorlix

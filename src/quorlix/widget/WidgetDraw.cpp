@@ -258,6 +258,8 @@ void TWindow::Draw(RenderEngine& engine, const Matrix4f& cameraProjection,
         projection.Set(2 / w, 0, 0, 0, 0, -2 / h, 0, 0, 0, 0, -1, 0, -1, 1, 0, 1);
         modelView = Matrix4f::Identity;
     }
+    m_DrawMatrix.AssignMul(modelView, projection);
+    m_Drawn = true;
     if (m_Painter == nullptr)
         m_Painter = new WidgetPainter;
     engine.BeginOverlay(projection, modelView);

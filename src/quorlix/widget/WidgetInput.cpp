@@ -111,19 +111,22 @@ int WidgetInput::DispatchEvent(RenderSystem& system, const Platform::WindowEvent
     int count = 0;
     for (const Target& target : targets) {
         TWindow& window = *target.first;
-        // The pixel's centre through the channel's viewport (fractions, y from the bottom)
-        // onto the virtual resolution (y from the top).
+        // The pixel's centre in the channel's viewport (fractions, y from the bottom) as
+        // normalised device coordinates, and from there onto the window.
         const Vector4f& v = target.second->GetViewport();
         const float vw = static_cast<float>(width) * (v.GetY() - v.GetX());
         const float vh = static_cast<float>(height) * (v.GetW() - v.GetZ());
         if (!(vw > 0.0f) || !(vh > 0.0f) || window.IsEmpty())
             continue;
-        const float fx = (static_cast<float>(x) + 0.5f - static_cast<float>(width) * v.GetX()) / vw;
-        const float up =
-            (static_cast<float>(height - y) - 0.5f - static_cast<float>(height) * v.GetZ()) / vh;
+        const float nx =
+            (static_cast<float>(x) + 0.5f - static_cast<float>(width) * v.GetX()) / vw * 2 - 1;
+        const float ny =
+            (static_cast<float>(height - y) - 0.5f - static_cast<float>(height) * v.GetZ()) / vh *
+                2 -
+            1;
         WInputRecord record = base;
-        record.m_Pointer = Vector2f(fx * window.m_VirtualResolution[0],
-                                    (1.0f - up) * window.m_VirtualResolution[1]);
+        if (!window.PointerFromViewport(nx, ny, record.m_Pointer))
+            record.m_Pointer = Vector2f(-1e30f, -1e30f); // off every widget, buttons still count
         window.ProcessEvent(record);
         ++count;
     }

@@ -18,7 +18,7 @@ char ToWindows1252(uint32_t code) {
     for (int i = 0; i < 32; ++i)
         if (k_Windows1252High[i] != 0 && k_Windows1252High[i] == code)
             return static_cast<char>(0x80 + i);
-    return '?';
+    return '\0'; // not in the code page
 }
 
 } // namespace
@@ -51,7 +51,7 @@ std::string Windows1252ToUtf8(const char* text) {
     return out;
 }
 
-std::string Utf8ToWindows1252(const char* text) {
+std::string Utf8ToWindows1252(const char* text, char missing) {
     std::string out;
     if (text == nullptr)
         return out;
@@ -80,7 +80,12 @@ std::string Utf8ToWindows1252(const char* text) {
             }
             code = (code << 6) | (*p++ & 0x3F);
         }
-        out += valid ? ToWindows1252(code) : '?';
+        // A NUL cannot come from text; decoded from an overlong form it is malformed too.
+        const char byte = valid ? ToWindows1252(code) : '\0';
+        if (byte != '\0')
+            out += byte;
+        else if (missing != '\0')
+            out += missing;
     }
     return out;
 }

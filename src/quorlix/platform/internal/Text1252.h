@@ -11,7 +11,7 @@ std::string Windows1252ToUtf8(const char* text);
 /// 0x8F, 0x90, 0x9D).
 char32_t Windows1252CodePoint(unsigned char byte);
 /// `text` (UTF-8) as Windows-1252 bytes; characters the code page lacks, and malformed
-/// sequences, become '?'.
-std::string Utf8ToWindows1252(const char* text);
+/// sequences, become `missing` ('\0': they are dropped).
+std::string Utf8ToWindows1252(const char* text, char missing = '?');
 
 } // namespace Quorlix::Internal
