@@ -228,7 +228,7 @@ TEST_F(WidgetLayoutTest, StoringAWidgetIntoItsOwnSubtreeIsRefused) {
         EXPECT_EQ(log.Messages().size(), 4u);
         EXPECT_EQ(log.Messages()[0], "[Error]Widget::SetWidget: \"a\" holds \"a\" in its "
                                      "subtree; storing it would make a cycle, ignored.");
-        EXPECT_EQ(log.Messages()[2], "[Error]Widget::SetTab: \"b\" holds \"tabs\" in its "
+        EXPECT_EQ(log.Messages()[2], "[Error]WTabFrame::SetTab: \"b\" holds \"tabs\" in its "
                                      "subtree; storing it would make a cycle, ignored.");
     }
     // Nothing changed, not even the arrays' sizes.

@@ -179,13 +179,7 @@ Widget::~Widget() {
 }
 
 void Widget::TakeChildren(Array<Obj<Widget>>& out) {
-    for (const Obj<Widget>& child : m_WidgetArray) {
-        if (child) {
-            Unparent(child.Get());
-            out.Add(child);
-        }
-    }
-    m_WidgetArray.Clear();
+    TakeArray(m_WidgetArray, out);
 }
 
 void Widget::ReleaseTree(Array<Obj<Widget>>& doomed) {
@@ -231,9 +225,8 @@ bool Widget::StoreChild(Obj<Widget>& slot, ScriptObject* object, const char* wha
     if (child == nullptr && object != nullptr && !object->IsNil())
         object->ExpectFailed(WidgetID()); // stores nil, as for any failed type check
     if (child != nullptr && InSubtree(*child, *this)) {
-        Internal::LogScriptError("Widget::", what, ": \"", child->GetNameCPtr(), "\" holds \"",
-                                 GetNameCPtr(), "\" in its subtree; storing it would make a ",
-                                 "cycle, ignored.");
+        Internal::LogScriptError(what, ": \"", child->GetNameCPtr(), "\" holds \"", GetNameCPtr(),
+                                 "\" in its subtree; storing it would make a ", "cycle, ignored.");
         return false;
     }
     if (slot.Get() == child)
@@ -246,34 +239,52 @@ bool Widget::StoreChild(Obj<Widget>& slot, ScriptObject* object, const char* wha
     return true;
 }
 
-void Widget::SetWidget(int i, ScriptObject* child) {
-    if (i < 0 || i > m_WidgetArray.Size() + k_MaxGrowth) {
-        Internal::LogScriptError("Widget::SetWidget: index ", i, " of \"", GetNameCPtr(),
+void Widget::StoreAt(Array<Obj<Widget>>& array, int i, ScriptObject* child, const char* what) {
+    if (i < 0 || i > array.Size() + k_MaxGrowth) {
+        Internal::LogScriptError(what, ": index ", i, " of \"", GetNameCPtr(),
                                  "\" is out of range.");
         return;
     }
     // A refused store must leave the array as it was, so it grows only for a stored widget.
-    Obj<Widget> slot = i < m_WidgetArray.Size() ? m_WidgetArray[i] : Obj<Widget>();
-    if (!StoreChild(slot, child, "SetWidget"))
+    Obj<Widget> slot = i < array.Size() ? array[i] : Obj<Widget>();
+    if (!StoreChild(slot, child, what))
         return;
-    if (i >= m_WidgetArray.Size())
-        m_WidgetArray.Resize(i + 1);
-    m_WidgetArray[i] = static_cast<Obj<Widget>&&>(slot);
+    if (i >= array.Size())
+        array.Resize(i + 1);
+    array[i] = static_cast<Obj<Widget>&&>(slot);
 }
 
-void Widget::ResizeWidget(int count) {
-    if (count < 0 || count > m_WidgetArray.Size() + k_MaxGrowth) {
-        Internal::LogScriptError("Widget::ResizeWidget: count ", count, " of \"", GetNameCPtr(),
+void Widget::ResizeChildren(Array<Obj<Widget>>& array, int count, const char* what) {
+    if (count < 0 || count > array.Size() + k_MaxGrowth) {
+        Internal::LogScriptError(what, ": count ", count, " of \"", GetNameCPtr(),
                                  "\" is out of range.");
         return;
     }
-    for (int i = count; i < m_WidgetArray.Size(); ++i)
-        Unparent(m_WidgetArray[i].Get());
     Array<Obj<Widget>> cut;
-    for (int i = count; i < m_WidgetArray.Size(); ++i)
-        cut.Add(m_WidgetArray[i]);
-    m_WidgetArray.Resize(count);
+    for (int i = count; i < array.Size(); ++i) {
+        Unparent(array[i].Get());
+        cut.Add(array[i]);
+    }
+    array.Resize(count);
     ReleaseTree(cut);
+}
+
+void Widget::TakeArray(Array<Obj<Widget>>& array, Array<Obj<Widget>>& out) const {
+    for (const Obj<Widget>& child : array) {
+        if (child) {
+            Unparent(child.Get());
+            out.Add(child);
+        }
+    }
+    array.Clear();
+}
+
+void Widget::SetWidget(int i, ScriptObject* child) {
+    StoreAt(m_WidgetArray, i, child, "Widget::SetWidget");
+}
+
+void Widget::ResizeWidget(int count) {
+    ResizeChildren(m_WidgetArray, count, "Widget::ResizeWidget");
 }
 
 void Widget::SortChildren() {
@@ -439,7 +450,8 @@ void WFrame::TakeChildren(Array<Obj<Widget>>& out) {
 }
 
 void WFrame::SetAreaWidget(Area area, ScriptObject* w) {
-    static const char* const k_Names[] = {"TitleWidget", "MenuWidget", "StatusWidget"};
+    static const char* const k_Names[] = {"WFrame::SetTitleWidget", "WFrame::SetMenuWidget",
+                                          "WFrame::SetStatusWidget"};
     StoreChild(m_Slot[area], w, k_Names[area]);
 }
 
@@ -464,43 +476,16 @@ WTabFrame::~WTabFrame() {
 }
 
 void WTabFrame::TakeChildren(Array<Obj<Widget>>& out) {
-    for (const Obj<Widget>& tab : m_TabWidgetArray) {
-        if (tab) {
-            Unparent(tab.Get());
-            out.Add(tab);
-        }
-    }
-    m_TabWidgetArray.Clear();
+    TakeArray(m_TabWidgetArray, out);
     Widget::TakeChildren(out);
 }
 
 void WTabFrame::SetTab(int i, ScriptObject* tab) {
-    if (i < 0 || i > m_TabWidgetArray.Size() + k_MaxGrowth) {
-        Internal::LogScriptError("WTabFrame::SetTab: index ", i, " of \"", GetNameCPtr(),
-                                 "\" is out of range.");
-        return;
-    }
-    Obj<Widget> slot = i < m_TabWidgetArray.Size() ? m_TabWidgetArray[i] : Obj<Widget>();
-    if (!StoreChild(slot, tab, "SetTab"))
-        return;
-    if (i >= m_TabWidgetArray.Size())
-        m_TabWidgetArray.Resize(i + 1);
-    m_TabWidgetArray[i] = static_cast<Obj<Widget>&&>(slot);
+    StoreAt(m_TabWidgetArray, i, tab, "WTabFrame::SetTab");
 }
 
 void WTabFrame::ResizeTab(int count) {
-    if (count < 0 || count > m_TabWidgetArray.Size() + k_MaxGrowth) {
-        Internal::LogScriptError("WTabFrame::ResizeTab: count ", count, " of \"", GetNameCPtr(),
-                                 "\" is out of range.");
-        return;
-    }
-    Array<Obj<Widget>> cut;
-    for (int i = count; i < m_TabWidgetArray.Size(); ++i) {
-        Unparent(m_TabWidgetArray[i].Get());
-        cut.Add(m_TabWidgetArray[i]);
-    }
-    m_TabWidgetArray.Resize(count);
-    ReleaseTree(cut);
+    ResizeChildren(m_TabWidgetArray, count, "WTabFrame::ResizeTab");
 }
 
 void WTabFrame::ForEachChild(void (*visit)(Widget&, void*), void* context) {

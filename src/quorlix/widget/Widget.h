@@ -192,8 +192,13 @@ protected:
     friend class TWindow;
 
     /// Stores `child` into `slot` of this container with the Parent rule and the checks of
-    /// SetWidget; `what` names the member in error lines.
+    /// SetWidget; `what` names the setter in error lines.
     bool StoreChild(Obj<Widget>& slot, ScriptObject* child, const char* what);
+    /// SetWidget and ResizeWidget on a child array of this container.
+    void StoreAt(Array<Obj<Widget>>& array, int i, ScriptObject* child, const char* what);
+    void ResizeChildren(Array<Obj<Widget>>& array, int count, const char* what);
+    /// Moves the widgets of `array` to `out`, clearing their Parent where it names this.
+    void TakeArray(Array<Obj<Widget>>& array, Array<Obj<Widget>>& out) const;
     /// Clears the Parent of `child` when it names this container.
     void Unparent(Widget* child) const noexcept;
     /// Lays out one child against `dimension` (this container's, or an area's) under `matrix`.
