@@ -238,6 +238,18 @@ TEST_F(WidgetLayoutTest, StoringAWidgetIntoItsOwnSubtreeIsRefused) {
     EXPECT_EQ(frame->GetAreaWidget(WFrame::TitleArea), nullptr);
     EXPECT_EQ(a->GetParent(), nullptr);
 
+    // A tab that is not selected is searched too: a cycle through it would show (and never
+    // die) once it is selected.
+    Obj<WTabFrame> hidden = MakeWidget<WTabFrame>("hidden", {}, {});
+    Obj<Widget> page = MakeWidget("page", {}, {});
+    hidden->SetTab(1, page.Get()); // TabSelect 0: not shown
+    {
+        LogCapture log;
+        page->SetWidget(0, hidden.Get());
+        EXPECT_EQ(log.Messages().size(), 1u);
+        EXPECT_EQ(page->WidgetCount(), 0);
+    }
+
     // A widget shared by two containers is found through either: storing the second
     // container below it is refused too, though its Parent names only the first.
     Obj<Widget> other = MakeWidget("other", {}, {});

@@ -375,8 +375,8 @@ void DestroyWindow(Window* window) {
     gone.m_Window = window;
     gone.m_UserData = window->m_UserData;
     SDL_DestroyWindow(window->m_Sdl);
+    G_Pending.Push(gone); // before the delete: the event only compares the pointer's value
     delete window;
-    G_Pending.Push(gone);
 }
 
 const char* LastWindowError() {

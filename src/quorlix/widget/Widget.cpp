@@ -58,7 +58,7 @@ struct SubtreeSearch {
         if (s.m_Depth > Widget::k_MaxDepth)
             return;
         ++s.m_Depth;
-        w.ForEachChild(&Visit, context);
+        w.ForEachHeldChild(&Visit, context);
         --s.m_Depth;
     }
 };
@@ -308,6 +308,10 @@ void Widget::SortChildren() {
     }
 }
 
+void Widget::ForEachHeldChild(void (*visit)(Widget&, void*), void* context) {
+    ForEachChild(visit, context);
+}
+
 void Widget::ForEachChild(void (*visit)(Widget&, void*), void* context) {
     for (const Obj<Widget>& child : m_WidgetArray) {
         if (child)
@@ -486,6 +490,14 @@ void WTabFrame::SetTab(int i, ScriptObject* tab) {
 
 void WTabFrame::ResizeTab(int count) {
     ResizeChildren(m_TabWidgetArray, count, "WTabFrame::ResizeTab");
+}
+
+void WTabFrame::ForEachHeldChild(void (*visit)(Widget&, void*), void* context) {
+    Widget::ForEachChild(visit, context);
+    for (const Obj<Widget>& tab : m_TabWidgetArray) {
+        if (tab)
+            visit(*tab, context);
+    }
 }
 
 void WTabFrame::ForEachChild(void (*visit)(Widget&, void*), void* context) {

@@ -106,9 +106,12 @@ public:
     virtual void Paint(WidgetPainter& painter);
     /// The content extent for ResizeMinimum (labels: their text); 0 for a plain widget.
     virtual Vector3f GetContentSize();
-    /// Calls `visit` for each child container slot that holds a widget (WidgetArray, and the
-    /// slots subclasses add), in drawing order.
+    /// Calls `visit` for each child the widget shows (WidgetArray, and the slots subclasses
+    /// add), in drawing order.
     virtual void ForEachChild(void (*visit)(Widget& child, void* context), void* context);
+    /// Calls `visit` for each child the widget holds, shown or not (a tab frame's every tab):
+    /// what the store check searches for cycles.
+    virtual void ForEachHeldChild(void (*visit)(Widget& child, void* context), void* context);
 
     // --- Members -------------------------------------------------------------------------------
     int WidgetCount() const noexcept { return m_WidgetArray.Size(); }
@@ -289,6 +292,7 @@ public:
 
     void UpdateLayout(WidgetWalk& walk, const Matrix4f& parent) override;
     void ForEachChild(void (*visit)(Widget& child, void* context), void* context) override;
+    void ForEachHeldChild(void (*visit)(Widget& child, void* context), void* context) override;
 
     int32_t m_TabSelect = 0;
 
