@@ -15,23 +15,37 @@ namespace {
 
 thread_local uint32_t t_ReachStamp = 0;
 
-// The input walk: stamps every widget input can reach and keeps the last one (in drawing
-// order) under the pointer.
+// The input walk: keeps the last widget input reaches (in drawing order) under the pointer,
+// skipping subtrees whose box misses it; or, with m_Stamp, stamps every widget input reaches.
 struct ReachWalk {
     WidgetWalk m_Walk;
     Vector2f m_Pointer;
-    uint32_t m_Stamp;
+    uint32_t m_Stamp = 0;
     Widget* m_Hit = nullptr;
 
     static void Visit(Widget& w, void* context) {
         auto& r = *static_cast<ReachWalk*>(context);
         if (w.GetVisibility() == 0 || w.IsDisabled() || !r.m_Walk.Enter())
             return;
-        w.m_ReachStamp = r.m_Stamp;
-        if (w.GetLayout().Contains(r.m_Pointer))
+        if (r.m_Stamp != 0)
+            w.m_ReachStamp = r.m_Stamp;
+        else if (!w.GetLayout().SubtreeBoxContains(r.m_Pointer)) {
+            r.m_Walk.Leave();
+            return;
+        } else if (w.GetLayout().Contains(r.m_Pointer))
             r.m_Hit = &w;
         w.ForEachChild(&Visit, context);
         r.m_Walk.Leave();
+    }
+};
+
+// Finds `m_Child` among the children a container shows.
+struct ChildSearch {
+    const Widget* m_Child;
+    bool m_Found = false;
+    static void Visit(Widget& w, void* context) {
+        auto& s = *static_cast<ChildSearch*>(context);
+        s.m_Found = s.m_Found || &w == s.m_Child;
     }
 };
 
@@ -96,10 +110,7 @@ void TWindow::Layout() {
 }
 
 Widget* TWindow::Reach(const Vector2f& pointer) {
-    ReachWalk walk{{}, pointer, ++t_ReachStamp};
-    if (walk.m_Stamp == 0) // wrapped: 0 means "never reached"
-        walk.m_Stamp = ++t_ReachStamp;
-    m_Stamp = walk.m_Stamp;
+    ReachWalk walk{{}, pointer};
     walk.m_Walk.m_Reported = &m_DepthReported;
     walk.m_Walk.m_Owner = GetNameCPtr();
     if (m_RootWidget && !IsEmpty())
@@ -107,8 +118,38 @@ Widget* TWindow::Reach(const Vector2f& pointer) {
     return walk.m_Hit;
 }
 
-void TWindow::Keep(Obj<Widget>& slot, int32_t bit) const noexcept {
-    if (slot && slot->m_ReachStamp != m_Stamp) {
+bool TWindow::Reachable(Widget& w) {
+    if (!m_RootWidget || IsEmpty())
+        return false;
+    // Up the Parent links: each widget visible and enabled, and shown by the next.
+    Widget* at = &w;
+    for (int depth = 0; depth < Widget::k_MaxDepth; ++depth) {
+        if (at->GetVisibility() == 0 || at->IsDisabled())
+            return false;
+        if (at == m_RootWidget.Get())
+            return true;
+        Widget* parent = at->GetParent();
+        if (parent == nullptr)
+            break;
+        ChildSearch search{at};
+        parent->ForEachChild(&ChildSearch::Visit, &search);
+        if (!search.m_Found)
+            break;
+        at = parent;
+    }
+    // The links do not lead to the root (a widget stored in two containers keeps one Parent):
+    // stamp everything input reaches.
+    ReachWalk walk{{}, Vector2f(0, 0), ++t_ReachStamp};
+    if (walk.m_Stamp == 0) // wrapped: 0 means "never reached"
+        walk.m_Stamp = ++t_ReachStamp;
+    walk.m_Walk.m_Reported = &m_DepthReported;
+    walk.m_Walk.m_Owner = GetNameCPtr();
+    ReachWalk::Visit(*m_RootWidget, &walk);
+    return w.m_ReachStamp == walk.m_Stamp;
+}
+
+void TWindow::Keep(Obj<Widget>& slot, int32_t bit) {
+    if (slot && !Reachable(*slot)) {
         slot->SetStateBits(bit, false);
         slot = nullptr;
     }

@@ -79,18 +79,18 @@ public:
     bool m_UseCameraProjection = false;
 
 private:
-    // Marks every widget input can reach (visible, enabled path from the root) with a new stamp
-    // and finds the one under the pointer.
+    // Finds the widget input reaches (visible, enabled path from the root) under the pointer.
     Widget* Reach(const Vector2f& pointer);
-    // Drops `slot` unless the last Reach stamped its widget, clearing its state bit `bit`.
-    void Keep(Obj<Widget>& slot, int32_t bit) const noexcept;
+    // Whether input reaches `w`.
+    bool Reachable(Widget& w);
+    // Drops `slot` unless input reaches its widget, clearing its state bit `bit`.
+    void Keep(Obj<Widget>& slot, int32_t bit);
 
     Obj<Widget> m_RootWidget;
     Obj<Widget> m_Hovered;
     Obj<Widget> m_Focus;
     Obj<Widget> m_Capture;
     uint32_t m_PreviousMask = 0;
-    uint32_t m_Stamp = 0;
     bool m_DepthReported = false;       // the depth limit of walks is logged once per window
     WDispatch m_Dispatch;               // and so is a forwarding stop
     WidgetPainter* m_Painter = nullptr; // made at the first draw

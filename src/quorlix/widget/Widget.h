@@ -47,6 +47,9 @@ struct QUORLIX_API WidgetLayout {
     Vector3f m_Dimension{0, 0, 0};
     Vector3f m_ComputedPosition{0, 0, 0};
     Vector3f m_ComputedDimension{0, 0, 0};
+    // The window-space box (x0, y0, x1, y1) around this block and all laid out below it, from
+    // the last layout: the input walk skips subtrees whose box misses the pointer.
+    float m_SubtreeBox[4] = {0, 0, 0, 0};
     Matrix4f m_Matrix = Matrix4f::Identity; // virtual window space from this block's space
     Matrix4f m_Inverse = Matrix4f::Identity;
     bool m_InverseValid = true;
@@ -61,6 +64,14 @@ struct QUORLIX_API WidgetLayout {
     const Matrix4f& GetInverse() noexcept;
     /// Whether the point `p` of window space lies inside [0, computed dimension) in x and y.
     bool Contains(const Vector2f& p) noexcept;
+    /// Sets the subtree box to this block's own rectangle under m_Matrix.
+    void ResetSubtreeBox() noexcept;
+    /// Grows the subtree box over `below`'s.
+    void GrowSubtreeBox(const WidgetLayout& below) noexcept;
+    bool SubtreeBoxContains(const Vector2f& p) const noexcept {
+        return p.GetX() >= m_SubtreeBox[0] && p.GetX() < m_SubtreeBox[2] &&
+               p.GetY() >= m_SubtreeBox[1] && p.GetY() < m_SubtreeBox[3];
+    }
 };
 
 /// WidgetState bits.

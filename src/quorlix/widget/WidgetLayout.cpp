@@ -57,6 +57,26 @@ bool WidgetLayout::Contains(const Vector2f& p) noexcept {
     return x >= 0.0f && x < m_ComputedDimension[0] && y >= 0.0f && y < m_ComputedDimension[1];
 }
 
+void WidgetLayout::ResetSubtreeBox() noexcept {
+    const Matrix4f& m = m_Matrix;
+    const float w = m_ComputedDimension[0], h = m_ComputedDimension[1];
+    for (int c = 0; c < 2; ++c) {
+        // The extremes of the four corners: the origin plus each axis's part where it helps.
+        const float o = m.Get(3, c), ax = w * m.Get(0, c), ay = h * m.Get(1, c);
+        m_SubtreeBox[c] = o + (ax < 0.0f ? ax : 0.0f) + (ay < 0.0f ? ay : 0.0f);
+        m_SubtreeBox[c + 2] = o + (ax > 0.0f ? ax : 0.0f) + (ay > 0.0f ? ay : 0.0f);
+    }
+}
+
+void WidgetLayout::GrowSubtreeBox(const WidgetLayout& below) noexcept {
+    for (int c = 0; c < 2; ++c) {
+        if (below.m_SubtreeBox[c] < m_SubtreeBox[c])
+            m_SubtreeBox[c] = below.m_SubtreeBox[c];
+        if (below.m_SubtreeBox[c + 2] > m_SubtreeBox[c + 2])
+            m_SubtreeBox[c + 2] = below.m_SubtreeBox[c + 2];
+    }
+}
+
 void Widget::QueryLayout() {
     m_Layout.m_ComputedDimension = m_Layout.m_Dimension;
     bool grows = false;
@@ -73,7 +93,20 @@ void Widget::QueryLayout() {
 }
 
 void Widget::ComputeMatrix(const Matrix4f& parent) {
-    m_Layout.m_Matrix.AssignMulAffine(Translation(m_Layout.m_ComputedPosition), parent);
+    // The translation by the computed position times the parent, without the full product: the
+    // parent's axes, and its origin moved along them.
+    const float* p = parent.GetData();
+    const Vector3f& t = m_Layout.m_ComputedPosition;
+    float m[16];
+    for (int r = 0; r < 3; ++r) {
+        for (int c = 0; c < 3; ++c)
+            m[4 * r + c] = p[4 * r + c];
+        m[4 * r + 3] = 0.0f;
+    }
+    for (int c = 0; c < 3; ++c)
+        m[12 + c] = t[0] * p[c] + t[1] * p[4 + c] + t[2] * p[8 + c] + p[12 + c];
+    m[15] = 1.0f;
+    m_Layout.m_Matrix.Set(m);
     m_Layout.m_InverseValid = false;
 }
 
@@ -84,6 +117,8 @@ void Widget::LayoutChild(WidgetWalk& walk, Widget& child, const Vector3f& dimens
     child.QueryLayout();
     child.m_Layout.Place(dimension);
     child.UpdateLayout(walk, matrix);
+    if (child.m_Layout.m_Visibility != 0)
+        m_Layout.GrowSubtreeBox(child.m_Layout);
     walk.Leave();
 }
 
@@ -91,6 +126,9 @@ void Widget::UpdateLayout(WidgetWalk& walk, const Matrix4f& parent) {
     if (m_Layout.m_Visibility == 0)
         return;
     ComputeMatrix(parent);
+    m_Layout.ResetSubtreeBox();
+    if (m_WidgetArray.IsEmpty())
+        return; // most widgets: no snapshot, whose counting is atomic
     SortChildren();
     // A handler cannot run during layout, but a child's layout query is virtual: walk a
     // snapshot of the array all the same.
@@ -130,6 +168,7 @@ void WFrame::UpdateLayout(WidgetWalk& walk, const Matrix4f& parent) {
         // Placed against the frame above; in y the area holds it at its own Position.
         widget->GetLayout().m_ComputedPosition[1] = Finite(widget->GetLayout().m_Position[1]);
         widget->UpdateLayout(walk, block.m_Matrix);
+        m_Layout.GrowSubtreeBox(widget->GetLayout());
         walk.Leave();
     }
 }
