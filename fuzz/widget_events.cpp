@@ -406,17 +406,17 @@ struct Fuzz {
             Obj<Meddler> meddler = Meddler::Create();
             meddler->m_Fuzz = this;
             m_Meddlers.push_back(meddler);
-            h->m_Destination = meddler.Get();
+            h->SetDestination(meddler.Get());
             break;
         }
         case 1:
-            h->m_Destination = PickStored();
+            h->SetDestination(PickStored());
             break;
         case 2:
-            h->m_Destination = WEventCallback::Create();
+            h->SetDestination(WEventCallback::Create());
             break;
         default:
-            h->m_Destination = Pick();
+            h->SetDestination(Pick());
             break;
         }
         // Now and then something that is not a handler sits in the array.
@@ -622,11 +622,11 @@ struct Fuzz {
         }
     }
 
-    // Handlers hold their destinations, so widgets that handle each other's events keep each
-    // other alive: the host breaks such links before it lets go of a tree.
+    // Handlers hold callback destinations counted, and the meddlers point back at this state:
+    // both links go before the tree does.
     ~Fuzz() {
         for (const Obj<WEventHandler>& h : m_Handlers)
-            h->m_Destination = nullptr;
+            h->SetDestination(nullptr);
         for (const Obj<Meddler>& m : m_Meddlers)
             m->m_Fuzz = nullptr;
     }

@@ -30,7 +30,7 @@ Obj<WEventHandler> Handler(uint32_t handle, uint32_t message, ScriptObject* dest
     Obj<WEventHandler> h = WEventHandler::Create();
     h->m_Handle = static_cast<WEvent::Type>(handle);
     h->m_Message = static_cast<WEvent::Type>(message);
-    h->m_Destination = destination;
+    h->SetDestination(destination);
     h->m_UserValue = userValue;
     return h;
 }

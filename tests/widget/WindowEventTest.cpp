@@ -348,4 +348,28 @@ TEST_F(WindowEventTest, HandlersThatTearDownTheTreeActOnASnapshot) {
     EXPECT_EQ(m_Window->GetHoveredWidget(), nullptr);
 }
 
+TEST_F(WindowEventTest, HandlersDoNotKeepTheirTargetsAlive) {
+    // A close button whose handler hides its own frame: with a counted destination the frame
+    // and the button would hold each other for ever.
+    Obj<WeakObjTarget> frameCell, callbackCell;
+    Obj<WEventHandler> handler;
+    {
+        Obj<WFrame> frame = MakeWidget<WFrame>("frame", {}, Vector3f(100, 100, 0));
+        Obj<Widget> close = MakeWidget("close", {}, Vector3f(10, 10, 0));
+        frame->SetAreaWidget(WFrame::TitleArea, close.Get());
+        handler = Handler(WEvent::MouseButtonClickLeft, WEvent::HideWidget, frame.Get());
+        close->m_EventHandlerArray.Add(Obj<ScriptObject>(handler.Get()));
+        EXPECT_EQ(handler->GetDestination(), frame.Get());
+        frameCell = const_cast<WeakObjTarget*>(frame->GetWeakObjTarget());
+        // A callback destination is the host's object: held counted.
+        Obj<EventRecorder> recorder = EventRecorder::Create();
+        callbackCell = const_cast<WeakObjTarget*>(recorder->GetWeakObjTarget());
+        Obj<WEventHandler> toHost = Handler(WEvent::None, WEvent::None, recorder.Get());
+        close->m_EventHandlerArray.Add(Obj<ScriptObject>(toHost.Get()));
+    }
+    EXPECT_TRUE(frameCell->GetTarget()->IsNil());
+    EXPECT_TRUE(handler->GetDestination()->IsNil());
+    EXPECT_TRUE(callbackCell->GetTarget()->IsNil()); // went with the button that held it
+}
+
 } // namespace

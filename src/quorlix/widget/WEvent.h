@@ -8,6 +8,7 @@
 #include "quorlix/math/Vector2f.h"
 #include "quorlix/platform/Export.h"
 #include "quorlix/script/Object.h"
+#include "quorlix/script/WeakObjTarget.h"
 
 #include <cstdint>
 #include <utility>
@@ -135,10 +136,20 @@ public:
     WEventHandler() noexcept = default;
     ~WEventHandler() override;
 
+    /// The destination; the nil object when none (or when a widget destination is gone).
+    ScriptObject* GetDestination() const noexcept;
+    /// A widget destination is held weakly: handlers often target their own widget's
+    /// container (a close button hiding its frame), and a counted reference would make that a
+    /// cycle that never dies. Any other object (a host's callback) is held counted.
+    void SetDestination(ScriptObject* destination);
+
     WEvent::Type m_Handle = WEvent::None;
     WEvent::Type m_Message = WEvent::None;
-    Obj<ScriptObject> m_Destination;
     uint32_t m_UserValue = 0;
+
+private:
+    Obj<ScriptObject> m_Destination; // not a widget
+    Obj<WeakObjTarget> m_WidgetDestination;
 };
 
 /// A destination that hands messages to the host. The base does nothing: hosts derive from it

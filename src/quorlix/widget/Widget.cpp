@@ -153,6 +153,21 @@ const TypeInfo* WEventHandler::GetWEventHandlerTypeInfo() noexcept {
 }
 WEventHandler::~WEventHandler() = default;
 
+ScriptObject* WEventHandler::GetDestination() const noexcept {
+    if (m_WidgetDestination)
+        return m_WidgetDestination->GetTarget(); // the nil object once the widget is gone
+    return m_Destination ? m_Destination.Get() : &G_NilObject;
+}
+
+void WEventHandler::SetDestination(ScriptObject* destination) {
+    m_Destination = nullptr;
+    m_WidgetDestination = nullptr;
+    if (Widget* widget = AsWidget(destination))
+        m_WidgetDestination = WeakCell(widget);
+    else if (destination != nullptr && !destination->IsNil())
+        m_Destination = destination;
+}
+
 WEventCallback* WEventCallback::Create() {
     return NewObject<WEventCallback>();
 }
@@ -339,7 +354,7 @@ void Widget::SendEvent(uint32_t event, WInputRecord& record) {
             const auto& handler = static_cast<const WEventHandler&>(*object);
             if (handler.m_Handle != event)
                 continue;
-            ScriptObject* destination = handler.m_Destination.Get();
+            ScriptObject* destination = handler.GetDestination();
             // Callbacks are host classes derived from WEventCallback, which the class tables
             // need not know: they are recognised by their C++ type.
             if (Widget* target = AsWidget(destination))

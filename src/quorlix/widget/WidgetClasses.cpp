@@ -68,7 +68,8 @@ const MemberRow k_WEventHandlerRows[] = {
     Field<&WEventHandler::m_Message>("Message", 2)
         .Enumeration(k_ClassWEventTypeEnum)
         .Default(uint32_t{WEvent::None}),
-    Field<&WEventHandler::m_Destination>("Destination", 3, k_Ref),
+    Property<&WEventHandler::GetDestination, &WEventHandler::SetDestination>("Destination", 3,
+                                                                             k_Ref),
     Field<&WEventHandler::m_UserValue>("UserValue", 4).Default(0u),
 };
 
