@@ -23,10 +23,6 @@ namespace {
 
 using AnimationClasses = QuorlixTest::ScriptTest;
 
-constexpr int k_Obj = k_ClassScriptObject;
-constexpr int k_I32 = k_ClassI32;
-constexpr int k_F32 = k_ClassF32;
-constexpr int k_F64 = k_ClassF64;
 
 // KeyValue, KeyTangentIn, KeyTangentOut of element type `type`.
 std::vector<RegistryMember> KeyColumns(int type) {

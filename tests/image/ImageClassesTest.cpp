@@ -21,9 +21,6 @@ protected:
     static void TearDownTestSuite() { DLLDeInitialize(0); }
 };
 
-constexpr int k_Obj = k_ClassScriptObject;
-constexpr int k_V3 = k_ClassVector3f;
-constexpr int k_V4 = k_ClassVector4f;
 constexpr int k_CombineMode = -3916 & 0xFFF;
 
 TEST_F(ImageClasses, RegistryAndDefaultsMatchTheTable) {

@@ -24,17 +24,6 @@ protected:
     static void TearDownTestSuite() { DLLDeInitialize(0); }
 };
 
-constexpr int k_Obj = k_ClassScriptObject;
-constexpr int k_Enum = k_ClassEnum;
-constexpr int k_Bool = k_ClassBool;
-constexpr int k_Str = k_ClassString;
-constexpr int k_I32 = k_ClassI32;
-constexpr int k_U32 = k_ClassU32;
-constexpr int k_F32 = k_ClassF32;
-constexpr int k_F64 = k_ClassF64;
-constexpr int k_V2 = k_ClassVector2f;
-constexpr int k_V3 = k_ClassVector3f;
-constexpr int k_V4 = k_ClassVector4f;
 constexpr int k_WrapMode = -3924 & 0xFFF;
 
 const std::vector<RegistryClass>& RenderRegistry() {

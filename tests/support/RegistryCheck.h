@@ -32,6 +32,19 @@ using MemberDefault = std::variant<std::monostate, bool, int32_t, uint32_t, floa
                                    Quorlix::Vector2f, Quorlix::Vector3f, Quorlix::Vector4f,
                                    const char*, EnumeratorDefault, ElementsDefault>;
 
+// Value types of member tables, short, as the tables below use them.
+constexpr int k_Obj = Quorlix::k_ClassScriptObject;
+constexpr int k_Enum = Quorlix::k_ClassEnum;
+constexpr int k_Bool = Quorlix::k_ClassBool;
+constexpr int k_Str = Quorlix::k_ClassString;
+constexpr int k_I32 = Quorlix::k_ClassI32;
+constexpr int k_U32 = Quorlix::k_ClassU32;
+constexpr int k_F32 = Quorlix::k_ClassF32;
+constexpr int k_F64 = Quorlix::k_ClassF64;
+constexpr int k_V2 = Quorlix::k_ClassVector2f;
+constexpr int k_V3 = Quorlix::k_ClassVector3f;
+constexpr int k_V4 = Quorlix::k_ClassVector4f;
+
 struct RegistryMember {
     int m_Index;
     const char* m_Name;

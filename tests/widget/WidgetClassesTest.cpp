@@ -20,15 +20,6 @@ namespace {
 
 class WidgetClasses : public WidgetSuite {};
 
-constexpr int k_Obj = k_ClassScriptObject;
-constexpr int k_Enum = k_ClassEnum;
-constexpr int k_Bool = k_ClassBool;
-constexpr int k_Str = k_ClassString;
-constexpr int k_I32 = k_ClassI32;
-constexpr int k_U32 = k_ClassU32;
-constexpr int k_V2 = k_ClassVector2f;
-constexpr int k_V3 = k_ClassVector3f;
-constexpr int k_V4 = k_ClassVector4f;
 constexpr int k_Resize = -3884 & 0xFFF;
 constexpr int k_Align = -3883 & 0xFFF;
 constexpr int k_EventType = -3882 & 0xFFF;
