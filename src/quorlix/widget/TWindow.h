@@ -34,9 +34,6 @@ public:
 
 class QUORLIX_API TWindow : public TLeaf {
 public:
-    /// Handlers forward events at most this deep within one incoming event.
-    static constexpr int k_MaxForwardDepth = 16;
-
     static TWindow* Create();
     static const TypeInfo* GetTWindowTypeInfo() noexcept;
     TWindow();
