@@ -23,7 +23,6 @@ namespace {
 
 using AnimationClasses = QuorlixTest::ScriptTest;
 
-
 // KeyValue, KeyTangentIn, KeyTangentOut of element type `type`.
 std::vector<RegistryMember> KeyColumns(int type) {
     return {{1, "KeyValue", type, 0x400},
