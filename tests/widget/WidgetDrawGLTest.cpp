@@ -108,14 +108,18 @@ protected:
         EXPECT_EQ(Pixel(x1 - 1, y1 - 1), inside);
         EXPECT_EQ(Pixel(x0, y1 - 1), inside);
         EXPECT_EQ(Pixel(x1 - 1, y0), inside);
-        if (x0 > 0)
+        if (x0 > 0) {
             EXPECT_EQ(Pixel(x0 - 1, y0), outside);
-        if (y0 > 0)
+        }
+        if (y0 > 0) {
             EXPECT_EQ(Pixel(x0, y0 - 1), outside);
-        if (x1 < k_Width)
+        }
+        if (x1 < k_Width) {
             EXPECT_EQ(Pixel(x1, y1 - 1), outside);
-        if (y1 < k_Height)
+        }
+        if (y1 < k_Height) {
             EXPECT_EQ(Pixel(x1 - 1, y1), outside);
+        }
     }
     // A plain box of `color` (an untextured style).
     Obj<Widget> Box(Vector3f position, Vector3f size, const Rgb& color,
