@@ -16,7 +16,8 @@ DEPS := cmake ninja-build ccache g++ make pkg-config \
         clang libclang-rt-14-dev locales libssl-dev zlib1g-dev libcli11-dev zip \
         libpng-dev libopenjp2-7-dev imagemagick libopenjp2-tools \
         libgl1 libegl1 libgl1-mesa-dri libegl-mesa0 xvfb x11-utils \
-        nginx-light curl libfreetype-dev libfontconfig-dev fonts-dejavu-core
+        nginx-light curl libfreetype-dev libfontconfig-dev fonts-dejavu-core \
+        libopenal-dev libsndfile1-dev sox
 
 CMAKE_COMMON := -G Ninja -DCMAKE_EXPORT_COMPILE_COMMANDS=ON
 # WERROR=ON (CI sets it) turns every compiler warning into an error.
