@@ -12,6 +12,7 @@
 #include "quorlix/sound/SoundObject.h"
 
 #include <cstdint>
+#include <mutex>
 #include <vector>
 
 namespace Quorlix {
@@ -110,7 +111,16 @@ private:
     const Cursor* FindCursor(int cursor) const noexcept;
     bool HasData(const Cursor& c) const noexcept;
     void Refill(Cursor& c, int64_t position);
+    int64_t PositionOf(const Cursor& c) const noexcept;
+    int64_t MoveTo(Cursor& c, int64_t position);
+    /// Bytes a streaming cache is filled with: whole frames, 0 when a frame does not fit.
+    int32_t CacheCapacity() const noexcept;
+    /// Bytes of one frame, computed without overflow.
+    uint64_t FrameBytes() const noexcept;
 
+    // Cursors may be used from the module's playback thread and the scene's thread at once;
+    // every cursor operation holds this lock, FillCache included.
+    mutable std::mutex m_Lock;
     std::vector<Cursor> m_Cursors;
     std::vector<unsigned char> m_Whole; // whole-file mode: every decoded byte
     uint32_t m_SamplesPerSecond = 0;
