@@ -1,0 +1,142 @@
+// A sound module without output for the tests of the library side: memory-backed audio files,
+// and a device, sources and a receiver that record what reaches them in the test program's
+// probe (FakeSoundProbe.h).
+
+#include "FakeSoundProbe.h"
+
+#include "quorlix/core/Obj.h"
+#include "quorlix/sound/SoundDevice.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+
+// The program's probe; weak, so that the module also loads into a program without one.
+extern "C" __attribute__((weak)) QuorlixTest::FakeSoundProbe* QuorlixSoundTestProbe();
+
+namespace {
+
+using namespace Quorlix;
+using QuorlixTest::FakeSoundProbe;
+
+FakeSoundProbe& Probe() {
+    static FakeSoundProbe s_Unobserved;
+    FakeSoundProbe* probe = QuorlixSoundTestProbe != nullptr ? QuorlixSoundTestProbe() : nullptr;
+    return probe != nullptr ? *probe : s_Unobserved;
+}
+
+// Counts constructions and destructions of every fake object.
+struct Counted {
+    Counted() { Probe().m_Constructed.fetch_add(1); }
+    ~Counted() { Probe().m_Destroyed.fetch_add(1); }
+};
+
+class FakeFile : public AudioSrcFile, Counted {
+public:
+    static FakeFile* Open(const StringRef& path, int64_t& size, CacheMode cacheMode) {
+        size = 0;
+        const char* spec = path.GetCPtr();
+        if (std::strcmp(spec, "fail") == 0)
+            return nullptr;
+        char* end = nullptr;
+        const int64_t announced = std::strtoll(spec, &end, 10);
+        const int64_t delivered = *end == ':' ? std::strtoll(end + 1, &end, 10) : announced;
+        const uint32_t rate = *end == ':' ? uint32_t(std::strtoul(end + 1, &end, 10)) : 44100;
+        const uint32_t channels = *end == ':' ? uint32_t(std::strtoul(end + 1, &end, 10)) : 2;
+        Obj<FakeFile> file = NewObject<FakeFile>(delivered);
+        file->SetFormat(rate, 16, channels, FileWAV, cacheMode, announced);
+        if (cacheMode == CacheWholeFile && !file->DecodeWholeFile())
+            return nullptr;
+        size = file->GetSize();
+        return file.Handover();
+    }
+
+    explicit FakeFile(int64_t delivered) noexcept : m_Delivered(delivered) {}
+
+protected:
+    int32_t FillCache(void* cache, int64_t position, int32_t capacity) override {
+        Probe().m_FillCalls.fetch_add(1);
+        Probe().m_LastFillPosition.store(position);
+        const int64_t count = std::clamp<int64_t>(m_Delivered - position, 0, capacity);
+        unsigned char* out = static_cast<unsigned char*>(cache);
+        for (int64_t i = 0; i < count; ++i)
+            out[i] = QuorlixTest::FakeRampByte(position + i);
+        return static_cast<int32_t>(count);
+    }
+
+private:
+    int64_t m_Delivered;
+};
+
+class FakeSource : public SoundSource, Counted {
+public:
+    FakeSource(AudioSrcFile* file, uint32_t flags) noexcept : SoundSource(file, flags) {}
+
+    bool Play(bool, double) override { return m_Playing = true; }
+    bool Stop() override { return !(m_Playing = false); }
+    bool Pause() override { return true; }
+    bool Continue() override { return true; }
+    bool IsPlaying() override { return m_Playing; }
+    bool IsSoSoOk() override { return GetAudioSrcFile() != nullptr; }
+    bool SetPlayPosition(double) override { return true; }
+    double GetPlayPosition() override { return 0.0; }
+
+protected:
+    bool ApplySettings(const Parameters& parameters) override {
+        Probe().m_SourceBlock = parameters;
+        Probe().m_SourceApplied.fetch_add(1);
+        return true;
+    }
+
+private:
+    bool m_Playing = false;
+};
+
+class FakeReceiver : public SoundReceiver, Counted {
+public:
+    explicit FakeReceiver(SoundDevice* device) noexcept : SoundReceiver(device) {}
+
+protected:
+    bool ApplySettings(const Parameters& parameters) override {
+        Probe().m_ReceiverBlock = parameters;
+        Probe().m_ReceiverApplied.fetch_add(1);
+        return true;
+    }
+};
+
+class FakeDevice : public SoundDevice, Counted {
+public:
+    FakeDevice(SDType type, SpeakerType speakerType, Quality quality) noexcept
+        : SoundDevice(type, speakerType, quality) {}
+
+    void* GetDevice() override { return this; }
+    Platform::JoinableThread* GetThread() override { return nullptr; }
+    String GetDeviceName() override { return "fake"; }
+    uint32_t GetDeviceVersion() override { return 1; }
+
+protected:
+    SoundSource* MakeSoundSource(const StringRef& path, uint32_t flags,
+                                 AudioSrcFile::CacheMode cacheMode) override {
+        int64_t size = 0;
+        AudioSrcFile* file = FakeFile::Open(path, size, cacheMode);
+        return file != nullptr ? NewObject<FakeSource>(file, flags) : nullptr;
+    }
+    SoundReceiver* MakeSoundReceiver() override { return NewObject<FakeReceiver>(this); }
+};
+
+} // namespace
+
+namespace Quorlix {
+
+SoundDevice* CreateSoundDeviceDirectSound(SoundDevice::SDType type,
+                                          SoundDevice::SpeakerType speakerType,
+                                          SoundDevice::Quality quality, void*) {
+    return NewObject<FakeDevice>(type, speakerType, quality);
+}
+
+AudioSrcFile* CreateAudioSrcFileWindows(const StringRef& path, int64_t& size,
+                                        AudioSrcFile::CacheMode cacheMode) {
+    return FakeFile::Open(path, size, cacheMode);
+}
+
+} // namespace Quorlix
