@@ -1,5 +1,5 @@
-// Audio cursors over the fake module's ramp: the streaming caches and their edges, whole-file
-// buffers, the -1 answers and the whole-file limit.
+// Audio cursors over the fake module's ramp: streaming caches and their edges, whole-file
+// buffers, the -1 answers, decoded sizes and the whole-file limit.
 
 #include "SoundTestSupport.h"
 #include "support/LogCapture.h"
@@ -7,6 +7,8 @@
 #include "quorlix/core/Obj.h"
 #include "quorlix/sound/AudioSrcFile.h"
 
+#include <atomic>
+#include <thread>
 #include <vector>
 
 using namespace Quorlix;
@@ -18,106 +20,80 @@ constexpr int k_Cache = AudioSrcFile::k_CacheBytes;
 
 class AudioSrcFileCursors : public SoundTest {
 protected:
-    Obj<AudioSrcFile> Open(const char* spec, AudioSrcFile::CacheMode mode) {
+    static Obj<AudioSrcFile> Open(const std::string& spec, AudioSrcFile::CacheMode mode) {
         int64_t size = -1;
-        Obj<AudioSrcFile> file = AudioSrcFile::Create(String(spec), size, mode);
+        Obj<AudioSrcFile> file = AudioSrcFile::Create(String(spec.c_str()), size, mode);
         EXPECT_EQ(size, file ? file->GetSize() : 0);
         return file;
     }
 };
+using AudioSrcFileThreads = AudioSrcFileCursors;
 
-// Reads `bytes` at the cursor and checks them against the ramp from `from`.
-::testing::AssertionResult ReadsRamp(AudioSrcFile& file, int cursor, int bytes, int64_t from) {
-    std::vector<unsigned char> data(static_cast<size_t>(bytes) + 1);
+// Reads `bytes` at the cursor and compares them with the ramp from `from`.
+testing::AssertionResult ReadsRamp(AudioSrcFile& file, int cursor, int bytes, int64_t from) {
+    std::vector<unsigned char> data(size_t(bytes) + 1);
     const int got = file.Read(data.data(), bytes, cursor);
     if (got != bytes)
-        return ::testing::AssertionFailure() << "read " << got << " of " << bytes;
+        return testing::AssertionFailure() << "read " << got << " of " << bytes;
     for (int i = 0; i < bytes; ++i)
         if (data[size_t(i)] != FakeRampByte(from + i))
-            return ::testing::AssertionFailure() << "byte " << from + i << " differs";
-    return ::testing::AssertionSuccess();
+            return testing::AssertionFailure() << "byte " << from + i << " differs";
+    return testing::AssertionSuccess();
 }
 
 } // namespace
 
-TEST_F(AudioSrcFileCursors, FormatComesFromTheModule) {
-    const Obj<AudioSrcFile> file = Open("200000:200000:22050:1", AudioSrcFile::CacheStreaming);
-    ASSERT_TRUE(file);
-    uint32_t rate = 0, bits = 0, channels = 0;
-    file->GetSrcFormat(rate, bits, channels);
-    EXPECT_EQ(rate + bits + channels, 22050u + 16u + 1u);
-    EXPECT_EQ(file->GetFrameBytes(), 2u);
-    EXPECT_EQ(file->GetSize(), 200000);
-    EXPECT_DOUBLE_EQ(file->GetPlayTime(), 200000.0 / 44100.0);
-    EXPECT_EQ(file->GetFileType(), AudioSrcFile::FileWAV);
-    EXPECT_EQ(file->GetCacheMode(), AudioSrcFile::CacheStreaming);
-}
-
 TEST_F(AudioSrcFileCursors, StreamingCursorCrossesCacheEdges) {
-    Obj<AudioSrcFile> file = Open("200000", AudioSrcFile::CacheStreaming);
+    Obj<AudioSrcFile> file = Open("200000", AudioSrcFile::CacheStreaming); // 16-bit stereo
     ASSERT_TRUE(file);
+    EXPECT_EQ(file->GetFrameBytes(), 4u);
+    EXPECT_DOUBLE_EQ(file->GetPlayTime(), 200000.0 / (44100 * 4));
     const int cursor = file->AddModePointer();
-    EXPECT_EQ(cursor, 0);
     EXPECT_EQ(Probe().m_FillCalls.load(), 1); // filled once when added
-    EXPECT_EQ(file->GetCurrentPos(cursor), 0);
     EXPECT_TRUE(ReadsRamp(*file, cursor, k_Cache - 200, 0));
-    EXPECT_EQ(Probe().m_FillCalls.load(), 1);
-    // 200 bytes from this cache, 200 from the next one filled at its end.
+    // 200 bytes from this cache, 200 from the next one, filled where this one ends.
     EXPECT_TRUE(ReadsRamp(*file, cursor, 400, k_Cache - 200));
     EXPECT_EQ(Probe().m_FillCalls.load(), 2);
     EXPECT_EQ(Probe().m_LastFillPosition.load(), k_Cache);
     EXPECT_EQ(file->GetCurrentPos(cursor), k_Cache + 200);
 
-    // The cache now holds 88000 bytes past the cursor: a move of half of them stays inside.
+    // 88000 bytes are left in the cache: a move of half of them stays inside.
     EXPECT_EQ(file->Skip(44000, cursor), k_Cache + 44200);
-    EXPECT_EQ(Probe().m_FillCalls.load(), 2);
     EXPECT_TRUE(ReadsRamp(*file, cursor, 3, k_Cache + 44200));
-    // 43997 are left; 21999 is more than half: refilled from the cursor plus the move, at the
-    // frame that holds it.
+    EXPECT_EQ(Probe().m_FillCalls.load(), 2);
+    // 43997 left; 21999 is more: refilled from the cursor plus the move, at its frame.
     const int64_t target = k_Cache + 44203 + 21999;
     EXPECT_EQ(file->Skip(21999, cursor), target);
-    EXPECT_EQ(Probe().m_FillCalls.load(), 3);
     EXPECT_EQ(Probe().m_LastFillPosition.load(), target / 4 * 4);
     EXPECT_EQ(file->GetCurrentPos(cursor), target);
     EXPECT_TRUE(ReadsRamp(*file, cursor, 5, target));
 
-    // A second cursor has its own cache and position.
-    const int second = file->AddModePointer();
-    EXPECT_EQ(second, 1);
+    const int second = file->AddModePointer(); // its own cache and position
     EXPECT_TRUE(ReadsRamp(*file, second, 10, 0));
     EXPECT_EQ(file->GetCurrentPos(cursor), target + 5);
 
-    // PeekAt refills from the given position; the end reads nothing; Skip stops at the end.
     EXPECT_EQ(file->PeekAt(199999, cursor), 199999);
-    EXPECT_EQ(Probe().m_LastFillPosition.load(), 199996); // its frame
+    EXPECT_EQ(Probe().m_LastFillPosition.load(), 199996);
     EXPECT_TRUE(ReadsRamp(*file, cursor, 1, 199999));
-    unsigned char byte = 0;
-    EXPECT_EQ(file->Read(&byte, 1, cursor), 0);
-    EXPECT_EQ(file->PeekAt(200000, cursor), 200000);
-    EXPECT_EQ(file->PeekAt(5, cursor), 5);
-    EXPECT_EQ(file->Skip(int64_t(1) << 40, cursor), 200000);
+    EXPECT_TRUE(ReadsRamp(*file, cursor, 0, 0)); // the end
+    EXPECT_EQ(file->Skip(int64_t(1) << 40, second), 200000);
     file->Clear(cursor);
-    EXPECT_EQ(file->GetCurrentPos(cursor), 0);
-    // A long read runs through several caches to the end.
-    EXPECT_TRUE(ReadsRamp(*file, cursor, 200000, 0));
-    EXPECT_EQ(file->Read(&byte, 1, cursor), 0);
+    EXPECT_TRUE(ReadsRamp(*file, cursor, 200000, 0)); // through three caches
 }
 
-TEST_F(AudioSrcFileCursors, WholeFileCursorsShareTheBuffer) {
-    Obj<AudioSrcFile> file = Open("300000", AudioSrcFile::CacheWholeFile);
+TEST_F(AudioSrcFileCursors, WholeFileCursorsAndDecodedSizes) {
+    // Announces 500000 bytes, delivers 300000: the size is what was decoded.
+    Obj<AudioSrcFile> file = Open("500000:300000", AudioSrcFile::CacheWholeFile);
     ASSERT_TRUE(file);
-    EXPECT_EQ(file->GetCacheMode(), AudioSrcFile::CacheWholeFile);
+    EXPECT_EQ(file->GetSize(), 300000);
     const int fills = Probe().m_FillCalls.load();
-    const int a = file->AddModeAll();
-    const int b = file->AddModeAll();
+    const int a = file->AddModeAll(), b = file->AddModeAll();
     EXPECT_TRUE(ReadsRamp(*file, a, 100000, 0));
     EXPECT_TRUE(ReadsRamp(*file, b, 10, 0));
     EXPECT_EQ(file->Skip(150000, a), 250000);
     EXPECT_EQ(file->Skip(60000, a), 300000); // stops at the end
     EXPECT_EQ(file->PeekAt(299990, a), 299990);
-    EXPECT_TRUE(ReadsRamp(*file, a, 10, 299990));
     unsigned char rest[20];
-    EXPECT_EQ(file->PeekAt(299990, a), 299990);
     EXPECT_EQ(file->Read(rest, 20, a), 10);
     EXPECT_EQ(file->GetCurrentPos(b), 10);
     // A streaming cursor over a whole file copies from the buffer.
@@ -125,6 +101,12 @@ TEST_F(AudioSrcFileCursors, WholeFileCursorsShareTheBuffer) {
     EXPECT_EQ(file->PeekAt(k_Cache - 3, pointer), k_Cache - 3);
     EXPECT_TRUE(ReadsRamp(*file, pointer, 10, k_Cache - 3));
     EXPECT_EQ(Probe().m_FillCalls.load(), fills);
+
+    // Streaming trusts the announced size only until the data ends.
+    Obj<AudioSrcFile> streaming = Open("500000:300000", AudioSrcFile::CacheStreaming);
+    ASSERT_TRUE(streaming);
+    std::vector<unsigned char> data(500000);
+    EXPECT_EQ(streaming->Read(data.data(), 500000, streaming->AddModePointer()), 300000);
 }
 
 TEST_F(AudioSrcFileCursors, UnusableCursorsAndArgumentsGiveMinusOne) {
@@ -134,64 +116,60 @@ TEST_F(AudioSrcFileCursors, UnusableCursorsAndArgumentsGiveMinusOne) {
     const int empty = file->AddModeAll(); // no whole-file buffer in streaming mode
     unsigned char buffer[16];
     struct Case {
-        int m_Cursor;
-        int m_Bytes;
-        int64_t m_Position;
-        int64_t m_Skip;
+        int m_Cursor, m_Bytes;
+        int64_t m_Position, m_Skip;
     };
     const Case cases[] = {
-        {2, 1, 0, 0},       // unknown
-        {-1, 1, 0, 0},      // unknown
-        {empty, 1, 0, 0},   // without data
-        {good, -1, -1, -1}, // negative count, position outside, negative move
-        {good, -5, 1001, -7},
-    };
+        {2, 1, 0, 0}, {-1, 1, 0, 0}, {empty, 1, 0, 0}, {good, -1, -1, -1}, {good, -5, 1001, -7}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.m_Cursor);
         EXPECT_EQ(file->Read(buffer, c.m_Bytes, c.m_Cursor), -1);
         EXPECT_EQ(file->PeekAt(c.m_Position, c.m_Cursor), -1);
         EXPECT_EQ(file->Skip(c.m_Skip, c.m_Cursor), -1);
-        if (c.m_Cursor != good) {
-            EXPECT_EQ(file->GetCurrentPos(c.m_Cursor), -1);
-        }
+        EXPECT_EQ(file->GetCurrentPos(c.m_Cursor), c.m_Cursor == good ? 0 : -1);
     }
-    EXPECT_EQ(file->GetCurrentPos(good), 0); // the refused calls moved nothing
-    EXPECT_EQ(file->GetCursorCount(), 2);
-}
-
-TEST_F(AudioSrcFileCursors, SizesAreWhatWasDecoded) {
-    // The file announces 500000 bytes but delivers 300000.
-    Obj<AudioSrcFile> whole = Open("500000:300000", AudioSrcFile::CacheWholeFile);
-    ASSERT_TRUE(whole);
-    EXPECT_EQ(whole->GetSize(), 300000);
-    const int all = whole->AddModeAll();
-    EXPECT_EQ(whole->Skip(400000, all), 300000);
-
-    Obj<AudioSrcFile> streaming = Open("500000:300000", AudioSrcFile::CacheStreaming);
-    ASSERT_TRUE(streaming);
-    const int cursor = streaming->AddModePointer();
-    std::vector<unsigned char> data(500000);
-    EXPECT_EQ(streaming->Read(data.data(), 500000, cursor), 300000); // ends at the real end
-    EXPECT_EQ(streaming->Read(data.data(), 1, cursor), 0);
 }
 
 TEST_F(AudioSrcFileCursors, WholeFileDecodingStopsPastTheLimit) {
     const int64_t limit = AudioSrcFile::k_WholeFileLimit;
     {
         LogCapture log;
-        const std::string over = std::to_string(limit + 4);
-        int64_t size = -1;
-        EXPECT_EQ(AudioSrcFile::Create(String(over.c_str()), size, AudioSrcFile::CacheWholeFile),
-                  nullptr);
-        EXPECT_EQ(size, 0);
+        EXPECT_FALSE(Open(std::to_string(limit + 4), AudioSrcFile::CacheWholeFile));
         EXPECT_EQ(log.Messages(),
                   std::vector<std::string>{"[Error]AudioSrcFile::DecodeWholeFile: the sound "
                                            "decodes to more than 67108864 bytes."});
     }
-    Obj<AudioSrcFile> atLimit = Open(std::to_string(limit).c_str(), AudioSrcFile::CacheWholeFile);
+    Obj<AudioSrcFile> atLimit = Open(std::to_string(limit), AudioSrcFile::CacheWholeFile);
     ASSERT_TRUE(atLimit);
-    EXPECT_EQ(atLimit->GetSize(), limit);
     const int cursor = atLimit->AddModeAll();
     EXPECT_EQ(atLimit->PeekAt(limit - 8, cursor), limit - 8);
     EXPECT_TRUE(ReadsRamp(*atLimit, cursor, 8, limit - 8));
+}
+
+// The module's playback thread reads while the scene's thread moves the cursor and adds more.
+TEST_F(AudioSrcFileThreads, ReadsStayWholeWhileAnotherThreadMovesCursors) {
+    Obj<AudioSrcFile> file = Open("400000", AudioSrcFile::CacheStreaming);
+    ASSERT_TRUE(file);
+    const int cursor = file->AddModePointer();
+    std::atomic<bool> torn{false};
+    std::thread reader([&] {
+        std::vector<unsigned char> chunk(4096);
+        for (int i = 0; i < 400; ++i) {
+            const int got = file->Read(chunk.data(), 4096, cursor);
+            for (int k = 1; k < got; ++k)
+                if (chunk[size_t(k)] != (chunk[size_t(k) - 1] + 1) % 251)
+                    torn = true;
+            if (got == 0)
+                file->Clear(cursor);
+        }
+    });
+    for (int i = 0; i < 200; ++i) {
+        EXPECT_GE(file->PeekAt((i * 7919) % 400000, cursor), 0);
+        EXPECT_GE(file->Skip(i * 13, cursor), 0);
+        if (i % 20 == 0)
+            file->AddModePointer();
+    }
+    reader.join();
+    EXPECT_FALSE(torn.load());
+    EXPECT_EQ(file->GetCursorCount(), 11);
 }

@@ -1,6 +1,5 @@
-// A sound module without output for the tests of the library side: memory-backed audio files,
-// and a device, sources and a receiver that record what reaches them in the test program's
-// probe (FakeSoundProbe.h).
+// A sound module without output for the library-side tests: memory-backed ramp files, and a
+// device, sources and a receiver that report what reaches them to the program's probe.
 
 #include "FakeSoundProbe.h"
 
@@ -11,30 +10,27 @@
 #include <cstdlib>
 #include <cstring>
 
-// The program's probe; weak, so that the module also loads into a program without one.
+// Weak: the module also loads into a program without a probe.
 extern "C" __attribute__((weak)) QuorlixTest::FakeSoundProbe* QuorlixSoundTestProbe();
 
 namespace {
 
 using namespace Quorlix;
-using QuorlixTest::FakeSoundProbe;
 
-FakeSoundProbe& Probe() {
-    static FakeSoundProbe s_Unobserved;
-    FakeSoundProbe* probe = QuorlixSoundTestProbe != nullptr ? QuorlixSoundTestProbe() : nullptr;
-    return probe != nullptr ? *probe : s_Unobserved;
+QuorlixTest::FakeSoundProbe& Probe() {
+    static QuorlixTest::FakeSoundProbe s_Unobserved;
+    return QuorlixSoundTestProbe != nullptr ? *QuorlixSoundTestProbe() : s_Unobserved;
 }
 
-// Counts constructions and destructions of every fake object.
 struct Counted {
-    Counted() { Probe().m_Constructed.fetch_add(1); }
-    ~Counted() { Probe().m_Destroyed.fetch_add(1); }
+    Counted() { Probe().m_Constructed++; }
+    ~Counted() { Probe().m_Destroyed++; }
 };
 
 class FakeFile : public AudioSrcFile, Counted {
 public:
-    static FakeFile* Open(const StringRef& path, int64_t& size, CacheMode cacheMode) {
-        size = 0;
+    // "<announced>[:<delivered>[:<rate>:<channels>]]", or "fail".
+    static FakeFile* Open(const StringRef& path, CacheMode cacheMode) {
         const char* spec = path.GetCPtr();
         if (std::strcmp(spec, "fail") == 0)
             return nullptr;
@@ -47,20 +43,17 @@ public:
         file->SetFormat(rate, 16, channels, FileWAV, cacheMode, announced);
         if (cacheMode == CacheWholeFile && !file->DecodeWholeFile())
             return nullptr;
-        size = file->GetSize();
         return file.Handover();
     }
-
     explicit FakeFile(int64_t delivered) noexcept : m_Delivered(delivered) {}
 
 protected:
     int32_t FillCache(void* cache, int64_t position, int32_t capacity) override {
-        Probe().m_FillCalls.fetch_add(1);
-        Probe().m_LastFillPosition.store(position);
+        Probe().m_FillCalls++;
+        Probe().m_LastFillPosition = position;
         const int64_t count = std::clamp<int64_t>(m_Delivered - position, 0, capacity);
-        unsigned char* out = static_cast<unsigned char*>(cache);
         for (int64_t i = 0; i < count; ++i)
-            out[i] = QuorlixTest::FakeRampByte(position + i);
+            static_cast<unsigned char*>(cache)[i] = QuorlixTest::FakeRampByte(position + i);
         return static_cast<int32_t>(count);
     }
 
@@ -71,12 +64,11 @@ private:
 class FakeSource : public SoundSource, Counted {
 public:
     FakeSource(AudioSrcFile* file, uint32_t flags) noexcept : SoundSource(file, flags) {}
-
-    bool Play(bool, double) override { return m_Playing = true; }
-    bool Stop() override { return !(m_Playing = false); }
+    bool Play(bool, double) override { return true; }
+    bool Stop() override { return true; }
     bool Pause() override { return true; }
     bool Continue() override { return true; }
-    bool IsPlaying() override { return m_Playing; }
+    bool IsPlaying() override { return false; }
     bool IsSoSoOk() override { return GetAudioSrcFile() != nullptr; }
     bool SetPlayPosition(double) override { return true; }
     double GetPlayPosition() override { return 0.0; }
@@ -84,12 +76,8 @@ public:
 protected:
     bool ApplySettings(const Parameters& parameters) override {
         Probe().m_SourceBlock = parameters;
-        Probe().m_SourceApplied.fetch_add(1);
-        return true;
+        return ++Probe().m_SourceApplied > 0;
     }
-
-private:
-    bool m_Playing = false;
 };
 
 class FakeReceiver : public SoundReceiver, Counted {
@@ -99,8 +87,7 @@ public:
 protected:
     bool ApplySettings(const Parameters& parameters) override {
         Probe().m_ReceiverBlock = parameters;
-        Probe().m_ReceiverApplied.fetch_add(1);
-        return true;
+        return ++Probe().m_ReceiverApplied > 0;
     }
 };
 
@@ -108,7 +95,6 @@ class FakeDevice : public SoundDevice, Counted {
 public:
     FakeDevice(SDType type, SpeakerType speakerType, Quality quality) noexcept
         : SoundDevice(type, speakerType, quality) {}
-
     void* GetDevice() override { return this; }
     Platform::JoinableThread* GetThread() override { return nullptr; }
     String GetDeviceName() override { return "fake"; }
@@ -117,8 +103,7 @@ public:
 protected:
     SoundSource* MakeSoundSource(const StringRef& path, uint32_t flags,
                                  AudioSrcFile::CacheMode cacheMode) override {
-        int64_t size = 0;
-        AudioSrcFile* file = FakeFile::Open(path, size, cacheMode);
+        FakeFile* file = FakeFile::Open(path, cacheMode);
         return file != nullptr ? NewObject<FakeSource>(file, flags) : nullptr;
     }
     SoundReceiver* MakeSoundReceiver() override { return NewObject<FakeReceiver>(this); }
@@ -136,7 +121,9 @@ SoundDevice* CreateSoundDeviceDirectSound(SoundDevice::SDType type,
 
 AudioSrcFile* CreateAudioSrcFileWindows(const StringRef& path, int64_t& size,
                                         AudioSrcFile::CacheMode cacheMode) {
-    return FakeFile::Open(path, size, cacheMode);
+    AudioSrcFile* file = FakeFile::Open(path, cacheMode);
+    size = file != nullptr ? file->GetSize() : 0;
+    return file;
 }
 
 } // namespace Quorlix

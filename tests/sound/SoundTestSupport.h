@@ -1,29 +1,56 @@
 #pragma once
-// Shared by the sound tests: the fake modules' names and paths, whether a module is mapped,
-// and a fixture that selects the fake module for each test.
+// Shared by the sound tests: the fake modules' file names, whether one is mapped, and a fixture
+// that selects the fake module TEST and checks that a test leaves nothing loaded or alive.
 
 #include "FakeSoundProbe.h"
 
+#include "quorlix/sound/SoundDevice.h"
+
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
 #include <string>
 
 namespace QuorlixTest {
 
-/// "libQuorlix010219SOUND<variant>.so" and its path beside the library.
-std::string SoundModuleName(const char* variant);
-std::string SoundModulePath(const char* variant);
-/// Whether a file of that name is mapped into the process (/proc/self/maps).
-bool IsMapped(const std::string& fileName);
+inline std::string SoundModuleName(const char* variant) {
+    return std::string("libQuorlix010219SOUND") + variant + ".so";
+}
 
-FakeSoundProbe& Probe();
+inline bool IsMapped(const std::string& fileName) {
+    std::ifstream maps("/proc/self/maps");
+    for (std::string line; std::getline(maps, line);)
+        if (line.ends_with("/" + fileName))
+            return true;
+    return false;
+}
 
-/// Selects the fake module TEST and clears the probe; afterwards no device may be left and
-/// the module must be unmapped.
+inline FakeSoundProbe& Probe() {
+    return *QuorlixSoundTestProbe();
+}
+
+/// Parameter blocks are plain 4-byte fields.
+template <class Block>
+bool SameBlock(const Block& a, const Block& b) {
+    return std::memcmp(&a, &b, sizeof(Block)) == 0;
+}
+
 class SoundTest : public testing::Test {
 protected:
-    void SetUp() override;
-    void TearDown() override;
+    void SetUp() override {
+        setenv("QUORLIX_SOUND_MODULE", "TEST", 1);
+        FakeSoundProbe& probe = Probe();
+        probe.m_Constructed = probe.m_Destroyed = probe.m_FillCalls = 0;
+        probe.m_SourceApplied = probe.m_ReceiverApplied = 0;
+    }
+    void TearDown() override {
+        unsetenv("QUORLIX_SOUND_MODULE");
+        EXPECT_EQ(Quorlix::SoundDevice::GetExisting(), nullptr);
+        EXPECT_EQ(Probe().m_Constructed.load(), Probe().m_Destroyed.load());
+        EXPECT_FALSE(IsMapped(SoundModuleName("TEST")));
+    }
 };
 
 } // namespace QuorlixTest
