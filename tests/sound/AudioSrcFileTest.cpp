@@ -20,9 +20,9 @@ constexpr int k_Cache = AudioSrcFile::k_CacheBytes;
 
 class AudioSrcFileCursors : public SoundTest {
 protected:
-    static Obj<AudioSrcFile> Open(const std::string& spec, AudioSrcFile::CacheMode mode) {
+    static Obj<AudioSrcFile> Open(const std::string& shape, AudioSrcFile::CacheMode mode) {
         int64_t size = -1;
-        Obj<AudioSrcFile> file = AudioSrcFile::Create(String(spec.c_str()), size, mode);
+        Obj<AudioSrcFile> file = AudioSrcFile::Create(String(shape.c_str()), size, mode);
         EXPECT_EQ(size, file ? file->GetSize() : 0);
         return file;
     }

@@ -31,11 +31,11 @@ class FakeFile : public AudioSrcFile, Counted {
 public:
     // "<announced>[:<delivered>[:<rate>:<channels>]]", or "fail".
     static FakeFile* Open(const StringRef& path, CacheMode cacheMode) {
-        const char* spec = path.GetCPtr();
-        if (std::strcmp(spec, "fail") == 0)
+        const char* shape = path.GetCPtr();
+        if (std::strcmp(shape, "fail") == 0)
             return nullptr;
         char* end = nullptr;
-        const int64_t announced = std::strtoll(spec, &end, 10);
+        const int64_t announced = std::strtoll(shape, &end, 10);
         const int64_t delivered = *end == ':' ? std::strtoll(end + 1, &end, 10) : announced;
         const uint32_t rate = *end == ':' ? uint32_t(std::strtoul(end + 1, &end, 10)) : 44100;
         const uint32_t channels = *end == ':' ? uint32_t(std::strtoul(end + 1, &end, 10)) : 2;
