@@ -75,6 +75,11 @@ SoundEmitterPlayer::~SoundEmitterPlayer() {
 EResult SoundEmitterPlayer::Load(const TSoundEmitter& emitter) {
     if (!GetSoundEnable() || m_Source)
         return SOK;
+    // An emitter without a file is silent: nothing to load, and no device needed for it.
+    const auto* s = static_cast<const SSoundEmitter*>(emitter.GetSNode());
+    String name;
+    if (s == nullptr || Failed(FormFileName(s->m_FileObject.Get(), String("Sounds/").Ref(), name)))
+        return SOK;
     const Platform::WaitCursor cursor;
     const int64_t start = Platform::PerformanceCounter();
     if (!m_UsesDevice) {
@@ -86,10 +91,6 @@ EResult SoundEmitterPlayer::Load(const TSoundEmitter& emitter) {
         }
         m_UsesDevice = true;
     }
-    const auto* s = static_cast<const SSoundEmitter*>(emitter.GetSNode());
-    String name;
-    if (s == nullptr || Failed(FormFileName(s->m_FileObject.Get(), String("Sounds/").Ref(), name)))
-        return ENotFound;
     m_Source = SoundSource::Create(G_SharedDevice, name, SoundSource::k_Flag3D,
                                    AudioSrcFile::CacheStreaming);
     if (!m_Source)
@@ -108,6 +109,8 @@ EResult SoundEmitterPlayer::Play(const TSoundEmitter& emitter, bool loop) {
     const EResult loaded = Load(emitter);
     if (Failed(loaded))
         return loaded;
+    if (!m_Source)
+        return SOK; // silent
     return m_Source->Play(loop, 0.0) ? SOK : EFail;
 }
 
@@ -171,6 +174,8 @@ void SoundScene::AdvanceEmitter(TSoundEmitter& emitter, const Matrix4f& world, d
             e->m_Failed = true;
             return;
         }
+        if (!e->m_Player.IsLoaded())
+            return; // no file: silent
     }
     SoundSource* source = e->m_Player.GetSource();
     const Vector3f position = RowOf(world, 3);
@@ -197,9 +202,10 @@ void SoundScene::AdvanceReceiver(TSoundReceiver& receiver, const Matrix4f& world
     if (!GetSoundEnable())
         return;
     if (!m_Listener) {
-        SoundDevice* device = AcquireSharedDevice();
-        if (device == nullptr)
+        // Only what plays needs a listener: without an emitter's device, nothing is loaded.
+        if (!G_SharedDevice)
             return;
+        SoundDevice* device = AcquireSharedDevice();
         m_Listener = std::make_unique<Listener>();
         m_Listener->m_Node = &receiver;
         m_Listener->m_Receiver = device->CreateSoundReceiver();

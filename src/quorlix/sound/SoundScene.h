@@ -32,7 +32,8 @@ public:
     /// Makes the source of the emitter's file: a name beginning with "absolute://" is opened as
     /// the rest of it, any other below "Sounds/". Takes the shared device first (made with
     /// SoundDevice::Create(1, 0, 0, null) on first use); without one it logs "no SoundDevice."
-    /// and fails. While sound is off it loads nothing and succeeds. A loaded player stays
+    /// and fails. An emitter without a file is silent and needs nothing; while sound is off
+    /// nothing loads either. Both succeed. A loaded player stays
     /// loaded.
     EResult Load(const TSoundEmitter& emitter);
     /// Loads when needed, then plays from the start.
@@ -60,8 +61,9 @@ public:
     /// to the world position, points its cone along the node's z axis and gives it the
     /// velocity of the move since the previous advance (`elapsed` seconds ago).
     void AdvanceEmitter(TSoundEmitter& emitter, const Matrix4f& world, double elapsed);
-    /// The first receiver advanced is the listener (placed, turned and moving likewise);
-    /// other receivers are ignored with one warning each.
+    /// The first receiver advanced is the listener (placed, turned and moving likewise),
+    /// once an emitter has made the shared device; other receivers are ignored with one
+    /// warning each.
     void AdvanceReceiver(TSoundReceiver& receiver, const Matrix4f& world, double elapsed);
     /// Emitters not advanced since the previous EndUpdate stop and are let go; so is the
     /// listener when its receiver was not advanced.
