@@ -17,9 +17,11 @@
 #include "quorlix/scene/Light.h"
 #include "quorlix/scene/PolygonGeometry.h"
 #include "quorlix/scene/SceneClassIndex.h"
+#include "quorlix/scene/Sound.h"
 #include "quorlix/scene/Transform.h"
 #include "quorlix/scene/internal/TransformMath.h"
 #include "quorlix/script/internal/ScriptLog.h"
+#include "quorlix/sound/SoundScene.h"
 
 #include <algorithm>
 #include <bit>
@@ -227,12 +229,42 @@ void RenderSystemTraverse_D::AdvanceParticles(double particleTime) {
 }
 
 void RenderSystemTraverse_D::AdvanceSounds(double time) {
-    if (!(time - m_System.m_LastSoundUpdate >= k_SoundInterval))
+    double& last = m_System.m_LastSoundUpdate;
+    // A clock that went back (a restarted host timer) restarts the count from there; waiting
+    // for it to catch up would silence every emitter until then.
+    if (time < last)
+        last = time;
+    if (!(time - last >= k_SoundInterval))
         return;
-    // Emitters, then receivers, are advanced by time - m_LastSoundUpdate; the scene's sound
-    // nodes have no playback yet, so only the schedule is kept.
+    const double elapsed = time - last;
     ++m_SoundUpdates;
-    m_System.m_LastSoundUpdate = time;
+    last = time;
+    const Array<Obj<TNode>>& emitters = m_Update.GetSoundEmitters();
+    const Array<Obj<TNode>>& receivers = m_Update.GetSoundReceivers();
+    if (!m_Sound) {
+        if (emitters.Size() == 0 && receivers.Size() == 0)
+            return;
+        m_Sound = std::make_unique<SoundScene>();
+    }
+    // Pass 2 left view products behind; the camera's world matrix takes them back to world.
+    Matrix4f toWorld;
+    if (!toWorld.AssignInvertAffine(m_View))
+        toWorld = Matrix4f::Identity;
+    const auto worldOf = [&](const TNode& node) {
+        const TBaseTransform* parent = node.GetParentTransform();
+        if (parent == nullptr)
+            return Matrix4f::Identity;
+        Matrix4f world;
+        world.AssignMul(parent->GetModelViewMatrix(), toWorld);
+        return world;
+    };
+    for (const Obj<TNode>& node : emitters)
+        if (node && Is(node, k_ClassTSoundEmitter))
+            m_Sound->AdvanceEmitter(static_cast<TSoundEmitter&>(*node), worldOf(*node), elapsed);
+    for (const Obj<TNode>& node : receivers)
+        if (node && Is(node, k_ClassTSoundReceiver))
+            m_Sound->AdvanceReceiver(static_cast<TSoundReceiver&>(*node), worldOf(*node), elapsed);
+    m_Sound->EndUpdate();
 }
 
 void RenderSystemTraverse_D::ForceTextureLoading(RenderChannel& channel, RenderEngine& engine,

@@ -26,6 +26,7 @@
 #include "quorlix/scene/UpdateTraverse.h"
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 namespace Quorlix {
@@ -37,6 +38,7 @@ class RenderSystem;
 class SFog;
 class SLight;
 class TGeometry;
+class SoundScene;
 class Texture;
 
 class QUORLIX_API RenderSystemTraverse_D {
@@ -59,6 +61,8 @@ public:
     int64_t GetSoundUpdates() const noexcept { return m_SoundUpdates; }
     /// The particle time of the last advance.
     double GetParticleTime() const noexcept { return m_ParticleTime; }
+    /// The sound of the emitters and receivers advanced so far; null before the first.
+    SoundScene* GetSoundScene() const noexcept { return m_Sound.get(); }
 
 private:
     struct DrawRecord {
@@ -134,6 +138,7 @@ private:
     int m_Culled = 0;
     int64_t m_ParticleAdvances = 0;
     int64_t m_SoundUpdates = 0;
+    std::unique_ptr<SoundScene> m_Sound; // made when a scene first has sound nodes
     double m_ParticleTime = 0.0;
 
     // Kinds of the classes met last (class tables may be freed and reused between frames, so
