@@ -77,8 +77,10 @@ EResult SoundEmitterPlayer::Load(const TSoundEmitter& emitter) {
         return SOK;
     // An emitter without a file is silent: nothing to load, and no device needed for it.
     const auto* s = static_cast<const SSoundEmitter*>(emitter.GetSNode());
+    if (s == nullptr || s->m_FileObject.Get() == nullptr)
+        return SOK;
     String name;
-    if (s == nullptr || Failed(FormFileName(s->m_FileObject.Get(), String("Sounds/").Ref(), name)))
+    if (Failed(FormFileName(s->m_FileObject.Get(), String("Sounds/").Ref(), name)))
         return SOK;
     const Platform::WaitCursor cursor;
     const int64_t start = Platform::PerformanceCounter();
