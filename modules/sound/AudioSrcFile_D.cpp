@@ -87,6 +87,13 @@ bool AudioSrcFile_D::Start(CacheMode cacheMode) {
         return false;
     }
     m_File = sound;
+    const int container = info.format & SF_FORMAT_TYPEMASK;
+    // libmpg123 behind it does not come back to a position once it has lost the stream's
+    // sync, and MPEG files are not among the formats sounds ship in.
+    if (container == SF_FORMAT_MPEG) {
+        LogRefusal(m_Name, "MPEG audio is not supported");
+        return false;
+    }
     if (info.channels < 1 || static_cast<uint32_t>(info.channels) > k_MaxChannels) {
         LogRefusal(m_Name, "unsupported channel count");
         return false;
@@ -102,8 +109,7 @@ bool AudioSrcFile_D::Start(CacheMode cacheMode) {
     if (encoding == SF_FORMAT_FLOAT || encoding == SF_FORMAT_DOUBLE)
         sf_command(sound, SFC_SET_SCALE_FLOAT_INT_READ, nullptr, SF_TRUE);
 
-    const int container = info.format & SF_FORMAT_TYPEMASK;
-    m_DecodeToSeek = container == SF_FORMAT_OGG || container == SF_FORMAT_MPEG;
+    m_DecodeToSeek = container == SF_FORMAT_OGG;
     const auto rate = static_cast<uint32_t>(info.samplerate);
     const auto channels = static_cast<uint32_t>(info.channels);
     const FileType type = TypeOfFormat(info.format);

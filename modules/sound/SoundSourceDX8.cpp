@@ -196,7 +196,8 @@ void SoundSource_D::Restart(int64_t frame) {
     m_StillFrame = frame;
     if (m_State == State::Stopped)
         return;
-    while (QueueOne()) {
+    // Enough to start with; the next refill queues the rest, so that starting stays cheap.
+    while (m_Queued < k_StartBuffers && QueueOne()) {
     }
     if (m_Queued == 0) {
         m_State = State::Stopped;
@@ -213,21 +214,25 @@ void SoundSource_D::UnqueueAll() {
     m_Queued = 0;
 }
 
-void SoundSource_D::UnqueueProcessed() {
+int SoundSource_D::UnqueueProcessed() {
     ALint processed = 0;
     alGetSourcei(m_Source, AL_BUFFERS_PROCESSED, &processed);
-    for (; processed > 0 && m_Queued > 0; --processed) {
-        ALuint name = 0;
-        alSourceUnqueueBuffers(m_Source, 1, &name);
-        m_QueueHead = (m_QueueHead + 1) % k_BufferCount;
-        --m_Queued;
-    }
+    processed = std::min<ALint>(processed, m_Queued);
+    if (processed <= 0)
+        return 0;
+    ALuint names[k_BufferCount];
+    alSourceUnqueueBuffers(m_Source, processed, names);
+    m_QueueHead = (m_QueueHead + processed) % k_BufferCount;
+    m_Queued -= processed;
+    return processed;
 }
 
 void SoundSource_D::Refill() {
     if (!m_Ok || m_State != State::Playing)
         return;
-    UnqueueProcessed();
+    // A source that ran dry has every buffer processed: with none processed it still plays.
+    if (UnqueueProcessed() == 0 && m_Queued > 0)
+        return;
     while (QueueOne()) {
     }
     ALint state = AL_STOPPED;

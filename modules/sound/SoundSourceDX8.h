@@ -22,6 +22,8 @@ public:
     /// Queued buffers per source and source frames per buffer.
     static constexpr int k_BufferCount = 4;
     static constexpr int k_BufferFrames = 4096;
+    /// Buffers queued by Play and SetPlayPosition themselves.
+    static constexpr int k_StartBuffers = 2;
 
     SoundSource_D(SoundDevice_D* device, AudioSrcFile* file, uint32_t flags) noexcept;
     ~SoundSource_D() override;
@@ -59,7 +61,8 @@ private:
     /// Unqueues everything and, when playing, queues from `frame` on and plays.
     void Restart(int64_t frame);
     void UnqueueAll();
-    void UnqueueProcessed();
+    /// The number of buffers taken back.
+    int UnqueueProcessed();
     /// Decodes, converts and queues one buffer; false when nothing is left.
     bool QueueOne();
     int32_t DecodeFrames(int32_t frames);

@@ -5,6 +5,7 @@
 
 #include "quorlix/platform/Threading.h"
 #include "quorlix/platform/Time.h"
+#include "quorlix/sound/SoundReceiver.h"
 #include "quorlix/sound/SoundSource.h"
 #include "quorlix/sound/internal/SoundModule.h"
 
@@ -13,6 +14,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <set>
 
 using namespace Quorlix;
@@ -41,6 +43,15 @@ std::set<std::string> ExportedFunctions(const std::string& path) {
     return names;
 }
 
+bool ModuleMapped(const char* variant) {
+    std::ifstream maps("/proc/self/maps");
+    const std::string name = std::string("libQuorlix010219SOUND") + variant + ".so";
+    for (std::string line; std::getline(maps, line);)
+        if (line.find(name) != std::string::npos)
+            return true;
+    return false;
+}
+
 double Seconds() {
     return double(Platform::PerformanceCounter()) / double(Platform::k_PerformanceFrequency);
 }
@@ -54,6 +65,30 @@ TEST(SoundModules, ExportOnlyWhatTheLibraryLooksUp) {
     std::set<std::string> dx8 = factories;
     dx8.insert("QuorlixSoundRenderLoopback");
     EXPECT_EQ(ExportedFunctions(ModulePath("DX8")), dx8);
+}
+
+TEST(SoundModules, UnloadAfterTheirLastObjectWhateverTheOrder) {
+    TempDir folder;
+    const std::string tone = Tone(folder / "tone.wav", 44100, 1, 0.2, 440);
+    for (int cycle = 0; cycle < 20; ++cycle) {
+        SCOPED_TRACE(cycle);
+        Loopback loopback;
+        ASSERT_TRUE(loopback.IsOpen());
+        Obj<SoundSource> source(loopback.Device()->CreateSoundSource(
+            String(tone.c_str()), SoundSource::k_Flag3D, AudioSrcFile::CacheMode(cycle % 2)));
+        Obj<SoundReceiver> receiver(loopback.Device()->CreateSoundReceiver());
+        ASSERT_TRUE(source && receiver && source->Play(true, 0.0));
+        loopback.Render(2048);
+        // The device goes first, the source last but one: each keeps the device alive.
+        loopback.Close();
+        if (cycle % 2 == 0) {
+            receiver = nullptr;
+            EXPECT_TRUE(source->IsPlaying());
+        }
+        source = nullptr;
+        receiver = nullptr;
+        EXPECT_FALSE(ModuleMapped("DX8"));
+    }
 }
 
 TEST(SoundModules, DX3SourcesRunWithTheClock) {

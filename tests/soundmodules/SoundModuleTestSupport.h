@@ -58,6 +58,8 @@ public:
     }
 
     bool IsOpen() const { return m_Device && m_Render != nullptr; }
+    /// Drops this handle on the device.
+    void Close() { m_Device = nullptr; }
     Quorlix::SoundDevice* Device() const { return m_Device.Get(); }
 
     /// `frames` stereo frames, rendered 1024 at a time as a mixer's callback would.
