@@ -94,6 +94,11 @@ bool AudioSrcFile_D::Start(CacheMode cacheMode) {
         LogRefusal(m_Name, "MPEG audio is not supported");
         return false;
     }
+    // Cursors move about: an encoding the decoder cannot seek in (G.72x) is of no use.
+    if (info.seekable == 0) {
+        LogRefusal(m_Name, "the decoder cannot seek in this encoding");
+        return false;
+    }
     if (info.channels < 1 || static_cast<uint32_t>(info.channels) > k_MaxChannels) {
         LogRefusal(m_Name, "unsupported channel count");
         return false;
@@ -209,9 +214,13 @@ int32_t AudioSrcFile_D::FillCache(void* cache, int64_t position, int32_t capacit
 bool AudioSrcFile_D::Reach(int64_t frame) {
     if (!m_DecodeToSeek) {
         m_DecoderFrame = sf_seek(m_File, frame, SEEK_SET);
-        return m_DecoderFrame == frame;
+        if (m_DecoderFrame == frame)
+            return true;
+        // A seek the decoder refuses is tried once more by decoding forward.
+        m_DecodeToSeek = true;
+        m_DecoderFrame = -1;
     }
-    // The decoder's own seek in these streams lands some hundred frames off, depending on
+    // The decoder's own seek in Vorbis streams lands some hundred frames off, depending on
     // where it stood; going back to the start is exact, and so is decoding forward.
     if (m_DecoderFrame < 0 || frame < m_DecoderFrame) {
         m_DecoderFrame = sf_seek(m_File, 0, SEEK_SET);
