@@ -29,7 +29,7 @@ CMAKE_COMMON += -DQUORLIX_WERROR=$(WERROR)
 TSAN_SUITES ?= LogStream LogFiles LogConsole StreamPipeLog Obj RegistryTest Storage Trace \
   Semaphore PlatformThreading Library FilterPipes Archive StreamPipeConformance BufferedReader \
   StreamPipeCipherTEA SlotPool ImageCodecs ClientTCP ServerTCP StreamPipeTCPTest ClientHTTPNginx \
-  ClientHTTPPeer TextureLoad TextureFrameThreads AudioSrcFileThreads
+  ClientHTTPPeer TextureLoad TextureFrameThreads AudioSrcFileThreads SoundModuleThreads
 empty :=
 space := $(empty) $(empty)
 TSAN_TESTS = $(subst $(space),|,$(strip $(TSAN_SUITES)))

@@ -1,0 +1,88 @@
+#pragma once
+// A DX8 source: an OpenAL source fed by a queue of a few buffers that are refilled from the
+// source's own cursor of its audio file. 2D sources are queued as stereo (pan applied to the
+// samples) and play on the direct channels; 3D sources are queued as mono.
+//
+// Every member is used under the device's lock (SoundDevice_D::Lock).
+
+#include "quorlix/sound/SoundSource.h"
+
+#include <AL/al.h>
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+namespace Quorlix::DX8 {
+
+class SoundDevice_D;
+
+class SoundSource_D final : public SoundSource {
+public:
+    /// Queued buffers per source and source frames per buffer.
+    static constexpr int k_BufferCount = 4;
+    static constexpr int k_BufferFrames = 4096;
+    /// Buffers queued by Play and SetPlayPosition themselves.
+    static constexpr int k_StartBuffers = 2;
+
+    SoundSource_D(SoundDevice_D* device, AudioSrcFile* file, uint32_t flags) noexcept;
+    ~SoundSource_D() override;
+
+    bool Play(bool loop, double startTime) override;
+    bool Stop() override;
+    bool Pause() override;
+    bool Continue() override;
+    bool IsPlaying() override;
+    bool IsSoSoOk() override { return m_Ok; }
+    bool SetPlayPosition(double seconds) override;
+    double GetPlayPosition() override;
+
+    /// Under the device lock: takes back the buffers played, queues new ones and restarts a
+    /// source that ran dry while data remains.
+    void Refill();
+    void ApplyRolloff(float rolloff);
+
+protected:
+    bool ApplySettings(const Parameters& parameters) override;
+
+private:
+    struct Buffer {
+        ALuint m_Name = 0;
+        int64_t m_StartFrame = 0; // the file frame its first sample comes from
+        int32_t m_Frames = 0;
+    };
+
+    enum class State { Stopped, Playing, Paused };
+
+    void Setup();
+    int64_t TotalFrames() const noexcept;
+    /// The file frame being heard now.
+    int64_t CurrentFrame();
+    /// Unqueues everything and, when playing, queues from `frame` on and plays.
+    void Restart(int64_t frame);
+    void UnqueueAll();
+    /// The number of buffers taken back.
+    int UnqueueProcessed();
+    /// Decodes, converts and queues one buffer; false when nothing is left.
+    bool QueueOne();
+    int32_t DecodeFrames(int32_t frames);
+    void Convert(int32_t frames);
+
+    SoundDevice_D* m_Device; // kept alive by the source's holder reference
+    bool m_Ok = false;
+    ALuint m_Source = 0;
+    std::array<Buffer, k_BufferCount> m_Buffers{}; // a ring: queued from m_QueueHead on
+    int m_QueueHead = 0;
+    int m_Queued = 0;
+    int m_Cursor = -1;
+    State m_State = State::Stopped;
+    bool m_Loop = false;
+    bool m_AtEnd = false;
+    int64_t m_EndFrame = 0;   // where the data really ends, once a read found it
+    int64_t m_StillFrame = 0; // the position while not playing
+    int32_t m_Pan = 0;
+    std::vector<int16_t> m_Decoded;
+    std::vector<int16_t> m_Output;
+};
+
+} // namespace Quorlix::DX8

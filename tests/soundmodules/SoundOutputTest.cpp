@@ -1,0 +1,298 @@
+// What the DX8 module plays, read back through its loopback device: levels as ratios of the RMS
+// of each channel, sides, Doppler shifts and pitches by zero crossings, play control.
+
+#include "SoundModuleTestSupport.h"
+
+#include "quorlix/sound/SoundReceiver.h"
+#include "quorlix/sound/SoundSource.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+using namespace Quorlix;
+using namespace QuorlixTest;
+
+namespace {
+
+constexpr int k_Rate = Loopback::k_Rate;
+// Levels are measured from 0.2 s on, past the gain ramps of a source that starts.
+constexpr int k_From = k_Rate / 5;
+constexpr int k_Window = k_Rate / 4;
+// The output is dithered: silence measures below this.
+constexpr double k_Dither = 2.0;
+
+using Arrange = std::function<void(SoundSource&, SoundReceiver&)>;
+
+struct Heard {
+    double m_Left = 0, m_Right = 0;
+    double Both() const { return std::hypot(m_Left, m_Right); }
+};
+
+class SoundOutput : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        s_Folder = new TempDir;
+        Tone(*s_Folder / "tone.wav", k_Rate, 1, 2.0, 1000);
+        Tone(*s_Folder / "tone22050.wav", 22050, 1, 2.0, 1000);
+        Tone(*s_Folder / "second.wav", k_Rate, 1, 1.0, 1000);
+        // Left only, and 500 Hz then 1500 Hz.
+        Sox("-n -r 44100 -c 2 -b 16 " + *s_Folder / "left.wav" + " synth 2 sine 1000 sine 0");
+        Sox("-n -r 44100 -c 1 -b 16 " + *s_Folder / "steps.wav" +
+            " synth 0.5 sine 500 : synth 0.5 sine 1500");
+    }
+    static void TearDownTestSuite() { delete s_Folder; }
+
+    void SetUp() override { ASSERT_TRUE(m_Loopback.IsOpen()); }
+
+    Obj<SoundSource> Source(const std::string& name, uint32_t flags,
+                            AudioSrcFile::CacheMode mode = AudioSrcFile::CacheStreaming) {
+        return Obj<SoundSource>(m_Loopback.Device()->CreateSoundSource(
+            String((*s_Folder / name).c_str()), flags, mode));
+    }
+
+    /// Plays `name` (looping) after `setup` and measures both channels from k_From on. The
+    /// receiver is made new for each, with its defaults.
+    Heard Hear(const std::string& name, uint32_t flags, const Arrange& setup,
+               std::vector<int16_t>* samplesOut = nullptr) {
+        Obj<SoundReceiver> receiver(m_Loopback.Device()->CreateSoundReceiver());
+        Obj<SoundSource> source = Source(name, flags);
+        EXPECT_TRUE(source && receiver);
+        if (!source || !receiver)
+            return {};
+        setup(*source, *receiver);
+        EXPECT_TRUE(source->Play(true, 0.0));
+        std::vector<int16_t> samples = m_Loopback.Render(k_Rate);
+        const Heard heard{Rms(samples, 0, k_From, k_Window), Rms(samples, 1, k_From, k_Window)};
+        if (samplesOut != nullptr)
+            *samplesOut = std::move(samples);
+        return heard;
+    }
+
+    static TempDir* s_Folder;
+    Loopback m_Loopback;
+};
+
+TempDir* SoundOutput::s_Folder = nullptr;
+
+struct LevelCase {
+    const char* m_Name;
+    uint32_t m_Flags;
+    Arrange m_Subject;
+    Arrange m_Baseline; // null: the subject's right channel over its left
+    double m_Expected;
+    double m_Tolerance;
+};
+
+} // namespace
+
+TEST_F(SoundOutput, LevelsFollowVolumePanConesAndDistances) {
+    const auto at = [](float x, float y, float z) {
+        return [=](SoundSource& s, SoundReceiver&) { s.SetPosition(Vector3f(x, y, z), true); };
+    };
+    const auto then = [](Arrange a, Arrange b) {
+        return [=](SoundSource& s, SoundReceiver& r) { a(s, r), b(s, r); };
+    };
+    const auto cone = [](float z) {
+        return [=](SoundSource& s, SoundReceiver&) {
+            s.SetPosition(Vector3f(0, 0, 2), false);
+            s.SetConeAngles(90, 180, false);
+            s.SetOuterConeVolume(-1200, false);
+            s.SetConeOrientation(Vector3f(0, 0, z), true);
+        };
+    };
+    const auto maxDistance = [](float m) {
+        return [=](SoundSource& s, SoundReceiver&) { s.SetMaxDistance(m, true); };
+    };
+    const Arrange none = [](SoundSource&, SoundReceiver&) {};
+    const LevelCase cases[] = {
+        {"volume -600", 0, [](SoundSource& s, SoundReceiver&) { s.SetVolume(-600, true); }, none,
+         0.501, 0.01},
+        // Silence is the output's dither alone, 90 dB down.
+        {"volume -10000", 0, [](SoundSource& s, SoundReceiver&) { s.SetVolume(-10000, true); },
+         none, 0.0, 1e-4},
+        {"pan -600", 0, [](SoundSource& s, SoundReceiver&) { s.SetPan(-600, true); }, nullptr,
+         0.501, 0.01},
+        {"pan -10000", 0, [](SoundSource& s, SoundReceiver&) { s.SetPan(-10000, true); }, nullptr,
+         0.0, 1e-4},
+        {"outer cone facing away", SoundSource::k_Flag3D, cone(1), cone(-1), 0.251, 0.01},
+        {"twice the minimum distance", SoundSource::k_Flag3D, at(0, 0, 2), at(0, 0, 1), 0.5, 0.01},
+        {"past the maximum distance", SoundSource::k_Flag3D, then(maxDistance(4), at(0, 0, 8)),
+         then(maxDistance(4), at(0, 0, 5)), 1.0, 0.01},
+        {"rolloff 2", SoundSource::k_Flag3D,
+         then(at(0, 0, 2), [](SoundSource&, SoundReceiver& r) { r.SetRolloffFactor(2.0f, true); }),
+         at(0, 0, 2), 2.0 / 3.0, 0.01},
+    };
+    for (const LevelCase& c : cases) {
+        SCOPED_TRACE(c.m_Name);
+        const Heard subject = Hear("tone.wav", c.m_Flags, c.m_Subject);
+        if (!c.m_Baseline) {
+            ASSERT_GT(subject.m_Left, 0.0);
+        }
+        const double ratio = c.m_Baseline
+                                 ? subject.Both() / Hear("tone.wav", c.m_Flags, c.m_Baseline).Both()
+                                 : subject.m_Right / subject.m_Left;
+        EXPECT_NEAR(ratio, c.m_Expected, c.m_Tolerance);
+    }
+}
+
+TEST_F(SoundOutput, PositionalSourcesTakeTheirSide) {
+    const auto heard = [&](Vector3f position, Vector3f front) {
+        return Hear("tone.wav", SoundSource::k_Flag3D, [&](SoundSource& s, SoundReceiver& r) {
+            r.SetOrientFront(front, true);
+            s.SetPosition(position, true);
+        });
+    };
+    const Vector3f ahead(0, 0, 1), right(1, 0, 0), left(-1, 0, 0);
+    const Heard inFront = heard(ahead, ahead);
+    EXPECT_NEAR(inFront.m_Right / inFront.m_Left, 1.0, 0.02);
+    const Heard onTheRight = heard(right, ahead);
+    EXPECT_LT(onTheRight.m_Left, 0.02 * onTheRight.m_Right);
+    const Heard behind = heard(Vector3f(0, 0, -1), ahead);
+    EXPECT_LT(behind.Both(), 0.9 * inFront.Both());
+    // Turned 90 degrees to the right, what was ahead is on the left; turned left, on the right.
+    const Heard turnedRight = heard(ahead, right);
+    EXPECT_LT(turnedRight.m_Right, 0.02 * turnedRight.m_Left);
+    const Heard turnedLeft = heard(ahead, left);
+    EXPECT_LT(turnedLeft.m_Left, 0.02 * turnedLeft.m_Right);
+}
+
+TEST_F(SoundOutput, StereoFilesStayApartIn2DAndMixToMonoIn3D) {
+    const Arrange none = [](SoundSource&, SoundReceiver&) {};
+    const Heard flat = Hear("left.wav", 0, none);
+    EXPECT_GT(flat.m_Left, 1000.0);
+    EXPECT_LT(flat.m_Right, k_Dither);
+    const Heard placed =
+        Hear("left.wav", SoundSource::k_Flag3D,
+             [](SoundSource& s, SoundReceiver&) { s.SetPosition(Vector3f(0, 0, 1), true); });
+    EXPECT_NEAR(placed.m_Right / placed.m_Left, 1.0, 0.02);
+}
+
+TEST_F(SoundOutput, PitchFollowsFrequencyAndDoppler) {
+    struct PitchCase {
+        const char* m_Name;
+        const char* m_File;
+        uint32_t m_Flags;
+        Arrange m_Setup;
+        double m_Expected;
+    };
+    const auto approaching = [](float distanceFactor) {
+        return [=](SoundSource& s, SoundReceiver& r) {
+            r.SetDistanceFactor(distanceFactor, true);
+            s.SetPosition(Vector3f(0, 0, 3), false);
+            s.SetVelocity(Vector3f(0, 0, -34.33f), true);
+        };
+    };
+    const PitchCase cases[] = {
+        {"as recorded", "tone.wav", 0, [](SoundSource&, SoundReceiver&) {}, 1000},
+        {"a 22050 Hz file at its own rate", "tone22050.wav", 0,
+         [](SoundSource& s, SoundReceiver&) { EXPECT_EQ(s.GetFrequency(), 22050u); }, 1000},
+        {"frequency doubled", "tone.wav", 0,
+         [](SoundSource& s, SoundReceiver&) { s.SetFrequency(88200, true); }, 2000},
+        {"approaching", "tone.wav", SoundSource::k_Flag3D, approaching(1.0f), 1000 / 0.9},
+        {"approaching, distance factor 2", "tone.wav", SoundSource::k_Flag3D, approaching(2.0f),
+         1250},
+    };
+    for (const PitchCase& c : cases) {
+        SCOPED_TRACE(c.m_Name);
+        std::vector<int16_t> samples;
+        Hear(c.m_File, c.m_Flags, c.m_Setup, &samples);
+        // Half a second from 0.1 s on.
+        EXPECT_NEAR(Frequency(samples, 0, k_Rate / 10, k_Rate / 2), c.m_Expected,
+                    c.m_Expected * 0.005);
+    }
+}
+
+TEST_F(SoundOutput, NothingChangesBeforeCommitSettings) {
+    Obj<SoundSource> source = Source("tone.wav", 0);
+    ASSERT_TRUE(source);
+    ASSERT_TRUE(source->Play(true, 0.0));
+    const auto level = [&] {
+        const std::vector<int16_t> samples = m_Loopback.Render(k_From + k_Window);
+        return Rms(samples, 0, k_From, k_Window);
+    };
+    const double full = level();
+    EXPECT_TRUE(source->SetVolume(-600, false));
+    EXPECT_TRUE(source->SetPan(-10000, false));
+    EXPECT_EQ(source->GetVolume(), -600);
+    const std::vector<int16_t> before = m_Loopback.Render(k_From + k_Window);
+    EXPECT_NEAR(Rms(before, 0, k_From, k_Window) / full, 1.0, 0.01);
+    EXPECT_NEAR(Rms(before, 1, k_From, k_Window) / full, 1.0, 0.01);
+    EXPECT_TRUE(source->CommitSettings());
+    EXPECT_NEAR(level() / full, 0.501, 0.01);
+}
+
+TEST_F(SoundOutput, WholeFileSourcesPlayTheSameSamples) {
+    std::vector<int16_t> heard[2];
+    for (int mode = 0; mode < 2; ++mode) {
+        Obj<SoundSource> source = Source("tone.wav", 0, AudioSrcFile::CacheMode(mode));
+        ASSERT_TRUE(source);
+        EXPECT_EQ(source->GetAudioSrcFile()->GetCacheMode(), mode);
+        source->Play(false, 0.0);
+        heard[mode] = m_Loopback.Render(k_Rate);
+    }
+    std::vector<int16_t> difference(heard[0].size());
+    for (size_t i = 0; i < difference.size(); ++i)
+        difference[i] = static_cast<int16_t>(heard[0][i] - heard[1][i]);
+    // Past the first source's start on the new device, where the mixer ramps its gains up.
+    constexpr int k_Ramp = k_Rate / 100;
+    EXPECT_LT(Rms(difference, 0, k_Ramp, k_Rate - k_Ramp), k_Dither);
+    EXPECT_LT(Rms(difference, 1, k_Ramp, k_Rate - k_Ramp), k_Dither);
+}
+
+TEST_F(SoundOutput, PlayControlMovesThePosition) {
+    Obj<SoundSource> source = Source("second.wav", 0);
+    ASSERT_TRUE(source);
+    EXPECT_DOUBLE_EQ(source->GetPlayTime(), 1.0);
+    const auto render = [&](double seconds) {
+        return m_Loopback.Render(static_cast<int>(seconds * k_Rate));
+    };
+    // A source that stops fades out within a few milliseconds.
+    const auto silent = [&](double seconds) {
+        const std::vector<int16_t> samples = render(seconds);
+        const int from = k_Rate / 50;
+        return Rms(samples, 0, from, int(samples.size() / 2) - from) < k_Dither;
+    };
+    // 30 ms: the position is known to a render slice and a queued buffer's start.
+    constexpr double k_Near = 0.03;
+
+    ASSERT_TRUE(source->Play(false, 0.0));
+    render(0.5);
+    EXPECT_TRUE(source->IsPlaying());
+    EXPECT_NEAR(source->GetPlayPosition(), 0.5, k_Near);
+    render(0.7);
+    EXPECT_FALSE(source->IsPlaying());
+    EXPECT_DOUBLE_EQ(source->GetPlayPosition(), 1.0);
+    EXPECT_TRUE(silent(0.1));
+
+    // Looping wraps round; a start time is where it starts.
+    ASSERT_TRUE(source->Play(true, 0.25));
+    render(1.0);
+    EXPECT_TRUE(source->IsPlaying());
+    EXPECT_NEAR(source->GetPlayPosition(), 0.25, k_Near);
+    EXPECT_TRUE(source->SetPlayPosition(0.6));
+    EXPECT_NEAR(source->GetPlayPosition(), 0.6, k_Near);
+    render(0.2);
+    EXPECT_NEAR(source->GetPlayPosition(), 0.8, k_Near);
+
+    // Paused, it is silent and stays where it was; it goes on from there.
+    EXPECT_TRUE(source->Pause());
+    const double paused = source->GetPlayPosition();
+    EXPECT_TRUE(silent(0.2));
+    EXPECT_DOUBLE_EQ(source->GetPlayPosition(), paused);
+    EXPECT_FALSE(source->IsPlaying());
+    EXPECT_TRUE(source->Continue());
+    render(0.1);
+    EXPECT_NEAR(source->GetPlayPosition(), std::fmod(paused + 0.1, 1.0), k_Near);
+
+    EXPECT_TRUE(source->Stop());
+    EXPECT_FALSE(source->IsPlaying());
+    EXPECT_FALSE(source->Continue());
+    EXPECT_TRUE(silent(0.1));
+    EXPECT_FALSE(source->SetPlayPosition(-1.0));
+
+    // Half a second in, the second tone plays.
+    Obj<SoundSource> steps = Source("steps.wav", 0);
+    ASSERT_TRUE(steps && steps->Play(false, 0.5));
+    EXPECT_NEAR(Frequency(render(0.3), 0, k_Rate / 20, k_Rate / 5), 1500, 1500 * 0.005);
+}
