@@ -191,3 +191,25 @@ TEST_F(SoundSceneTest, FrameLoopPlacesEmittersAndTheListener) {
 }
 
 } // namespace
+
+// Without an output device the automatic choice still gives scenes a device: the null module.
+TEST_F(SoundSceneTest, NoOutputDeviceFallsBackToTheNullModule) {
+    const fs::path conf = s_Dir / "nodevice.conf";
+    std::ofstream(conf) << "[general]\ndrivers=nosuchdriver\n";
+    setenv("ALSOFT_CONF", conf.c_str(), 1);
+    unsetenv("QUORLIX_SOUND_MODULE");
+    LogCapture log;
+    {
+        Obj<SoundDevice> device(SoundDevice::Create(SoundDevice::SDTypeHardware,
+                                                    SoundDevice::SpeakerType(0),
+                                                    SoundDevice::Quality(0), nullptr));
+        setenv("QUORLIX_SOUND_MODULE", "DX3", 1);
+        unsetenv("ALSOFT_CONF");
+        ASSERT_NE(device.Get(), nullptr);
+        EXPECT_STREQ(device->GetDeviceName().GetCPtr(), "No output");
+        EXPECT_EQ(Count(log, "SoundDevice::Create(libQuorlix010219SOUNDDX8.so): no device; sound "
+                             "continues without output."),
+                  1);
+    }
+    EXPECT_FALSE(ModuleMapped());
+}

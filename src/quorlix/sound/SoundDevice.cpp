@@ -1,5 +1,6 @@
 #include "quorlix/sound/SoundDevice.h"
 
+#include "quorlix/log/LogStream.h"
 #include "quorlix/platform/DynamicLibrary.h"
 #include "quorlix/sound/SoundReceiver.h"
 #include "quorlix/sound/SoundSource.h"
@@ -33,12 +34,27 @@ SoundDevice* SoundDevice::Create(SDType type, SpeakerType speakerType, Quality q
         return existing;
     if (type != SDTypeDefault && type != SDTypeHardware)
         return nullptr;
-    const Internal::SoundModule module =
+    Internal::SoundModule module =
         Internal::LoadSoundModule("SoundDevice::Create", Internal::SoundFactory::Device);
     if (module.m_Library == nullptr)
         return nullptr;
-    const auto factory = reinterpret_cast<SoundDeviceFactory>(module.m_Factory);
+    auto factory = reinterpret_cast<SoundDeviceFactory>(module.m_Factory);
     SoundDevice* device = factory(type, speakerType, quality, windowHandle);
+    if (device == nullptr && module.m_AutomaticDX8) {
+        // A machine without an output device (a server, a build machine) still runs its
+        // scenes: the null module keeps time for every source instead.
+        Platform::UnloadDynamicLibrary(module.m_Library);
+        Xerr.pLockWarn() << "SoundDevice::Create(" << module.m_FileName.c_str()
+                         << "): no device; sound continues without output.";
+        Xerr.pLF();
+        Xerr.pUnlockMessage();
+        module =
+            Internal::LoadSoundModule("SoundDevice::Create", Internal::SoundFactory::Device, "DX3");
+        if (module.m_Library == nullptr)
+            return nullptr;
+        factory = reinterpret_cast<SoundDeviceFactory>(module.m_Factory);
+        device = factory(type, speakerType, quality, windowHandle);
+    }
     if (device == nullptr) {
         Platform::UnloadDynamicLibrary(module.m_Library);
         return nullptr;

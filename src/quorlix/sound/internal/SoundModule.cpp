@@ -97,8 +97,8 @@ std::string SoundModuleFileName(const std::string& variant) {
     return "libQuorlix" QUORLIX_VERSION_TAG "SOUND" + variant + ".so";
 }
 
-SoundModule LoadSoundModule(const char* caller, SoundFactory factory) {
-    std::string variant = ForcedVariant();
+SoundModule LoadSoundModule(const char* caller, SoundFactory factory, const char* forcedVariant) {
+    std::string variant = forcedVariant != nullptr ? std::string(forcedVariant) : ForcedVariant();
     const bool forced = !variant.empty();
     if (!forced)
         variant = AutomaticVariant(factory);
@@ -125,7 +125,7 @@ SoundModule LoadSoundModule(const char* caller, SoundFactory factory) {
         Platform::UnloadDynamicLibrary(library);
         return {};
     }
-    return {library, function};
+    return {library, function, fileName, !forced && variant == k_DX8};
 }
 
 } // namespace Quorlix::Internal

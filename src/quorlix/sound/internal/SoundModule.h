@@ -34,6 +34,8 @@ enum class SoundFactory { Device, AudioFile };
 struct SoundModule {
     Platform::DynamicLibrary* m_Library = nullptr;
     void* m_Factory = nullptr;
+    std::string m_FileName;
+    bool m_AutomaticDX8 = false; // DX8 chosen, not forced: DX3 may stand in for it
 };
 
 /// Picks the variant (forced by QUORLIX_SOUND_MODULE, else DX8 when the system's OpenAL
@@ -41,7 +43,9 @@ struct SoundModule {
 /// forced) and resolves the factory. Failures are logged at error level with `caller`
 /// ("SoundDevice::Create") in front of the module's file name; the result is then empty and
 /// nothing stays loaded.
-SoundModule LoadSoundModule(const char* caller, SoundFactory factory);
+/// With `variant` given, that module is loaded as if forced.
+SoundModule LoadSoundModule(const char* caller, SoundFactory factory,
+                            const char* variant = nullptr);
 
 } // namespace Internal
 } // namespace Quorlix
