@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cmath>
 #include <cstdio>
 #include <vector>
 
@@ -108,11 +109,11 @@ bool AudioSrcFile_D::Start(CacheMode cacheMode) {
         LogRefusal(m_Name, "unsupported sample rate");
         return false;
     }
-    // Float data may exceed full scale; the decoder scales it by the file's peak instead of
-    // clipping.
+    // Float data is read as floats and scaled to 16 bits here: the decoder's own float to
+    // integer scaling normalises to the file's peak, which would play a quiet file at full
+    // level.
     const int encoding = info.format & SF_FORMAT_SUBMASK;
-    if (encoding == SF_FORMAT_FLOAT || encoding == SF_FORMAT_DOUBLE)
-        sf_command(sound, SFC_SET_SCALE_FLOAT_INT_READ, nullptr, SF_TRUE);
+    m_Float = encoding == SF_FORMAT_FLOAT || encoding == SF_FORMAT_DOUBLE;
 
     m_DecodeToSeek = container == SF_FORMAT_OGG;
     const auto rate = static_cast<uint32_t>(info.samplerate);
@@ -201,14 +202,31 @@ int32_t AudioSrcFile_D::FillCache(void* cache, int64_t position, int32_t capacit
     auto* samples = static_cast<short*>(cache);
     int64_t done = 0;
     while (done < wanted) {
-        const sf_count_t n =
-            sf_readf_short(sound, samples + done * int64_t(GetChannels()), wanted - done);
+        short* out = samples + done * int64_t(GetChannels());
+        const sf_count_t n = m_Float ? ReadFloatFrames(out, wanted - done)
+                                     : sf_readf_short(sound, out, wanted - done);
         if (n <= 0)
             break;
         done += n;
     }
     m_DecoderFrame = frame + done;
     return static_cast<int32_t>(done * frameBytes);
+}
+
+// Full scale is 1.0; what lies beyond it is clipped.
+int64_t AudioSrcFile_D::ReadFloatFrames(short* out, int64_t frames) {
+    constexpr int64_t k_Step = 4096;
+    const int64_t channels = GetChannels();
+    m_FloatScratch.resize(size_t(k_Step * channels));
+    const sf_count_t n = sf_readf_float(m_File, m_FloatScratch.data(), std::min(k_Step, frames));
+    for (int64_t i = 0; i < n * channels; ++i) {
+        const float v = m_FloatScratch[size_t(i)] * 32767.0f;
+        out[i] = static_cast<short>(v >= 32767.0f    ? 32767
+                                    : v <= -32768.0f ? -32768
+                                    : v == v         ? std::lrint(v)
+                                                     : 0);
+    }
+    return n;
 }
 
 bool AudioSrcFile_D::Reach(int64_t frame) {

@@ -42,6 +42,7 @@ private:
     bool MakeSeekable();
     /// Moves the decoder to `frame`; false when the data ends before it.
     bool Reach(int64_t frame);
+    int64_t ReadFloatFrames(short* out, int64_t frames);
     int64_t CountFrames();
 
     // libsndfile's virtual I/O over m_Pipe.
@@ -58,6 +59,8 @@ private:
     int64_t m_DecoderFrame = 0;  // the frame the decoder reads next; -1 when unknown
     bool m_DecodeToSeek = false; // the decoder's seek is not exact: decode up to the frame
     std::vector<short> m_Scratch;
+    std::vector<float> m_FloatScratch;
+    bool m_Float = false; // float or double samples, scaled to 16 bits by ReadFloatFrames
 };
 
 } // namespace Quorlix

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 #include <sndfile.h>
 
+#include <cstring>
 #include <functional>
 #include <random>
 
@@ -133,6 +134,29 @@ TEST_F(AudioSrcFileD, DecodesEveryContainerLikeLibsndfile) {
             EXPECT_EQ(file->PeekAt(size + 2, other), -1);
             EXPECT_EQ(file->Read(nullptr, 4, 99), -1);
         }
+    }
+}
+
+// Float samples keep their level: 0.25 of full scale decodes to a quarter of 32767, in both
+// cache modes (the decoder's own float scaling would normalise the file to its peak).
+TEST_F(AudioSrcFileD, FloatFilesKeepTheirLevel) {
+    const std::string path = m_Folder / "quiet.wav";
+    ASSERT_TRUE(
+        Sox("-n -r 44100 -c 1 -e floating-point -b 32 " + path + " synth 0.5 sine 1000 vol 0.25"));
+    for (const auto mode : {AudioSrcFile::CacheStreaming, AudioSrcFile::CacheWholeFile}) {
+        int64_t size = -1;
+        Obj<AudioSrcFile> file(AudioSrcFile::Create(String(path.c_str()), size, mode));
+        ASSERT_TRUE(file);
+        const std::string bytes =
+            ReadAll(*file, mode ? file->AddModeAll() : file->AddModePointer());
+        ASSERT_EQ(int64_t(bytes.size()), size);
+        int peak = 0;
+        for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
+            int16_t v;
+            std::memcpy(&v, bytes.data() + i, 2);
+            peak = std::max(peak, std::abs(int(v)));
+        }
+        EXPECT_NEAR(peak, 8192, 80) << (mode ? "whole file" : "streaming");
     }
 }
 
