@@ -63,6 +63,7 @@ private:
     EResult Reference(uint32_t classWord, uint32_t number, const MVTBL& entry,
                       Obj<ScriptObject>& out);
     EResult Member(const ClassType_MemberID*& m, const MVTBL*& entry);
+    bool EnumeratorFits(const MVTBL& entry, uint32_t value) noexcept;
     EResult SetMember(uint32_t op);
     template <class V>
     EResult SetScalar(const ClassType_MemberID* m, const MVTBL& entry, int words);
@@ -86,7 +87,15 @@ private:
         T_Kind m_Kind = Kind_None;
         const MVTBL* m_Entry = nullptr;
     };
-    std::array<CheckedMember, 64> m_Checked{};
+    std::array<CheckedMember, 256> m_Checked{};
+    // Enumerators that passed IsEnumeratorFor, by the member's type and the value; the same
+    // few values recur object after object.
+    struct CheckedEnumerator {
+        const ClassType_TypeID* m_Type = nullptr; // null: empty
+        uint32_t m_Value = 0;
+    };
+    std::array<CheckedEnumerator, 64> m_CheckedEnumerators{};
+    uint32_t m_CheckedEnumeratorsEpoch = 0;
     uint32_t m_CheckedEpoch;
     T_Kind m_EntryKind = Kind_None; // of the type of the entry Member found last
 };
@@ -147,7 +156,10 @@ EResult Machine::Member(const ClassType_MemberID*& m, const MVTBL*& entry) {
         m_CheckedEpoch = epoch;
     }
     MVTBL* const* row = m_Current->GetClassRow();
-    CheckedMember& checked = m_Checked[(word * 0x9E3779B1u) >> 26];
+    // The row takes part in the hash: members of a common base class have the same word in
+    // every class, and would otherwise evict each other object by object.
+    const auto rowBits = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(row) >> 4);
+    CheckedMember& checked = m_Checked[((word ^ rowBits) * 0x9E3779B1u) >> 24];
     if (checked.m_Row == row && checked.m_Word == word && row != nullptr) {
         entry = checked.m_Entry;
         m_EntryKind = checked.m_Kind;
@@ -187,6 +199,22 @@ bool IsEnumeratorFor(const MVTBL& entry, uint32_t value) noexcept {
 bool IsMemberValue(uint32_t value) noexcept {
     const ClassType_MemberID* m = MakeMemberID(value);
     return IsValidMemberID(ClassOfIndex(ClassIndexOf(m)), m);
+}
+
+// IsEnumeratorFor, remembered until the class tables change.
+bool Machine::EnumeratorFits(const MVTBL& entry, uint32_t value) noexcept {
+    if (m_CheckedEnumeratorsEpoch != m_CheckedEpoch) {
+        m_CheckedEnumerators.fill(CheckedEnumerator{});
+        m_CheckedEnumeratorsEpoch = m_CheckedEpoch; // Member has just brought it up to date
+    }
+    const auto typeBits = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(entry.m_Type));
+    CheckedEnumerator& checked = m_CheckedEnumerators[((value ^ typeBits) * 0x9E3779B1u) >> 26];
+    if (checked.m_Type == entry.m_Type && checked.m_Value == value && entry.m_Type != nullptr)
+        return true;
+    if (!IsEnumeratorFor(entry, value))
+        return false;
+    checked = CheckedEnumerator{entry.m_Type, value};
+    return true;
 }
 
 template <class V>
@@ -246,7 +274,7 @@ EResult Machine::SetMember(uint32_t op) {
         if (IsArrayEntry(entry) || m_EntryKind != Kind_Enum)
             return TypeError(entry, "Enum");
         const uint32_t value = Word();
-        if (!IsEnumeratorFor(entry, value))
+        if (!EnumeratorFits(entry, value))
             return Fail("invalid enumeration value", EInvalidArgument);
         m_Current->Set(MakeMemberID<ClassMember_Enum>(id), MakeMemberID<ClassType_Enum>(value));
         return SOK;
@@ -347,7 +375,7 @@ EResult Machine::SetMember(uint32_t op) {
             return TypeError(entry, isEnum ? "Enum" : "MemberID");
         for (uint32_t i = 0; i < count; ++i) {
             const uint32_t value = WordAt(m_Pos + i);
-            if (isEnum ? !IsEnumeratorFor(entry, value) : !IsMemberValue(value))
+            if (isEnum ? !EnumeratorFits(entry, value) : !IsMemberValue(value))
                 return Fail(isEnum ? "invalid enumeration value"
                                    : "invalid member identifier value",
                             EInvalidArgument);
