@@ -127,6 +127,7 @@
 #include "quorlix/sound/SoundDevice.h"
 #include "quorlix/sound/SoundObject.h"
 #include "quorlix/sound/SoundReceiver.h"
+#include "quorlix/sound/SoundScene.h"
 #include "quorlix/sound/SoundSource.h"
 #include "quorlix/stream/Archive.h"
 #include "quorlix/stream/BufferedReader.h"
