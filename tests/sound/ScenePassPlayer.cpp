@@ -78,7 +78,7 @@ int Run(const char* file) {
         place->SetTranslation(Vector3f(x, 0.0f, k_Z));
         system->DrawTree(k_ClockStart + elapsed, k_ClockStart + elapsed, 1);
         ++frames;
-        // Every source must be playing from the first step on, on a device with its thread.
+        // The emitter plays from the first step on, on a device with its refill thread.
         SoundScene* scene = traverse.GetSoundScene();
         SoundEmitterPlayer* player = scene != nullptr ? scene->FindPlayer(*emitter) : nullptr;
         if (player == nullptr || player->GetSource() == nullptr ||
@@ -92,8 +92,8 @@ int Run(const char* file) {
         if (wait > 0.0)
             Platform::SleepMilliseconds(static_cast<int>(wait * 1000.0) + 1);
     }
-    // A step comes with the first frame an eighth of a second after the previous one: seven
-    // to eight a second on a 20 ms grid, fewer only when frames were late.
+    // A step comes with the first frame at least an eighth of a second after the previous one:
+    // every seventh frame of the 20 ms grid, 15 in two seconds; fewer only when frames were late.
     const int64_t steps = traverse.GetSoundUpdates();
     std::printf("frames %d, sound steps %lld\n", frames, static_cast<long long>(steps));
     if (steps < int64_t(k_Seconds * 6))
