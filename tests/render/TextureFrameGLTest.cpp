@@ -205,9 +205,12 @@ TEST_F(TextureFrameGL, PlaceholderWhileAThreadDecodesThenTheFilesPixels) {
         << ::testing::PrintToString(pictureStates);
     // A file that is not there ends in state 3 with an empty image (its job may end within the
     // frame that started it), which the engine refuses: state 4 and the placeholder for good.
-    ASSERT_GE(missingStates.size(), 3u);
+    // On a busy machine the job may also end inside a frame late enough for that frame's
+    // engine to take it, and state 3 is then never seen between frames.
+    ASSERT_GE(missingStates.size(), 2u);
     EXPECT_EQ(missingStates.front(), k_TextureWaiting);
-    EXPECT_EQ(missingStates[missingStates.size() - 2], k_TextureReady);
+    if (missingStates.size() > 2)
+        EXPECT_EQ(missingStates[missingStates.size() - 2], k_TextureReady);
     EXPECT_EQ(missingStates.back(), k_TextureDownloading);
     EXPECT_NE(log.Text().find("TextureLoad: image file \"" + (m_Folder / "missing") +
                               "\" not found or format unsupported."),
