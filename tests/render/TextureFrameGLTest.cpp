@@ -209,8 +209,9 @@ TEST_F(TextureFrameGL, PlaceholderWhileAThreadDecodesThenTheFilesPixels) {
     // engine to take it, and state 3 is then never seen between frames.
     ASSERT_GE(missingStates.size(), 2u);
     EXPECT_EQ(missingStates.front(), k_TextureWaiting);
-    if (missingStates.size() > 2)
+    if (missingStates.size() > 2) {
         EXPECT_EQ(missingStates[missingStates.size() - 2], k_TextureReady);
+    }
     EXPECT_EQ(missingStates.back(), k_TextureDownloading);
     EXPECT_NE(log.Text().find("TextureLoad: image file \"" + (m_Folder / "missing") +
                               "\" not found or format unsupported."),
