@@ -15,28 +15,16 @@ using namespace QuorlixTest;
 TEST(SoundScenePass, EmitterPassesTheListener) {
     TempDir folder;
     const std::string tone = Tone(folder / "tone.wav", 44100, 1, 1.0, 1000);
-    const std::string output = folder / "out.wav";
-    WriteFileBytes(folder / "alsoft.conf", "drivers=wave\n[wave]\nfile=" + output + "\n");
-    // OpenAL reads its configuration once per process: the pass runs in a process of its own.
-    const std::string command = "ALSOFT_CONF=" + folder / "alsoft.conf" + " " +
-                                QUORLIX_SOUND_SCENE_PASS_PLAYER + " " + tone;
-    ASSERT_EQ(std::system(command.c_str()), 0);
-
-    SF_INFO info{};
-    SNDFILE* file = sf_open(output.c_str(), SFM_READ, &info);
-    ASSERT_NE(file, nullptr);
-    // The writer's samples are floats: scaled to 16 bits by their peak.
-    sf_command(file, SFC_SET_SCALE_FLOAT_INT_READ, nullptr, SF_TRUE);
-    std::vector<int16_t> samples(size_t(info.frames) * size_t(info.channels));
-    sf_readf_short(file, samples.data(), info.frames);
-    sf_close(file);
-    ASSERT_EQ(info.channels, 2);
-    const int rate = info.samplerate;
+    int rate = 0;
+    const std::vector<int16_t> samples = PlayThroughWaveWriter(
+        folder / "alsoft.conf", folder / "out.wav", QUORLIX_SOUND_SCENE_PASS_PLAYER, tone, rate);
+    ASSERT_FALSE(samples.empty());
+    const int frames = int(samples.size() / 2);
 
     // The pass is where the output is louder than a fiftieth of its loudest 10 ms.
     const int block = rate / 100;
     std::vector<double> levels;
-    for (int f = 0; f + block <= int(info.frames); f += block)
+    for (int f = 0; f + block <= frames; f += block)
         levels.push_back(std::hypot(Rms(samples, 0, f, block), Rms(samples, 1, f, block)));
     ASSERT_FALSE(levels.empty());
     const double loudest = *std::max_element(levels.begin(), levels.end());

@@ -157,26 +157,14 @@ TEST(SoundModules, DX3SourcesRunWithTheClock) {
 TEST(SoundModules, RealDevicePlaysThroughTheWaveWriter) {
     TempDir folder;
     const std::string tone = Tone(folder / "tone.ogg", 44100, 1, 1.0, 1000);
-    const std::string output = folder / "out.wav";
-    WriteFileBytes(folder / "alsoft.conf", "drivers=wave\n[wave]\nfile=" + output + "\n");
-    // OpenAL reads its configuration once per process: the player runs in a process of its own.
-    const std::string command =
-        "ALSOFT_CONF=" + folder / "alsoft.conf" + " " + QUORLIX_SOUND_WAVE_PLAYER + " " + tone;
-    ASSERT_EQ(std::system(command.c_str()), 0);
-
-    SF_INFO info{};
-    SNDFILE* file = sf_open(output.c_str(), SFM_READ, &info);
-    ASSERT_NE(file, nullptr);
-    // The writer's samples are floats: scaled to 16 bits by their peak.
-    sf_command(file, SFC_SET_SCALE_FLOAT_INT_READ, nullptr, SF_TRUE);
-    std::vector<int16_t> samples(size_t(info.frames) * size_t(info.channels));
-    sf_readf_short(file, samples.data(), info.frames);
-    sf_close(file);
-    ASSERT_EQ(info.channels, 2);
+    int rate = 0;
+    const std::vector<int16_t> samples = PlayThroughWaveWriter(
+        folder / "alsoft.conf", folder / "out.wav", QUORLIX_SOUND_WAVE_PLAYER, tone, rate);
+    ASSERT_FALSE(samples.empty());
+    const int frames = int(samples.size() / 2);
     // The tone is there for its second, at its pitch.
-    const int rate = info.samplerate;
     int loud = 0, first = -1;
-    for (int f = 0; f + 100 <= int(info.frames); f += 100)
+    for (int f = 0; f + 100 <= frames; f += 100)
         if (Rms(samples, 0, f, 100) > 1000) {
             loud += 100;
             first = first < 0 ? f : first;

@@ -7,6 +7,8 @@
 #include "quorlix/sound/SoundDevice.h"
 #include "stream/PipeTestSupport.h"
 
+#include <sndfile.h>
+
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -77,6 +79,31 @@ private:
 };
 
 /// Root mean square of one channel of stereo samples over [from, from + frames).
+/// Runs `program tone` with OpenAL's output sent to a WAV file (OpenAL reads its configuration
+/// once per process, so a real device plays in a process of its own) and returns the file's
+/// stereo samples, scaled to 16 bits by their peak (the writer stores floats); empty when the
+/// program fails or writes nothing.
+inline std::vector<int16_t> PlayThroughWaveWriter(const std::string& conf,
+                                                  const std::string& output,
+                                                  const std::string& program,
+                                                  const std::string& tone, int& rate) {
+    WriteFileBytes(conf, "drivers=wave\n[wave]\nfile=" + output + "\n");
+    const std::string command = "ALSOFT_CONF=" + conf + " " + program + " " + tone;
+    if (std::system(command.c_str()) != 0)
+        return {};
+    SF_INFO info{};
+    SNDFILE* file = sf_open(output.c_str(), SFM_READ, &info);
+    if (file == nullptr)
+        return {};
+    sf_command(file, SFC_SET_SCALE_FLOAT_INT_READ, nullptr, SF_TRUE);
+    std::vector<int16_t> samples(size_t(info.frames) * size_t(info.channels));
+    samples.resize(size_t(sf_readf_short(file, samples.data(), info.frames)) *
+                   size_t(info.channels));
+    sf_close(file);
+    rate = info.samplerate;
+    return info.channels == 2 ? samples : std::vector<int16_t>{};
+}
+
 inline double Rms(const std::vector<int16_t>& stereo, int channel, int from, int frames) {
     double sum = 0;
     for (int f = from; f < from + frames; ++f) {
