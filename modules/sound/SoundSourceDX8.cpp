@@ -200,8 +200,7 @@ void SoundSource_D::Restart(int64_t frame) {
     if (m_State == State::Stopped)
         return;
     // Enough to start with; the next refill queues the rest, so that starting stays cheap.
-    while (m_Queued < k_StartBuffers && QueueOne()) {
-    }
+    QueueBuffers(k_StartBuffers - m_Queued);
     if (m_Queued == 0) {
         m_State = State::Stopped;
         m_StillFrame = m_EndFrame;
@@ -242,8 +241,7 @@ void SoundSource_D::Refill() {
         Schedule();
         return;
     }
-    while (QueueOne()) {
-    }
+    QueueBuffers(k_BufferCount);
     if (processed < queued) {
         Schedule();
         return;
@@ -288,7 +286,17 @@ void SoundSource_D::ApplyRolloff(float rolloff) {
         alSourcef(m_Source, AL_ROLLOFF_FACTOR, rolloff);
 }
 
-bool SoundSource_D::QueueOne() {
+void SoundSource_D::QueueBuffers(int count) {
+    // One call queues them all, in ring order.
+    ALuint names[k_BufferCount];
+    int filled = 0;
+    while (filled < count && FillOne())
+        names[filled++] = m_Buffers[(m_QueueHead + m_Queued - 1) % k_BufferCount].m_Name;
+    if (filled > 0)
+        alSourceQueueBuffers(m_Source, filled, names);
+}
+
+bool SoundSource_D::FillOne() {
     if (m_Queued == k_BufferCount || m_AtEnd)
         return false;
     AudioSrcFile* file = GetAudioSrcFile();
@@ -331,7 +339,6 @@ bool SoundSource_D::QueueOne() {
                      static_cast<ALsizei>(bytes),
                      static_cast<ALsizei>(file->GetSamplesPerSecond()));
     }
-    alSourceQueueBuffers(m_Source, 1, &buffer.m_Name);
     buffer.m_StartFrame = start;
     buffer.m_Frames = frames;
     ++m_Queued;

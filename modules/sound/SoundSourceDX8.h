@@ -66,8 +66,10 @@ private:
     void UnqueueAll();
     /// The number of buffers taken back.
     int UnqueueProcessed();
-    /// Decodes, converts and queues one buffer; false when nothing is left.
-    bool QueueOne();
+    /// Fills and queues up to `count` more buffers.
+    void QueueBuffers(int count);
+    /// Decodes and converts into the buffer after the tail; false when nothing is left.
+    bool FillOne();
     /// Up to `frames` frames from the cursor into `out`, round a loop; fewer at the end.
     int32_t DecodeFrames(int16_t* out, int32_t frames);
     /// Decoded frames to what the buffer holds: mono in space, panned stereo otherwise.
