@@ -47,7 +47,8 @@ public:
     uint32_t GetDeviceVersion() override;
 
     bool IsLoopback() const noexcept { return m_Loopback; }
-    /// Refills every source and renders `frames` stereo 16-bit frames into `buffer`.
+    /// Renders `frames` stereo 16-bit frames into `buffer` in slices, refilling before each
+    /// slice the sources whose queue that slice could take low.
     int RenderLoopback(void* buffer, int frames);
 
     CriticalSection& Lock() noexcept { return m_Lock; }
@@ -116,7 +117,7 @@ private:
 } // namespace Quorlix::DX8
 
 /// Renders `frames` frames of a loopback device made by this module into `buffer` (stereo,
-/// 16-bit, 44100 Hz), refilling every source first: the frames rendered, or -1 when `device`
-/// is not such a device (or the arguments are bad).
+/// 16-bit, 44100 Hz), refilling the sources' queues as they need: the frames rendered, or -1
+/// when `device` is not such a device (or the arguments are bad).
 extern "C" QUORLIX_API int QuorlixSoundRenderLoopback(Quorlix::SoundDevice* device, void* buffer,
                                                       int frames);
