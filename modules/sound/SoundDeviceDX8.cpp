@@ -1,6 +1,7 @@
 #include "SoundDeviceDX8.h"
 
 #include "AudioSrcFile_D.h"
+#include "SharedFilePipe.h"
 #include "SoundReceiverDX8.h"
 #include "SoundSourceDX8.h"
 
@@ -172,7 +173,15 @@ void SoundDevice_D::SetRolloff(float rolloff) {
 SoundSource* SoundDevice_D::MakeSoundSource(const StringRef& path, uint32_t flags,
                                             AudioSrcFile::CacheMode cacheMode) {
     int64_t size = 0;
-    Obj<AudioSrcFile> file(AudioSrcFile_D::Open(path, size, cacheMode));
+    Obj<AudioSrcFile> file;
+    // A streaming source refills its cursor every second: a small file is read once, from
+    // memory it shares with the other sources playing it.
+    Obj<StreamPipe> pipe(cacheMode == AudioSrcFile::CacheStreaming ? SharedFilePipe::Open(path)
+                                                                   : nullptr);
+    if (pipe)
+        file = AudioSrcFile_D::Open(pipe.Get(), path, size, cacheMode);
+    else
+        file = AudioSrcFile_D::Open(path, size, cacheMode);
     if (!file)
         return nullptr; // logged
     Obj<SoundSource_D> source(NewObject<SoundSource_D>(this, file.Get(), flags));
