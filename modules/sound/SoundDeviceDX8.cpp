@@ -1,6 +1,7 @@
 #include "SoundDeviceDX8.h"
 
 #include "AudioSrcFile_D.h"
+#include "SharedFilePipe.h"
 #include "SoundReceiverDX8.h"
 #include "SoundSourceDX8.h"
 
@@ -104,6 +105,18 @@ bool SoundDevice_D::Open(bool loopback) {
     alSpeedOfSound(SoundReceiver_D::k_SpeedOfSound);
     alDopplerFactor(1.0f);
     m_DirectChannels = alIsExtensionPresent("AL_SOFT_direct_channels") == AL_TRUE;
+    // Still marked experimental in the OpenAL Soft releases that have it: taken only with all
+    // three entry points, and buffers fall back to alBufferData whenever a call fails.
+    if (alIsExtensionPresent("AL_SOFTX_map_buffer") == AL_TRUE) {
+        MapBufferCalls calls;
+        calls.m_Storage =
+            reinterpret_cast<MapBufferCalls::Storage>(alGetProcAddress("alBufferStorageSOFT"));
+        calls.m_Map = reinterpret_cast<MapBufferCalls::Map>(alGetProcAddress("alMapBufferSOFT"));
+        calls.m_Unmap =
+            reinterpret_cast<MapBufferCalls::Unmap>(alGetProcAddress("alUnmapBufferSOFT"));
+        if (calls.m_Storage != nullptr && calls.m_Map != nullptr && calls.m_Unmap != nullptr)
+            m_MapBuffer = calls;
+    }
     if (loopback)
         return true;
     m_Wake = Platform::CreateCountingSemaphore(0);
@@ -134,8 +147,10 @@ int SoundDevice_D::RenderLoopback(void* buffer, int frames) {
     for (int done = 0; done < frames;) {
         const int slice = std::min(frames - done, k_RenderSliceFrames);
         CriticalSectionLock lock(m_Lock);
-        RefillAll();
+        for (SoundSource_D* source : m_Sources)
+            source->RefillBefore(slice);
         m_RenderSamples(m_Device, out + int64_t(done) * 2, slice);
+        m_RenderedFrames += slice;
         done += slice;
     }
     return frames;
@@ -158,7 +173,15 @@ void SoundDevice_D::SetRolloff(float rolloff) {
 SoundSource* SoundDevice_D::MakeSoundSource(const StringRef& path, uint32_t flags,
                                             AudioSrcFile::CacheMode cacheMode) {
     int64_t size = 0;
-    Obj<AudioSrcFile> file(AudioSrcFile_D::Open(path, size, cacheMode));
+    Obj<AudioSrcFile> file;
+    // A streaming source refills its cursor every second: a small file is read once, from
+    // memory it shares with the other sources playing it.
+    Obj<StreamPipe> pipe(cacheMode == AudioSrcFile::CacheStreaming ? SharedFilePipe::Open(path)
+                                                                   : nullptr);
+    if (pipe)
+        file = AudioSrcFile_D::Open(pipe.Get(), path, size, cacheMode);
+    else
+        file = AudioSrcFile_D::Open(path, size, cacheMode);
     if (!file)
         return nullptr; // logged
     Obj<SoundSource_D> source(NewObject<SoundSource_D>(this, file.Get(), flags));

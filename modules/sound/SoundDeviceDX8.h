@@ -10,9 +10,11 @@
 #include "quorlix/platform/Export.h"
 #include "quorlix/sound/SoundDevice.h"
 
+#include <AL/al.h>
 #include <AL/alc.h>
 
 #include <atomic>
+#include <cstdint>
 #include <vector>
 
 namespace Quorlix::Platform {
@@ -45,7 +47,8 @@ public:
     uint32_t GetDeviceVersion() override;
 
     bool IsLoopback() const noexcept { return m_Loopback; }
-    /// Refills every source and renders `frames` stereo 16-bit frames into `buffer`.
+    /// Renders `frames` stereo 16-bit frames into `buffer` in slices, refilling before each
+    /// slice the sources whose queue that slice could take low.
     int RenderLoopback(void* buffer, int frames);
 
     CriticalSection& Lock() noexcept { return m_Lock; }
@@ -56,6 +59,31 @@ public:
     void SetRolloff(float rolloff);
     float GetRolloff() const noexcept { return m_Rolloff; }
     bool HasDirectChannels() const noexcept { return m_DirectChannels; }
+
+    /// OpenAL Soft's buffers mapped into memory (AL_SOFTX_map_buffer): sources decode straight
+    /// into them instead of handing a copy to alBufferData. Null entries without it.
+    struct MapBufferCalls {
+        using Bits = unsigned int;
+        using Storage = void(AL_APIENTRY*)(ALuint, ALenum, const ALvoid*, ALsizei, ALsizei, Bits);
+        using Map = void*(AL_APIENTRY*)(ALuint, ALsizei, ALsizei, Bits);
+        using Unmap = void(AL_APIENTRY*)(ALuint);
+        static constexpr Bits k_Write = 0x2;
+        static constexpr Bits k_Persistent = 0x4;
+        Storage m_Storage = nullptr;
+        Map m_Map = nullptr;
+        Unmap m_Unmap = nullptr;
+    };
+    const MapBufferCalls& MapBuffer() const noexcept { return m_MapBuffer; }
+    /// Decoding and conversion space, shared by every source: they refill one at a time.
+    std::vector<int16_t>& DecodeScratch() noexcept { return m_DecodeScratch; }
+    std::vector<int16_t>& ConvertScratch() noexcept { return m_ConvertScratch; }
+    /// Frames the loopback device has rendered: the clock that tells a source when its queue
+    /// may run low. Stays 0 on a real device, whose thread looks at every source each time.
+    int64_t RenderedFrames() const noexcept { return m_RenderedFrames; }
+    /// Set by the receiver: a moving listener shifts every source's pitch by an amount only
+    /// OpenAL knows.
+    void SetListenerMoving(bool moving) noexcept { m_ListenerMoving = moving; }
+    bool IsListenerMoving() const noexcept { return m_ListenerMoving; }
 
 protected:
     SoundSource* MakeSoundSource(const StringRef& path, uint32_t flags,
@@ -74,6 +102,11 @@ private:
     bool m_Loopback = false;
     bool m_DirectChannels = false;
     RenderSamples m_RenderSamples = nullptr;
+    MapBufferCalls m_MapBuffer;
+    std::vector<int16_t> m_DecodeScratch;
+    std::vector<int16_t> m_ConvertScratch;
+    int64_t m_RenderedFrames = 0;
+    bool m_ListenerMoving = false;
     Platform::JoinableThread* m_Thread = nullptr;
     Platform::CountingSemaphore* m_Wake = nullptr;
     std::atomic<bool> m_Quit{false};
@@ -84,7 +117,7 @@ private:
 } // namespace Quorlix::DX8
 
 /// Renders `frames` frames of a loopback device made by this module into `buffer` (stereo,
-/// 16-bit, 44100 Hz), refilling every source first: the frames rendered, or -1 when `device`
-/// is not such a device (or the arguments are bad).
+/// 16-bit, 44100 Hz), refilling the sources' queues as they need: the frames rendered, or -1
+/// when `device` is not such a device (or the arguments are bad).
 extern "C" QUORLIX_API int QuorlixSoundRenderLoopback(Quorlix::SoundDevice* device, void* buffer,
                                                       int frames);

@@ -22,6 +22,8 @@ bool SoundReceiver_D::ApplySettings(const Parameters& p) {
     // OpenAL's space is right-handed: z turns round.
     alListener3f(AL_POSITION, p.m_Position.GetX(), p.m_Position.GetY(), -p.m_Position.GetZ());
     alListener3f(AL_VELOCITY, p.m_Velocity.GetX(), p.m_Velocity.GetY(), -p.m_Velocity.GetZ());
+    m_DeviceD->SetListenerMoving(p.m_Velocity.GetX() != 0.0f || p.m_Velocity.GetY() != 0.0f ||
+                                 p.m_Velocity.GetZ() != 0.0f);
     const ALfloat orientation[6] = {p.m_Front.GetX(), p.m_Front.GetY(), -p.m_Front.GetZ(),
                                     p.m_Top.GetX(),   p.m_Top.GetY(),   -p.m_Top.GetZ()};
     alListenerfv(AL_ORIENTATION, orientation);

@@ -83,8 +83,10 @@ SoundSource_D::~SoundSource_D() {
     alSourceStop(m_Source);
     alSourcei(m_Source, AL_BUFFER, 0);
     alDeleteSources(1, &m_Source);
-    for (Buffer& buffer : m_Buffers)
+    for (Buffer& buffer : m_Buffers) {
+        Unmap(buffer);
         alDeleteBuffers(1, &buffer.m_Name);
+    }
 }
 
 int64_t SoundSource_D::TotalFrames() const noexcept {
@@ -193,12 +195,12 @@ void SoundSource_D::Restart(int64_t frame) {
         frame = m_Loop && m_EndFrame > 0 ? frame % m_EndFrame : m_EndFrame;
     AudioSrcFile* file = GetAudioSrcFile();
     file->PeekAt(frame * file->GetFrameBytes(), m_Cursor);
+    m_NextFrame = frame;
     m_StillFrame = frame;
     if (m_State == State::Stopped)
         return;
     // Enough to start with; the next refill queues the rest, so that starting stays cheap.
-    while (m_Queued < k_StartBuffers && QueueOne()) {
-    }
+    QueueBuffers(k_StartBuffers - m_Queued);
     if (m_Queued == 0) {
         m_State = State::Stopped;
         m_StillFrame = m_EndFrame;
@@ -212,6 +214,7 @@ void SoundSource_D::UnqueueAll() {
     alSourcei(m_Source, AL_BUFFER, 0);
     m_QueueHead = 0;
     m_Queued = 0;
+    m_SkipUntil = INT64_MIN;
 }
 
 int SoundSource_D::UnqueueProcessed() {
@@ -230,21 +233,52 @@ int SoundSource_D::UnqueueProcessed() {
 void SoundSource_D::Refill() {
     if (!m_Ok || m_State != State::Playing)
         return;
-    // A source that ran dry has every buffer processed: with none processed it still plays.
-    if (UnqueueProcessed() == 0 && m_Queued > 0)
+    const int queued = m_Queued;
+    const int processed = UnqueueProcessed();
+    // A source that ran dry has every buffer processed: with one left unprocessed it still
+    // plays, and no state need be asked.
+    if (processed == 0 && m_Queued > 0) {
+        Schedule();
         return;
-    while (QueueOne()) {
+    }
+    QueueBuffers(k_BufferCount);
+    if (processed < queued) {
+        Schedule();
+        return;
     }
     ALint state = AL_STOPPED;
     alGetSourcei(m_Source, AL_SOURCE_STATE, &state);
-    if (state == AL_PLAYING)
-        return;
-    if (m_Queued > 0) {
+    if (state == AL_PLAYING) {
+        Schedule();
+    } else if (m_Queued > 0) {
         alSourcePlay(m_Source); // ran dry before this refill
+        Schedule();
     } else {
         m_State = State::Stopped;
         m_StillFrame = m_EndFrame;
     }
+}
+
+void SoundSource_D::RefillBefore(int frames) {
+    // The listener may have started moving since the last look.
+    if (m_Device->RenderedFrames() + frames <= m_SkipUntil && !m_Device->IsListenerMoving())
+        return;
+    Refill();
+}
+
+// The buffers behind the one playing last at least their length over the fastest step, whatever
+// is left of the first; one of them is kept in hand. A Doppler shift has no such bound here: a
+// moving source, or any source while the listener moves, is looked at before every slice.
+void SoundSource_D::Schedule() {
+    m_SkipUntil = INT64_MIN;
+    if (m_Moving || m_Device->IsListenerMoving())
+        return;
+    int64_t behind = 0;
+    for (int i = 1; i < m_Queued; ++i)
+        behind += m_Buffers[(m_QueueHead + i) % k_BufferCount].m_Frames;
+    const int64_t spare = behind - k_BufferFrames;
+    if (spare > 0 && m_Step > 0.0)
+        m_SkipUntil = m_Device->RenderedFrames() + static_cast<int64_t>(double(spare) / m_Step);
 }
 
 void SoundSource_D::ApplyRolloff(float rolloff) {
@@ -252,36 +286,92 @@ void SoundSource_D::ApplyRolloff(float rolloff) {
         alSourcef(m_Source, AL_ROLLOFF_FACTOR, rolloff);
 }
 
-bool SoundSource_D::QueueOne() {
+void SoundSource_D::QueueBuffers(int count) {
+    // One call queues them all, in ring order.
+    ALuint names[k_BufferCount];
+    int filled = 0;
+    while (filled < count && FillOne())
+        names[filled++] = m_Buffers[(m_QueueHead + m_Queued - 1) % k_BufferCount].m_Name;
+    if (filled > 0)
+        alSourceQueueBuffers(m_Source, filled, names);
+}
+
+bool SoundSource_D::FillOne() {
     if (m_Queued == k_BufferCount || m_AtEnd)
         return false;
     AudioSrcFile* file = GetAudioSrcFile();
-    const int64_t start = file->GetCurrentPos(m_Cursor) / file->GetFrameBytes();
-    const int32_t frames = DecodeFrames(k_BufferFrames);
+    const uint32_t channels = file->GetChannels();
+    const bool stereo = !Is3DSound();
+    const int outChannels = stereo ? 2 : 1;
+    // Mono placed in space and unpanned stereo go as they are decoded.
+    const bool asDecoded = channels == uint32_t(outChannels) && (!stereo || m_Pan == 0);
+    // Buffers queue round the ring: the free one follows the tail.
+    Buffer& buffer = m_Buffers[(m_QueueHead + m_Queued) % k_BufferCount];
+    int16_t* const mapped = Mapped(buffer);
+    int16_t* decoded = mapped;
+    if (!asDecoded || mapped == nullptr) {
+        std::vector<int16_t>& scratch = m_Device->DecodeScratch();
+        scratch.resize(std::max(scratch.size(), size_t(k_BufferFrames) * channels));
+        decoded = scratch.data();
+    }
+    const int64_t start = m_NextFrame;
+    const int32_t frames = DecodeFrames(decoded, k_BufferFrames);
     if (frames <= 0)
         return false;
-    Convert(frames);
-    // Buffers queue round the ring: the free one follows the tail.
-    const int slot = (m_QueueHead + m_Queued) % k_BufferCount;
-    Buffer& buffer = m_Buffers[slot];
-    const bool stereo = !Is3DSound();
-    const std::vector<int16_t>& samples =
-        m_Output.empty() ? m_Decoded : m_Output; // empty: the decoded samples go as they are
-    alBufferData(buffer.m_Name, stereo ? AL_FORMAT_STEREO16 : AL_FORMAT_MONO16, samples.data(),
-                 static_cast<ALsizei>(int64_t(frames) * (stereo ? 4 : 2)),
-                 static_cast<ALsizei>(file->GetSamplesPerSecond()));
-    alSourceQueueBuffers(m_Source, 1, &buffer.m_Name);
+    std::vector<int16_t>& converted = m_Device->ConvertScratch();
+    converted.resize(std::max(converted.size(), size_t(k_BufferFrames) * 2));
+    const int16_t* samples = decoded;
+    if (!asDecoded) {
+        int16_t* out = mapped != nullptr ? mapped : converted.data();
+        Convert(decoded, out, frames);
+        samples = out;
+    }
+    const int64_t bytes = int64_t(frames) * outChannels * 2;
+    if (mapped == nullptr || frames < k_BufferFrames) {
+        // The last buffer of a sound holds fewer frames: storage of its own length, given a
+        // copy, as the mapped storage goes with the new data.
+        if (mapped != nullptr) {
+            std::copy_n(mapped, size_t(frames) * outChannels, converted.data());
+            samples = converted.data();
+            Unmap(buffer);
+        }
+        alBufferData(buffer.m_Name, stereo ? AL_FORMAT_STEREO16 : AL_FORMAT_MONO16, samples,
+                     static_cast<ALsizei>(bytes),
+                     static_cast<ALsizei>(file->GetSamplesPerSecond()));
+    }
     buffer.m_StartFrame = start;
     buffer.m_Frames = frames;
     ++m_Queued;
     return true;
 }
 
-int32_t SoundSource_D::DecodeFrames(int32_t frames) {
+int16_t* SoundSource_D::Mapped(Buffer& buffer) {
+    const SoundDevice_D::MapBufferCalls& calls = m_Device->MapBuffer();
+    if (buffer.m_Mapped != nullptr || calls.m_Storage == nullptr || m_MapFailed)
+        return buffer.m_Mapped;
+    const bool stereo = !Is3DSound();
+    const ALsizei bytes = k_BufferFrames * (stereo ? 4 : 2);
+    constexpr auto k_Access =
+        SoundDevice_D::MapBufferCalls::k_Write | SoundDevice_D::MapBufferCalls::k_Persistent;
+    // Persistent: the buffer is queued while mapped, and written only while it is not.
+    calls.m_Storage(buffer.m_Name, stereo ? AL_FORMAT_STEREO16 : AL_FORMAT_MONO16, nullptr, bytes,
+                    static_cast<ALsizei>(GetAudioSrcFile()->GetSamplesPerSecond()), k_Access);
+    buffer.m_Mapped = static_cast<int16_t*>(calls.m_Map(buffer.m_Name, 0, bytes, k_Access));
+    m_MapFailed = buffer.m_Mapped == nullptr;
+    return buffer.m_Mapped;
+}
+
+void SoundSource_D::Unmap(Buffer& buffer) {
+    if (buffer.m_Mapped == nullptr)
+        return;
+    m_Device->MapBuffer().m_Unmap(buffer.m_Name);
+    buffer.m_Mapped = nullptr;
+}
+
+int32_t SoundSource_D::DecodeFrames(int16_t* samples, int32_t frames) {
     AudioSrcFile* file = GetAudioSrcFile();
     const int frameBytes = static_cast<int>(file->GetFrameBytes());
-    m_Decoded.resize(size_t(frames) * file->GetChannels());
-    auto* out = reinterpret_cast<unsigned char*>(m_Decoded.data());
+    auto* out = reinterpret_cast<unsigned char*>(samples);
     int32_t done = 0;
     bool wrapped = false;
     while (done < frames) {
@@ -289,16 +379,18 @@ int32_t SoundSource_D::DecodeFrames(int32_t frames) {
             file->Read(out + int64_t(done) * frameBytes, (frames - done) * frameBytes, m_Cursor);
         if (n > 0) {
             done += n / frameBytes;
+            m_NextFrame += n / frameBytes;
             wrapped = false;
             continue;
         }
         if (n == 0) {
             // The data ends here, which may be before the size the header promised.
-            const int64_t end = file->GetCurrentPos(m_Cursor) / frameBytes;
+            const int64_t end = m_NextFrame;
             if (end > 0)
                 m_EndFrame = std::min(m_EndFrame, end);
             if (m_Loop && !wrapped && end > 0) {
                 file->PeekAt(0, m_Cursor);
+                m_NextFrame = 0;
                 wrapped = true;
                 continue;
             }
@@ -309,32 +401,21 @@ int32_t SoundSource_D::DecodeFrames(int32_t frames) {
     return done;
 }
 
-void SoundSource_D::Convert(int32_t frames) {
+void SoundSource_D::Convert(const int16_t* in, int16_t* out, int32_t frames) const {
     const uint32_t channels = GetAudioSrcFile()->GetChannels();
-    const int16_t* in = m_Decoded.data();
     if (Is3DSound()) {
         // Only mono data is placed in space: every channel counts alike.
-        if (channels == 1) {
-            m_Output.clear();
-            return;
-        }
-        m_Output.resize(size_t(frames));
         for (int32_t f = 0; f < frames; ++f, in += channels) {
             int32_t sum = 0;
             for (uint32_t c = 0; c < channels; ++c)
                 sum += in[c];
-            m_Output[size_t(f)] = static_cast<int16_t>(sum / static_cast<int32_t>(channels));
+            out[f] = static_cast<int16_t>(sum / static_cast<int32_t>(channels));
         }
         return;
     }
     // Pan attenuates the other side: -600 leaves the right at 0.501 of the left.
     const float left = m_Pan > 0 ? Gain(-m_Pan) : 1.0f;
     const float right = m_Pan < 0 ? Gain(m_Pan) : 1.0f;
-    if (channels == 2 && m_Pan == 0) {
-        m_Output.clear();
-        return;
-    }
-    m_Output.resize(size_t(frames) * 2);
     for (int32_t f = 0; f < frames; ++f, in += channels) {
         int32_t l = in[0], r = in[0];
         if (channels >= 2) {
@@ -346,8 +427,8 @@ void SoundSource_D::Convert(int32_t frames) {
             l = sums[0] / static_cast<int32_t>(channels - channels / 2);
             r = sums[1] / half;
         }
-        m_Output[size_t(f) * 2] = Scaled(l, left);
-        m_Output[size_t(f) * 2 + 1] = Scaled(r, right);
+        out[size_t(f) * 2] = Scaled(l, left);
+        out[size_t(f) * 2 + 1] = Scaled(r, right);
     }
 }
 
@@ -360,6 +441,11 @@ bool SoundSource_D::ApplySettings(const Parameters& p) {
     alSourcef(m_Source, AL_PITCH,
               static_cast<float>(p.m_Frequency) /
                   static_cast<float>(GetAudioSrcFile()->GetSamplesPerSecond()));
+    // The pitch may have risen: the queue is looked at before the next slice.
+    m_Step = static_cast<double>(p.m_Frequency) / SoundDevice_D::k_LoopbackRate;
+    m_Moving = Is3DSound() && (p.m_Velocity.GetX() != 0.0f || p.m_Velocity.GetY() != 0.0f ||
+                               p.m_Velocity.GetZ() != 0.0f);
+    m_SkipUntil = INT64_MIN;
     if (Is3DSound()) {
         // OpenAL's space is right-handed: z turns round.
         alSource3f(m_Source, AL_POSITION, p.m_Position.GetX(), p.m_Position.GetY(),

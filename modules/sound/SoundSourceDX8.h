@@ -11,7 +11,6 @@
 
 #include <array>
 #include <cstdint>
-#include <vector>
 
 namespace Quorlix::DX8 {
 
@@ -40,6 +39,9 @@ public:
     /// Under the device lock: takes back the buffers played, queues new ones and restarts a
     /// source that ran dry while data remains.
     void Refill();
+    /// Under the device lock, before the loopback device renders `frames` more: Refill, unless
+    /// the queue surely keeps a buffer ahead of what those frames can play.
+    void RefillBefore(int frames);
     void ApplyRolloff(float rolloff);
 
 protected:
@@ -48,7 +50,8 @@ protected:
 private:
     struct Buffer {
         ALuint m_Name = 0;
-        int64_t m_StartFrame = 0; // the file frame its first sample comes from
+        int16_t* m_Mapped = nullptr; // its storage, mapped for writing; null: alBufferData fills it
+        int64_t m_StartFrame = 0;    // the file frame its first sample comes from
         int32_t m_Frames = 0;
     };
 
@@ -63,10 +66,19 @@ private:
     void UnqueueAll();
     /// The number of buffers taken back.
     int UnqueueProcessed();
-    /// Decodes, converts and queues one buffer; false when nothing is left.
-    bool QueueOne();
-    int32_t DecodeFrames(int32_t frames);
-    void Convert(int32_t frames);
+    /// Fills and queues up to `count` more buffers.
+    void QueueBuffers(int count);
+    /// Decodes and converts into the buffer after the tail; false when nothing is left.
+    bool FillOne();
+    /// Up to `frames` frames from the cursor into `out`, round a loop; fewer at the end.
+    int32_t DecodeFrames(int16_t* out, int32_t frames);
+    /// Decoded frames to what the buffer holds: mono in space, panned stereo otherwise.
+    void Convert(const int16_t* in, int16_t* out, int32_t frames) const;
+    /// The buffer's storage mapped for writing, made on first use; null without the extension.
+    int16_t* Mapped(Buffer& buffer);
+    void Unmap(Buffer& buffer);
+    /// After a refill: up to which rendered frame the queue needs no look.
+    void Schedule();
 
     SoundDevice_D* m_Device; // kept alive by the source's holder reference
     bool m_Ok = false;
@@ -80,9 +92,13 @@ private:
     bool m_AtEnd = false;
     int64_t m_EndFrame = 0;   // where the data really ends, once a read found it
     int64_t m_StillFrame = 0; // the position while not playing
+    int64_t m_NextFrame = 0;  // the file frame the cursor reads next
     int32_t m_Pan = 0;
-    std::vector<int16_t> m_Decoded;
-    std::vector<int16_t> m_Output;
+    bool m_MapFailed = false; // the extension refused this source's buffers: alBufferData only
+    // Refill passes before the device has rendered past this frame need not look at the queue.
+    int64_t m_SkipUntil = INT64_MIN;
+    double m_Step = 1.0;   // source frames played per device frame (frequency over output rate)
+    bool m_Moving = false; // a velocity: Doppler shifts the pitch by what only OpenAL knows
 };
 
 } // namespace Quorlix::DX8
