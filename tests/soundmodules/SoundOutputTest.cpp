@@ -5,9 +5,12 @@
 
 #include "quorlix/sound/SoundReceiver.h"
 #include "quorlix/sound/SoundSource.h"
+#include "quorlix/stream/Archive.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
 #include <functional>
 
 using namespace Quorlix;
@@ -40,6 +43,8 @@ protected:
         Sox("-n -r 44100 -c 2 -b 16 " + *s_Folder / "left.wav" + " synth 2 sine 1000 sine 0");
         Sox("-n -r 44100 -c 1 -b 16 " + *s_Folder / "steps.wav" +
             " synth 0.5 sine 500 : synth 0.5 sine 1500");
+        // Never near zero but at its edges: a gap in the output shows as a quiet stretch.
+        Sox("-n -r 44100 -c 1 -b 16 " + *s_Folder / "square.wav" + " synth 0.1 square 500 vol 0.5");
     }
     static void TearDownTestSuite() { delete s_Folder; }
 
@@ -295,4 +300,139 @@ TEST_F(SoundOutput, PlayControlMovesThePosition) {
     Obj<SoundSource> steps = Source("steps.wav", 0);
     ASSERT_TRUE(steps && steps->Play(false, 0.5));
     EXPECT_NEAR(Frequency(render(0.3), 0, k_Rate / 20, k_Rate / 5), 1500, 1500 * 0.005);
+}
+
+// A source's queue is looked at only when the frames rendered since its last refill could have
+// taken it low. Whatever the pitch, its changes and Doppler shifts, it never runs dry.
+TEST_F(SoundOutput, LoopingSourcesNeverRunDry) {
+    struct DryCase {
+        const char* m_Name;
+        uint32_t m_Flags;
+        std::vector<Arrange> m_Steps; // each committed, then played for a second
+    };
+    const auto frequency = [](uint32_t hz) -> Arrange {
+        return [=](SoundSource& s, SoundReceiver&) { EXPECT_TRUE(s.SetFrequency(hz, true)); };
+    };
+    const Arrange near = [](SoundSource& s, SoundReceiver&) {
+        s.SetPosition(Vector3f(0, 0, 2), true);
+    };
+    const Arrange moving = [](SoundSource& s, SoundReceiver&) {
+        s.SetVelocity(Vector3f(0, 0, -30), true);
+    };
+    // Towards the source at 300 units/s: heard some 1.9 times as fast.
+    const Arrange listenerMoving = [](SoundSource&, SoundReceiver& r) {
+        r.SetVelocity(Vector3f(0, 0, 300), true);
+    };
+    const Arrange nothing = [](SoundSource&, SoundReceiver&) {};
+    // A full queue at 100 Hz lasts minutes, and 200000 Hz drains it in a tenth of a second.
+    const DryCase cases[] = {
+        {"2D at 200000 Hz", 0, {frequency(200000), nothing}},
+        {"3D at 200000 Hz", SoundSource::k_Flag3D, {near, frequency(200000), nothing}},
+        {"2D from 100 Hz to 200000 Hz", 0, {nothing, frequency(100), frequency(200000)}},
+        {"3D from 100 Hz to 200000 Hz",
+         SoundSource::k_Flag3D,
+         {near, frequency(100), frequency(200000)}},
+        {"3D moving from 100 Hz to 200000 Hz",
+         SoundSource::k_Flag3D,
+         {near, moving, frequency(100), frequency(200000)}},
+        {"listener starting to move",
+         SoundSource::k_Flag3D,
+         {near, frequency(100), frequency(40000), listenerMoving}},
+    };
+    constexpr int k_Window = 256;
+    const auto quietest = [&](const std::vector<int16_t>& samples, int from) {
+        double least = 1e9;
+        for (int f = from; f + k_Window <= int(samples.size() / 2); f += k_Window)
+            least = std::min(least, Rms(samples, 0, f, k_Window));
+        return least;
+    };
+    for (const DryCase& c : cases) {
+        SCOPED_TRACE(c.m_Name);
+        Obj<SoundReceiver> receiver(m_Loopback.Device()->CreateSoundReceiver());
+        Obj<SoundSource> source = Source("square.wav", c.m_Flags);
+        ASSERT_TRUE(source && receiver);
+        ASSERT_TRUE(source->Play(true, 0.0));
+        for (size_t i = 0; i < c.m_Steps.size(); ++i) {
+            SCOPED_TRACE(i);
+            c.m_Steps[i](*source, *receiver);
+            // Past the gain ramp of the start. A queue run dry is silent until the next refill,
+            // a whole render slice; the square wave's slowest edges measure some 1000 at 2 units.
+            EXPECT_GT(quietest(m_Loopback.Render(k_Rate), i == 0 ? k_Rate / 50 : 0), 500.0);
+        }
+        EXPECT_TRUE(source->IsPlaying());
+        source = nullptr;
+        m_Loopback.Render(k_Rate / 20);
+    }
+}
+
+// Streaming sources of one small file share one copy of it while any of them lives: a file
+// rewritten with its size and time kept plays as before until they are gone; a new time, or a
+// large file, is read anew.
+TEST_F(SoundOutput, SmallFilesAreSharedWhileTheirSourcesLive) {
+    namespace fs = std::filesystem;
+    const std::string low = Tone(*s_Folder / "low.wav", k_Rate, 1, 1.0, 500);
+    const std::string high = Tone(*s_Folder / "high.wav", k_Rate, 1, 1.0, 1500);
+    // 12 s of mono is past the 1 MiB held in memory.
+    const std::string lowLarge = Tone(*s_Folder / "low-large.wav", k_Rate, 1, 12.0, 500);
+    const std::string highLarge = Tone(*s_Folder / "high-large.wav", k_Rate, 1, 12.0, 1500);
+    ASSERT_EQ(fs::file_size(low), fs::file_size(high));
+    ASSERT_GT(fs::file_size(lowLarge), uintmax_t(1) << 20);
+    const fs::file_time_type time = fs::last_write_time(low);
+    const auto rewrite = [&](const std::string& name, const std::string& from,
+                             fs::file_time_type at) {
+        fs::copy_file(from, *s_Folder / name, fs::copy_options::overwrite_existing);
+        fs::last_write_time(*s_Folder / name, at);
+    };
+    const auto pitch = [&](const Obj<SoundSource>& source) {
+        EXPECT_TRUE(source);
+        if (!source)
+            return 0.0;
+        EXPECT_TRUE(source->Play(false, 0.0));
+        const std::vector<int16_t> samples = m_Loopback.Render(k_Rate / 4);
+        EXPECT_TRUE(source->Stop());
+        m_Loopback.Render(k_Rate / 20);
+        return Frequency(samples, 0, k_Rate / 20, k_Rate / 5);
+    };
+
+    rewrite("shared.wav", low, time);
+    Obj<SoundSource> first = Source("shared.wav", 0);
+    rewrite("shared.wav", high, time);
+    EXPECT_NEAR(pitch(Source("shared.wav", 0)), 500, 5);
+    EXPECT_NEAR(pitch(Source("shared.wav", SoundSource::k_Flag3D)), 500, 5);
+    // A source holding the whole file decodes it itself.
+    EXPECT_NEAR(pitch(Source("shared.wav", 0, AudioSrcFile::CacheWholeFile)), 1500, 15);
+    first = nullptr;
+    Obj<SoundSource> second = Source("shared.wav", 0);
+    EXPECT_NEAR(pitch(second), 1500, 15);
+    rewrite("shared.wav", low, time + std::chrono::seconds(10));
+    EXPECT_NEAR(pitch(Source("shared.wav", 0)), 500, 5);
+    EXPECT_NEAR(pitch(second), 1500, 15);
+
+    rewrite("large.wav", lowLarge, time);
+    Obj<SoundSource> large = Source("large.wav", 0);
+    rewrite("large.wav", highLarge, time);
+    EXPECT_NEAR(pitch(Source("large.wav", 0)), 1500, 15);
+}
+
+// Archive members stream too: a stored member is shared like a file, a compressed one is
+// decoded from its own copy.
+TEST_F(SoundOutput, ArchiveMembersPlay) {
+    const std::string archivePath = *s_Folder / "sounds.kxp";
+    const std::string tone = Tone(*s_Folder / "member.wav", 22050, 1, 1.0, 750);
+    for (const Archive::StoreMode mode : {Archive::StoreModeStore, Archive::StoreModeCompress}) {
+        SCOPED_TRACE(int(mode));
+        {
+            Obj<Archive> archive(Archive::Create());
+            ASSERT_EQ(archive->OpenNew(String(archivePath.c_str())), nullptr);
+            ASSERT_EQ(archive->SetStoreMode(mode, 9), nullptr);
+            ASSERT_EQ(
+                archive->AddFile(String("tone.wav"), String(tone.c_str()), String(""), nullptr),
+                nullptr);
+            ASSERT_EQ(archive->Close(), nullptr);
+        }
+        std::vector<int16_t> samples;
+        Hear(
+            "sounds.kxp/tone.wav", 0, [](SoundSource&, SoundReceiver&) {}, &samples);
+        EXPECT_NEAR(Frequency(samples, 0, k_Rate / 10, k_Rate / 2), 750, 750 * 0.005);
+    }
 }
