@@ -50,7 +50,8 @@ StreamPipe* SharedFilePipe::Open(const StringRef& path) {
                 return NewObject<SharedFilePipe>(std::move(content));
         }
     }
-    auto content = std::make_shared<Content>(std::move(found));
+    // Not make_shared: its control block brings std's type_info calls into the exports.
+    std::shared_ptr<Content> content(new Content(std::move(found)));
     content->m_Bytes.resize(size_t(size));
     if (file->Seek(0, SeekBegin) != 0 ||
         ReadFully(*file, content->m_Bytes.data(), int(size)) != int(size) ||
