@@ -10,8 +10,6 @@
 #include "quorlix/library/Library.h"
 #include "quorlix/platform/Threading.h"
 #include "quorlix/platform/Time.h"
-#include "quorlix/render/RenderChannel.h"
-#include "quorlix/render/RenderPipe.h"
 #include "quorlix/render/RenderSystem.h"
 #include "quorlix/render/RenderSystemTraverse.h"
 #include "quorlix/scene/Camera.h"
@@ -21,6 +19,8 @@
 #include "quorlix/sound/SoundDevice.h"
 #include "quorlix/sound/SoundScene.h"
 #include "quorlix/sound/SoundSource.h"
+
+#include "SceneSystem.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -62,13 +62,7 @@ int Run(const char* file) {
     static_cast<SSoundEmitter*>(emitter->GetSNode())->m_FileObject = sound.Get();
     mover->AddChild(emitter);
 
-    Obj<RenderChannel> channel(RenderChannel::Create());
-    channel->m_SceneRoot = root.Get();
-    channel->m_Camera = camera.Get();
-    Obj<RenderPipe> pipe(RenderPipe::Create());
-    Obj<RenderSystem> system(RenderSystem::Create());
-    system->SetRenderPipe(pipe);
-    system->AddChannel(channel);
+    Obj<RenderSystem> system = QuorlixTest::MakeSceneSystem(root.Get(), camera.Get());
     const RenderSystemTraverse_D& traverse = system->GetTraverse();
 
     const double start = Now();

@@ -2,8 +2,6 @@
 // shared device and its messages, and what the frame loop's sound step hands the sources.
 
 #include "quorlix/sound/SoundScene.h"
-#include "quorlix/render/RenderChannel.h"
-#include "quorlix/render/RenderPipe.h"
 #include "quorlix/render/RenderSystem.h"
 #include "quorlix/render/RenderSystemTraverse.h"
 #include "quorlix/scene/Camera.h"
@@ -13,6 +11,7 @@
 #include "quorlix/sound/SoundReceiver.h"
 
 #include "../scene/SceneTestSupport.h"
+#include "SceneSystem.h"
 #include "support/LogCapture.h"
 
 #include <cstdlib>
@@ -143,13 +142,7 @@ TEST_F(SoundSceneTest, FrameLoopPlacesEmittersAndTheListener) {
     Obj<TSoundEmitter> emitter = Emitter("boom.wav");
     mover->AddChild(emitter);
 
-    Obj<RenderChannel> channel(RenderChannel::Create());
-    channel->m_SceneRoot = root.Get();
-    channel->m_Camera = camera.Get();
-    Obj<RenderPipe> pipe(RenderPipe::Create());
-    Obj<RenderSystem> system(RenderSystem::Create());
-    system->SetRenderPipe(pipe);
-    system->AddChannel(channel);
+    Obj<RenderSystem> system = QuorlixTest::MakeSceneSystem(root.Get(), camera.Get());
     RenderSystemTraverse_D& traverse = system->GetTraverse();
 
     LogCapture log;
