@@ -107,7 +107,10 @@ bool SoundDevice_D::Open(bool loopback) {
     m_DirectChannels = alIsExtensionPresent("AL_SOFT_direct_channels") == AL_TRUE;
     // Still marked experimental in the OpenAL Soft releases that have it: taken only with all
     // three entry points, and buffers fall back to alBufferData whenever a call fails.
-    if (alIsExtensionPresent("AL_SOFTX_map_buffer") == AL_TRUE) {
+    // QUORLIX_SOUND_MAP_BUFFERS=0 leaves it alone, as on an OpenAL without it.
+    if (alIsExtensionPresent("AL_SOFTX_map_buffer") == AL_TRUE &&
+        !(Platform::HasEnvironmentVariable("QUORLIX_SOUND_MAP_BUFFERS") &&
+          Platform::GetEnvironmentVariable("QUORLIX_SOUND_MAP_BUFFERS") == "0")) {
         MapBufferCalls calls;
         calls.m_Storage =
             reinterpret_cast<MapBufferCalls::Storage>(alGetProcAddress("alBufferStorageSOFT"));

@@ -365,6 +365,62 @@ TEST_F(SoundOutput, LoopingSourcesNeverRunDry) {
     }
 }
 
+// OpenAL buffers mapped into memory take the decoded samples without a copy; without the
+// extension (or with QUORLIX_SOUND_MAP_BUFFERS=0) they are copied in. Both play the same.
+TEST_F(SoundOutput, MappedAndCopiedBuffersPlayTheSame) {
+    struct MapCase {
+        const char* m_Name;
+        const char* m_File;
+        uint32_t m_Flags;
+        Arrange m_Setup;
+    };
+    const Arrange none = [](SoundSource&, SoundReceiver&) {};
+    const Arrange panned = [](SoundSource& s, SoundReceiver&) { s.SetPan(-600, true); };
+    const Arrange placed = [](SoundSource& s, SoundReceiver&) {
+        s.SetPosition(Vector3f(1, 0, 1), true);
+    };
+    // The sounds end within the render: their last buffer is a short one.
+    const MapCase cases[] = {
+        {"mono in 2D", "second.wav", 0, none},
+        {"stereo as decoded", "left.wav", 0, none},
+        {"stereo panned", "left.wav", 0, panned},
+        {"mono in space", "second.wav", SoundSource::k_Flag3D, placed},
+        {"stereo mixed down in space", "left.wav", SoundSource::k_Flag3D, placed},
+    };
+    std::vector<int16_t> heard[2][std::size(cases)];
+    m_Loopback.Close();
+    for (int mapped = 0; mapped < 2; ++mapped) {
+        ::setenv("QUORLIX_SOUND_MAP_BUFFERS", mapped ? "1" : "0", 1);
+        Loopback loopback;
+        ASSERT_TRUE(loopback.IsOpen());
+        Obj<SoundReceiver> receiver(loopback.Device()->CreateSoundReceiver());
+        for (size_t i = 0; i < std::size(cases); ++i) {
+            Obj<SoundSource> source(loopback.Device()->CreateSoundSource(
+                String((*s_Folder / cases[i].m_File).c_str()), cases[i].m_Flags,
+                AudioSrcFile::CacheStreaming));
+            ASSERT_TRUE(source && receiver);
+            cases[i].m_Setup(*source, *receiver);
+            ASSERT_TRUE(source->Play(false, 0.0));
+            heard[mapped][i] = loopback.Render(k_Rate * 5 / 2);
+            EXPECT_FALSE(source->IsPlaying());
+        }
+    }
+    ::unsetenv("QUORLIX_SOUND_MAP_BUFFERS");
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        SCOPED_TRACE(cases[i].m_Name);
+        const std::vector<int16_t>& a = heard[0][i];
+        const std::vector<int16_t>& b = heard[1][i];
+        ASSERT_EQ(a.size(), b.size());
+        std::vector<int16_t> difference(a.size());
+        for (size_t k = 0; k < a.size(); ++k)
+            difference[k] = static_cast<int16_t>(a[k] - b[k]);
+        const int frames = int(a.size() / 2);
+        EXPECT_GT(std::hypot(Rms(a, 0, 0, frames), Rms(a, 1, 0, frames)), 1000.0);
+        EXPECT_LT(Rms(difference, 0, 0, frames), k_Dither);
+        EXPECT_LT(Rms(difference, 1, 0, frames), k_Dither);
+    }
+}
+
 // Streaming sources of one small file share one copy of it while any of them lives: a file
 // rewritten with its size and time kept plays as before until they are gone; a new time, or a
 // large file, is read anew.
