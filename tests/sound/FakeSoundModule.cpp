@@ -64,7 +64,10 @@ private:
 class FakeSource : public SoundSource, Counted {
 public:
     FakeSource(AudioSrcFile* file, uint32_t flags) noexcept : SoundSource(file, flags) {}
-    bool Play(bool, double) override { return true; }
+    bool Play(bool, double) override {
+        Probe().m_SourceAppliedAtPlay = Probe().m_SourceApplied.load();
+        return true;
+    }
     bool Stop() override { return true; }
     bool Pause() override { return true; }
     bool Continue() override { return true; }

@@ -16,6 +16,7 @@ struct FakeSoundProbe {
     std::atomic<int> m_FillCalls{0};
     std::atomic<int64_t> m_LastFillPosition{-1};
     std::atomic<int> m_SourceApplied{0}, m_ReceiverApplied{0};
+    std::atomic<int> m_SourceAppliedAtPlay{-1}; // m_SourceApplied when a source last played
     Quorlix::SoundSource::Parameters m_SourceBlock;
     Quorlix::SoundReceiver::Parameters m_ReceiverBlock;
 };

@@ -4,9 +4,13 @@
 #include "support/LogCapture.h"
 
 #include "quorlix/core/Obj.h"
+#include "quorlix/library/Library.h"
 #include "quorlix/platform/DynamicLibrary.h"
+#include "quorlix/scene/FileObject.h"
+#include "quorlix/scene/Sound.h"
 #include "quorlix/sound/SoundDevice.h"
 #include "quorlix/sound/SoundReceiver.h"
+#include "quorlix/sound/SoundScene.h"
 #include "quorlix/sound/SoundSource.h"
 #include "quorlix/sound/internal/SoundModule.h"
 
@@ -226,4 +230,37 @@ TEST(SoundSwitch, EnvironmentReadOnceThenSetSoundEnable) {
             std::exit(!first && !second && GetSoundEnable() ? 0 : 1);
         },
         testing::ExitedWithCode(0), "");
+}
+
+// An emitter starts where it stands: its place is committed before it plays, or a device that
+// mixes on its own thread would sound its first moments at the listener, unattenuated.
+class SoundEmitterStart : public SoundTest {
+protected:
+    // Scene classes are registered by the library's start.
+    static void SetUpTestSuite() { DLLInitialize(0); }
+    static void TearDownTestSuite() { DLLDeInitialize(0); }
+};
+
+TEST_F(SoundEmitterStart, EmittersArePlacedBeforeTheyPlay) {
+    FakeSoundProbe& probe = *QuorlixSoundTestProbe();
+    Obj<TSoundEmitter> emitter(TSoundEmitter::Create());
+    Obj<FileObject> sound(FileObject::Create());
+    sound->SetFileName(String("absolute://4000"));
+    static_cast<SSoundEmitter*>(emitter->GetSNode())->m_FileObject = sound.Get();
+    Matrix4f world = Matrix4f::Identity;
+    world.MakeTranslation(Vector3f(5, 0, 0));
+    LogCapture log; // the load message
+    SoundScene scene;
+    probe.m_SourceAppliedAtPlay = -1;
+    const int applied = probe.m_SourceApplied;
+    scene.AdvanceEmitter(*emitter, world, 0.0);
+    for (auto& m : log.Messages())
+        printf("LOG %s\n", m.c_str());
+    EXPECT_EQ(probe.m_SourceAppliedAtPlay, applied + 1);
+    EXPECT_EQ(probe.m_SourceBlock.m_Position.GetX(), 5.0f);
+    // Later steps move it without playing it again.
+    world.MakeTranslation(Vector3f(6, 0, 0));
+    scene.AdvanceEmitter(*emitter, world, 0.125);
+    EXPECT_EQ(probe.m_SourceAppliedAtPlay, applied + 1);
+    EXPECT_EQ(probe.m_SourceApplied, applied + 2);
 }

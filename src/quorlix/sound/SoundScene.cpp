@@ -171,8 +171,9 @@ void SoundScene::AdvanceEmitter(TSoundEmitter& emitter, const Matrix4f& world, d
     e->m_Seen = true;
     if (e->m_Failed || !GetSoundEnable())
         return;
-    if (!e->m_Player.IsLoaded()) {
-        if (Failed(e->m_Player.Play(emitter, true))) {
+    const bool starting = !e->m_Player.IsLoaded();
+    if (starting) {
+        if (Failed(e->m_Player.Load(emitter))) {
             e->m_Failed = true;
             return;
         }
@@ -188,6 +189,10 @@ void SoundScene::AdvanceEmitter(TSoundEmitter& emitter, const Matrix4f& world, d
     source->SetVelocity(velocity, false);
     source->SetConeOrientation(RowOf(world, 2), false);
     source->CommitSettings();
+    // Placed first: a device mixing on its own thread would otherwise play the first moments
+    // at the listener, unattenuated.
+    if (starting && !source->Play(true, 0.0))
+        e->m_Failed = true;
 }
 
 void SoundScene::AdvanceReceiver(TSoundReceiver& receiver, const Matrix4f& world, double elapsed) {
