@@ -211,20 +211,26 @@ size_t IdHome(uint32_t id, size_t mask) noexcept {
 
 } // namespace
 
-bool ScriptNamespace::IndexId(uint32_t id, ScriptObject* object) {
-    if ((m_IdCount + 1) * 2 > m_IdSlots.size()) {
-        std::vector<IdSlot> old(std::max<size_t>(16, m_IdSlots.size() * 2), IdSlot{0, nullptr});
-        old.swap(m_IdSlots);
-        const size_t mask = m_IdSlots.size() - 1;
-        for (const IdSlot& slot : old) {
-            if (slot.m_Id == 0)
-                continue;
-            size_t i = IdHome(slot.m_Id, mask);
-            while (m_IdSlots[i].m_Id != 0)
-                i = (i + 1) & mask;
-            m_IdSlots[i] = slot;
-        }
+void ScriptNamespace::ReserveIdSlot() {
+    if ((m_IdCount + 1) * 2 <= m_IdSlots.size())
+        return;
+    ++m_IdVersion;
+    std::vector<IdSlot> old(std::max<size_t>(16, m_IdSlots.size() * 2), IdSlot{0, nullptr});
+    old.swap(m_IdSlots);
+    const size_t mask = m_IdSlots.size() - 1;
+    for (const IdSlot& slot : old) {
+        if (slot.m_Id == 0)
+            continue;
+        size_t i = IdHome(slot.m_Id, mask);
+        while (m_IdSlots[i].m_Id != 0)
+            i = (i + 1) & mask;
+        m_IdSlots[i] = slot;
     }
+}
+
+bool ScriptNamespace::IndexId(uint32_t id, ScriptObject* object) {
+    ReserveIdSlot();
+    ++m_IdVersion;
     const size_t mask = m_IdSlots.size() - 1;
     size_t i = IdHome(id, mask);
     while (m_IdSlots[i].m_Id != 0 && m_IdSlots[i].m_Id != id)
@@ -269,11 +275,13 @@ void ScriptNamespace::UnindexId(uint32_t id) {
     }
     m_IdSlots[i] = IdSlot{0, nullptr};
     --m_IdCount;
+    ++m_IdVersion;
 }
 
 void ScriptNamespace::ClearIdIndex() noexcept {
     std::vector<IdSlot>().swap(m_IdSlots);
     m_IdCount = 0;
+    ++m_IdVersion;
 }
 
 void ScriptNamespace::NoteFirstObject(ScriptObject* object) {
@@ -312,6 +320,39 @@ void ScriptNamespace::DefObjectID(ScriptObject* object, unsigned id) {
         return;
     }
     m_Pending.push_back(Pending{id, Obj<ScriptObject>(object)});
+}
+
+ScriptObject* ScriptNamespace::FindObjectIDOrReserve(unsigned id, IdReservation& reservation) {
+    reservation = IdReservation{nullptr, static_cast<uint32_t>(id)};
+    if (id == 0)
+        return NilObject();
+    // Made room for first, so that the free place the probe ends on is where the id goes.
+    ReserveIdSlot();
+    const size_t mask = m_IdSlots.size() - 1;
+    size_t i = IdHome(id, mask);
+    for (; m_IdSlots[i].m_Id != 0; i = (i + 1) & mask) {
+        if (m_IdSlots[i].m_Id == id)
+            return m_IdSlots[i].m_Object; // a record may hold the nil object: no place then
+    }
+    reservation.m_Namespace = this;
+    reservation.m_Slot = i;
+    reservation.m_Version = m_IdVersion;
+    return NilObject();
+}
+
+void ScriptNamespace::DefReservedObjectID(ScriptObject* object, const IdReservation& reservation) {
+    if (object == nullptr)
+        return;
+    if (reservation.m_Namespace != this || reservation.m_Version != m_IdVersion) {
+        DefObjectID(object, reservation.m_Id);
+        return;
+    }
+    // The id is new: the place is free and the number in neither the table nor the pending.
+    NoteFirstObject(object);
+    m_IdSlots[reservation.m_Slot] = IdSlot{reservation.m_Id, object};
+    ++m_IdCount;
+    ++m_IdVersion;
+    m_Pending.push_back(Pending{reservation.m_Id, Obj<ScriptObject>(object)});
 }
 
 ScriptObject* ScriptNamespace::FindObject(const StringRef& name) const {

@@ -85,6 +85,22 @@ public:
     /// The object numbered `id` in this namespace only; nil when none.
     virtual ScriptObject* FindObjectID(unsigned id) const;
 
+    /// The number FindObjectIDOrReserve looked up and, when it was missing, the free place of
+    /// the id index that it takes, good until the index next changes.
+    struct IdReservation {
+        const ScriptNamespace* m_Namespace = nullptr; // that reserved a place
+        uint32_t m_Id = 0;
+        size_t m_Slot = k_NoSlot;
+        uint64_t m_Version = 0;
+        static constexpr size_t k_NoSlot = ~size_t{0};
+    };
+    /// FindObjectID for a caller that defines the number when it is missing (a loader), with
+    /// one probe of the index for both: `reservation` is then ready for DefReservedObjectID.
+    ScriptObject* FindObjectIDOrReserve(unsigned id, IdReservation& reservation);
+    /// DefObjectID(object, reservation.m_Id) in every respect; it fills the reserved place
+    /// without a probe when the index has not changed since the reservation.
+    void DefReservedObjectID(ScriptObject* object, const IdReservation& reservation);
+
     /// The last class of that name here, else in the nearest parent; nil when none.
     virtual ScriptClass* FindClass(const char* name) const;
     /// Appends a class (counted). Null and the nil object are ignored.
@@ -165,6 +181,8 @@ private:
     void Flush() const;
     void DoubleTable();
     const IdSlot* FindIdSlot(uint32_t id) const noexcept;
+    // Room for one more id without passing half full.
+    void ReserveIdSlot();
     // Whether the id was new to the index.
     bool IndexId(uint32_t id, ScriptObject* object);
     void UnindexId(uint32_t id);
@@ -188,6 +206,7 @@ private:
     // insertion and removal of a numbered record.
     std::vector<IdSlot> m_IdSlots;
     size_t m_IdCount = 0;
+    uint64_t m_IdVersion = 0; // changes with every change of the index: reservations go stale
     // Numbered objects indexed but not yet in the table, in the order they were defined. A
     // load defines hundreds of thousands of them, and adding each to a random bucket of the
     // capped table costs a cache miss; they are added (the same insertions in the same order,

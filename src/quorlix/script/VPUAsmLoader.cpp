@@ -130,7 +130,8 @@ EResult Machine::Object(uint32_t classWord, uint32_t number, Obj<ScriptObject>& 
     const ClassType_TypeID* cls = MakeTypeID(static_cast<int32_t>(classWord));
     if (number == 0)
         return Fail("object number 0");
-    ScriptObject* found = m_Namespace->FindObjectID(number);
+    ScriptNamespace::IdReservation place;
+    ScriptObject* found = m_Namespace->FindObjectIDOrReserve(number, place);
     if (!found->IsNil()) {
         out = found;
         return SOK;
@@ -141,7 +142,7 @@ EResult Machine::Object(uint32_t classWord, uint32_t number, Obj<ScriptObject>& 
     if (created->IsNil())
         return Fail("class cannot be instantiated", EInvalidArgument);
     out = created;
-    m_Namespace->DefObjectID(created, number);
+    m_Namespace->DefReservedObjectID(created, place);
     return SOK;
 }
 
