@@ -59,9 +59,8 @@ private:
         return value;
     }
 
-    EResult Object(uint32_t classWord, uint32_t number, Obj<ScriptObject>& out);
-    EResult Reference(uint32_t classWord, uint32_t number, const MVTBL& entry,
-                      Obj<ScriptObject>& out);
+    EResult Object(uint32_t classWord, uint32_t number, ScriptObject*& out);
+    EResult Reference(uint32_t classWord, uint32_t number, const MVTBL& entry, ScriptObject*& out);
     EResult Member(const ClassType_MemberID*& m, const MVTBL*& entry);
     bool EnumeratorFits(const MVTBL& entry, uint32_t value) noexcept;
     EResult SetMember(uint32_t op);
@@ -77,7 +76,10 @@ private:
     size_t m_DataWords; // words of the program; the end of the data ends it as opcode 0 does
     size_t m_Pos = 0;
     size_t m_Start = 0;
-    Obj<ScriptObject> m_Current{&G_NilObject};
+    // Objects are held by plain pointers: each one the machine reaches is the object of a
+    // record of the namespace (found by its number, or numbered as it is created), and a
+    // program only adds records. Counting them here would cost atomic operations per object.
+    ScriptObject* m_Current = &G_NilObject;
     // Member operands that passed Member's checks, by class row and operand: a program sets
     // the same few members of every object of a class, and the answer stands until the class
     // tables change.
@@ -113,7 +115,7 @@ EResult Machine::TypeError(const MVTBL& entry, const char* found) {
 // The value of an object operand for member `entry`: number 0 is the nil object (how writers
 // give an empty link), any other number the object of Object(), which must suit the member.
 EResult Machine::Reference(uint32_t classWord, uint32_t number, const MVTBL& entry,
-                           Obj<ScriptObject>& out) {
+                           ScriptObject*& out) {
     if (number == 0) {
         out = &G_NilObject;
         return SOK;
@@ -126,7 +128,7 @@ EResult Machine::Reference(uint32_t classWord, uint32_t number, const MVTBL& ent
 }
 
 // The object `number` of the namespace, else a new object of the class defined under it.
-EResult Machine::Object(uint32_t classWord, uint32_t number, Obj<ScriptObject>& out) {
+EResult Machine::Object(uint32_t classWord, uint32_t number, ScriptObject*& out) {
     const ClassType_TypeID* cls = MakeTypeID(static_cast<int32_t>(classWord));
     if (number == 0)
         return Fail("object number 0");
@@ -263,10 +265,10 @@ EResult Machine::SetMember(uint32_t op) {
             return TypeError(entry, "Object");
         const uint32_t classWord = Word();
         const uint32_t number = Word();
-        Obj<ScriptObject> target;
+        ScriptObject* target = nullptr;
         if (const EResult r = Reference(classWord, number, entry, target); Failed(r))
             return r;
-        m_Current->Set(MakeMemberID<ClassMember_Object>(id), target.Get());
+        m_Current->Set(MakeMemberID<ClassMember_Object>(id), target);
         return SOK;
     }
     case AsmOp::mfnset_tO_cT_cE: {
@@ -358,10 +360,10 @@ EResult Machine::SetMember(uint32_t op) {
         for (uint32_t i = 0; i < count; ++i) {
             const uint32_t classWord = Word();
             const uint32_t number = Word();
-            Obj<ScriptObject> target;
+            ScriptObject* target = nullptr;
             if (const EResult r = Reference(classWord, number, entry, target); Failed(r))
                 return r;
-            elements.Add(target);
+            elements.Add(Obj<ScriptObject>(target));
         }
         (void)m_Current->SetArray<ScriptObject*>(static_cast<const ClassMember*>(m), elements);
         return SOK;
@@ -488,7 +490,7 @@ EResult Machine::Run(Obj<ScriptObject>& result) {
                 return Fail("truncated instruction");
             const uint32_t classWord = Word();
             const uint32_t number = Word();
-            Obj<ScriptObject> object;
+            ScriptObject* object = nullptr;
             r = Object(classWord, number, object);
             if (Succeeded(r))
                 m_Current = object;
