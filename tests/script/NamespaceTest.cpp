@@ -13,6 +13,7 @@
 #include <atomic>
 #include <cmath>
 #include <initializer_list>
+#include <map>
 #include <random>
 #include <set>
 #include <string>
@@ -270,6 +271,69 @@ TEST_F(Namespaces, NumberedRecordsEnterTheTableLateInTheSameOrder) {
     EXPECT_EQ(Printed(*eager), Printed(*lazy));
     EXPECT_EQ(listed(*eager), listed(*lazy));
     EXPECT_EQ(eager->GetObjectBucketCount(), ScriptNamespace::k_MaxBuckets);
+}
+
+TEST_F(Namespaces, NumbersAreFoundHoweverTheyAreSpread) {
+    // Numbers in order sit in an array, scattered ones in a hash, and hashed numbers move into
+    // the array when it widens over them: lookups, replacements, removals and reservations
+    // must agree with a plain map whatever the pattern.
+    constexpr unsigned k_Count = 5000;
+    struct Pattern {
+        const char* m_Name;
+        unsigned (*m_Id)(unsigned i); // i from 0; distinct and never 0
+    };
+    const Pattern patterns[] = {
+        {"in order", [](unsigned i) { return i + 1; }},
+        {"scattered", [](unsigned i) { return (i + 1) * 2654435761u; }},
+        {"descending", [](unsigned i) { return k_Count - i; }},
+        {"even, descending", [](unsigned i) { return 2 * (k_Count - i); }},
+        {"in order from far", [](unsigned i) { return 1000000u + i; }},
+        {"a few far, then in order", // the array widens over the hashed ones
+         [](unsigned i) { return i < 100 ? 2 * (2000 + i) : 2 * (i - 100) + 1; }},
+    };
+    Obj<Object> a = Named(""), b = Named(""), c = Named("");
+    for (const Pattern& pattern : patterns) {
+        SCOPED_TRACE(pattern.m_Name);
+        Obj<ScriptNamespace> ns = ScriptNamespace::Create(nullptr, "");
+        std::map<unsigned, ScriptObject*> model;
+        for (unsigned i = 0; i < k_Count; ++i) {
+            const unsigned id = pattern.m_Id(i);
+            ScriptObject* object = id % 3 == 0 ? b.Get() : a.Get();
+            if (i % 2 == 0) {
+                ns->DefObjectID(object, id);
+            } else {
+                ScriptNamespace::IdReservation place;
+                ASSERT_EQ(ns->FindObjectIDOrReserve(id, place), Nil()) << id;
+                ns->DefReservedObjectID(object, place);
+            }
+            model[id] = object;
+            if (i % 100 == 0) { // a replacement of an earlier number
+                const unsigned earlier = pattern.m_Id(i / 2);
+                ns->DefObjectID(c, earlier);
+                model[earlier] = c;
+            }
+        }
+        const auto agrees = [&] {
+            int wrong = 0;
+            for (unsigned i = 0; i < k_Count; ++i) {
+                const unsigned id = pattern.m_Id(i);
+                const auto known = model.find(id);
+                ScriptObject* expected = known != model.end() ? known->second : Nil();
+                ScriptNamespace::IdReservation place;
+                wrong += ns->FindObjectID(id) != expected;
+                wrong += ns->FindObjectIDOrReserve(id, place) != expected;
+                wrong += ns->FindObjectID(id + 7919u * k_Count) != Nil();
+            }
+            return wrong;
+        };
+        EXPECT_EQ(agrees(), 0);
+        EXPECT_EQ(ns->ClearObjectReferences(b, 0), SOK);
+        std::erase_if(model, [&](const auto& record) { return record.second == b.Get(); });
+        EXPECT_EQ(agrees(), 0);
+        Array<Obj<ScriptObject>> listed;
+        ns->GetObjectList(listed, 0);
+        EXPECT_EQ(listed.Size(), int(model.size()));
+    }
 }
 
 TEST_F(Namespaces, ReservedNumbersAreDefinedAsDefObjectIDDefinesThem) {
