@@ -1,5 +1,6 @@
 #include "quorlix/script/VPUAsmLoader.h"
 
+#include "quorlix/script/ClassBinding.h"
 #include "quorlix/script/ClassTable.h"
 #include "quorlix/script/ScriptNamespace.h"
 #include "quorlix/script/VPUAsm.h"
@@ -59,7 +60,10 @@ private:
         return value;
     }
 
-    EResult Object(uint32_t classWord, uint32_t number, ScriptObject*& out);
+    EResult Object(uint32_t classWord, uint32_t number, ScriptObject*& out,
+                   bool* created = nullptr);
+    ScriptObject* TakeHeld(uint32_t classWord, uint32_t number, const ClassType_MemberID* m,
+                           const MVTBL& entry);
     EResult Reference(uint32_t classWord, uint32_t number, const MVTBL& entry, ScriptObject*& out);
     EResult Member(const ClassType_MemberID*& m, const MVTBL*& entry);
     bool EnumeratorFits(const MVTBL& entry, uint32_t value) noexcept;
@@ -80,6 +84,7 @@ private:
     // record of the namespace (found by its number, or numbered as it is created), and a
     // program only adds records. Counting them here would cost atomic operations per object.
     ScriptObject* m_Current = &G_NilObject;
+    bool m_CurrentCreated = false; // by the create instruction that made it current
     // Member operands that passed Member's checks, by class row and operand: a program sets
     // the same few members of every object of a class, and the answer stands until the class
     // tables change.
@@ -128,7 +133,7 @@ EResult Machine::Reference(uint32_t classWord, uint32_t number, const MVTBL& ent
 }
 
 // The object `number` of the namespace, else a new object of the class defined under it.
-EResult Machine::Object(uint32_t classWord, uint32_t number, ScriptObject*& out) {
+EResult Machine::Object(uint32_t classWord, uint32_t number, ScriptObject*& out, bool* created) {
     const ClassType_TypeID* cls = MakeTypeID(static_cast<int32_t>(classWord));
     if (number == 0)
         return Fail("object number 0");
@@ -140,12 +145,42 @@ EResult Machine::Object(uint32_t classWord, uint32_t number, ScriptObject*& out)
     }
     if (!IsValidClassID(cls))
         return Fail("invalid class identifier", EInvalidArgument);
-    ScriptObject* created = ScriptObject::Create(ClassOfIndex(ClassIndexOf(cls)));
-    if (created->IsNil())
+    ScriptObject* made = ScriptObject::Create(ClassOfIndex(ClassIndexOf(cls)));
+    if (made->IsNil())
         return Fail("class cannot be instantiated", EInvalidArgument);
-    out = created;
-    m_Namespace->DefReservedObjectID(created, place);
+    out = made;
+    m_Namespace->DefReservedObjectID(made, place);
+    if (created != nullptr)
+        *created = true;
     return SOK;
+}
+
+// For object member `m` of the current object: the object it holds from its creation, now
+// numbered `number`, when that stands for the new object of the class `classWord` names that
+// Object() would make (see ClassBinding::m_HeldFresh); null otherwise. Saves making an object
+// only to drop the one it replaces, twice per scene node.
+ScriptObject* Machine::TakeHeld(uint32_t classWord, uint32_t number, const ClassType_MemberID* m,
+                                const MVTBL& entry) {
+    if (!m_CurrentCreated || number == 0)
+        return nullptr;
+    const ClassBinding* binding = FindClassBinding(ClassOfIndex(ClassIndexOf(m)));
+    if (binding == nullptr || binding->m_HeldFresh != MemberIndexOf(m))
+        return nullptr;
+    ScriptNamespace::IdReservation place;
+    if (!m_Namespace->FindObjectIDOrReserve(number, place)->IsNil() || place.m_Namespace == nullptr)
+        return nullptr;
+    const ClassType_TypeID* cls = MakeTypeID(static_cast<int32_t>(classWord));
+    if (!IsValidClassID(cls))
+        return nullptr;
+    // Exactly the class, one Reference would accept, and held by nothing else (so neither
+    // numbered nor linked yet).
+    ScriptObject* held = m_Current->Get(MakeMemberID<ClassMember_Object>(IDValue(m)));
+    if (held == nullptr || held->IsNil() ||
+        ClassIndexOf(held->GetObjectClassID()) != ClassIndexOf(cls) || BlockRefCount(held) != 1 ||
+        (ClassIndexOf(entry.m_Type) != k_ClassScriptObject && !held->IsA(entry.m_Type)))
+        return nullptr;
+    m_Namespace->DefReservedObjectID(held, place);
+    return held;
 }
 
 // The member operand, checked against the current object's class.
@@ -265,9 +300,11 @@ EResult Machine::SetMember(uint32_t op) {
             return TypeError(entry, "Object");
         const uint32_t classWord = Word();
         const uint32_t number = Word();
-        ScriptObject* target = nullptr;
-        if (const EResult r = Reference(classWord, number, entry, target); Failed(r))
-            return r;
+        ScriptObject* target = TakeHeld(classWord, number, m, entry);
+        if (target == nullptr) {
+            if (const EResult r = Reference(classWord, number, entry, target); Failed(r))
+                return r;
+        }
         m_Current->Set(MakeMemberID<ClassMember_Object>(id), target);
         return SOK;
     }
@@ -491,9 +528,12 @@ EResult Machine::Run(Obj<ScriptObject>& result) {
             const uint32_t classWord = Word();
             const uint32_t number = Word();
             ScriptObject* object = nullptr;
-            r = Object(classWord, number, object);
-            if (Succeeded(r))
+            bool created = false;
+            r = Object(classWord, number, object, &created);
+            if (Succeeded(r)) {
                 m_Current = object;
+                m_CurrentCreated = created;
+            }
         } else if (static_cast<AsmOp>(op) == AsmOp::select_tO_cOu) {
             if (!Need(1))
                 return Fail("truncated instruction");
@@ -502,6 +542,7 @@ EResult Machine::Run(Obj<ScriptObject>& result) {
             if (object->IsNil())
                 return Fail(number == 0 ? "object number 0" : "select of an undefined object");
             m_Current = object;
+            m_CurrentCreated = false;
         } else if (IsMemberSet(op)) {
             r = SetMember(op);
         } else {
