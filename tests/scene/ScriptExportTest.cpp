@@ -8,11 +8,13 @@
 
 #include "quorlix/animation/AnimationClassIndex.h"
 #include "quorlix/animation/ConnectionGroup.h"
+#include "quorlix/scene/SceneClassIndex.h"
 #include "quorlix/script/ClassBinding.h"
 #include "quorlix/script/Object.h"
 #include "quorlix/script/ScriptEngine.h"
 #include "quorlix/script/ScriptStreamAlpha.h"
 #include "quorlix/script/ScriptStreamBinary.h"
+#include "quorlix/script/VPUAsm.h"
 #include "quorlix/script/VPUAsmWriter.h"
 #include "quorlix/script/internal/MemberAccessors.h"
 #include "quorlix/stream/Storage.h"
@@ -20,6 +22,8 @@
 #include "support/LogCapture.h"
 #include "support/ObjectCompare.h"
 
+#include <algorithm>
+#include <bit>
 #include <cstring>
 #include <functional>
 #include <map>
@@ -472,6 +476,98 @@ TEST_F(SceneExport, EveryMemberOfEveryClassReadsBackEqual) {
             break;
     }
     BreakLinks(pool);
+}
+
+TEST_F(SceneExport, CompiledSNodeLinksEndAsThoughEachNewSObjectWereMade) {
+    // The compiled loader may number the S object a T object made for itself instead of making
+    // the one a program links: only where nobody could tell the difference.
+    const uint32_t sNode = IDValue(MemberIDOf<ClassType_MemberID>(1, k_ClassTNode));
+    const uint32_t translation = IDValue(Member<Vector3f>(k_ClassSSimpleTransform, "Translation"));
+    const uint32_t t = IDValue(BuiltinTypeID(k_ClassTTransform));
+    const uint32_t s = IDValue(BuiltinTypeID(k_ClassSTransform));
+    const uint32_t joint = IDValue(BuiltinTypeID(k_ClassSJoint));
+    const auto op = [](AsmOp o) { return static_cast<uint32_t>(o); };
+    const uint32_t create = op(AsmOp::create_tO_cOTu), select = op(AsmOp::select_tO_cOu),
+                   link = op(AsmOp::mfnset_tO_cT_cOTu), v3 = op(AsmOp::mfnset_tO_cT_cv3f);
+    const uint32_t one = std::bit_cast<uint32_t>(1.0f);
+    struct Case {
+        const char* m_Name;
+        std::vector<uint32_t> m_Words;
+        int m_Errors;
+        // Number of each T object -> number of the S object it ends with (0: one not numbered).
+        std::vector<std::pair<uint32_t, uint32_t>> m_Links;
+        Vector3f m_Translation = Vector3f::Zero; // of the S object of T object 1
+    };
+    const Case cases[] = {
+        {"a new S object of the T object's class",
+         {create, t, 1, link, sNode, s, 2, create, s, 2, v3, translation, one, one, one},
+         0,
+         {{1, 2}},
+         Vector3f(1, 1, 1)},
+        {"an S object of another class is refused",
+         {create, t, 1, link, sNode, joint, 2},
+         1,
+         {{1, 0}}},
+        {"two T objects share one S object",
+         {create, t, 1, link, sNode, s, 2, create, t, 3, link, sNode, s, 2},
+         0,
+         {{1, 2}, {3, 2}}},
+        {"a second new S object for the same T object",
+         {create, t, 1, link, sNode, s, 2, link, sNode, s, 4},
+         0,
+         {{1, 4}}},
+        {"an S object made before its T object",
+         {create, s, 2, create, t, 1, link, sNode, s, 2},
+         0,
+         {{1, 2}}},
+        {"a T object selected again",
+         {create, t, 1, create, s, 5, select, 1, link, sNode, s, 2},
+         0,
+         {{1, 2}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.m_Name);
+        std::string file = "KSC\x01";
+        for (uint32_t word : c.m_Words)
+            for (int b = 0; b < 4; ++b)
+                file.push_back(static_cast<char>(word >> (8 * b) & 0xFF));
+        Obj<ScriptEngine> engine = ScriptEngine::Create();
+        LogCapture log;
+        engine->Execute(StreamPipeMemory::Create(file.data(), static_cast<int>(file.size())),
+                        String("links"), 0);
+        EXPECT_EQ(int(log.Messages().size()), c.m_Errors);
+        ScriptNamespace* ns = engine->GetCurrentNamespace();
+        std::set<const SNode*> held;
+        for (const auto& [tNumber, sNumber] : c.m_Links) {
+            ScriptObject* tObject = ns->FindObjectID(tNumber);
+            ASSERT_TRUE(tObject->IsA(BuiltinTypeID(k_ClassTTransform)));
+            const SNode* sObject = static_cast<TTransform*>(tObject)->GetSNode();
+            held.insert(sObject);
+            EXPECT_EQ(sObject->GetObjectClassID(), BuiltinTypeID(k_ClassSTransform));
+            if (sNumber != 0) {
+                EXPECT_EQ(sObject, ns->FindObjectID(sNumber));
+                continue;
+            }
+            // Not numbered: held by its T object alone, and the number is another object.
+            EXPECT_EQ(BlockRefCount(sObject), 1);
+            EXPECT_NE(ns->FindObjectID(2), sObject);
+            EXPECT_EQ(ns->FindObjectID(2)->GetObjectClassID(), BuiltinTypeID(k_ClassSJoint));
+        }
+        // Every numbered S object is held by its record (and as the first object), and as
+        // often as it is linked.
+        for (uint32_t number : {2u, 4u, 5u}) {
+            const ScriptObject* numbered = ns->FindObjectID(number);
+            if (numbered->IsNil() || !numbered->IsA(BuiltinTypeID(k_ClassSTransform)))
+                continue;
+            const auto links = std::count_if(c.m_Links.begin(), c.m_Links.end(),
+                                             [&](const auto& l) { return l.second == number; });
+            const int first = ns->GetFirstObject() == numbered ? 1 : 0;
+            EXPECT_EQ(BlockRefCount(numbered), 1 + first + int(links)) << number;
+        }
+        const auto* first = static_cast<TTransform*>(ns->FindObjectID(1));
+        EXPECT_EQ(static_cast<const STransform*>(first->GetSNode())->GetTranslation(),
+                  c.m_Translation);
+    }
 }
 
 } // namespace

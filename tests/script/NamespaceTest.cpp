@@ -13,6 +13,7 @@
 #include <atomic>
 #include <cmath>
 #include <initializer_list>
+#include <map>
 #include <random>
 #include <set>
 #include <string>
@@ -270,6 +271,138 @@ TEST_F(Namespaces, NumberedRecordsEnterTheTableLateInTheSameOrder) {
     EXPECT_EQ(Printed(*eager), Printed(*lazy));
     EXPECT_EQ(listed(*eager), listed(*lazy));
     EXPECT_EQ(eager->GetObjectBucketCount(), ScriptNamespace::k_MaxBuckets);
+}
+
+TEST_F(Namespaces, NumbersAreFoundHoweverTheyAreSpread) {
+    // Numbers in order sit in an array, scattered ones in a hash, and hashed numbers move into
+    // the array when it widens over them: lookups, replacements, removals and reservations
+    // must agree with a plain map whatever the pattern.
+    constexpr unsigned k_Count = 5000;
+    struct Pattern {
+        const char* m_Name;
+        unsigned (*m_Id)(unsigned i); // i from 0; distinct and never 0
+    };
+    const Pattern patterns[] = {
+        {"in order", [](unsigned i) { return i + 1; }},
+        {"scattered", [](unsigned i) { return (i + 1) * 2654435761u; }},
+        {"descending", [](unsigned i) { return k_Count - i; }},
+        {"even, descending", [](unsigned i) { return 2 * (k_Count - i); }},
+        {"in order from far", [](unsigned i) { return 1000000u + i; }},
+        {"a few far, then in order", // the array widens over the hashed ones
+         [](unsigned i) { return i < 100 ? 2 * (2000 + i) : 2 * (i - 100) + 1; }},
+    };
+    Obj<Object> a = Named(""), b = Named(""), c = Named("");
+    for (const Pattern& pattern : patterns) {
+        SCOPED_TRACE(pattern.m_Name);
+        Obj<ScriptNamespace> ns = ScriptNamespace::Create(nullptr, "");
+        std::map<unsigned, ScriptObject*> model;
+        for (unsigned i = 0; i < k_Count; ++i) {
+            const unsigned id = pattern.m_Id(i);
+            ScriptObject* object = id % 3 == 0 ? b.Get() : a.Get();
+            if (i % 2 == 0) {
+                ns->DefObjectID(object, id);
+            } else {
+                ScriptNamespace::IdReservation place;
+                ASSERT_EQ(ns->FindObjectIDOrReserve(id, place), Nil()) << id;
+                ns->DefReservedObjectID(object, place);
+            }
+            model[id] = object;
+            if (i % 100 == 0) { // a replacement of an earlier number
+                const unsigned earlier = pattern.m_Id(i / 2);
+                ns->DefObjectID(c, earlier);
+                model[earlier] = c;
+            }
+        }
+        const auto agrees = [&] {
+            int wrong = 0;
+            for (unsigned i = 0; i < k_Count; ++i) {
+                const unsigned id = pattern.m_Id(i);
+                const auto known = model.find(id);
+                ScriptObject* expected = known != model.end() ? known->second : Nil();
+                ScriptNamespace::IdReservation place;
+                wrong += ns->FindObjectID(id) != expected;
+                wrong += ns->FindObjectIDOrReserve(id, place) != expected;
+                wrong += ns->FindObjectID(id + 7919u * k_Count) != Nil();
+            }
+            return wrong;
+        };
+        EXPECT_EQ(agrees(), 0);
+        EXPECT_EQ(ns->ClearObjectReferences(b, 0), SOK);
+        std::erase_if(model, [&](const auto& record) { return record.second == b.Get(); });
+        EXPECT_EQ(agrees(), 0);
+        Array<Obj<ScriptObject>> listed;
+        ns->GetObjectList(listed, 0);
+        EXPECT_EQ(listed.Size(), int(model.size()));
+    }
+}
+
+TEST_F(Namespaces, ReservedNumbersAreDefinedAsDefObjectIDDefinesThem) {
+    // A namespace that defines missing numbers through a reservation, with other changes
+    // between the reservation and its use, must end as one that calls DefObjectID.
+    Obj<ScriptNamespace> plain = ScriptNamespace::Create(nullptr, "");
+    Obj<ScriptNamespace> reserving = ScriptNamespace::Create(nullptr, "");
+    std::vector<Obj<Object>> objects;
+    for (int i = 0; i < 32; ++i)
+        objects.push_back(Named(""));
+    const auto state = [](ScriptNamespace& ns) {
+        Array<Obj<ScriptObject>> all;
+        ns.GetObjectList(all, 0);
+        std::vector<const ScriptObject*> out{ns.GetFirstObject()};
+        for (const Obj<ScriptObject>& object : all)
+            out.push_back(object.Get());
+        return std::make_pair(out, Printed(ns));
+    };
+    std::mt19937 random(11);
+    for (int step = 0; step < 20000; ++step) {
+        ScriptObject* object = objects[random() % objects.size()];
+        ScriptObject* other = objects[random() % objects.size()];
+        const unsigned id = random() % 50 == 0 ? 0 : 1 + random() % 3000;
+        const unsigned otherId = 1 + random() % 3000;
+        const unsigned between = random() % 10;
+        // Between the lookup and the definition: nothing, the same number defined, another
+        // number defined, a removal, a clear, a name.
+        const auto meddle = [&](ScriptNamespace& ns) {
+            if (between == 1)
+                ns.DefObjectID(other, id);
+            else if (between == 2)
+                ns.DefObjectID(other, otherId);
+            else if (between == 3)
+                (void)ns.ClearObjectReferences(other, 0);
+            else if (between == 4 && step % 50 == 0)
+                ns.ClearObjects();
+            else if (between == 5)
+                ns.DefObject(other, String("name"));
+        };
+        meddle(*plain);
+        plain->DefObjectID(object, id);
+        ScriptNamespace::IdReservation place;
+        ScriptObject* found = reserving->FindObjectIDOrReserve(id, place);
+        ASSERT_EQ(found, reserving->FindObjectID(id)) << step;
+        meddle(*reserving);
+        reserving->DefReservedObjectID(object, place);
+        ASSERT_EQ(plain->FindObjectID(id), reserving->FindObjectID(id)) << step;
+        if (step % 2000 == 1999)
+            ASSERT_EQ(state(*plain), state(*reserving)) << step;
+    }
+    EXPECT_EQ(state(*plain), state(*reserving));
+
+    // A record of the nil object is found as nil and replaced; a reservation of another
+    // namespace, or a stale one, is the plain definition of its number.
+    Obj<ScriptNamespace> ns = ScriptNamespace::Create(nullptr, "");
+    Obj<Object> a = Named(""), b = Named("");
+    ScriptNamespace::IdReservation place;
+    ns->DefObjectID(Nil(), 9);
+    EXPECT_EQ(ns->FindObjectIDOrReserve(9, place), Nil());
+    ns->DefReservedObjectID(a, place);
+    EXPECT_EQ(ns->FindObjectID(9), a.Get());
+    Array<Obj<ScriptObject>> listed;
+    ns->GetObjectList(listed, 0);
+    EXPECT_EQ(listed.Size(), 1);
+    EXPECT_EQ(plain->FindObjectIDOrReserve(123456, place), Nil());
+    ns->DefReservedObjectID(b, place);
+    EXPECT_EQ(ns->FindObjectID(123456), b.Get());
+    EXPECT_EQ(plain->FindObjectID(123456), Nil());
+    EXPECT_EQ(ns->FindObjectIDOrReserve(123456, place), b.Get());
 }
 
 TEST_F(Namespaces, ClearingObjectsAndReferences) {

@@ -64,7 +64,10 @@ void BindSceneNodeClasses() {
             .Default(0u),
         Field<&TNode::m_BoundingSphere>("BoundingSphere", 5).Default(Spheref()),
     };
-    BindClass(NativeClass<TNode>(k_ClassTNode, k_ClassObject, "TNode").Members(k_TNode));
+    // Every T object makes its S object (SNode::Create and the like, as the class binding
+    // would) and only SetSNode changes which one it holds.
+    BindClass(
+        NativeClass<TNode>(k_ClassTNode, k_ClassObject, "TNode").Members(k_TNode).HoldsFresh(1));
 
     BindClass(NativeClass<SLeaf>(k_ClassSLeaf, k_ClassSNode, "SLeaf"));
     BindClass(NativeClass<TLeaf>(k_ClassTLeaf, k_ClassTNode, "TLeaf"));

@@ -135,6 +135,12 @@ struct QUORLIX_API ClassBinding {
     CreateExtraFunction m_CreateExtra = nullptr;
     const MemberRow* m_Rows = nullptr;
     int m_RowCount = 0;
+    // An object member of the class's own (0: none) that each instance, derived ones included,
+    // fills on creation with a new object of the member's class, made as that class's create
+    // function makes it, which no setter but this member's changes. A loader about to create an
+    // object of exactly that class to set into the member of an instance it has just created
+    // may number the held object instead: the result cannot be told apart.
+    int m_HeldFresh = 0;
 
     ClassBinding OfKind(T_Kind kind) const noexcept {
         ClassBinding binding = *this;
@@ -148,6 +154,11 @@ struct QUORLIX_API ClassBinding {
         binding.m_Create = create;
         binding.m_NativeSize = 0;
         binding.m_CreateExtra = nullptr;
+        return binding;
+    }
+    ClassBinding HoldsFresh(int member) const noexcept {
+        ClassBinding binding = *this;
+        binding.m_HeldFresh = member;
         return binding;
     }
     template <size_t N>

@@ -140,7 +140,7 @@ void ScriptNamespace::Insert(unsigned key, int32_t id, const StringRef& name,
     const Bucket& found = m_Buckets.Data()[BucketOf(key)];
     // A numbered record exists exactly when the index has its id: a new number needs no scan
     // of a bucket that holds a hundred records once the table stops doubling.
-    const bool scan = name.Size() != 0 || FindIdSlot(static_cast<uint32_t>(id)) != nullptr;
+    const bool scan = name.Size() != 0 || IndexedObject(static_cast<uint32_t>(id)) != nullptr;
     for (int i = scan ? found.Size() : 0; i-- > 0;) {
         const Record& record = found.Data()[i];
         if (record.m_Key == key && record.m_Id == id && record.m_Name == name) {
@@ -211,20 +211,70 @@ size_t IdHome(uint32_t id, size_t mask) noexcept {
 
 } // namespace
 
-bool ScriptNamespace::IndexId(uint32_t id, ScriptObject* object) {
-    if ((m_IdCount + 1) * 2 > m_IdSlots.size()) {
-        std::vector<IdSlot> old(std::max<size_t>(16, m_IdSlots.size() * 2), IdSlot{0, nullptr});
-        old.swap(m_IdSlots);
-        const size_t mask = m_IdSlots.size() - 1;
-        for (const IdSlot& slot : old) {
-            if (slot.m_Id == 0)
-                continue;
-            size_t i = IdHome(slot.m_Id, mask);
-            while (m_IdSlots[i].m_Id != 0)
-                i = (i + 1) & mask;
-            m_IdSlots[i] = slot;
+bool ScriptNamespace::TakeDense(uint32_t id) {
+    const size_t size = m_IdDense.size();
+    if (id < size)
+        return true;
+    // At most 32 bytes per indexed id, as the hash at its fullest: the part doubles only
+    // toward ids below twice the count, so that scattered numbers cannot inflate it.
+    const size_t count = m_DenseCount + m_IdCount;
+    if (id >= 2 * count + 64)
+        return false;
+    ++m_IdVersion;
+    const size_t wider = std::max<size_t>({size * 2, 64, size_t{id} + 1});
+    m_IdDense.resize(wider, nullptr);
+    if (m_IdCount == 0)
+        return true;
+    // Hashed ids that the part now covers move into it.
+    std::vector<IdSlot> old(m_IdSlots.size(), IdSlot{0, nullptr});
+    old.swap(m_IdSlots);
+    m_IdCount = 0;
+    const size_t mask = m_IdSlots.size() - 1;
+    for (const IdSlot& slot : old) {
+        if (slot.m_Id == 0)
+            continue;
+        if (slot.m_Id < wider) {
+            m_IdDense[slot.m_Id] = slot.m_Object;
+            ++m_DenseCount;
+            continue;
         }
+        size_t i = IdHome(slot.m_Id, mask);
+        while (m_IdSlots[i].m_Id != 0)
+            i = (i + 1) & mask;
+        m_IdSlots[i] = slot;
+        ++m_IdCount;
     }
+    return true;
+}
+
+void ScriptNamespace::ReserveIdSlot() {
+    if ((m_IdCount + 1) * 2 <= m_IdSlots.size())
+        return;
+    ++m_IdVersion;
+    std::vector<IdSlot> old(std::max<size_t>(16, m_IdSlots.size() * 2), IdSlot{0, nullptr});
+    old.swap(m_IdSlots);
+    const size_t mask = m_IdSlots.size() - 1;
+    for (const IdSlot& slot : old) {
+        if (slot.m_Id == 0)
+            continue;
+        size_t i = IdHome(slot.m_Id, mask);
+        while (m_IdSlots[i].m_Id != 0)
+            i = (i + 1) & mask;
+        m_IdSlots[i] = slot;
+    }
+}
+
+bool ScriptNamespace::IndexId(uint32_t id, ScriptObject* object) {
+    if (TakeDense(id)) {
+        ++m_IdVersion;
+        ScriptObject*& place = m_IdDense[id];
+        const bool added = place == nullptr;
+        m_DenseCount += added ? 1 : 0;
+        place = object;
+        return added;
+    }
+    ReserveIdSlot();
+    ++m_IdVersion;
     const size_t mask = m_IdSlots.size() - 1;
     size_t i = IdHome(id, mask);
     while (m_IdSlots[i].m_Id != 0 && m_IdSlots[i].m_Id != id)
@@ -236,18 +286,28 @@ bool ScriptNamespace::IndexId(uint32_t id, ScriptObject* object) {
     return added;
 }
 
-const ScriptNamespace::IdSlot* ScriptNamespace::FindIdSlot(uint32_t id) const noexcept {
-    if (id == 0 || m_IdSlots.empty())
+ScriptObject* ScriptNamespace::IndexedObject(uint32_t id) const noexcept {
+    if (id < m_IdDense.size())
+        return m_IdDense[id];
+    if (m_IdSlots.empty())
         return nullptr;
     const size_t mask = m_IdSlots.size() - 1;
     for (size_t i = IdHome(id, mask); m_IdSlots[i].m_Id != 0; i = (i + 1) & mask) {
         if (m_IdSlots[i].m_Id == id)
-            return &m_IdSlots[i];
+            return m_IdSlots[i].m_Object;
     }
     return nullptr;
 }
 
 void ScriptNamespace::UnindexId(uint32_t id) {
+    if (id < m_IdDense.size()) {
+        if (m_IdDense[id] != nullptr) {
+            m_IdDense[id] = nullptr;
+            --m_DenseCount;
+            ++m_IdVersion;
+        }
+        return;
+    }
     if (m_IdSlots.empty())
         return;
     const size_t mask = m_IdSlots.size() - 1;
@@ -269,11 +329,15 @@ void ScriptNamespace::UnindexId(uint32_t id) {
     }
     m_IdSlots[i] = IdSlot{0, nullptr};
     --m_IdCount;
+    ++m_IdVersion;
 }
 
 void ScriptNamespace::ClearIdIndex() noexcept {
+    std::vector<ScriptObject*>().swap(m_IdDense);
+    m_DenseCount = 0;
     std::vector<IdSlot>().swap(m_IdSlots);
     m_IdCount = 0;
+    ++m_IdVersion;
 }
 
 void ScriptNamespace::NoteFirstObject(ScriptObject* object) {
@@ -314,14 +378,62 @@ void ScriptNamespace::DefObjectID(ScriptObject* object, unsigned id) {
     m_Pending.push_back(Pending{id, Obj<ScriptObject>(object)});
 }
 
+ScriptObject* ScriptNamespace::FindObjectIDOrReserve(unsigned id, IdReservation& reservation) {
+    reservation = IdReservation{nullptr, static_cast<uint32_t>(id)};
+    if (id == 0)
+        return NilObject();
+    // A record may hold the nil object: no place then.
+    if (TakeDense(id)) {
+        if (ScriptObject* found = m_IdDense[id])
+            return found;
+        reservation.m_Namespace = this;
+        reservation.m_Dense = true;
+        reservation.m_Slot = id;
+        reservation.m_Version = m_IdVersion;
+        return NilObject();
+    }
+    // Made room for first, so that the free place the probe ends on is where the id goes.
+    ReserveIdSlot();
+    const size_t mask = m_IdSlots.size() - 1;
+    size_t i = IdHome(id, mask);
+    for (; m_IdSlots[i].m_Id != 0; i = (i + 1) & mask) {
+        if (m_IdSlots[i].m_Id == id)
+            return m_IdSlots[i].m_Object;
+    }
+    reservation.m_Namespace = this;
+    reservation.m_Slot = i;
+    reservation.m_Version = m_IdVersion;
+    return NilObject();
+}
+
+void ScriptNamespace::DefReservedObjectID(ScriptObject* object, const IdReservation& reservation) {
+    if (object == nullptr)
+        return;
+    if (reservation.m_Namespace != this || reservation.m_Version != m_IdVersion) {
+        DefObjectID(object, reservation.m_Id);
+        return;
+    }
+    // The id is new: the place is free and the number in neither the table nor the pending.
+    NoteFirstObject(object);
+    if (reservation.m_Dense) {
+        m_IdDense[reservation.m_Slot] = object;
+        ++m_DenseCount;
+    } else {
+        m_IdSlots[reservation.m_Slot] = IdSlot{reservation.m_Id, object};
+        ++m_IdCount;
+    }
+    ++m_IdVersion;
+    m_Pending.push_back(Pending{reservation.m_Id, Obj<ScriptObject>(object)});
+}
+
 ScriptObject* ScriptNamespace::FindObject(const StringRef& name) const {
     return FindObjectInChain(name.Hash32(), name.GetCPtr(), name.Size());
 }
 
 ScriptObject* ScriptNamespace::FindObjectID(unsigned id) const {
     // Only numbered records are indexed, so id 0xFFFFFFFF never meets a named record's -1.
-    const IdSlot* slot = FindIdSlot(id);
-    return slot != nullptr ? slot->m_Object : NilObject();
+    ScriptObject* object = IndexedObject(id);
+    return object != nullptr ? object : NilObject();
 }
 
 void ScriptNamespace::ClearObjects() {

@@ -85,6 +85,22 @@ public:
     /// The object numbered `id` in this namespace only; nil when none.
     virtual ScriptObject* FindObjectID(unsigned id) const;
 
+    /// The number FindObjectIDOrReserve looked up and, when it was missing, the free place of
+    /// the id index that it takes, good until the index next changes.
+    struct IdReservation {
+        const ScriptNamespace* m_Namespace = nullptr; // that reserved a place
+        uint32_t m_Id = 0;
+        bool m_Dense = false; // the place is in the dense part of the index, else in the hash
+        size_t m_Slot = 0;
+        uint64_t m_Version = 0;
+    };
+    /// FindObjectID for a caller that defines the number when it is missing (a loader), with
+    /// one probe of the index for both: `reservation` is then ready for DefReservedObjectID.
+    ScriptObject* FindObjectIDOrReserve(unsigned id, IdReservation& reservation);
+    /// DefObjectID(object, reservation.m_Id) in every respect; it fills the reserved place
+    /// without a probe when the index has not changed since the reservation.
+    void DefReservedObjectID(ScriptObject* object, const IdReservation& reservation);
+
     /// The last class of that name here, else in the nearest parent; nil when none.
     virtual ScriptClass* FindClass(const char* name) const;
     /// Appends a class (counted). Null and the nil object are ignored.
@@ -164,7 +180,13 @@ private:
     void Append(unsigned key, int32_t id, const StringRef& name, ScriptObject* object);
     void Flush() const;
     void DoubleTable();
-    const IdSlot* FindIdSlot(uint32_t id) const noexcept;
+    // The object of the record numbered `id`; null when there is none.
+    ScriptObject* IndexedObject(uint32_t id) const noexcept;
+    // Whether `id` belongs to the dense part, which widens to take it when that keeps the part
+    // within a few times the number of indexed ids.
+    bool TakeDense(uint32_t id);
+    // Room in the hash for one more id without passing half full.
+    void ReserveIdSlot();
     // Whether the id was new to the index.
     bool IndexId(uint32_t id, ScriptObject* object);
     void UnindexId(uint32_t id);
@@ -184,10 +206,15 @@ private:
     Array<Obj<ScriptClass>> m_Classes;
     Array<Bucket> m_Buckets;
     // Numbered records by id beside the table, whose bucket cap makes id lookups slow in large
-    // scenes: open addressing, linear probing, at most half full. Kept in step with every
-    // insertion and removal of a numbered record.
+    // scenes, kept in step with every insertion and removal of a numbered record. Files number
+    // their objects 1, 2, 3...: ids below the size of the dense part are its positions (null:
+    // none), so a load walks one array in order; the others are hashed (open addressing,
+    // linear probing, at most half full).
+    std::vector<ScriptObject*> m_IdDense; // owned by their records
+    size_t m_DenseCount = 0;
     std::vector<IdSlot> m_IdSlots;
-    size_t m_IdCount = 0;
+    size_t m_IdCount = 0;     // in m_IdSlots
+    uint64_t m_IdVersion = 0; // changes with every change of the index: reservations go stale
     // Numbered objects indexed but not yet in the table, in the order they were defined. A
     // load defines hundreds of thousands of them, and adding each to a random bucket of the
     // capped table costs a cache miss; they are added (the same insertions in the same order,

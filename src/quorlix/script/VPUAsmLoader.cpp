@@ -1,5 +1,6 @@
 #include "quorlix/script/VPUAsmLoader.h"
 
+#include "quorlix/script/ClassBinding.h"
 #include "quorlix/script/ClassTable.h"
 #include "quorlix/script/ScriptNamespace.h"
 #include "quorlix/script/VPUAsm.h"
@@ -59,9 +60,11 @@ private:
         return value;
     }
 
-    EResult Object(uint32_t classWord, uint32_t number, Obj<ScriptObject>& out);
-    EResult Reference(uint32_t classWord, uint32_t number, const MVTBL& entry,
-                      Obj<ScriptObject>& out);
+    EResult Object(uint32_t classWord, uint32_t number, ScriptObject*& out,
+                   bool* created = nullptr);
+    ScriptObject* TakeHeld(uint32_t classWord, uint32_t number, const ClassType_MemberID* m,
+                           const MVTBL& entry);
+    EResult Reference(uint32_t classWord, uint32_t number, const MVTBL& entry, ScriptObject*& out);
     EResult Member(const ClassType_MemberID*& m, const MVTBL*& entry);
     bool EnumeratorFits(const MVTBL& entry, uint32_t value) noexcept;
     EResult SetMember(uint32_t op);
@@ -77,7 +80,11 @@ private:
     size_t m_DataWords; // words of the program; the end of the data ends it as opcode 0 does
     size_t m_Pos = 0;
     size_t m_Start = 0;
-    Obj<ScriptObject> m_Current{&G_NilObject};
+    // Objects are held by plain pointers: each one the machine reaches is the object of a
+    // record of the namespace (found by its number, or numbered as it is created), and a
+    // program only adds records. Counting them here would cost atomic operations per object.
+    ScriptObject* m_Current = &G_NilObject;
+    bool m_CurrentCreated = false; // by the create instruction that made it current
     // Member operands that passed Member's checks, by class row and operand: a program sets
     // the same few members of every object of a class, and the answer stands until the class
     // tables change.
@@ -113,7 +120,7 @@ EResult Machine::TypeError(const MVTBL& entry, const char* found) {
 // The value of an object operand for member `entry`: number 0 is the nil object (how writers
 // give an empty link), any other number the object of Object(), which must suit the member.
 EResult Machine::Reference(uint32_t classWord, uint32_t number, const MVTBL& entry,
-                           Obj<ScriptObject>& out) {
+                           ScriptObject*& out) {
     if (number == 0) {
         out = &G_NilObject;
         return SOK;
@@ -126,23 +133,54 @@ EResult Machine::Reference(uint32_t classWord, uint32_t number, const MVTBL& ent
 }
 
 // The object `number` of the namespace, else a new object of the class defined under it.
-EResult Machine::Object(uint32_t classWord, uint32_t number, Obj<ScriptObject>& out) {
+EResult Machine::Object(uint32_t classWord, uint32_t number, ScriptObject*& out, bool* created) {
     const ClassType_TypeID* cls = MakeTypeID(static_cast<int32_t>(classWord));
     if (number == 0)
         return Fail("object number 0");
-    ScriptObject* found = m_Namespace->FindObjectID(number);
+    ScriptNamespace::IdReservation place;
+    ScriptObject* found = m_Namespace->FindObjectIDOrReserve(number, place);
     if (!found->IsNil()) {
         out = found;
         return SOK;
     }
     if (!IsValidClassID(cls))
         return Fail("invalid class identifier", EInvalidArgument);
-    ScriptObject* created = ScriptObject::Create(ClassOfIndex(ClassIndexOf(cls)));
-    if (created->IsNil())
+    ScriptObject* made = ScriptObject::Create(ClassOfIndex(ClassIndexOf(cls)));
+    if (made->IsNil())
         return Fail("class cannot be instantiated", EInvalidArgument);
-    out = created;
-    m_Namespace->DefObjectID(created, number);
+    out = made;
+    m_Namespace->DefReservedObjectID(made, place);
+    if (created != nullptr)
+        *created = true;
     return SOK;
+}
+
+// For object member `m` of the current object: the object it holds from its creation, now
+// numbered `number`, when that stands for the new object of the class `classWord` names that
+// Object() would make (see ClassBinding::m_HeldFresh); null otherwise. Saves making an object
+// only to drop the one it replaces, twice per scene node.
+ScriptObject* Machine::TakeHeld(uint32_t classWord, uint32_t number, const ClassType_MemberID* m,
+                                const MVTBL& entry) {
+    if (!m_CurrentCreated || number == 0)
+        return nullptr;
+    const ClassBinding* binding = FindClassBinding(ClassOfIndex(ClassIndexOf(m)));
+    if (binding == nullptr || binding->m_HeldFresh != MemberIndexOf(m))
+        return nullptr;
+    ScriptNamespace::IdReservation place;
+    if (!m_Namespace->FindObjectIDOrReserve(number, place)->IsNil() || place.m_Namespace == nullptr)
+        return nullptr;
+    const ClassType_TypeID* cls = MakeTypeID(static_cast<int32_t>(classWord));
+    if (!IsValidClassID(cls))
+        return nullptr;
+    // Exactly the class, one Reference would accept, and held by nothing else (so neither
+    // numbered nor linked yet).
+    ScriptObject* held = m_Current->Get(MakeMemberID<ClassMember_Object>(IDValue(m)));
+    if (held == nullptr || held->IsNil() ||
+        ClassIndexOf(held->GetObjectClassID()) != ClassIndexOf(cls) || BlockRefCount(held) != 1 ||
+        (ClassIndexOf(entry.m_Type) != k_ClassScriptObject && !held->IsA(entry.m_Type)))
+        return nullptr;
+    m_Namespace->DefReservedObjectID(held, place);
+    return held;
 }
 
 // The member operand, checked against the current object's class.
@@ -262,10 +300,12 @@ EResult Machine::SetMember(uint32_t op) {
             return TypeError(entry, "Object");
         const uint32_t classWord = Word();
         const uint32_t number = Word();
-        Obj<ScriptObject> target;
-        if (const EResult r = Reference(classWord, number, entry, target); Failed(r))
-            return r;
-        m_Current->Set(MakeMemberID<ClassMember_Object>(id), target.Get());
+        ScriptObject* target = TakeHeld(classWord, number, m, entry);
+        if (target == nullptr) {
+            if (const EResult r = Reference(classWord, number, entry, target); Failed(r))
+                return r;
+        }
+        m_Current->Set(MakeMemberID<ClassMember_Object>(id), target);
         return SOK;
     }
     case AsmOp::mfnset_tO_cT_cE: {
@@ -357,10 +397,10 @@ EResult Machine::SetMember(uint32_t op) {
         for (uint32_t i = 0; i < count; ++i) {
             const uint32_t classWord = Word();
             const uint32_t number = Word();
-            Obj<ScriptObject> target;
+            ScriptObject* target = nullptr;
             if (const EResult r = Reference(classWord, number, entry, target); Failed(r))
                 return r;
-            elements.Add(target);
+            elements.Add(Obj<ScriptObject>(target));
         }
         (void)m_Current->SetArray<ScriptObject*>(static_cast<const ClassMember*>(m), elements);
         return SOK;
@@ -487,10 +527,13 @@ EResult Machine::Run(Obj<ScriptObject>& result) {
                 return Fail("truncated instruction");
             const uint32_t classWord = Word();
             const uint32_t number = Word();
-            Obj<ScriptObject> object;
-            r = Object(classWord, number, object);
-            if (Succeeded(r))
+            ScriptObject* object = nullptr;
+            bool created = false;
+            r = Object(classWord, number, object, &created);
+            if (Succeeded(r)) {
                 m_Current = object;
+                m_CurrentCreated = created;
+            }
         } else if (static_cast<AsmOp>(op) == AsmOp::select_tO_cOu) {
             if (!Need(1))
                 return Fail("truncated instruction");
@@ -499,6 +542,7 @@ EResult Machine::Run(Obj<ScriptObject>& result) {
             if (object->IsNil())
                 return Fail(number == 0 ? "object number 0" : "select of an undefined object");
             m_Current = object;
+            m_CurrentCreated = false;
         } else if (IsMemberSet(op)) {
             r = SetMember(op);
         } else {
