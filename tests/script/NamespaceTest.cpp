@@ -381,8 +381,9 @@ TEST_F(Namespaces, ReservedNumbersAreDefinedAsDefObjectIDDefinesThem) {
         meddle(*reserving);
         reserving->DefReservedObjectID(object, place);
         ASSERT_EQ(plain->FindObjectID(id), reserving->FindObjectID(id)) << step;
-        if (step % 2000 == 1999)
+        if (step % 2000 == 1999) {
             ASSERT_EQ(state(*plain), state(*reserving)) << step;
+        }
     }
     EXPECT_EQ(state(*plain), state(*reserving));
 
