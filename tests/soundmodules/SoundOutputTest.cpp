@@ -80,6 +80,15 @@ protected:
 
 TempDir* SoundOutput::s_Folder = nullptr;
 
+// A file played after a setup, and what it should give.
+struct PlayCase {
+    const char* m_Name;
+    const char* m_File;
+    uint32_t m_Flags;
+    Arrange m_Setup;
+    double m_Expected = 0;
+};
+
 struct LevelCase {
     const char* m_Name;
     uint32_t m_Flags;
@@ -174,13 +183,6 @@ TEST_F(SoundOutput, StereoFilesStayApartIn2DAndMixToMonoIn3D) {
 }
 
 TEST_F(SoundOutput, PitchFollowsFrequencyAndDoppler) {
-    struct PitchCase {
-        const char* m_Name;
-        const char* m_File;
-        uint32_t m_Flags;
-        Arrange m_Setup;
-        double m_Expected;
-    };
     const auto approaching = [](float distanceFactor) {
         return [=](SoundSource& s, SoundReceiver& r) {
             r.SetDistanceFactor(distanceFactor, true);
@@ -188,7 +190,7 @@ TEST_F(SoundOutput, PitchFollowsFrequencyAndDoppler) {
             s.SetVelocity(Vector3f(0, 0, -34.33f), true);
         };
     };
-    const PitchCase cases[] = {
+    const PlayCase cases[] = {
         {"as recorded", "tone.wav", 0, [](SoundSource&, SoundReceiver&) {}, 1000},
         {"a 22050 Hz file at its own rate", "tone22050.wav", 0,
          [](SoundSource& s, SoundReceiver&) { EXPECT_EQ(s.GetFrequency(), 22050u); }, 1000},
@@ -198,7 +200,7 @@ TEST_F(SoundOutput, PitchFollowsFrequencyAndDoppler) {
         {"approaching, distance factor 2", "tone.wav", SoundSource::k_Flag3D, approaching(2.0f),
          1250},
     };
-    for (const PitchCase& c : cases) {
+    for (const PlayCase& c : cases) {
         SCOPED_TRACE(c.m_Name);
         std::vector<int16_t> samples;
         Hear(c.m_File, c.m_Flags, c.m_Setup, &samples);
@@ -368,19 +370,13 @@ TEST_F(SoundOutput, LoopingSourcesNeverRunDry) {
 // OpenAL buffers mapped into memory take the decoded samples without a copy; without the
 // extension (or with QUORLIX_SOUND_MAP_BUFFERS=0) they are copied in. Both play the same.
 TEST_F(SoundOutput, MappedAndCopiedBuffersPlayTheSame) {
-    struct MapCase {
-        const char* m_Name;
-        const char* m_File;
-        uint32_t m_Flags;
-        Arrange m_Setup;
-    };
     const Arrange none = [](SoundSource&, SoundReceiver&) {};
     const Arrange panned = [](SoundSource& s, SoundReceiver&) { s.SetPan(-600, true); };
     const Arrange placed = [](SoundSource& s, SoundReceiver&) {
         s.SetPosition(Vector3f(1, 0, 1), true);
     };
     // The sounds end within the render: their last buffer is a short one.
-    const MapCase cases[] = {
+    const PlayCase cases[] = {
         {"mono in 2D", "second.wav", 0, none},
         {"stereo as decoded", "left.wav", 0, none},
         {"stereo panned", "left.wav", 0, panned},
